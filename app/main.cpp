@@ -1,0 +1,27 @@
+#include "link/alsatone.h"
+#include "link/clock.h"
+#include "link/qtseriallink.h"
+#include "shell/launcher.h"
+#include "ui/dialogs.h"
+#include "ui/form.h"
+
+#include <QApplication>
+#include <QStyleFactory>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setFont(ui::windowFont());
+    // The launcher knows when the program is over; a hidden window is not the end of it.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    comm::RealClock clock;
+    comm::AlsaTone tone(clock);
+    ui::QtDialogs dialogs;
+    shell::Launcher launcher(clock, tone, dialogs, [] { return std::make_unique<comm::QtSerialLink>(); });
+    QObject::connect(&launcher, &shell::Launcher::finished, &app, &QApplication::quit,
+                     Qt::QueuedConnection);
+    launcher.start();
+    return QApplication::exec();
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "ui/partcontext.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <array>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QWidget;
+
+namespace axes {
+
+inline constexpr int kAxisCount = 4; // 0 Zoom 1, 1 Zoom 2, 2 Iris, 3 Focus
+
+// Manual control of each axis (enable, readout, jog, absolute move) and the controller's network
+// address.
+class AxesPart : public QObject
+{
+    Q_OBJECT
+public:
+    AxesPart(QWidget *form, ui::PartContext context);
+
+    // Starts the periodic position readout.
+    void startReadout();
+
+    void setLocked(bool locked);
+
+    QPushButton *CommandSetIP;
+    QGroupBox *FrameManuale;
+    std::array<QGroupBox *, kAxisCount> FrameManAxis{};
+    std::array<QLabel *, kAxisCount> LabelStatus{};
+    std::array<QLabel *, kAxisCount> Status{};
+    std::array<QCheckBox *, kAxisCount> CheckStatus{};
+    std::array<QLabel *, kAxisCount> Position{};
+    std::array<QLabel *, 2 * kAxisCount> LabelJogSpeed{};
+    std::array<QLineEdit *, kAxisCount> JogSpeed{};
+    std::array<QPushButton *, kAxisCount> CommandJogNeg{};
+    std::array<QPushButton *, kAxisCount> CommandJogPos{};
+    std::array<QLineEdit *, kAxisCount> AbsolutePos{};
+    std::array<QPushButton *, kAxisCount> CommandAbsolutePos{};
+    QTimer Timer1;
+
+private:
+    void buildAxisFrame(int axis);
+
+    ui::PartContext m_context;
+};
+
+} // namespace axes

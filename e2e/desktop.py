@@ -1,0 +1,105 @@
+"""A virtual desktop for end-to-end tests: Xvfb, the controller simulator on a pseudo-terminal,
+and xdotool to act as the operator. There is no window manager, so the tests give each new window
+the focus themselves, as a window manager would."""
+
+import os
+import signal
+import subprocess
+import tempfile
+import time
+
+
+class Timeout(AssertionError):
+    pass
+
+
+def wait_until(check, timeout=10.0, what="a condition"):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        value = check()
+        if value:
+            return value
+        time.sleep(0.05)
+    raise Timeout(f"timed out waiting for {what}")
+
+
+class Desktop:
+    def __init__(self, artefacts):
+        self.artefacts = artefacts
+        os.makedirs(artefacts, exist_ok=True)
+        self.ports = tempfile.mkdtemp(prefix="velmaro-ports-")
+        self.processes = []
+        read_end, write_end = os.pipe()
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24",
+             "-nolisten", "tcp"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        with os.fdopen(read_end) as reader:
+            display = reader.readline().strip()
+        if not display:
+            raise RuntimeError("Xvfb did not start")
+        self.env = dict(os.environ, DISPLAY=":" + display, VELMARO_PORT_DIR=self.ports)
+        self.env.pop("QT_QPA_PLATFORM", None)
+        self.env.pop("WAYLAND_DISPLAY", None)
+
+    def start_simulator(self, simulator, port, *options):
+        log = os.path.join(self.ports, f"wire-COM{port}.log")
+        process = subprocess.Popen(
+            [simulator, "--port-dir", self.ports, "--port", str(port), "--log", log, *options],
+            stdout=subprocess.DEVNULL, env=self.env)
+        self.processes.append(process)
+        link = os.path.join(self.ports, f"COM{port}")
+        wait_until(lambda: os.path.islink(link), what=f"the simulator's link {link}")
+        return log
+
+    def start_program(self, program):
+        process = subprocess.Popen([program], env=self.env, stdout=subprocess.PIPE,
+                                   stderr=subprocess.STDOUT)
+        self.processes.append(process)
+        return process
+
+    def xdotool(self, *args):
+        result = subprocess.run(["xdotool", *args], env=self.env, capture_output=True, text=True,
+                                timeout=20)
+        if result.returncode != 0:
+            raise AssertionError(f"xdotool {' '.join(args)} failed: {result.stderr.strip()}")
+        return result.stdout.strip()
+
+    def window(self, title):
+        """Waits for the window with exactly this title and gives it the focus."""
+        window = wait_until(
+            lambda: subprocess.run(["xdotool", "search", "--onlyvisible", "--name", f"^{title}$"],
+                                   env=self.env, capture_output=True, text=True).stdout.split(),
+            what=f"the window '{title}'")[0]
+        self.xdotool("windowfocus", "--sync", window)
+        return window
+
+    def window_size(self, window):
+        geometry = self.xdotool("getwindowgeometry", "--shell", window)
+        values = dict(line.split("=", 1) for line in geometry.splitlines())
+        return int(values["WIDTH"]), int(values["HEIGHT"])
+
+    def screenshot(self, window, name):
+        path = os.path.join(self.artefacts, name)
+        subprocess.run(["import", "-window", window, path], env=self.env, check=True, timeout=20)
+        return path
+
+    def close(self):
+        for process in reversed(self.processes):
+            if process.poll() is None:
+                process.send_signal(signal.SIGTERM)
+                try:
+                    process.wait(timeout=5)
+                except subprocess.TimeoutExpired:
+                    process.kill()
+        self.xvfb.terminate()
+        self.xvfb.wait(timeout=5)
+
+
+def read_wire_log(path):
+    """The lines the simulator received, in order, as sent (without their carriage return)."""
+    if not os.path.exists(path):
+        return []
+    with open(path, encoding="ascii", errors="replace") as log:
+        return [line.rstrip("\n").split("\t", 1)[1] for line in log if "\t" in line]

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+// The operator's presets: focal lengths in 5 mm steps and six iris stops.
+namespace lens {
+
+inline constexpr int kFocalLengthCount = 86; // 75 mm to 500 mm
+
+// The iris stops as the list shows them; the controller numbers them 1 to 6.
+inline constexpr std::array<std::string_view, 6> kIrisStops = {"6", "8", "11", "16", "22", "32"};
+
+// Focal length in millimetres of list index i (0 to 85), also cam table row i + 1.
+constexpr int focalLengthAt(int index)
+{
+    return 75 + 5 * index;
+}
+
+// The line that takes the zoom to the focal length at list index `index`.
+std::string zoomLine(int index);
+
+// The line that sets the iris to the stop at list index `index`.
+std::string irisLine(int index);
+
+} // namespace lens

@@ -1,0 +1,102 @@
+#include "channel.h"
+
+#include "seriallink.h"
+#include "tone.h"
+
+namespace comm {
+
+namespace {
+constexpr char kCarriageReturn = '\r';
+constexpr Millis kPositionWait{20};
+constexpr Millis kErrorAssignWait{100};
+constexpr Millis kErrorReadWait{50};
+constexpr int kEventToneHz = 1000;
+constexpr Millis kEventTone{50};
+} // namespace
+
+std::string AxisLetter(int axisIndex)
+{
+    switch (axisIndex) {
+    case 0:
+        return "X";
+    case 1:
+        return "Y";
+    case 2:
+        return "Z";
+    case 3:
+        return "W";
+    default:
+        return {};
+    }
+}
+
+CommandChannel::CommandChannel(SerialLink &link, Clock &clock, Tone &tone)
+    : m_link(link), m_clock(clock), m_tone(tone)
+{
+    // Any notification of the port, whatever its kind, is one short beep and nothing else.
+    m_link.setEventHandler([this] { m_tone.beep(kEventToneHz, kEventTone); });
+}
+
+bool CommandChannel::SendLine(std::string_view text)
+{
+    std::string line(text);
+    line += kCarriageReturn;
+    if (m_link.write(line)) {
+        m_writeFailureReported = false;
+        return true;
+    }
+    if (!m_writeFailureReported) {
+        m_writeFailureReported = true;
+        if (m_writeFailureHandler)
+            m_writeFailureHandler(m_link.errorString());
+    }
+    return false;
+}
+
+int CommandChannel::PendingCount()
+{
+    return m_link.bytesWaiting();
+}
+
+std::string CommandChannel::ReadAll()
+{
+    return m_link.takeAll();
+}
+
+std::string CommandChannel::valueOf(const std::string &reply)
+{
+    // A reply that starts with ':' is an acknowledgement, maybe with the answer behind it: the
+    // value is lost with it. One character cannot hold a value and its line end.
+    if (reply.size() < 2 || reply.front() == ':')
+        return std::string(kNoValue);
+    return reply.substr(0, reply.size() - 2);
+}
+
+std::string CommandChannel::QueryPosition(std::string_view axisLetter)
+{
+    SendLine(std::string("TP").append(axisLetter));
+    m_clock.sleep(kPositionWait);
+    if (PendingCount() > 0)
+        return valueOf(ReadAll());
+    return std::string(kNoValue);
+}
+
+std::string CommandChannel::QueryPositionError(std::string_view axisLetter)
+{
+    SendLine(std::string("erorre = _TE").append(axisLetter));
+    m_clock.sleep(kErrorAssignWait);
+    ReadAll(); // the acknowledgement of the assignment, or nothing
+    SendLine("erorre = ?");
+    m_clock.sleep(kErrorReadWait);
+    if (PendingCount() == 0)
+        return std::string(kNoValue);
+    std::string value = valueOf(ReadAll());
+    if (value == kNoValue)
+        return value;
+    const auto point = value.find('.');
+    if (point == std::string::npos)
+        return std::string(kNoValue); // not the controller's number format
+    return value.substr(0, point);
+}
+
+} // namespace comm

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "clock.h"
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace comm {
+
+class SerialLink;
+class Tone;
+
+// What a query gives when no value was read.
+inline constexpr std::string_view kNoValue = "###";
+
+// The controller's letter for an axis index: "X", "Y", "Z", "W" for 0 to 3, else empty.
+std::string AxisLetter(int axisIndex);
+
+// The one way to the controller. Lines go out whole, each ended by one carriage return; answers
+// are never waited for, only polled after a fixed pause. Anything left unread is taken by the next
+// read, wherever that happens.
+class CommandChannel
+{
+public:
+    CommandChannel(SerialLink &link, Clock &clock, Tone &tone);
+
+    // Writes `text` and one carriage return in one piece. Does not wait and does not read.
+    // Returns whether the write succeeded; a failure is also reported to the failure handler, once
+    // until a write succeeds again.
+    bool SendLine(std::string_view text);
+
+    int PendingCount();
+    std::string ReadAll();
+
+    // The axis's position as text, or kNoValue.
+    std::string QueryPosition(std::string_view axisLetter);
+
+    // The integer part of the axis's position error as text, leading blank or sign kept, or kNoValue.
+    std::string QueryPositionError(std::string_view axisLetter);
+
+    Clock &clock() { return m_clock; }
+
+    // Told, with the reason, when a line could not be written.
+    void setWriteFailureHandler(std::function<void(const std::string &reason)> handler)
+    {
+        m_writeFailureHandler = std::move(handler);
+    }
+
+    // While set, the periodic position readout leaves the line alone.
+    bool ChannelBusy = false;
+
+private:
+    // Reply without its two line-end characters, or kNoValue when it carries no value.
+    static std::string valueOf(const std::string &reply);
+
+    SerialLink &m_link;
+    Clock &m_clock;
+    Tone &m_tone;
+    std::function<void(const std::string &)> m_writeFailureHandler;
+    bool m_writeFailureReported = false;
+};
+
+} // namespace comm

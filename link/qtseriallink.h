@@ -1,0 +1,37 @@
+#pragma once
+
+#include "seriallink.h"
+
+#include <QSerialPort>
+
+namespace comm {
+
+// The serial line through QSerialPort, used without an event loop: every call polls.
+class QtSerialLink final : public SerialLink
+{
+public:
+    QtSerialLink();
+    ~QtSerialLink() override;
+    QtSerialLink(const QtSerialLink &) = delete;
+    QtSerialLink &operator=(const QtSerialLink &) = delete;
+
+    bool open(int portNumber) override;
+    void close() override;
+    [[nodiscard]] bool isOpen() const override;
+    bool write(std::string_view data) override;
+    int bytesWaiting() override;
+    std::string takeAll() override;
+    [[nodiscard]] std::string errorString() const override;
+
+private:
+    void onError(QSerialPort::SerialPortError error);
+    void dropIfLost();
+
+    QSerialPort m_port;
+    QString m_device;
+    std::string m_error;
+    bool m_lost = false;
+    bool m_opening = false;
+};
+
+} // namespace comm

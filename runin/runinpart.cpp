@@ -1,0 +1,86 @@
+#include "runinpart.h"
+
+#include "ui/controls.h"
+#include "ui/form.h"
+#include "ui/shape.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+
+namespace runin {
+
+namespace {
+using ui::Twips;
+
+constexpr int kTickIntervalMs = 100;
+constexpr int kLightSide = 255;
+
+ui::Shape *addLight(QWidget *parent, const QString &name, int left, int top)
+{
+    auto *light = new ui::Shape(ui::Shape::Kind::Circle, ui::colour::kWhite, parent);
+    light->setObjectName(name);
+    ui::place(light, left, top, kLightSide, kLightSide);
+    return light;
+}
+} // namespace
+
+RunInPart::RunInPart(QWidget *form, ui::PartContext context)
+    : QObject(form), m_context(std::move(context))
+{
+    FrameRodaggio = ui::addFrame(form, "FrameRodaggio", "Running Up", Twips{120, 8760, 14415, 2250});
+    QWidget *frame = FrameRodaggio;
+
+    // One row per test kind: its check box, its light and the step it is at.
+    CheckSingleStep = ui::addCheckBox(frame, "CheckSingleStep", "Single Step (1 cycle)",
+                                      Twips{240, 390, 2520, 315});
+    LightTest1 = addLight(frame, "LightTest1", 2880, 420);
+    LabelStep1 = ui::addLabel(frame, "LabelStep1", "-", Twips{3300, 390, 1200, 315});
+    CheckFullSroke = ui::addCheckBox(frame, "CheckFullSroke", "Full stroke (infinite)",
+                                     Twips{240, 870, 2520, 315});
+    LightTest2 = addLight(frame, "LightTest2", 2880, 900);
+    LabelStep2 = ui::addLabel(frame, "LabelStep2", "-", Twips{3300, 870, 1200, 315});
+
+    CommandStart = ui::addButton(frame, "CommandStart", "START", Twips{240, 1440, 1200, 570},
+                                 ui::colour::kLightGreen);
+    CommandStart->setEnabled(false);
+    CommandAbort = ui::addButton(frame, "CommandAbort", "ABORT", Twips{1560, 1440, 1200, 570},
+                                 ui::colour::kLightRed);
+    CommandAbort->setEnabled(false);
+    LabelCycles = ui::addLabel(frame, "LabelCycles", "Completed cycles: -", Twips{2880, 1560, 2400, 315});
+
+    Label3 = ui::addLabel(frame, "Label3", "Working axis", Twips{5640, 300, 1800, 285});
+    LightAxis1 = addLight(frame, "LightAxis1", 5640, 690);
+    Label4 = ui::addLabel(frame, "Label4", "Zoom", Twips{6000, 660, 1200, 315});
+    LightAxis2 = addLight(frame, "LightAxis2", 5640, 1110);
+    Label6 = ui::addLabel(frame, "Label6", "Iris", Twips{6000, 1080, 1200, 315});
+    LightAxis3 = addLight(frame, "LightAxis3", 5640, 1530);
+    Label7 = ui::addLabel(frame, "Label7", "Focus", Twips{6000, 1500, 1200, 315});
+
+    Label5 = ui::addLabel(frame, "Label5", "Errors", Twips{7800, 300, 1200, 285});
+    List1 = new QListWidget(frame);
+    List1->setObjectName("List1");
+    ui::place(List1, 7800, 600, 6420, 1500);
+
+    Timer3.setObjectName("Timer3");
+    Timer3.setTimerType(Qt::PreciseTimer);
+    Timer3.setInterval(kTickIntervalMs);
+}
+
+void RunInPart::clearRunFlags()
+{
+    AbortRequested = false;
+    MovePending = false;
+}
+
+void RunInPart::setLocked(bool locked)
+{
+    CheckSingleStep->setEnabled(!locked);
+    CheckFullSroke->setEnabled(!locked);
+    CommandStart->setEnabled(!locked);
+    CommandAbort->setEnabled(locked);
+}
+
+} // namespace runin

@@ -1,0 +1,209 @@
+#include "frmmain.h"
+
+#include "lenscheck.h"
+#include "logo.h"
+#include "virtualkey.h"
+
+#include "axes/axespart.h"
+#include "camtable/camtablepart.h"
+#include "lens/lenspart.h"
+#include "link/modvariabili.h"
+#include "link/portmap.h"
+#include "link/seriallink.h"
+#include "runin/runinpart.h"
+#include "ui/controls.h"
+#include "ui/dialogs.h"
+#include "ui/form.h"
+#include "ui/shape.h"
+#include "version.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+
+namespace shell {
+
+namespace {
+using ui::Twips;
+
+constexpr int kFullWidth = 14800;
+constexpr int kFullHeight = 11505;
+constexpr int kFullLeft = 10;
+constexpr int kFullTop = 10;
+constexpr int kFocusSinkLeft = -1000;
+} // namespace
+
+frmMain::frmMain(Platform platform, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      m_link(std::move(platform.link)), m_clock(platform.clock), m_dialogs(platform.dialogs),
+      m_channel(*m_link, platform.clock, platform.tone)
+{
+    setObjectName("frmMain");
+    setWindowTitle("T7342 Galil");
+    setFont(ui::windowFont());
+    ui::setColours(this, ui::colour::kBlue, ui::colour::kWhite);
+
+    // The focus sink comes first in the tab order, so it holds the focus when the window opens.
+    Text0 = ui::addTextBox(this, "Text0", "Text1", Twips{360, 4320, 615, 285});
+    buildOwnControls();
+
+    ui::PartContext context{m_channel, m_clock, m_dialogs, [this] { Text0->setFocus(); }};
+    m_lens = new lens::LensPart(this, context);
+    m_axes = new axes::AxesPart(this, context);
+    m_camTable = new camtable::CamTablePart(this, context);
+    m_runIn = new runin::RunInPart(this, context);
+
+    m_channel.setWriteFailureHandler(
+        [this](const std::string &reason) { reportWriteFailure(reason); });
+    qApp->installEventFilter(this);
+    Text0->setFocus();
+    ui::setOuterSize(this, kFullWidth, kFullHeight);
+}
+
+frmMain::~frmMain()
+{
+    qApp->removeEventFilter(this);
+}
+
+void frmMain::buildOwnControls()
+{
+    Shape1 = new ui::Shape(ui::Shape::Kind::Rectangle, ui::colour::kWhite, this);
+    Shape1->setObjectName("Shape1");
+    // Narrower than the compact window, whose frame takes some of its width on most desktops.
+    ui::place(Shape1, 0, 0, 1740, 630);
+
+    Image1 = new QLabel(this);
+    Image1->setObjectName("Image1");
+    Image1->setPixmap(QPixmap::fromImage(drawLogo()));
+    Image1->setScaledContents(true); // the picture is shown shrunk to its frame
+    ui::place(Image1, 45, 90, 615, 435);
+
+    Label2 = ui::addLabel(this, "Label2", "Korvane S.p.A.", Twips{705, 90, 990, 450},
+                          ui::colour::kWhite, ui::colour::kBlue);
+    Label2->setWordWrap(true);
+    Label2->setAlignment(Qt::AlignCenter);
+    QFont bold = Label2->font();
+    bold.setBold(true);
+    Label2->setFont(bold);
+
+    LabelVersion = ui::addLabel(this, "LabelVersion", "Version 1.0 ", Twips{360, 3900, 1095, 255});
+    LabelVersion->setAlignment(Qt::AlignCenter);
+}
+
+bool frmMain::event(QEvent *event)
+{
+    if (event->type() == QEvent::WindowActivate && !m_activated) {
+        m_activated = true;
+        const bool handled = QWidget::event(event);
+        Form_Activate();
+        return handled;
+    }
+    return QWidget::event(event);
+}
+
+void frmMain::Form_Activate()
+{
+    m_runIn->clearRunFlags();
+    Text0->move(ui::toPixels(kFocusSinkLeft, Text0->logicalDpiX()), Text0->y());
+    LabelVersion->setText(
+        QStringLiteral("Version %1.%2").arg(velmaro::kVersionMajor).arg(velmaro::kVersionMinor));
+    emit portSelectionDone();
+
+    if (!m_link->open(modVariabili::PortNumber)) {
+        m_dialogs.message(QString::fromStdString(m_link->errorString()) +
+                              "\n\nChoose the serial port again.",
+                          "Errore", ui::Dialogs::Icon::Critical);
+        emit portOpenFailed();
+        unload();
+        return;
+    }
+    if (const auto failure = checkLensInitialised(m_channel)) {
+        m_dialogs.message(QString::fromStdString(*failure), "Errore", ui::Dialogs::Icon::Critical);
+        unload();
+        return;
+    }
+
+    m_channel.ChannelBusy = false;
+    m_lens->resetFocus();
+    for (int axis = 0; axis < axes::kAxisCount; ++axis)
+        m_channel.SendLine("SH" + comm::AxisLetter(axis));
+    m_axes->startReadout();
+    m_lens->fillPresets();
+    m_camTable->fillRows();
+    m_channel.SendLine("PAW=focusmin;BGW");
+}
+
+void frmMain::unload()
+{
+    m_unloaded = true;
+    m_link->close();
+    hide();
+    emit unloaded();
+}
+
+void frmMain::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    if (!m_unloaded)
+        unload();
+}
+
+void frmMain::reportWriteFailure(const std::string &reason)
+{
+    // Shown once the current handler has finished, so that no timer runs inside its exchange.
+    QMetaObject::invokeMethod(
+        this,
+        [this, text = QString::fromStdString(reason)] {
+            if (!m_unloaded)
+                m_dialogs.message("The controller cannot be reached: " + text +
+                                      "\n\nCommands are not arriving until the line works again.",
+                                  "Errore", ui::Dialogs::Icon::Warning);
+        },
+        Qt::QueuedConnection);
+}
+
+bool frmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    // Key preview: a key press is delivered first to the control with the focus and then, if that
+    // control ignores it, to its parents; count it only at its first stop within this window.
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
+        auto *widget = static_cast<QWidget *>(watched);
+        QWidget *first = focusWidget() ? focusWidget() : this;
+        if (widget == first && widget->window() == this) {
+            const auto *key = static_cast<QKeyEvent *>(event);
+            Form_KeyDown(virtualKeyCode(key->key(), key->modifiers()),
+                         modifierMask(key->key(), key->modifiers()));
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmMain::Form_KeyDown(int keyCode, int shift)
+{
+    if (m_serviceCode.keyDown(keyCode, shift)) {
+        ui::setOuterSize(this, kFullWidth, kFullHeight);
+        ui::moveTo(this, kFullLeft, kFullTop);
+    }
+}
+
+void frmMain::LockControls()
+{
+    m_lens->setLocked(true);
+    m_camTable->setLocked(true);
+    m_axes->setLocked(true);
+    m_runIn->setLocked(true);
+}
+
+void frmMain::UnlockControls()
+{
+    m_lens->setLocked(false);
+    m_camTable->setLocked(false);
+    m_axes->setLocked(false);
+    m_runIn->setLocked(false);
+}
+
+} // namespace shell

@@ -1,0 +1,118 @@
+#pragma once
+
+#include "servicecode.h"
+
+#include "link/channel.h"
+
+#include <QWidget>
+
+#include <cstdint>
+#include <memory>
+
+class QLabel;
+class QLineEdit;
+
+namespace comm {
+class Clock;
+class SerialLink;
+class Tone;
+} // namespace comm
+
+namespace ui {
+class Dialogs;
+class Shape;
+} // namespace ui
+
+namespace lens {
+class LensPart;
+}
+namespace axes {
+class AxesPart;
+}
+namespace camtable {
+class CamTablePart;
+}
+namespace runin {
+class RunInPart;
+}
+
+namespace shell {
+
+// What the main window works through: its own serial link, time, sound and the modal boxes.
+struct Platform
+{
+    std::unique_ptr<comm::SerialLink> link;
+    comm::Clock &clock;
+    comm::Tone &tone;
+    ui::Dialogs &dialogs;
+};
+
+// The program's working window. It owns the serial line and the window-wide state, and composes
+// one part per subsystem: lens operation, manual axes, cam table and running-in test.
+class frmMain : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit frmMain(Platform platform, QWidget *parent = nullptr);
+    ~frmMain() override;
+    frmMain(const frmMain &) = delete;
+    frmMain &operator=(const frmMain &) = delete;
+
+    // The start-up sequence, run on the first activation.
+    void Form_Activate();
+
+    // Every key press of the window, before the control with the focus sees it.
+    void Form_KeyDown(int keyCode, int shift);
+
+    void LockControls();
+    void UnlockControls();
+
+    [[nodiscard]] std::int16_t KeySum() const { return m_serviceCode.keySum(); }
+    comm::CommandChannel &channel() { return m_channel; }
+    lens::LensPart &lens() { return *m_lens; }
+    axes::AxesPart &axes() { return *m_axes; }
+    camtable::CamTablePart &camTable() { return *m_camTable; }
+    runin::RunInPart &runIn() { return *m_runIn; }
+
+    // Last positions the readout read for Zoom 1 and Zoom 2.
+    std::int32_t ActualPosZoom1 = 0;
+    std::int32_t ActualPosZoom2 = 0;
+
+    ui::Shape *Shape1;
+    QLabel *Image1;
+    QLabel *Label2;
+    QLabel *LabelVersion;
+    QLineEdit *Text0;
+
+signals:
+    // The start-up sequence no longer needs the port selection window.
+    void portSelectionDone();
+    // The chosen port could not be opened; the operator should choose again.
+    void portOpenFailed();
+    // The window has closed for good.
+    void unloaded();
+
+protected:
+    bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildOwnControls();
+    void unload();
+    void reportWriteFailure(const std::string &reason);
+
+    std::unique_ptr<comm::SerialLink> m_link;
+    comm::Clock &m_clock;
+    ui::Dialogs &m_dialogs;
+    comm::CommandChannel m_channel;
+    ServiceCode m_serviceCode;
+    lens::LensPart *m_lens = nullptr;
+    axes::AxesPart *m_axes = nullptr;
+    camtable::CamTablePart *m_camTable = nullptr;
+    runin::RunInPart *m_runIn = nullptr;
+    bool m_activated = false;
+    bool m_unloaded = false;
+};
+
+} // namespace shell

@@ -1,0 +1,40 @@
+#include "lenscheck.h"
+
+#include "link/channel.h"
+
+namespace shell {
+
+namespace {
+constexpr comm::Millis kStartupAnswerWait{500};
+
+// The resident program answers these queries with its status digit in the third character.
+char thirdCharacter(const std::string &reply)
+{
+    return reply.size() >= 3 ? reply[2] : '\0';
+}
+} // namespace
+
+std::optional<std::string> checkLensInitialised(comm::CommandChannel &channel)
+{
+    comm::Clock &clock = channel.clock();
+    channel.SendLine("init = @OUT[01];init=?");
+    clock.sleep(kStartupAnswerWait);
+    if (channel.PendingCount() == 0)
+        return "Unable to establish connection !";
+    if (thirdCharacter(channel.ReadAll()) != '0')
+        return std::nullopt;
+
+    channel.SendLine("allarme=?");
+    clock.sleep(kStartupAnswerWait);
+    if (thirdCharacter(channel.ReadAll()) != '1')
+        return "Lens initialization not completed !";
+
+    channel.SendLine("errore=?");
+    clock.sleep(kStartupAnswerWait);
+    std::string message = "Initialization not possible! Errore #";
+    if (const char error = thirdCharacter(channel.ReadAll()); error != '\0')
+        message += error;
+    return message;
+}
+
+} // namespace shell

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "shell/frmmain.h"
+
+#include "link/clock.h"
+#include "link/modvariabili.h"
+#include "sim/controller.h"
+#include "sim/simlink.h"
+#include "testsupport/fakelink.h"
+#include "testsupport/recordingdialogs.h"
+#include "testsupport/qtprint.h"
+#include "testsupport/waitfor.h"
+
+#include "axes/axespart.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+
+// A main window on the in-process controller (or on scripted answers), in virtual time.
+class MainWindowFixture : public testing::Test
+{
+protected:
+    void createOnController(sim::Faults faults = {})
+    {
+        controller.emplace(faults);
+        create(std::make_unique<sim::SimLink>(*controller, clock));
+    }
+
+    testsupport::FakeLink &createOnScript()
+    {
+        auto link = std::make_unique<testsupport::FakeLink>(clock);
+        auto &fake = *link;
+        create(std::move(link));
+        return fake;
+    }
+
+    // Shows the window as the port selection does; its first activation runs the start-up.
+    void showAndStart(int port = 1)
+    {
+        modVariabili::PortNumber = static_cast<std::int16_t>(port);
+        form->show();
+        ASSERT_TRUE(testsupport::waitFor([this] {
+            return unloaded->count() > 0 || form->axes().Timer1.isActive();
+        }));
+    }
+
+    std::vector<std::string> linesReceived() const
+    {
+        std::vector<std::string> lines;
+        for (const auto &line : controller->receivedLines())
+            lines.push_back(line.text);
+        return lines;
+    }
+
+    comm::VirtualClock clock;
+    std::optional<sim::Controller> controller;
+    testsupport::RecordingTone tone;
+    testsupport::RecordingDialogs dialogs;
+    std::unique_ptr<shell::frmMain> form;
+    std::unique_ptr<QSignalSpy> unloaded;
+    std::unique_ptr<QSignalSpy> portOpenFailed;
+
+private:
+    void create(std::unique_ptr<comm::SerialLink> link)
+    {
+        form = std::make_unique<shell::frmMain>(shell::Platform{std::move(link), clock, tone, dialogs});
+        unloaded = std::make_unique<QSignalSpy>(form.get(), &shell::frmMain::unloaded);
+        portOpenFailed = std::make_unique<QSignalSpy>(form.get(), &shell::frmMain::portOpenFailed);
+    }
+};

@@ -1,0 +1,96 @@
+// velmaro-sim: the lens controller on a pseudo-terminal, for running the program without the
+// hardware. The program finds it as <port-dir>/COM<n>.
+#include "controller.h"
+#include "options.h"
+#include "ptyport.h"
+
+#include "link/clock.h"
+
+#include <csignal>
+#include <cstdlib>
+#include <iostream>
+#include <poll.h>
+
+namespace {
+
+volatile std::sig_atomic_t g_stopRequested = 0;
+
+extern "C" void requestStop(int)
+{
+    g_stopRequested = 1;
+}
+
+// Short enough that an answer due after a delay leaves within a few milliseconds of its time,
+// and that a stop request is noticed at once.
+constexpr int kPollTimeoutMs = 2;
+
+void installStopHandlers()
+{
+    struct sigaction action
+    {
+    };
+    action.sa_handler = requestStop;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+int run(const sim::Options &options)
+{
+    sim::MotionProfile profile;
+    profile.timeScale = options.timeScale;
+    sim::Controller controller(options.faults, profile, options.seed);
+    if (!options.logFile.empty() && !controller.setLogFile(options.logFile)) {
+        std::cerr << "velmaro-sim: cannot write the log " << options.logFile << '\n';
+        return EXIT_FAILURE;
+    }
+
+    sim::PtyPort port;
+    if (!port.open(options.portDir, options.port)) {
+        std::cerr << "velmaro-sim: " << port.error() << '\n';
+        return EXIT_FAILURE;
+    }
+    std::cout << "velmaro-sim: COM" << options.port << " -> " << port.slaveName() << " (link "
+              << port.linkPath() << ")" << std::endl;
+
+    comm::RealClock clock;
+    while (!g_stopRequested) {
+        if (!port.isOpen()) {
+            // The line went dead: nothing more to do but wait to be stopped.
+            pollfd none{};
+            ::poll(&none, 0, kPollTimeoutMs * 50);
+            continue;
+        }
+        pollfd incoming{port.masterFd(), POLLIN, 0};
+        const int ready = ::poll(&incoming, 1, kPollTimeoutMs);
+        const comm::Millis now = clock.now();
+        if (ready > 0 && (incoming.revents & POLLIN) != 0)
+            controller.receive(port.read(), now);
+        if (controller.linkDropped(now)) {
+            port.close();
+            std::cerr << "velmaro-sim: COM" << options.port << " went dead as asked\n";
+            continue;
+        }
+        port.write(controller.takeOutput(now));
+    }
+    port.close();
+    return EXIT_SUCCESS;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    const auto parsed = sim::parseOptions(arguments, std::getenv("VELMARO_PORT_DIR"));
+    if (parsed.help) {
+        std::cout << sim::usage();
+        return EXIT_SUCCESS;
+    }
+    if (!parsed.error.empty()) {
+        std::cerr << "velmaro-sim: " << parsed.error << '\n';
+        return 2;
+    }
+    installStopHandlers();
+    return run(parsed.options);
+}

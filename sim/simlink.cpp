@@ -1,0 +1,83 @@
+#include "simlink.h"
+
+#include "controller.h"
+
+namespace sim {
+
+namespace {
+std::string portName(int port)
+{
+    return "COM" + std::to_string(port);
+}
+} // namespace
+
+SimLink::SimLink(Controller &controller, comm::Clock &clock)
+    : m_controller(controller), m_clock(clock)
+{}
+
+bool SimLink::open(int portNumber)
+{
+    close();
+    m_error.clear();
+    if (!m_available.empty() && m_available.count(portNumber) == 0) {
+        m_error = portName(portNumber) + " cannot be opened: no such port";
+        return false;
+    }
+    if (m_held.count(portNumber) != 0) {
+        m_error = portName(portNumber) + " is in use by another program";
+        return false;
+    }
+    m_port = portNumber;
+    m_open = true;
+    m_lost = false;
+    return true;
+}
+
+void SimLink::close()
+{
+    m_open = false;
+}
+
+bool SimLink::isOpen() const
+{
+    return m_open && !m_lost;
+}
+
+bool SimLink::checkLost()
+{
+    if (m_open && !m_lost && m_controller.linkDropped(m_clock.now())) {
+        m_lost = true;
+        m_error = "the connection on " + portName(m_port) + " was lost";
+        notifyEvent();
+    }
+    return m_lost;
+}
+
+bool SimLink::write(std::string_view data)
+{
+    if (!m_open) {
+        if (m_error.empty())
+            m_error = "the serial port is not open";
+        return false;
+    }
+    if (checkLost())
+        return false;
+    m_controller.receive(data, m_clock.now());
+    return true;
+}
+
+int SimLink::bytesWaiting()
+{
+    if (!m_open || checkLost())
+        return 0;
+    return static_cast<int>(m_controller.pendingOutput(m_clock.now()));
+}
+
+std::string SimLink::takeAll()
+{
+    if (!m_open || checkLost())
+        return {};
+    return m_controller.takeOutput(m_clock.now());
+}
+
+} // namespace sim

@@ -1,0 +1,190 @@
+// The built simulator on a real pseudo-terminal, reached through the program's own serial link.
+#include "link/channel.h"
+#include "link/clock.h"
+#include "link/qtseriallink.h"
+#include "link/tone.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace {
+
+using comm::Millis;
+
+constexpr int kPort = 7;
+constexpr int kProcessTimeoutMs = 10000;
+
+class SilentTone final : public comm::Tone
+{
+public:
+    void beep(int, Millis) override {}
+};
+
+class SimulatorOnPty : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        qputenv("VELMARO_PORT_DIR", m_dir.path().toLocal8Bit());
+    }
+
+    void TearDown() override
+    {
+        if (m_sim.state() != QProcess::NotRunning) {
+            m_sim.kill();
+            m_sim.waitForFinished(kProcessTimeoutMs);
+        }
+    }
+
+    // Starts the simulator and waits for its announcement, by which time the link exists.
+    void start(const QStringList &extra = {})
+    {
+        QStringList args{"--port-dir",           m_dir.path(), "--port",
+                         QString::number(kPort), "--log",      logPath()};
+        m_sim.start(QStringLiteral(VELMARO_SIM_PATH), args + extra);
+        ASSERT_TRUE(m_sim.waitForStarted(kProcessTimeoutMs));
+        while (!m_sim.canReadLine())
+            ASSERT_TRUE(m_sim.waitForReadyRead(kProcessTimeoutMs))
+                << m_sim.readAllStandardError().toStdString();
+        const QString announcement = QString::fromLocal8Bit(m_sim.readLine()).trimmed();
+        EXPECT_TRUE(announcement.startsWith("velmaro-sim: COM7 -> /dev/pts/"))
+            << announcement.toStdString();
+        EXPECT_TRUE(announcement.endsWith("(link " + linkPath() + ")"))
+            << announcement.toStdString();
+        ASSERT_TRUE(QFileInfo(linkPath()).isSymLink());
+    }
+
+    QString linkPath() const { return m_dir.filePath("COM7"); }
+    QString logPath() const { return m_dir.filePath("wire.log"); }
+
+    QTemporaryDir m_dir;
+    QProcess m_sim;
+    comm::RealClock m_clock;
+    SilentTone m_tone;
+};
+
+TEST_F(SimulatorOnPty, AnswersQueriesWithinTheirWaitsAndLogsTheLines)
+{
+    start();
+    comm::QtSerialLink serial;
+    ASSERT_TRUE(serial.open(kPort)) << serial.errorString();
+    comm::CommandChannel channel(serial, m_clock, m_tone);
+
+    ASSERT_TRUE(channel.SendLine("init = @OUT[01];init=?"));
+    m_clock.sleep(Millis(50));
+    EXPECT_EQ(channel.ReadAll(), ": 1.0000\r\n");
+
+    EXPECT_EQ(channel.QueryPosition("X"), "0");
+    ASSERT_TRUE(channel.SendLine("PAX=500;BGX"));
+    m_clock.sleep(Millis(300));
+    EXPECT_EQ(channel.ReadAll(), "::");
+    EXPECT_EQ(channel.QueryPosition("X"), "500");
+
+    const std::string error = channel.QueryPositionError("X");
+    ASSERT_GE(error.size(), 2U) << error;
+    EXPECT_TRUE(error[0] == ' ' || error[0] == '-') << error;
+    EXPECT_LE(std::abs(std::stoi(error)), 8);
+    serial.close();
+
+    QFile log(logPath());
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    QStringList received;
+    for (const QString &entry : QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts)) {
+        const auto fields = entry.split('\t');
+        ASSERT_EQ(fields.size(), 2) << entry.toStdString();
+        bool isTime = false;
+        fields[0].toDouble(&isTime);
+        EXPECT_TRUE(isTime && fields[0].indexOf('.') == fields[0].size() - 4)
+            << entry.toStdString();
+        received << fields[1];
+    }
+    EXPECT_EQ(received, (QStringList{"init = @OUT[01];init=?", "TPX", "PAX=500;BGX", "TPX",
+                                     "erorre = _TEX", "erorre = ?"}));
+}
+
+TEST_F(SimulatorOnPty, APortHeldByAnotherProgramIsRefused)
+{
+    start();
+    // flock holds the lock itself (-o keeps it from the shell) until the shell reads end of input.
+    QProcess holder;
+    holder.start("flock", {"-n", "-o", linkPath(), "sh", "-c", "echo locked; read _"});
+    ASSERT_TRUE(holder.waitForStarted(kProcessTimeoutMs));
+    ASSERT_TRUE(holder.waitForReadyRead(kProcessTimeoutMs));
+    ASSERT_EQ(holder.readAllStandardOutput().trimmed(), "locked");
+
+    comm::QtSerialLink serial;
+    EXPECT_FALSE(serial.open(kPort));
+    EXPECT_NE(serial.errorString().find("in use"), std::string::npos) << serial.errorString();
+
+    holder.closeWriteChannel();
+    ASSERT_TRUE(holder.waitForFinished(kProcessTimeoutMs));
+    EXPECT_TRUE(serial.open(kPort)) << serial.errorString();
+}
+
+TEST_F(SimulatorOnPty, TerminationRemovesTheLinkAndExitsCleanly)
+{
+    start();
+    m_sim.terminate(); // SIGTERM
+    ASSERT_TRUE(m_sim.waitForFinished(kProcessTimeoutMs));
+    EXPECT_EQ(m_sim.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(m_sim.exitCode(), 0);
+    EXPECT_FALSE(QFileInfo(linkPath()).isSymLink());
+}
+
+TEST_F(SimulatorOnPty, DropAfterKillsTheLineAndRemovesTheLink)
+{
+    start({"--drop-after", "50"});
+    comm::QtSerialLink serial;
+    ASSERT_TRUE(serial.open(kPort)) << serial.errorString();
+    int events = 0;
+    serial.setEventHandler([&events] { ++events; });
+    ASSERT_TRUE(serial.write("TPX\r"));
+    for (int i = 0; i < 500 && QFileInfo(linkPath()).isSymLink(); ++i)
+        m_clock.sleep(Millis(10));
+    EXPECT_FALSE(QFileInfo(linkPath()).isSymLink());
+    // The port notices at its next use and stays dead.
+    serial.bytesWaiting();
+    serial.write("TPX\r");
+    EXPECT_FALSE(serial.isOpen());
+    EXPECT_FALSE(serial.write("TPX\r"));
+    EXPECT_GE(events, 1);
+    // The simulator stays up until it is told to stop.
+    EXPECT_EQ(m_sim.state(), QProcess::Running);
+}
+
+TEST_F(SimulatorOnPty, AStaleLinkIsReplacedButAFileIsNot)
+{
+    ASSERT_TRUE(QFile::link("/nonexistent/pts", linkPath()));
+    start();
+    EXPECT_NE(QFileInfo(linkPath()).symLinkTarget(), "/nonexistent/pts");
+    m_sim.terminate();
+    ASSERT_TRUE(m_sim.waitForFinished(kProcessTimeoutMs));
+
+    QFile plain(linkPath());
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    QProcess refused;
+    refused.start(QStringLiteral(VELMARO_SIM_PATH), {"--port-dir", m_dir.path(), "--port", "7"});
+    ASSERT_TRUE(refused.waitForFinished(kProcessTimeoutMs));
+    EXPECT_NE(refused.exitCode(), 0);
+    EXPECT_TRUE(QFileInfo(linkPath()).isFile());
+}
+
+TEST_F(SimulatorOnPty, BadOptionsExitWithTwo)
+{
+    QProcess bad;
+    bad.start(QStringLiteral(VELMARO_SIM_PATH), {"--port", "300"});
+    ASSERT_TRUE(bad.waitForFinished(kProcessTimeoutMs));
+    EXPECT_EQ(bad.exitCode(), 2);
+    EXPECT_TRUE(bad.readAllStandardError().contains("--port"));
+}
+
+} // namespace

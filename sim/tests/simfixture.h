@@ -1,0 +1,50 @@
+#pragma once
+
+#include "sim/controller.h"
+
+#include <string>
+
+namespace sim::test {
+
+// Talks to a controller the way the host does, with time moved by hand.
+class ControllerDriver
+{
+public:
+    explicit ControllerDriver(Faults faults = {}, MotionProfile profile = {}, unsigned seed = 1)
+        : controller(faults, profile, seed)
+    {}
+
+    // Sends one line and returns what is readable at once.
+    std::string say(const std::string &line)
+    {
+        controller.receive(line + "\r", now);
+        return controller.takeOutput(now);
+    }
+
+    void wait(comm::Millis duration)
+    {
+        now += duration;
+        controller.advanceTo(now);
+    }
+
+    // Waits in steps until no axis moves; returns how long that took, or a negative time when
+    // something still moves after `limit`.
+    comm::Millis waitForStandstill(comm::Millis limit = comm::Millis(60000))
+    {
+        const comm::Millis start = now;
+        while (now - start < limit) {
+            wait(comm::Millis(10));
+            bool moving = false;
+            for (int axis = 0; axis < 4; ++axis)
+                moving = moving || controller.isMoving(axis);
+            if (!moving)
+                return now - start;
+        }
+        return comm::Millis(-1);
+    }
+
+    Controller controller;
+    comm::Millis now{0};
+};
+
+} // namespace sim::test

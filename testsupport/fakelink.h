@@ -1,0 +1,99 @@
+#pragma once
+
+#include "link/clock.h"
+#include "link/seriallink.h"
+#include "link/tone.h"
+
+#include <deque>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace testsupport {
+
+// A serial line whose answers a test writes in advance, each readable from a given time on.
+// Records every write and every read for the test to look at.
+class FakeLink final : public comm::SerialLink
+{
+public:
+    explicit FakeLink(const comm::Clock &clock) : m_clock(clock) {}
+
+    // `text` becomes readable `after` from now.
+    void answer(std::string text, comm::Millis after = comm::Millis{0})
+    {
+        m_incoming.emplace_back(m_clock.now() + after, std::move(text));
+    }
+    void failWrites(bool fail) { m_failWrites = fail; }
+    void refuseOpen(bool refuse) { m_refuseOpen = refuse; }
+    void raiseEvent() const { notifyEvent(); }
+
+    bool open(int portNumber) override
+    {
+        if (m_refuseOpen) {
+            m_error = "COM" + std::to_string(portNumber) + " cannot be opened";
+            return false;
+        }
+        m_open = true;
+        return true;
+    }
+    void close() override { m_open = false; }
+    [[nodiscard]] bool isOpen() const override { return m_open; }
+    bool write(std::string_view data) override
+    {
+        if (m_failWrites || !m_open) {
+            m_error = "the serial port is not open";
+            return false;
+        }
+        written.emplace_back(data);
+        operations.emplace_back("write");
+        return true;
+    }
+    int bytesWaiting() override
+    {
+        operations.emplace_back("count");
+        return static_cast<int>(ready().size());
+    }
+    std::string takeAll() override
+    {
+        operations.emplace_back("read");
+        std::string taken = ready();
+        while (!m_incoming.empty() && m_incoming.front().first <= m_clock.now())
+            m_incoming.pop_front();
+        return taken;
+    }
+    [[nodiscard]] std::string errorString() const override { return m_error; }
+
+    std::vector<std::string> written;
+    std::vector<std::string> operations;
+
+private:
+    [[nodiscard]] std::string ready() const
+    {
+        std::string text;
+        for (const auto &[time, chunk] : m_incoming)
+            if (time <= m_clock.now())
+                text += chunk;
+        return text;
+    }
+
+    const comm::Clock &m_clock;
+    std::deque<std::pair<comm::Millis, std::string>> m_incoming;
+    bool m_open = false;
+    bool m_failWrites = false;
+    bool m_refuseOpen = false;
+    std::string m_error;
+};
+
+// Beeps into a list instead of the speaker.
+class RecordingTone final : public comm::Tone
+{
+public:
+    void beep(int frequencyHz, comm::Millis duration) override
+    {
+        beeps.emplace_back(frequencyHz, duration);
+    }
+    std::vector<std::pair<int, comm::Millis>> beeps;
+};
+
+} // namespace testsupport

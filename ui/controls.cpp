@@ -1,0 +1,91 @@
+#include "controls.h"
+
+#include "form.h"
+#include "wrapbutton.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace ui {
+
+namespace {
+template <class Widget> Widget *create(QWidget *parent, const QString &name, Twips at)
+{
+    auto *widget = new Widget(parent);
+    widget->setObjectName(name);
+    place(widget, at.left, at.top, at.width, at.height);
+    return widget;
+}
+} // namespace
+
+QLabel *addLabel(QWidget *parent, const QString &name, const QString &caption, Twips at)
+{
+    return addLabel(parent, name, caption, at, colour::kBlue, colour::kWhite);
+}
+
+QLabel *addLabel(QWidget *parent, const QString &name, const QString &caption, Twips at,
+                 const QColor &background, const QColor &text)
+{
+    auto *label = create<QLabel>(parent, name, at);
+    label->setText(caption);
+    setColours(label, background, text);
+    return label;
+}
+
+QPushButton *addButton(QWidget *parent, const QString &name, const QString &caption, Twips at)
+{
+    auto *button = create<WrapButton>(parent, name, at);
+    button->setText(caption);
+    return button;
+}
+
+QPushButton *addButton(QWidget *parent, const QString &name, const QString &caption, Twips at,
+                       const QColor &colour)
+{
+    auto *button = addButton(parent, name, caption, at);
+    QPalette palette = button->palette();
+    palette.setColor(QPalette::Button, colour);
+    button->setPalette(palette);
+    return button;
+}
+
+QCheckBox *addCheckBox(QWidget *parent, const QString &name, const QString &caption, Twips at)
+{
+    auto *box = create<QCheckBox>(parent, name, at);
+    box->setText(caption);
+    setColours(box, colour::kBlue, colour::kWhite);
+    return box;
+}
+
+QComboBox *addComboBox(QWidget *parent, const QString &name, Twips at)
+{
+    auto *combo = create<QComboBox>(parent, name, at);
+    combo->setEditable(false);
+    return combo;
+}
+
+QLineEdit *addTextBox(QWidget *parent, const QString &name, const QString &text, Twips at)
+{
+    auto *box = create<QLineEdit>(parent, name, at);
+    box->setText(text);
+    return box;
+}
+
+QGroupBox *addFrame(QWidget *parent, const QString &name, const QString &caption, Twips at)
+{
+    auto *frame = create<QGroupBox>(parent, name, at);
+    frame->setTitle(caption);
+    setColours(frame, colour::kBlue, colour::kWhite);
+    return frame;
+}
+
+QString arrayName(const char *name, int index)
+{
+    return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(index);
+}
+
+} // namespace ui

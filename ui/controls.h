@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QColor>
+#include <QString>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QWidget;
+
+// Builders for the window's controls: each gets its given name as object name and its place in
+// twips. Frames and labels are blue with white text unless told otherwise.
+namespace ui {
+
+struct Twips
+{
+    int left;
+    int top;
+    int width;
+    int height;
+};
+
+QLabel *addLabel(QWidget *parent, const QString &name, const QString &caption, Twips at);
+QLabel *addLabel(QWidget *parent, const QString &name, const QString &caption, Twips at,
+                 const QColor &background, const QColor &text);
+QPushButton *addButton(QWidget *parent, const QString &name, const QString &caption, Twips at);
+QPushButton *addButton(QWidget *parent, const QString &name, const QString &caption, Twips at,
+                       const QColor &colour);
+QCheckBox *addCheckBox(QWidget *parent, const QString &name, const QString &caption, Twips at);
+QComboBox *addComboBox(QWidget *parent, const QString &name, Twips at);
+QLineEdit *addTextBox(QWidget *parent, const QString &name, const QString &text, Twips at);
+QGroupBox *addFrame(QWidget *parent, const QString &name, const QString &caption, Twips at);
+
+// "Name(3)": the object name of element 3 of a control array.
+QString arrayName(const char *name, int index);
+
+} // namespace ui

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <functional>
+
+namespace comm {
+class CommandChannel;
+class Clock;
+} // namespace comm
+
+namespace ui {
+
+class Dialogs;
+
+// What the main window lends each of its parts: the line to the controller, time, the boxes, and
+// the focus sink that takes the keyboard focus after a command.
+struct PartContext
+{
+    comm::CommandChannel &channel;
+    comm::Clock &clock;
+    Dialogs &dialogs;
+    std::function<void()> focusSink;
+};
+
+} // namespace ui
