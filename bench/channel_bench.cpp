@@ -1,0 +1,128 @@
+// How the real serial exchange compares with the fixed waits it runs inside: the position query
+// over a pseudo-terminal against velmaro-sim, as a ratio to its 20 ms wait, and the bare round
+// trip of one line. Prints figures; asserts nothing.
+#include "link/channel.h"
+#include "link/clock.h"
+#include "link/qtseriallink.h"
+#include "link/tone.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+
+namespace {
+
+constexpr int kPort = 1;
+constexpr double kPositionWaitMs = 20.0;
+
+class SilentTone final : public comm::Tone
+{
+public:
+    void beep(int, comm::Millis) override {}
+};
+
+// The simulator on a pseudo-terminal in a private port directory, for the whole run.
+class Simulator
+{
+public:
+    Simulator()
+    {
+        qputenv("VELMARO_PORT_DIR", m_dir.path().toLocal8Bit());
+        m_process.start(QStringLiteral(VELMARO_SIM_PATH),
+                        {"--port-dir", m_dir.path(), "--port", QString::number(kPort)});
+        m_process.waitForReadyRead(10000);
+        if (!QFileInfo(m_dir.filePath("COM1")).isSymLink())
+            std::fprintf(stderr, "velmaro-sim did not start\n");
+    }
+    ~Simulator()
+    {
+        m_process.terminate();
+        m_process.waitForFinished(5000);
+    }
+    Simulator(const Simulator &) = delete;
+    Simulator &operator=(const Simulator &) = delete;
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_process;
+};
+
+using Clock = std::chrono::steady_clock;
+
+double millisecondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+void BM_QueryPosition(benchmark::State &state)
+{
+    comm::QtSerialLink serial;
+    if (!serial.open(kPort)) {
+        state.SkipWithError(serial.errorString().c_str());
+        return;
+    }
+    comm::RealClock clock;
+    SilentTone tone;
+    comm::CommandChannel channel(serial, clock, tone);
+    double totalMs = 0;
+    int noValue = 0;
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        const std::string position = channel.QueryPosition("X");
+        totalMs += millisecondsSince(start);
+        noValue += position == comm::kNoValue ? 1 : 0;
+        benchmark::DoNotOptimize(position);
+    }
+    const auto iterations = static_cast<double>(state.iterations());
+    state.counters["ratio_to_20ms_wait"] = totalMs / iterations / kPositionWaitMs;
+    state.counters["no_value"] = noValue;
+}
+BENCHMARK(BM_QueryPosition)->Iterations(100)->Unit(benchmark::kMillisecond);
+
+// One line out, its whole answer back: what the 20 ms wait has to cover.
+void BM_LineRoundTrip(benchmark::State &state)
+{
+    comm::QtSerialLink serial;
+    if (!serial.open(kPort)) {
+        state.SkipWithError(serial.errorString().c_str());
+        return;
+    }
+    double worstMs = 0;
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        serial.write("TPX\r");
+        std::string answer;
+        while (answer.size() < 2 || answer.compare(answer.size() - 2, 2, "\r\n") != 0) {
+            if (serial.bytesWaiting() > 0)
+                answer += serial.takeAll();
+            else
+                QThread::usleep(20);
+            if (millisecondsSince(start) > 1000) {
+                state.SkipWithError("no answer within a second");
+                return;
+            }
+        }
+        worstMs = std::max(worstMs, millisecondsSince(start));
+    }
+    state.counters["worst_ms"] = worstMs;
+}
+BENCHMARK(BM_LineRoundTrip)->Iterations(1000)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    Simulator simulator;
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
