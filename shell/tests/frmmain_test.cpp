@@ -48,6 +48,19 @@ protected:
         return states;
     }
 
+    // Lockable controls have `operatorEnabled`, ABORT the opposite, all others their old state.
+    static void expectOnlyLockableChanged(const std::map<QString, bool> &now,
+                                          const std::map<QString, bool> &before,
+                                          const std::set<QString> &lockable, bool operatorEnabled)
+    {
+        for (const auto &[name, enabled] : now) {
+            const bool expected = name == "CommandAbort" ? !operatorEnabled
+                                  : lockable.count(name) ? operatorEnabled
+                                                         : before.at(name);
+            EXPECT_EQ(enabled, expected) << name.toStdString();
+        }
+    }
+
     // The controls placed directly on the window (a frame stands for what it holds).
     std::vector<QWidget *> windowControls() const
     {
@@ -155,28 +168,14 @@ TEST_F(MainWindow, LockingChangesTheOperatorControlsAndNothingElse)
     form->LockControls();
     EXPECT_EQ(enabledStates(), locked) << "locking twice is locking once";
 
-    for (const auto &[name, enabled] : locked) {
-        if (name == "CommandAbort")
-            EXPECT_TRUE(enabled);
-        else if (lockable.count(name))
-            EXPECT_FALSE(enabled) << name.toStdString();
-        else
-            EXPECT_EQ(enabled, before.at(name)) << name.toStdString() << " was touched";
-    }
+    expectOnlyLockableChanged(locked, before, lockable, false);
 
     form->runIn().CheckSingleStep->setChecked(false);
     form->runIn().CheckFullSroke->setChecked(false);
     form->UnlockControls();
     form->UnlockControls();
     const auto unlocked = enabledStates();
-    for (const auto &[name, enabled] : unlocked) {
-        if (name == "CommandAbort")
-            EXPECT_FALSE(enabled);
-        else if (lockable.count(name))
-            EXPECT_TRUE(enabled) << name.toStdString();
-        else
-            EXPECT_EQ(enabled, before.at(name)) << name.toStdString() << " was touched";
-    }
+    expectOnlyLockableChanged(unlocked, before, lockable, true);
     EXPECT_TRUE(unlocked.at("CommandStart")) << "whatever the check boxes show";
 }
 
