@@ -19,7 +19,8 @@ int main(int argc, char *argv[])
     comm::RealClock clock;
     comm::AlsaTone tone(clock);
     ui::QtDialogs dialogs;
-    shell::Launcher launcher(clock, tone, dialogs, [] { return std::make_unique<comm::QtSerialLink>(); });
+    shell::Launcher launcher(clock, tone, dialogs,
+                             [] { return std::make_unique<comm::QtSerialLink>(); });
     QObject::connect(&launcher, &shell::Launcher::finished, &app, &QApplication::quit,
                      Qt::QueuedConnection);
     launcher.start();

@@ -61,15 +61,17 @@ void AxesPart::buildAxisFrame(int axis)
     const auto row = [](int top, int height) {
         return Twips{kInnerLeft, top, kInnerWidth, height};
     };
-    LabelStatus[i] = ui::addLabel(frame, ui::arrayName("LabelStatus", axis), "Status:", row(420, 255));
+    LabelStatus[i] =
+        ui::addLabel(frame, ui::arrayName("LabelStatus", axis), "Status:", row(420, 255));
     Status[i] = ui::addLabel(frame, ui::arrayName("Status", axis), "ENABLED", row(720, 375),
                              ui::colour::kGreen, ui::colour::kDarkGrey);
     Status[i]->setAlignment(Qt::AlignCenter);
-    CheckStatus[i] = ui::addCheckBox(frame, ui::arrayName("CheckStatus", axis), "I/O", row(1320, 315));
+    CheckStatus[i] =
+        ui::addCheckBox(frame, ui::arrayName("CheckStatus", axis), "I/O", row(1320, 315));
     ui::setColours(CheckStatus[i], ui::colour::kWhite, Qt::black);
     CheckStatus[i]->setChecked(true);
-    Position[i] = ui::addLabel(frame, ui::arrayName("Position", axis), "Actual position: -",
-                               row(1920, 555));
+    Position[i] =
+        ui::addLabel(frame, ui::arrayName("Position", axis), "Actual position: -", row(1920, 555));
     Position[i]->setWordWrap(true);
     Position[i]->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
@@ -82,9 +84,11 @@ void AxesPart::buildAxisFrame(int axis)
     CommandJogPos[i] = ui::addButton(frame, ui::arrayName("CommandJogPos", axis), "Jog +",
                                      Twips{kInnerLeft + 750, 3840, 660, 495}, ui::colour::kCyan);
     const auto targetLabel = static_cast<std::size_t>(kTargetLabel[i]);
-    LabelJogSpeed[targetLabel] = ui::addLabel(
-        frame, ui::arrayName("LabelJogSpeed", kTargetLabel[i]), "Absolute Position:", row(4800, 255));
-    AbsolutePos[i] = ui::addTextBox(frame, ui::arrayName("AbsolutePos", axis), QString(), row(5100, 345));
+    LabelJogSpeed[targetLabel] =
+        ui::addLabel(frame, ui::arrayName("LabelJogSpeed", kTargetLabel[i]),
+                     "Absolute Position:", row(4800, 255));
+    AbsolutePos[i] =
+        ui::addTextBox(frame, ui::arrayName("AbsolutePos", axis), QString(), row(5100, 345));
     CommandAbsolutePos[i] = ui::addButton(frame, ui::arrayName("CommandAbsolutePos", axis), "Start",
                                           row(5760, 495), ui::colour::kLightOrange);
 }

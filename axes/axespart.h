@@ -38,7 +38,7 @@ public:
     std::array<QLabel *, kAxisCount> Status{};
     std::array<QCheckBox *, kAxisCount> CheckStatus{};
     std::array<QLabel *, kAxisCount> Position{};
-    std::array<QLabel *, 2 * kAxisCount> LabelJogSpeed{};
+    std::array<QLabel *, std::size_t{2} * kAxisCount> LabelJogSpeed{};
     std::array<QLineEdit *, kAxisCount> JogSpeed{};
     std::array<QPushButton *, kAxisCount> CommandJogNeg{};
     std::array<QPushButton *, kAxisCount> CommandJogPos{};

@@ -23,9 +23,11 @@ LensPart::LensPart(QWidget *form, ui::PartContext context)
     : QObject(form), m_context(std::move(context))
 {
     using ui::Twips;
-    LabelFocalLength = ui::addLabel(form, "LabelFocalLength", "Focal length:", Twips{360, 720, 1095, 255});
+    LabelFocalLength =
+        ui::addLabel(form, "LabelFocalLength", "Focal length:", Twips{360, 720, 1095, 255});
     ComboFocalLength = ui::addComboBox(form, "ComboFocalLength", Twips{360, 960, 1095, 330});
-    LabelIrisPosition = ui::addLabel(form, "LabelIrisPosition", "Iris position:", Twips{360, 1440, 1095, 255});
+    LabelIrisPosition =
+        ui::addLabel(form, "LabelIrisPosition", "Iris position:", Twips{360, 1440, 1095, 255});
     ComboIrisPosition = ui::addComboBox(form, "ComboIrisPosition", Twips{360, 1680, 1095, 330});
     Label1 = ui::addLabel(form, "Label1", "Focus setting:", Twips{360, 2160, 1095, 255});
     LabelFocusPos = ui::addLabel(form, "LabelFocusPos", "0", Twips{360, 2400, 1095, 285},

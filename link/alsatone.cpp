@@ -20,10 +20,7 @@ void quietErrorHandler(const char *, int, const char *, int, const char *, ...) 
 
 struct PcmCloser
 {
-    void operator()(snd_pcm_t *pcm) const
-    {
-        snd_pcm_close(pcm);
-    }
+    void operator()(snd_pcm_t *pcm) const { snd_pcm_close(pcm); }
 };
 } // namespace
 
@@ -50,7 +47,8 @@ bool AlsaTone::play(int frequencyHz, Millis duration)
     std::vector<std::int16_t> samples(frames);
     const double step = 2.0 * std::numbers::pi * frequencyHz / kSampleRate;
     for (std::size_t i = 0; i < frames; ++i)
-        samples[i] = static_cast<std::int16_t>(kAmplitude * std::sin(step * static_cast<double>(i)));
+        samples[i] =
+            static_cast<std::int16_t>(kAmplitude * std::sin(step * static_cast<double>(i)));
 
     std::size_t done = 0;
     while (done < frames) {

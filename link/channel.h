@@ -36,7 +36,8 @@ public:
     // The axis's position as text, or kNoValue.
     std::string QueryPosition(std::string_view axisLetter);
 
-    // The integer part of the axis's position error as text, leading blank or sign kept, or kNoValue.
+    // The integer part of the axis's position error as text, leading blank or sign kept, or
+    // kNoValue.
     std::string QueryPositionError(std::string_view axisLetter);
 
     Clock &clock() { return m_clock; }

@@ -36,9 +36,9 @@ frmComPort::frmComPort(LinkFactory probeLink, MainWindowLoader loadMainWindow, Q
     const int dpi = logicalDpiX();
     setFixedSize(ui::toPixels(kClientWidth, dpi), ui::toPixels(kClientHeight, dpi));
 
-    LabelSerialPort = ui::addLabel(this, "LabelSerialPort", "Select serial port",
-                                   Twips{120, 270, 1500, 255}, palette().color(QPalette::Window),
-                                   palette().color(QPalette::WindowText));
+    LabelSerialPort =
+        ui::addLabel(this, "LabelSerialPort", "Select serial port", Twips{120, 270, 1500, 255},
+                     palette().color(QPalette::Window), palette().color(QPalette::WindowText));
     LabelSerialPort->setAutoFillBackground(false);
     ComboSerialPort = ui::addComboBox(this, "ComboSerialPort", Twips{1680, 225, 1215, 345});
 

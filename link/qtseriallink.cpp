@@ -98,7 +98,8 @@ bool QtSerialLink::write(std::string_view data)
     }
     while (m_port.bytesToWrite() > 0) {
         if (!m_port.waitForBytesWritten(kWriteTimeoutMs)) {
-            m_error = "the serial port did not take the line: " + m_port.errorString().toStdString();
+            m_error =
+                "the serial port did not take the line: " + m_port.errorString().toStdString();
             return false;
         }
     }

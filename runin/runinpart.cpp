@@ -30,7 +30,8 @@ ui::Shape *addLight(QWidget *parent, const QString &name, int left, int top)
 RunInPart::RunInPart(QWidget *form, ui::PartContext context)
     : QObject(form), m_context(std::move(context))
 {
-    FrameRodaggio = ui::addFrame(form, "FrameRodaggio", "Running Up", Twips{120, 8760, 14415, 2250});
+    FrameRodaggio =
+        ui::addFrame(form, "FrameRodaggio", "Running Up", Twips{120, 8760, 14415, 2250});
     QWidget *frame = FrameRodaggio;
 
     // One row per test kind: its check box, its light and the step it is at.
@@ -49,7 +50,8 @@ RunInPart::RunInPart(QWidget *form, ui::PartContext context)
     CommandAbort = ui::addButton(frame, "CommandAbort", "ABORT", Twips{1560, 1440, 1200, 570},
                                  ui::colour::kLightRed);
     CommandAbort->setEnabled(false);
-    LabelCycles = ui::addLabel(frame, "LabelCycles", "Completed cycles: -", Twips{2880, 1560, 2400, 315});
+    LabelCycles =
+        ui::addLabel(frame, "LabelCycles", "Completed cycles: -", Twips{2880, 1560, 2400, 315});
 
     Label3 = ui::addLabel(frame, "Label3", "Working axis", Twips{5640, 300, 1800, 285});
     LightAxis1 = addLight(frame, "LightAxis1", 5640, 690);

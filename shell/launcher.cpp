@@ -10,8 +10,7 @@ namespace shell {
 Launcher::Launcher(comm::Clock &clock, comm::Tone &tone, ui::Dialogs &dialogs,
                    LinkFactory linkFactory)
     : m_clock(clock), m_tone(tone), m_linkFactory(std::move(linkFactory)), m_dialogs(dialogs)
-{
-}
+{}
 
 Launcher::~Launcher()
 {

@@ -38,8 +38,8 @@ public:
     // Opens the first window.
     void start();
 
-    comm::frmComPort *portSelection() const { return m_portSelection; }
-    frmMain *mainWindow() const { return m_main; }
+    [[nodiscard]] comm::frmComPort *portSelection() const { return m_portSelection; }
+    [[nodiscard]] frmMain *mainWindow() const { return m_main; }
 
 signals:
     // The program is over: the main window closed, or the operator left the port selection.

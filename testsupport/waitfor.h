@@ -10,8 +10,7 @@ template <class Predicate> bool waitFor(Predicate done, int timeoutMs = 2000)
 {
     QElapsedTimer timer;
     timer.start();
-    while (!done() && timer.elapsed() < timeoutMs)
-    {
+    while (!done() && timer.elapsed() < timeoutMs) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }

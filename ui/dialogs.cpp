@@ -30,14 +30,12 @@ void QtDialogs::message(const QString &text, const QString &title, Icon icon)
 
 bool QtDialogs::askYesNo(const QString &text, const QString &title)
 {
-    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No,
-                    m_parent);
+    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No, m_parent);
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
 }
 
-QString QtDialogs::inputBox(const QString &prompt, const QString &title,
-                            const QString &defaultText)
+QString QtDialogs::inputBox(const QString &prompt, const QString &title, const QString &defaultText)
 {
     bool ok = false;
     QString text =

@@ -14,8 +14,8 @@ void WrapButton::paintEvent(QPaintEvent *)
     painter.drawControl(QStyle::CE_PushButton, option);
 
     const QRect textArea = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
-    painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
-                                   QPalette::ButtonText));
+    painter.setPen(
+        palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
     painter.drawText(textArea, Qt::AlignCenter | Qt::TextWordWrap, text());
 }
 

@@ -28,8 +28,8 @@ protected:
 
     void typeServiceCode(QWidget *target)
     {
-        for (const Qt::Key key : {Qt::Key_Escape, Qt::Key_U, Qt::Key_N, Qt::Key_V, Qt::Key_K,
-                                  Qt::Key_N})
+        for (const Qt::Key key :
+             {Qt::Key_Escape, Qt::Key_U, Qt::Key_N, Qt::Key_V, Qt::Key_K, Qt::Key_N})
             QTest::keyClick(target, key);
     }
 
@@ -120,10 +120,19 @@ TEST_F(MainWindow, CompactSizeShowsExactlyTheLeftColumn)
 {
     ui::setOuterSize(form.get(), 1980, 4800);
     const QRect client = form->rect();
-    const std::set<QString> leftColumn = {
-        "Shape1",        "Image1",         "Label2",         "LabelFocalLength", "ComboFocalLength",
-        "LabelIrisPosition", "ComboIrisPosition", "Label1",   "LabelFocusPos",    "CommandFocusUp",
-        "CommandFocusDn", "CommandSetIP",  "LabelVersion"};
+    const std::set<QString> leftColumn = {"Shape1",
+                                          "Image1",
+                                          "Label2",
+                                          "LabelFocalLength",
+                                          "ComboFocalLength",
+                                          "LabelIrisPosition",
+                                          "ComboIrisPosition",
+                                          "Label1",
+                                          "LabelFocusPos",
+                                          "CommandFocusUp",
+                                          "CommandFocusDn",
+                                          "CommandSetIP",
+                                          "LabelVersion"};
     std::set<QString> visible;
     for (const QWidget *control : windowControls()) {
         if (client.contains(control->geometry())) {
@@ -150,10 +159,10 @@ TEST_F(MainWindow, FullSizeShowsEveryControl)
 
 TEST_F(MainWindow, LockingChangesTheOperatorControlsAndNothingElse)
 {
-    std::set<QString> lockable = {"HScroll",          "CommandSalva",   "CommandCarica",
+    std::set<QString> lockable = {"HScroll",          "CommandSalva",      "CommandCarica",
                                   "ComboFocalLength", "ComboIrisPosition", "CommandFocusUp",
-                                  "CommandFocusDn",   "CommandSetIP",   "CheckSingleStep",
-                                  "CheckFullSroke",   "CommandStart",   "ListView1"};
+                                  "CommandFocusDn",   "CommandSetIP",      "CheckSingleStep",
+                                  "CheckFullSroke",   "CommandStart",      "ListView1"};
     for (int axis = 0; axis < 4; ++axis) {
         for (const char *name : {"CheckStatus", "CommandJogNeg", "CommandJogPos",
                                  "CommandAbsolutePos", "JogSpeed", "AbsolutePos"})

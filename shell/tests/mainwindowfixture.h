@@ -7,8 +7,8 @@
 #include "sim/controller.h"
 #include "sim/simlink.h"
 #include "testsupport/fakelink.h"
-#include "testsupport/recordingdialogs.h"
 #include "testsupport/qtprint.h"
+#include "testsupport/recordingdialogs.h"
 #include "testsupport/waitfor.h"
 
 #include "axes/axespart.h"
@@ -44,9 +44,8 @@ protected:
     {
         modVariabili::PortNumber = static_cast<std::int16_t>(port);
         form->show();
-        ASSERT_TRUE(testsupport::waitFor([this] {
-            return unloaded->count() > 0 || form->axes().Timer1.isActive();
-        }));
+        ASSERT_TRUE(testsupport::waitFor(
+            [this] { return unloaded->count() > 0 || form->axes().Timer1.isActive(); }));
     }
 
     std::vector<std::string> linesReceived() const
@@ -68,7 +67,8 @@ protected:
 private:
     void create(std::unique_ptr<comm::SerialLink> link)
     {
-        form = std::make_unique<shell::frmMain>(shell::Platform{std::move(link), clock, tone, dialogs});
+        form = std::make_unique<shell::frmMain>(
+            shell::Platform{std::move(link), clock, tone, dialogs});
         unloaded = std::make_unique<QSignalSpy>(form.get(), &shell::frmMain::unloaded);
         portOpenFailed = std::make_unique<QSignalSpy>(form.get(), &shell::frmMain::portOpenFailed);
     }

@@ -40,8 +40,8 @@ TEST(ServiceCode, AWrongKeyResetsAndDoesNotCountAsTheFirstKey)
 {
     shell::ServiceCode code;
     // Escape after U would make 139: not a value, so the sum is 0 and this Escape is lost too.
-    EXPECT_FALSE(press(code, {{kEscape, 0}, {kU, 0}, {kEscape, 0}, {kU, 0}, {kN, 0}, {kV, 0},
-                              {kK, 0}, {kN, 0}}));
+    EXPECT_FALSE(press(
+        code, {{kEscape, 0}, {kU, 0}, {kEscape, 0}, {kU, 0}, {kN, 0}, {kV, 0}, {kK, 0}, {kN, 0}}));
     EXPECT_EQ(code.keySum(), 0);
 }
 

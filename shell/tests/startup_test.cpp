@@ -28,9 +28,8 @@ TEST_F(StartUp, ReadyLens_SendsTheStartUpLinesInOrderAndFillsTheLists)
     createOnController();
     showAndStart();
 
-    EXPECT_THAT(linesReceived(),
-                ElementsAre("init = @OUT[01];init=?", "SHX", "SHY", "SHZ", "SHW", "zoom=75",
-                            "iris=1", "PAW=focusmin;BGW"));
+    EXPECT_THAT(linesReceived(), ElementsAre("init = @OUT[01];init=?", "SHX", "SHY", "SHZ", "SHW",
+                                             "zoom=75", "iris=1", "PAW=focusmin;BGW"));
     EXPECT_TRUE(dialogs.shown.empty());
     EXPECT_EQ(unloaded->count(), 0);
     EXPECT_TRUE(form->isVisible());
@@ -93,14 +92,18 @@ TEST_P(StartUpFailure, ShowsItsMessageSendsNothingFurtherAndEnds)
 
 INSTANTIATE_TEST_SUITE_P(
     Paths, StartUpFailure,
-    testing::Values(
-        FailurePath{"NoAnswer", faults([](sim::Faults &f) { f.silent = true; }), "Unable to establish connection !",
-                    {"init = @OUT[01];init=?"}},
-        FailurePath{"NotInitialised", faults([](sim::Faults &f) { f.notInitialised = true; }),
-                    "Lens initialization not completed !",
-                    {"init = @OUT[01];init=?", "allarme=?"}},
-        FailurePath{"Alarm", faults([](sim::Faults &f) { f.alarm = 4; }), "Initialization not possible! Errore #4",
-                    {"init = @OUT[01];init=?", "allarme=?", "errore=?"}}),
+    testing::Values(FailurePath{"NoAnswer",
+                                faults([](sim::Faults &f) { f.silent = true; }),
+                                "Unable to establish connection !",
+                                {"init = @OUT[01];init=?"}},
+                    FailurePath{"NotInitialised",
+                                faults([](sim::Faults &f) { f.notInitialised = true; }),
+                                "Lens initialization not completed !",
+                                {"init = @OUT[01];init=?", "allarme=?"}},
+                    FailurePath{"Alarm",
+                                faults([](sim::Faults &f) { f.alarm = 4; }),
+                                "Initialization not possible! Errore #4",
+                                {"init = @OUT[01];init=?", "allarme=?", "errore=?"}}),
     [](const auto &path) { return std::string(path.param.name); });
 
 TEST_F(StartUp, AReplyShorterThanThreeCharactersCountsAsReady)
