@@ -12,7 +12,6 @@ namespace {
 
 using comm::Millis;
 using testing::ElementsAre;
-using testing::MatchesRegex;
 
 class ChannelWithController : public testing::Test
 {
@@ -29,16 +28,6 @@ protected:
     comm::CommandChannel channel{simLink, clock, tone};
 };
 
-TEST_F(ChannelWithController, QueryPosition_GivesThePositionTheAxisStandsAt)
-{
-    channel.SendLine("zoom=120");
-    clock.sleep(Millis{5000});
-    channel.ReadAll();
-    EXPECT_EQ(channel.QueryPosition("X"), std::to_string(controller.position(0)));
-    EXPECT_EQ(channel.QueryPosition("B"), std::to_string(controller.position(1)));
-    EXPECT_NE(controller.position(0), controller.position(1));
-}
-
 TEST_F(ChannelWithController, QueryPosition_LosesValueBehindEarlierAcknowledgement)
 {
     channel.SendLine("SHX");
@@ -47,20 +36,6 @@ TEST_F(ChannelWithController, QueryPosition_LosesValueBehindEarlierAcknowledgeme
     EXPECT_EQ(channel.PendingCount(), 0);
     // ...and the next query, on an empty buffer, has its value.
     EXPECT_EQ(channel.QueryPosition("X"), std::to_string(controller.position(0)));
-}
-
-TEST_F(ChannelWithController, QueryPositionError_KeepsWhatStandsBeforeTheDigits)
-{
-    channel.SendLine("SHX;SHY");
-    channel.SendLine("zoom=300");
-    clock.sleep(Millis{5000});
-    channel.ReadAll();
-    const std::string error = channel.QueryPositionError("A");
-    // A blank in the sign's place for a positive error, a minus sign for a negative one.
-    EXPECT_THAT(error, MatchesRegex("[ -][0-9]+"));
-    const auto expected = controller.variable("erorre");
-    ASSERT_TRUE(expected.has_value());
-    EXPECT_EQ(std::stoi(error), static_cast<int>(*expected));
 }
 
 class ChannelWithSilentController : public ChannelWithController
@@ -107,14 +82,6 @@ TEST_F(ChannelWithScriptedAnswers, QueryPosition_CutsTheLastTwoCharactersWhateve
 {
     fake.answer("-250ab", Millis{19});
     EXPECT_EQ(channel.QueryPosition("X"), "-250");
-}
-
-TEST_F(ChannelWithScriptedAnswers, QueryPosition_LeavesALateAnswerForTheNextRead)
-{
-    fake.answer("1234\r\n", Millis{21});
-    EXPECT_EQ(channel.QueryPosition("X"), "###");
-    clock.sleep(Millis{1});
-    EXPECT_EQ(channel.ReadAll(), "1234\r\n");
 }
 
 TEST_F(ChannelWithScriptedAnswers, QueryPosition_GivesNoValueForRepliesTooShortOrAcknowledgements)

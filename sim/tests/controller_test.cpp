@@ -47,33 +47,6 @@ TEST(ControllerMotion, ZoomMovesBothAxesToTheirCamPositionsAndStops)
     EXPECT_EQ(d.say("TPB"), std::to_string(y) + "\r\n");
 }
 
-TEST(ControllerMotion, ZoomCamIsMonotonicAndDiffersPerAxis)
-{
-    const auto [x75, y75] = ResidentProgram::zoomCam(75);
-    EXPECT_EQ(x75, 0);
-    EXPECT_EQ(y75, 0);
-    long lastX = -1;
-    long lastY = 1;
-    for (double z = 75.5; z <= 500; z += 0.5) {
-        const auto [x, y] = ResidentProgram::zoomCam(z);
-        EXPECT_GE(x, lastX);
-        EXPECT_LE(y, lastY);
-        lastX = x;
-        lastY = y;
-    }
-    EXPECT_NE(ResidentProgram::zoomCam(200).first, -ResidentProgram::zoomCam(200).second);
-}
-
-TEST(ControllerMotion, ZoomOutOfRangeIsAcknowledgedAndIgnored)
-{
-    ControllerDriver d;
-    EXPECT_EQ(d.say("zoom=501"), ":");
-    EXPECT_EQ(d.say("zoom=74.9"), ":");
-    EXPECT_FALSE(d.controller.isMoving(kZoom1));
-    EXPECT_EQ(d.say("zoom=75.5"), ":");
-    EXPECT_TRUE(d.controller.isMoving(kZoom1));
-}
-
 TEST(ControllerMotion, JogRunsUntilStopAndAbortStopsAtOnce)
 {
     ControllerDriver d;
@@ -176,21 +149,6 @@ TEST(ControllerMotion, PositionalSpeedsAndTwoAxisMove)
     EXPECT_EQ(d.say("TPXY"), "812, -441\r\n");
     EXPECT_EQ(d.say("SP 2000,,500"), ":");
     EXPECT_EQ(d.say("TP"), "812, -441, 0, 100\r\n");
-}
-
-TEST(ControllerMotion, PositionErrorSettlesSmallAndVaries)
-{
-    ControllerDriver d;
-    std::set<int> errors;
-    for (int i = 0; i < 20; ++i) {
-        d.say("PAX=" + std::to_string((i % 2) * 3000) + ";BGX");
-        d.waitForStandstill();
-        EXPECT_EQ(d.say("erorre = _TEX"), ":");
-        const double e = *d.controller.variable("erorre");
-        EXPECT_LE(std::abs(e), 8.0);
-        errors.insert(static_cast<int>(e));
-    }
-    EXPECT_GT(errors.size(), 3U);
 }
 
 TEST(ControllerLanguage, AnswersPerCommandAndFormats)

@@ -70,14 +70,5 @@ TEST(SimOptions, BadCommandLinesSayWhatIsWrong)
     EXPECT_TRUE(parseOptions({"--port", "3", "--help"}, nullptr).help);
 }
 
-TEST(SimOptions, HelpNamesEveryOption)
-{
-    const std::string text = usage();
-    for (const char *option :
-         {"--port-dir", "--port ", "--log", "--not-initialised", "--alarm", "--silent", "--delay",
-          "--garbage", "--large-error-every", "--drop-after", "--time-scale", "--seed", "--help"})
-        EXPECT_NE(text.find(option), std::string::npos) << option;
-}
-
 } // namespace
 } // namespace sim::test

@@ -160,31 +160,4 @@ TEST_F(SimulatorOnPty, DropAfterKillsTheLineAndRemovesTheLink)
     EXPECT_EQ(m_sim.state(), QProcess::Running);
 }
 
-TEST_F(SimulatorOnPty, AStaleLinkIsReplacedButAFileIsNot)
-{
-    ASSERT_TRUE(QFile::link("/nonexistent/pts", linkPath()));
-    start();
-    EXPECT_NE(QFileInfo(linkPath()).symLinkTarget(), "/nonexistent/pts");
-    m_sim.terminate();
-    ASSERT_TRUE(m_sim.waitForFinished(kProcessTimeoutMs));
-
-    QFile plain(linkPath());
-    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
-    plain.close();
-    QProcess refused;
-    refused.start(QStringLiteral(VELMARO_SIM_PATH), {"--port-dir", m_dir.path(), "--port", "7"});
-    ASSERT_TRUE(refused.waitForFinished(kProcessTimeoutMs));
-    EXPECT_NE(refused.exitCode(), 0);
-    EXPECT_TRUE(QFileInfo(linkPath()).isFile());
-}
-
-TEST_F(SimulatorOnPty, BadOptionsExitWithTwo)
-{
-    QProcess bad;
-    bad.start(QStringLiteral(VELMARO_SIM_PATH), {"--port", "300"});
-    ASSERT_TRUE(bad.waitForFinished(kProcessTimeoutMs));
-    EXPECT_EQ(bad.exitCode(), 2);
-    EXPECT_TRUE(bad.readAllStandardError().contains("--port"));
-}
-
 } // namespace

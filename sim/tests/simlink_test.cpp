@@ -31,21 +31,6 @@ struct ChannelRig
     comm::CommandChannel channel{simLink, clock, tone};
 };
 
-TEST(SimLinkChannel, QueryPositionFollowsAMoveInVirtualTime)
-{
-    ChannelRig rig;
-    EXPECT_EQ(rig.channel.QueryPosition("X"), "0");
-    ASSERT_TRUE(rig.channel.SendLine("PAX=-2500;BGX"));
-    rig.clock.sleep(Millis(20));
-    EXPECT_EQ(rig.channel.ReadAll(), "::");
-    // Each query waits 20 ms of virtual time; the axis moves meanwhile.
-    std::string last;
-    for (int i = 0; i < 200 && last != "-2500"; ++i)
-        last = rig.channel.QueryPosition("X");
-    EXPECT_EQ(last, "-2500");
-    EXPECT_FALSE(rig.controller.isMoving(0));
-}
-
 TEST(SimLinkChannel, QueryPositionErrorKeepsItsSignPlace)
 {
     ChannelRig rig;
@@ -65,15 +50,6 @@ TEST(SimLinkChannel, QueryPositionErrorKeepsItsSignPlace)
     }
     EXPECT_TRUE(sawNegative);
     EXPECT_TRUE(sawPositive);
-}
-
-TEST(SimLinkChannel, SilentControllerGivesNoValue)
-{
-    Faults faults;
-    faults.silent = true;
-    ChannelRig rig(faults);
-    EXPECT_EQ(rig.channel.QueryPosition("X"), comm::kNoValue);
-    EXPECT_EQ(rig.channel.QueryPositionError("X"), comm::kNoValue);
 }
 
 TEST(SimLinkChannel, DelayedAnswerLandsInTheNextRead)
