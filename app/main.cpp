@@ -1,6 +1,6 @@
-#include "link/alsatone.h"
 #include "link/clock.h"
 #include "link/qtseriallink.h"
+#include "link/systemtone.h"
 #include "shell/launcher.h"
 #include "ui/dialogs.h"
 #include "ui/form.h"
@@ -17,9 +17,9 @@ int main(int argc, char *argv[])
     QApplication::setQuitOnLastWindowClosed(false);
 
     comm::RealClock clock;
-    comm::AlsaTone tone(clock);
+    const auto tone = comm::makeSystemTone(clock);
     ui::QtDialogs dialogs;
-    shell::Launcher launcher(clock, tone, dialogs,
+    shell::Launcher launcher(clock, *tone, dialogs,
                              [] { return std::make_unique<comm::QtSerialLink>(); });
     QObject::connect(&launcher, &shell::Launcher::finished, &app, &QApplication::quit,
                      Qt::QueuedConnection);

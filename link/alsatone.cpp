@@ -1,4 +1,5 @@
 #include "alsatone.h"
+#include "systemtone.h"
 
 #include <alsa/asoundlib.h>
 
@@ -62,6 +63,11 @@ bool AlsaTone::play(int frequencyHz, Millis duration)
     }
     snd_pcm_drain(pcm.get());
     return true;
+}
+
+std::unique_ptr<Tone> makeSystemTone(Clock &clock)
+{
+    return std::make_unique<AlsaTone>(clock);
 }
 
 } // namespace comm
