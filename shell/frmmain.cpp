@@ -8,7 +8,6 @@
 #include "camtable/camtablepart.h"
 #include "lens/lenspart.h"
 #include "link/modvariabili.h"
-#include "link/portmap.h"
 #include "link/seriallink.h"
 #include "runin/runinpart.h"
 #include "ui/controls.h"
