@@ -26,9 +26,8 @@ constexpr int kCompactHeight = 4800;
 } // namespace
 
 frmComPort::frmComPort(LinkFactory probeLink, MainWindowLoader loadMainWindow, QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      m_probeLink(std::move(probeLink)), m_loadMainWindow(std::move(loadMainWindow))
+    : QWidget(parent, ui::kFixedWindow), m_probeLink(std::move(probeLink)),
+      m_loadMainWindow(std::move(loadMainWindow))
 {
     setObjectName("frmComPort");
     setWindowTitle("T7342 Galil V1.0");

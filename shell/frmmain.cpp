@@ -36,10 +36,8 @@ constexpr int kFocusSinkLeft = -1000;
 } // namespace
 
 frmMain::frmMain(Platform platform, QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      m_link(std::move(platform.link)), m_clock(platform.clock), m_dialogs(platform.dialogs),
-      m_channel(*m_link, platform.clock, platform.tone)
+    : QWidget(parent, ui::kFixedWindow), m_link(std::move(platform.link)), m_clock(platform.clock),
+      m_dialogs(platform.dialogs), m_channel(*m_link, platform.clock, platform.tone)
 {
     setObjectName("frmMain");
     setWindowTitle("T7342 Galil");

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QString>
+#include <Qt>
 
 class QFont;
 class QWidget;
@@ -15,6 +16,11 @@ int toTwips(int pixels, int dpi);
 
 // Places `widget` within its parent; the numbers are twips at the widget's logical dpi.
 void place(QWidget *widget, int left, int top, int width, int height);
+
+// A top-level window with a title and a close button and a border the operator cannot drag.
+inline constexpr Qt::WindowFlags kFixedWindow = Qt::Window | Qt::CustomizeWindowHint |
+                                                Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                                                Qt::MSWindowsFixedSizeDialogHint;
 
 // Gives a top-level window this outer size in twips and keeps the operator from resizing it.
 void setOuterSize(QWidget *window, int width, int height);
