@@ -4,7 +4,7 @@
 #include "link/channel.h"
 #include "link/clock.h"
 #include "link/qtseriallink.h"
-#include "link/tone.h"
+#include "testsupport/fakelink.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -21,12 +21,6 @@ namespace {
 
 constexpr int kPort = 1;
 constexpr double kPositionWaitMs = 20.0;
-
-class SilentTone final : public comm::Tone
-{
-public:
-    void beep(int, comm::Millis) override {}
-};
 
 // The simulator on a pseudo-terminal in a private port directory, for the whole run.
 class Simulator
@@ -69,7 +63,7 @@ void BM_QueryPosition(benchmark::State &state)
         return;
     }
     comm::RealClock clock;
-    SilentTone tone;
+    testsupport::RecordingTone tone;
     comm::CommandChannel channel(serial, clock, tone);
     double totalMs = 0;
     int noValue = 0;

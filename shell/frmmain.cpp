@@ -36,7 +36,7 @@ constexpr int kFocusSinkLeft = -1000;
 } // namespace
 
 frmMain::frmMain(Platform platform, QWidget *parent)
-    : QWidget(parent, ui::kFixedWindow), m_link(std::move(platform.link)), m_clock(platform.clock),
+    : QWidget(parent, ui::kFixedWindow), m_link(std::move(platform.link)),
       m_dialogs(platform.dialogs), m_channel(*m_link, platform.clock, platform.tone)
 {
     setObjectName("frmMain");
@@ -48,7 +48,7 @@ frmMain::frmMain(Platform platform, QWidget *parent)
     Text0 = ui::addTextBox(this, "Text0", "Text1", Twips{360, 4320, 615, 285});
     buildOwnControls();
 
-    ui::PartContext context{m_channel, m_clock, m_dialogs, [this] { Text0->setFocus(); }};
+    ui::PartContext context{m_channel, m_channel.clock(), m_dialogs, [this] { Text0->setFocus(); }};
     m_lens = new lens::LensPart(this, context);
     m_axes = new axes::AxesPart(this, context);
     m_camTable = new camtable::CamTablePart(this, context);

@@ -103,7 +103,6 @@ private:
     void reportWriteFailure(const std::string &reason);
 
     std::unique_ptr<comm::SerialLink> m_link;
-    comm::Clock &m_clock;
     ui::Dialogs &m_dialogs;
     comm::CommandChannel m_channel;
     ServiceCode m_serviceCode;

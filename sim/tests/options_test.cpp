@@ -2,32 +2,27 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
 namespace sim::test {
 namespace {
 
+std::vector<std::string> words(const std::string &line)
+{
+    std::istringstream in(line);
+    return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
+}
+
 TEST(SimOptions, AllFaultsAndSettings)
 {
-    const auto parsed = parseOptions({"--port-dir",
-                                      "/tmp/p",
-                                      "--port=7",
-                                      "--log",
-                                      "/tmp/l",
-                                      "--not-initialised",
-                                      "--alarm",
-                                      "4",
-                                      "--silent",
-                                      "--delay",
-                                      "25",
-                                      "--garbage",
-                                      "--large-error-every",
-                                      "5",
-                                      "--drop-after",
-                                      "900",
-                                      "--time-scale",
-                                      "2.5",
-                                      "--seed",
-                                      "42"},
-                                     nullptr);
+    const auto parsed = parseOptions(
+        words("--port-dir /tmp/p --port=7 --log /tmp/l --not-initialised --alarm 4 --silent "
+              "--delay 25 --garbage --large-error-every 5 --drop-after 900 --time-scale 2.5 "
+              "--seed 42"),
+        nullptr);
     ASSERT_EQ(parsed.error, "");
     const Options &o = parsed.options;
     EXPECT_EQ(o.portDir, "/tmp/p");

@@ -2,7 +2,7 @@
 #include "link/channel.h"
 #include "link/clock.h"
 #include "link/qtseriallink.h"
-#include "link/tone.h"
+#include "testsupport/fakelink.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,12 +20,6 @@ using comm::Millis;
 
 constexpr int kPort = 7;
 constexpr int kProcessTimeoutMs = 10000;
-
-class SilentTone final : public comm::Tone
-{
-public:
-    void beep(int, Millis) override {}
-};
 
 class SimulatorOnPty : public testing::Test
 {
@@ -68,7 +62,7 @@ protected:
     QTemporaryDir m_dir;
     QProcess m_sim;
     comm::RealClock m_clock;
-    SilentTone m_tone;
+    testsupport::RecordingTone m_tone;
 };
 
 TEST_F(SimulatorOnPty, AnswersQueriesWithinTheirWaitsAndLogsTheLines)

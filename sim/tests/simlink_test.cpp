@@ -2,7 +2,7 @@
 #include "sim/simlink.h"
 
 #include "link/channel.h"
-#include "link/tone.h"
+#include "testsupport/fakelink.h"
 
 #include <gtest/gtest.h>
 
@@ -10,13 +10,6 @@ namespace sim::test {
 namespace {
 
 using comm::Millis;
-
-class SilentTone final : public comm::Tone
-{
-public:
-    void beep(int, Millis) override { ++beeps; }
-    int beeps = 0;
-};
 
 struct ChannelRig
 {
@@ -27,7 +20,7 @@ struct ChannelRig
     comm::VirtualClock clock;
     Controller controller;
     SimLink simLink;
-    SilentTone tone;
+    testsupport::RecordingTone tone;
     comm::CommandChannel channel{simLink, clock, tone};
 };
 
@@ -92,7 +85,7 @@ TEST(SimLinkPorts, DropFailsWritesAndIsReportedOnce)
     EXPECT_EQ(rig.channel.QueryPosition("X"), comm::kNoValue);
     EXPECT_EQ(rig.channel.QueryPosition("X"), comm::kNoValue);
     EXPECT_FALSE(rig.simLink.isOpen());
-    EXPECT_EQ(rig.tone.beeps, 1); // the port event, once
+    EXPECT_EQ(rig.tone.beeps.size(), 1U); // the port event, once
     EXPECT_EQ(failures, 1);
     EXPECT_NE(rig.simLink.errorString().find("lost"), std::string::npos);
 }
