@@ -48,7 +48,8 @@ frmMain::frmMain(Platform platform, QWidget *parent)
     Text0 = ui::addTextBox(this, "Text0", "Text1", Twips{360, 4320, 615, 285});
     buildOwnControls();
 
-    ui::PartContext context{m_channel, m_channel.clock(), m_dialogs, [this] { Text0->setFocus(); }};
+    ui::PartContext context{m_channel, m_channel.clock(), m_dialogs, m_state,
+                            [this] { Text0->setFocus(); }};
     m_lens = new lens::LensPart(this, context);
     m_axes = new axes::AxesPart(this, context);
     m_camTable = new camtable::CamTablePart(this, context);

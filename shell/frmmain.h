@@ -3,6 +3,7 @@
 #include "servicecode.h"
 
 #include "link/channel.h"
+#include "ui/windowstate.h"
 
 #include <QWidget>
 
@@ -74,9 +75,7 @@ public:
     camtable::CamTablePart &camTable() { return *m_camTable; }
     runin::RunInPart &runIn() { return *m_runIn; }
 
-    // Last positions the readout read for Zoom 1 and Zoom 2.
-    std::int32_t ActualPosZoom1 = 0;
-    std::int32_t ActualPosZoom2 = 0;
+    ui::WindowState &state() { return m_state; }
 
     ui::Shape *Shape1;
     QLabel *Image1;
@@ -106,6 +105,7 @@ private:
     ui::Dialogs &m_dialogs;
     comm::CommandChannel m_channel;
     ServiceCode m_serviceCode;
+    ui::WindowState m_state;
     lens::LensPart *m_lens = nullptr;
     axes::AxesPart *m_axes = nullptr;
     camtable::CamTablePart *m_camTable = nullptr;

@@ -10,14 +10,16 @@ class Clock;
 namespace ui {
 
 class Dialogs;
+struct WindowState;
 
-// What the main window lends each of its parts: the line to the controller, time, the boxes, and
-// the focus sink that takes the keyboard focus after a command.
+// What the main window lends each of its parts: the line to the controller, time, the boxes, the
+// window-wide state, and the focus sink that takes the keyboard focus after a command.
 struct PartContext
 {
     comm::CommandChannel &channel;
     comm::Clock &clock;
     Dialogs &dialogs;
+    WindowState &state;
     std::function<void()> focusSink;
 };
 
