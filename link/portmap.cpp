@@ -21,4 +21,18 @@ QString portDevice(int portNumber)
 #endif
 }
 
+QString portMapDescription()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("COMn is the Windows port of that name.");
+#else
+    const QString dir = qEnvironmentVariable("VELMARO_PORT_DIR");
+    if (!dir.isEmpty())
+        return QStringLiteral("COMn is the link COMn in %1 (VELMARO_PORT_DIR), and nothing else.")
+            .arg(dir);
+    return QStringLiteral("COMn is /dev/ttyS<n-1>; set VELMARO_PORT_DIR to a folder of COMn links "
+                          "to give other devices a number.");
+#endif
+}
+
 } // namespace comm
