@@ -101,7 +101,7 @@ ParsedOptions parseOptions(const QStringList &arguments, const char *portDirFrom
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Displays this help."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
-                                     QStringLiteral("Displays the version."));
+                                     QStringLiteral("Displays version information."));
     const QCommandLineOption portDir =
         valued(QStringLiteral("port-dir"),
                QStringLiteral("Folder for the COM<n> link (default $VELMARO_PORT_DIR)."),
