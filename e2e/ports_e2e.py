@@ -17,21 +17,31 @@ import unittest
 PROGRAM = sys.argv[1]
 
 # Made for this test when it runs as root, so that permissions bind as they do for a technician.
+# The user is a member of the group, but runs without it, as after being added in a session that
+# began before.
 TEST_USER = "velmaro-test"
+TEST_GROUP = "velmaro-test-port"
 
 
 def unprivileged_user():
     """(prefix of the command line that drops to the test user, user name), or (None, reason)."""
     if os.geteuid() != 0:
         return [], pwd.getpwuid(os.geteuid()).pw_name
+    steps = []
+    try:
+        grp.getgrnam(TEST_GROUP)
+    except KeyError:
+        steps.append(["groupadd", "--system", TEST_GROUP])
     try:
         pwd.getpwnam(TEST_USER)
     except KeyError:
-        made = subprocess.run(["useradd", "--system", "--no-create-home", "--home-dir",
-                               "/nonexistent", "--shell", "/usr/sbin/nologin", TEST_USER],
-                              capture_output=True, text=True)
+        steps.append(["useradd", "--system", "--no-create-home", "--home-dir", "/nonexistent",
+                      "--shell", "/usr/sbin/nologin", TEST_USER])
+    steps.append(["usermod", "--append", "--groups", TEST_GROUP, TEST_USER])
+    for step in steps:
+        made = subprocess.run(step, capture_output=True, text=True)
         if made.returncode != 0:
-            return None, f"cannot create the user {TEST_USER}: {made.stderr.strip()}"
+            return None, f"cannot make the test user {TEST_USER}: {made.stderr.strip()}"
     entry = pwd.getpwnam(TEST_USER)
     return ["setpriv", f"--reuid={entry.pw_uid}", f"--regid={entry.pw_gid}", "--clear-groups",
             "--"], TEST_USER
@@ -109,23 +119,41 @@ class PortReport(unittest.TestCase):
         self.assertEqual(lines[-1], "1 of 20 ports usable.")
 
     def test_a_device_the_user_may_not_open_names_the_group_to_join(self):
-        if os.geteuid() == 0:
-            # Owned by root and its group, as a serial device of the machine is.
-            _, name = self.pty(3, 0o660)
-            group = grp.getgrgid(os.stat(name).st_gid).gr_name
-            expected = (rf"permission denied: {re.escape(name)} belongs to group '{group}'; "
-                        rf"add user '{self.user}' to it \(sudo adduser {self.user} {group}\) "
-                        r"and log in again$")
-        else:
+        if os.geteuid() != 0:
             # An ordinary user owns the terminals they make; taking the owner's rights away is
             # the one way to refuse them one.
-            _, name = self.pty(3, 0o000)
-            expected = rf"permission denied: user '{self.user}' may not read and write"
+            self.pty(3, 0o000)
+            result = self.run_as_user("--ports")
+            ports, _ = self.report_lines(result)
+            self.assertEqual(result.returncode, 1, result.stdout + result.stderr)
+            self.assertIn(f"permission denied: user '{self.user}' may not read and write",
+                          ports["COM3"])
+            return
+
+        # Owned by root and the group of serial devices, as a port of the machine is.
+        _, name = self.pty(3, 0o660)
+        group = "dialout"
+        os.chown(name, 0, grp.getgrnam(group).gr_gid)
+        _, rootonly = self.pty(5, 0o660)
+        os.chown(rootonly, 0, 0)
+        _, joined = self.pty(8, 0o660)
+        os.chown(joined, 0, grp.getgrnam(TEST_GROUP).gr_gid)
 
         result = self.run_as_user("--ports")
         ports, lines = self.report_lines(result)
+        print(result.stdout)
         self.assertEqual(result.returncode, 1, result.stdout + result.stderr)
-        self.assertRegex(ports["COM3"], expected)
+        self.assertRegex(ports["COM3"],
+                         rf"permission denied: {re.escape(name)} belongs to group '{group}'; "
+                         rf"add user '{self.user}' to it \(sudo adduser {self.user} {group}\) "
+                         r"and log in again$")
+        self.assertRegex(ports["COM8"],
+                         rf"permission denied: user '{self.user}' is in group '{TEST_GROUP}', "
+                         rf"which owns {re.escape(joined)}, but this session began before "
+                         r"that; log out and in again$")
+        self.assertRegex(ports["COM5"],
+                         rf"permission denied: user '{self.user}' may not read and write "
+                         rf"{re.escape(rootonly)} \(owner root, group root, mode 0660\)$")
         self.assertEqual(lines[-1], "0 of 20 ports usable.")
 
     def test_no_usable_port_ends_with_status_1(self):

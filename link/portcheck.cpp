@@ -44,10 +44,12 @@ bool sessionHasGroup(gid_t gid)
 {
     if (::getegid() == gid)
         return true;
-    std::vector<gid_t> groups(static_cast<std::size_t>(std::max(::getgroups(0, nullptr), 0)));
-    const int count = ::getgroups(static_cast<int>(groups.size()), groups.data());
-    return std::find(groups.begin(), groups.begin() + std::max(count, 0), gid) !=
-           groups.begin() + std::max(count, 0);
+    const int count = ::getgroups(0, nullptr);
+    if (count <= 0)
+        return false;
+    std::vector<gid_t> groups(static_cast<std::size_t>(count));
+    groups.resize(static_cast<std::size_t>(std::max(::getgroups(count, groups.data()), 0)));
+    return std::find(groups.begin(), groups.end(), gid) != groups.end();
 }
 
 // Membership as the group database has it now, which a session only learns at its next log-in.
@@ -74,8 +76,9 @@ QString permissionReason(const QString &path, const struct stat &node)
     const QString group = groupName(node.st_gid);
     constexpr mode_t kGroupReadWrite = S_IRGRP | S_IWGRP;
     // The usual case: serial devices belong to a group (dialout) whose members may use them.
+    // Joining root's own group is no advice to give.
     if ((node.st_mode & kGroupReadWrite) == kGroupReadWrite && node.st_uid != uid &&
-        !sessionHasGroup(node.st_gid)) {
+        node.st_gid != 0 && !sessionHasGroup(node.st_gid)) {
         if (databaseHasGroup(uid, node.st_gid))
             return QStringLiteral("permission denied: user '%1' is in group '%2', which owns %3, "
                                   "but this session began before that; log out and in again")
@@ -123,7 +126,7 @@ QString lockHolder(const struct stat &node)
             QString::fromLatin1(line).split(QLatin1Char(' '), Qt::SkipEmptyParts);
         if (fields.size() < 6 || fields.at(1) != QLatin1String("FLOCK") || fields.at(5) != file)
             continue;
-        const QString pid = fields.at(4);
+        const QString &pid = fields.at(4);
         QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
         const QString name = comm.open(QIODevice::ReadOnly)
                                  ? QString::fromLocal8Bit(comm.readAll()).trimmed()

@@ -80,7 +80,7 @@ public:
     }
 
 private:
-    bool wanted(const QCommandLineOption &option) const
+    [[nodiscard]] bool wanted(const QCommandLineOption &option) const
     {
         return m_error.empty() && m_parser.isSet(option);
     }
