@@ -79,10 +79,10 @@ class PortReport(unittest.TestCase):
         os.symlink(name, os.path.join(self.ports, f"COM{port}"))
         return slave, name
 
-    def run_as_user(self, *arguments):
+    def run_as_user(self, *arguments, port_dir=None):
         """The program as the ordinary user, with no display of any kind."""
         env = {"PATH": "/usr/bin:/bin", "HOME": self.root, "LANG": "C.UTF-8",
-               "VELMARO_PORT_DIR": self.ports}
+               "VELMARO_PORT_DIR": port_dir or self.ports}
         return subprocess.run([*self.prefix, self.program, *arguments], env=env,
                               capture_output=True, text=True, timeout=60)
 
@@ -156,11 +156,18 @@ class PortReport(unittest.TestCase):
                          rf"{re.escape(rootonly)} \(owner root, group root, mode 0660\)$")
         self.assertEqual(lines[-1], "0 of 20 ports usable.")
 
-    def test_no_usable_port_ends_with_status_1(self):
+    def test_no_usable_port_ends_with_status_1_and_a_missing_folder_is_named(self):
         os.symlink("/dev/velmaro-no-such-device", os.path.join(self.ports, "COM1"))
         result = self.run_as_user("--ports")
         self.assertEqual(result.returncode, 1)
         self.assertEqual(result.stdout.splitlines()[-1], "0 of 20 ports usable.")
+
+        missing = os.path.join(self.ports, "not-made")
+        result = self.run_as_user("--ports", port_dir=missing)
+        self.assertEqual(result.returncode, 1)
+        self.assertEqual(result.stdout.splitlines()[0],
+                         f"COMn is the link COMn in {missing} (VELMARO_PORT_DIR), and nothing "
+                         "else; that folder does not exist.")
 
     def test_version_help_and_a_wrong_option_need_no_display(self):
         version = self.run_as_user("--version")

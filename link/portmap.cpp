@@ -1,5 +1,6 @@
 #include "portmap.h"
 
+#include <QFileInfo>
 #include <QtGlobal>
 
 namespace comm {
@@ -27,9 +28,13 @@ QString portMapDescription()
     return QStringLiteral("COMn is the Windows port of that name.");
 #else
     const QString dir = qEnvironmentVariable("VELMARO_PORT_DIR");
-    if (!dir.isEmpty())
-        return QStringLiteral("COMn is the link COMn in %1 (VELMARO_PORT_DIR), and nothing else.")
-            .arg(dir);
+    if (!dir.isEmpty()) {
+        const QString where =
+            QStringLiteral("COMn is the link COMn in %1 (VELMARO_PORT_DIR), and nothing else")
+                .arg(dir);
+        return where + (QFileInfo(dir).isDir() ? QStringLiteral(".")
+                                               : QStringLiteral("; that folder does not exist."));
+    }
     return QStringLiteral("COMn is /dev/ttyS<n-1>; set VELMARO_PORT_DIR to a folder of COMn links "
                           "to give other devices a number.");
 #endif
