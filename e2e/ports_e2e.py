@@ -91,7 +91,11 @@ class PortReport(unittest.TestCase):
         return {line.split()[0]: line for line in lines[1:-1]}, lines
 
     def test_each_port_says_whether_it_is_usable_and_why_not(self):
-        self.pty(1, 0o666)
+        _, usable = self.pty(1, 0o666)
+        # Through a second link, as a link to /dev/serial/by-id/... is.
+        by_id = os.path.join(self.ports, "usb-adapter-if00")
+        os.rename(os.path.join(self.ports, "COM1"), by_id)
+        os.symlink(by_id, os.path.join(self.ports, "COM1"))
         locked, _ = self.pty(2, 0o666)
         fcntl.flock(locked, fcntl.LOCK_EX | fcntl.LOCK_NB)
         os.symlink(os.path.join(self.root, "gone-ttyUSB0"), os.path.join(self.ports, "COM4"))
@@ -107,7 +111,7 @@ class PortReport(unittest.TestCase):
         print(result.stdout)
         self.assertIn(self.ports, lines[0], "the first line says where the numbers lead")
         self.assertEqual(list(ports), [f"COM{n}" for n in range(1, 21)])
-        self.assertRegex(ports["COM1"], r"COM1 +\S+/COM1 -> /dev/pts/\d+ +usable$")
+        self.assertRegex(ports["COM1"], rf"COM1 +\S+/COM1 -> {re.escape(usable)} +usable$")
         self.assertRegex(ports["COM2"],
                          rf"held by another program \(\S+, process {os.getpid()}\)$")
         self.assertRegex(ports["COM4"], r"no device there: the link leads to \S+/gone-ttyUSB0, "

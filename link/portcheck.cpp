@@ -141,6 +141,8 @@ void explainFailure(PortCheck &check, const QtSerialLink &link)
 {
 #ifndef Q_OS_WIN
     const QByteArray path = QFile::encodeName(check.device);
+    // The device itself, where the messages speak of it.
+    const QString &device = check.target.isEmpty() ? check.device : check.target;
     struct stat node
     {
     };
@@ -171,13 +173,12 @@ void explainFailure(PortCheck &check, const QtSerialLink &link)
     if (!S_ISCHR(node.st_mode)) {
         check.fault = PortFault::NotSerial;
         check.reason =
-            QStringLiteral("not a serial device: %1 is %2")
-                .arg(check.target.isEmpty() ? check.device : check.target, fileKind(node.st_mode));
+            QStringLiteral("not a serial device: %1 is %2").arg(device, fileKind(node.st_mode));
         return;
     }
     if (::faccessat(AT_FDCWD, path.constData(), R_OK | W_OK, AT_EACCESS) != 0 && errno == EACCES) {
         check.fault = PortFault::PermissionDenied;
-        check.reason = permissionReason(check.target.isEmpty() ? check.device : check.target, node);
+        check.reason = permissionReason(device, node);
         return;
     }
     // The device may be opened, yet was refused: a lock file or the terminal's exclusive flag.
@@ -219,8 +220,11 @@ PortCheck checkPort(int portNumber)
     check.portNumber = portNumber;
     check.device = portDevice(portNumber);
     const QFileInfo info(check.device);
-    if (info.isSymLink())
-        check.target = info.symLinkTarget();
+    if (info.isSymLink()) {
+        // Through every link to the device; where it leads nowhere, the first link's target.
+        const QString device = info.canonicalFilePath();
+        check.target = device.isEmpty() ? info.symLinkTarget() : device;
+    }
 
     QtSerialLink link;
     if (link.open(portNumber)) {

@@ -18,7 +18,7 @@ struct PortCheck
 {
     int portNumber = 0;
     QString device; // where the number leads (see portDevice)
-    QString target; // where the link at `device` points; empty when it is no link
+    QString target; // the device a link at `device` leads to; empty when it is no link
     PortFault fault = PortFault::None;
     QString reason; // "usable", or why not, in words a technician can act on
 };
