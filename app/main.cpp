@@ -1,3 +1,4 @@
+#include "commandline.h"
 #include "link/clock.h"
 #include "link/qtseriallink.h"
 #include "link/systemtone.h"
@@ -10,6 +11,9 @@
 
 int main(int argc, char *argv[])
 {
+    if (const auto status = app::runCommandLine(argc, argv))
+        return *status;
+
     QApplication app(argc, argv);
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setFont(ui::windowFont());

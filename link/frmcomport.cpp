@@ -16,8 +16,6 @@ namespace comm {
 namespace {
 using ui::Twips;
 
-constexpr int kFirstPort = 1;
-constexpr int kLastPort = 20;
 constexpr int kClientWidth = 3045;
 constexpr int kClientHeight = 795;
 // The main window's compact operator size.

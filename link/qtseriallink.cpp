@@ -30,6 +30,9 @@ bool QtSerialLink::open(int portNumber)
 {
     close();
     m_error.clear();
+    m_openError = QSerialPort::NoError;
+    m_openErrorText.clear();
+    m_refusedByLock = false;
     m_device = portDevice(portNumber);
     const QString name = portName(portNumber);
     m_port.setPortName(m_device);
@@ -43,8 +46,10 @@ bool QtSerialLink::open(int portNumber)
     const bool opened = m_port.open(QIODevice::ReadWrite);
     m_opening = false;
     if (!opened) {
+        m_openError = m_port.error();
+        m_openErrorText = m_port.errorString();
         m_error = QStringLiteral("%1 (%2) cannot be opened: %3")
-                      .arg(name, m_device, m_port.errorString())
+                      .arg(name, m_device, m_openErrorText)
                       .toStdString();
         m_port.clearError();
         return false;
@@ -53,6 +58,7 @@ bool QtSerialLink::open(int portNumber)
     // The exclusive-use flag of the terminal does not bind root and not a second path to the same
     // device; an advisory lock on the device itself does.
     if (::flock(static_cast<int>(m_port.handle()), LOCK_EX | LOCK_NB) != 0) {
+        m_refusedByLock = true;
         m_error = QStringLiteral("%1 (%2) is in use by another program")
                       .arg(name, m_device)
                       .toStdString();

@@ -23,6 +23,12 @@ public:
     std::string takeAll() override;
     [[nodiscard]] std::string errorString() const override;
 
+    // Why the last open() failed: the port's own error, or none when another program's lock on
+    // the device refused it.
+    [[nodiscard]] QSerialPort::SerialPortError openError() const { return m_openError; }
+    [[nodiscard]] bool refusedByLock() const { return m_refusedByLock; }
+    [[nodiscard]] QString openErrorText() const { return m_openErrorText; }
+
 private:
     void onError(QSerialPort::SerialPortError error);
     void dropIfLost();
@@ -30,6 +36,9 @@ private:
     QSerialPort m_port;
     QString m_device;
     std::string m_error;
+    QSerialPort::SerialPortError m_openError = QSerialPort::NoError;
+    QString m_openErrorText;
+    bool m_refusedByLock = false;
     bool m_lost = false;
     bool m_opening = false;
 };

@@ -4,19 +4,22 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTransform>
+
+#include <algorithm>
 
 namespace shell {
 
 namespace {
 constexpr int kWidth = 121;
 constexpr int kHeight = 91;
-} // namespace
+// What the lens covers of the picture, pens included.
+constexpr QRectF kLensBounds(7, 13, 105, 65);
+// The icon shows the lens pointing up to the right.
+constexpr double kIconTiltDegrees = -35;
 
-QImage drawLogo()
+void paintLens(QPainter &painter)
 {
-    QImage image(kWidth, kHeight, QImage::Format_RGB888);
-    image.fill(Qt::white);
-    QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
 
     // Barrel: a long body that widens toward the front element on the right.
@@ -53,6 +56,33 @@ QImage drawLogo()
     painter.drawEllipse(QRectF(88, 14, 22, 63));
     painter.setPen(QPen(QColor(255, 255, 255, 200), 2));
     painter.drawArc(QRectF(93, 22, 12, 30), 60 * 16, 80 * 16);
+}
+} // namespace
+
+QImage drawLogo()
+{
+    QImage image(kWidth, kHeight, QImage::Format_RGB888);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    paintLens(painter);
+    return image;
+}
+
+QImage drawIcon(int size)
+{
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    // The lens alone, tilted so that it fills the square better, as large as fits and centred.
+    QTransform tilt;
+    tilt.rotate(kIconTiltDegrees);
+    const QRectF tilted = tilt.mapRect(kLensBounds);
+    const double scale = size / std::max(tilted.width(), tilted.height());
+    painter.translate(size / 2.0, size / 2.0);
+    painter.scale(scale, scale);
+    painter.rotate(kIconTiltDegrees);
+    painter.translate(-kLensBounds.center());
+    paintLens(painter);
     return image;
 }
 

@@ -8,4 +8,7 @@ namespace shell {
 // 121 x 91 pixels, 24-bit.
 QImage drawLogo();
 
+// The program's icon: the same lens on a transparent square of `size` pixels.
+QImage drawIcon(int size);
+
 } // namespace shell

@@ -5,6 +5,9 @@
 #include "ptyport.h"
 
 #include "link/clock.h"
+#include "version.h"
+
+#include <QCoreApplication>
 
 #include <csignal>
 #include <cstdlib>
@@ -81,14 +84,22 @@ int run(const sim::Options &options)
 
 int main(int argc, char **argv)
 {
-    std::vector<std::string> arguments(argv + 1, argv + argc);
-    const auto parsed = sim::parseOptions(arguments, std::getenv("VELMARO_PORT_DIR"));
+    // Only for reading the command line; the simulator runs on poll(), without an event loop.
+    const QCoreApplication application(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("velmaro-sim"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(velmaro::kVersionText));
+    const auto parsed =
+        sim::parseOptions(QCoreApplication::arguments(), std::getenv("VELMARO_PORT_DIR"));
     if (parsed.help) {
-        std::cout << sim::usage();
+        std::cout << parsed.helpText;
+        return EXIT_SUCCESS;
+    }
+    if (parsed.version) {
+        std::cout << "velmaro-sim " << QCoreApplication::applicationVersion().toStdString() << '\n';
         return EXIT_SUCCESS;
     }
     if (!parsed.error.empty()) {
-        std::cerr << "velmaro-sim: " << parsed.error << '\n';
+        std::cerr << "velmaro-sim: " << parsed.error << "\nTry 'velmaro-sim --help'.\n";
         return 2;
     }
     installStopHandlers();

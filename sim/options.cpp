@@ -1,203 +1,189 @@
 #include "options.h"
 
-#include <charconv>
+#include <QCommandLineParser>
+
 #include <cmath>
 #include <functional>
-#include <map>
-#include <optional>
 
 namespace sim {
 
 namespace {
 constexpr long kMaxPort = 255;
 constexpr long kMaxAlarm = 9;
+constexpr long kMaxDelayMs = 3600000;
+constexpr long kMaxDropAfterMs = 86400000;
+constexpr long kMaxLargeErrorEvery = 1000000;
+constexpr long kMaxSeed = 4294967295L;
 
-std::optional<long> parseInteger(const std::string &text, long min, long max)
+QCommandLineOption valued(const QString &name, const QString &description, const QString &value)
 {
-    long value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < min ||
-        value > max)
-        return std::nullopt;
-    return value;
+    return {name, description, value};
 }
 
-std::optional<double> parseReal(const std::string &text)
+// Reads the options one by one; the first wrong value is the error, and nothing after it counts.
+class Reader
 {
-    double value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
-        !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
+public:
+    Reader(const QCommandLineParser &parser, std::string &error) : m_parser(parser), m_error(error)
+    {}
 
-struct Option
-{
-    bool takesValue;
-    // Applies the value; returns an error message or an empty string.
-    std::function<std::string(Options &, const std::string &)> apply;
+    void integer(const QCommandLineOption &option, long min, long max,
+                 const std::function<void(long)> &store)
+    {
+        if (!wanted(option))
+            return;
+        const QString text = m_parser.value(option);
+        bool ok = false;
+        const long value = text.toLong(&ok);
+        if (!ok || value < min || value > max) {
+            fail(QStringLiteral("--%1 wants a whole number from %2 to %3, not '%4'")
+                     .arg(option.names().constFirst())
+                     .arg(min)
+                     .arg(max)
+                     .arg(text));
+            return;
+        }
+        store(value);
+    }
+
+    void text(const QCommandLineOption &option, const QString &what, std::string &store)
+    {
+        if (!wanted(option))
+            return;
+        const QString value = m_parser.value(option);
+        if (value.isEmpty()) {
+            fail(QStringLiteral("--%1 wants %2").arg(option.names().constFirst(), what));
+            return;
+        }
+        store = value.toStdString();
+    }
+
+    void positive(const QCommandLineOption &option, double &store)
+    {
+        if (!wanted(option))
+            return;
+        const QString text = m_parser.value(option);
+        bool ok = false;
+        const double value = text.toDouble(&ok);
+        if (!ok || !std::isfinite(value) || value <= 0) {
+            fail(QStringLiteral("--%1 wants a positive number, not '%2'")
+                     .arg(option.names().constFirst(), text));
+            return;
+        }
+        store = value;
+    }
+
+    void flag(const QCommandLineOption &option, bool &store)
+    {
+        if (wanted(option))
+            store = true;
+    }
+
+private:
+    [[nodiscard]] bool wanted(const QCommandLineOption &option) const
+    {
+        return m_error.empty() && m_parser.isSet(option);
+    }
+    void fail(const QString &message) { m_error = message.toStdString(); }
+
+    const QCommandLineParser &m_parser;
+    std::string &m_error;
 };
-
-std::string integerOption(const std::string &name, const std::string &value, long min, long max,
-                          const std::function<void(long)> &store)
-{
-    const auto number = parseInteger(value, min, max);
-    if (!number)
-        return name + " wants a whole number from " + std::to_string(min) + " to " +
-               std::to_string(max) + ", not '" + value + "'";
-    store(*number);
-    return {};
-}
-
-const std::map<std::string, Option> &optionTable()
-{
-    static const std::map<std::string, Option> table{
-        {"--port-dir",
-         {true,
-          [](Options &o, const std::string &v) {
-              if (v.empty())
-                  return std::string("--port-dir wants a folder");
-              o.portDir = v;
-              return std::string();
-          }}},
-        {"--port",
-         {true,
-          [](Options &o, const std::string &v) {
-              return integerOption("--port", v, 1, kMaxPort,
-                                   [&o](long n) { o.port = static_cast<int>(n); });
-          }}},
-        {"--log",
-         {true,
-          [](Options &o, const std::string &v) {
-              if (v.empty())
-                  return std::string("--log wants a file name");
-              o.logFile = v;
-              return std::string();
-          }}},
-        {"--not-initialised",
-         {false,
-          [](Options &o, const std::string &) {
-              o.faults.notInitialised = true;
-              return std::string();
-          }}},
-        {"--alarm",
-         {true,
-          [](Options &o, const std::string &v) {
-              return integerOption("--alarm", v, 0, kMaxAlarm,
-                                   [&o](long n) { o.faults.alarm = static_cast<int>(n); });
-          }}},
-        {"--silent",
-         {false,
-          [](Options &o, const std::string &) {
-              o.faults.silent = true;
-              return std::string();
-          }}},
-        {"--delay",
-         {true,
-          [](Options &o, const std::string &v) {
-              return integerOption("--delay", v, 0, 3600000,
-                                   [&o](long n) { o.faults.replyDelay = comm::Millis(n); });
-          }}},
-        {"--garbage",
-         {false,
-          [](Options &o, const std::string &) {
-              o.faults.garbage = true;
-              return std::string();
-          }}},
-        {"--large-error-every",
-         {true,
-          [](Options &o, const std::string &v) {
-              return integerOption("--large-error-every", v, 0, 1000000, [&o](long n) {
-                  o.faults.largeErrorEvery = static_cast<int>(n);
-              });
-          }}},
-        {"--drop-after",
-         {true,
-          [](Options &o, const std::string &v) {
-              return integerOption("--drop-after", v, 0, 86400000,
-                                   [&o](long n) { o.faults.dropAfter = comm::Millis(n); });
-          }}},
-        {"--time-scale",
-         {true,
-          [](Options &o, const std::string &v) {
-              const auto f = parseReal(v);
-              if (!f || *f <= 0)
-                  return "--time-scale wants a positive number, not '" + v + "'";
-              o.timeScale = *f;
-              return std::string();
-          }}},
-        {"--seed",
-         {true,
-          [](Options &o, const std::string &v) {
-              return integerOption("--seed", v, 0, 4294967295L,
-                                   [&o](long n) { o.seed = static_cast<unsigned>(n); });
-          }}},
-    };
-    return table;
-}
 } // namespace
 
-ParsedOptions parseOptions(const std::vector<std::string> &arguments,
-                           const char *portDirFromEnvironment)
+ParsedOptions parseOptions(const QStringList &arguments, const char *portDirFromEnvironment)
 {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Simulates the lens controller and its resident program on a pseudo-terminal linked as "
+        "<port-dir>/COM<n>, answering the command language in real time until it is stopped "
+        "(Ctrl+C or SIGTERM removes the link)."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Displays this help."));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Displays version information."));
+    const QCommandLineOption portDir =
+        valued(QStringLiteral("port-dir"),
+               QStringLiteral("Folder for the COM<n> link (default $VELMARO_PORT_DIR)."),
+               QStringLiteral("DIR"));
+    const QCommandLineOption port =
+        valued(QStringLiteral("port"), QStringLiteral("Port number 1 to 255 (default 1)."),
+               QStringLiteral("N"));
+    const QCommandLineOption log = valued(
+        QStringLiteral("log"),
+        QStringLiteral("Writes every line received, with its time in seconds and a tab, to FILE."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption notInitialised(
+        QStringLiteral("not-initialised"),
+        QStringLiteral("The lens is not initialised (init reads 0)."));
+    const QCommandLineOption alarm = valued(
+        QStringLiteral("alarm"), QStringLiteral("An alarm with error number N (0 to 9) stands."),
+        QStringLiteral("N"));
+    const QCommandLineOption silent(QStringLiteral("silent"), QStringLiteral("Answers nothing."));
+    const QCommandLineOption delay =
+        valued(QStringLiteral("delay"), QStringLiteral("Answers MS milliseconds after each line."),
+               QStringLiteral("MS"));
+    const QCommandLineOption garbage(QStringLiteral("garbage"),
+                                     QStringLiteral("Answers random characters."));
+    const QCommandLineOption largeErrorEvery =
+        valued(QStringLiteral("large-error-every"),
+               QStringLiteral("Every Nth axis movement ends with a large position error."),
+               QStringLiteral("N"));
+    const QCommandLineOption dropAfter = valued(
+        QStringLiteral("drop-after"),
+        QStringLiteral("Goes dead MS after the first line: the link is removed, the simulator "
+                       "keeps running."),
+        QStringLiteral("MS"));
+    const QCommandLineOption timeScale =
+        valued(QStringLiteral("time-scale"),
+               QStringLiteral("Runs every move F times faster (default 1)."), QStringLiteral("F"));
+    const QCommandLineOption seed =
+        valued(QStringLiteral("seed"), QStringLiteral("Seed of the position errors (default 1)."),
+               QStringLiteral("N"));
+    parser.addOptions({help, version, portDir, port, log, notInitialised, alarm, silent, delay,
+                       garbage, largeErrorEvery, dropAfter, timeScale, seed});
+
     ParsedOptions result;
-    if (portDirFromEnvironment)
-        result.options.portDir = portDirFromEnvironment;
-    const auto &table = optionTable();
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        std::string name = arguments[i];
-        std::optional<std::string> value;
-        if (const auto equals = name.find('='); equals != std::string::npos) {
-            value = name.substr(equals + 1);
-            name.resize(equals);
-        }
-        if (name == "--help" || name == "-h") {
-            result.help = true;
-            return result;
-        }
-        const auto it = table.find(name);
-        if (it == table.end()) {
-            result.error = "unknown option '" + name + "' (see --help)";
-            return result;
-        }
-        if (it->second.takesValue && !value) {
-            if (i + 1 >= arguments.size()) {
-                result.error = name + " wants a value";
-                return result;
-            }
-            value = arguments[++i];
-        } else if (!it->second.takesValue && value) {
-            result.error = name + " takes no value";
-            return result;
-        }
-        result.error = it->second.apply(result.options, value.value_or(std::string()));
-        if (!result.error.empty())
-            return result;
+    if (!parser.parse(arguments)) {
+        result.error = parser.errorText().toStdString();
+        return result;
     }
-    if (result.options.portDir.empty())
+    if (parser.isSet(help)) {
+        result.help = true;
+        result.helpText = parser.helpText().toStdString();
+        return result;
+    }
+    if (parser.isSet(version)) {
+        result.version = true;
+        return result;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        result.error = "takes no arguments, was given '" +
+                       parser.positionalArguments().join(QLatin1Char(' ')).toStdString() + "'";
+        return result;
+    }
+
+    Options &o = result.options;
+    if (portDirFromEnvironment)
+        o.portDir = portDirFromEnvironment;
+    Reader read(parser, result.error);
+    read.text(portDir, QStringLiteral("a folder"), o.portDir);
+    read.integer(port, 1, kMaxPort, [&o](long n) { o.port = static_cast<int>(n); });
+    read.text(log, QStringLiteral("a file name"), o.logFile);
+    read.flag(notInitialised, o.faults.notInitialised);
+    read.integer(alarm, 0, kMaxAlarm, [&o](long n) { o.faults.alarm = static_cast<int>(n); });
+    read.flag(silent, o.faults.silent);
+    read.integer(delay, 0, kMaxDelayMs, [&o](long n) { o.faults.replyDelay = comm::Millis(n); });
+    read.flag(garbage, o.faults.garbage);
+    read.integer(largeErrorEvery, 0, kMaxLargeErrorEvery,
+                 [&o](long n) { o.faults.largeErrorEvery = static_cast<int>(n); });
+    read.integer(dropAfter, 0, kMaxDropAfterMs,
+                 [&o](long n) { o.faults.dropAfter = comm::Millis(n); });
+    read.positive(timeScale, o.timeScale);
+    read.integer(seed, 0, kMaxSeed, [&o](long n) { o.seed = static_cast<unsigned>(n); });
+    if (result.error.empty() && o.portDir.empty())
         result.error = "no port folder: give --port-dir or set VELMARO_PORT_DIR";
     return result;
-}
-
-std::string usage()
-{
-    return "Usage: velmaro-sim [options]\n"
-           "Simulates the lens controller on a pseudo-terminal linked as <port-dir>/COM<n>.\n"
-           "  --port-dir DIR           folder for the COM<n> link (default $VELMARO_PORT_DIR)\n"
-           "  --port N                 port number 1..255 (default 1)\n"
-           "  --log FILE               write every line received, with its time, to FILE\n"
-           "  --not-initialised        the lens is not initialised (init reads 0)\n"
-           "  --alarm N                an alarm with error number N (0..9) stands\n"
-           "  --silent                 answer nothing\n"
-           "  --delay MS               answer MS milliseconds after each line\n"
-           "  --garbage                answer random characters\n"
-           "  --large-error-every N    every Nth axis movement ends with a large position error\n"
-           "  --drop-after MS          go dead MS after the first line (link removed, keeps "
-           "running)\n"
-           "  --time-scale F           run every move F times faster (default 1)\n"
-           "  --seed N                 seed of the position errors (default 1)\n"
-           "  --help                   show this text\n";
 }
 
 } // namespace sim

@@ -2,8 +2,9 @@
 
 #include "faults.h"
 
+#include <QStringList>
+
 #include <string>
-#include <vector>
 
 namespace sim {
 
@@ -22,16 +23,14 @@ struct ParsedOptions
 {
     Options options;
     bool help = false;
-    std::string error; // set when the command line is wrong
+    bool version = false;
+    std::string helpText; // the --help text, one entry per option
+    std::string error;    // set when the command line is wrong
 };
 
-// Parses the arguments (without the program name). `portDirFromEnvironment` is
-// $VELMARO_PORT_DIR or null; --port-dir wins over it. Options take their value as the next
-// argument or after '=' ("--port 3", "--port=3").
-ParsedOptions parseOptions(const std::vector<std::string> &arguments,
-                           const char *portDirFromEnvironment);
-
-// The --help text, one line per option.
-std::string usage();
+// Parses the command line as QCoreApplication::arguments() gives it, the program first.
+// `portDirFromEnvironment` is $VELMARO_PORT_DIR or null; --port-dir wins over it. Options take
+// their value as the next argument or after '=' ("--port 3", "--port=3").
+ParsedOptions parseOptions(const QStringList &arguments, const char *portDirFromEnvironment);
 
 } // namespace sim
