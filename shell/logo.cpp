@@ -10,15 +10,11 @@ namespace shell {
 namespace {
 constexpr int kWidth = 121;
 constexpr int kHeight = 91;
-} // namespace
+constexpr int kIconSize = 32;
 
-QImage drawLogo()
+// Draws the lens into a kWidth x kHeight area.
+void paintLens(QPainter &painter)
 {
-    QImage image(kWidth, kHeight, QImage::Format_RGB888);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-
     // Barrel: a long body that widens toward the front element on the right.
     QPainterPath barrel;
     barrel.moveTo(8, 30);
@@ -53,6 +49,31 @@ QImage drawLogo()
     painter.drawEllipse(QRectF(88, 14, 22, 63));
     painter.setPen(QPen(QColor(255, 255, 255, 200), 2));
     painter.drawArc(QRectF(93, 22, 12, 30), 60 * 16, 80 * 16);
+}
+
+} // namespace
+
+QImage drawLogo()
+{
+    QImage image(kWidth, kHeight, QImage::Format_RGB888);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    paintLens(painter);
+    return image;
+}
+
+QImage drawIcon()
+{
+    QImage image(kIconSize, kIconSize, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    // The whole lens, shrunk to the icon's width and centred in its height.
+    const qreal scale = static_cast<qreal>(kIconSize) / kWidth;
+    painter.translate(0, (kIconSize - kHeight * scale) / 2);
+    painter.scale(scale, scale);
+    paintLens(painter);
     return image;
 }
 

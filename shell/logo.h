@@ -8,4 +8,7 @@ namespace shell {
 // 121 x 91 pixels, 24-bit.
 QImage drawLogo();
 
+// The program's 32 x 32 icon: the same lens on white.
+QImage drawIcon();
+
 } // namespace shell
