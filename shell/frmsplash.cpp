@@ -58,9 +58,6 @@ frmSplash::frmSplash(UpdateServices &services, comm::Clock &clock, ui::Dialogs &
     Label1->setFont(titleFont);
     Label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
 
-    // Centred on the screen it opens on.
-    move(screen()->geometry().center() - rect().center());
-
     Timer1.setObjectName("Timer1");
     Timer1.setSingleShot(false);
     Timer1.setTimerType(Qt::PreciseTimer);
@@ -73,6 +70,10 @@ void frmSplash::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
     if (!m_shown) {
         m_shown = true;
+        // Centred on the screen it opens on, frame and all.
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen()->geometry().center());
+        move(frame.topLeft());
         Timer1.start();
     }
 }

@@ -3,8 +3,12 @@
 #include "link/clock.h"
 #include "shell/updateplatform.h"
 
+#include <QCoreApplication>
+#include <QEvent>
+
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -53,6 +57,11 @@ public:
         if (m_pollsLeft == 0)
             return false;
         --m_pollsLeft;
+        if (whilePolled)
+            whilePolled();
+        // As the real client does when a request ends: wake a caller that waits for events.
+        if (QCoreApplication *app = QCoreApplication::instance())
+            QCoreApplication::postEvent(app, new QEvent(QEvent::None));
         return true;
     }
     [[nodiscard]] shell::FtpResult result() const override { return m_result; }
@@ -63,8 +72,10 @@ public:
     // Fetches of these names break off.
     std::set<std::string> brokenFetches;
     bool refuseConnection = false;
-    // Each request reports itself still executing this many times before it ends.
+    // Each request reports itself still executing this many times before it ends, calling
+    // `whilePolled` each time.
     int pollsPerRequest = 0;
+    std::function<void()> whilePolled;
     std::vector<Request> requests;
     int cancels = 0;
 
