@@ -69,10 +69,13 @@ QImage drawIcon()
     image.fill(Qt::white);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
-    // The whole lens, shrunk to the icon's width and centred in its height.
-    const qreal scale = static_cast<qreal>(kIconSize) / kWidth;
+    // The lens without the logo's margins, shrunk to the icon's width and centred in its height.
+    constexpr qreal kLensLeft = 7;
+    constexpr qreal kLensWidth = 105;
+    const qreal scale = kIconSize / kLensWidth;
     painter.translate(0, (kIconSize - kHeight * scale) / 2);
     painter.scale(scale, scale);
+    painter.translate(-kLensLeft, 0);
     paintLens(painter);
     return image;
 }

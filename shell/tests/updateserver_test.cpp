@@ -86,13 +86,13 @@ protected:
     }
 
     // Opens the splash and runs its check as its timer would.
-    void check(const std::string &host)
+    void check(const std::string &host, const char *password = velmaro::kUpdatePassword)
     {
         launcher = std::make_unique<shell::Launcher>(
             clock, tone, dialogs, [this] { return std::make_unique<testsupport::FakeLink>(clock); },
             shell::UpdateServices{std::make_unique<shell::CurlFtpClient>(),
                                   std::make_unique<shell::DetachedStarter>(),
-                                  {host, velmaro::kUpdatePassword},
+                                  {host, password},
                                   local.path().toStdString()});
         finished = std::make_unique<QSignalSpy>(launcher.get(), &shell::Launcher::finished);
         launcher->start();
@@ -187,15 +187,7 @@ TEST_F(UpdateServer, AWrongPasswordGoesOnToThePortSelection)
     serve("VerVelmaro.txt", "9.0.0\n");
     serveUpdater();
     FtpServer server(remote.path());
-    launcher = std::make_unique<shell::Launcher>(
-        clock, tone, dialogs, [this] { return std::make_unique<testsupport::FakeLink>(clock); },
-        shell::UpdateServices{std::make_unique<shell::CurlFtpClient>(),
-                              std::make_unique<shell::DetachedStarter>(),
-                              {server.host(), "not_the_pass"},
-                              local.path().toStdString()});
-    finished = std::make_unique<QSignalSpy>(launcher.get(), &shell::Launcher::finished);
-    launcher->start();
-    launcher->splash()->Timer1_Timer();
+    check(server.host(), "not_the_pass");
 
     EXPECT_TRUE(wentOnToThePortSelection());
     EXPECT_TRUE(localFiles().isEmpty());
