@@ -92,9 +92,10 @@ VersionParse parseVersionLine(std::string_view line)
         std::string why;
         const auto value = wholeNumber(fields[i].text, why);
         if (!value) {
-            return {std::nullopt, std::string("the ") + fields[i].name + " number \"" +
-                                      std::string(fields[i].text) + "\" of the version line " +
-                                      quoted + " " + why};
+            std::string error = std::string("the ") + fields[i].name + " number \"";
+            error.append(fields[i].text).append("\" of the version line ");
+            error.append(quoted).append(" ").append(why);
+            return {std::nullopt, error};
         }
         values[i] = *value;
     }

@@ -18,13 +18,14 @@ namespace fs = std::filesystem;
 // An empty folder of the test's own, standing in for the program's current directory.
 fs::path freshDirectory()
 {
-    const auto path =
+    auto path =
         fs::temp_directory_path() /
         (std::string("velmaro-") + testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(path);
     fs::create_directories(path);
     return path;
 }
+
 using Kind = shell::UpdateOutcome::Kind;
 using testing::ElementsAre;
 using testing::HasSubstr;

@@ -53,7 +53,7 @@ public:
     FtpServer(const FtpServer &) = delete;
     FtpServer &operator=(const FtpServer &) = delete;
 
-    const std::string &host() const { return m_host; }
+    [[nodiscard]] const std::string &host() const { return m_host; }
     QString log() { return QString::fromUtf8(m_process.readAllStandardError()); }
 
 private:
@@ -99,9 +99,12 @@ protected:
         launcher->splash()->Timer1_Timer();
     }
 
-    QStringList localFiles() const { return QDir(local.path()).entryList(QDir::Files); }
+    [[nodiscard]] QStringList localFiles() const
+    {
+        return QDir(local.path()).entryList(QDir::Files);
+    }
 
-    bool wentOnToThePortSelection() const
+    [[nodiscard]] bool wentOnToThePortSelection() const
     {
         const QWidget *next = launcher->portSelection();
         return next != nullptr && next->isVisibleTo(nullptr) && !launcher->splash() &&
@@ -109,7 +112,7 @@ protected:
     }
 
     // The updater's mark: the folder it ran in.
-    QString updaterRanIn() const
+    [[nodiscard]] QString updaterRanIn() const
     {
         QFile mark(local.filePath("updater-ran"));
         testsupport::waitFor([&] { return mark.exists() && mark.size() > 0; }, 10000);
