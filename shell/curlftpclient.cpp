@@ -5,6 +5,8 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <memory>
 #include <system_error>
@@ -30,6 +32,32 @@ size_t writeToFile(char *data, size_t size, size_t count, void *file)
 int abortWhenCancelled(void *cancelled, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
 {
     return static_cast<std::atomic<bool> *>(cancelled)->load() ? 1 : 0;
+}
+
+std::string hostOf(const std::string &address)
+{
+    std::string host;
+    CURLU *url = curl_url();
+    char *part = nullptr;
+    if (curl_url_set(url, CURLUPART_URL, address.c_str(), 0) == CURLUE_OK &&
+        curl_url_get(url, CURLUPART_HOST, &part, 0) == CURLUE_OK) {
+        host = part;
+        curl_free(part);
+    }
+    curl_url_cleanup(url);
+    return host;
+}
+
+// Names in the reserved .invalid domain never resolve, so there is no need to wait for a name
+// server to say so; the default build's host is one of them.
+bool isReservedInvalid(std::string host)
+{
+    std::transform(host.begin(), host.end(), host.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (!host.empty() && host.back() == '.')
+        host.pop_back();
+    constexpr std::string_view kDomain = ".invalid";
+    return host == kDomain.substr(1) || (host.size() > kDomain.size() && host.ends_with(kDomain));
 }
 
 struct FileCloser
@@ -67,6 +95,10 @@ void CurlFtpClient::connect(const std::string &address)
 {
     m_address = address;
     begin([this] {
+        if (const std::string host = hostOf(m_address); isReservedInvalid(host))
+            return FtpResult{FtpResult::Status::Failed,
+                             "Could not resolve host: " + host +
+                                 " (the .invalid domain never resolves)"};
         CURL *curl = handle(m_curl);
         // The start directory without a listing: libcurl connects, logs in and stops there, and
         // keeps the connection for the fetches that follow.

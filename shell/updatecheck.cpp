@@ -75,7 +75,7 @@ UpdateOutcome UpdateCheck::run(const std::string &address, const Version &own)
     if (m_cancelled)
         return {Kind::Cancelled, {}};
     if (connected.status != Status::Done)
-        return {Kind::ServerUnavailable, "cannot log in to the update server: " + connected.error};
+        return {Kind::ServerUnavailable, "cannot connect to the update server: " + connected.error};
 
     const auto versionFile = m_directory / kVersionFile;
     const FtpResult fetched = request([&] { m_ftp.get(kVersionFile, versionFile); });

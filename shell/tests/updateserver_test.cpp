@@ -185,6 +185,14 @@ TEST_F(UpdateServer, ARefusedConnectionGoesOnToThePortSelectionWithoutAPause)
     EXPECT_TRUE(localFiles().isEmpty());
 }
 
+TEST_F(UpdateServer, AHostInTheInvalidDomainGoesOnToThePortSelection)
+{
+    check("update.velmaro.INVALID:21");
+
+    EXPECT_TRUE(wentOnToThePortSelection());
+    EXPECT_EQ(clock.now(), comm::Millis{0});
+}
+
 TEST_F(UpdateServer, AWrongPasswordGoesOnToThePortSelection)
 {
     serve("VerVelmaro.txt", "9.0.0\n");
