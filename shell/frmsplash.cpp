@@ -59,7 +59,6 @@ frmSplash::frmSplash(UpdateServices &services, comm::Clock &clock, ui::Dialogs &
     Label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
 
     Timer1.setObjectName("Timer1");
-    Timer1.setSingleShot(false);
     Timer1.setTimerType(Qt::PreciseTimer);
     Timer1.setInterval(kCheckDelay);
     connect(&Timer1, &QTimer::timeout, this, &frmSplash::Timer1_Timer);
