@@ -3,6 +3,7 @@
 #include "link/qtseriallink.h"
 #include "link/systemtone.h"
 #include "shell/launcher.h"
+#include "shell/updateservices.h"
 #include "ui/dialogs.h"
 #include "ui/form.h"
 
@@ -23,8 +24,9 @@ int main(int argc, char *argv[])
     comm::RealClock clock;
     const auto tone = comm::makeSystemTone(clock);
     ui::QtDialogs dialogs;
-    shell::Launcher launcher(clock, *tone, dialogs,
-                             [] { return std::make_unique<comm::QtSerialLink>(); });
+    shell::Launcher launcher(
+        clock, *tone, dialogs, [] { return std::make_unique<comm::QtSerialLink>(); },
+        shell::realUpdateServices());
     QObject::connect(&launcher, &shell::Launcher::finished, &app, &QApplication::quit,
                      Qt::QueuedConnection);
     launcher.start();

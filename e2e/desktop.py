@@ -1,12 +1,17 @@
 """A virtual desktop for end-to-end tests: Xvfb, the controller simulator on a pseudo-terminal,
-and xdotool to act as the operator. There is no window manager, so the tests give each new window
-the focus themselves, as a window manager would."""
+an FTP update server on loopback, and xdotool to act as the operator. There is no window manager,
+so the tests give each new window the focus themselves, as a window manager would."""
 
 import os
 import signal
+import socket
 import subprocess
 import tempfile
 import time
+
+FTP_SERVER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "testsupport",
+                          "ftpserver.py")
+UPDATE_USER = "ruz_uvavurud"
 
 
 class Timeout(AssertionError):
@@ -53,11 +58,28 @@ class Desktop:
         wait_until(lambda: os.path.islink(link), what=f"the simulator's link {link}")
         return log
 
-    def start_program(self, program):
-        process = subprocess.Popen([program], env=self.env, stdout=subprocess.PIPE,
+    def start_program(self, program, update_host=None, cwd=None):
+        """Starts the program in `cwd` (by default this process's). Its update check asks
+        `update_host` (host:port); by default a closed loopback port, so that it goes on at once
+        to the port selection."""
+        env = dict(self.env, VELMARO_UPDATE_HOST=update_host or closed_port())
+        process = subprocess.Popen([program], env=env, cwd=cwd, stdout=subprocess.PIPE,
                                    stderr=subprocess.STDOUT)
         self.processes.append(process)
         return process
+
+    def start_ftp_server(self, directory):
+        """Serves `directory` to the update account, with the password of the build under test
+        (from $VELMARO_UPDATE_PASSWORD). Gives the server as host:port."""
+        process = subprocess.Popen(
+            ["/usr/bin/python3", FTP_SERVER, "--dir", directory, "--user", UPDATE_USER,
+             "--password", os.environ["VELMARO_UPDATE_PASSWORD"]],
+            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        self.processes.append(process)
+        line = process.stdout.readline()
+        if not line.startswith("port "):
+            raise RuntimeError("the FTP server did not start")
+        return "127.0.0.1:" + line.split()[1]
 
     def xdotool(self, *args):
         result = subprocess.run(["xdotool", *args], env=self.env, capture_output=True, text=True,
@@ -95,6 +117,13 @@ class Desktop:
                     process.kill()
         self.xvfb.terminate()
         self.xvfb.wait(timeout=5)
+
+
+def closed_port():
+    """host:port of a loopback port that nothing listens on."""
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return "127.0.0.1:%d" % probe.getsockname()[1]
 
 
 def read_wire_log(path):

@@ -8,22 +8,33 @@
 namespace shell {
 
 Launcher::Launcher(comm::Clock &clock, comm::Tone &tone, ui::Dialogs &dialogs,
-                   LinkFactory linkFactory)
-    : m_clock(clock), m_tone(tone), m_linkFactory(std::move(linkFactory)), m_dialogs(dialogs)
+                   LinkFactory linkFactory, UpdateServices updateServices)
+    : m_clock(clock), m_tone(tone), m_linkFactory(std::move(linkFactory)), m_dialogs(dialogs),
+      m_updateServices(std::move(updateServices))
 {}
 
 Launcher::~Launcher()
 {
     delete m_main;
     delete m_portSelection;
+    delete m_splash;
 }
 
 void Launcher::start()
 {
-    showPortSelection();
+    auto *splash =
+        new frmSplash(m_updateServices, m_clock, m_dialogs, [this] { return showPortSelection(); });
+    m_splash = splash;
+    connect(splash, &frmSplash::unloaded, this, [this, splash](bool wentOn) {
+        splash->deleteLater();
+        m_splash = nullptr;
+        if (!wentOn)
+            emit finished();
+    });
+    splash->show();
 }
 
-void Launcher::showPortSelection()
+bool Launcher::showPortSelection()
 {
     auto *window = new comm::frmComPort(m_linkFactory, [this] { return loadMainWindow(); });
     m_portSelection = window;
@@ -32,6 +43,7 @@ void Launcher::showPortSelection()
         emit finished();
     });
     window->show();
+    return window->isVisible();
 }
 
 QWidget *Launcher::loadMainWindow()

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "frmmain.h"
+#include "frmsplash.h"
+#include "updatecheck.h"
 
 #include "link/frmcomport.h"
 
@@ -22,15 +24,16 @@ class Dialogs;
 
 namespace shell {
 
-// Leads the operator through the program's windows: port selection, then the main window. Ends
-// the program when the last of them closes.
+// Leads the operator through the program's windows: the splash with its update check, the port
+// selection, then the main window. Ends the program when the last of them closes.
 class Launcher : public QObject
 {
     Q_OBJECT
 public:
     using LinkFactory = std::function<std::unique_ptr<comm::SerialLink>()>;
 
-    Launcher(comm::Clock &clock, comm::Tone &tone, ui::Dialogs &dialogs, LinkFactory linkFactory);
+    Launcher(comm::Clock &clock, comm::Tone &tone, ui::Dialogs &dialogs, LinkFactory linkFactory,
+             UpdateServices updateServices);
     ~Launcher() override;
     Launcher(const Launcher &) = delete;
     Launcher &operator=(const Launcher &) = delete;
@@ -38,21 +41,25 @@ public:
     // Opens the first window.
     void start();
 
+    [[nodiscard]] frmSplash *splash() const { return m_splash; }
     [[nodiscard]] comm::frmComPort *portSelection() const { return m_portSelection; }
     [[nodiscard]] frmMain *mainWindow() const { return m_main; }
 
 signals:
-    // The program is over: the main window closed, or the operator left the port selection.
+    // The program is over: the main window closed, the operator left the splash or the port
+    // selection, or the updater took over.
     void finished();
 
 private:
-    void showPortSelection();
+    bool showPortSelection();
     QWidget *loadMainWindow();
 
     comm::Clock &m_clock;
     comm::Tone &m_tone;
     LinkFactory m_linkFactory;
     ui::Dialogs &m_dialogs;
+    UpdateServices m_updateServices;
+    QPointer<frmSplash> m_splash;
     QPointer<comm::frmComPort> m_portSelection;
     QPointer<frmMain> m_main;
 };

@@ -6,6 +6,7 @@
 #include "lens/lenspart.h"
 #include "link/frmcomport.h"
 #include "shell/launcher.h"
+#include "testsupport/fakeupdate.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -165,14 +166,20 @@ TEST(Launcher, APortGoneSinceTheListWasBuiltLeadsBackToAFreshPortList)
     testsupport::RecordingDialogs dialogs;
     int linksMade = 0;
     bool portGone = false;
-    shell::Launcher launcher(clock, tone, dialogs, [&]() -> std::unique_ptr<comm::SerialLink> {
-        ++linksMade;
-        auto link = std::make_unique<testsupport::FakeLink>(clock);
-        link->refuseOpen(portGone && linksMade > 20);
-        return link;
-    });
+    auto ftp = std::make_unique<testsupport::FakeFtpClient>(clock);
+    ftp->refuseConnection = true;
+    shell::Launcher launcher(
+        clock, tone, dialogs,
+        [&]() -> std::unique_ptr<comm::SerialLink> {
+            ++linksMade;
+            auto link = std::make_unique<testsupport::FakeLink>(clock);
+            link->refuseOpen(portGone && linksMade > 20);
+            return link;
+        },
+        {std::move(ftp), std::make_unique<testsupport::RecordingStarter>(), {}, {}});
     QSignalSpy finished(&launcher, &shell::Launcher::finished);
     launcher.start();
+    launcher.splash()->Timer1_Timer();
     QPointer<comm::frmComPort> first = launcher.portSelection();
     ASSERT_TRUE(first);
     ASSERT_EQ(first->ComboSerialPort->count(), 20);

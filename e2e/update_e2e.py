@@ -1,0 +1,73 @@
+"""The real program under Xvfb with its update check: the splash stays painted while the server
+keeps it waiting and then hands over to the port selection; a newer version on a real FTP server
+starts the updater, and the program ends."""
+
+import os
+import socket
+import subprocess
+import sys
+import tempfile
+import unittest
+
+from desktop import Desktop, wait_until
+
+PROGRAM, SIMULATOR, ARTEFACTS = sys.argv[1:4]
+
+# Leaves the folder it ran in as its mark.
+TEST_UPDATER = "#!/bin/sh\npwd > updater-ran\n"
+
+
+def pixel(path, x, y):
+    """The colour at (x, y) of an image file, as 'srgb(r,g,b)'."""
+    return subprocess.run(["convert", path, "-format", f"%[pixel:p{{{x},{y}}}]", "info:"],
+                          capture_output=True, text=True, check=True).stdout.strip()
+
+
+class UpdateCheck(unittest.TestCase):
+    def setUp(self):
+        self.desktop = Desktop(ARTEFACTS)
+        self.addCleanup(self.desktop.close)
+        self.folder = tempfile.mkdtemp(prefix="velmaro-cwd-")
+
+    def test_the_splash_stays_painted_while_the_server_answers_late_then_the_port_list_opens(self):
+        # A server that takes the connection and does not greet: the check waits on it.
+        silent = socket.socket()
+        silent.bind(("127.0.0.1", 0))
+        silent.listen(1)
+        program = self.desktop.start_program(
+            PROGRAM, update_host="127.0.0.1:%d" % silent.getsockname()[1], cwd=self.folder)
+        connection, _ = silent.accept()
+
+        splash = self.desktop.window("RIZA Vevezov")
+        self.assertEqual(self.desktop.window_size(splash), (213, 138))
+        shot = self.desktop.screenshot(splash, "splash.png")
+        self.assertEqual(pixel(shot, 100, 20), "srgb(0,192,192)")
+        self.assertEqual(pixel(shot, 3, 80), "srgb(255,255,192)")
+
+        connection.close()
+        silent.close()
+        self.desktop.window("T7342 Galil V1.0")
+        self.assertIsNone(program.poll())
+        self.assertEqual(os.listdir(self.folder), [])
+
+    def test_a_newer_version_starts_the_updater_and_the_program_ends(self):
+        served = tempfile.mkdtemp(prefix="velmaro-ftp-")
+        for name, text in (("VerVelmaro.txt", "1.2.1\r\n"), ("UpdateVelmaro.exe", TEST_UPDATER),
+                           ("SetupUpdate.ini", "[Setup]\r\n")):
+            with open(os.path.join(served, name), "w", encoding="ascii") as out:
+                out.write(text)
+        server = self.desktop.start_ftp_server(served)
+        program = self.desktop.start_program(PROGRAM, update_host=server, cwd=self.folder)
+
+        self.assertEqual(program.wait(timeout=30), 0)
+        mark = os.path.join(self.folder, "updater-ran")
+        wait_until(lambda: os.path.exists(mark) and os.path.getsize(mark) > 0,
+                   what="the updater's mark")
+        with open(mark, encoding="utf-8") as ran:
+            self.assertEqual(ran.read().strip(), os.path.realpath(self.folder))
+        self.assertEqual(sorted(os.listdir(self.folder)),
+                         ["SetupUpdate.ini", "UpdateVelmaro.exe", "updater-ran"])
+
+
+if __name__ == "__main__":
+    unittest.main(argv=[sys.argv[0], "-v"])

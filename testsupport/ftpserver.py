@@ -1,0 +1,32 @@
+"""An FTP server on loopback for the update check's tests: one account serving one folder, on a
+free port. Prints "port N" once it listens and serves until it is stopped; its log, every command
+and answer, goes to stderr."""
+
+import argparse
+import logging
+import sys
+
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--dir", required=True)
+    parser.add_argument("--user", required=True)
+    parser.add_argument("--password", required=True)
+    options = parser.parse_args()
+
+    logging.basicConfig(stream=sys.stderr, level=logging.DEBUG, format="%(message)s")
+    authorizer = DummyAuthorizer()
+    authorizer.add_user(options.user, options.password, options.dir, perm="elr")
+    handler = FTPHandler
+    handler.authorizer = authorizer
+    server = FTPServer(("127.0.0.1", 0), handler)
+    print(f"port {server.address[1]}", flush=True)
+    server.serve_forever()
+
+
+if __name__ == "__main__":
+    main()
