@@ -53,9 +53,9 @@ class Desktop:
         wait_until(lambda: os.path.islink(link), what=f"the simulator's link {link}")
         return log
 
-    def start_program(self, program):
+    def start_program(self, program, cwd=None):
         process = subprocess.Popen([program], env=self.env, stdout=subprocess.PIPE,
-                                   stderr=subprocess.STDOUT)
+                                   stderr=subprocess.STDOUT, cwd=cwd)
         self.processes.append(process)
         return process
 
@@ -79,6 +79,10 @@ class Desktop:
         geometry = self.xdotool("getwindowgeometry", "--shell", window)
         values = dict(line.split("=", 1) for line in geometry.splitlines())
         return int(values["WIDTH"]), int(values["HEIGHT"])
+
+    def click(self, window, x, y):
+        """Clicks at a point of the window, in pixels from its top-left corner."""
+        self.xdotool("mousemove", "--window", window, str(x), str(y), "click", "1")
 
     def screenshot(self, window, name):
         path = os.path.join(self.artefacts, name)
