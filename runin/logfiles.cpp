@@ -61,8 +61,9 @@ void LogFiles::fail(File file, const QString &why)
     if (m_failed.at(file))
         return;
     m_failed.at(file) = true;
-    m_failures.push_back(QStringLiteral("\"%1\" cannot be written (%2); the test goes on without it.")
-                             .arg(QString::fromLatin1(nameOf(file)), why));
+    m_failures.push_back(
+        QStringLiteral("\"%1\" cannot be written (%2); the test goes on without it.")
+            .arg(QString::fromLatin1(nameOf(file)), why));
 }
 
 } // namespace runin

@@ -161,8 +161,7 @@ private:
 Sequencer::Sequencer(comm::CommandChannel &channel, RunInView &view, Now now)
     : m_channel(channel), m_clock(channel.clock()), m_tone(channel.tone()), m_view(view),
       m_now(std::move(now))
-{
-}
+{}
 
 void Sequencer::start(bool singleStep)
 {
@@ -256,6 +255,8 @@ void Sequencer::checkCompletion()
         writeReached(kZoom2Axis, test, second ? std::string_view(second->text) : comm::kNoValue);
         reportIfLarge(secondError, kZoom2Axis, test);
     }
+    if (m_state.AbortRequested)
+        return; // stopped from outside meanwhile: the run is over
     m_state.MovePending = false;
     applyTransition();
 }

@@ -1,12 +1,9 @@
-// The running-in test's error report and log files: thresholds, the exact bytes of each line,
-// where each line goes, and logs that cannot be written.
+// The error report and the log files: threshold, the exact bytes of each line and where it goes,
+// and logs that cannot be written.
 #include "runinfixture.h"
-
-#include "runin/loglines.h"
 
 #include <gmock/gmock.h>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace runin::test {
@@ -14,170 +11,108 @@ namespace {
 
 using testing::ElementsAre;
 
-// Runs the step test until the first zoom move has been logged.
-class ErrorReport : public SequencerFixture
+// A tone that takes its time on the virtual clock and notes when each one ended.
+struct TimedTone final : comm::Tone
+{
+    explicit TimedTone(comm::VirtualClock &onClock) : clock(onClock) {}
+    void beep(int frequencyHz, comm::Millis duration) override
+    {
+        clock.advance(duration);
+        beeps.emplace_back(frequencyHz, duration, clock.now());
+    }
+    comm::VirtualClock &clock;
+    std::vector<std::tuple<int, comm::Millis, comm::Millis>> beeps;
+};
+
+class Report : public SequencerFixture
 {
 protected:
-    ScriptedController &firstZoomMove(const std::string &zoom1Error,
-                                      const std::string &zoom2Error = " 1.0000")
+    // Runs the step test until its first zoom move has ended with these error answers.
+    void firstZoomMove(const std::string &zoom1Error, const std::string &zoom2Error = " 1.0000")
     {
         auto &script = onScript();
-        script.errors["A"] = zoom1Error;
-        script.errors["B"] = zoom2Error;
+        script.errors = {{"A", zoom1Error}, {"B", zoom2Error}};
         sequencer->start(true);
-        EXPECT_TRUE(tickUntil([this] {
-            return sequencer->state().StepIndex == 2 && !sequencer->state().MovePending;
-        }));
-        return script;
+        ASSERT_TRUE(firstMoveEnded());
     }
 };
 
-TEST_F(ErrorReport, OnlyErrorsBeyondTenAreReported)
+TEST_F(Report, OnlyErrorsBeyondTenAreReported)
 {
-    for (const char *small : {" 10.0000", "-10.0000", " 0.0000", "garbage"}) {
+    for (const char *small : {" 10.0000", "-10.0000", "garbage"}) {
         firstZoomMove(small, small);
         EXPECT_TRUE(view.list.empty()) << small;
-        EXPECT_TRUE(tone.beeps.empty()) << small;
-        EXPECT_EQ(fileBytes(LogFiles::kErrors), QByteArray()) << small;
+        EXPECT_TRUE(logLines(LogFiles::kErrors).empty()) << small;
     }
-    firstZoomMove(" 11.0000");
-    EXPECT_THAT(view.list, ElementsAre(errorLine(stamp(), "11", kZoom1Axis, kStepAscending)));
-    view.list.clear();
-    firstZoomMove("-11.0000");
-    EXPECT_THAT(view.list, ElementsAre(errorLine(stamp(), "-11", kZoom1Axis, kStepAscending)));
+    EXPECT_TRUE(tone.beeps.empty());
+    firstZoomMove(" 11.0000", "-11.0000");
+    EXPECT_THAT(view.list, ElementsAre(errorLine(stamp(), "11", kZoom1Axis, kStepAscending),
+                                       errorLine(stamp(), "-11", kZoom2Axis, kStepAscending)));
 }
 
-TEST_F(ErrorReport, AnErrorLineGoesToTheListBothFilesAndThreeTones)
-{
-    std::vector<comm::Millis> beepTimes;
-    struct TimedTone final : comm::Tone
-    {
-        TimedTone(comm::VirtualClock &clock, std::vector<comm::Millis> &times)
-            : m_clock(clock), m_times(times)
-        {}
-        void beep(int frequencyHz, comm::Millis duration) override
-        {
-            EXPECT_EQ(frequencyHz, 1000);
-            EXPECT_EQ(duration, comm::Millis(1000));
-            m_clock.advance(duration);
-            m_times.push_back(m_clock.now());
-        }
-        comm::VirtualClock &m_clock;
-        std::vector<comm::Millis> &m_times;
-    };
-    auto &script = onScript();
-    TimedTone timed(clock, beepTimes);
-    channel = std::make_unique<comm::CommandChannel>(*link, clock, timed);
-    sequencer = std::make_unique<Sequencer>(*channel, view, [this] { return kNow; });
-    script.errors["A"] = "-37.0000";
-    script.errors["B"] = " 12.0000";
-    sequencer->start(true);
-    ASSERT_TRUE(tickUntil([this] { return sequencer->state().StepIndex == 2 &&
-                                          !sequencer->state().MovePending; }));
-
-    // Zoom 1's error comes between the two reached lines of the move; each error line is the same
-    // in the list and in both files.
-    const Stamp s = stamp();
-    const QString zoom1Error = errorLine(s, "-37", kZoom1Axis, kStepAscending);
-    const QString zoom2Error = errorLine(s, "12", kZoom2Axis, kStepAscending);
-    EXPECT_THAT(view.list, ElementsAre(zoom1Error, zoom2Error));
-    EXPECT_THAT(logLines(LogFiles::kErrors), ElementsAre(zoom1Error, zoom2Error));
-    EXPECT_THAT(logLines(LogFiles::kComplete),
-                ElementsAre(reachedLine(s, kZoom1Axis, kStepAscending, "1000"), zoom1Error,
-                            reachedLine(s, kZoom2Axis, kStepAscending, "-500"), zoom2Error));
-    // Three tones with 20 ms between them, for each report.
-    ASSERT_EQ(beepTimes.size(), 6U);
-    EXPECT_EQ(beepTimes[1] - beepTimes[0], comm::Millis(1020));
-    EXPECT_EQ(beepTimes[2] - beepTimes[1], comm::Millis(1020));
-}
-
-TEST_F(ErrorReport, LogLinesAreExactToTheByte)
+TEST_F(Report, AnErrorLineIsTheSameInTheListAndBothFilesAndBeepsThreeTimes)
 {
     auto &script = onScript();
+    TimedTone timed(clock);
+    create(nullptr, &timed);
     script.positions["B"] = "  -500";
-    script.errors["A"] = "-11.0000";
+    script.errors["A"] = "-37.0000";
     sequencer->start(true);
-    ASSERT_TRUE(tickUntil([this] { return sequencer->state().StepIndex == 2 &&
-                                          !sequencer->state().MovePending; }));
-    const Stamp s = stamp();
-    ASSERT_FALSE(s.date.isEmpty());
-    ASSERT_FALSE(s.time.isEmpty());
-    const QByteArray date = s.date.toLocal8Bit();
-    const QByteArray time = s.time.toLocal8Bit();
-    const QByteArray error = date + "  " + time + "  POSITION ERROR (-11)  Zoom 1 Axis Step test "
-                                                  "ascending\r\n";
-    EXPECT_EQ(fileBytes(LogFiles::kErrors), error);
-    EXPECT_EQ(fileBytes(LogFiles::kComplete),
+    ASSERT_TRUE(firstMoveEnded());
+
+    // Zoom 1's error stands between the two reached lines of the move.
+    const QByteArray date = stamp().date.toLocal8Bit(), time = stamp().time.toLocal8Bit();
+    const QByteArray error =
+        date + "  " + time + "  POSITION ERROR (-37)  Zoom 1 Axis Step test ascending";
+    QFile complete(LogFiles::kComplete), errors(LogFiles::kErrors);
+    ASSERT_TRUE(complete.open(QIODevice::ReadOnly) && errors.open(QIODevice::ReadOnly));
+    EXPECT_EQ(errors.readAll(), error + "\r\n");
+    EXPECT_EQ(complete.readAll(),
               date + "  " + time + "  Zoom 1 Axis Step test ascending  Position reached: 1000\r\n" +
-                  error + date + "  " + time +
+                  error + "\r\n" + date + "  " + time +
                   "  Zoom 2 Axis Step test ascending  Position reached: -500\r\n");
-    EXPECT_EQ(view.list.at(0).toLocal8Bit() + "\r\n", error);
+    ASSERT_EQ(view.list.size(), 1U);
+    EXPECT_EQ(view.list[0].toLocal8Bit(), error);
+
+    using Beep = std::tuple<int, comm::Millis, comm::Millis>;
+    const comm::Millis end = std::get<2>(timed.beeps.at(0));
+    const comm::Millis second{1000};
+    EXPECT_THAT(timed.beeps,
+                ElementsAre(Beep{1000, second, end},
+                            Beep{1000, second, end + second + comm::Millis(20)},
+                            Beep{1000, second, end + 2 * (second + comm::Millis(20))}));
 }
 
-TEST_F(ErrorReport, StartEmptiesBothLogs)
+TEST_F(Report, AMissingWorkingDirectoryIsToldOnceAndTheRunGoesOn)
 {
-    for (const char *name : {LogFiles::kComplete, LogFiles::kErrors}) {
-        QFile old(QString::fromLatin1(name));
-        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-        old.write("last run\r\n");
-    }
-    onScript();
-    sequencer->start(false);
-    EXPECT_EQ(fileBytes(LogFiles::kComplete), QByteArray());
-    EXPECT_EQ(fileBytes(LogFiles::kErrors), QByteArray());
-}
-
-TEST_F(ErrorReport, AMissingWorkingDirectoryIsToldOnceAndTheRunGoesOn)
-{
-    // Removing the working directory stops every writer, root included.
-    const QString gone = m_dir.path() + "/gone";
-    ASSERT_TRUE(QDir().mkdir(gone));
-    ASSERT_TRUE(QDir::setCurrent(gone));
+    // A removed working directory stops every writer, root included.
+    const QString gone = QDir::currentPath() + "/gone";
+    ASSERT_TRUE(QDir().mkdir(gone) && QDir::setCurrent(gone));
     ASSERT_EQ(::rmdir(gone.toLocal8Bit().constData()), 0);
 
-    auto &script = firstZoomMove(" 40.0000");
-    ASSERT_TRUE(tickUntil([&] { return script.moves.size() == 4; })); // three moves ended
-    const Stamp s = stamp();
-    const QString error = errorLine(s, "40", kZoom1Axis, kStepAscending);
+    firstZoomMove(" 40.0000");
+    ASSERT_TRUE(tickUntil(
+        [this] { return sequencer->state().StepIndex == 4 && !sequencer->state().MovePending; }));
+    const QString error = errorLine(stamp(), "40", kZoom1Axis, kStepAscending);
+    const QString tail = " cannot be written (No such file or directory); the test goes on "
+                         "without it.";
     EXPECT_THAT(view.list,
-                ElementsAre(noteLine(s, "\"Log Errors.txt\" cannot be written (No such file or "
-                                        "directory); the test goes on without it."),
-                            noteLine(s, "\"Log Complete.txt\" cannot be written (No such file or "
-                                        "directory); the test goes on without it."),
-                            error, error, error));
+                ElementsAre(noteLine(stamp(), "\"Log Errors.txt\"" + tail),
+                            noteLine(stamp(), "\"Log Complete.txt\"" + tail), error, error, error));
 }
 
-TEST_F(ErrorReport, AnErrorLogThatIsNotAFileIsToldOncePerRun)
+TEST_F(Report, AnErrorLogThatIsNotAFileIsToldOncePerRun)
 {
     ASSERT_TRUE(QDir().mkdir(LogFiles::kErrors));
     firstZoomMove(" 40.0000");
     firstZoomMove(" 40.0000");
-    const Stamp s = stamp();
     const QString note = view.list.at(0);
-    EXPECT_TRUE(note.startsWith(noteLine(s, "\"Log Errors.txt\" cannot be written (")))
-        << note.toStdString();
-    const QString error = errorLine(s, "40", kZoom1Axis, kStepAscending);
+    EXPECT_TRUE(note.startsWith(noteLine(stamp(), "\"Log Errors.txt\" cannot be written (")));
+    const QString error = errorLine(stamp(), "40", kZoom1Axis, kStepAscending);
     EXPECT_THAT(view.list, ElementsAre(note, error, note, error));
-    // The other log is still written in full.
     EXPECT_THAT(logLines(LogFiles::kComplete),
-                ElementsAre(reachedLine(s, kZoom1Axis, kStepAscending, "1000"), error,
-                            reachedLine(s, kZoom2Axis, kStepAscending, "-500")));
-}
-
-TEST(Timestamp, DatesAndTimesReadBackAsWritten)
-{
-    const QDateTime moment(QDate(2026, 3, 4), QTime(17, 6, 7));
-    for (const QLocale &locale : {QLocale::system(), QLocale(QLocale::C), QLocale("en_US"),
-                                  QLocale("de_DE"), QLocale("ja_JP")}) {
-        const Stamp stamp = stampOf(moment, locale);
-        EXPECT_FALSE(stamp.date.contains("  ")) << locale.name().toStdString();
-        EXPECT_EQ(parseDateText(stamp.date, locale), moment.date()) << locale.name().toStdString();
-        const auto time = parseTimeText(stamp.time, locale);
-        ASSERT_TRUE(time.has_value()) << locale.name().toStdString();
-        EXPECT_EQ(time->hour(), 17);
-        EXPECT_EQ(time->minute(), 6);
-    }
-    EXPECT_EQ(parseDateText("POSITION"), std::nullopt);
+                ElementsAre(reachedLine(stamp(), kZoom1Axis, kStepAscending, "1000"), error,
+                            reachedLine(stamp(), kZoom2Axis, kStepAscending, "-500")));
 }
 
 } // namespace
