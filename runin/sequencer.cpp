@@ -32,6 +32,10 @@ constexpr std::int16_t kZoom = 1;
 constexpr std::int16_t kIris = 2;
 constexpr std::int16_t kFocus = 3;
 
+// Step values at which the step test of zoom, iris and focus turns and ends.
+constexpr std::array<int, 3> kStepTop{500, 6, 100};
+constexpr std::array<int, 3> kStepBottom{75, 1, 0};
+
 const QString kNoAnswer =
     QStringLiteral("The controller stopped answering during the running-in test; the test was "
                    "stopped.");
@@ -265,25 +269,18 @@ void Sequencer::applyTransition()
 {
     RunState &s = m_state;
     const auto step = wholeNumber(s.StepValue);
-    const auto at = [&](int value, std::int16_t kind, std::int16_t axis) {
-        return step == value && s.TestKind == kind && s.WorkingAxis == axis;
-    };
-    if (at(500, kStepAscendingKind, kZoom)) {
+    // The step test of each axis turns downward at its top value and hands over to the next axis
+    // at its bottom value; after the focus, the full stroke follows or the run ends.
+    const bool known = s.WorkingAxis >= kZoom && s.WorkingAxis <= kFocus;
+    const auto axis = static_cast<std::size_t>(known ? s.WorkingAxis - 1 : 0);
+    if (known && s.TestKind == kStepAscendingKind && step == kStepTop.at(axis)) {
         s.TestKind = kStepDescendingKind;
-    } else if (at(75, kStepDescendingKind, kZoom)) {
-        s.WorkingAxis = kIris;
-        s.TestKind = kStepAscendingKind;
-        s.StepIndex = 1;
-    } else if (at(6, kStepAscendingKind, kIris)) {
-        s.TestKind = kStepDescendingKind;
-    } else if (at(1, kStepDescendingKind, kIris)) {
-        s.WorkingAxis = kFocus;
-        s.TestKind = kStepAscendingKind;
-        s.StepIndex = 1;
-    } else if (at(100, kStepAscendingKind, kFocus)) {
-        s.TestKind = kStepDescendingKind;
-    } else if (at(0, kStepDescendingKind, kFocus)) {
-        if (m_view.fullStrokeTicked()) {
+    } else if (known && s.TestKind == kStepDescendingKind && step == kStepBottom.at(axis)) {
+        if (s.WorkingAxis != kFocus) {
+            ++s.WorkingAxis;
+            s.TestKind = kStepAscendingKind;
+            s.StepIndex = 1;
+        } else if (m_view.fullStrokeTicked()) {
             s.TestKind = kFullStrokeKind;
             s.StepIndex = 1;
             s.WorkingAxis = kZoom;
