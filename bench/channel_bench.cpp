@@ -6,47 +6,19 @@
 #include "link/qtseriallink.h"
 #include "testsupport/fakelink.h"
 
+#include "simulatorprocess.h"
+
 #include <QCoreApplication>
-#include <QFileInfo>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QThread>
 
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <cstdio>
 
 namespace {
 
 constexpr int kPort = 1;
 constexpr double kPositionWaitMs = 20.0;
-
-// The simulator on a pseudo-terminal in a private port directory, for the whole run.
-class Simulator
-{
-public:
-    Simulator()
-    {
-        qputenv("VELMARO_PORT_DIR", m_dir.path().toLocal8Bit());
-        m_process.start(QStringLiteral(VELMARO_SIM_PATH),
-                        {"--port-dir", m_dir.path(), "--port", QString::number(kPort)});
-        m_process.waitForReadyRead(10000);
-        if (!QFileInfo(m_dir.filePath("COM1")).isSymLink())
-            std::fprintf(stderr, "velmaro-sim did not start\n");
-    }
-    ~Simulator()
-    {
-        m_process.terminate();
-        m_process.waitForFinished(5000);
-    }
-    Simulator(const Simulator &) = delete;
-    Simulator &operator=(const Simulator &) = delete;
-
-private:
-    QTemporaryDir m_dir;
-    QProcess m_process;
-};
 
 using Clock = std::chrono::steady_clock;
 
@@ -114,7 +86,7 @@ BENCHMARK(BM_LineRoundTrip)->Iterations(1000)->Unit(benchmark::kMicrosecond);
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    Simulator simulator;
+    const bench::SimulatorProcess simulator(kPort);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -102,6 +102,10 @@ class Desktop:
         values = dict(line.split("=", 1) for line in geometry.splitlines())
         return int(values["WIDTH"]), int(values["HEIGHT"])
 
+    def click(self, window, x, y):
+        """Clicks at a point of the window, in pixels from its top-left corner."""
+        self.xdotool("mousemove", "--window", window, str(x), str(y), "click", "1")
+
     def screenshot(self, window, name):
         path = os.path.join(self.artefacts, name)
         subprocess.run(["import", "-window", window, path], env=self.env, check=True, timeout=20)

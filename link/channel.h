@@ -41,6 +41,7 @@ public:
     std::string QueryPositionError(std::string_view axisLetter);
 
     Clock &clock() { return m_clock; }
+    Tone &tone() { return m_tone; }
 
     // Told, with the reason, when a line could not be written.
     void setWriteFailureHandler(std::function<void(const std::string &reason)> handler)

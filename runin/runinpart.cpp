@@ -28,7 +28,7 @@ ui::Shape *addLight(QWidget *parent, const QString &name, int left, int top)
 } // namespace
 
 RunInPart::RunInPart(QWidget *form, ui::PartContext context)
-    : QObject(form), m_context(std::move(context))
+    : QObject(form), m_context(std::move(context)), m_sequencer(m_context.channel, *this)
 {
     FrameRodaggio =
         ui::addFrame(form, "FrameRodaggio", "Running Up", Twips{120, 8760, 14415, 2250});
@@ -69,12 +69,121 @@ RunInPart::RunInPart(QWidget *form, ui::PartContext context)
     Timer3.setObjectName("Timer3");
     Timer3.setTimerType(Qt::PreciseTimer);
     Timer3.setInterval(kTickIntervalMs);
+
+    connect(CheckSingleStep, &QCheckBox::toggled, this, &RunInPart::CheckSingleStep_Click);
+    connect(CheckFullSroke, &QCheckBox::toggled, this, &RunInPart::CheckFullSroke_Click);
+    connect(CommandStart, &QPushButton::clicked, this, &RunInPart::CommandStart_Click);
+    connect(CommandAbort, &QPushButton::clicked, this, &RunInPart::CommandAbort_Click);
+    connect(&Timer3, &QTimer::timeout, this, &RunInPart::Timer3_Timer);
 }
 
 void RunInPart::clearRunFlags()
 {
-    AbortRequested = false;
-    MovePending = false;
+    m_sequencer.clearRunFlags();
+}
+
+void RunInPart::stopRun(const QString &reason)
+{
+    m_sequencer.stop(reason);
+}
+
+void RunInPart::CheckSingleStep_Click()
+{
+    enableStartByBoxes();
+}
+
+void RunInPart::CheckFullSroke_Click()
+{
+    enableStartByBoxes();
+}
+
+void RunInPart::enableStartByBoxes()
+{
+    CommandStart->setEnabled(CheckSingleStep->isChecked() || CheckFullSroke->isChecked());
+}
+
+void RunInPart::CommandStart_Click()
+{
+    m_sequencer.start(CheckSingleStep->isChecked());
+}
+
+void RunInPart::CommandAbort_Click()
+{
+    m_sequencer.abort();
+}
+
+void RunInPart::Timer3_Timer()
+{
+    m_sequencer.tick();
+}
+
+void RunInPart::setLabelStep1(const QString &text)
+{
+    LabelStep1->setText(text);
+}
+
+void RunInPart::setLabelStep2(const QString &text)
+{
+    LabelStep2->setText(text);
+}
+
+void RunInPart::setLabelCycles(const QString &text)
+{
+    LabelCycles->setText(text);
+}
+
+void RunInPart::setLight(Light light, bool active)
+{
+    ui::Shape *shape = nullptr;
+    switch (light) {
+    case Light::Axis1:
+        shape = LightAxis1;
+        break;
+    case Light::Axis2:
+        shape = LightAxis2;
+        break;
+    case Light::Axis3:
+        shape = LightAxis3;
+        break;
+    case Light::Test1:
+        shape = LightTest1;
+        break;
+    case Light::Test2:
+        shape = LightTest2;
+        break;
+    }
+    shape->setFillColor(active ? ui::colour::kGreen : ui::colour::kWhite);
+}
+
+void RunInPart::addListItem(const QString &text)
+{
+    List1->addItem(text);
+    List1->scrollToBottom(); // the newest line in sight
+}
+
+bool RunInPart::fullStrokeTicked()
+{
+    return CheckFullSroke->isChecked();
+}
+
+void RunInPart::lockControls()
+{
+    emit lockRequested();
+}
+
+void RunInPart::unlockControls()
+{
+    emit unlockRequested();
+}
+
+void RunInPart::startTicking()
+{
+    Timer3.start();
+}
+
+void RunInPart::stopTicking()
+{
+    Timer3.stop();
 }
 
 void RunInPart::setLocked(bool locked)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sequencer.h"
+
 #include "ui/partcontext.h"
 
 #include <QObject>
@@ -18,8 +20,9 @@ class Shape;
 
 namespace runin {
 
-// The unattended running-in test: its controls, lights, error list and sequencer timer.
-class RunInPart : public QObject
+// The unattended running-in test: its controls, lights, error list and sequencer timer. The run
+// itself is the sequencer's; the handlers only pass the controls' values on.
+class RunInPart : public QObject, private RunInView
 {
     Q_OBJECT
 public:
@@ -30,6 +33,17 @@ public:
 
     // Takes the test's own controls away during a run (ABORT comes the other way).
     void setLocked(bool locked);
+
+    // Ends a run under way as ABORT does, with `reason` as a new line of the error list.
+    void stopRun(const QString &reason);
+
+    [[nodiscard]] const RunState &state() const { return m_sequencer.state(); }
+
+    void CheckSingleStep_Click();
+    void CheckFullSroke_Click();
+    void CommandStart_Click();
+    void CommandAbort_Click();
+    void Timer3_Timer();
 
     QGroupBox *FrameRodaggio;
     QCheckBox *CheckSingleStep;
@@ -52,11 +66,28 @@ public:
     QListWidget *List1;
     QTimer Timer3;
 
-    bool AbortRequested = false;
-    bool MovePending = false;
+signals:
+    // A run starts: every operator control but ABORT is to be taken away.
+    void lockRequested();
+    // A run has ended: the operator controls are to come back.
+    void unlockRequested();
 
 private:
+    void enableStartByBoxes();
+
+    void setLabelStep1(const QString &text) override;
+    void setLabelStep2(const QString &text) override;
+    void setLabelCycles(const QString &text) override;
+    void setLight(Light light, bool active) override;
+    void addListItem(const QString &text) override;
+    bool fullStrokeTicked() override;
+    void lockControls() override;
+    void unlockControls() override;
+    void startTicking() override;
+    void stopTicking() override;
+
     ui::PartContext m_context;
+    Sequencer m_sequencer;
 };
 
 } // namespace runin

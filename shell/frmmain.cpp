@@ -55,6 +55,8 @@ frmMain::frmMain(Platform platform, QWidget *parent)
     m_axes = new axes::AxesPart(this, context);
     m_camTable = new camtable::CamTablePart(this, context);
     m_runIn = new runin::RunInPart(this, context);
+    connect(m_runIn, &runin::RunInPart::lockRequested, this, &frmMain::LockControls);
+    connect(m_runIn, &runin::RunInPart::unlockRequested, this, &frmMain::UnlockControls);
 
     m_channel.setWriteFailureHandler(
         [this](const std::string &reason) { reportWriteFailure(reason); });

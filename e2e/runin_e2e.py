@@ -1,0 +1,111 @@
+"""The running-in test in the real program under Xvfb against the simulator with large position
+errors: the technician ticks Full stroke, presses START, sees an error listed and logged, and
+presses ABORT."""
+
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+from desktop import Desktop, read_wire_log, wait_until
+
+PROGRAM, SIMULATOR, ARTEFACTS = sys.argv[1:4]
+
+TWIPS_PER_PIXEL = 15
+FRAME = (120, 8760)  # the "Running Up" frame on the window, in twips
+
+
+def in_frame(left, top, width, height):
+    """Centre, in pixels on the window, of a control placed in the frame at these twips."""
+    x = (FRAME[0] + left + width // 2) // TWIPS_PER_PIXEL
+    y = (FRAME[1] + top + height // 2) // TWIPS_PER_PIXEL
+    return x, y
+
+
+FULL_STROKE_BOX = in_frame(240, 870, 2520, 315)
+START = in_frame(240, 1440, 1200, 570)
+ABORT = in_frame(1560, 1440, 1200, 570)
+LIST1 = (FRAME[0] + 7800) // TWIPS_PER_PIXEL, (FRAME[1] + 600) // TWIPS_PER_PIXEL, 428, 100
+
+CYCLE = ["zoom = 500", "zoom = 75", "iris = 6", "iris = 1", "PAD = 10100;BGD", "PAD = 100;BGD"]
+ERROR_LINE = re.compile(r"^\S.*  \S.*  POSITION ERROR \(-?\d+\)  "
+                        r"(Zoom 1|Zoom 2|Iris|Focus) Axis Full stroke test (ascending|descending)$")
+
+
+def crop_differs(first, second, box):
+    """Whether two screenshots differ inside box (left, top, width, height)."""
+    left, top, width, height = box
+    geometry = f"{width}x{height}+{left}+{top}"
+    result = subprocess.run(["compare", "-metric", "AE",
+                             "(", first, "-crop", geometry, ")",
+                             "(", second, "-crop", geometry, ")", "null:"],
+                            capture_output=True, text=True, timeout=30)
+    return float(result.stderr.split()[0]) > 0
+
+
+def move_lines(log):
+    return [line for line in read_wire_log(log)
+            if not line.startswith("TP") and not line.startswith("erorre")]
+
+
+class RunningIn(unittest.TestCase):
+    def setUp(self):
+        self.desktop = Desktop(ARTEFACTS)
+        self.addCleanup(self.desktop.close)
+        self.workdir = tempfile.mkdtemp(prefix="velmaro-runin-")
+
+    def log_lines(self, name):
+        path = os.path.join(self.workdir, name)
+        if not os.path.exists(path):
+            return None
+        with open(path, "rb") as log:
+            data = log.read()
+        self.assertTrue(data == b"" or data.endswith(b"\r\n"), f"{name} ends its lines in CR LF")
+        return [line.decode("latin-1") for line in data.split(b"\r\n") if line]
+
+    def test_full_stroke_lists_and_logs_an_error_and_abort_ends_it(self):
+        log = self.desktop.start_simulator(SIMULATOR, 4, "--large-error-every", "2",
+                                           "--time-scale", "4")
+        program = self.desktop.start_program(PROGRAM, cwd=self.workdir)
+        self.desktop.window("T7342 Galil V1.0")
+        self.desktop.xdotool("key", "--clearmodifiers", "Down")
+        main = self.desktop.window("T7342 Galil")
+        wait_until(lambda: "PAW=focusmin;BGW" in read_wire_log(log), what="the start-up")
+        self.desktop.xdotool("key", "--clearmodifiers", "Escape", "u", "n", "v", "k", "n")
+        wait_until(lambda: self.desktop.window_size(main) == (987, 767),
+                   what="the full window size")
+
+        self.desktop.click(main, *FULL_STROKE_BOX)
+        time.sleep(0.3)
+        before = self.desktop.screenshot(main, "runin-before-start.png")
+        self.desktop.click(main, *START)
+        wait_until(lambda: self.log_lines("Log Errors.txt"), timeout=60,
+                   what="an error in Log Errors.txt")
+        # The report beeps for about three seconds before the window repaints.
+        time.sleep(4)
+        during = self.desktop.screenshot(main, "runin-error-listed.png")
+
+        errors = self.log_lines("Log Errors.txt")
+        self.assertRegex(errors[0], ERROR_LINE)
+        complete = self.log_lines("Log Complete.txt")
+        self.assertIn(errors[0], complete)
+        self.assertIn("  Position reached: ", complete[complete.index(errors[0]) - 1])
+        self.assertTrue(crop_differs(before, during, LIST1), "the error shows in the list")
+
+        self.desktop.click(main, *ABORT)
+        # A tick under way finishes first, an error report included.
+        time.sleep(4)
+        moves = move_lines(log)
+        time.sleep(2)
+        self.assertEqual(move_lines(log), moves, "nothing moves after ABORT")
+        run = moves[moves.index("zoom = 500"):]
+        self.assertEqual(run, (CYCLE * (len(run) // len(CYCLE) + 1))[:len(run)])
+        self.desktop.screenshot(main, "runin-aborted.png")
+        self.assertIsNone(program.poll(), "the program is still running")
+
+
+if __name__ == "__main__":
+    unittest.main(argv=[sys.argv[0], "-v"])

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+
+#include <array>
+#include <vector>
+
+namespace runin {
+
+// The running-in test's two logs in the working directory. Every line is appended by opening,
+// writing and closing the file, so that whatever is on disk is complete when a run is cut short.
+// A file that cannot be written does not stop the run; it is told once per run.
+class LogFiles
+{
+public:
+    static constexpr const char *kComplete = "Log Complete.txt";
+    static constexpr const char *kErrors = "Log Errors.txt";
+
+    // A new run: "Log Errors.txt" is emptied, then "Log Complete.txt" (each created if missing).
+    void startRun();
+
+    void appendComplete(const QString &line);
+    void appendErrors(const QString &line);
+
+    // Files that failed for the first time in this run, each as "<name>" and why; gives each only
+    // once.
+    std::vector<QString> takeFailures();
+
+private:
+    enum File { Complete, Errors };
+
+    void empty(File file);
+    void append(File file, const QString &line);
+    void fail(File file, const QString &why);
+
+    std::array<bool, 2> m_failed{};
+    std::vector<QString> m_failures;
+};
+
+} // namespace runin

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "timestamp.h"
+
+#include <QString>
+
+#include <string_view>
+
+// The texts of the running-in test's log lines: which axis, which test, and the two kinds of line.
+namespace runin {
+
+inline constexpr std::string_view kZoom1Axis = "Zoom 1 Axis ";
+inline constexpr std::string_view kZoom2Axis = "Zoom 2 Axis ";
+inline constexpr std::string_view kIrisAxis = "Iris Axis ";
+inline constexpr std::string_view kFocusAxis = "Focus Axis ";
+
+inline constexpr std::string_view kStepAscending = "Step test ascending";
+inline constexpr std::string_view kStepDescending = "Step test descending";
+inline constexpr std::string_view kStrokeAscending = "Full stroke test ascending";
+inline constexpr std::string_view kStrokeDescending = "Full stroke test descending";
+
+// "<date>  <time>  <axis><test>  Position reached: <position>"
+QString reachedLine(const Stamp &stamp, std::string_view axisName, std::string_view testName,
+                    std::string_view position);
+
+// "<date>  <time>  POSITION ERROR (<error>)  <axis><test>"
+QString errorLine(const Stamp &stamp, std::string_view error, std::string_view axisName,
+                  std::string_view testName);
+
+// The program's own remarks in the error list, dated like the error lines:
+// "<date>  <time>  <text>"
+QString noteLine(const Stamp &stamp, const QString &text);
+
+} // namespace runin

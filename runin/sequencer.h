@@ -1,0 +1,132 @@
+#pragma once
+
+#include "logfiles.h"
+#include "timestamp.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace comm {
+class CommandChannel;
+class Clock;
+class Tone;
+} // namespace comm
+
+namespace runin {
+
+// What the sequencer keeps from one tick to the next.
+struct RunState
+{
+    bool AbortRequested = false;
+    // A move line went out and its end is awaited.
+    bool MovePending = false;
+    // 0 no test, 1 step test ascending, 2 step test descending, 3 full-stroke test.
+    std::int16_t TestKind = 0;
+    // Step test: the next step, counted from 1 for each axis through both halves.
+    // Full-stroke test: 1 toward the upper end, 2 toward the lower end.
+    std::int16_t StepIndex = 0;
+    // 1 zoom, 2 iris, 3 focus.
+    std::int16_t WorkingAxis = 0;
+    std::int32_t CompletedCycles = 0;
+    // The working axis's last position sample, rounded down.
+    std::int32_t LastPosition = 0;
+    // The value of the step test's last step, as decimal text.
+    std::string StepValue;
+
+    bool operator==(const RunState &) const = default;
+};
+
+enum class Light { Axis1, Axis2, Axis3, Test1, Test2 };
+
+// The controls of the running-in frame as the sequencer sees them, and the two things of the
+// window it reaches: its control lock and the tick timer.
+class RunInView
+{
+public:
+    virtual ~RunInView() = default;
+
+    virtual void setLabelStep1(const QString &text) = 0;
+    virtual void setLabelStep2(const QString &text) = 0;
+    virtual void setLabelCycles(const QString &text) = 0;
+    // Green when active, white when not.
+    virtual void setLight(Light light, bool active) = 0;
+    // A new last item of the error list.
+    virtual void addListItem(const QString &text) = 0;
+    virtual bool fullStrokeTicked() = 0;
+    virtual void lockControls() = 0;
+    virtual void unlockControls() = 0;
+    virtual void startTicking() = 0;
+    virtual void stopTicking() = 0;
+};
+
+// The running-in test: one move per tick, each watched until the axis stands still, every
+// position reached logged and every position error above 10 reported.
+class Sequencer
+{
+public:
+    using Now = std::function<QDateTime()>;
+
+    Sequencer(comm::CommandChannel &channel, RunInView &view,
+              Now now = &QDateTime::currentDateTime);
+
+    // Starts a run: the step test first when `singleStep`, else the full-stroke test.
+    void start(bool singleStep);
+    // Ends the run at once for the operator; the next tick stops the timer and sends nothing.
+    void abort();
+    // Ends a run under way as abort does and says why in the error list. Does nothing when no
+    // run is under way.
+    void stop(const QString &reason);
+    // One tick of the timer.
+    void tick();
+
+    // Nothing asked to abort and no move awaited.
+    void clearRunFlags();
+
+    [[nodiscard]] bool isRunning() const { return m_running && !m_state.AbortRequested; }
+    [[nodiscard]] const RunState &state() const { return m_state; }
+
+    // The limit of the repeated position query before a move.
+    static constexpr std::chrono::milliseconds kAnswerLimit{2000};
+
+private:
+    struct Sample
+    {
+        std::string text; // as answered, blanks around removed
+        std::int32_t value;
+    };
+
+    void showWorkingAxis();
+    void checkCompletion();
+    void issueStep();
+    void issueStepTestMove();
+    void issueFullStrokeMove();
+    void applyTransition();
+    void finishRun();
+
+    std::optional<Sample> samplePosition(std::string_view letter);
+    std::optional<std::int32_t> freshPosition(std::string_view letter);
+    void writeReached(std::string_view axisName, std::string_view testName,
+                      std::string_view position);
+    void reportIfLarge(const std::string &errorAnswer, std::string_view axisName,
+                       std::string_view testName);
+    void noteLogFailures();
+    [[nodiscard]] Stamp stamp() const;
+
+    comm::CommandChannel &m_channel;
+    comm::Clock &m_clock;
+    comm::Tone &m_tone;
+    RunInView &m_view;
+    Now m_now;
+    LogFiles m_logs;
+    RunState m_state;
+    bool m_running = false;
+};
+
+} // namespace runin

@@ -1,0 +1,165 @@
+#pragma once
+
+#include "runin/loglines.h"
+#include "runin/sequencer.h"
+
+#include "link/channel.h"
+#include "sim/controller.h"
+#include "sim/simlink.h"
+#include "testsupport/fakelink.h"
+#include "testsupport/qtprint.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <optional>
+
+namespace runin::test {
+
+// The running-in frame, remembered instead of shown.
+struct RecordingView final : RunInView
+{
+    void setLabelStep1(const QString &text) override { step1 = text; }
+    void setLabelStep2(const QString &text) override { step2 = text; }
+    void setLabelCycles(const QString &text) override { cycles.push_back(text); }
+    void setLight(Light light, bool active) override { lights[light] = active; }
+    void addListItem(const QString &text) override { list.push_back(text); }
+    bool fullStrokeTicked() override { return fullStroke; }
+    void lockControls() override { locked = true; }
+    void unlockControls() override { locked = false; }
+    void startTicking() override { ticking = true; }
+    void stopTicking() override { ticking = false; }
+
+    [[nodiscard]] bool anyLightOn() const
+    {
+        return std::any_of(lights.begin(), lights.end(), [](const auto &l) { return l.second; });
+    }
+
+    QString step1, step2;
+    std::vector<QString> cycles, list;
+    std::map<Light, bool> lights;
+    bool fullStroke = false, locked = false, ticking = false;
+};
+
+// A controller answering from a script: a position and an error text per axis letter (none when
+// the letter is missing), ":" to any other line, which it keeps as a move.
+class ScriptedController final : public comm::SerialLink
+{
+public:
+    bool open(int) override { return true; }
+    void close() override {}
+    [[nodiscard]] bool isOpen() const override { return true; }
+    bool write(std::string_view data) override
+    {
+        const std::string line(data.substr(0, data.size() - 1));
+        busyAtWrite.push_back(busy != nullptr && *busy);
+        if (line.rfind("TP", 0) == 0)
+            answer(positions, line.substr(2));
+        else if (line.rfind("erorre = _TE", 0) == 0)
+            m_errorAxis = line.substr(12), m_out += ':';
+        else if (line == "erorre = ?")
+            answer(errors, m_errorAxis);
+        else
+            moves.push_back(line), m_out += ':';
+        return true;
+    }
+    int bytesWaiting() override { return static_cast<int>(m_out.size()); }
+    std::string takeAll() override { return std::exchange(m_out, {}); }
+    [[nodiscard]] std::string errorString() const override { return {}; }
+
+    std::map<std::string, std::string> positions{{"A", "1000"}, {"B", "-500"}};
+    std::map<std::string, std::string> errors{{"A", " 1.0000"}, {"B", " 1.0000"}};
+    std::vector<std::string> moves;
+    const bool *busy = nullptr;
+    std::vector<bool> busyAtWrite;
+
+private:
+    void answer(const std::map<std::string, std::string> &from, const std::string &axis)
+    {
+        if (const auto it = from.find(axis); it != from.end())
+            m_out += it->second + "\r\n";
+    }
+    std::string m_out, m_errorAxis;
+};
+
+// The lines of a log file without their CR LF; nothing when it is missing.
+inline std::vector<QString> logLines(const char *name)
+{
+    std::vector<QString> lines;
+    QFile file(QString::fromLatin1(name));
+    if (file.open(QIODevice::ReadOnly))
+        for (const QByteArray &line : file.readAll().split('\n'))
+            if (!line.isEmpty())
+                lines.push_back(QString::fromLocal8Bit(line.chopped(1)));
+    return lines;
+}
+
+// The sequencer in a private working directory with virtual time, on the in-process controller
+// or on a scripted one, at a fixed wall-clock moment.
+class SequencerFixture : public testing::Test
+{
+protected:
+    SequencerFixture() { QDir::setCurrent(m_dir.path()); }
+    ~SequencerFixture() override { QDir::setCurrent(m_home); }
+
+    void onController(sim::Faults faults = {})
+    {
+        controller.emplace(faults);
+        create(std::make_unique<sim::SimLink>(*controller, clock));
+    }
+    ScriptedController &onScript()
+    {
+        auto scripted = std::make_unique<ScriptedController>();
+        auto &script = *scripted;
+        create(std::move(scripted));
+        script.busy = &channel->ChannelBusy;
+        return script;
+    }
+    void create(std::unique_ptr<comm::SerialLink> serial, comm::Tone *withTone = nullptr)
+    {
+        if (serial)
+            link = std::move(serial);
+        link->open(1);
+        channel = std::make_unique<comm::CommandChannel>(*link, clock, withTone ? *withTone : tone);
+        sequencer = std::make_unique<Sequencer>(*channel, view, [this] { return kNow; });
+    }
+
+    // Ticks every 100 ms while the timer runs, until `done` holds.
+    template <class Done> bool tickUntil(Done done, int limit = 20000)
+    {
+        for (int i = 0; i < limit && view.ticking && !done(); ++i) {
+            clock.advance(comm::Millis(100));
+            sequencer->tick();
+        }
+        return done();
+    }
+    // Until the first move of the step test has ended.
+    bool firstMoveEnded()
+    {
+        return tickUntil([this] {
+            return sequencer->state().StepIndex == 2 && !sequencer->state().MovePending;
+        });
+    }
+
+    Stamp stamp() const { return stampOf(kNow); }
+
+    const QDateTime kNow{QDate(2026, 3, 4), QTime(17, 6, 7)};
+    comm::VirtualClock clock;
+    testsupport::RecordingTone tone;
+    std::optional<sim::Controller> controller;
+    std::unique_ptr<comm::SerialLink> link;
+    std::unique_ptr<comm::CommandChannel> channel;
+    RecordingView view;
+    std::unique_ptr<Sequencer> sequencer;
+
+private:
+    QString m_home = QDir::currentPath();
+    QTemporaryDir m_dir;
+};
+
+} // namespace runin::test
