@@ -1,11 +1,62 @@
 #include "timestamp.h"
 
+#include <utility>
+
 namespace runin {
+
+namespace {
+
+// Whether the short date format writes the year with two digits ("yy" rather than "yyyy"). Qt
+// reads such a year as 19yy.
+bool twoDigitYear(const QString &format)
+{
+    qsizetype run = 0;
+    for (qsizetype i = 0; i <= format.size(); ++i) {
+        if (i < format.size() && format.at(i) == QLatin1Char('y')) {
+            ++run;
+            continue;
+        }
+        if (run == 2)
+            return true;
+        run = 0;
+    }
+    return false;
+}
+
+} // namespace
 
 Stamp stampOf(const QDateTime &moment, const QLocale &locale)
 {
     return {locale.toString(moment.date(), QLocale::ShortFormat),
             locale.toString(moment.time(), QLocale::ShortFormat)};
+}
+
+std::optional<QDateTime> momentOf(const Stamp &stamp, const QLocale &locale)
+{
+    return StampReader(locale).read(stamp);
+}
+
+StampReader::StampReader(QLocale locale)
+    : m_locale(std::move(locale)),
+      m_twoDigitYear(twoDigitYear(m_locale.dateFormat(QLocale::ShortFormat)))
+{
+}
+
+std::optional<QDateTime> StampReader::read(const Stamp &stamp)
+{
+    if (stamp.date != m_dateText || m_dateText.isNull()) {
+        m_dateText = stamp.date;
+        m_date = m_locale.toDate(stamp.date, QLocale::ShortFormat);
+        if (m_date.isValid() && m_date.year() < 2000 && m_twoDigitYear)
+            m_date = m_date.addYears(100);
+    }
+    if (stamp.time != m_timeText || m_timeText.isNull()) {
+        m_timeText = stamp.time;
+        m_time = m_locale.toTime(stamp.time, QLocale::ShortFormat);
+    }
+    if (!m_date.isValid() || !m_time.isValid())
+        return std::nullopt;
+    return QDateTime(m_date, m_time);
 }
 
 } // namespace runin

@@ -1,0 +1,228 @@
+#include "charts.h"
+
+#include "series.h"
+#include "summary.h"
+
+#include <QChart>
+#include <QDateTimeAxis>
+#include <QGraphicsScene>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QPainter>
+#include <QScatterSeries>
+#include <QValueAxis>
+
+#include <algorithm>
+#include <array>
+
+namespace report {
+
+namespace {
+
+// About two points per printed column of a chart across the page.
+constexpr std::size_t kMaxPoints = 1600;
+
+const std::array kAxisColours{QColor(0x1f, 0x77, 0xb4), QColor(0xff, 0x7f, 0x0e),
+                              QColor(0x2c, 0xa0, 0x2c), QColor(0x94, 0x67, 0xbd)};
+
+QColor colourOf(Axis axis)
+{
+    return kAxisColours.at(static_cast<std::size_t>(axis));
+}
+
+std::unique_ptr<QChart> newChart(const QString &title)
+{
+    auto chart = std::make_unique<QChart>();
+    chart->setTitle(title);
+    QFont font = chart->titleFont();
+    font.setPointSizeF(10);
+    font.setBold(true);
+    chart->setTitleFont(font);
+    chart->setBackgroundRoundness(0);
+    chart->setMargins(QMargins(4, 4, 4, 4));
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    return chart;
+}
+
+QValueAxis *valueAxis(const QString &title)
+{
+    auto *axis = new QValueAxis;
+    axis->setTitleText(title);
+    axis->setLabelFormat(QStringLiteral("%.0f"));
+    return axis;
+}
+
+void attach(QChart &chart, QAbstractSeries *series, QAbstractAxis *x, QAbstractAxis *y)
+{
+    chart.addSeries(series);
+    series->attachAxis(x);
+    series->attachAxis(y);
+}
+
+QList<QPointF> qtPoints(const std::vector<Point> &points)
+{
+    QList<QPointF> list;
+    list.reserve(static_cast<qsizetype>(points.size()));
+    for (const Point &point : points)
+        list.append({point.x, point.y});
+    return list;
+}
+
+// Leaves room around the values so that points on the edge stay visible.
+void spanOf(QValueAxis *axis, double low, double high)
+{
+    const double pad = std::max((high - low) * 0.05, 1.0);
+    axis->setRange(low - pad, high + pad);
+    axis->applyNiceNumbers();
+}
+
+} // namespace
+
+std::unique_ptr<QChart> positionChart(const RunLog &log, Axis axis)
+{
+    auto chart = newChart(axisTitle(axis) + QStringLiteral(": position reached, move by move"));
+    chart->legend()->hide();
+    const std::vector<Point> points = positionsOf(log, axis);
+    auto *x = valueAxis(QStringLiteral("move"));
+    auto *y = valueAxis(QStringLiteral("position"));
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+    if (points.empty()) {
+        chart->setTitle(chart->title() + QStringLiteral(" (none)"));
+        x->setRange(0, 1);
+        y->setRange(0, 1);
+        return chart;
+    }
+    auto *series = new QLineSeries;
+    series->setPen(QPen(colourOf(axis), 1.2));
+    const std::vector<Point> drawn = thinned(points, kMaxPoints);
+    series->replace(qtPoints(drawn));
+    series->setPointsVisible(drawn.size() <= 200);
+    attach(*chart, series, x, y);
+    const auto [low, high] = std::minmax_element(
+        points.begin(), points.end(), [](const Point &a, const Point &b) { return a.y < b.y; });
+    x->setRange(0, points.back().x + 1);
+    spanOf(y, low->y, high->y);
+    return chart;
+}
+
+std::unique_ptr<QChart> errorChart(const RunLog &log, QString &note)
+{
+    auto chart = newChart(QStringLiteral("Position errors over time, threshold \u00b110"));
+    auto *x = new QDateTimeAxis;
+    x->setTitleText(QStringLiteral("time"));
+    auto *y = valueAxis(QStringLiteral("position error"));
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+
+    double first = 0, last = 0, low = -kErrorThreshold, high = kErrorThreshold;
+    bool timed = false;
+    for (const Entry &entry : log.entries) {
+        if (!entry.moment)
+            continue;
+        const auto at = static_cast<double>(entry.moment->toMSecsSinceEpoch());
+        first = timed ? std::min(first, at) : at;
+        last = timed ? std::max(last, at) : at;
+        timed = true;
+    }
+    int undated = 0;
+    for (const Axis axis : kAxes) {
+        int axisUndated = 0;
+        const std::vector<Point> points = errorsOf(log, axis, axisUndated);
+        undated += axisUndated;
+        if (points.empty())
+            continue;
+        auto *series = new QScatterSeries;
+        series->setName(axisTitle(axis));
+        series->setColor(colourOf(axis));
+        series->setBorderColor(colourOf(axis));
+        series->setMarkerSize(6);
+        series->replace(qtPoints(thinned(points, kMaxPoints)));
+        for (const Point &point : points) {
+            low = std::min(low, point.y);
+            high = std::max(high, point.y);
+        }
+        attach(*chart, series, x, y);
+    }
+    if (!timed) {
+        // No time read anywhere: an hour's span keeps the axis drawable.
+        first = static_cast<double>(QDateTime::currentMSecsSinceEpoch());
+        last = first;
+    }
+    if (last - first < 60'000)
+        last = first + 60'000;
+    for (const double threshold : {kErrorThreshold, -kErrorThreshold}) {
+        auto *line = new QLineSeries;
+        line->setName(QStringLiteral("\u00b110"));
+        line->setPen(QPen(Qt::red, 1, Qt::DashLine));
+        line->append(first, threshold);
+        line->append(last, threshold);
+        attach(*chart, line, x, y);
+    }
+    // One legend entry for the pair of threshold lines.
+    chart->legend()->markers().constLast()->setVisible(false);
+    const double span = last - first;
+    x->setFormat(span > 2 * 86'400'000.0 ? QStringLiteral("d MMM HH:mm")
+                                         : QStringLiteral("HH:mm"));
+    x->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(first)),
+                QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(last)));
+    spanOf(y, low, high);
+    note.clear();
+    if (undated > 0)
+        note = QStringLiteral("%1 error(s) without a readable time are not in this chart; the "
+                              "table on page 1 counts them.")
+                   .arg(undated);
+    return chart;
+}
+
+std::unique_ptr<QChart> camChart(const CamTable &table)
+{
+    auto chart = newChart(QStringLiteral("Cam table: zoom positions against the focal length"));
+    auto *x = valueAxis(QStringLiteral("focal length (mm)"));
+    auto *y = valueAxis(QStringLiteral("position"));
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+    x->setRange(75, 500);
+    double low = 0, high = 0;
+    bool any = false;
+    for (const int zoom : {1, 2}) {
+        const QColor colour = colourOf(zoom == 1 ? Axis::Zoom1 : Axis::Zoom2);
+        QLineSeries *run = nullptr;
+        bool named = false;
+        for (const CamPoint &point : table.points) {
+            const auto value = zoom == 1 ? point.zoom1 : point.zoom2;
+            if (!value) {
+                run = nullptr; // an unrecorded row breaks the line
+                continue;
+            }
+            if (run == nullptr) {
+                run = new QLineSeries;
+                run->setPen(QPen(colour, 1.5));
+                run->setPointsVisible(true);
+                run->setName(QStringLiteral("Zoom %1").arg(zoom));
+                attach(*chart, run, x, y);
+                if (named)
+                    chart->legend()->markers(run).constFirst()->setVisible(false);
+                named = true;
+            }
+            run->append(point.focalLength, *value);
+            low = any ? std::min(low, *value) : *value;
+            high = any ? std::max(high, *value) : *value;
+            any = true;
+        }
+    }
+    spanOf(y, low, high);
+    return chart;
+}
+
+void drawChart(QPainter &painter, std::unique_ptr<QChart> chart, const QRectF &target)
+{
+    QGraphicsScene scene;
+    QChart *drawn = chart.release();
+    scene.addItem(drawn); // the scene owns it from here
+    drawn->setGeometry(QRectF(QPointF(0, 0), target.size()));
+    scene.setSceneRect(drawn->geometry());
+    scene.render(&painter, target, scene.sceneRect());
+}
+
+} // namespace report

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "camcheck.h"
+#include "runlog.h"
+
+#include <QString>
+
+#include <memory>
+
+class QChart;
+class QPainter;
+class QRectF;
+
+// The report's charts, drawn by Qt Charts.
+namespace report {
+
+// The positions reached by one axis, move by move.
+std::unique_ptr<QChart> positionChart(const RunLog &log, Axis axis);
+
+// Every reported error over the run's time, each axis in its colour, with the threshold either
+// way. `note` tells of errors that could not be placed.
+std::unique_ptr<QChart> errorChart(const RunLog &log, QString &note);
+
+// Zoom 1 and Zoom 2 against the focal length; unrecorded rows leave gaps.
+std::unique_ptr<QChart> camChart(const CamTable &table);
+
+// Lays the chart out at the target's size and paints it there.
+void drawChart(QPainter &painter, std::unique_ptr<QChart> chart, const QRectF &target);
+
+} // namespace report

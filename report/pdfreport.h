@@ -1,0 +1,24 @@
+#pragma once
+
+#include "camcheck.h"
+#include "runlog.h"
+
+#include <optional>
+
+class QIODevice;
+
+// The report as a PDF: the run at a glance on page 1, then the charts, then the lines that did
+// not read.
+namespace report {
+
+struct ReportInput
+{
+    RunLog complete;
+    std::optional<RunLog> errors; // the errors log, when given
+    std::optional<CamTable> cam;
+};
+
+// Writes the whole report to `out`. False when the PDF could not be written.
+bool writePdf(const ReportInput &input, QIODevice &out);
+
+} // namespace report

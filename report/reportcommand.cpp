@@ -1,0 +1,134 @@
+#include "reportcommand.h"
+
+#include "pdfreport.h"
+
+#include "version.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <variant>
+
+namespace report {
+
+namespace {
+
+void print(std::FILE *stream, const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+}
+
+std::variant<RunLog, QString> loadLog(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("cannot read the log \"%1\": %2").arg(path, file.errorString());
+    if (QFileInfo(path).isDir())
+        return QStringLiteral("cannot read the log \"%1\": it is a folder").arg(path);
+    return readLog(file.readAll(), QFileInfo(path).fileName());
+}
+
+// "Log Complete.txt" gives "Log Complete.pdf" in the same folder.
+QString defaultOutput(const QString &log)
+{
+    const QFileInfo info(log);
+    return info.dir().filePath(info.completeBaseName() + QStringLiteral(".pdf"));
+}
+
+} // namespace
+
+int runReport(const QStringList &arguments, std::FILE *out, std::FILE *err)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Turns a running-in log into a PDF report: the run at a glance, the positions reached by "
+        "each axis, the position errors over time, and the lines that could not be read. With "
+        "--cam it adds the zoom cam table. Exits with 0 when the report was written, 1 when it "
+        "could not be written, 2 when a file could not be read."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Displays this help."));
+    parser.addOption(help);
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption errors(
+        QStringLiteral("errors"),
+        QStringLiteral("The run's errors log, checked against the error lines of LOG_COMPLETE."),
+        QStringLiteral("LOG_ERRORS"));
+    const QCommandLineOption cam(QStringLiteral("cam"),
+                                 QStringLiteral("A cam table file to chart and check."),
+                                 QStringLiteral("CAM_TABLE"));
+    const QCommandLineOption output(
+        {QStringLiteral("o"), QStringLiteral("output")},
+        QStringLiteral("Where the PDF goes; by default beside the log, as <log name>.pdf."),
+        QStringLiteral("OUT.pdf"));
+    parser.addOptions({errors, cam, output});
+    parser.addPositionalArgument(QStringLiteral("LOG_COMPLETE"),
+                                 QStringLiteral("The run's complete log (\"Log Complete.txt\")."));
+
+    const QString usage = QStringLiteral("Try 'velmaro-report --help'.\n");
+    if (!parser.parse(arguments)) {
+        print(err, QStringLiteral("velmaro-report: %1\n").arg(parser.errorText()) + usage);
+        return kCannotRead;
+    }
+    if (parser.isSet(help)) {
+        print(out, parser.helpText());
+        return kDone;
+    }
+    if (parser.isSet(version)) {
+        print(out, QStringLiteral("velmaro-report %1\n").arg(QLatin1String(velmaro::kVersionText)));
+        return kDone;
+    }
+    if (parser.positionalArguments().size() != 1) {
+        print(err, QStringLiteral("velmaro-report: give one LOG_COMPLETE\n") + usage);
+        return kCannotRead;
+    }
+
+    const QString logPath = parser.positionalArguments().constFirst();
+    ReportInput input;
+    auto complete = loadLog(logPath);
+    if (auto *why = std::get_if<QString>(&complete)) {
+        print(err, QStringLiteral("velmaro-report: %1\n").arg(*why));
+        return kCannotRead;
+    }
+    input.complete = std::get<RunLog>(std::move(complete));
+    if (parser.isSet(errors)) {
+        auto errorLog = loadLog(parser.value(errors));
+        if (auto *why = std::get_if<QString>(&errorLog)) {
+            print(err, QStringLiteral("velmaro-report: %1\n").arg(*why));
+            return kCannotRead;
+        }
+        input.errors = std::get<RunLog>(std::move(errorLog));
+    }
+    if (parser.isSet(cam)) {
+        auto table = readCamTable(parser.value(cam));
+        if (auto *why = std::get_if<QString>(&table)) {
+            print(err, QStringLiteral("velmaro-report: %1\n").arg(*why));
+            return kCannotRead;
+        }
+        input.cam = std::get<CamTable>(std::move(table));
+    }
+
+    const QString outPath = parser.isSet(output) ? parser.value(output) : defaultOutput(logPath);
+    for (const QString &in : {logPath, parser.value(errors), parser.value(cam)}) {
+        if (!in.isEmpty() && QFileInfo(in) == QFileInfo(outPath)) {
+            print(err, QStringLiteral("velmaro-report: the report \"%1\" would overwrite its own "
+                                      "input\n")
+                           .arg(outPath));
+            return kCannotWrite;
+        }
+    }
+    // Written beside and renamed into place, so that a failed report leaves no half PDF.
+    QSaveFile pdf(outPath);
+    if (!pdf.open(QIODevice::WriteOnly) || !writePdf(input, pdf) || !pdf.commit()) {
+        print(err, QStringLiteral("velmaro-report: cannot write the report \"%1\": %2\n")
+                       .arg(outPath, pdf.errorString()));
+        return kCannotWrite;
+    }
+    print(out, QStringLiteral("Report written to %1\n").arg(outPath));
+    return kDone;
+}
+
+} // namespace report

@@ -1,0 +1,192 @@
+// A running-in log read back and summed up: the step test's moves and errors, full-stroke cycles,
+// lines that do not read, and an empty log.
+#include "logmaker.h"
+
+#include "report/runlog.h"
+#include "report/series.h"
+#include "report/summary.h"
+
+#include "testsupport/qtprint.h"
+
+#include <gmock/gmock.h>
+
+namespace report::test {
+namespace {
+
+using namespace runin;
+using testing::ElementsAre;
+using testing::Field;
+
+std::size_t at(Axis axis)
+{
+    return static_cast<std::size_t>(axis);
+}
+std::size_t at(TestName test)
+{
+    return static_cast<std::size_t>(test);
+}
+
+// The whole step test as the sequencer runs it, with a position error on a few moves.
+QByteArray stepTestLog(LogMaker &log)
+{
+    for (int k = 1; k <= 86; ++k) {
+        log.zoom(kStepAscending, 75 + 5 * (k - 1));
+        if (k == 3)
+            log.error(kZoom1Axis, kStepAscending, "11");
+        if (k == 40)
+            log.error(kZoom2Axis, kStepAscending, "-57");
+    }
+    for (int k = 87; k <= 171; ++k)
+        log.zoom(kStepDescending, 925 - 5 * (k - 1));
+    log.error(kZoom1Axis, kStepDescending, "-23");
+    for (int k = 1; k <= 6; ++k)
+        log.reached(kIrisAxis, kStepAscending, std::to_string(k));
+    for (int k = 7; k <= 11; ++k)
+        log.reached(kIrisAxis, kStepDescending, std::to_string(12 - k));
+    for (int k = 1; k <= 101; ++k)
+        log.reached(kFocusAxis, kStepAscending, std::to_string(k * 100));
+    for (int k = 102; k <= 201; ++k)
+        log.reached(kFocusAxis, kStepDescending, std::to_string((201 - k) * 100));
+    return log.bytes;
+}
+
+TEST(RunLog, StepTestWithErrorsSumsUpExactly)
+{
+    LogMaker maker;
+    const RunLog log = readLog(stepTestLog(maker), QStringLiteral("Log Complete.txt"), QLocale::c());
+    EXPECT_TRUE(log.unreadable.empty());
+
+    const Summary summary = summarise(log);
+    EXPECT_EQ(summary.lines, 2 * 171 + 11 + 201 + 3);
+    EXPECT_EQ(summary.entries, summary.lines);
+    EXPECT_EQ(summary.moves.at(at(Axis::Zoom1)).at(at(TestName::StepAscending)), 86);
+    EXPECT_EQ(summary.moves.at(at(Axis::Zoom2)).at(at(TestName::StepDescending)), 85);
+    EXPECT_EQ(summary.moves.at(at(Axis::Iris)).at(at(TestName::StepAscending)), 6);
+    EXPECT_EQ(summary.moves.at(at(Axis::Iris)).at(at(TestName::StepDescending)), 5);
+    EXPECT_EQ(summary.moves.at(at(Axis::Focus)).at(at(TestName::StepAscending)), 101);
+    EXPECT_EQ(summary.moves.at(at(Axis::Focus)).at(at(TestName::StepDescending)), 100);
+    EXPECT_EQ(summary.moves.at(at(Axis::Focus)).at(at(TestName::StrokeDescending)), 0);
+    EXPECT_EQ(summary.completedCycles, 0);
+
+    EXPECT_EQ(summary.errors.at(at(Axis::Zoom1)).count, 2);
+    EXPECT_EQ(summary.errors.at(at(Axis::Zoom1)).largest, 23);
+    EXPECT_EQ(summary.errors.at(at(Axis::Zoom2)).count, 1);
+    EXPECT_EQ(summary.errors.at(at(Axis::Zoom2)).largest, 57);
+    EXPECT_EQ(summary.errors.at(at(Axis::Iris)).count, 0);
+    EXPECT_FALSE(summary.errors.at(at(Axis::Iris)).largest.has_value());
+
+    EXPECT_EQ(summary.first->text, QStringLiteral("4 Mar 2026  08:00:00"));
+    EXPECT_EQ(summary.first->moment, QDateTime(QDate(2026, 3, 4), QTime(8, 0)));
+    const qint64 seconds = 3LL * (summary.lines - 1);
+    EXPECT_EQ(summary.durationMs, seconds * 1000);
+    EXPECT_EQ(durationText(*summary.durationMs), QStringLiteral("0 h 27 min 48 s"));
+
+    const std::vector<Point> focus = positionsOf(log, Axis::Focus);
+    ASSERT_EQ(focus.size(), 201u);
+    EXPECT_EQ(focus.at(100), (Point{101, 10100}));
+}
+
+TEST(RunLog, FullStrokeCountsCompletedCyclesOnly)
+{
+    LogMaker log;
+    log.cycle();
+    log.cycle();
+    log.zoom(kStrokeAscending, 500); // aborted in the third cycle
+    log.error(kFocusAxis, kStrokeAscending, "10"); // 10 is not beyond the threshold
+    const Summary summary = summarise(readLog(log.bytes, QStringLiteral("log"), QLocale::c()));
+    EXPECT_EQ(summary.completedCycles, 2);
+    EXPECT_EQ(summary.moves.at(at(Axis::Zoom1)).at(at(TestName::StrokeAscending)), 3);
+    EXPECT_EQ(summary.moves.at(at(Axis::Zoom2)).at(at(TestName::StrokeDescending)), 2);
+    EXPECT_EQ(summary.moves.at(at(Axis::Focus)).at(at(TestName::StrokeAscending)), 2);
+    EXPECT_EQ(summary.errors.at(at(Axis::Focus)).count, 0);
+    EXPECT_EQ(summary.unreadable, 0);
+}
+
+TEST(RunLog, LinesThatDoNotReadAreListedAndTheRestCounts)
+{
+    LogMaker log;
+    log.zoom(kStepAscending, 75);                            // 1, 2
+    log.add(QStringLiteral("garbage"));                      // 3
+    log.reached(kIrisAxis, kStepAscending, "abc");           // 4
+    log.add(log.stamp().date + QStringLiteral("  ") + log.stamp().time +
+            QStringLiteral("  POSITION ERROR (12  Iris Axis Step test ascending")); // 5
+    log.add(log.stamp().date + QStringLiteral("  ") + log.stamp().time +
+            QStringLiteral("  Lens Axis Step test ascending  Position reached: 5")); // 6
+    log.add(QString());                                      // 7
+    log.reached(kZoom2Axis, kStepAscending, "###");          // 8: counts, no position
+    // 9: written under another locale: counts, its time unknown.
+    log.add(runin::reachedLine(runin::stampOf(log.now, QLocale(QStringLiteral("de_DE"))),
+                               kIrisAxis, kStepAscending, "2"));
+    log.error(kIrisAxis, kStepAscending, "x1");              // 10
+
+    const RunLog read = readLog(log.bytes, QStringLiteral("Log Complete.txt"), QLocale::c());
+    EXPECT_THAT(read.unreadable,
+                ElementsAre(Field(&Unreadable::line, 3), Field(&Unreadable::line, 4),
+                            Field(&Unreadable::line, 5), Field(&Unreadable::line, 6),
+                            Field(&Unreadable::line, 7), Field(&Unreadable::line, 10)));
+    EXPECT_EQ(read.unreadable.at(1).why, QStringLiteral("the position \"abc\" is not a number"));
+    EXPECT_EQ(read.unreadable.at(0).text, QStringLiteral("garbage"));
+    EXPECT_EQ(read.unreadable.at(0).file, QStringLiteral("Log Complete.txt"));
+
+    ASSERT_EQ(read.entries.size(), 4u);
+    EXPECT_FALSE(read.entries.at(2).value.has_value());
+    const Entry &foreign = read.entries.at(3);
+    EXPECT_EQ(foreign.line, 9);
+    EXPECT_EQ(foreign.value, 2);
+    EXPECT_FALSE(foreign.moment.has_value());
+    EXPECT_EQ(foreign.date, QStringLiteral("04.03.26"));
+
+    const Summary summary = summarise(read);
+    EXPECT_EQ(summary.moves.at(at(Axis::Iris)).at(at(TestName::StepAscending)), 1);
+    EXPECT_TRUE(summary.first->moment.has_value());
+    EXPECT_FALSE(summary.last->moment.has_value()); // unknown, not guessed
+    EXPECT_FALSE(summary.durationMs.has_value());
+}
+
+TEST(RunLog, AnEmptyLogHasNothingToSay)
+{
+    const Summary summary = summarise(readLog({}, QStringLiteral("Log Complete.txt")));
+    EXPECT_EQ(summary.lines, 0);
+    EXPECT_FALSE(summary.first.has_value());
+    EXPECT_FALSE(summary.durationMs.has_value());
+    EXPECT_EQ(summary.completedCycles, 0);
+}
+
+TEST(RunLog, TheErrorsLogIsComparedWithTheCompleteLog)
+{
+    LogMaker complete;
+    complete.zoom(kStepAscending, 75);
+    complete.error(kZoom1Axis, kStepAscending, "11");
+    complete.zoom(kStepAscending, 80);
+    complete.error(kZoom1Axis, kStepAscending, "12");
+    LogMaker errors;
+    errors.bytes = complete.bytes.split('\n').at(2) + "\n"; // the first error line only
+    errors.now = complete.now;
+    errors.error(kIrisAxis, kStepAscending, "13");
+    errors.reached(kIrisAxis, kStepAscending, "1");
+
+    const ErrorsCheck check = compareErrorLogs(readLog(complete.bytes, QStringLiteral("c"), QLocale::c()),
+                         readLog(errors.bytes, QStringLiteral("e"), QLocale::c()));
+    EXPECT_EQ(check.errorLines, 2);
+    EXPECT_THAT(check.onlyInErrors, ElementsAre(2));
+    EXPECT_THAT(check.onlyInComplete, ElementsAre(6));
+    EXPECT_THAT(check.notErrorLines, ElementsAre(3));
+}
+
+TEST(Series, ThinningKeepsEachStretchsExtremesInOrder)
+{
+    std::vector<Point> points;
+    for (int i = 0; i < 10'000; ++i)
+        points.push_back({static_cast<double>(i), i % 2 == 0 ? 75.0 : 500.0});
+    points.at(5'000).y = 900;
+    const std::vector<Point> kept = thinned(points, 100);
+    EXPECT_LE(kept.size(), 102u);
+    EXPECT_TRUE(std::is_sorted(kept.begin(), kept.end(),
+                               [](const Point &a, const Point &b) { return a.x < b.x; }));
+    EXPECT_TRUE(std::any_of(kept.begin(), kept.end(), [](const Point &p) { return p.y == 900; }));
+    EXPECT_TRUE(std::any_of(kept.begin(), kept.end(), [](const Point &p) { return p.y == 75; }));
+    EXPECT_EQ(thinned({{1, 2}}, 100), (std::vector<Point>{{1, 2}}));
+}
+
+} // namespace
+} // namespace report::test
