@@ -102,6 +102,7 @@ std::unique_ptr<QChart> positionChart(const RunLog &log, Axis axis)
     const auto [low, high] = std::minmax_element(
         points.begin(), points.end(), [](const Point &a, const Point &b) { return a.y < b.y; });
     x->setRange(0, points.back().x + 1);
+    x->applyNiceNumbers();
     spanOf(y, low->y, high->y);
     return chart;
 }
@@ -182,7 +183,11 @@ std::unique_ptr<QChart> camChart(const CamTable &table)
     auto *y = valueAxis(QStringLiteral("position"));
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
+    // A tick every 25 mm from 75, as the focal-length list counts.
     x->setRange(75, 500);
+    x->setTickType(QValueAxis::TicksDynamic);
+    x->setTickAnchor(75);
+    x->setTickInterval(25);
     double low = 0, high = 0;
     bool any = false;
     for (const int zoom : {1, 2}) {

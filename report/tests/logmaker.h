@@ -56,4 +56,29 @@ struct LogMaker
     }
 };
 
+// The whole step test as the sequencer runs it, with a position error on a few moves.
+inline QByteArray stepTestLog(LogMaker &log)
+{
+    using namespace runin;
+    for (int k = 1; k <= 86; ++k) {
+        log.zoom(kStepAscending, 75 + 5 * (k - 1));
+        if (k == 3)
+            log.error(kZoom1Axis, kStepAscending, "11");
+        if (k == 40)
+            log.error(kZoom2Axis, kStepAscending, "-57");
+    }
+    for (int k = 87; k <= 171; ++k)
+        log.zoom(kStepDescending, 925 - 5 * (k - 1));
+    log.error(kZoom1Axis, kStepDescending, "-23");
+    for (int k = 1; k <= 6; ++k)
+        log.reached(kIrisAxis, kStepAscending, std::to_string(k));
+    for (int k = 7; k <= 11; ++k)
+        log.reached(kIrisAxis, kStepDescending, std::to_string(12 - k));
+    for (int k = 1; k <= 101; ++k)
+        log.reached(kFocusAxis, kStepAscending, std::to_string(k * 100));
+    for (int k = 102; k <= 201; ++k)
+        log.reached(kFocusAxis, kStepDescending, std::to_string((201 - k) * 100));
+    return log.bytes;
+}
+
 } // namespace report::test

@@ -1,1 +1,201 @@
-#include <gtest/gtest.h>
+// velmaro-report's command from its arguments to the PDF: the figures of page 1 as pdftotext
+// reads them, every page rendered to PNG as a test artefact, and the exit statuses.
+#include "logmaker.h"
+
+#include "report/reportcommand.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gmock/gmock.h>
+
+#include <cstdio>
+#include <memory>
+
+namespace report::test {
+namespace {
+
+using namespace runin;
+using testing::HasSubstr;
+
+struct Outcome
+{
+    int status = -1;
+    std::string out, err;
+};
+
+std::string contentsOf(std::FILE *stream)
+{
+    std::rewind(stream);
+    std::string text;
+    for (int c = std::fgetc(stream); c != EOF; c = std::fgetc(stream))
+        text.push_back(static_cast<char>(c));
+    return text;
+}
+
+class ReportCommand : public testing::Test
+{
+protected:
+    Outcome run(QStringList arguments)
+    {
+        arguments.prepend(QStringLiteral("velmaro-report"));
+        const std::unique_ptr<std::FILE, int (*)(std::FILE *)> out(std::tmpfile(), &std::fclose);
+        const std::unique_ptr<std::FILE, int (*)(std::FILE *)> err(std::tmpfile(), &std::fclose);
+        Outcome outcome;
+        outcome.status = runReport(arguments, out.get(), err.get());
+        outcome.out = contentsOf(out.get());
+        outcome.err = contentsOf(err.get());
+        return outcome;
+    }
+
+    QString write(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = m_dir.filePath(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return path;
+    }
+
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+    // The text of pages `first` to `last`, blanks and line ends made single blanks.
+    static QString pdfText(const QString &pdf, int first, int last)
+    {
+        QProcess process;
+        process.start(QStringLiteral(VELMARO_PDFTOTEXT),
+                      {QStringLiteral("-f"), QString::number(first), QStringLiteral("-l"),
+                       QString::number(last), pdf, QStringLiteral("-")});
+        EXPECT_TRUE(process.waitForFinished(30'000));
+        return QString::fromUtf8(process.readAllStandardOutput())
+            .replace(QRegularExpression(QStringLiteral("\\s+")), QStringLiteral(" "));
+    }
+
+    static int pageCount(const QString &pdf)
+    {
+        int pages = 0;
+        while (!pdfText(pdf, pages + 1, pages + 1).trimmed().isEmpty() && pages < 50)
+            ++pages;
+        return pages;
+    }
+
+    // Every page as a PNG among the test artefacts, to be looked at.
+    static void render(const QString &pdf, const QString &name)
+    {
+        const QString folder = QStringLiteral(VELMARO_ARTEFACTS);
+        QDir().mkpath(folder);
+        QProcess process;
+        process.start(QStringLiteral(VELMARO_PDFTOPPM),
+                      {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("80"), pdf,
+                       QDir(folder).filePath(name)});
+        ASSERT_TRUE(process.waitForFinished(60'000));
+        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(ReportCommand, PageOneHoldsTheRunsFiguresAndTheLastPageTheUnreadableLines)
+{
+    LogMaker log;
+    log.locale = QLocale::system();
+    stepTestLog(log);
+    log.cycle();
+    log.cycle();
+    log.error(kIrisAxis, kStrokeDescending, "14");
+    log.add(QStringLiteral("not a log line"));
+    const QString complete = write(QStringLiteral("Log Complete.txt"), log.bytes);
+    const QString errors = write(
+        QStringLiteral("Log Errors.txt"),
+        log.bytes.split('\n').at(6) + "\n" + log.bytes.split('\n').at(81) + "\n");
+
+    QByteArray cam;
+    for (int n = 1; n <= 86; ++n)
+        cam += QByteArray::number(75 + 5 * (n - 1)) + ';' +
+               (n % 20 == 0 ? QByteArray(";")
+                            : QByteArray::number(n == 33 ? 9000 : 40 * n) + ';' +
+                                  QByteArray::number(-25 * n)) +
+               "\r\n";
+    const QString camTable = write(QStringLiteral("Camma.txt"), cam);
+
+    const Outcome outcome =
+        run({complete, QStringLiteral("--errors"), errors, QStringLiteral("--cam"), camTable});
+    ASSERT_EQ(outcome.status, kDone) << outcome.err;
+    const QString pdf = path(QStringLiteral("Log Complete.pdf"));
+    EXPECT_THAT(outcome.out, HasSubstr(pdf.toStdString()));
+    render(pdf, QStringLiteral("report-step-and-stroke"));
+
+    const QString first = pdfText(pdf, 1, 1);
+    const Stamp start = stampOf(QDateTime(QDate(2026, 3, 4), QTime(8, 0)));
+    EXPECT_THAT(first.toStdString(), HasSubstr(QStringLiteral("First line %1 %2")
+                                                   .arg(start.date, start.time)
+                                                   .simplified()
+                                                   .toStdString()));
+    // 557 lines of the step test, 16 of two cycles, one error: 3 s apart.
+    EXPECT_THAT(first.toStdString(), HasSubstr("Duration 0 h 28 min 39 s"));
+    EXPECT_THAT(first.toStdString(), HasSubstr("Lines 574 read, 1 unreadable"));
+    EXPECT_THAT(first.toStdString(), HasSubstr("Completed full-stroke cycles 2"));
+    EXPECT_THAT(first.toStdString(), HasSubstr("Step test ascending 86 86 6 101"));
+    EXPECT_THAT(first.toStdString(), HasSubstr("Full stroke test descending 2 2 2 2"));
+    EXPECT_THAT(first.toStdString(), HasSubstr("Zoom 1 2 23 2 errors above 10"));
+    EXPECT_THAT(first.toStdString(), HasSubstr("Zoom 2 1 57 1 error above 10"));
+    EXPECT_THAT(first.toStdString(), HasSubstr("Iris 1 14 1 error above 10"));
+    EXPECT_THAT(first.toStdString(), HasSubstr("Focus 0 - no error above 10"));
+    EXPECT_THAT(first.toStdString(),
+                HasSubstr("Log Errors.txt: 2 error line(s), not the same as in the complete log: "
+                          "only in the complete log: line(s) 345, 574"));
+
+    const int pages = pageCount(pdf);
+    const QString cams = pdfText(pdf, 4, 4);
+    EXPECT_THAT(cams.toStdString(), HasSubstr("Camma.txt"));
+    EXPECT_THAT(cams.toStdString(), HasSubstr("33 235 mm 34 240 mm"));
+    EXPECT_THAT(cams.toStdString(), HasSubstr("Zoom 1 7720.0 40.0 Zoom 1 7640.0 40.0"));
+    const QString last = pdfText(pdf, pages, pages);
+    EXPECT_THAT(last.toStdString(), HasSubstr("Log Complete.txt 575"));
+    EXPECT_THAT(last.toStdString(), HasSubstr("not a log line"));
+}
+
+TEST_F(ReportCommand, AnEmptyLogStillMakesAReport)
+{
+    const QString complete = write(QStringLiteral("empty.txt"), {});
+    const QString out = path(QStringLiteral("out/report.pdf"));
+    QDir().mkpath(path(QStringLiteral("out")));
+    ASSERT_EQ(run({complete, QStringLiteral("-o"), out}).status, kDone);
+    render(out, QStringLiteral("report-empty"));
+    const std::string first = pdfText(out, 1, 1).toStdString();
+    EXPECT_THAT(first, HasSubstr("First line none"));
+    EXPECT_THAT(first, HasSubstr("Duration unknown"));
+    EXPECT_THAT(first, HasSubstr("Lines 0 read, 0 unreadable"));
+}
+
+TEST_F(ReportCommand, AFileThatCannotBeReadOrWrittenIsNamed)
+{
+    const QString missing = path(QStringLiteral("Log Complete.txt"));
+    Outcome outcome = run({missing});
+    EXPECT_EQ(outcome.status, kCannotRead);
+    EXPECT_THAT(outcome.err, HasSubstr("cannot read the log \"" + missing.toStdString() + "\""));
+
+    const QString complete = write(QStringLiteral("Log Complete.txt"), {});
+    outcome = run({complete, QStringLiteral("--errors"), path(QStringLiteral("nothing.txt"))});
+    EXPECT_EQ(outcome.status, kCannotRead);
+    EXPECT_THAT(outcome.err, HasSubstr("nothing.txt"));
+
+    outcome = run({complete, QStringLiteral("--cam"), path(QStringLiteral("Camma.txt"))});
+    EXPECT_EQ(outcome.status, kCannotRead);
+    EXPECT_THAT(outcome.err, HasSubstr("Camma.txt"));
+
+    const QString nowhere = path(QStringLiteral("no folder/report.pdf"));
+    outcome = run({complete, QStringLiteral("-o"), nowhere});
+    EXPECT_EQ(outcome.status, kCannotWrite);
+    EXPECT_THAT(outcome.err, HasSubstr("cannot write the report \"" + nowhere.toStdString()));
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("Log Complete.pdf"))));
+
+    EXPECT_EQ(run({}).status, kCannotRead);
+    EXPECT_EQ(run({complete, QStringLiteral("--colour")}).status, kCannotRead);
+}
+
+} // namespace
+} // namespace report::test
