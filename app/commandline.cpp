@@ -2,6 +2,7 @@
 
 #include "link/portcheck.h"
 #include "link/portmap.h"
+#include "link/tracinglink.h"
 #include "version.h"
 
 #include <QCommandLineParser>
@@ -19,9 +20,29 @@ void print(std::FILE *stream, const QString &text)
     std::fputs(text.toLocal8Bit().constData(), stream);
 }
 
+// Opens the trace before any window, so that a file that cannot be written is told on the
+// terminal it was asked from, and the program does not start without it.
+std::variant<int, Start> startWith(const QString &tracePath)
+{
+    Start start;
+    if (tracePath.isEmpty())
+        return start;
+    std::string why;
+    start.trace = comm::WireTrace::open(tracePath.toLocal8Bit().toStdString(), why);
+    if (!start.trace) {
+        print(stderr, QStringLiteral("velmaro: cannot open the trace file '%1': %2\n")
+                          .arg(tracePath, QString::fromLocal8Bit(why.c_str())));
+        return 2;
+    }
+    start.trace->remark(QStringLiteral("velmaro %1 started")
+                            .arg(QString::fromLatin1(velmaro::kVersionText))
+                            .toStdString());
+    return start;
+}
+
 } // namespace
 
-std::optional<int> runCommandLine(int argc, char *argv[])
+std::variant<int, Start> runCommandLine(int argc, char *argv[])
 {
     QCoreApplication::setApplicationName(QStringLiteral("velmaro"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(velmaro::kVersionText));
@@ -47,6 +68,13 @@ std::optional<int> runCommandLine(int argc, char *argv[])
             .arg(comm::kFirstPort)
             .arg(comm::kLastPort));
     parser.addOption(ports);
+    const QCommandLineOption trace(
+        QStringLiteral("trace"),
+        QStringLiteral("Appends every line sent to the controller and every answer received, each "
+                       "with its time to the millisecond and its direction (-> sent, <- "
+                       "received), to FILE."),
+        QStringLiteral("FILE"));
+    parser.addOption(trace);
 
     if (!parser.parse(arguments)) {
         print(stderr,
@@ -60,7 +88,7 @@ std::optional<int> runCommandLine(int argc, char *argv[])
         return 2;
     }
     if (!parser.isSet(help) && !parser.isSet(version) && !parser.isSet(ports))
-        return std::nullopt;
+        return startWith(parser.value(trace));
 
     // The terminal answers need no display, only the core application (the port's notifiers).
     QCoreApplication core(argc, argv);

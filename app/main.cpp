@@ -2,6 +2,7 @@
 #include "link/clock.h"
 #include "link/qtseriallink.h"
 #include "link/systemtone.h"
+#include "link/tracinglink.h"
 #include "shell/launcher.h"
 #include "shell/updateservices.h"
 #include "ui/dialogs.h"
@@ -12,8 +13,10 @@
 
 int main(int argc, char *argv[])
 {
-    if (const auto status = app::runCommandLine(argc, argv))
+    auto command = app::runCommandLine(argc, argv);
+    if (const int *status = std::get_if<int>(&command))
         return *status;
+    comm::WireTrace *const trace = std::get<app::Start>(command).trace.get();
 
     QApplication app(argc, argv);
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
@@ -25,7 +28,13 @@ int main(int argc, char *argv[])
     const auto tone = comm::makeSystemTone(clock);
     ui::QtDialogs dialogs;
     shell::Launcher launcher(
-        clock, *tone, dialogs, [] { return std::make_unique<comm::QtSerialLink>(); },
+        clock, *tone, dialogs,
+        [trace]() -> std::unique_ptr<comm::SerialLink> {
+            auto link = std::make_unique<comm::QtSerialLink>();
+            if (trace == nullptr)
+                return link;
+            return std::make_unique<comm::TracingLink>(std::move(link), *trace);
+        },
         shell::realUpdateServices());
     QObject::connect(&launcher, &shell::Launcher::finished, &app, &QApplication::quit,
                      Qt::QueuedConnection);

@@ -1,0 +1,130 @@
+// The wire trace: what goes over the line, in order, with its direction and time; the channel
+// above it none the wiser.
+#include "link/channel.h"
+#include "link/tracinglink.h"
+
+#include "testsupport/fakelink.h"
+
+#include <gmock/gmock.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace comm::test {
+namespace {
+
+using testing::ElementsAre;
+
+struct Silent final : Tone
+{
+    void beep(int, Millis) override { ++beeps; }
+    int beeps = 0;
+};
+
+class Trace : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        // The stamps are local time: pin the zone so that the expected texts hold anywhere.
+        setenv("TZ", "UTC", 1);
+        tzset();
+        char folder[] = "/tmp/velmaro-trace-XXXXXX";
+        ASSERT_NE(mkdtemp(folder), nullptr);
+        m_folder = folder;
+        m_path = m_folder + "/trace.txt";
+    }
+    void TearDown() override
+    {
+        std::remove(m_path.c_str());
+        rmdir(m_folder.c_str());
+    }
+
+    // Every recorded moment is 1.5 ms after the one before.
+    std::unique_ptr<WireTrace> open()
+    {
+        std::string why;
+        auto trace = WireTrace::open(m_path, why, [this] {
+            m_at += std::chrono::microseconds(1500);
+            return m_at;
+        });
+        EXPECT_TRUE(trace) << why;
+        return trace;
+    }
+
+    std::vector<std::string> lines() const
+    {
+        std::ifstream in(m_path);
+        std::vector<std::string> all;
+        for (std::string line; std::getline(in, line);)
+            all.push_back(line);
+        return all;
+    }
+
+    std::string m_folder, m_path;
+    // 2026-12-05 21:13:45.000 UTC
+    std::chrono::system_clock::time_point m_at{std::chrono::seconds(1'796'505'225)};
+};
+
+TEST_F(Trace, EveryPieceSentAndTakenInOrderWithDirectionAndMillisecond)
+{
+    VirtualClock clock;
+    Silent tone;
+    auto fake = std::make_unique<testsupport::FakeLink>(clock);
+    testsupport::FakeLink &wire = *fake;
+    const auto trace = open();
+    TracingLink link(std::move(fake), *trace);
+    CommandChannel channel(link, clock, tone);
+    ASSERT_TRUE(link.open(1));
+
+    wire.answer(":");
+    channel.SendLine("SHX");
+    wire.answer("1234\r\n", Millis{5});
+    EXPECT_EQ(channel.QueryPosition("X"), kNoValue); // the ":" ahead of the value, as without
+    wire.answer("-250\r\n", Millis{5});
+    EXPECT_EQ(channel.QueryPosition("X"), "-250");
+    channel.ReadAll(); // nothing waiting: nothing traced
+
+    EXPECT_THAT(wire.written, ElementsAre("SHX\r", "TPX\r", "TPX\r"));
+    EXPECT_THAT(lines(), ElementsAre("2026-12-05 21:13:45.001  -> SHX\\r",
+                                     "2026-12-05 21:13:45.003  -> TPX\\r",
+                                     "2026-12-05 21:13:45.004  <- :1234\\r\\n",
+                                     "2026-12-05 21:13:45.006  -> TPX\\r",
+                                     "2026-12-05 21:13:45.007  <- -250\\r\\n"));
+}
+
+TEST_F(Trace, AppendsToWhatIsThereAndShowsEveryByte)
+{
+    {
+        std::ofstream earlier(m_path);
+        earlier << "an earlier session\n";
+    }
+    const auto trace = open();
+    trace->remark("velmaro 1.2.0 started");
+    trace->received(std::string("\x01\xff\\ok", 5));
+    EXPECT_THAT(lines(), ElementsAre("an earlier session",
+                                     "2026-12-05 21:13:45.001  -- velmaro 1.2.0 started",
+                                     "2026-12-05 21:13:45.003  <- \\x01\\xFF\\\\ok"));
+}
+
+TEST_F(Trace, PortEventsStillReachTheChannelAndAFolderIsNoTraceFile)
+{
+    VirtualClock clock;
+    Silent tone;
+    auto fake = std::make_unique<testsupport::FakeLink>(clock);
+    const testsupport::FakeLink &wire = *fake;
+    const auto trace = open();
+    TracingLink link(std::move(fake), *trace);
+    CommandChannel channel(link, clock, tone);
+    wire.raiseEvent();
+    EXPECT_EQ(tone.beeps, 1);
+
+    std::string why;
+    EXPECT_EQ(WireTrace::open(m_folder, why), nullptr);
+    EXPECT_EQ(why, "Is a directory");
+}
+
+} // namespace
+} // namespace comm::test
