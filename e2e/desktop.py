@@ -58,12 +58,12 @@ class Desktop:
         wait_until(lambda: os.path.islink(link), what=f"the simulator's link {link}")
         return log
 
-    def start_program(self, program, update_host=None, cwd=None):
-        """Starts the program in `cwd` (by default this process's). Its update check asks
-        `update_host` (host:port); by default a closed loopback port, so that it goes on at once
-        to the port selection."""
+    def start_program(self, program, *arguments, update_host=None, cwd=None):
+        """Starts the program with `arguments` in `cwd` (by default this process's). Its update
+        check asks `update_host` (host:port); by default a closed loopback port, so that it goes
+        on at once to the port selection."""
         env = dict(self.env, VELMARO_UPDATE_HOST=update_host or closed_port())
-        process = subprocess.Popen([program], env=env, cwd=cwd, stdout=subprocess.PIPE,
+        process = subprocess.Popen([program, *arguments], env=env, cwd=cwd, stdout=subprocess.PIPE,
                                    stderr=subprocess.STDOUT)
         self.processes.append(process)
         return process

@@ -12,7 +12,7 @@ import unittest
 
 from desktop import Desktop, read_wire_log, wait_until
 
-PROGRAM, SIMULATOR, ARTEFACTS = sys.argv[1:4]
+PROGRAM, SIMULATOR, ARTEFACTS, REPORT = sys.argv[1:5]
 
 TWIPS_PER_PIXEL = 15
 FRAME = (120, 8760)  # the "Running Up" frame on the window, in twips
@@ -105,6 +105,39 @@ class RunningIn(unittest.TestCase):
         self.assertEqual(run, (CYCLE * (len(run) // len(CYCLE) + 1))[:len(run)])
         self.desktop.screenshot(main, "runin-aborted.png")
         self.assertIsNone(program.poll(), "the program is still running")
+        self.check_report(self.log_lines("Log Complete.txt"), self.log_lines("Log Errors.txt"))
+
+    def check_report(self, complete, errors):
+        """The run's own logs made into a report: its first page agrees with the logs."""
+        report = subprocess.run([REPORT, "Log Complete.txt", "--errors", "Log Errors.txt"],
+                                cwd=self.workdir, capture_output=True, text=True, timeout=60)
+        self.assertEqual(report.returncode, 0, report.stderr)
+        pdf = os.path.join(self.workdir, "Log Complete.pdf")
+        subprocess.run(["pdftoppm", "-png", "-r", "80", "-f", "1", "-l", "3", pdf,
+                        os.path.join(ARTEFACTS, "runin-report")], check=True, timeout=60)
+        text = subprocess.run(["pdftotext", "-f", "1", "-l", "1", pdf, "-"], capture_output=True,
+                              text=True, check=True, timeout=60).stdout
+        text = " ".join(text.split())
+
+        cycles = sum("  Focus Axis Full stroke test descending  Position reached: " in line
+                     for line in complete)
+        self.assertIn(f"Completed full-stroke cycles {cycles}", text)
+        self.assertIn(f"Lines {len(complete)} read, 0 unreadable", text)
+        zoom1 = sum("  Zoom 1 Axis Full stroke test ascending  Position reached: " in line
+                    for line in complete)
+        self.assertIn(f"Full stroke test ascending {zoom1} {zoom1} ", text)
+        self.assertIn(f"Log Errors.txt: {len(errors)} error line(s), the same as in the complete "
+                      "log", text)
+        for axis in ("Zoom 1", "Zoom 2", "Iris", "Focus"):
+            sizes = [abs(int(match.group(1))) for match in
+                     (re.search(r"POSITION ERROR \((-?\d+)\)  " + axis + " Axis", line)
+                      for line in errors) if match]
+            if not sizes:
+                self.assertIn(f"{axis} 0 - no error above 10", text)
+            else:
+                many = "error" if len(sizes) == 1 else "errors"
+                self.assertIn(f"{axis} {len(sizes)} {max(sizes)} {len(sizes)} {many} above 10",
+                              text)
 
 
 if __name__ == "__main__":

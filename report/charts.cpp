@@ -163,10 +163,13 @@ std::unique_ptr<QChart> errorChart(const RunLog &log, QString &note)
     // One legend entry for the pair of threshold lines.
     chart->legend()->markers().constLast()->setVisible(false);
     const double span = last - first;
-    x->setFormat(span > 2 * 86'400'000.0 ? QStringLiteral("d MMM HH:mm")
-                                         : QStringLiteral("HH:mm"));
-    x->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(first)),
-                QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(last)));
+    x->setFormat(span < 3'600'000.0         ? QStringLiteral("HH:mm:ss")
+                 : span < 2 * 86'400'000.0 ? QStringLiteral("HH:mm")
+                                           : QStringLiteral("d MMM HH:mm"));
+    // A little room either side, so that the first and last errors stand clear of the frame.
+    const double pad = span * 0.02;
+    x->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(first - pad)),
+                QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(last + pad)));
     spanOf(y, low, high);
     note.clear();
     if (undated > 0)

@@ -1,0 +1,89 @@
+"""`velmaro --trace FILE` against velmaro-sim on a pseudo-terminal: every line the simulator
+received stands in the trace, in the same order, marked as sent, with the answers between them;
+and a trace file that cannot be opened stops the program at once with a message naming it."""
+
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+from desktop import Desktop, read_wire_log, wait_until
+
+PROGRAM, SIMULATOR, ARTEFACTS = sys.argv[1:4]
+
+TRACE_LINE = re.compile(r"^(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3})  (->|<-|--) (.*)$")
+
+
+def unescape(text):
+    return text.encode("latin-1").decode("unicode_escape")
+
+
+def read_trace(path):
+    with open(path, encoding="latin-1") as trace:
+        return [TRACE_LINE.match(line.rstrip("\n")) for line in trace]
+
+
+class Trace(unittest.TestCase):
+    def test_a_trace_file_that_cannot_be_opened_is_told_at_start(self):
+        folder = tempfile.mkdtemp(prefix="velmaro-trace-")
+        for path, why in ((os.path.join(folder, "missing", "trace.txt"),
+                           "No such file or directory"),
+                          (folder, "Is a directory")):
+            # No display: the program must answer before it needs one.
+            env = {key: value for key, value in os.environ.items()
+                   if key not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
+            run = subprocess.run([PROGRAM, "--trace", path], env=env, capture_output=True,
+                                 text=True, timeout=30)
+            self.assertEqual(run.returncode, 2, run.stderr)
+            self.assertEqual(run.stderr,
+                             f"velmaro: cannot open the trace file '{path}': {why}\n")
+
+    def test_every_line_on_the_wire_is_traced_in_order(self):
+        desktop = Desktop(ARTEFACTS)
+        self.addCleanup(desktop.close)
+        folder = tempfile.mkdtemp(prefix="velmaro-trace-")
+        trace_path = os.path.join(folder, "trace.txt")
+        with open(trace_path, "w") as earlier:
+            earlier.write("kept from before\n")
+
+        log = desktop.start_simulator(SIMULATOR, 6)
+        program = desktop.start_program(PROGRAM, "--trace", trace_path)
+        desktop.window("T7342 Galil V1.0")
+        desktop.xdotool("key", "--clearmodifiers", "Down")
+        desktop.window("T7342 Galil")
+        wait_until(lambda: "PAW=focusmin;BGW" in read_wire_log(log), what="the start-up")
+        # Some readout ticks, each four position queries.
+        wait_until(lambda: sum(line.startswith("TP") for line in read_wire_log(log)) >= 20,
+                   what="the position readout")
+        program.terminate()
+        program.wait(timeout=10)
+        time.sleep(0.2)
+
+        with open(trace_path, encoding="latin-1") as trace:
+            self.assertEqual(trace.readline(), "kept from before\n")
+        entries = read_trace(trace_path)[1:]
+        self.assertTrue(all(entries), "every line has a time, a direction and what went")
+        self.assertEqual(entries[0].group(2, 3), ("--", "velmaro 1.2.0 started"))
+        stamps = [entry.group(1) for entry in entries]
+        self.assertEqual(stamps, sorted(stamps), "the times only go forward")
+
+        sent = [unescape(entry.group(3)) for entry in entries if entry.group(2) == "->"]
+        self.assertTrue(all(line.endswith("\r") for line in sent))
+        received = read_wire_log(log)
+        # The program may have been stopped between tracing a line and the simulator logging it.
+        self.assertIn(len(sent) - len(received), (0, 1))
+        self.assertEqual([line[:-1] for line in sent[:len(received)]], received)
+
+        answers = [unescape(entry.group(3)) for entry in entries if entry.group(2) == "<-"]
+        self.assertTrue(answers, "answers are traced")
+        # The first answer taken is the lens initialisation check's.
+        first_answer = next(i for i, entry in enumerate(entries) if entry.group(2) == "<-")
+        self.assertEqual(unescape(entries[first_answer - 1].group(3)), "init = @OUT[01];init=?\r")
+        self.assertTrue(any(re.fullmatch(r":?-?\d+\r\n", answer) for answer in answers))
+
+
+if __name__ == "__main__":
+    unittest.main(argv=[sys.argv[0], "-v"])
