@@ -1,9 +1,10 @@
 // How the real serial exchange compares with the fixed waits it runs inside: the position query
-// over a pseudo-terminal against velmaro-sim, as a ratio to its 20 ms wait, and the bare round
-// trip of one line. Prints figures; asserts nothing.
+// over a pseudo-terminal against velmaro-sim, as a ratio to its 20 ms wait, without and with the
+// wire trace, and the bare round trip of one line. Prints figures; asserts nothing.
 #include "link/channel.h"
 #include "link/clock.h"
 #include "link/qtseriallink.h"
+#include "link/tracinglink.h"
 #include "testsupport/fakelink.h"
 
 #include "simulatorprocess.h"
@@ -14,6 +15,7 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <filesystem>
 
 namespace {
 
@@ -27,9 +29,8 @@ double millisecondsSince(Clock::time_point start)
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-void BM_QueryPosition(benchmark::State &state)
+void queryPositions(benchmark::State &state, comm::SerialLink &serial)
 {
-    comm::QtSerialLink serial;
     if (!serial.open(kPort)) {
         state.SkipWithError(serial.errorString().c_str());
         return;
@@ -50,7 +51,29 @@ void BM_QueryPosition(benchmark::State &state)
     state.counters["ratio_to_20ms_wait"] = totalMs / iterations / kPositionWaitMs;
     state.counters["no_value"] = noValue;
 }
+
+void BM_QueryPosition(benchmark::State &state)
+{
+    comm::QtSerialLink serial;
+    queryPositions(state, serial);
+}
 BENCHMARK(BM_QueryPosition)->Iterations(100)->Unit(benchmark::kMillisecond);
+
+// The same with `velmaro --trace`: every line and answer appended to a file and flushed.
+void BM_QueryPositionTraced(benchmark::State &state)
+{
+    const std::string path = (std::filesystem::temp_directory_path() / "channel_bench_trace.txt");
+    std::string why;
+    const auto trace = comm::WireTrace::open(path, why);
+    if (!trace) {
+        state.SkipWithError(why.c_str());
+        return;
+    }
+    comm::TracingLink serial(std::make_unique<comm::QtSerialLink>(), *trace);
+    queryPositions(state, serial);
+    std::filesystem::remove(path);
+}
+BENCHMARK(BM_QueryPositionTraced)->Iterations(100)->Unit(benchmark::kMillisecond);
 
 // One line out, its whole answer back: what the 20 ms wait has to cover.
 void BM_LineRoundTrip(benchmark::State &state)

@@ -54,11 +54,12 @@ class DebianPackage(unittest.TestCase):
         self.assertEqual(os.path.basename(self.deb), f"velmaro_{VERSION}_{self.field('Architecture')}.deb")
         self.assertEqual(self.field("Version"), VERSION)
         depends = self.field("Depends")
-        for library in ("libqt6widgets6", "libqt6serialport6", "libasound2", "libc6"):
+        for library in ("libqt6widgets6", "libqt6serialport6", "libqt6charts6", "libasound2",
+                        "libc6"):
             self.assertIn(library, depends)
 
     def test_programs_run_from_the_unpacked_tree_without_a_display(self):
-        for program in ("velmaro", "velmaro-sim"):
+        for program in ("velmaro", "velmaro-sim", "velmaro-report"):
             self.assertTrue(os.access(self.path("bin", program), os.X_OK), program)
         version = subprocess.run([self.path("bin", "velmaro"), "--version"], env=NO_DISPLAY,
                                  capture_output=True, text=True, timeout=30)
@@ -68,6 +69,15 @@ class DebianPackage(unittest.TestCase):
                                capture_output=True, text=True, timeout=30)
         self.assertEqual(shown.returncode, 0, shown.stderr)
         self.assertIn("--port-dir <DIR>", shown.stdout)
+        # The report draws offscreen: it runs with no display at all.
+        with tempfile.TemporaryDirectory() as folder:
+            log = os.path.join(folder, "Log Complete.txt")
+            with open(log, "wb") as empty:
+                empty.write(b"")
+            made = subprocess.run([self.path("bin", "velmaro-report"), log], env=NO_DISPLAY,
+                                  capture_output=True, text=True, timeout=60)
+            self.assertEqual(made.returncode, 0, made.stderr)
+            self.assertTrue(os.path.exists(os.path.join(folder, "Log Complete.pdf")))
 
     def test_desktop_entry_names_the_program_and_its_icon(self):
         with open(self.path("share", "applications", "velmaro.desktop")) as entry:
@@ -84,7 +94,8 @@ class DebianPackage(unittest.TestCase):
             self.assertEqual(png_size(icon), (size, size), icon)
 
     def test_man_pages_come_from_the_programs_help(self):
-        for program, option in (("velmaro", "ports"), ("velmaro-sim", "port-dir")):
+        for program, option in (("velmaro", "ports"), ("velmaro-sim", "port-dir"),
+                                ("velmaro-report", "cam")):
             with gzip.open(self.path("share", "man", "man1", f"{program}.1.gz"), "rt") as page:
                 text = page.read()
             self.assertIn(f'.TH {program.upper()} "1"', text)

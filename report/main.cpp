@@ -6,11 +6,20 @@
 
 int main(int argc, char *argv[])
 {
+    report::Request request;
+    {
+        // --help and --version answer from the core application alone.
+        const QCoreApplication core(argc, argv);
+        const auto read = report::readCommandLine(QCoreApplication::arguments(), stdout, stderr);
+        if (const int *status = std::get_if<int>(&read))
+            return *status;
+        request = std::get<report::Request>(read);
+    }
     // The report is drawn, never shown: the offscreen platform needs no display, so the command
     // works the same over ssh, with or without a (perhaps dead) forwarded display. Qt Charts still
     // needs the application object of widgets.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    return report::runReport(QApplication::arguments(), stdout, stderr);
+    const QApplication app(argc, argv);
+    return report::makeReport(request, stdout, stderr);
 }

@@ -41,7 +41,8 @@ QString defaultOutput(const QString &log)
 
 } // namespace
 
-int runReport(const QStringList &arguments, std::FILE *out, std::FILE *err)
+std::variant<int, Request> readCommandLine(const QStringList &arguments, std::FILE *out,
+                                           std::FILE *err)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -86,24 +87,33 @@ int runReport(const QStringList &arguments, std::FILE *out, std::FILE *err)
         return kCannotRead;
     }
 
-    const QString logPath = parser.positionalArguments().constFirst();
+    Request request;
+    request.log = parser.positionalArguments().constFirst();
+    request.errors = parser.value(errors);
+    request.cam = parser.value(cam);
+    request.output = parser.isSet(output) ? parser.value(output) : defaultOutput(request.log);
+    return request;
+}
+
+int makeReport(const Request &request, std::FILE *out, std::FILE *err)
+{
     ReportInput input;
-    auto complete = loadLog(logPath);
+    auto complete = loadLog(request.log);
     if (auto *why = std::get_if<QString>(&complete)) {
         print(err, QStringLiteral("velmaro-report: %1\n").arg(*why));
         return kCannotRead;
     }
     input.complete = std::get<RunLog>(std::move(complete));
-    if (parser.isSet(errors)) {
-        auto errorLog = loadLog(parser.value(errors));
+    if (!request.errors.isEmpty()) {
+        auto errorLog = loadLog(request.errors);
         if (auto *why = std::get_if<QString>(&errorLog)) {
             print(err, QStringLiteral("velmaro-report: %1\n").arg(*why));
             return kCannotRead;
         }
         input.errors = std::get<RunLog>(std::move(errorLog));
     }
-    if (parser.isSet(cam)) {
-        auto table = readCamTable(parser.value(cam));
+    if (!request.cam.isEmpty()) {
+        auto table = readCamTable(request.cam);
         if (auto *why = std::get_if<QString>(&table)) {
             print(err, QStringLiteral("velmaro-report: %1\n").arg(*why));
             return kCannotRead;
@@ -111,8 +121,8 @@ int runReport(const QStringList &arguments, std::FILE *out, std::FILE *err)
         input.cam = std::get<CamTable>(std::move(table));
     }
 
-    const QString outPath = parser.isSet(output) ? parser.value(output) : defaultOutput(logPath);
-    for (const QString &in : {logPath, parser.value(errors), parser.value(cam)}) {
+    const QString &outPath = request.output;
+    for (const QString &in : {request.log, request.errors, request.cam}) {
         if (!in.isEmpty() && QFileInfo(in) == QFileInfo(outPath)) {
             print(err, QStringLiteral("velmaro-report: the report \"%1\" would overwrite its own "
                                       "input\n")
@@ -129,6 +139,14 @@ int runReport(const QStringList &arguments, std::FILE *out, std::FILE *err)
     }
     print(out, QStringLiteral("Report written to %1\n").arg(outPath));
     return kDone;
+}
+
+int runReport(const QStringList &arguments, std::FILE *out, std::FILE *err)
+{
+    const auto request = readCommandLine(arguments, out, err);
+    if (const int *status = std::get_if<int>(&request))
+        return *status;
+    return makeReport(std::get<Request>(request), out, err);
 }
 
 } // namespace report
