@@ -31,6 +31,17 @@ public:
 
     void setLocked(bool locked);
 
+    void CheckStatus_Click(int axis);
+    void Timer1_Timer();
+    void CommandJogPos_MouseDown(int axis);
+    void CommandJogNeg_MouseDown(int axis);
+    // Ends the hold of either jog button of the axis.
+    void CommandJog_MouseUp(int axis);
+    void CommandAbsolutePos_Click(int axis);
+    // A key typed into the axis's target box; Enter starts the move. True when the key was taken.
+    bool AbsolutePos_KeyPress(int axis, int keyAscii);
+    void CommandSetIP_Click();
+
     QPushButton *CommandSetIP;
     QGroupBox *FrameManuale;
     std::array<QGroupBox *, kAxisCount> FrameManAxis{};
@@ -46,8 +57,13 @@ public:
     std::array<QPushButton *, kAxisCount> CommandAbsolutePos{};
     QTimer Timer1;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void buildAxisFrame(int axis);
+    void connectAxis(int axis);
+    void jog(int axis, bool forward);
 
     ui::PartContext m_context;
 };

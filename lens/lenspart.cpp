@@ -1,10 +1,12 @@
 #include "lenspart.h"
 
+#include "focus.h"
 #include "presets.h"
 
 #include "link/channel.h"
 #include "ui/controls.h"
 #include "ui/form.h"
+#include "ui/mousehold.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -14,9 +16,8 @@
 namespace lens {
 
 namespace {
-constexpr int kSliderMin = 750; // tenths of a millimetre
-constexpr int kSliderMax = 5000;
 constexpr int kFocusFirstRepeatMs = 300;
+constexpr int kFocusRepeatMs = 80;
 } // namespace
 
 LensPart::LensPart(QWidget *form, ui::PartContext context)
@@ -46,11 +47,21 @@ LensPart::LensPart(QWidget *form, ui::PartContext context)
     Timer2.setTimerType(Qt::PreciseTimer);
     Timer2.setInterval(kFocusFirstRepeatMs);
 
-    // Every change of the selection counts, also one made by the program itself.
-    connect(ComboFocalLength, &QComboBox::currentIndexChanged, this,
-            &LensPart::ComboFocalLength_Click);
-    connect(ComboIrisPosition, &QComboBox::currentIndexChanged, this,
-            &LensPart::ComboIrisPosition_Click);
+    // A choice of the operator's, by mouse, keyboard or wheel, also of the item already shown.
+    // The one choice the program makes itself, at start-up, notifies from fillPresets.
+    connect(ComboFocalLength, &QComboBox::activated, this, &LensPart::ComboFocalLength_Click);
+    connect(ComboIrisPosition, &QComboBox::activated, this, &LensPart::ComboIrisPosition_Click);
+    // Only a drag of the thumb moves the zoom; arrows, track and keys just move the slider.
+    connect(HScroll, &QScrollBar::sliderMoved, this, &LensPart::HScroll_Scroll);
+
+    // The focus buttons answer the mouse only: a press and its release, never the keyboard.
+    auto *upHold = new ui::MouseHold(CommandFocusUp);
+    auto *downHold = new ui::MouseHold(CommandFocusDn);
+    connect(upHold, &ui::MouseHold::pressed, this, &LensPart::CommandFocusUp_MouseDown);
+    connect(downHold, &ui::MouseHold::pressed, this, &LensPart::CommandFocusDn_MouseDown);
+    connect(upHold, &ui::MouseHold::released, this, &LensPart::CommandFocus_MouseUp);
+    connect(downHold, &ui::MouseHold::released, this, &LensPart::CommandFocus_MouseUp);
+    connect(&Timer2, &QTimer::timeout, this, &LensPart::Timer2_Timer);
 }
 
 void LensPart::fillPresets()
@@ -58,14 +69,16 @@ void LensPart::fillPresets()
     for (int i = 0; i < kFocalLengthCount; ++i)
         ComboFocalLength->addItem(QString::number(focalLengthAt(i)));
     ComboFocalLength->setCurrentIndex(0);
+    ComboFocalLength_Click();
     for (const std::string_view stop : kIrisStops)
         ComboIrisPosition->addItem(QString::fromLatin1(stop.data(), qsizetype(stop.size())));
     ComboIrisPosition->setCurrentIndex(0);
+    ComboIrisPosition_Click();
 }
 
 void LensPart::resetFocus()
 {
-    FocusDir = 0;
+    FocusDir = focusdir::kNone;
     FocusPos = 0;
 }
 
@@ -94,6 +107,61 @@ void LensPart::ComboIrisPosition_Click()
         return;
     m_context.channel.SendLine(irisLine(index));
     m_context.focusSink();
+}
+
+void LensPart::HScroll_Scroll()
+{
+    // While the thumb is dragged the value follows it, so the value is the thumb's position.
+    m_context.channel.SendLine(sliderZoomLine(HScroll->sliderPosition()));
+}
+
+void LensPart::CommandFocusUp_MouseDown()
+{
+    startFocusRepeat(focusdir::kUp);
+}
+
+void LensPart::CommandFocusDn_MouseDown()
+{
+    startFocusRepeat(focusdir::kDown);
+}
+
+void LensPart::startFocusRepeat(std::int16_t direction)
+{
+    stepFocus(direction);
+    FocusDir = direction;
+    Timer2.setInterval(kFocusFirstRepeatMs);
+    Timer2.start();
+    m_context.focusSink();
+}
+
+void LensPart::CommandFocus_MouseUp()
+{
+    FocusDir = focusdir::kNone;
+    Timer2.stop();
+    m_context.focusSink();
+}
+
+void LensPart::Timer2_Timer()
+{
+    Timer2.setInterval(kFocusRepeatMs);
+    if (FocusDir == focusdir::kUp)
+        stepFocus(focusdir::kUp);
+    if (FocusDir == focusdir::kDown)
+        stepFocus(focusdir::kDown);
+}
+
+void LensPart::stopFocusRepeat()
+{
+    Timer2.stop();
+    FocusDir = focusdir::kNone;
+}
+
+void LensPart::stepFocus(std::int16_t direction)
+{
+    // The line goes out at the limits too: the count is the window's, not the lens's.
+    m_context.channel.SendLine(direction == focusdir::kUp ? kFocusUpLine : kFocusDownLine);
+    FocusPos = steppedFocusCount(FocusPos, direction);
+    LabelFocusPos->setText(QString::number(FocusPos));
 }
 
 } // namespace lens

@@ -33,6 +33,16 @@ public:
 
     void ComboFocalLength_Click();
     void ComboIrisPosition_Click();
+    // The slider's thumb is being dragged; called for every position it passes.
+    void HScroll_Scroll();
+
+    void CommandFocusUp_MouseDown();
+    void CommandFocusDn_MouseDown();
+    // Ends the hold of either focus button.
+    void CommandFocus_MouseUp();
+    void Timer2_Timer();
+    // The mouse moved over the window's bare surface: whatever the buttons say, the repeat ends.
+    void stopFocusRepeat();
 
     QLabel *LabelFocalLength;
     QComboBox *ComboFocalLength;
@@ -46,9 +56,12 @@ public:
     QTimer Timer2;
 
     std::int16_t FocusPos = 0;
-    std::int16_t FocusDir = 0; // 0 none, 1 up, 2 down
+    std::int16_t FocusDir = 0; // lens::focusdir
 
 private:
+    void startFocusRepeat(std::int16_t direction);
+    void stepFocus(std::int16_t direction);
+
     ui::PartContext m_context;
 };
 

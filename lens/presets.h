@@ -4,10 +4,15 @@
 #include <string>
 #include <string_view>
 
-// The operator's presets: focal lengths in 5 mm steps and six iris stops.
+// The operator's presets: focal lengths in 5 mm steps, the slider in tenths of a millimetre, and
+// six iris stops.
 namespace lens {
 
 inline constexpr int kFocalLengthCount = 86; // 75 mm to 500 mm
+
+// The slider's range in tenths of a millimetre.
+inline constexpr int kSliderMin = 750;
+inline constexpr int kSliderMax = 5000;
 
 // The iris stops as the list shows them; the controller numbers them 1 to 6.
 inline constexpr std::array<std::string_view, 6> kIrisStops = {"6", "8", "11", "16", "22", "32"};
@@ -20,6 +25,10 @@ constexpr int focalLengthAt(int index)
 
 // The line that takes the zoom to the focal length at list index `index`.
 std::string zoomLine(int index);
+
+// The line that takes the zoom to a focal length given in tenths of a millimetre, written in
+// millimetres with at most one decimal and no trailing ".0": 750 -> "zoom=75", 751 -> "zoom=75.1".
+std::string sliderZoomLine(int tenths);
 
 // The line that sets the iris to the stop at list index `index`.
 std::string irisLine(int index);

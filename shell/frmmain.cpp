@@ -21,6 +21,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPixmap>
 
 namespace shell {
@@ -61,6 +62,8 @@ frmMain::frmMain(Platform platform, QWidget *parent)
     m_channel.setWriteFailureHandler(
         [this](const std::string &reason) { reportWriteFailure(reason); });
     qApp->installEventFilter(this);
+    // Moves over the bare surface are reported without a mouse button held.
+    setMouseTracking(true);
     Text0->setFocus();
     ui::setOuterSize(this, kFullWidth, kFullHeight);
 }
@@ -189,6 +192,19 @@ void frmMain::Form_KeyDown(int keyCode, int shift)
         ui::setOuterSize(this, kFullWidth, kFullHeight);
         ui::moveTo(this, kFullLeft, kFullTop);
     }
+}
+
+void frmMain::mouseMoveEvent(QMouseEvent *event)
+{
+    // Moves over a control that does not take them are passed on to the window as well.
+    if (childAt(event->position().toPoint()) == nullptr)
+        Form_MouseMove();
+    QWidget::mouseMoveEvent(event);
+}
+
+void frmMain::Form_MouseMove()
+{
+    m_lens->stopFocusRepeat();
 }
 
 void frmMain::LockControls()

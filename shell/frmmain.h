@@ -65,6 +65,9 @@ public:
     // Every key press of the window, before the control with the focus sees it.
     void Form_KeyDown(int keyCode, int shift);
 
+    // The mouse moved over the window's bare surface, outside every control.
+    void Form_MouseMove();
+
     void LockControls();
     void UnlockControls();
 
@@ -95,6 +98,7 @@ protected:
     bool event(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
 
 private:
     void buildOwnControls();

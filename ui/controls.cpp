@@ -13,6 +13,16 @@
 namespace ui {
 
 namespace {
+// The whole face of a check box takes a click, its caption's empty space included.
+class CheckBox final : public QCheckBox
+{
+public:
+    using QCheckBox::QCheckBox;
+
+protected:
+    [[nodiscard]] bool hitButton(const QPoint &pos) const override { return rect().contains(pos); }
+};
+
 template <class Widget> Widget *create(QWidget *parent, const QString &name, Twips at)
 {
     auto *widget = new Widget(parent);
@@ -55,7 +65,7 @@ QPushButton *addButton(QWidget *parent, const QString &name, const QString &capt
 
 QCheckBox *addCheckBox(QWidget *parent, const QString &name, const QString &caption, Twips at)
 {
-    auto *box = create<QCheckBox>(parent, name, at);
+    QCheckBox *box = create<CheckBox>(parent, name, at);
     box->setText(caption);
     setColours(box, colour::kBlue, colour::kWhite);
     return box;

@@ -1,0 +1,44 @@
+#include "readout.h"
+
+#include "link/channel.h"
+#include "link/numbertext.h"
+
+#include <cmath>
+#include <limits>
+
+namespace axes {
+
+namespace {
+constexpr comm::Millis kAnswerWait{20};
+constexpr std::size_t kLineEndLength = 2; // CR LF, or whatever two characters end the answer
+} // namespace
+
+std::optional<PositionReading> readPosition(comm::CommandChannel &channel, std::string_view letter)
+{
+    channel.SendLine(std::string("TP").append(letter));
+    channel.clock().sleep(kAnswerWait);
+    if (channel.PendingCount() == 0)
+        return std::nullopt;
+    std::string reply = channel.ReadAll();
+    if (reply.empty() || reply.front() == ':')
+        return std::nullopt;
+    // A single character cannot carry a line end; it is shown as it came.
+    if (reply.size() >= kLineEndLength)
+        reply.resize(reply.size() - kLineEndLength);
+    auto position = wholePosition(reply);
+    return PositionReading{std::move(reply), position};
+}
+
+std::optional<std::int32_t> wholePosition(std::string_view text)
+{
+    const auto number = comm::numberFromText(text);
+    if (!number)
+        return std::nullopt;
+    const double whole = std::floor(*number);
+    if (whole < std::numeric_limits<std::int32_t>::min() ||
+        whole > std::numeric_limits<std::int32_t>::max())
+        return std::nullopt;
+    return static_cast<std::int32_t>(whole);
+}
+
+} // namespace axes

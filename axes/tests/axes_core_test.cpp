@@ -1,0 +1,124 @@
+// The network address as typed, and the position readout's reading of the controller's answers.
+#include "axes/ipaddress.h"
+#include "axes/readout.h"
+
+#include "link/channel.h"
+#include "testsupport/fakelink.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct AddressCase
+{
+    const char *typed;
+    const char *line; // nullptr: refused
+};
+
+class NetworkAddressTyped : public testing::TestWithParam<AddressCase>
+{
+};
+
+TEST_P(NetworkAddressTyped, GivesTheLineOrIsRefused)
+{
+    const auto address = axes::parseNetworkAddress(GetParam().typed);
+    if (GetParam().line == nullptr) {
+        EXPECT_FALSE(address) << axes::setAddressLine(*address);
+        return;
+    }
+    ASSERT_TRUE(address);
+    EXPECT_EQ(axes::setAddressLine(*address), GetParam().line);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Accepted, NetworkAddressTyped,
+    testing::Values(AddressCase{"192.168.1.10", "IA192,168,1,10;BN"},
+                    AddressCase{"010.001.002.003", "IA10,1,2,3;BN"},
+                    AddressCase{"10. 1. 2. 3", "IA10,1,2,3;BN"},
+                    AddressCase{" 10 .1.2.3 ", "IA10,1,2,3;BN"},
+                    AddressCase{"0.0.0.0", "IA0,0,0,0;BN"},
+                    AddressCase{"255.255.255.255", "IA255,255,255,255;BN"},
+                    AddressCase{"+1.2.3.4", "IA1,2,3,4;BN"},
+                    // The fourth field is everything after the third dot, rounded down.
+                    AddressCase{"1.2.3.4.9", "IA1,2,3,4;BN"},
+                    AddressCase{"1.2.3.255.9", "IA1,2,3,255;BN"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Refused, NetworkAddressTyped,
+    testing::Values(AddressCase{"256.1.1.1", nullptr}, AddressCase{"1.1.1.256", nullptr},
+                    AddressCase{"-1.2.3.4", nullptr}, AddressCase{"1.2.3.-0.5", nullptr},
+                    AddressCase{"192.168.1", nullptr}, AddressCase{"192168110", nullptr},
+                    AddressCase{".1.2.3", nullptr}, AddressCase{"1..2.3", nullptr},
+                    AddressCase{"1.2.3.", nullptr}, AddressCase{"1.2.3. ", nullptr},
+                    AddressCase{"a.1.2.3", nullptr}, AddressCase{"1.2x.3.4", nullptr},
+                    AddressCase{"1.2.3.0x10", nullptr}, AddressCase{"1.2.3.inf", nullptr},
+                    AddressCase{"1.2.3.nan", nullptr}, AddressCase{"1 2.3.4.5", nullptr},
+                    AddressCase{"40000.1.1.1", nullptr}, AddressCase{"1e999.1.1.1", nullptr}));
+
+TEST(NetworkAddress, IsConfirmedAsADottedQuadWithoutLeadingZeros)
+{
+    EXPECT_EQ(axes::dottedText(*axes::parseNetworkAddress("010.001.002.003")), "10.1.2.3");
+}
+
+TEST(ReadoutPosition, IsTheNumberRoundedDownWhenItFits)
+{
+    EXPECT_EQ(axes::wholePosition("1234"), 1234);
+    EXPECT_EQ(axes::wholePosition(" 1234"), 1234);
+    EXPECT_EQ(axes::wholePosition("-250"), -250);
+    EXPECT_EQ(axes::wholePosition("-2.5"), -3);
+    EXPECT_EQ(axes::wholePosition("7.9"), 7);
+    EXPECT_EQ(axes::wholePosition("2147483647"), 2147483647);
+    EXPECT_EQ(axes::wholePosition("-2147483648"), -2147483647 - 1);
+    EXPECT_FALSE(axes::wholePosition("2147483648"));
+    EXPECT_FALSE(axes::wholePosition(""));
+    EXPECT_FALSE(axes::wholePosition("?"));
+    EXPECT_FALSE(axes::wholePosition("12, 40"));
+    EXPECT_FALSE(axes::wholePosition("1234\r\n5678"));
+}
+
+class ReadoutAnswer : public testing::Test
+{
+protected:
+    std::optional<axes::PositionReading> read() { return axes::readPosition(channel, "X"); }
+
+    comm::VirtualClock clock;
+    testsupport::FakeLink link{clock};
+    testsupport::RecordingTone tone;
+    comm::CommandChannel channel{link, clock, tone};
+
+    void SetUp() override { link.open(1); }
+};
+
+TEST_F(ReadoutAnswer, GivesNothingForAnEmptyBufferOrAnAcknowledgement)
+{
+    EXPECT_FALSE(read());
+    EXPECT_EQ(link.written.back(), "TPX\r");
+    link.answer(":1234\r\n");
+    EXPECT_FALSE(read());
+    EXPECT_FALSE(read()) << "the acknowledgement took the value with it";
+}
+
+TEST_F(ReadoutAnswer, KeepsTheTextAsItCameWithoutItsLineEnd)
+{
+    link.answer(" -250\r\n");
+    const auto reading = read();
+    ASSERT_TRUE(reading);
+    EXPECT_EQ(reading->text, " -250");
+    EXPECT_EQ(reading->position, -250);
+
+    link.answer("7");
+    EXPECT_EQ(read()->text, "7") << "a single character is shown as it came";
+    link.answer("?\r\n");
+    EXPECT_EQ(read()->text, "?");
+    EXPECT_FALSE(read()) << "an answer is taken once";
+}
+
+TEST_F(ReadoutAnswer, WaitsTwentyMillisecondsForALateAnswer)
+{
+    link.answer("99\r\n", comm::Millis{20});
+    EXPECT_EQ(read()->position, 99);
+    link.answer("98\r\n", comm::Millis{21});
+    EXPECT_FALSE(read());
+}
+
+} // namespace

@@ -1,0 +1,232 @@
+// The axis panels of the full window: enable, readout, jog, absolute moves and the network address.
+#include "shell/tests/mainwindowfixture.h"
+
+#include "ui/form.h"
+#include "ui/windowstate.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <gmock/gmock.h>
+
+namespace {
+
+using testing::ElementsAre;
+using testing::IsEmpty;
+using Icon = ui::Dialogs::Icon;
+
+class AxisPanels : public MainWindowFixture
+{
+protected:
+    void startOnController()
+    {
+        createOnController();
+        showAndStart();
+        ASSERT_TRUE(dialogs.shown.empty());
+        form->axes().Timer1.stop(); // the tests tick the readout themselves
+        sentBefore = controller->receivedLines().size();
+    }
+
+    // Lines the controller received since the window started.
+    std::vector<std::string> sent() const
+    {
+        const auto all = linesReceived();
+        return {all.begin() + static_cast<std::ptrdiff_t>(sentBefore), all.end()};
+    }
+
+    axes::AxesPart &axes() { return form->axes(); }
+    static std::size_t at(int axis) { return static_cast<std::size_t>(axis); }
+
+    std::size_t sentBefore = 0;
+};
+
+TEST_F(AxisPanels, UntickingSendsStopAbortMotorOffAndTickingServoOn)
+{
+    startOnController();
+    const auto begin = clock.now();
+    QTest::mouseClick(axes().CheckStatus[2], Qt::LeftButton);
+    EXPECT_THAT(sent(), ElementsAre("STZ", "ABZ", "MOZ"));
+    EXPECT_EQ(axes().Status[2]->text(), "DISABLED");
+    EXPECT_EQ(axes().Status[2]->palette().color(QPalette::Window), ui::colour::kRed);
+    EXPECT_FALSE(controller->isEnabled(2));
+    EXPECT_EQ(clock.now() - begin, comm::Millis{100});
+    EXPECT_FALSE(form->channel().ChannelBusy);
+    EXPECT_TRUE(form->Text0->hasFocus());
+
+    QTest::mouseClick(axes().CheckStatus[2], Qt::LeftButton);
+    EXPECT_THAT(sent(), ElementsAre("STZ", "ABZ", "MOZ", "SHZ"));
+    EXPECT_EQ(axes().Status[2]->text(), "ENABLED");
+    EXPECT_EQ(axes().Status[2]->palette().color(QPalette::Window), ui::colour::kGreen);
+    EXPECT_EQ(axes().Status[2]->palette().color(QPalette::WindowText), ui::colour::kDarkGrey);
+    EXPECT_TRUE(controller->isEnabled(2));
+}
+
+TEST_F(AxisPanels, ReadoutShowsEveryAxisAndStoresTheZoomPositions)
+{
+    startOnController();
+    axes().Timer1_Timer(); // takes the start-up acknowledgements with the first answer
+    axes().Timer1_Timer();
+    EXPECT_THAT(sent(), ElementsAre("TPX", "TPY", "TPZ", "TPW", "TPX", "TPY", "TPZ", "TPW"));
+    for (int axis = 0; axis < 4; ++axis) {
+        EXPECT_EQ(axes().Position[at(axis)]->text(),
+                  "Actual position: " + QString::number(controller->position(axis)));
+    }
+    EXPECT_EQ(form->state().ActualPosZoom1, controller->position(0));
+    EXPECT_EQ(form->state().ActualPosZoom2, controller->position(1));
+}
+
+TEST_F(AxisPanels, ReadoutLeavesTheLineAloneWhileAnotherExchangeHoldsIt)
+{
+    startOnController();
+    form->channel().ChannelBusy = true;
+    axes().Timer1_Timer();
+    EXPECT_THAT(sent(), IsEmpty());
+    EXPECT_EQ(axes().Position[0]->text(), "Actual position: -");
+    EXPECT_GT(form->channel().PendingCount(), 0) << "the unread answers stay for their owner";
+}
+
+TEST_F(AxisPanels, ReadoutShowsOnlyWhatAnswersAndStoresOnlyZoomNumbers)
+{
+    auto &script = createOnScript();
+    script.answer(": 1.0000\r\n");
+    showAndStart();
+    axes().Timer1.stop();
+    script.takeAll();
+
+    // Each axis's answer is read 20 ms after its own question.
+    script.answer("812\r\n", comm::Millis{20});
+    script.answer("-441\r\n", comm::Millis{40});
+    script.answer("77\r\n", comm::Millis{60});
+    script.answer("5", comm::Millis{80});
+    axes().Timer1_Timer();
+    EXPECT_EQ(axes().Position[0]->text(), "Actual position: 812");
+    EXPECT_EQ(axes().Position[1]->text(), "Actual position: -441");
+    EXPECT_EQ(axes().Position[2]->text(), "Actual position: 77");
+    EXPECT_EQ(axes().Position[3]->text(), "Actual position: 5");
+    EXPECT_EQ(form->state().ActualPosZoom1, 812);
+    EXPECT_EQ(form->state().ActualPosZoom2, -441);
+
+    // An acknowledgement, silence, an answer that is no number, and another axis's number.
+    script.answer(":", comm::Millis{20});
+    script.answer("?x\r\n", comm::Millis{40});
+    script.answer("99\r\n", comm::Millis{60});
+    axes().Timer1_Timer();
+    EXPECT_EQ(axes().Position[0]->text(), "Actual position: 812");
+    EXPECT_EQ(axes().Position[1]->text(), "Actual position: ?x");
+    EXPECT_EQ(axes().Position[2]->text(), "Actual position: 99");
+    EXPECT_EQ(axes().Position[3]->text(), "Actual position: 5");
+    EXPECT_EQ(form->state().ActualPosZoom1, 812);
+    EXPECT_EQ(form->state().ActualPosZoom2, -441);
+}
+
+TEST_F(AxisPanels, JogRunsWhileTheButtonIsHeldAtTheSpeedAsTyped)
+{
+    startOnController();
+    QTest::mousePress(axes().CommandJogPos[0], Qt::LeftButton);
+    EXPECT_THAT(sent(), ElementsAre("JGX=1000", "BGX"));
+    EXPECT_FALSE(form->channel().ChannelBusy) << "the readout follows the jog";
+    EXPECT_TRUE(controller->isMoving(0));
+    QTest::mouseRelease(axes().CommandJogPos[0], Qt::LeftButton);
+    EXPECT_THAT(sent(), ElementsAre("JGX=1000", "BGX", "STX"));
+    EXPECT_TRUE(form->Text0->hasFocus());
+
+    axes().JogSpeed[1]->setText("-250");
+    QTest::mousePress(axes().CommandJogNeg[1], Qt::RightButton);
+    QTest::mouseRelease(axes().CommandJogNeg[1], Qt::RightButton);
+    EXPECT_THAT(sent(), ElementsAre("JGX=1000", "BGX", "STX", "JGY=--250", "BGY", "STY"));
+}
+
+TEST_F(AxisPanels, JogStopsWhereverThePointerIsReleased)
+{
+    startOnController();
+    QTest::mousePress(axes().CommandJogNeg[3], Qt::LeftButton);
+    QTest::mouseRelease(axes().CommandJogNeg[3], Qt::LeftButton, {}, QPoint(-200, 500));
+    EXPECT_THAT(sent(), ElementsAre("JGW=-1000", "BGW", "STW"));
+}
+
+TEST_F(AxisPanels, JogStopsAtOnceWhenTheWindowLosesTheMouse)
+{
+    startOnController();
+    QTest::mousePress(axes().CommandJogPos[2], Qt::LeftButton);
+    ASSERT_THAT(sent(), ElementsAre("JGZ=1000", "BGZ"));
+
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(testsupport::waitFor([&] { return !form->isActiveWindow(); }));
+    EXPECT_THAT(sent(), ElementsAre("JGZ=1000", "BGZ", "STZ"));
+    EXPECT_FALSE(axes().CommandJogPos[2]->isDown());
+
+    QTest::mouseRelease(axes().CommandJogPos[2], Qt::LeftButton);
+    EXPECT_THAT(sent(), ElementsAre("JGZ=1000", "BGZ", "STZ")) << "one stop per hold";
+}
+
+TEST_F(AxisPanels, KeyboardDoesNotJog)
+{
+    startOnController();
+    axes().CommandJogPos[0]->setFocus();
+    QTest::keyClick(axes().CommandJogPos[0], Qt::Key_Space);
+    QTest::keyClick(axes().CommandJogPos[0], Qt::Key_Return);
+    EXPECT_THAT(sent(), IsEmpty());
+}
+
+TEST_F(AxisPanels, AbsoluteMoveFromTheButtonAndFromEnter)
+{
+    startOnController();
+    axes().AbsolutePos[2]->setText("5000");
+    QTest::mouseClick(axes().CommandAbsolutePos[2], Qt::LeftButton);
+    EXPECT_THAT(sent(), ElementsAre("SPZ=1000", "PAZ=5000", "BGZ"));
+    EXPECT_TRUE(form->Text0->hasFocus());
+
+    QLineEdit *target = axes().AbsolutePos[0];
+    target->setFocus();
+    QTest::keyClick(target, Qt::Key_Return);
+    EXPECT_THAT(sent(), ElementsAre("SPZ=1000", "PAZ=5000", "BGZ", "SPX=1000", "PAX=", "BGX"));
+    EXPECT_TRUE(target->hasFocus());
+
+    QTest::keyClicks(target, "12");
+    QTest::keyClick(target, Qt::Key_Enter);
+    EXPECT_EQ(sent().at(7), "PAX=12");
+    EXPECT_EQ(target->selectedText(), "12");
+    QTest::keyClicks(target, "3");
+    EXPECT_EQ(target->text(), "3") << "the next number replaces the last";
+}
+
+TEST_F(AxisPanels, SetIpSendsTheAddressAndConfirmsIt)
+{
+    startOnController();
+    dialogs.inputAnswers = {"010.001.002.003", "", "192.168.1", "256.1.1.1"};
+    for (int i = 0; i < 4; ++i)
+        QTest::mouseClick(axes().CommandSetIP, Qt::LeftButton);
+
+    EXPECT_THAT(sent(), ElementsAre("IA10,1,2,3;BN"));
+    EXPECT_EQ(controller->burnedAddress(), (std::array<int, 4>{10, 1, 2, 3}));
+    ASSERT_EQ(dialogs.shown.size(), 7U);
+    EXPECT_EQ(dialogs.shown[0].text, "Type IP Address (ex. 192.168.1.10)");
+    EXPECT_EQ(dialogs.shown[0].title, "Set IP Address");
+    EXPECT_EQ(dialogs.shown[1].text, "New IP Address: 10.1.2.3");
+    EXPECT_EQ(dialogs.shown[1].title, "IP Address changed");
+    EXPECT_EQ(dialogs.shown[1].icon, Icon::Information);
+    EXPECT_EQ(dialogs.shown[2].title, "Set IP Address") << "a cancel shows nothing more";
+    for (const std::size_t refused : {4U, 6U}) {
+        EXPECT_EQ(dialogs.shown[refused].text, "Wrong IP !");
+        EXPECT_EQ(dialogs.shown[refused].title, "Error");
+        EXPECT_EQ(dialogs.shown[refused].icon, Icon::Critical);
+    }
+}
+
+TEST_F(AxisPanels, SetIpThatCannotBeWrittenIsAWrongIp)
+{
+    auto &script = createOnScript();
+    script.answer(": 1.0000\r\n");
+    showAndStart();
+    script.failWrites(true);
+    dialogs.inputAnswers = {"192.168.1.10"};
+    axes().CommandSetIP_Click();
+    ASSERT_GE(dialogs.shown.size(), 2U);
+    EXPECT_EQ(dialogs.shown[1].text, "Wrong IP !");
+}
+
+} // namespace

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+// Focus stepping: the controller moves the focus one step per line; the window keeps a count of
+// the steps for the operator to see, within 0 to 100. The count is never sent or read back, and it
+// does not stop the stepping at its limits.
+namespace lens {
+
+// The direction of a running focus repeat, as `FocusDir` holds it.
+namespace focusdir {
+inline constexpr std::int16_t kNone = 0;
+inline constexpr std::int16_t kUp = 1;
+inline constexpr std::int16_t kDown = 2;
+} // namespace focusdir
+
+inline constexpr std::int16_t kFocusCountMin = 0;
+inline constexpr std::int16_t kFocusCountMax = 100;
+
+// The line of one step up or down.
+inline constexpr std::string_view kFocusUpLine = "focusup=1";
+inline constexpr std::string_view kFocusDownLine = "focusdn=1";
+
+// The count after one step in `direction` (kUp or kDown), kept within its limits.
+constexpr std::int16_t steppedFocusCount(std::int16_t count, std::int16_t direction)
+{
+    const int next = direction == focusdir::kUp ? count + 1 : count - 1;
+    if (next > kFocusCountMax)
+        return kFocusCountMax;
+    if (next < kFocusCountMin)
+        return kFocusCountMin;
+    return static_cast<std::int16_t>(next);
+}
+
+} // namespace lens
