@@ -1,0 +1,175 @@
+"""The real program under Xvfb against the simulator: the operator jogs Zoom 1, records the position
+in the cam table, replays it, saves the table, clears the row and loads the table back."""
+
+import os
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+from desktop import Desktop, read_wire_log, wait_until
+
+PROGRAM, SIMULATOR, ARTEFACTS = sys.argv[1:4]
+
+TWIPS_PER_PIXEL = 15
+SERVICE_CODE = ["Escape", "u", "n", "v", "k", "n"]
+
+
+def pixels(twips):
+    return twips // TWIPS_PER_PIXEL
+
+
+# Where the operator points, in pixels of the main window (positions of the layout, in twips).
+JOG_PLUS_ZOOM1 = (pixels(2160 + 120 + 120 + 750 + 330), pixels(1320 + 300 + 3840 + 247))
+SALVA = (pixels(9360 + 787), pixels(120 + 427))
+CARICA = (pixels(9360 + 787), pixels(3240 + 427))
+LIST_LEFT, LIST_TOP = pixels(11160), pixels(120)
+LIST_WIDTH, LIST_HEIGHT = pixels(3375), pixels(8535)
+# Columns: check box 300, "F.L." 500, "Pos Zoom 1" 1100, "Pos Zoom 2" 1100 twips.
+CHECK_BOX_X = LIST_LEFT + 1 + pixels(300) // 2
+ZOOM1_X = LIST_LEFT + 1 + pixels(300 + 500 + 550)
+EMPTY_ZOOM2_X = LIST_LEFT + 1 + pixels(300 + 500 + 1100) + 4
+
+
+class CamTable(unittest.TestCase):
+    def setUp(self):
+        self.desktop = Desktop(ARTEFACTS)
+        self.addCleanup(self.desktop.close)
+        self.drive = tempfile.mkdtemp(prefix="velmaro-drive-c-")
+        self.desktop.env["VELMARO_DRIVE_C"] = self.drive
+
+    def click(self, point, button="1"):
+        self.desktop.xdotool("mousemove", "--window", self.main, str(point[0]), str(point[1]),
+                             "click", button)
+
+    def lines_since(self, mark):
+        return read_wire_log(self.log)[mark:]
+
+    def answer_yes(self, question):
+        """Confirms the box that asks `question` with its default button, Yes."""
+        box = self.desktop.window("Conferma.")
+        self.desktop.screenshot("root", question)
+        time.sleep(0.3)
+        self.desktop.xdotool("key", "--clearmodifiers", "Return")
+        wait_until(lambda: not self.visible("Conferma."), what="the box to close")
+
+    def visible(self, title):
+        return subprocess.run(["xdotool", "search", "--onlyvisible", "--name", f"^{title}$"],
+                              env=self.desktop.env, capture_output=True, text=True).stdout.split()
+
+    def selected_row_band(self):
+        """The top and bottom pixel rows of the list's highlighted row, in window pixels."""
+        x, y = self.origin()
+        column = pixel_column(self.desktop.env, x + EMPTY_ZOOM2_X, y + LIST_TOP, LIST_HEIGHT)
+        # The selection's blue, not the blue of the window or of a frame.
+        band = [i for i, (r, g, b) in enumerate(column)
+                if r < 90 and 100 < g < 180 and 150 < b < 240]
+        self.assertTrue(band, "a row of the list is highlighted")
+        self.assertEqual(band, list(range(band[0], band[-1] + 1)), "one row is highlighted")
+        return LIST_TOP + band[0], LIST_TOP + band[-1]
+
+    def origin(self):
+        geometry = self.desktop.xdotool("getwindowgeometry", "--shell", self.main)
+        values = dict(line.split("=", 1) for line in geometry.splitlines())
+        return int(values["X"]), int(values["Y"])
+
+    def test_a_jogged_position_is_recorded_replayed_saved_and_loaded_back(self):
+        self.log = self.desktop.start_simulator(SIMULATOR, 4)
+        program = self.desktop.start_program(PROGRAM)
+        self.desktop.window("T7342 Galil V1.0")
+        self.desktop.xdotool("key", "--clearmodifiers", "Down")
+        self.main = self.desktop.window("T7342 Galil")
+        wait_until(lambda: "PAW=focusmin;BGW" in read_wire_log(self.log), what="the start-up")
+        self.desktop.xdotool("key", "--clearmodifiers", *SERVICE_CODE)
+        wait_until(lambda: self.desktop.window_size(self.main) == (987, 767),
+                   what="the full window")
+
+        # Jog Zoom 1 forward for a moment; the readout goes on reading where it is.
+        self.desktop.xdotool("mousemove", "--window", self.main, *map(str, JOG_PLUS_ZOOM1),
+                             "mousedown", "1")
+        time.sleep(1.0)
+        self.desktop.xdotool("mouseup", "1")
+        wait_until(lambda: "STX" in read_wire_log(self.log), what="the jog to stop")
+        mark = len(read_wire_log(self.log))
+        wait_until(lambda: self.lines_since(mark).count("TPX") >= 5,
+                   what="the readout after the jog")
+
+        # Row 10 (120 mm): the keyboard finds it, a click on its box ticks it.
+        self.click((ZOOM1_X, LIST_TOP + 60))
+        self.desktop.xdotool("key", "Home", *["Down"] * 9)
+        top, bottom = self.selected_row_band()
+        row10 = (bottom + top) // 2
+        mark = len(read_wire_log(self.log))
+        self.click((CHECK_BOX_X, row10))
+        time.sleep(0.5)
+        self.assertNotIn("BGXY", self.lines_since(mark), "ticking moves nothing")
+
+        self.click((ZOOM1_X, row10))
+        replay = wait_until(lambda: [line for line in self.lines_since(mark)
+                                     if not line.startswith("TP")][-4:]
+                            if "BGXY" in self.lines_since(mark) else None,
+                            what="the replay lines")
+        self.assertEqual(replay[0], "SP1000,1000")
+        self.assertEqual(replay[3], "BGXY")
+        zoom1 = int(replay[1].removeprefix("PAX="))
+        zoom2 = int(replay[2].removeprefix("PAY="))
+        self.assertGreater(zoom1, 0, "Zoom 1 was jogged forward from 0")
+        self.desktop.screenshot(self.main, "camtable-recorded.png")
+
+        self.click(SALVA)
+        path = os.path.join(self.drive, "Camma.txt")
+        wait_until(lambda: os.path.exists(path), what="the cam table file")
+        with open(path, "rb") as file:
+            saved = file.read()
+        lines = saved.split(b"\r\n")
+        self.assertEqual(lines[-1], b"", "the last line ends in CR LF too")
+        self.assertEqual(len(lines[:-1]), 86)
+        self.assertNotIn(b"\n", b"".join(lines), "every line ends in CR LF")
+        for n, line in enumerate(lines[:-1], start=1):
+            focal = 75 + 5 * (n - 1)
+            expected = f"{focal};{zoom1};{zoom2}" if n == 10 else f"{focal};;"
+            self.assertEqual(line, expected.encode("ascii"))
+
+        self.click((CHECK_BOX_X, row10))
+        self.answer_yes("camtable-clear-question.png")
+        mark = len(read_wire_log(self.log))
+        self.click((ZOOM1_X, row10))
+        time.sleep(0.5)
+        self.assertNotIn("BGXY", self.lines_since(mark), "a cleared row replays nothing")
+        self.desktop.screenshot(self.main, "camtable-cleared.png")
+
+        self.click(CARICA)
+        self.answer_yes("camtable-load-question.png")
+        mark = len(read_wire_log(self.log))
+        self.click((ZOOM1_X, row10))
+        wait_until(lambda: "BGXY" in self.lines_since(mark), what="the replay of the loaded row")
+        self.assertEqual([line for line in self.lines_since(mark) if not line.startswith("TP")],
+                         ["SP1000,1000", f"PAX={zoom1}", f"PAY={zoom2}", "BGXY"])
+        self.desktop.screenshot(self.main, "camtable-loaded.png")
+        with open(path, "rb") as file:
+            self.assertEqual(file.read(), saved, "loading leaves the file alone")
+        self.assertIsNone(program.poll(), "the program is still running")
+
+
+def pixel_column(env, x, y, height):
+    """The colours of a one-pixel-wide column of the screen, top to bottom."""
+    ppm = subprocess.run(
+        ["import", "-window", "root", "-crop", f"1x{height}+{x}+{y}", "-depth", "8", "ppm:-"],
+        env=env, capture_output=True, check=True, timeout=20).stdout
+    # P6 header: magic, width, height, maximum value, each followed by one blank.
+    fields, at = [], 0
+    while len(fields) < 4:
+        while ppm[at:at + 1].isspace():
+            at += 1
+        end = at
+        while not ppm[end:end + 1].isspace():
+            end += 1
+        fields.append(ppm[at:end])
+        at = end
+    data = ppm[at + 1:]
+    return [tuple(data[i:i + 3]) for i in range(0, len(data) - 2, 3)]
+
+
+if __name__ == "__main__":
+    unittest.main(argv=[sys.argv[0], "-v"])
