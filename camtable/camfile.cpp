@@ -1,6 +1,7 @@
 #include "camfile.h"
 
 #include "lens/presets.h"
+#include "link/numbertext.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,7 +10,7 @@
 #include <QtGlobal>
 
 #include <algorithm>
-#include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 
@@ -27,30 +28,15 @@ namespace {
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::size_t kLongestQuotedCell = 20;
 
-// The cell as a whole number of the controller's 32-bit position range: blanks around it and a
-// sign allowed, nothing else.
+// The number a cell holds, if it is a whole one within the controller's 32-bit position range.
 std::optional<std::int32_t> wholeNumber(std::string_view text)
 {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos)
+    const auto value = comm::numberFromText(text);
+    if (!value || std::floor(*value) != *value ||
+        *value < std::numeric_limits<std::int32_t>::min() ||
+        *value > std::numeric_limits<std::int32_t>::max())
         return std::nullopt;
-    text = text.substr(first, text.find_last_not_of(' ') - first + 1);
-    bool negative = false;
-    if (text.front() == '+' || text.front() == '-') {
-        negative = text.front() == '-';
-        text.remove_prefix(1);
-    }
-    if (text.empty() || text.front() == '+' || text.front() == '-')
-        return std::nullopt;
-    std::int64_t magnitude = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), magnitude);
-    if (error != std::errc() || end != text.data() + text.size())
-        return std::nullopt;
-    const std::int64_t value = negative ? -magnitude : magnitude;
-    if (value < std::numeric_limits<std::int32_t>::min() ||
-        value > std::numeric_limits<std::int32_t>::max())
-        return std::nullopt;
-    return static_cast<std::int32_t>(value);
+    return static_cast<std::int32_t>(*value);
 }
 
 // A cell's 8-bit text for a message, shortened when it is long.

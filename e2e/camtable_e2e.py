@@ -59,15 +59,31 @@ class CamTable(unittest.TestCase):
                               env=self.desktop.env, capture_output=True, text=True).stdout.split()
 
     def selected_row_band(self):
-        """The top and bottom pixel rows of the list's highlighted row, in window pixels."""
+        """The top and bottom pixel rows of the list's highlighted row, in window pixels, or None
+        while no single row is highlighted."""
         x, y = self.origin()
         column = pixel_column(self.desktop.env, x + EMPTY_ZOOM2_X, y + LIST_TOP, LIST_HEIGHT)
         # The selection's blue, not the blue of the window or of a frame.
         band = [i for i, (r, g, b) in enumerate(column)
                 if r < 90 and 100 < g < 180 and 150 < b < 240]
-        self.assertTrue(band, "a row of the list is highlighted")
-        self.assertEqual(band, list(range(band[0], band[-1] + 1)), "one row is highlighted")
+        if not band or band != list(range(band[0], band[-1] + 1)):
+            return None
         return LIST_TOP + band[0], LIST_TOP + band[-1]
+
+    def select_row(self, n):
+        """Selects row n with the keyboard, which replays nothing, and gives its middle pixel row.
+        The list's first row is found where Home puts the selection; every row is as high as
+        the selection band."""
+        self.click((ZOOM1_X, LIST_TOP + 60))
+        clicked = wait_until(self.selected_row_band, what="the clicked row to be selected")
+        self.desktop.xdotool("key", "Home")
+        top, bottom = wait_until(lambda: (band := self.selected_row_band()) != clicked and band,
+                                 what="the first row to be selected")
+        height = bottom - top + 1
+        self.desktop.xdotool("key", *["Down"] * (n - 1))
+        wanted = (top + (n - 1) * height, bottom + (n - 1) * height)
+        wait_until(lambda: self.selected_row_band() == wanted, what=f"row {n} to be selected")
+        return (wanted[0] + wanted[1]) // 2
 
     def origin(self):
         geometry = self.desktop.xdotool("getwindowgeometry", "--shell", self.main)
@@ -96,10 +112,7 @@ class CamTable(unittest.TestCase):
                    what="the readout after the jog")
 
         # Row 10 (120 mm): the keyboard finds it, a click on its box ticks it.
-        self.click((ZOOM1_X, LIST_TOP + 60))
-        self.desktop.xdotool("key", "Home", *["Down"] * 9)
-        top, bottom = self.selected_row_band()
-        row10 = (bottom + top) // 2
+        row10 = self.select_row(10)
         mark = len(read_wire_log(self.log))
         self.click((CHECK_BOX_X, row10))
         time.sleep(0.5)
