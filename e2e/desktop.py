@@ -103,3 +103,17 @@ def read_wire_log(path):
         return []
     with open(path, encoding="ascii", errors="replace") as log:
         return [line.rstrip("\n").split("\t", 1)[1] for line in log if "\t" in line]
+
+
+def read_wire_log_timed(path):
+    """The lines the simulator received, each with the second it arrived."""
+    if not os.path.exists(path):
+        return []
+    with open(path, encoding="ascii", errors="replace") as log:
+        entries = [line.rstrip("\n").split("\t", 1) for line in log if "\t" in line]
+    return [(float(seconds), text) for seconds, text in entries]
+
+
+def twips_centre(left, top, width, height):
+    """The centre of a control placed in twips, in pixels at 96 dpi (15 twips a pixel)."""
+    return (left + width // 2) // 15, (top + height // 2) // 15

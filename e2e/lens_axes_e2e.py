@@ -1,0 +1,116 @@
+"""The real program under Xvfb against the simulator on a pseudo-terminal: the operator steps the
+focus, and the technician switches an axis off and on, jogs it and sets the controller's network
+address, all by mouse and keyboard as a person would."""
+
+import statistics
+import sys
+import time
+import unittest
+
+from desktop import Desktop, read_wire_log, read_wire_log_timed, twips_centre, wait_until
+
+PROGRAM, SIMULATOR, ARTEFACTS = sys.argv[1:4]
+
+FOCUS_UP = twips_centre(360, 2760, 495, 375)
+SET_IP = twips_centre(360, 3360, 1095, 375)
+# Zoom 1's panel: the manual frame at (2160, 1320), its first axis frame 120 and 300 inside it.
+AXIS0 = (2160 + 120, 1320 + 300)
+CHECK_STATUS0 = twips_centre(AXIS0[0] + 120, AXIS0[1] + 1320, 1410, 315)
+JOG_POS0 = twips_centre(AXIS0[0] + 870, AXIS0[1] + 3840, 660, 495)
+STARTUP_LINE_COUNT = 8
+
+
+class LensAndAxes(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.desktop = Desktop(ARTEFACTS)
+        cls.log = cls.desktop.start_simulator(SIMULATOR, 4)
+        cls.program = cls.desktop.start_program(PROGRAM)
+        cls.desktop.window("T7342 Galil V1.0")
+        cls.desktop.xdotool("key", "--clearmodifiers", "Down")
+        cls.main = cls.desktop.window("T7342 Galil")
+        wait_until(lambda: "TPW" in read_wire_log(cls.log), what="the position readout")
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.desktop.close()
+
+    def setUp(self):
+        self.assertIsNone(self.program.poll(), "the program is running")
+        self.desktop.xdotool("windowfocus", "--sync", self.main)
+
+    def lines_after(self, count):
+        return [line for line in read_wire_log(self.log)[count:] if not line.startswith("TP")]
+
+    def mouse(self, at, *actions):
+        self.desktop.xdotool("mousemove", "--window", self.main, str(at[0]), str(at[1]),
+                             *actions)
+
+    def open_full_window(self):
+        self.desktop.xdotool("key", "--clearmodifiers", "Escape", "u", "n", "v", "k", "n")
+        wait_until(lambda: self.desktop.window_size(self.main)[0] > 900,
+                   what="the full window")
+
+    def test_1_holding_plus_steps_the_focus_after_300_ms_then_about_every_80(self):
+        before = len(read_wire_log(self.log))
+        self.mouse(FOCUS_UP, "mousedown", "1", "sleep", "1", "mouseup", "1")
+        time.sleep(0.3)
+        steps = [at for at, line in read_wire_log_timed(self.log)[before:] if line == "focusup=1"]
+        gaps = [later - earlier for earlier, later in zip(steps, steps[1:])]
+        print(f"focus lines in a 1 s hold: {len(steps)}, first gap {gaps[0]:.3f} s, "
+              f"later gaps median {statistics.median(gaps[1:]):.3f} s", file=sys.stderr)
+        # The readout blocks the one thread 80 ms in every 200, so some repeats come late.
+        self.assertGreaterEqual(len(steps), 5)
+        self.assertLessEqual(len(steps), 12)
+        self.assertGreater(gaps[0], 0.25)
+        self.assertLess(statistics.median(gaps[1:]), gaps[0])
+        self.desktop.screenshot(self.main, "focus-after-hold.png")
+
+    def test_2_an_axis_switched_off_and_on(self):
+        self.open_full_window()
+        before = len(read_wire_log(self.log))
+        self.mouse(CHECK_STATUS0, "click", "1")
+        wait_until(lambda: self.lines_after(before) == ["STX", "ABX", "MOX"],
+                   what="the disable lines")
+        self.desktop.screenshot(self.main, "axis-disabled.png")
+        self.mouse(CHECK_STATUS0, "click", "1")
+        wait_until(lambda: self.lines_after(before) == ["STX", "ABX", "MOX", "SHX"],
+                   what="the enable line")
+
+    def test_3_a_jog_lasts_as_long_as_the_button_is_held(self):
+        self.open_full_window()
+        before = len(read_wire_log(self.log))
+        self.mouse(JOG_POS0, "mousedown", "1", "sleep", "0.6")
+        time.sleep(0.2)
+        self.desktop.screenshot(self.main, "main-full-readout.png")
+        self.mouse(JOG_POS0, "mouseup", "1")
+        wait_until(lambda: self.lines_after(before) == ["JGX=1000", "BGX", "STX"],
+                   what="the jog and its stop")
+        during = read_wire_log(self.log)[before:]
+        between = during[during.index("BGX"):during.index("STX")]
+        self.assertIn("TPX", between, "the readout follows the jog")
+
+    def test_4_the_network_address_through_the_input_box(self):
+        before = len(read_wire_log(self.log))
+        self.mouse(SET_IP, "click", "1")
+        self.desktop.window("Set IP Address")
+        time.sleep(0.2)
+        self.desktop.xdotool("type", "--delay", "20", "010.001.002.003")
+        self.desktop.xdotool("key", "Return")
+        message = self.desktop.window("IP Address changed")
+        time.sleep(0.2)
+        self.desktop.screenshot("root", "ip-address-changed.png")
+        self.desktop.xdotool("key", "Return")
+        wait_until(lambda: not self.window_shown("IP Address changed"), what="the box to close")
+        self.assertEqual(self.lines_after(before), ["IA10,1,2,3;BN"])
+        self.assertTrue(message)
+
+    def window_shown(self, title):
+        try:
+            return self.desktop.xdotool("search", "--onlyvisible", "--name", f"^{title}$")
+        except AssertionError:
+            return ""
+
+
+if __name__ == "__main__":
+    unittest.main(argv=[sys.argv[0], "-v"])
