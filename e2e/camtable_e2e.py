@@ -2,34 +2,30 @@
 in the cam table, replays it, saves the table, clears the row and loads the table back."""
 
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
 import time
 import unittest
 
-from desktop import Desktop, read_wire_log, wait_until
+from desktop import Desktop, read_wire_log, twips_centre, wait_until
 
 PROGRAM, SIMULATOR, ARTEFACTS = sys.argv[1:4]
 
-TWIPS_PER_PIXEL = 15
 SERVICE_CODE = ["Escape", "u", "n", "v", "k", "n"]
 
-
-def pixels(twips):
-    return twips // TWIPS_PER_PIXEL
-
-
-# Where the operator points, in pixels of the main window (positions of the layout, in twips).
-JOG_PLUS_ZOOM1 = (pixels(2160 + 120 + 120 + 750 + 330), pixels(1320 + 300 + 3840 + 247))
-SALVA = (pixels(9360 + 787), pixels(120 + 427))
-CARICA = (pixels(9360 + 787), pixels(3240 + 427))
-LIST_LEFT, LIST_TOP = pixels(11160), pixels(120)
-LIST_WIDTH, LIST_HEIGHT = pixels(3375), pixels(8535)
-# Columns: check box 300, "F.L." 500, "Pos Zoom 1" 1100, "Pos Zoom 2" 1100 twips.
-CHECK_BOX_X = LIST_LEFT + 1 + pixels(300) // 2
-ZOOM1_X = LIST_LEFT + 1 + pixels(300 + 500 + 550)
-EMPTY_ZOOM2_X = LIST_LEFT + 1 + pixels(300 + 500 + 1100) + 4
+# Where the operator points, in pixels of the main window.
+JOG_PLUS_ZOOM1 = twips_centre(2160 + 120 + 870, 1320 + 300 + 3840, 660, 495)
+SALVA = twips_centre(9360, 120, 1575, 855)
+CARICA = twips_centre(9360, 3240, 1575, 855)
+LIST_LEFT, LIST_TOP = twips_centre(11160, 120, 0, 0)
+LIST_HEIGHT = 8535 // 15
+# Inside the list's one-pixel frame: the check box column 300 twips wide, "F.L." 500, then
+# "Pos Zoom 1" and "Pos Zoom 2" 1100 each.
+CHECK_BOX_X = LIST_LEFT + 1 + twips_centre(0, 0, 300, 0)[0]
+ZOOM1_X = LIST_LEFT + 1 + twips_centre(800, 0, 1100, 0)[0]
+EMPTY_ZOOM2_X = LIST_LEFT + 1 + twips_centre(1900, 0, 0, 0)[0] + 4
 
 
 class CamTable(unittest.TestCase):
@@ -37,6 +33,7 @@ class CamTable(unittest.TestCase):
         self.desktop = Desktop(ARTEFACTS)
         self.addCleanup(self.desktop.close)
         self.drive = tempfile.mkdtemp(prefix="velmaro-drive-c-")
+        self.addCleanup(shutil.rmtree, self.drive, ignore_errors=True)
         self.desktop.env["VELMARO_DRIVE_C"] = self.drive
 
     def click(self, point, button="1"):
