@@ -100,19 +100,6 @@ TEST(CamFileFormat, ACellThatIsNoWholeNumber_NamesItsRow)
     }
 }
 
-TEST(CamFileParse, TakesTheCellsBetweenAndAfterTheSemicolons)
-{
-    const CamRows rows = parsed(table(emptyLines(
-        {{3, "85;100;200"}, {4, "90;;200"}, {5, "999;1;2;3;;4"}, {6, "x;-5;"}, {7, ";;"}})));
-    EXPECT_EQ(rows[2], (CamRow{"100", "200"})) << "the focal length field is never read";
-    EXPECT_EQ(rows[3], (CamRow{"", "200"}));
-    EXPECT_FALSE(rows[3].recorded());
-    EXPECT_EQ(rows[4], (CamRow{"1", "2;3;;4"}));
-    EXPECT_EQ(rows[5], (CamRow{"-5", ""}));
-    EXPECT_EQ(rows[6], CamRow{});
-    EXPECT_EQ(rows[0], CamRow{});
-}
-
 TEST(CamFileParse, LinesAfterTheEightySixthAreNotRead)
 {
     auto lines = emptyLines({{86, "500;1;2"}});
