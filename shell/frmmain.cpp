@@ -188,8 +188,8 @@ void frmMain::lineLost(const QString &reason)
     m_runIn->stopRun(QStringLiteral("The line to the controller on %1 was lost; the test was "
                                     "stopped.")
                          .arg(port));
-    setWindowTitle(QStringLiteral("%1 - %2: line lost, waiting for it to come back")
-                       .arg(kTitle, port));
+    setWindowTitle(
+        QStringLiteral("%1 - %2: line lost, waiting for it to come back").arg(kTitle, port));
     QMetaObject::invokeMethod(
         this,
         [this, port, reason] {
