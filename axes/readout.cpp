@@ -3,8 +3,6 @@
 #include "link/channel.h"
 #include "link/numbertext.h"
 
-#include <cmath>
-#include <limits>
 
 namespace axes {
 
@@ -25,20 +23,8 @@ std::optional<PositionReading> readPosition(comm::CommandChannel &channel, std::
     // A single character cannot carry a line end; it is shown as it came.
     if (reply.size() >= kLineEndLength)
         reply.resize(reply.size() - kLineEndLength);
-    auto position = wholePosition(reply);
+    auto position = comm::wholeNumberFromText(reply);
     return PositionReading{std::move(reply), position};
-}
-
-std::optional<std::int32_t> wholePosition(std::string_view text)
-{
-    const auto number = comm::numberFromText(text);
-    if (!number)
-        return std::nullopt;
-    const double whole = std::floor(*number);
-    if (whole < std::numeric_limits<std::int32_t>::min() ||
-        whole > std::numeric_limits<std::int32_t>::max())
-        return std::nullopt;
-    return static_cast<std::int32_t>(whole);
 }
 
 } // namespace axes

@@ -23,7 +23,4 @@ struct PositionReading
 // answer came or the answer starts with the ':' of an earlier command, which carries no value.
 std::optional<PositionReading> readPosition(comm::CommandChannel &channel, std::string_view letter);
 
-// `text` as a position: the number rounded down to a whole one, if it is a number that fits.
-std::optional<std::int32_t> wholePosition(std::string_view text);
-
 } // namespace axes

@@ -58,13 +58,17 @@ class Desktop:
         wait_until(lambda: os.path.islink(link), what=f"the simulator's link {link}")
         return log
 
-    def start_program(self, program, *arguments, update_host=None, cwd=None):
+    def start_program(self, program, *arguments, update_host=None, cwd=None, output=None):
         """Starts the program with `arguments` in `cwd` (by default this process's). Its update
         check asks `update_host` (host:port); by default a closed loopback port, so that it goes
-        on at once to the port selection."""
+        on at once to the port selection. Its output goes to a pipe, or to the file `output` for
+        a long run that nobody reads along."""
         env = dict(self.env, VELMARO_UPDATE_HOST=update_host or closed_port())
-        process = subprocess.Popen([program, *arguments], env=env, cwd=cwd, stdout=subprocess.PIPE,
+        sink = open(output, "wb") if output else subprocess.PIPE
+        process = subprocess.Popen([program, *arguments], env=env, cwd=cwd, stdout=sink,
                                    stderr=subprocess.STDOUT)
+        if output:
+            sink.close()
         self.processes.append(process)
         return process
 

@@ -3,6 +3,7 @@
 #include "axes/readout.h"
 #include "link/channel.h"
 #include "link/clock.h"
+#include "link/numbertext.h"
 #include "shell/lenscheck.h"
 #include "testsupport/fakelink.h"
 
@@ -33,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     (void)channel.QueryPositionError("B");
     for (const char *letter : {"X", "Y", "Z", "W"}) {
         if (const auto reading = axes::readPosition(channel, letter))
-            (void)axes::wholePosition(reading->text);
+            (void)comm::wholeNumberFromText(reading->text);
     }
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <limits>
 
 namespace comm {
 
@@ -43,6 +44,18 @@ std::optional<double> numberFromText(std::string_view text)
     if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
         return std::nullopt;
     return negative ? -value : value;
+}
+
+std::optional<std::int32_t> wholeNumberFromText(std::string_view text)
+{
+    const auto number = numberFromText(text);
+    if (!number)
+        return std::nullopt;
+    const double whole = std::floor(*number);
+    if (whole < std::numeric_limits<std::int32_t>::min() ||
+        whole > std::numeric_limits<std::int32_t>::max())
+        return std::nullopt;
+    return static_cast<std::int32_t>(whole);
 }
 
 } // namespace comm

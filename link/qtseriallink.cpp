@@ -138,6 +138,7 @@ std::string QtSerialLink::errorString() const
 
 void QtSerialLink::onError(QSerialPort::SerialPortError error)
 {
+    bool lostNow = false;
     switch (error) {
     case QSerialPort::NoError:
         return;
@@ -148,11 +149,12 @@ void QtSerialLink::onError(QSerialPort::SerialPortError error)
     case QSerialPort::ReadError:
     case QSerialPort::ResourceError:
     case QSerialPort::WriteError:
-        if (m_port.isOpen()) {
+        if (m_port.isOpen() && !m_lost) {
             m_lost = true;
             m_error = QStringLiteral("the connection on %1 was lost: %2")
                           .arg(m_device, m_port.errorString())
                           .toStdString();
+            lostNow = true;
         }
         break;
     default:
@@ -160,6 +162,8 @@ void QtSerialLink::onError(QSerialPort::SerialPortError error)
     }
     if (!m_opening)
         notifyEvent();
+    if (lostNow)
+        notifyLost(m_error);
 }
 
 } // namespace comm

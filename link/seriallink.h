@@ -33,15 +33,29 @@ public:
     // Called on every line-state change or communication error of the port.
     void setEventHandler(std::function<void()> handler) { m_eventHandler = std::move(handler); }
 
+    // Called once, with the reason, when the device behind the open port vanishes (an adapter
+    // pulled, the far end gone). The port is closed then; open() may take it again once a device
+    // is back under its name.
+    void setLostHandler(std::function<void(const std::string &reason)> handler)
+    {
+        m_lostHandler = std::move(handler);
+    }
+
 protected:
     void notifyEvent() const
     {
         if (m_eventHandler)
             m_eventHandler();
     }
+    void notifyLost(const std::string &reason) const
+    {
+        if (m_lostHandler)
+            m_lostHandler(reason);
+    }
 
 private:
     std::function<void()> m_eventHandler;
+    std::function<void(const std::string &)> m_lostHandler;
 };
 
 } // namespace comm

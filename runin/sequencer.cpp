@@ -4,12 +4,11 @@
 
 #include "link/channel.h"
 #include "link/clock.h"
+#include "link/numbertext.h"
 #include "link/tone.h"
 
 #include <array>
-#include <charconv>
 #include <cmath>
-#include <limits>
 
 namespace runin {
 
@@ -77,6 +76,7 @@ std::string_view testNameOf(std::int16_t testKind, std::int16_t stepIndex)
     }
 }
 
+// The text of an answer without the blanks around it.
 std::string_view trimmed(std::string_view text)
 {
     const auto first = text.find_first_not_of(' ');
@@ -84,30 +84,6 @@ std::string_view trimmed(std::string_view text)
         return {};
     const auto last = text.find_last_not_of(' ');
     return text.substr(first, last - first + 1);
-}
-
-// A number as the controller writes it (blanks around, an optional sign, digits, maybe a decimal
-// part), rounded down. Anything else is no number.
-std::optional<std::int32_t> wholeNumber(std::string_view text)
-{
-    text = trimmed(text);
-    if (!text.empty() && text.front() == '+')
-        text.remove_prefix(1);
-    const bool valid = !text.empty() &&
-                       text.find_first_not_of("-0123456789.") == std::string_view::npos &&
-                       text.find('-', 1) == std::string_view::npos &&
-                       text.find_first_of("0123456789") != std::string_view::npos;
-    if (!valid)
-        return std::nullopt;
-    double value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size())
-        return std::nullopt;
-    const double floored = std::floor(value);
-    if (floored < std::numeric_limits<std::int32_t>::min() ||
-        floored > std::numeric_limits<std::int32_t>::max())
-        return std::nullopt;
-    return static_cast<std::int32_t>(floored);
 }
 
 struct Move
@@ -268,7 +244,7 @@ void Sequencer::checkCompletion()
 void Sequencer::applyTransition()
 {
     RunState &s = m_state;
-    const auto step = wholeNumber(s.StepValue);
+    const auto step = comm::wholeNumberFromText(s.StepValue);
     // The step test of each axis turns downward at its top value and hands over to the next axis
     // at its bottom value; after the focus, the full stroke follows or the run ends.
     const bool known = s.WorkingAxis >= kZoom && s.WorkingAxis <= kFocus;
@@ -363,7 +339,7 @@ std::optional<Sequencer::Sample> Sequencer::samplePosition(std::string_view lett
 {
     // An answer that is not a number is taken as no answer.
     const std::string answer = m_channel.QueryPosition(letter);
-    const auto value = wholeNumber(answer);
+    const auto value = comm::wholeNumberFromText(answer);
     if (!value)
         return std::nullopt;
     return Sample{std::string(trimmed(answer)), *value};
@@ -397,7 +373,7 @@ void Sequencer::reportIfLarge(const std::string &errorAnswer, std::string_view a
                               std::string_view testName)
 {
     // No answer, or one that is not a number, counts as no error.
-    const std::int64_t error = wholeNumber(errorAnswer).value_or(0);
+    const std::int64_t error = comm::wholeNumberFromText(errorAnswer).value_or(0);
     if (std::abs(error) <= kErrorThreshold)
         return;
     const QString line = errorLine(stamp(), trimmed(errorAnswer), axisName, testName);

@@ -8,6 +8,7 @@
 #include "camtable/camtablepart.h"
 #include "lens/lenspart.h"
 #include "link/modvariabili.h"
+#include "link/portmap.h"
 #include "link/seriallink.h"
 #include "runin/runinpart.h"
 #include "ui/controls.h"
@@ -23,6 +24,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPixmap>
+#include <QTime>
 
 namespace shell {
 
@@ -34,14 +36,16 @@ constexpr int kFullHeight = 11505;
 constexpr int kFullLeft = 10;
 constexpr int kFullTop = 10;
 constexpr int kFocusSinkLeft = -1000;
+const QString kTitle = QStringLiteral("T7342 Galil");
 } // namespace
 
 frmMain::frmMain(Platform platform, QWidget *parent)
     : QWidget(parent, ui::kFixedWindow), m_link(std::move(platform.link)),
-      m_dialogs(platform.dialogs), m_channel(*m_link, platform.clock, platform.tone)
+      m_dialogs(platform.dialogs), m_channel(*m_link, platform.clock, platform.tone),
+      m_lineWatch(*m_link)
 {
     setObjectName("frmMain");
-    setWindowTitle("T7342 Galil");
+    setWindowTitle(kTitle);
     setFont(ui::windowFont());
     ui::setColours(this, ui::colour::kBlue, ui::colour::kWhite);
 
@@ -53,13 +57,18 @@ frmMain::frmMain(Platform platform, QWidget *parent)
                             [this] { Text0->setFocus(); }};
     m_lens = new lens::LensPart(this, context);
     m_axes = new axes::AxesPart(this, context);
-    m_camTable = new camtable::CamTablePart(this, context);
+    // A replay moves the zoom axes at the speeds typed in their jog panels.
+    m_camTable = new camtable::CamTablePart(this, context, [this] {
+        return std::array{m_axes->JogSpeed[0]->text(), m_axes->JogSpeed[1]->text()};
+    });
     m_runIn = new runin::RunInPart(this, context);
     connect(m_runIn, &runin::RunInPart::lockRequested, this, &frmMain::LockControls);
     connect(m_runIn, &runin::RunInPart::unlockRequested, this, &frmMain::UnlockControls);
 
     m_channel.setWriteFailureHandler(
         [this](const std::string &reason) { reportWriteFailure(reason); });
+    connect(&m_lineWatch, &LineWatch::lost, this, &frmMain::lineLost);
+    connect(&m_lineWatch, &LineWatch::back, this, &frmMain::lineBack);
     qApp->installEventFilter(this);
     // Moves over the bare surface are reported without a mouse button held.
     setMouseTracking(true);
@@ -130,6 +139,7 @@ void frmMain::Form_Activate()
         return;
     }
 
+    m_lineWatch.watch(modVariabili::PortNumber);
     m_channel.ChannelBusy = false;
     m_lens->resetFocus();
     for (int axis = 0; axis < axes::kAxisCount; ++axis)
@@ -143,6 +153,7 @@ void frmMain::Form_Activate()
 void frmMain::unload()
 {
     m_unloaded = true;
+    m_lineWatch.stop();
     m_link->close();
     hide();
     emit unloaded();
@@ -161,12 +172,45 @@ void frmMain::reportWriteFailure(const std::string &reason)
     QMetaObject::invokeMethod(
         this,
         [this, text = QString::fromStdString(reason)] {
-            if (!m_unloaded)
+            // A lost line has had its own message; the writes that fail meanwhile add nothing.
+            if (!m_unloaded && !m_lineWatch.isLost())
                 m_dialogs.message("The controller cannot be reached: " + text +
                                       "\n\nCommands are not arriving until the line works again.",
                                   "Errore", ui::Dialogs::Icon::Warning);
         },
         Qt::QueuedConnection);
+}
+
+void frmMain::lineLost(const QString &reason)
+{
+    const QString port = comm::portName(modVariabili::PortNumber);
+    // At once, so that no further step of a run goes out on a line that is not there.
+    m_runIn->stopRun(QStringLiteral("The line to the controller on %1 was lost; the test was "
+                                    "stopped.")
+                         .arg(port));
+    setWindowTitle(
+        QStringLiteral("%1 - %2: line lost, waiting for it to come back").arg(kTitle, port));
+    QMetaObject::invokeMethod(
+        this,
+        [this, port, reason] {
+            if (m_unloaded)
+                return;
+            m_dialogs.message(
+                QStringLiteral("The line to the controller on %1 is lost (%2).\n\nVelmaro opens "
+                               "%1 again by itself as soon as the device is back. A running-in "
+                               "test has been stopped; the cam table in the window is kept and "
+                               "can still be saved.")
+                    .arg(port, reason),
+                "Errore", ui::Dialogs::Icon::Warning);
+        },
+        Qt::QueuedConnection);
+}
+
+void frmMain::lineBack()
+{
+    setWindowTitle(QStringLiteral("%1 - %2: line back since %3")
+                       .arg(kTitle, comm::portName(modVariabili::PortNumber),
+                            QTime::currentTime().toString(QStringLiteral("HH:mm:ss"))));
 }
 
 bool frmMain::eventFilter(QObject *watched, QEvent *event)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "linewatch.h"
 #include "servicecode.h"
 
 #include "link/channel.h"
@@ -73,6 +74,7 @@ public:
 
     [[nodiscard]] std::int16_t KeySum() const { return m_serviceCode.keySum(); }
     comm::CommandChannel &channel() { return m_channel; }
+    LineWatch &lineWatch() { return m_lineWatch; }
     lens::LensPart &lens() { return *m_lens; }
     axes::AxesPart &axes() { return *m_axes; }
     camtable::CamTablePart &camTable() { return *m_camTable; }
@@ -104,10 +106,13 @@ private:
     void buildOwnControls();
     void unload();
     void reportWriteFailure(const std::string &reason);
+    void lineLost(const QString &reason);
+    void lineBack();
 
     std::unique_ptr<comm::SerialLink> m_link;
     ui::Dialogs &m_dialogs;
     comm::CommandChannel m_channel;
+    LineWatch m_lineWatch;
     ServiceCode m_serviceCode;
     ui::WindowState m_state;
     lens::LensPart *m_lens = nullptr;

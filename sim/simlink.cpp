@@ -23,6 +23,10 @@ bool SimLink::open(int portNumber)
         m_error = portName(portNumber) + " cannot be opened: no such port";
         return false;
     }
+    if (m_controller.linkDropped(m_clock.now())) {
+        m_error = portName(portNumber) + " cannot be opened: the device has gone";
+        return false;
+    }
     if (m_held.count(portNumber) != 0) {
         m_error = portName(portNumber) + " is in use by another program";
         return false;
@@ -49,6 +53,7 @@ bool SimLink::checkLost()
         m_lost = true;
         m_error = "the connection on " + portName(m_port) + " was lost";
         notifyEvent();
+        notifyLost(m_error);
     }
     return m_lost;
 }

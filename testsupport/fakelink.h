@@ -27,6 +27,14 @@ public:
     void failWrites(bool fail) { m_failWrites = fail; }
     void refuseOpen(bool refuse) { m_refuseOpen = refuse; }
     void raiseEvent() const { notifyEvent(); }
+    // The device vanishes: the port closes and says so, as a pulled adapter does.
+    void loseLine()
+    {
+        m_open = false;
+        m_error = "the connection on COM" + std::to_string(m_port) + " was lost";
+        notifyEvent();
+        notifyLost(m_error);
+    }
 
     bool open(int portNumber) override
     {
@@ -35,6 +43,8 @@ public:
             return false;
         }
         m_open = true;
+        m_port = portNumber;
+        ++opens;
         return true;
     }
     void close() override { m_open = false; }
@@ -66,6 +76,7 @@ public:
 
     std::vector<std::string> written;
     std::vector<std::string> operations;
+    int opens = 0;
 
 private:
     [[nodiscard]] std::string ready() const
@@ -80,6 +91,7 @@ private:
     const comm::Clock &m_clock;
     std::deque<std::pair<comm::Millis, std::string>> m_incoming;
     bool m_open = false;
+    int m_port = 0;
     bool m_failWrites = false;
     bool m_refuseOpen = false;
     std::string m_error;

@@ -3,6 +3,7 @@
 #include "axes/readout.h"
 
 #include "link/channel.h"
+#include "link/numbertext.h"
 #include "testsupport/fakelink.h"
 
 #include <gtest/gtest.h>
@@ -60,20 +61,20 @@ TEST(NetworkAddress, IsConfirmedAsADottedQuadWithoutLeadingZeros)
     EXPECT_EQ(axes::dottedText(*axes::parseNetworkAddress("010.001.002.003")), "10.1.2.3");
 }
 
-TEST(ReadoutPosition, IsTheNumberRoundedDownWhenItFits)
+TEST(WholeNumberFromText, IsTheNumberRoundedDownWhenItFits)
 {
-    EXPECT_EQ(axes::wholePosition("1234"), 1234);
-    EXPECT_EQ(axes::wholePosition(" 1234"), 1234);
-    EXPECT_EQ(axes::wholePosition("-250"), -250);
-    EXPECT_EQ(axes::wholePosition("-2.5"), -3);
-    EXPECT_EQ(axes::wholePosition("7.9"), 7);
-    EXPECT_EQ(axes::wholePosition("2147483647"), 2147483647);
-    EXPECT_EQ(axes::wholePosition("-2147483648"), -2147483647 - 1);
-    EXPECT_FALSE(axes::wholePosition("2147483648"));
-    EXPECT_FALSE(axes::wholePosition(""));
-    EXPECT_FALSE(axes::wholePosition("?"));
-    EXPECT_FALSE(axes::wholePosition("12, 40"));
-    EXPECT_FALSE(axes::wholePosition("1234\r\n5678"));
+    EXPECT_EQ(comm::wholeNumberFromText("1234"), 1234);
+    EXPECT_EQ(comm::wholeNumberFromText(" 1234"), 1234);
+    EXPECT_EQ(comm::wholeNumberFromText("-250"), -250);
+    EXPECT_EQ(comm::wholeNumberFromText("-2.5"), -3);
+    EXPECT_EQ(comm::wholeNumberFromText("7.9"), 7);
+    EXPECT_EQ(comm::wholeNumberFromText("2147483647"), 2147483647);
+    EXPECT_EQ(comm::wholeNumberFromText("-2147483648"), -2147483647 - 1);
+    EXPECT_FALSE(comm::wholeNumberFromText("2147483648"));
+    EXPECT_FALSE(comm::wholeNumberFromText(""));
+    EXPECT_FALSE(comm::wholeNumberFromText("?"));
+    EXPECT_FALSE(comm::wholeNumberFromText("12, 40"));
+    EXPECT_FALSE(comm::wholeNumberFromText("1234\r\n5678"));
 }
 
 class ReadoutAnswer : public testing::Test

@@ -1,0 +1,190 @@
+#include "camfile.h"
+
+#include "lens/presets.h"
+#include "link/numbertext.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QtGlobal>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace camtable {
+
+namespace {
+
+constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::size_t kLongestQuotedCell = 20;
+
+// The number a cell holds, if it is a whole one within the controller's 32-bit position range.
+std::optional<std::int32_t> wholeNumber(std::string_view text)
+{
+    const auto value = comm::numberFromText(text);
+    if (!value || std::floor(*value) != *value ||
+        *value < std::numeric_limits<std::int32_t>::min() ||
+        *value > std::numeric_limits<std::int32_t>::max())
+        return std::nullopt;
+    return static_cast<std::int32_t>(*value);
+}
+
+// A cell's 8-bit text for a message, shortened when it is long.
+std::string quotedCell(std::string_view cell)
+{
+    const bool tooLong = cell.size() > kLongestQuotedCell;
+    const auto shown = cell.substr(0, kLongestQuotedCell);
+    return '"' + QString::fromLatin1(shown.data(), qsizetype(shown.size())).toStdString() +
+           (tooLong ? "...\"" : "\"");
+}
+
+std::string shownPath(const QString &path)
+{
+    return '"' + QDir::toNativeSeparators(path).toStdString() + '"';
+}
+
+const std::string kTableUnchanged = "\n\nNothing was loaded; the table is as it was.";
+const std::string kFileUnchanged = "\n\nThe file on the disk is as it was before.";
+
+} // namespace
+
+std::optional<std::array<std::string, 4>> replayLines(const CamRow &row, std::string_view speed0,
+                                                      std::string_view speed1)
+{
+    if (row.zoom1.empty() || row.zoom2.empty())
+        return std::nullopt;
+    return std::array<std::string, 4>{"SP" + std::string(speed0) + "," + std::string(speed1),
+                                      "PAX=" + row.zoom1, "PAY=" + row.zoom2, "BGXY"};
+}
+
+std::variant<std::string, FileError> formatCamFile(const CamRows &rows)
+{
+    std::string text;
+    for (int n = 1; n <= kRowCount; ++n) {
+        const CamRow &row = rows.at(std::size_t(n - 1));
+        text += std::to_string(lens::focalLengthAt(n - 1));
+        for (const auto &[cell, caption] :
+             {std::pair{&row.zoom1, "Pos Zoom 1"}, std::pair{&row.zoom2, "Pos Zoom 2"}}) {
+            text += ';';
+            if (cell->empty())
+                continue;
+            const auto value = wholeNumber(*cell);
+            if (!value)
+                return FileError{n, "in row " + std::to_string(n) + " (" +
+                                        std::to_string(lens::focalLengthAt(n - 1)) + " mm), " +
+                                        caption + " holds " + quotedCell(*cell) +
+                                        ", which is not a whole number"};
+            text += std::to_string(*value);
+        }
+        text += kLineEnd;
+    }
+    return text;
+}
+
+std::variant<CamRows, FileError> parseCamFile(std::string_view text)
+{
+    CamRows rows;
+    std::size_t at = 0;
+    for (int n = 1; n <= kRowCount; ++n) {
+        if (at >= text.size())
+            return FileError{n, n == 1 ? std::string("the file is empty")
+                                       : "it ends after line " + std::to_string(n - 1) +
+                                             ", and a cam table has " + std::to_string(kRowCount) +
+                                             " lines"};
+        // A line ends at CR LF, or at a lone LF or CR, as a text editor on any platform leaves it.
+        const auto end = std::min(text.find_first_of("\r\n", at), text.size());
+        const std::string_view line = text.substr(at, end - at);
+        at = end + (text.substr(end, 2) == kLineEnd ? 2 : 1);
+
+        const auto p1 = line.find(';');
+        const auto p2 = p1 == std::string_view::npos ? p1 : line.find(';', p1 + 1);
+        if (p2 == std::string_view::npos)
+            return FileError{n, "line " + std::to_string(n) + " has fewer than two \";\""};
+        rows.at(std::size_t(n - 1)) = {std::string(line.substr(p1 + 1, p2 - p1 - 1)),
+                                       std::string(line.substr(p2 + 1))};
+    }
+    return rows;
+}
+
+QString camFilePath()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("c:\\Camma.txt");
+#else
+    QString drive = qEnvironmentVariable("VELMARO_DRIVE_C");
+    if (drive.isEmpty())
+        drive = QDir::homePath();
+    return QDir(drive).filePath(QStringLiteral("Camma.txt"));
+#endif
+}
+
+std::optional<FileError> saveCamFile(const QString &path, const CamRows &rows)
+{
+    const auto formatted = formatCamFile(rows);
+    if (const auto *error = std::get_if<FileError>(&formatted))
+        return FileError{error->line,
+                         "The cam table was not saved: " + error->message + "." +
+                             "\n\nCorrect the row, or untick it and record it again. The file " +
+                             shownPath(path) + " is as it was before."};
+    const auto &text = std::get<std::string>(formatted);
+    const auto failed = [&path](const QString &reason) {
+        return FileError{0, "The cam table could not be saved to " + shownPath(path) + ": " +
+                                reason.toStdString() + "." + kFileUnchanged};
+    };
+
+    // Not committed, the temporary file is removed and the old file is left alone.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return failed(file.errorString());
+    if (file.write(text.data(), qint64(text.size())) != qint64(text.size()) || !file.flush())
+        return failed(file.errorString());
+#ifdef Q_OS_UNIX
+    // The rename below must not reach the disk before the data: a crash in between would leave an
+    // empty file under the old name.
+    if (::fsync(file.handle()) != 0)
+        return failed(QString::fromLocal8Bit(std::strerror(errno)));
+#endif
+    if (!file.commit())
+        return failed(file.errorString());
+#ifdef Q_OS_UNIX
+    // Makes the rename itself durable. The new file is in place whatever this says.
+    const QByteArray directory = QFile::encodeName(QFileInfo(path).absolutePath());
+    if (const int fd = ::open(directory.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+#endif
+    return std::nullopt;
+}
+
+std::variant<CamRows, FileError> loadCamFile(const QString &path)
+{
+    QFile file(path);
+    const auto unreadable = [&] {
+        return FileError{0, "The cam table file " + shownPath(path) + " cannot be read: " +
+                                file.errorString().toStdString() + "." + kTableUnchanged};
+    };
+    if (!file.open(QIODevice::ReadOnly))
+        return unreadable();
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return unreadable();
+
+    auto parsed = parseCamFile(std::string_view(bytes.constData(), std::size_t(bytes.size())));
+    if (auto *error = std::get_if<FileError>(&parsed))
+        error->message = "The cam table file " + shownPath(path) +
+                         " cannot be loaded: " + error->message + "." + kTableUnchanged;
+    return parsed;
+}
+
+} // namespace camtable

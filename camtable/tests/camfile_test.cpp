@@ -1,0 +1,264 @@
+// The cam table file: its 86 lines, what a load takes from them, and a save that never loses the
+// file that was there.
+#include "camtable/camfile.h"
+#include "testsupport/qtprint.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <sched.h>
+#include <sys/mount.h>
+
+namespace {
+
+using camtable::CamRow;
+using camtable::CamRows;
+using camtable::FileError;
+using testing::HasSubstr;
+
+std::string table(const std::vector<std::string> &lines)
+{
+    std::string text;
+    for (const auto &line : lines)
+        text += line + "\r\n";
+    return text;
+}
+
+// 86 lines "focal length;;", with some of them replaced.
+std::vector<std::string> emptyLines(const std::map<int, std::string> &replaced = {})
+{
+    std::vector<std::string> lines;
+    for (int n = 1; n <= camtable::kRowCount; ++n) {
+        const auto found = replaced.find(n);
+        lines.push_back(found != replaced.end() ? found->second
+                                                : std::to_string(70 + 5 * n) + ";;");
+    }
+    return lines;
+}
+
+CamRows parsed(std::string_view text)
+{
+    auto result = camtable::parseCamFile(text);
+    if (const auto *error = std::get_if<FileError>(&result)) {
+        ADD_FAILURE() << error->message;
+        return {};
+    }
+    return std::get<CamRows>(result);
+}
+
+FileError parseError(std::string_view text)
+{
+    auto result = camtable::parseCamFile(text);
+    if (!std::holds_alternative<FileError>(result)) {
+        ADD_FAILURE() << "the text was accepted";
+        return {};
+    }
+    return std::get<FileError>(result);
+}
+
+std::string formatted(const CamRows &rows)
+{
+    auto result = camtable::formatCamFile(rows);
+    if (const auto *error = std::get_if<FileError>(&result)) {
+        ADD_FAILURE() << error->message;
+        return {};
+    }
+    return std::get<std::string>(result);
+}
+
+TEST(CamFileFormat, CellsAreWrittenAsTheWholeNumbersTheyHold)
+{
+    CamRows rows;
+    rows[1] = {"007", " -12 "};
+    rows[2] = {"+5", "-0"};
+    rows[4] = {"12.0", "1e3"};
+    rows[3] = {"", "200"}; // half a row, as a hand-edited file can leave it
+    rows[85] = {"2147483647", "-2147483648"};
+    const std::string text = formatted(rows);
+    EXPECT_THAT(text, HasSubstr("\r\n80;7;-12\r\n85;5;0\r\n90;;200\r\n95;12;1000\r\n"));
+    EXPECT_THAT(text, testing::EndsWith("\r\n500;2147483647;-2147483648\r\n"));
+}
+
+TEST(CamFileFormat, ACellThatIsNoWholeNumber_NamesItsRow)
+{
+    for (const std::string bad : {"12.5", "abc", "inf", " ", "--4", "+-4", "2147483648", "4 5"}) {
+        CamRows rows;
+        rows[11] = {"100", bad};
+        const auto result = camtable::formatCamFile(rows);
+        ASSERT_TRUE(std::holds_alternative<FileError>(result)) << bad;
+        const auto &error = std::get<FileError>(result);
+        EXPECT_EQ(error.line, 12) << bad;
+        EXPECT_THAT(error.message, HasSubstr("row 12 (130 mm)"));
+        EXPECT_THAT(error.message, HasSubstr("Pos Zoom 2"));
+    }
+}
+
+TEST(CamFileParse, LinesAfterTheEightySixthAreNotRead)
+{
+    auto lines = emptyLines({{86, "500;1;2"}});
+    lines.emplace_back("no semicolons here");
+    lines.emplace_back("");
+    EXPECT_EQ(parsed(table(lines))[85], (CamRow{"1", "2"}));
+}
+
+TEST(CamFileParse, AcceptsTheLineEndsOfAnyPlatform)
+{
+    std::string text;
+    for (const auto &line : emptyLines({{1, "75;1;2"}, {86, "500;3;4"}}))
+        text += line + (line.starts_with("1") ? "\r" : "\n");
+    text.pop_back(); // the last line without its line end
+    const CamRows rows = parsed(text);
+    EXPECT_EQ(rows[0], (CamRow{"1", "2"}));
+    EXPECT_EQ(rows[85], (CamRow{"3", "4"}));
+}
+
+TEST(CamFileParse, RefusesAShortFileOrALineWithoutTwoSemicolons_NamingTheLine)
+{
+    auto lines = emptyLines();
+    lines.resize(85);
+    FileError error = parseError(table(lines));
+    EXPECT_EQ(error.line, 86);
+    EXPECT_THAT(error.message, HasSubstr("ends after line 85"));
+
+    error = parseError("");
+    EXPECT_EQ(error.line, 1);
+    EXPECT_THAT(error.message, HasSubstr("empty"));
+
+    for (const std::string bad : {"130;12", "130", ""}) {
+        error = parseError(table(emptyLines({{12, bad}})));
+        EXPECT_EQ(error.line, 12) << bad;
+        EXPECT_THAT(error.message, HasSubstr("line 12 has fewer than two \";\""));
+    }
+}
+
+class CamFile : public testing::Test
+{
+protected:
+    [[nodiscard]] QString path() const { return m_dir.filePath("Camma.txt"); }
+
+    static QByteArray contents(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+    }
+
+    static void write(const QString &path, const QByteArray &bytes)
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_EQ(file.write(bytes), bytes.size());
+    }
+
+    static CamRows someRows()
+    {
+        CamRows rows;
+        rows[9] = {"812", "-441"};
+        rows[85] = {"1", "2"};
+        return rows;
+    }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(CamFile, SavesOverTheOldFileAndLoadsItBack)
+{
+    write(path(), "an older, longer file that the save replaces whole\r\n");
+    ASSERT_EQ(camtable::saveCamFile(path(), someRows()), std::nullopt);
+    EXPECT_EQ(contents(path()).toStdString(), formatted(someRows()));
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList{"Camma.txt"})
+        << "no temporary file is left behind";
+
+    const auto loaded = camtable::loadCamFile(path());
+    ASSERT_TRUE(std::holds_alternative<CamRows>(loaded));
+    EXPECT_EQ(std::get<CamRows>(loaded), someRows());
+}
+
+TEST(CamFilePath, LiesInTheFolderThatStandsForDriveC)
+{
+    const QByteArray saved = qgetenv("VELMARO_DRIVE_C");
+    qputenv("VELMARO_DRIVE_C", "/srv/lens");
+    EXPECT_EQ(camtable::camFilePath(), "/srv/lens/Camma.txt");
+    qunsetenv("VELMARO_DRIVE_C");
+    EXPECT_EQ(camtable::camFilePath(), QDir::home().filePath("Camma.txt"));
+    if (!saved.isNull())
+        qputenv("VELMARO_DRIVE_C", saved);
+}
+
+// A small file system of its own, private to this test process: a mount namespace of our own
+// makes it vanish with the process whatever happens. Needs the right to mount (root).
+class CamFileOnSmallDisk : public CamFile
+{
+protected:
+    void SetUp() override
+    {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+            GTEST_SKIP() << "cannot make a private mount namespace (" << std::strerror(errno)
+                         << "); a full or read-only disk needs the right to mount";
+        m_disk = m_dir.filePath("disk");
+        ASSERT_TRUE(QDir().mkdir(m_disk));
+        ASSERT_EQ(::mount("tmpfs", QFile::encodeName(m_disk).constData(), "tmpfs", 0, "size=64k"),
+                  0)
+            << std::strerror(errno);
+        m_mounted = true;
+        write(target(), m_old);
+    }
+
+    void TearDown() override
+    {
+        if (m_mounted)
+            ::umount2(QFile::encodeName(m_disk).constData(), MNT_DETACH);
+    }
+
+    [[nodiscard]] QString target() const { return m_disk + "/Camma.txt"; }
+
+    void fillTheDisk()
+    {
+        QFile filler(m_disk + "/filler");
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const QByteArray block(4096, 'x');
+        while (filler.write(block) == block.size()) {
+        }
+        ASSERT_THAT(filler.errorString().toStdString(), HasSubstr("No space left on device"));
+    }
+
+    void expectRefusedAndOldFileWhole(const std::string &reason)
+    {
+        const auto error = camtable::saveCamFile(target(), someRows());
+        ASSERT_TRUE(error.has_value()) << "the save reported success";
+        EXPECT_THAT(error->message, HasSubstr(target().toStdString()));
+        EXPECT_THAT(error->message, HasSubstr(reason));
+        EXPECT_EQ(contents(target()), m_old);
+    }
+
+    QString m_disk;
+    bool m_mounted = false;
+    const QByteArray m_old = QByteArray::fromStdString(table(emptyLines({{1, "75;-3;4"}})));
+};
+
+TEST_F(CamFileOnSmallDisk, ASaveOnAFullDisk_LeavesTheOldFileByteForByte)
+{
+    fillTheDisk();
+    expectRefusedAndOldFileWhole("No space left on device");
+    QFile::remove(m_disk + "/filler");
+    EXPECT_EQ(QDir(m_disk).entryList(QDir::Files), QStringList{"Camma.txt"})
+        << "the failed temporary file is gone";
+}
+
+TEST_F(CamFileOnSmallDisk, ASaveOnAReadOnlyDisk_LeavesTheOldFileByteForByte)
+{
+    ASSERT_EQ(::mount(nullptr, QFile::encodeName(m_disk).constData(), nullptr,
+                      MS_REMOUNT | MS_RDONLY, nullptr),
+              0)
+        << std::strerror(errno);
+    expectRefusedAndOldFileWhole("is not writable");
+}
+
+} // namespace

@@ -1,0 +1,298 @@
+// The cam table list on the main window: recording from the readout, replaying on the controller,
+// and keeping the table in its file.
+#include "shell/tests/mainwindowfixture.h"
+
+#include "axes/axespart.h"
+#include "camtable/camtablepart.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionViewItem>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+
+#include <gmock/gmock.h>
+
+namespace {
+
+using testing::ElementsAre;
+using testing::HasSubstr;
+using testing::IsEmpty;
+
+// What a row shows: its check mark and its two position cells.
+struct Shown
+{
+    bool checked;
+    QString zoom1;
+    QString zoom2;
+    friend bool operator==(const Shown &, const Shown &) = default;
+    friend void PrintTo(const Shown &row, std::ostream *out)
+    {
+        *out << (row.checked ? "[x] " : "[ ] ") << row.zoom1.toStdString() << " | "
+             << row.zoom2.toStdString();
+    }
+};
+
+class CamTable : public MainWindowFixture
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_drive.isValid());
+        qputenv("VELMARO_DRIVE_C", QFile::encodeName(m_drive.path()));
+        createOnController();
+        showAndStart();
+        ASSERT_THAT(dialogs.shown, IsEmpty());
+        // The tests set the last zoom positions themselves; no readout tick may overwrite them.
+        form->axes().Timer1.stop();
+        part = &form->camTable();
+        list = part->ListView1;
+    }
+
+    void TearDown() override { qunsetenv("VELMARO_DRIVE_C"); }
+
+    QTreeWidgetItem *row(int n) const { return list->topLevelItem(n - 1); }
+
+    Shown shown(int n) const
+    {
+        return {row(n)->checkState(0) == Qt::Checked, row(n)->text(2), row(n)->text(3)};
+    }
+
+    std::vector<Shown> everyRow() const
+    {
+        std::vector<Shown> rows;
+        for (int n = 1; n <= camtable::kRowCount; ++n)
+            rows.push_back(shown(n));
+        return rows;
+    }
+
+    // Clicks where the operator would: on the row's check box, or on its Zoom 1 cell.
+    void clickCheckBox(int n)
+    {
+        list->scrollToItem(row(n));
+        QStyleOptionViewItem option;
+        option.initFrom(list->viewport());
+        option.rect = list->visualRect(list->model()->index(n - 1, 0));
+        option.features = QStyleOptionViewItem::HasCheckIndicator;
+        const QRect box =
+            list->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, list);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, box.center());
+    }
+
+    void clickRow(int n)
+    {
+        list->scrollToItem(row(n));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualRect(list->model()->index(n - 1, 2)).center());
+    }
+
+    void record(int n, std::int32_t zoom1, std::int32_t zoom2)
+    {
+        form->state().ActualPosZoom1 = zoom1;
+        form->state().ActualPosZoom2 = zoom2;
+        clickCheckBox(n);
+        ASSERT_EQ(shown(n), (Shown{true, QString::number(zoom1), QString::number(zoom2)}));
+    }
+
+    std::vector<std::string> sentSince(std::size_t mark) const
+    {
+        const auto lines = linesReceived();
+        return {lines.begin() + std::ptrdiff_t(mark), lines.end()};
+    }
+
+    QString filePath() const { return m_drive.filePath("Camma.txt"); }
+
+    void writeFile(const std::map<int, std::string> &replaced, int lineCount = 86) const
+    {
+        QByteArray bytes;
+        for (int n = 1; n <= lineCount; ++n) {
+            const auto found = replaced.find(n);
+            bytes += found != replaced.end() ? found->second : std::to_string(70 + 5 * n) + ";;";
+            bytes += "\r\n";
+        }
+        QFile file(filePath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+
+    QByteArray fileBytes() const
+    {
+        QFile file(filePath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    void load(bool answer = true)
+    {
+        dialogs.yesNoAnswers.push_back(answer);
+        QTest::mouseClick(part->CommandCarica, Qt::LeftButton);
+    }
+
+    camtable::CamTablePart *part = nullptr;
+    QTreeWidget *list = nullptr;
+
+private:
+    QTemporaryDir m_drive;
+};
+
+TEST_F(CamTable, TickingARowRecordsTheLastZoomPositions_AndSendsNothing)
+{
+    const std::size_t mark = linesReceived().size();
+    record(10, 812, -441);
+    EXPECT_THAT(sentSince(mark), IsEmpty());
+    EXPECT_THAT(dialogs.shown, IsEmpty());
+    EXPECT_EQ(shown(9), (Shown{false, "", ""}));
+
+    // The space bar ticks the current row too, whichever of its cells is current.
+    form->state().ActualPosZoom1 = 5;
+    form->state().ActualPosZoom2 = 0;
+    list->setCurrentItem(row(20), 3);
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Space);
+    EXPECT_EQ(shown(20), (Shown{true, "5", "0"}));
+    EXPECT_THAT(sentSince(mark), IsEmpty());
+}
+
+TEST_F(CamTable, ClickingARecordedRowReplaysItAtTheJogSpeeds)
+{
+    record(10, 812, -441);
+    std::size_t mark = linesReceived().size();
+    clickRow(10);
+    EXPECT_THAT(sentSince(mark), ElementsAre("SP1000,1000", "PAX=812", "PAY=-441", "BGXY"));
+
+    form->axes().JogSpeed[0]->setText("250");
+    form->axes().JogSpeed[1]->setText(" -7x");
+    mark = linesReceived().size();
+    clickRow(10);
+    EXPECT_THAT(sentSince(mark), ElementsAre("SP250, -7x", "PAX=812", "PAY=-441", "BGXY"));
+
+    mark = linesReceived().size();
+    clickRow(11);
+    EXPECT_THAT(sentSince(mark), IsEmpty()) << "an empty row sends nothing";
+}
+
+TEST_F(CamTable, UntickingAsks_NoKeepsTheRecording_YesClearsIt)
+{
+    record(10, 812, -441);
+    // Had the program's own re-tick been taken for the operator's, these would be recorded.
+    form->state().ActualPosZoom1 = 1;
+    form->state().ActualPosZoom2 = 2;
+    const std::size_t mark = linesReceived().size();
+
+    dialogs.yesNoAnswers = {false};
+    clickCheckBox(10);
+    ASSERT_EQ(dialogs.shown.size(), 1U);
+    EXPECT_EQ(dialogs.shown[0].text, "Sei sicuro di voler questa registrazione ?");
+    EXPECT_EQ(dialogs.shown[0].title, "Conferma.");
+    EXPECT_EQ(shown(10), (Shown{true, "812", "-441"}));
+
+    dialogs.yesNoAnswers = {true};
+    clickCheckBox(10);
+    EXPECT_EQ(dialogs.shown.size(), 2U);
+    EXPECT_EQ(shown(10), (Shown{false, "", ""}));
+    EXPECT_THAT(sentSince(mark), IsEmpty());
+}
+
+TEST_F(CamTable, LoadingSetsMarksWithoutRecording_AndAHalfRowSendsNothing)
+{
+    writeFile({{3, "85;100;200"}, {4, "90;;200"}, {5, "999;1;2;;3"}, {86, "0;-9;9"}});
+    form->state().ActualPosZoom1 = 77;
+    form->state().ActualPosZoom2 = 77;
+    load();
+    ASSERT_EQ(dialogs.shown.size(), 1U) << "only the question, no record-or-clear";
+    EXPECT_EQ(dialogs.shown[0].text, "Caricare gli ultimi dati salvati ?");
+    EXPECT_EQ(dialogs.shown[0].title, "Conferma.");
+    EXPECT_EQ(shown(3), (Shown{true, "100", "200"}));
+    EXPECT_EQ(row(3)->text(1), "85");
+    EXPECT_EQ(shown(4), (Shown{false, "", "200"}));
+    EXPECT_EQ(shown(5), (Shown{true, "1", "2;;3"}));
+    EXPECT_EQ(shown(86), (Shown{true, "-9", "9"}));
+    EXPECT_EQ(row(86)->text(1), "500") << "the focal length field is not read";
+
+    const std::size_t mark = linesReceived().size();
+    clickRow(4);
+    EXPECT_THAT(sentSince(mark), IsEmpty());
+}
+
+TEST_F(CamTable, SaveWritesTheTableAndLoadBringsItBack)
+{
+    record(1, 812, -441);
+    QTest::mouseClick(part->CommandSalva, Qt::LeftButton);
+    EXPECT_THAT(dialogs.shown, IsEmpty()) << "a save asks nothing and says nothing";
+    QByteArray expected = "75;812;-441\r\n";
+    for (int focal = 80; focal <= 500; focal += 5)
+        expected += QByteArray::number(focal) + ";;\r\n";
+    EXPECT_EQ(fileBytes(), expected);
+
+    const auto saved = everyRow();
+    dialogs.yesNoAnswers = {true};
+    clickCheckBox(1);
+    record(2, 3, 4);
+    load(false);
+    EXPECT_EQ(shown(2), (Shown{true, "3", "4"})) << "No leaves the table alone";
+
+    load();
+    EXPECT_EQ(everyRow(), saved);
+}
+
+TEST_F(CamTable, ARefusedFileLeavesTheTableAsItWas_AndSaysWhichFileAndLine)
+{
+    record(10, 812, -441);
+    record(11, 900, -500);
+    const auto before = everyRow();
+    struct Case
+    {
+        std::function<void()> prepare;
+        std::string says;
+    };
+    const std::vector<Case> cases = {
+        {[this] { QFile::remove(filePath()); }, "No such file or directory"},
+        {[this] { writeFile({}, 85); }, "ends after line 85"},
+        {[this] {
+             writeFile({{1, "75;1;2"}, {40, "270;1"}});
+         },
+         "line 40"},
+    };
+    for (const auto &[prepare, says] : cases) {
+        prepare();
+        dialogs.shown.clear();
+        load();
+        ASSERT_EQ(dialogs.shown.size(), 2U) << says;
+        EXPECT_EQ(dialogs.shown[1].title, "Errore");
+        EXPECT_EQ(dialogs.shown[1].icon, ui::Dialogs::Icon::Critical);
+        EXPECT_THAT(dialogs.shown[1].text.toStdString(), HasSubstr(says));
+        EXPECT_THAT(dialogs.shown[1].text.toStdString(),
+                    HasSubstr(QDir::toNativeSeparators(filePath()).toStdString()));
+        EXPECT_EQ(everyRow(), before) << says;
+    }
+}
+
+TEST_F(CamTable, ASaveThatCannotBeDoneSaysWhy_AndKeepsTheOldFile)
+{
+    writeFile({{7, "105;abc;5"}});
+    load();
+    const QByteArray old = fileBytes();
+    const auto before = everyRow();
+    dialogs.shown.clear();
+
+    QTest::mouseClick(part->CommandSalva, Qt::LeftButton);
+    ASSERT_EQ(dialogs.shown.size(), 1U);
+    EXPECT_THAT(dialogs.shown[0].text.toStdString(), HasSubstr("row 7 (105 mm)"));
+    EXPECT_THAT(dialogs.shown[0].text.toStdString(),
+                HasSubstr(QDir::toNativeSeparators(filePath()).toStdString()));
+    EXPECT_EQ(fileBytes(), old);
+    EXPECT_EQ(everyRow(), before);
+
+    qputenv("VELMARO_DRIVE_C", QFile::encodeName(filePath() + "-missing-folder"));
+    dialogs.yesNoAnswers = {true};
+    clickCheckBox(7);
+    dialogs.shown.clear();
+    QTest::mouseClick(part->CommandSalva, Qt::LeftButton);
+    ASSERT_EQ(dialogs.shown.size(), 1U);
+    EXPECT_THAT(dialogs.shown[0].text.toStdString(), HasSubstr("-missing-folder"));
+    EXPECT_THAT(dialogs.shown[0].text.toStdString(), HasSubstr("No such file or directory"));
+}
+
+} // namespace

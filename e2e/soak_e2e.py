@@ -1,0 +1,146 @@
+"""A soak: the real program under Xvfb runs the full-stroke test against the simulator (moves
+time-scaled) with one fault at a time: answers later than the waits, garbage answers, large
+position errors every few moves, and the line dropped mid-run and then back. Each ends with the
+program alive, the one message that is due, both logs whole, and memory flat.
+
+VELMARO_SOAK_SECONDS sets how long each fault runs (20 s by default; minutes by hand)."""
+
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+from desktop import Desktop, read_wire_log, wait_until
+
+PROGRAM, SIMULATOR, ARTEFACTS = sys.argv[1:4]
+SECONDS = float(os.environ.get("VELMARO_SOAK_SECONDS", "20"))
+
+FRAME = (120, 8760)  # the "Running Up" frame, in twips
+FULL_STROKE_BOX = ((FRAME[0] + 240 + 1260) // 15, (FRAME[1] + 870 + 157) // 15)
+START = ((FRAME[0] + 240 + 600) // 15, (FRAME[1] + 1440 + 285) // 15)
+
+# Every line of the logs: a position reached, a position error, or a note of the program's.
+LOG_LINE = re.compile(r"^\S.*  \S.*  (Position reached: |POSITION ERROR \(|\S)")
+
+
+def resident_kib(pid):
+    with open(f"/proc/{pid}/status") as status:
+        for line in status:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1])
+    raise AssertionError("no resident size")
+
+
+def window_shown(desktop, title):
+    found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", title],
+                           env=desktop.env, capture_output=True, text=True)
+    return found.stdout.split()
+
+
+class Soak(unittest.TestCase):
+    def setUp(self):
+        self.desktop = Desktop(ARTEFACTS)
+        self.addCleanup(self.desktop.close)
+        self.workdir = tempfile.mkdtemp(prefix="velmaro-soak-")
+
+    def start_full_stroke(self, port, *faults, moves=True):
+        log = self.desktop.start_simulator(SIMULATOR, port, "--time-scale", "20", *faults)
+        program = self.desktop.start_program(PROGRAM, cwd=self.workdir,
+                                             output=os.path.join(self.workdir, "output.txt"))
+        self.desktop.window("T7342 Galil V1.0")
+        self.desktop.xdotool("key", "--clearmodifiers", "Down")
+        main = self.desktop.window("T7342 Galil")
+        wait_until(lambda: "PAW=focusmin;BGW" in read_wire_log(log), what="the start-up")
+        self.desktop.xdotool("key", "--clearmodifiers", "Escape", "u", "n", "v", "k", "n")
+        wait_until(lambda: self.desktop.window_size(main)[0] > 900, what="the full window")
+        self.desktop.click(main, *FULL_STROKE_BOX)
+        time.sleep(0.3)
+        before = len(read_wire_log(log))
+        self.desktop.click(main, *START)
+        if moves:
+            wait_until(lambda: "zoom = 500" in read_wire_log(log), what="the first stroke")
+        else:
+            # Garbage is no position: the run asks for one until it gives up, and says so.
+            wait_until(lambda: len(read_wire_log(log)) > before + 8, what="the run's questions")
+        return program, main, log
+
+    def run_for(self, program, seconds):
+        """Runs on; gives the resident size after the first third and at the end."""
+        time.sleep(seconds / 3)
+        early = resident_kib(program.pid)
+        time.sleep(seconds * 2 / 3)
+        return early, resident_kib(program.pid)
+
+    def assert_logs_whole(self):
+        for name in ("Log Complete.txt", "Log Errors.txt"):
+            path = os.path.join(self.workdir, name)
+            if not os.path.exists(path):
+                continue
+            with open(path, "rb") as log:
+                data = log.read()
+            self.assertTrue(data == b"" or data.endswith(b"\r\n"), f"{name} ends in CR LF")
+            for line in data.split(b"\r\n")[:-1]:
+                self.assertRegex(line.decode("latin-1"), LOG_LINE, f"a whole line in {name}")
+
+    def assert_flat(self, early, late, fault):
+        print(f"{fault}: resident {early} KiB after a third, {late} KiB at the end",
+              file=sys.stderr)
+        self.assertLessEqual(late, early * 1.1, "memory stays flat")
+
+    def soak(self, port, fault, *options, moves=True):
+        program, main, _ = self.start_full_stroke(port, *options, moves=moves)
+        early, late = self.run_for(program, SECONDS)
+        self.desktop.screenshot(main, f"soak-{fault}.png")
+        self.assertIsNone(program.poll(), "the program is alive")
+        self.assertFalse(window_shown(self.desktop, "^Errore$"), "no message box")
+        self.assert_logs_whole()
+        self.assert_flat(early, late, fault)
+
+    def test_answers_later_than_the_waits(self):
+        self.soak(5, "late-answers", "--delay", "60")
+
+    def test_garbage_answers(self):
+        self.soak(6, "garbage", "--garbage", moves=False)
+
+    def test_large_errors_every_few_moves(self):
+        self.soak(7, "large-errors", "--large-error-every", "3")
+        with open(os.path.join(self.workdir, "Log Errors.txt"), "rb") as errors:
+            self.assertIn(b"POSITION ERROR", errors.read())
+
+    def test_the_line_dropped_mid_run_and_back(self):
+        drop_ms = int(SECONDS * 1000 / 2)
+        program, main, _ = self.start_full_stroke(8, "--drop-after", str(drop_ms))
+        early = None
+        time.sleep(SECONDS / 3)
+        early = resident_kib(program.pid)
+        message = wait_until(lambda: window_shown(self.desktop, "^Errore$"), timeout=SECONDS,
+                             what="the message of the lost line")
+        time.sleep(1)
+        self.assertEqual(len(window_shown(self.desktop, "^Errore$")), 1, "one message")
+        self.desktop.screenshot("root", "soak-line-lost.png")
+        self.assertTrue(window_shown(self.desktop, "line lost"), "the title says so")
+        self.desktop.xdotool("windowfocus", "--sync", message[0])
+        time.sleep(0.2)
+        self.desktop.xdotool("key", "Return")
+        wait_until(lambda: not window_shown(self.desktop, "^Errore$"), what="the box to close")
+
+        # The device comes back under the same name, with the lens still initialised.
+        log = self.desktop.start_simulator(SIMULATOR, 8, "--time-scale", "20")
+        wait_until(lambda: window_shown(self.desktop, "COM8: line back"), timeout=10,
+                   what="the title saying the line is back")
+        wait_until(lambda: "TPX" in read_wire_log(log), what="the readout on the new line")
+        time.sleep(SECONDS / 3)
+        self.desktop.screenshot(main, "soak-line-back.png")
+        self.assertIsNone(program.poll(), "the program is alive")
+        self.assertFalse(window_shown(self.desktop, "^Errore$"), "no second message")
+        moves = [line for line in read_wire_log(log) if not line.startswith("TP")]
+        self.assertEqual(moves, [], "the stopped run stays stopped")
+        self.assert_logs_whole()
+        self.assert_flat(early, resident_kib(program.pid), "dropped line")
+
+
+if __name__ == "__main__":
+    unittest.main(argv=[sys.argv[0], "-v"])

@@ -1,0 +1,19 @@
+// Whatever the update server's version file holds on its first line.
+#include "shell/updateversion.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    const std::string_view line(reinterpret_cast<const char *>(data), size);
+    const auto parsed = shell::parseVersionLine(line);
+    // Exactly one of the two: a version, or a reason why there is none.
+    if (parsed.version.has_value() == !parsed.error.empty())
+        std::abort();
+    if (parsed.version)
+        (void)shell::updateDue(*parsed.version, shell::ownVersion());
+    return 0;
+}

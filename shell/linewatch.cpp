@@ -1,0 +1,51 @@
+#include "linewatch.h"
+
+#include "link/seriallink.h"
+
+namespace shell {
+
+namespace {
+constexpr int kReopenIntervalMs = 500;
+} // namespace
+
+LineWatch::LineWatch(comm::SerialLink &link, QObject *parent) : QObject(parent), m_link(link)
+{
+    m_reopen.setInterval(kReopenIntervalMs);
+    connect(&m_reopen, &QTimer::timeout, this, &LineWatch::tryReopen);
+}
+
+void LineWatch::watch(int portNumber)
+{
+    m_port = portNumber;
+    m_lost = false;
+    m_link.setLostHandler([this](const std::string &reason) { onLost(reason); });
+}
+
+void LineWatch::stop()
+{
+    m_link.setLostHandler({});
+    m_reopen.stop();
+}
+
+void LineWatch::onLost(const std::string &reason)
+{
+    if (m_lost)
+        return;
+    m_lost = true;
+    m_reopen.start();
+    emit lost(QString::fromStdString(reason));
+}
+
+void LineWatch::tryReopen()
+{
+    if (!m_lost)
+        return;
+    // A device that is not back yet fails at once; nothing to tell until it is.
+    if (!m_link.open(m_port))
+        return;
+    m_lost = false;
+    m_reopen.stop();
+    emit back();
+}
+
+} // namespace shell

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+
+#include <string>
+
+namespace comm {
+class SerialLink;
+}
+
+namespace shell {
+
+// Watches the serial line for a device that vanishes (an adapter pulled, the controller's end
+// gone) and, while it is gone, tries every half second to open the same port again, so that the
+// program goes on by itself once a device is back under that name. Says what happened through
+// its signals; what the windows make of it is the main window's business.
+class LineWatch : public QObject
+{
+    Q_OBJECT
+public:
+    LineWatch(comm::SerialLink &link, QObject *parent = nullptr);
+
+    // From now on the open port `portNumber` is watched.
+    void watch(int portNumber);
+    // Stops watching and gives up any reopening under way.
+    void stop();
+
+    [[nodiscard]] bool isLost() const { return m_lost; }
+
+    // One attempt to open the port again; the timer makes one every half second while lost.
+    void tryReopen();
+
+    QTimer &reopenTimer() { return m_reopen; }
+
+signals:
+    // Told once per loss, at once, while the handler that met the loss may still be running.
+    void lost(const QString &reason);
+    void back();
+
+private:
+    void onLost(const std::string &reason);
+
+    comm::SerialLink &m_link;
+    QTimer m_reopen;
+    int m_port = 0;
+    bool m_lost = false;
+};
+
+} // namespace shell

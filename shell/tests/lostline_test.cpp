@@ -1,0 +1,139 @@
+// A serial line that vanishes under the running program: told once, a run stopped, nothing else
+// lost, and the same port taken up again when the device is back.
+#include "mainwindowfixture.h"
+
+#include "camtable/camtablepart.h"
+#include "runin/runinpart.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+
+#include <gmock/gmock.h>
+
+namespace {
+
+using testing::HasSubstr;
+
+class LostLine : public MainWindowFixture
+{
+protected:
+    LostLine() : m_home(QDir::currentPath()) { QDir::setCurrent(m_logs.path()); }
+    ~LostLine() override { QDir::setCurrent(m_home); }
+
+    // Everything the cam table shows: marks and cells.
+    std::vector<QStringList> camTable() const
+    {
+        std::vector<QStringList> rows;
+        QTreeWidget *list = form->camTable().ListView1;
+        for (int i = 0; i < list->topLevelItemCount(); ++i) {
+            const QTreeWidgetItem *row = list->topLevelItem(i);
+            rows.push_back({row->checkState(0) == Qt::Checked ? "x" : "", row->text(1),
+                            row->text(2), row->text(3)});
+        }
+        return rows;
+    }
+
+    std::vector<QString> messages() const
+    {
+        std::vector<QString> texts;
+        for (const auto &shown : dialogs.shown)
+            texts.push_back(shown.text);
+        return texts;
+    }
+
+    void settle()
+    {
+        for (int i = 0; i < 5; ++i)
+            QCoreApplication::processEvents();
+    }
+
+private:
+    QTemporaryDir m_logs;
+    QString m_home;
+};
+
+TEST_F(LostLine, IsToldOnceStopsTheRunAndKeepsTheCamTable)
+{
+    sim::Faults faults;
+    faults.dropAfter = comm::Millis{60000};
+    createOnController(faults);
+    showAndStart(3);
+    form->axes().Timer1.stop();
+    {
+        QTreeWidgetItem *row = form->camTable().ListView1->topLevelItem(9);
+        const QSignalBlocker quiet(form->camTable().ListView1);
+        row->setText(2, "812");
+        row->setText(3, "-441");
+        row->setCheckState(0, Qt::Checked);
+    }
+    const auto table = camTable();
+
+    auto &runIn = form->runIn();
+    QTest::mouseClick(runIn.CheckFullSroke, Qt::LeftButton);
+    QTest::mouseClick(runIn.CommandStart, Qt::LeftButton);
+    ASSERT_TRUE(runIn.Timer3.isActive());
+    while (clock.now() < comm::Millis{61000}) {
+        clock.advance(comm::Millis{100});
+        runIn.Timer3_Timer();
+    }
+    for (int tick = 0; tick < 10; ++tick)
+        form->axes().Timer1_Timer();
+    settle();
+
+    ASSERT_EQ(dialogs.shown.size(), 1U) << "one message, not one a tick";
+    EXPECT_THAT(dialogs.shown[0].text.toStdString(), HasSubstr("COM3 is lost"));
+    EXPECT_EQ(dialogs.shown[0].icon, ui::Dialogs::Icon::Warning);
+    EXPECT_THAT(form->windowTitle().toStdString(), HasSubstr("COM3: line lost"));
+
+    EXPECT_FALSE(runIn.Timer3.isActive()) << "the run is over";
+    EXPECT_TRUE(runIn.CommandStart->isEnabled());
+    EXPECT_FALSE(runIn.CommandAbort->isEnabled());
+    ASSERT_GT(runIn.List1->count(), 0);
+    EXPECT_THAT(runIn.List1->item(runIn.List1->count() - 1)->text().toStdString(),
+                HasSubstr("The line to the controller on COM3 was lost"));
+    EXPECT_EQ(camTable(), table);
+}
+
+TEST_F(LostLine, TheSamePortIsOpenedAgainWhenTheDeviceIsBack)
+{
+    auto &script = createOnScript();
+    script.answer(": 1.0000\r\n");
+    showAndStart(5);
+    form->axes().Timer1.stop();
+    const QString titleBefore = form->windowTitle();
+
+    script.refuseOpen(true);
+    script.loseLine();
+    EXPECT_TRUE(form->lineWatch().reopenTimer().isActive());
+    form->axes().Timer1_Timer(); // writes fail meanwhile, and say nothing more
+    form->lineWatch().tryReopen();
+    settle();
+    ASSERT_EQ(dialogs.shown.size(), 1U);
+    EXPECT_THAT(dialogs.shown[0].text.toStdString(), HasSubstr("COM5"));
+
+    script.refuseOpen(false);
+    form->lineWatch().tryReopen();
+    EXPECT_EQ(script.opens, 2);
+    EXPECT_FALSE(form->lineWatch().reopenTimer().isActive());
+    EXPECT_THAT(form->windowTitle().toStdString(), HasSubstr("COM5: line back since"));
+    EXPECT_TRUE(form->windowTitle().startsWith(titleBefore));
+
+    const auto written = script.written.size();
+    form->axes().Timer1_Timer();
+    ASSERT_EQ(script.written.size(), written + 4) << "the readout goes on";
+    EXPECT_EQ(script.written[written], "TPX\r");
+    settle();
+    EXPECT_EQ(dialogs.shown.size(), 1U) << "the way back needs no box";
+
+    // A second loss is told again.
+    script.loseLine();
+    settle();
+    EXPECT_EQ(dialogs.shown.size(), 2U);
+}
+
+} // namespace
