@@ -82,6 +82,10 @@ TracingLink::TracingLink(std::unique_ptr<SerialLink> link, WireTrace &trace)
     : m_link(std::move(link)), m_trace(trace)
 {
     m_link->setEventHandler([this] { notifyEvent(); });
+    m_link->setLostHandler([this](const std::string &reason) {
+        m_trace.remark("line lost: " + reason);
+        notifyLost(reason);
+    });
 }
 
 bool TracingLink::write(std::string_view data)

@@ -1,5 +1,8 @@
 #include "camcheck.h"
 
+#include "camtable/camfile.h"
+#include "link/numbertext.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -10,7 +13,6 @@ namespace report {
 
 namespace {
 
-constexpr int kRows = 86;
 constexpr double kJumpFactor = 3.0;
 
 int focalLengthOf(int row)
@@ -18,19 +20,18 @@ int focalLengthOf(int row)
     return 75 + 5 * (row - 1);
 }
 
-std::optional<double> cellValue(const QString &cell, CamTable &table, int row, int zoom)
+std::optional<double> cellValue(const std::string &cell, CamTable &table, int row, int zoom)
 {
-    if (cell.isEmpty())
+    if (cell.empty())
         return std::nullopt;
-    bool ok = false;
-    const double value = QLocale::c().toDouble(cell, &ok);
-    if (!ok)
+    const auto value = comm::numberFromText(cell);
+    if (!value)
         table.unreadable.push_back(
-            {table.file, row, cell,
+            {table.file, row, QString::fromLocal8Bit(cell.c_str()),
              QStringLiteral("the Zoom %1 position of %2 mm is not a number")
                  .arg(zoom)
                  .arg(focalLengthOf(row))});
-    return ok ? std::optional(value) : std::nullopt;
+    return value;
 }
 
 double median(std::vector<double> values)
@@ -81,29 +82,23 @@ std::variant<CamTable, QString> readCamTable(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("cannot read the cam table \"%1\": %2").arg(path, file.errorString());
-    const QList<QByteArray> lines = file.readAll().split('\n');
+    const QByteArray bytes = file.readAll();
+    // The program's own reader of the file: the report sees the cells the list would load.
+    const auto rows = camtable::parseCamFile(
+        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    if (const auto *error = std::get_if<camtable::FileError>(&rows))
+        return QStringLiteral("cannot read the cam table \"%1\": %2")
+            .arg(path, QString::fromLocal8Bit(error->message.c_str()));
+
     CamTable table;
     table.file = QFileInfo(path).fileName();
-    for (int row = 1; row <= kRows; ++row) {
-        if (row > lines.size() || (row == lines.size() && lines.last().isEmpty()))
-            return QStringLiteral("the cam table \"%1\" has %2 lines instead of %3")
-                .arg(path)
-                .arg(row - 1)
-                .arg(kRows);
-        QString line = QString::fromLocal8Bit(lines.at(row - 1));
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
-        const qsizetype first = line.indexOf(QLatin1Char(';'));
-        const qsizetype second = first < 0 ? -1 : line.indexOf(QLatin1Char(';'), first + 1);
-        if (second < 0)
-            return QStringLiteral("line %1 of the cam table \"%2\" lacks its two \";\"")
-                .arg(row)
-                .arg(path);
+    int row = 0;
+    for (const camtable::CamRow &cells : std::get<camtable::CamRows>(rows)) {
         CamPoint point;
-        point.row = row;
+        point.row = ++row;
         point.focalLength = focalLengthOf(row);
-        point.zoom1 = cellValue(line.mid(first + 1, second - first - 1), table, row, 1);
-        point.zoom2 = cellValue(line.mid(second + 1), table, row, 2);
+        point.zoom1 = cellValue(cells.zoom1, table, row, 1);
+        point.zoom2 = cellValue(cells.zoom2, table, row, 2);
         // The list shows a row as recorded only when both cells hold a position.
         if (!point.zoom1 || !point.zoom2)
             point.zoom1 = point.zoom2 = std::nullopt;

@@ -1,6 +1,7 @@
 #include "runlog.h"
 
 #include "link/channel.h"
+#include "link/numbertext.h"
 #include "runin/loglines.h"
 #include "runin/timestamp.h"
 
@@ -72,11 +73,10 @@ std::optional<std::pair<Subject, qsizetype>> subjectAtEnd(QStringView text)
     return std::nullopt;
 }
 
+// Positions and errors as the controller answered them.
 std::optional<double> numberOf(QStringView text)
 {
-    bool ok = false;
-    const double value = QLocale::c().toDouble(text, &ok);
-    return ok ? std::optional(value) : std::nullopt;
+    return comm::numberFromText(text.toLatin1().toStdString());
 }
 
 class LineReader

@@ -109,17 +109,24 @@ TEST_F(Trace, AppendsToWhatIsThereAndShowsEveryByte)
                                      "2026-12-05 21:13:45.003  <- \\x01\\xFF\\\\ok"));
 }
 
-TEST_F(Trace, PortEventsStillReachTheChannelAndAFolderIsNoTraceFile)
+TEST_F(Trace, PortEventsAndALostLineStillReachTheChannelAndAFolderIsNoTraceFile)
 {
     VirtualClock clock;
     Silent tone;
     auto fake = std::make_unique<testsupport::FakeLink>(clock);
-    const testsupport::FakeLink &wire = *fake;
+    testsupport::FakeLink &wire = *fake;
     const auto trace = open();
     TracingLink link(std::move(fake), *trace);
     CommandChannel channel(link, clock, tone);
+    std::string lost;
+    link.setLostHandler([&lost](const std::string &reason) { lost = reason; });
+    ASSERT_TRUE(link.open(3));
     wire.raiseEvent();
     EXPECT_EQ(tone.beeps, 1);
+    wire.loseLine();
+    EXPECT_EQ(lost, "the connection on COM3 was lost");
+    EXPECT_THAT(lines(),
+                ElementsAre("2026-12-05 21:13:45.001  -- line lost: the connection on COM3 was lost"));
 
     std::string why;
     EXPECT_EQ(WireTrace::open(m_folder, why), nullptr);

@@ -79,7 +79,7 @@ TEST(CamCheck, AFileOfTheWrongShapeSaysWhy)
     const QTemporaryDir dir;
     const auto shortFile = readCamTable(camFile(dir, smooth, 85));
     ASSERT_TRUE(std::holds_alternative<QString>(shortFile));
-    EXPECT_THAT(std::get<QString>(shortFile).toStdString(), testing::HasSubstr("85 lines"));
+    EXPECT_THAT(std::get<QString>(shortFile).toStdString(), testing::HasSubstr("after line 85"));
 
     const auto noSemicolons = readCamTable(
         camFile(dir, [](int n) { return n == 7 ? QStringLiteral("12") : smooth(n); }));
