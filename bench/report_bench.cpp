@@ -1,11 +1,12 @@
 // velmaro-report on a 24-hour full-stroke run: some 100,000 log lines written with the running-in
 // test's own line code, then the report made by the real program. Prints the wall time and the
-// report's peak memory; asserts nothing.
+// report's peak memory; asserts nothing. `report_bench FOLDER` leaves the log and the PDF there.
 #include "runin/loglines.h"
 #include "runin/timestamp.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -14,6 +15,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -34,13 +36,20 @@ QByteArray fullStrokeDay()
         bytes += line.toLocal8Bit() + "\r\n";
         now = start.addMSecs(kRunMs * ++lines / kLines);
     };
+    std::uint32_t random = 12345;
+    auto next = [&random] { return (random = random * 1103515245U + 12345U) >> 16; };
     auto move = [&](std::string_view axis, std::string_view test, int position) {
-        add(reachedLine(stampOf(now), axis, test, std::to_string(position + moves % 3)));
-        if (++moves % 997 == 0)
-            add(errorLine(stampOf(now), std::to_string(11 + moves % 40), axis, test));
+        add(reachedLine(stampOf(now), axis, test, std::to_string(position + int(next() % 7) - 3)));
+        ++moves;
+        if (next() % 1000 == 0) {
+            const int size = 11 + int(next() % 50);
+            add(errorLine(stampOf(now), std::to_string(next() % 2 == 0 ? size : -size), axis,
+                          test));
+        }
     };
     while (lines < kLines) {
-        for (const auto &[test, zoom] : {std::pair{kStrokeAscending, 500}, {kStrokeDescending, 75}}) {
+        for (const auto &[test, zoom] :
+             {std::pair{kStrokeAscending, 500}, {kStrokeDescending, 75}}) {
             move(kZoom1Axis, test, zoom * 100);
             move(kZoom2Axis, test, zoom * -60);
         }
@@ -57,7 +66,8 @@ QByteArray fullStrokeDay()
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const QTemporaryDir dir;
+    const QTemporaryDir temporary;
+    const QDir dir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : temporary.path());
     const QString log = dir.filePath(QStringLiteral("Log Complete.txt"));
     QFile file(log);
     if (!file.open(QIODevice::WriteOnly) || file.write(fullStrokeDay()) < 0)
@@ -68,7 +78,8 @@ int main(int argc, char **argv)
     const pid_t child = fork();
     if (child == 0) {
         const QByteArray path = log.toLocal8Bit();
-        execl(VELMARO_REPORT_PATH, "velmaro-report", path.constData(), static_cast<char *>(nullptr));
+        execl(VELMARO_REPORT_PATH, "velmaro-report", path.constData(),
+              static_cast<char *>(nullptr));
         _exit(127);
     }
     int status = 0;

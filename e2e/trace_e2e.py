@@ -4,6 +4,7 @@ and a trace file that cannot be opened stops the program at once with a message 
 
 import os
 import re
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -27,8 +28,13 @@ def read_trace(path):
 
 
 class Trace(unittest.TestCase):
-    def test_a_trace_file_that_cannot_be_opened_is_told_at_start(self):
+    def folder(self):
         folder = tempfile.mkdtemp(prefix="velmaro-trace-")
+        self.addCleanup(shutil.rmtree, folder, ignore_errors=True)
+        return folder
+
+    def test_a_trace_file_that_cannot_be_opened_is_told_at_start(self):
+        folder = self.folder()
         for path, why in ((os.path.join(folder, "missing", "trace.txt"),
                            "No such file or directory"),
                           (folder, "Is a directory")):
@@ -44,7 +50,7 @@ class Trace(unittest.TestCase):
     def test_every_line_on_the_wire_is_traced_in_order(self):
         desktop = Desktop(ARTEFACTS)
         self.addCleanup(desktop.close)
-        folder = tempfile.mkdtemp(prefix="velmaro-trace-")
+        folder = self.folder()
         trace_path = os.path.join(folder, "trace.txt")
         with open(trace_path, "w") as earlier:
             earlier.write("kept from before\n")

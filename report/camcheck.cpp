@@ -26,11 +26,10 @@ std::optional<double> cellValue(const std::string &cell, CamTable &table, int ro
         return std::nullopt;
     const auto value = comm::numberFromText(cell);
     if (!value)
-        table.unreadable.push_back(
-            {table.file, row, QString::fromLocal8Bit(cell.c_str()),
-             QStringLiteral("the Zoom %1 position of %2 mm is not a number")
-                 .arg(zoom)
-                 .arg(focalLengthOf(row))});
+        table.unreadable.push_back({table.file, row, QString::fromLocal8Bit(cell.c_str()),
+                                    QStringLiteral("the Zoom %1 position of %2 mm is not a number")
+                                        .arg(zoom)
+                                        .arg(focalLengthOf(row))});
     return value;
 }
 

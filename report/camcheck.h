@@ -14,15 +14,15 @@ namespace report {
 
 struct CamPoint
 {
-    int row = 0;         // 1 to 86
-    int focalLength = 0; // mm
+    int row = 0;                        // 1 to 86
+    int focalLength = 0;                // mm
     std::optional<double> zoom1, zoom2; // none where the row is not recorded
 };
 
 struct CamTable
 {
     QString file;
-    std::vector<CamPoint> points;     // all 86 rows
+    std::vector<CamPoint> points;       // all 86 rows
     std::vector<Unreadable> unreadable; // cells that are not numbers
 };
 

@@ -163,11 +163,11 @@ std::unique_ptr<QChart> errorChart(const RunLog &log, QString &note)
     // One legend entry for the pair of threshold lines.
     chart->legend()->markers().constLast()->setVisible(false);
     const double span = last - first;
-    x->setFormat(span < 3'600'000.0         ? QStringLiteral("HH:mm:ss")
+    x->setFormat(span < 3'600'000.0        ? QStringLiteral("HH:mm:ss")
                  : span < 2 * 86'400'000.0 ? QStringLiteral("HH:mm")
                                            : QStringLiteral("d MMM HH:mm"));
     // A little room either side, so that the first and last errors stand clear of the frame.
-    const double pad = span * 0.02;
+    const double pad = span * 0.01;
     x->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(first - pad)),
                 QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(last + pad)));
     spanOf(y, low, high);

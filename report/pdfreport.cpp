@@ -53,8 +53,8 @@ QString movesTable(const Summary &summary)
     for (const TestName test : kTests) {
         html += QStringLiteral("<tr><td>%1</td>").arg(testTitle(test));
         for (const Axis axis : kAxes) {
-            const int moves = summary.moves.at(static_cast<std::size_t>(axis))
-                                  .at(static_cast<std::size_t>(test));
+            const int moves =
+                summary.moves.at(static_cast<std::size_t>(axis)).at(static_cast<std::size_t>(test));
             totals.at(static_cast<std::size_t>(axis)) += moves;
             html += QStringLiteral("<td class=num>%1</td>").arg(moves);
         }
@@ -113,7 +113,8 @@ QString errorsLogCheck(const ReportInput &input)
     html += QStringLiteral(", <span style=\"color:%1\">not the same as in the complete log</span>:")
                 .arg(kRed);
     if (!check.onlyInErrors.empty())
-        html += QStringLiteral("<br>only in %1: line(s) %2").arg(name, linesText(check.onlyInErrors));
+        html +=
+            QStringLiteral("<br>only in %1: line(s) %2").arg(name, linesText(check.onlyInErrors));
     if (!check.onlyInComplete.empty())
         html += QStringLiteral("<br>only in the complete log: line(s) %1")
                     .arg(linesText(check.onlyInComplete));
@@ -231,9 +232,8 @@ public:
             next();
             m_painter.save();
             m_painter.translate(0, -page * m_size.height());
-            document.drawContents(&m_painter,
-                                  QRectF(0, page * m_size.height(), m_size.width(),
-                                         m_size.height()));
+            document.drawContents(
+                &m_painter, QRectF(0, page * m_size.height(), m_size.width(), m_size.height()));
             m_painter.restore();
         }
         return document.size().height() - (count - 1) * m_size.height();

@@ -44,8 +44,8 @@ std::vector<Point> thinned(const std::vector<Point> &points, std::size_t maxPoin
     kept.reserve(maxPoints + 2);
     for (std::size_t start = 0; start < points.size(); start += stretch) {
         const auto begin = points.begin() + static_cast<std::ptrdiff_t>(start);
-        const auto end = points.begin() +
-                         static_cast<std::ptrdiff_t>(std::min(points.size(), start + stretch));
+        const auto end =
+            points.begin() + static_cast<std::ptrdiff_t>(std::min(points.size(), start + stretch));
         const auto [low, high] = std::minmax_element(
             begin, end, [](const Point &a, const Point &b) { return a.y < b.y; });
         if (low < high) {

@@ -18,8 +18,8 @@ inline constexpr double kErrorThreshold = 10.0;
 
 struct AxisErrors
 {
-    int count = 0;                  // errors beyond the threshold
-    std::optional<double> largest;  // the largest absolute error among them
+    int count = 0;                 // errors beyond the threshold
+    std::optional<double> largest; // the largest absolute error among them
 };
 
 // The time of the first or the last line, as written and as read.
@@ -50,10 +50,10 @@ QString durationText(qint64 milliseconds);
 // its own error lines that the other lacks.
 struct ErrorsCheck
 {
-    int errorLines = 0;                  // error lines in the errors log
-    std::vector<int> onlyInErrors;       // line numbers in the errors log
-    std::vector<int> onlyInComplete;     // line numbers in the complete log
-    std::vector<int> notErrorLines;      // lines of the errors log that are not error lines
+    int errorLines = 0;              // error lines in the errors log
+    std::vector<int> onlyInErrors;   // line numbers in the errors log
+    std::vector<int> onlyInComplete; // line numbers in the complete log
+    std::vector<int> notErrorLines;  // lines of the errors log that are not error lines
 };
 
 ErrorsCheck compareErrorLogs(const RunLog &complete, const RunLog &errors);

@@ -39,8 +39,7 @@ std::optional<QDateTime> momentOf(const Stamp &stamp, const QLocale &locale)
 StampReader::StampReader(QLocale locale)
     : m_locale(std::move(locale)),
       m_twoDigitYear(twoDigitYear(m_locale.dateFormat(QLocale::ShortFormat)))
-{
-}
+{}
 
 std::optional<QDateTime> StampReader::read(const Stamp &stamp)
 {

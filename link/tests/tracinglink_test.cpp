@@ -125,8 +125,9 @@ TEST_F(Trace, PortEventsAndALostLineStillReachTheChannelAndAFolderIsNoTraceFile)
     EXPECT_EQ(tone.beeps, 1);
     wire.loseLine();
     EXPECT_EQ(lost, "the connection on COM3 was lost");
-    EXPECT_THAT(lines(),
-                ElementsAre("2026-12-05 21:13:45.001  -- line lost: the connection on COM3 was lost"));
+    EXPECT_THAT(
+        lines(),
+        ElementsAre("2026-12-05 21:13:45.001  -- line lost: the connection on COM3 was lost"));
 
     std::string why;
     EXPECT_EQ(WireTrace::open(m_folder, why), nullptr);

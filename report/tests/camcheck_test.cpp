@@ -38,7 +38,7 @@ TEST(CamCheck, UnrecordedRowsAreGapsAndJumpsStandOut)
     const QTemporaryDir dir;
     const auto table = readCamTable(camFile(dir, [](int n) {
         if (n >= 10 && n <= 12)
-            return QStringLiteral(";");   // unrecorded: a gap, not a jump
+            return QStringLiteral(";"); // unrecorded: a gap, not a jump
         if (n == 30)
             return QStringLiteral("9999;-1500"); // Zoom 1 mis-recorded
         if (n == 50)
@@ -70,7 +70,8 @@ TEST(CamCheck, CellsThatAreNotNumbersAreListed)
     const CamTable &cam = std::get<CamTable>(table);
     ASSERT_EQ(cam.unreadable.size(), 1u);
     EXPECT_EQ(cam.unreadable.at(0).line, 4);
-    EXPECT_EQ(cam.unreadable.at(0).why, QStringLiteral("the Zoom 2 position of 90 mm is not a number"));
+    EXPECT_EQ(cam.unreadable.at(0).why,
+              QStringLiteral("the Zoom 2 position of 90 mm is not a number"));
     EXPECT_FALSE(cam.points.at(3).zoom1.has_value());
 }
 
@@ -81,8 +82,8 @@ TEST(CamCheck, AFileOfTheWrongShapeSaysWhy)
     ASSERT_TRUE(std::holds_alternative<QString>(shortFile));
     EXPECT_THAT(std::get<QString>(shortFile).toStdString(), testing::HasSubstr("after line 85"));
 
-    const auto noSemicolons = readCamTable(
-        camFile(dir, [](int n) { return n == 7 ? QStringLiteral("12") : smooth(n); }));
+    const auto noSemicolons =
+        readCamTable(camFile(dir, [](int n) { return n == 7 ? QStringLiteral("12") : smooth(n); }));
     EXPECT_THAT(std::get<QString>(noSemicolons).toStdString(), testing::HasSubstr("line 7"));
 
     const auto missing = readCamTable(dir.filePath(QStringLiteral("none.txt")));

@@ -108,9 +108,9 @@ TEST_F(ReportCommand, PageOneHoldsTheRunsFiguresAndTheLastPageTheUnreadableLines
     log.error(kIrisAxis, kStrokeDescending, "14");
     log.add(QStringLiteral("not a log line"));
     const QString complete = write(QStringLiteral("Log Complete.txt"), log.bytes);
-    const QString errors = write(
-        QStringLiteral("Log Errors.txt"),
-        log.bytes.split('\n').at(6) + "\n" + log.bytes.split('\n').at(81) + "\n");
+    const QString errors =
+        write(QStringLiteral("Log Errors.txt"),
+              log.bytes.split('\n').at(6) + "\n" + log.bytes.split('\n').at(81) + "\n");
 
     QByteArray cam;
     for (int n = 1; n <= 86; ++n)

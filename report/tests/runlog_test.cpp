@@ -29,7 +29,8 @@ std::size_t at(TestName test)
 TEST(RunLog, StepTestWithErrorsSumsUpExactly)
 {
     LogMaker maker;
-    const RunLog log = readLog(stepTestLog(maker), QStringLiteral("Log Complete.txt"), QLocale::c());
+    const RunLog log =
+        readLog(stepTestLog(maker), QStringLiteral("Log Complete.txt"), QLocale::c());
     EXPECT_TRUE(log.unreadable.empty());
 
     const Summary summary = summarise(log);
@@ -67,7 +68,7 @@ TEST(RunLog, FullStrokeCountsCompletedCyclesOnly)
     LogMaker log;
     log.cycle();
     log.cycle();
-    log.zoom(kStrokeAscending, 500); // aborted in the third cycle
+    log.zoom(kStrokeAscending, 500);               // aborted in the third cycle
     log.error(kFocusAxis, kStrokeAscending, "10"); // 10 is not beyond the threshold
     const Summary summary = summarise(readLog(log.bytes, QStringLiteral("log"), QLocale::c()));
     EXPECT_EQ(summary.completedCycles, 2);
@@ -81,19 +82,19 @@ TEST(RunLog, FullStrokeCountsCompletedCyclesOnly)
 TEST(RunLog, LinesThatDoNotReadAreListedAndTheRestCounts)
 {
     LogMaker log;
-    log.zoom(kStepAscending, 75);                            // 1, 2
-    log.add(QStringLiteral("garbage"));                      // 3
-    log.reached(kIrisAxis, kStepAscending, "abc");           // 4
+    log.zoom(kStepAscending, 75);                  // 1, 2
+    log.add(QStringLiteral("garbage"));            // 3
+    log.reached(kIrisAxis, kStepAscending, "abc"); // 4
     log.add(log.stamp().date + QStringLiteral("  ") + log.stamp().time +
             QStringLiteral("  POSITION ERROR (12  Iris Axis Step test ascending")); // 5
     log.add(log.stamp().date + QStringLiteral("  ") + log.stamp().time +
             QStringLiteral("  Lens Axis Step test ascending  Position reached: 5")); // 6
-    log.add(QString());                                      // 7
-    log.reached(kZoom2Axis, kStepAscending, "###");          // 8: counts, no position
+    log.add(QString());                                                              // 7
+    log.reached(kZoom2Axis, kStepAscending, "###"); // 8: counts, no position
     // 9: written under another locale: counts, its time unknown.
-    log.add(runin::reachedLine(runin::stampOf(log.now, QLocale(QStringLiteral("de_DE"))),
-                               kIrisAxis, kStepAscending, "2"));
-    log.error(kIrisAxis, kStepAscending, "x1");              // 10
+    log.add(runin::reachedLine(runin::stampOf(log.now, QLocale(QStringLiteral("de_DE"))), kIrisAxis,
+                               kStepAscending, "2"));
+    log.error(kIrisAxis, kStepAscending, "x1"); // 10
 
     const RunLog read = readLog(log.bytes, QStringLiteral("Log Complete.txt"), QLocale::c());
     EXPECT_THAT(read.unreadable,
@@ -141,7 +142,8 @@ TEST(RunLog, TheErrorsLogIsComparedWithTheCompleteLog)
     errors.error(kIrisAxis, kStepAscending, "13");
     errors.reached(kIrisAxis, kStepAscending, "1");
 
-    const ErrorsCheck check = compareErrorLogs(readLog(complete.bytes, QStringLiteral("c"), QLocale::c()),
+    const ErrorsCheck check =
+        compareErrorLogs(readLog(complete.bytes, QStringLiteral("c"), QLocale::c()),
                          readLog(errors.bytes, QStringLiteral("e"), QLocale::c()));
     EXPECT_EQ(check.errorLines, 2);
     EXPECT_THAT(check.onlyInErrors, ElementsAre(2));

@@ -1,0 +1,42 @@
+// Whatever a technician hands velmaro-report as a running-in log: a log of another locale, a
+// truncated one, another file entirely.
+#include "report/runlog.h"
+#include "report/summary.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+namespace {
+void check(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    const QByteArray bytes(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
+    const report::RunLog log = report::readLog(bytes, QStringLiteral("fuzz"), QLocale::c());
+
+    // Every line is either read or listed, once, in order.
+    check(static_cast<std::size_t>(log.lineCount) == log.entries.size() + log.unreadable.size());
+    int previous = 0;
+    for (const report::Entry &entry : log.entries) {
+        check(entry.line > previous && entry.line <= log.lineCount);
+        previous = entry.line;
+    }
+
+    const report::Summary summary = report::summarise(log);
+    int moves = 0;
+    for (const auto &axis : summary.moves)
+        for (const int count : axis)
+            moves += count;
+    int errors = 0;
+    for (const report::Entry &entry : log.entries)
+        errors += entry.kind == report::Entry::Kind::Error ? 1 : 0;
+    check(moves + errors == summary.entries);
+    check(!summary.durationMs || (summary.first->moment && summary.last->moment));
+    return 0;
+}
