@@ -1,7 +1,5 @@
 #include "timestamp.h"
 
-#include <utility>
-
 namespace runin {
 
 namespace {
@@ -36,9 +34,8 @@ std::optional<QDateTime> momentOf(const Stamp &stamp, const QLocale &locale)
     return StampReader(locale).read(stamp);
 }
 
-StampReader::StampReader(QLocale locale)
-    : m_locale(std::move(locale)),
-      m_twoDigitYear(twoDigitYear(m_locale.dateFormat(QLocale::ShortFormat)))
+StampReader::StampReader(const QLocale &locale)
+    : m_locale(locale), m_twoDigitYear(twoDigitYear(m_locale.dateFormat(QLocale::ShortFormat)))
 {}
 
 std::optional<QDateTime> StampReader::read(const Stamp &stamp)

@@ -29,7 +29,7 @@ std::optional<QDateTime> momentOf(const Stamp &stamp, const QLocale &locale = QL
 class StampReader
 {
 public:
-    explicit StampReader(QLocale locale = QLocale::system());
+    explicit StampReader(const QLocale &locale = QLocale::system());
 
     std::optional<QDateTime> read(const Stamp &stamp);
 

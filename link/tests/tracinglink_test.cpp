@@ -54,7 +54,7 @@ protected:
         return trace;
     }
 
-    std::vector<std::string> lines() const
+    [[nodiscard]] std::vector<std::string> lines() const
     {
         std::ifstream in(m_path);
         std::vector<std::string> all;

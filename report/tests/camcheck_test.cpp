@@ -21,7 +21,7 @@ QString camFile(const QTemporaryDir &dir, const std::function<QString(int)> &cel
     QByteArray text;
     for (int n = 1; n <= rows; ++n)
         text += QString::number(75 + 5 * (n - 1)).toLatin1() + ';' + cells(n).toLatin1() + "\r\n";
-    const QString path = dir.filePath(QStringLiteral("Camma.txt"));
+    QString path = dir.filePath(QStringLiteral("Camma.txt"));
     QFile file(path);
     EXPECT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(text);
@@ -46,7 +46,7 @@ TEST(CamCheck, UnrecordedRowsAreGapsAndJumpsStandOut)
         return smooth(n);
     }));
     ASSERT_TRUE(std::holds_alternative<CamTable>(table));
-    const CamTable &cam = std::get<CamTable>(table);
+    const auto &cam = std::get<CamTable>(table);
     ASSERT_EQ(cam.points.size(), 86u);
     EXPECT_FALSE(cam.points.at(10).zoom1.has_value());
     EXPECT_FALSE(cam.points.at(49).zoom1.has_value());
@@ -67,7 +67,7 @@ TEST(CamCheck, CellsThatAreNotNumbersAreListed)
     const QTemporaryDir dir;
     const auto table = readCamTable(
         camFile(dir, [](int n) { return n == 4 ? QStringLiteral("12;abc") : smooth(n); }));
-    const CamTable &cam = std::get<CamTable>(table);
+    const auto &cam = std::get<CamTable>(table);
     ASSERT_EQ(cam.unreadable.size(), 1u);
     EXPECT_EQ(cam.unreadable.at(0).line, 4);
     EXPECT_EQ(cam.unreadable.at(0).why,

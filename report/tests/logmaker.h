@@ -34,7 +34,7 @@ struct LogMaker
         bytes += line.toLocal8Bit() + "\r\n";
         now = now.addSecs(secondsPerLine);
     }
-    runin::Stamp stamp() const { return runin::stampOf(now, locale); }
+    [[nodiscard]] runin::Stamp stamp() const { return runin::stampOf(now, locale); }
 
     // One zoom move: both motors reach the same value.
     void zoom(std::string_view test, int position)

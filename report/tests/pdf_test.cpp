@@ -53,14 +53,13 @@ protected:
 
     QString write(const QString &name, const QByteArray &bytes)
     {
-        const QString path = m_dir.filePath(name);
-        QFile file(path);
+        QFile file(path(name));
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(bytes);
-        return path;
+        return file.fileName();
     }
 
-    QString path(const QString &name) const { return m_dir.filePath(name); }
+    [[nodiscard]] QString path(const QString &name) const { return m_dir.filePath(name); }
 
     // The text of pages `first` to `last`, blanks and line ends made single blanks.
     static QString pdfText(const QString &pdf, int first, int last)

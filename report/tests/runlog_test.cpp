@@ -154,6 +154,7 @@ TEST(RunLog, TheErrorsLogIsComparedWithTheCompleteLog)
 TEST(Series, ThinningKeepsEachStretchsExtremesInOrder)
 {
     std::vector<Point> points;
+    points.reserve(10'000);
     for (int i = 0; i < 10'000; ++i)
         points.push_back({static_cast<double>(i), i % 2 == 0 ? 75.0 : 500.0});
     points.at(5'000).y = 900;
