@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <optional>
 #include <variant>
 
 namespace report {
@@ -97,28 +98,25 @@ std::variant<int, Request> readCommandLine(const QStringList &arguments, std::FI
 
 int makeReport(const Request &request, std::FILE *out, std::FILE *err)
 {
+    // Each file is read whole before anything is drawn; the first that cannot be read ends it.
     ReportInput input;
-    auto complete = loadLog(request.log);
-    if (auto *why = std::get_if<QString>(&complete)) {
-        print(err, QStringLiteral("velmaro-report: %1\n").arg(*why));
+    std::optional<QString> cannotRead;
+    const auto take = [&cannotRead](auto read, auto &into) {
+        if (cannotRead)
+            return;
+        if (auto *why = std::get_if<QString>(&read))
+            cannotRead = *why;
+        else
+            into = std::move(std::get<0>(read));
+    };
+    take(loadLog(request.log), input.complete);
+    if (!request.errors.isEmpty())
+        take(loadLog(request.errors), input.errors);
+    if (!request.cam.isEmpty())
+        take(readCamTable(request.cam), input.cam);
+    if (cannotRead) {
+        print(err, QStringLiteral("velmaro-report: %1\n").arg(*cannotRead));
         return kCannotRead;
-    }
-    input.complete = std::get<RunLog>(std::move(complete));
-    if (!request.errors.isEmpty()) {
-        auto errorLog = loadLog(request.errors);
-        if (auto *why = std::get_if<QString>(&errorLog)) {
-            print(err, QStringLiteral("velmaro-report: %1\n").arg(*why));
-            return kCannotRead;
-        }
-        input.errors = std::get<RunLog>(std::move(errorLog));
-    }
-    if (!request.cam.isEmpty()) {
-        auto table = readCamTable(request.cam);
-        if (auto *why = std::get_if<QString>(&table)) {
-            print(err, QStringLiteral("velmaro-report: %1\n").arg(*why));
-            return kCannotRead;
-        }
-        input.cam = std::get<CamTable>(std::move(table));
     }
 
     const QString &outPath = request.output;

@@ -9,7 +9,6 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <unistd.h>
 
 namespace comm::test {
@@ -21,6 +20,19 @@ struct Silent final : Tone
 {
     void beep(int, Millis) override { ++beeps; }
     int beeps = 0;
+};
+
+// The channel over a fake line, traced.
+struct Traced
+{
+    explicit Traced(WireTrace &trace) : link(std::move(owned), trace) {}
+
+    VirtualClock clock;
+    Silent tone;
+    std::unique_ptr<testsupport::FakeLink> owned = std::make_unique<testsupport::FakeLink>(clock);
+    testsupport::FakeLink &wire = *owned;
+    TracingLink link;
+    CommandChannel channel{link, clock, tone};
 };
 
 class Trace : public testing::Test
@@ -70,14 +82,11 @@ protected:
 
 TEST_F(Trace, EveryPieceSentAndTakenInOrderWithDirectionAndMillisecond)
 {
-    VirtualClock clock;
-    Silent tone;
-    auto fake = std::make_unique<testsupport::FakeLink>(clock);
-    testsupport::FakeLink &wire = *fake;
     const auto trace = open();
-    TracingLink link(std::move(fake), *trace);
-    CommandChannel channel(link, clock, tone);
-    ASSERT_TRUE(link.open(1));
+    Traced traced(*trace);
+    testsupport::FakeLink &wire = traced.wire;
+    CommandChannel &channel = traced.channel;
+    ASSERT_TRUE(traced.link.open(1));
 
     wire.answer(":");
     channel.SendLine("SHX");
@@ -111,19 +120,14 @@ TEST_F(Trace, AppendsToWhatIsThereAndShowsEveryByte)
 
 TEST_F(Trace, PortEventsAndALostLineStillReachTheChannelAndAFolderIsNoTraceFile)
 {
-    VirtualClock clock;
-    Silent tone;
-    auto fake = std::make_unique<testsupport::FakeLink>(clock);
-    testsupport::FakeLink &wire = *fake;
     const auto trace = open();
-    TracingLink link(std::move(fake), *trace);
-    CommandChannel channel(link, clock, tone);
+    Traced traced(*trace);
     std::string lost;
-    link.setLostHandler([&lost](const std::string &reason) { lost = reason; });
-    ASSERT_TRUE(link.open(3));
-    wire.raiseEvent();
-    EXPECT_EQ(tone.beeps, 1);
-    wire.loseLine();
+    traced.link.setLostHandler([&lost](const std::string &reason) { lost = reason; });
+    ASSERT_TRUE(traced.link.open(3));
+    traced.wire.raiseEvent();
+    EXPECT_EQ(traced.tone.beeps, 1);
+    traced.wire.loseLine();
     EXPECT_EQ(lost, "the connection on COM3 was lost");
     EXPECT_THAT(
         lines(),
