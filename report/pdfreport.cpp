@@ -134,7 +134,22 @@ std::vector<Unreadable> allUnreadable(const ReportInput &input)
     return all;
 }
 
-QString firstPage(const ReportInput &input, int unreadable)
+// "2 in Log Errors.txt, 1 in Camma.txt": what the other files hold that does not read.
+QString unreadableElsewhere(const ReportInput &input)
+{
+    QStringList parts;
+    if (input.errors && !input.errors->unreadable.empty())
+        parts << QStringLiteral("%1 in %2")
+                     .arg(input.errors->unreadable.size())
+                     .arg(escaped(input.errors->file));
+    if (input.cam && !input.cam->unreadable.empty())
+        parts << QStringLiteral("%1 in %2")
+                     .arg(input.cam->unreadable.size())
+                     .arg(escaped(input.cam->file));
+    return parts.join(QStringLiteral(", "));
+}
+
+QString firstPage(const ReportInput &input)
 {
     const Summary summary = summarise(input.complete);
     QString html = QStringLiteral("<h1>Running-in report</h1><p>%1</p><table cellspacing=0>")
@@ -144,10 +159,14 @@ QString firstPage(const ReportInput &input, int unreadable)
     html += QStringLiteral("<tr><td>Duration</td><td>%1</td></tr>")
                 .arg(summary.durationMs ? durationText(*summary.durationMs)
                                         : QStringLiteral("unknown"));
+    const QString elsewhere = unreadableElsewhere(input);
+    const bool listed = summary.unreadable > 0 || !elsewhere.isEmpty();
     html += QStringLiteral("<tr><td>Lines</td><td>%1 read, %2 unreadable%3</td></tr>")
                 .arg(summary.entries)
-                .arg(unreadable)
-                .arg(unreadable > 0 ? QStringLiteral(" (listed on the last page)") : QString());
+                .arg(summary.unreadable)
+                .arg(listed ? QStringLiteral(" (listed on the last page)") : QString());
+    if (!elsewhere.isEmpty())
+        html += QStringLiteral("<tr><td>Unreadable elsewhere</td><td>%1</td></tr>").arg(elsewhere);
     html += QStringLiteral("<tr><td>Completed full-stroke cycles</td><td>%1</td></tr></table>")
                 .arg(summary.completedCycles);
     html += QStringLiteral("<h2>Moves per axis and test</h2>") + movesTable(summary);
@@ -296,8 +315,7 @@ bool writePdf(const ReportInput &input, QIODevice &out)
     Pages pages(writer);
     if (!pages.ok())
         return false;
-    const std::vector<Unreadable> unreadable = allUnreadable(input);
-    pages.html(firstPage(input, static_cast<int>(unreadable.size())));
+    pages.html(firstPage(input));
 
     // One chart per axis, the four on one page.
     pages.next();
@@ -322,7 +340,7 @@ bool writePdf(const ReportInput &input, QIODevice &out)
                             camJumpList(*input.cam),
                         camHeight + 8);
     }
-    if (!unreadable.empty())
+    if (const std::vector<Unreadable> unreadable = allUnreadable(input); !unreadable.empty())
         pages.html(unreadableList(unreadable));
     return pages.end();
 }

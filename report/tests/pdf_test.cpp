@@ -113,12 +113,12 @@ TEST_F(ReportCommand, PageOneHoldsTheRunsFiguresAndTheLastPageTheUnreadableLines
               log.bytes.split('\n').at(6) + "\n" + log.bytes.split('\n').at(81) + "\n");
 
     QByteArray cam;
-    for (int n = 1; n <= 86; ++n)
+    // Every 20th row unrecorded, row 33 mis-recorded, row 50 hand-edited into nonsense.
+    for (int n = 1; n <= 86; ++n) {
+        const QByteArray zoom1 = n == 50 ? "abc" : QByteArray::number(n == 33 ? 9000 : 40 * n);
         cam += QByteArray::number(75 + 5 * (n - 1)) + ';' +
-               (n % 20 == 0 ? QByteArray(";")
-                            : QByteArray::number(n == 33 ? 9000 : 40 * n) + ';' +
-                                  QByteArray::number(-25 * n)) +
-               "\r\n";
+               (n % 20 == 0 ? QByteArray(";") : zoom1 + ';' + QByteArray::number(-25 * n)) + "\r\n";
+    }
     const QString camTable = write(QStringLiteral("Camma.txt"), cam);
 
     const Outcome outcome =
@@ -140,6 +140,7 @@ TEST_F(ReportCommand, PageOneHoldsTheRunsFiguresAndTheLastPageTheUnreadableLines
     const auto duration = durationText(momentOf(start)->msecsTo(*end));
     EXPECT_THAT(first.toStdString(), HasSubstr("Duration " + duration.toStdString()));
     EXPECT_THAT(first.toStdString(), HasSubstr("Lines 574 read, 1 unreadable"));
+    EXPECT_THAT(first.toStdString(), HasSubstr("Unreadable elsewhere 1 in Camma.txt"));
     EXPECT_THAT(first.toStdString(), HasSubstr("Completed full-stroke cycles 2"));
     EXPECT_THAT(first.toStdString(), HasSubstr("Step test ascending 86 86 6 101"));
     EXPECT_THAT(first.toStdString(), HasSubstr("Full stroke test descending 2 2 2 2"));
@@ -159,6 +160,8 @@ TEST_F(ReportCommand, PageOneHoldsTheRunsFiguresAndTheLastPageTheUnreadableLines
     const QString last = pdfText(pdf, pages, pages);
     EXPECT_THAT(last.toStdString(), HasSubstr("Log Complete.txt 575"));
     EXPECT_THAT(last.toStdString(), HasSubstr("not a log line"));
+    EXPECT_THAT(last.toStdString(),
+                HasSubstr("Camma.txt 50 the Zoom 1 position of 320 mm is not a number"));
 }
 
 TEST_F(ReportCommand, AnEmptyLogStillMakesAReport)
