@@ -177,9 +177,11 @@ QString firstPage(const ReportInput &input)
 
 QString unreadableList(const std::vector<Unreadable> &lines)
 {
+    // The head row stands again at the top of every page the list runs on to.
     QString html = QStringLiteral("<h2>Lines that could not be read</h2>"
-                                  "<table cellspacing=0 border=1><tr><th>File</th>"
-                                  "<th class=num>Line</th><th>Why</th><th>Text</th></tr>");
+                                  "<table width=\"100%\" cellspacing=0 border=1><thead><tr>"
+                                  "<th>File</th><th class=num>Line</th><th>Why</th><th>Text</th>"
+                                  "</tr></thead>");
     const auto listed = std::min<std::size_t>(lines.size(), kMaxListed);
     for (std::size_t i = 0; i < listed; ++i) {
         const Unreadable &line = lines.at(i);
