@@ -22,11 +22,16 @@ void print(std::FILE *stream, const QString &text)
 
 // Opens the trace before any window, so that a file that cannot be written is told on the
 // terminal it was asked from, and the program does not start without it.
-std::variant<int, Start> startWith(const QString &tracePath)
+std::variant<int, Start> startWith(bool traced, const QString &tracePath)
 {
     Start start;
-    if (tracePath.isEmpty())
+    if (!traced)
         return start;
+    if (tracePath.isEmpty()) {
+        print(stderr, QStringLiteral("velmaro: --trace needs the name of a file\nTry 'velmaro "
+                                     "--help'.\n"));
+        return 2;
+    }
     std::string why;
     start.trace = comm::WireTrace::open(tracePath.toLocal8Bit().toStdString(), why);
     if (!start.trace) {
@@ -88,7 +93,7 @@ std::variant<int, Start> runCommandLine(int argc, char *argv[])
         return 2;
     }
     if (!parser.isSet(help) && !parser.isSet(version) && !parser.isSet(ports))
-        return startWith(parser.value(trace));
+        return startWith(parser.isSet(trace), parser.value(trace));
 
     // The terminal answers need no display, only the core application (the port's notifiers).
     QCoreApplication core(argc, argv);

@@ -35,17 +35,21 @@ class Trace(unittest.TestCase):
 
     def test_a_trace_file_that_cannot_be_opened_is_told_at_start(self):
         folder = self.folder()
+        # No display: the program must answer before it needs one.
+        env = {key: value for key, value in os.environ.items()
+               if key not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
         for path, why in ((os.path.join(folder, "missing", "trace.txt"),
                            "No such file or directory"),
                           (folder, "Is a directory")):
-            # No display: the program must answer before it needs one.
-            env = {key: value for key, value in os.environ.items()
-                   if key not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
             run = subprocess.run([PROGRAM, "--trace", path], env=env, capture_output=True,
                                  text=True, timeout=30)
             self.assertEqual(run.returncode, 2, run.stderr)
             self.assertEqual(run.stderr,
                              f"velmaro: cannot open the trace file '{path}': {why}\n")
+        empty = subprocess.run([PROGRAM, "--trace="], env=env, capture_output=True, text=True,
+                               timeout=30)
+        self.assertEqual((empty.returncode, empty.stderr.splitlines()[0]),
+                         (2, "velmaro: --trace needs the name of a file"))
 
     def test_every_line_on_the_wire_is_traced_in_order(self):
         desktop = Desktop(ARTEFACTS)
