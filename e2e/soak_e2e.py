@@ -88,6 +88,10 @@ class Soak(unittest.TestCase):
     def assert_flat(self, early, late, fault):
         print(f"{fault}: resident {early} KiB after a third, {late} KiB at the end",
               file=sys.stderr)
+        if os.environ.get("VELMARO_SANITIZED"):
+            # The address sanitizer holds freed blocks back for a while; the plain build is
+            # where memory is measured.
+            return
         self.assertLessEqual(late, early * 1.1, "memory stays flat")
 
     def soak(self, port, fault, *options, moves=True):

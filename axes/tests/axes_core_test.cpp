@@ -90,30 +90,6 @@ protected:
     void SetUp() override { link.open(1); }
 };
 
-TEST_F(ReadoutAnswer, GivesNothingForAnEmptyBufferOrAnAcknowledgement)
-{
-    EXPECT_FALSE(read());
-    EXPECT_EQ(link.written.back(), "TPX\r");
-    link.answer(":1234\r\n");
-    EXPECT_FALSE(read());
-    EXPECT_FALSE(read()) << "the acknowledgement took the value with it";
-}
-
-TEST_F(ReadoutAnswer, KeepsTheTextAsItCameWithoutItsLineEnd)
-{
-    link.answer(" -250\r\n");
-    const auto reading = read();
-    ASSERT_TRUE(reading);
-    EXPECT_EQ(reading->text, " -250");
-    EXPECT_EQ(reading->position, -250);
-
-    link.answer("7");
-    EXPECT_EQ(read()->text, "7") << "a single character is shown as it came";
-    link.answer("?\r\n");
-    EXPECT_EQ(read()->text, "?");
-    EXPECT_FALSE(read()) << "an answer is taken once";
-}
-
 TEST_F(ReadoutAnswer, WaitsTwentyMillisecondsForALateAnswer)
 {
     link.answer("99\r\n", comm::Millis{20});

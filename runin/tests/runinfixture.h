@@ -117,7 +117,6 @@ protected:
         auto scripted = std::make_unique<ScriptedController>();
         auto &script = *scripted;
         create(std::move(scripted));
-        script.busy = &channel->ChannelBusy;
         return script;
     }
     void create(std::unique_ptr<comm::SerialLink> serial, comm::Tone *withTone = nullptr)
@@ -127,6 +126,9 @@ protected:
         link->open(1);
         channel = std::make_unique<comm::CommandChannel>(*link, clock, withTone ? *withTone : tone);
         sequencer = std::make_unique<Sequencer>(*channel, view, [this] { return kNow; });
+        // A scripted controller notes the busy flag of the channel it is on now.
+        if (auto *scripted = dynamic_cast<ScriptedController *>(link.get()))
+            scripted->busy = &channel->ChannelBusy;
     }
 
     // Ticks every 100 ms while the timer runs, until `done` holds.
