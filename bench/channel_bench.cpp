@@ -57,7 +57,7 @@ void BM_QueryPosition(benchmark::State &state)
     comm::QtSerialLink serial;
     queryPositions(state, serial);
 }
-BENCHMARK(BM_QueryPosition)->Iterations(100)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_QueryPosition)->Iterations(500)->Unit(benchmark::kMillisecond);
 
 // The same with `velmaro --trace`: every line and answer appended to a file and flushed.
 void BM_QueryPositionTraced(benchmark::State &state)
@@ -73,7 +73,7 @@ void BM_QueryPositionTraced(benchmark::State &state)
     queryPositions(state, serial);
     std::filesystem::remove(path);
 }
-BENCHMARK(BM_QueryPositionTraced)->Iterations(100)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_QueryPositionTraced)->Iterations(500)->Unit(benchmark::kMillisecond);
 
 // One line out, its whole answer back: what the 20 ms wait has to cover.
 void BM_LineRoundTrip(benchmark::State &state)
