@@ -3,17 +3,10 @@
 #include "report/runlog.h"
 #include "report/summary.h"
 
+#include "fuzzcheck.h"
+
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
-
-namespace {
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
@@ -21,10 +14,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const report::RunLog log = report::readLog(bytes, QStringLiteral("fuzz"), QLocale::c());
 
     // Every line is either read or listed, once, in order.
-    check(static_cast<std::size_t>(log.lineCount) == log.entries.size() + log.unreadable.size());
+    fuzz::check(static_cast<std::size_t>(log.lineCount) ==
+                log.entries.size() + log.unreadable.size());
     int previous = 0;
     for (const report::Entry &entry : log.entries) {
-        check(entry.line > previous && entry.line <= log.lineCount);
+        fuzz::check(entry.line > previous && entry.line <= log.lineCount);
         previous = entry.line;
     }
 
@@ -36,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     int errors = 0;
     for (const report::Entry &entry : log.entries)
         errors += entry.kind == report::Entry::Kind::Error ? 1 : 0;
-    check(moves + errors == summary.entries);
-    check(!summary.durationMs || (summary.first->moment && summary.last->moment));
+    fuzz::check(moves + errors == summary.entries);
+    fuzz::check(!summary.durationMs || (summary.first->moment && summary.last->moment));
     return 0;
 }

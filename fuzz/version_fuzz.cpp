@@ -1,9 +1,10 @@
 // Whatever the update server's version file holds on its first line.
+#include "fuzzcheck.h"
+
 #include "shell/updateversion.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string_view>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
@@ -11,8 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::string_view line(reinterpret_cast<const char *>(data), size);
     const auto parsed = shell::parseVersionLine(line);
     // Exactly one of the two: a version, or a reason why there is none.
-    if (parsed.version.has_value() == !parsed.error.empty())
-        std::abort();
+    fuzz::check(parsed.version.has_value() == parsed.error.empty());
     if (parsed.version)
         (void)shell::updateDue(*parsed.version, shell::ownVersion());
     return 0;
