@@ -16,10 +16,7 @@ using testing::ElementsAre;
 class ChannelWithController : public testing::Test
 {
 protected:
-    explicit ChannelWithController(sim::Faults faults = {}) : controller(faults)
-    {
-        simLink.open(1);
-    }
+    ChannelWithController() { simLink.open(1); }
 
     comm::VirtualClock clock;
     sim::Controller controller;
@@ -38,28 +35,6 @@ TEST_F(ChannelWithController, QueryPosition_LosesValueBehindEarlierAcknowledgeme
     EXPECT_EQ(channel.QueryPosition("X"), std::to_string(controller.position(0)));
 }
 
-class ChannelWithSilentController : public ChannelWithController
-{
-protected:
-    ChannelWithSilentController() : ChannelWithController(silent()) {}
-
-    static sim::Faults silent()
-    {
-        sim::Faults faults;
-        faults.silent = true;
-        return faults;
-    }
-};
-
-TEST_F(ChannelWithSilentController, QueriesGiveTheNoValueMarkerAfterTheirWaits)
-{
-    const Millis start = clock.now();
-    EXPECT_EQ(channel.QueryPosition("X"), "###");
-    EXPECT_EQ(clock.now() - start, Millis{20});
-    EXPECT_EQ(channel.QueryPositionError("X"), "###");
-    EXPECT_EQ(clock.now() - start, Millis{20 + 100 + 50});
-}
-
 class ChannelWithScriptedAnswers : public testing::Test
 {
 protected:
@@ -71,34 +46,33 @@ protected:
     comm::CommandChannel channel{fake, clock, tone};
 };
 
-TEST_F(ChannelWithScriptedAnswers, SendLine_WritesTheTextAndOneCarriageReturnInOnePiece)
-{
-    channel.SendLine("SH" + comm::AxisLetter(0));
-    channel.SendLine("zoom = 75");
-    EXPECT_THAT(fake.written, ElementsAre("SHX\r", "zoom = 75\r"));
-}
-
-TEST_F(ChannelWithScriptedAnswers, QueryPosition_CutsTheLastTwoCharactersWhateverTheyAre)
+TEST_F(ChannelWithScriptedAnswers, QueryPosition_CutsTheLastTwoCharactersOrGivesNoValue)
 {
     fake.answer("-250ab", Millis{19});
     EXPECT_EQ(channel.QueryPosition("X"), "-250");
-}
-
-TEST_F(ChannelWithScriptedAnswers, QueryPosition_GivesNoValueForRepliesTooShortOrAcknowledgements)
-{
     fake.answer("5");
     EXPECT_EQ(channel.QueryPosition("X"), "###");
     fake.answer(":");
     EXPECT_EQ(channel.QueryPosition("X"), "###");
     EXPECT_EQ(channel.PendingCount(), 0);
+
+    // Unanswered queries give the marker after their waits.
+    const Millis start = clock.now();
+    EXPECT_EQ(channel.QueryPosition("X"), "###");
+    EXPECT_EQ(clock.now() - start, Millis{20});
+    EXPECT_EQ(channel.QueryPositionError("X"), "###");
+    EXPECT_EQ(clock.now() - start, Millis{20 + 100 + 50});
 }
 
-TEST_F(ChannelWithScriptedAnswers, QueryPositionError_KeepsTheLeadingBlank)
+TEST_F(ChannelWithScriptedAnswers, QueryPositionError_KeepsTheLeadingBlankAndNeedsADecimalPoint)
 {
     fake.answer(":", Millis{5});
     fake.answer(" 12.0000\r\n", Millis{120});
     EXPECT_EQ(channel.QueryPositionError("A"), " 12");
     EXPECT_THAT(fake.written, ElementsAre("erorre = _TEA\r", "erorre = ?\r"));
+
+    fake.answer("12\r\n", Millis{120});
+    EXPECT_EQ(channel.QueryPositionError("A"), "###") << "no decimal point";
 }
 
 TEST_F(ChannelWithScriptedAnswers, QueryPositionError_DiscardsTheFirstReadEvenWhenEmpty)
@@ -108,12 +82,6 @@ TEST_F(ChannelWithScriptedAnswers, QueryPositionError_DiscardsTheFirstReadEvenWh
     fake.answer(" 3.0000\r\n", Millis{140});
     EXPECT_EQ(channel.QueryPositionError("A"), "###");
     EXPECT_THAT(fake.operations, ElementsAre("write", "read", "write", "count", "read"));
-}
-
-TEST_F(ChannelWithScriptedAnswers, QueryPositionError_GivesNoValueWithoutADecimalPoint)
-{
-    fake.answer("12\r\n", Millis{120});
-    EXPECT_EQ(channel.QueryPositionError("A"), "###");
 }
 
 TEST_F(ChannelWithScriptedAnswers, AFailedWriteIsReportedOnceUntilAWriteSucceeds)
@@ -143,16 +111,6 @@ TEST_F(ChannelWithScriptedAnswers, EveryPortEventBeepsOnceAndChangesNothing)
     EXPECT_EQ(tone.beeps[0], std::make_pair(1000, Millis{50}));
     EXPECT_TRUE(fake.written.empty());
     EXPECT_EQ(channel.ReadAll(), "1234\r\n");
-}
-
-TEST(AxisLetter, NamesTheFourAxesAndNothingElse)
-{
-    EXPECT_EQ(comm::AxisLetter(0), "X");
-    EXPECT_EQ(comm::AxisLetter(1), "Y");
-    EXPECT_EQ(comm::AxisLetter(2), "Z");
-    EXPECT_EQ(comm::AxisLetter(3), "W");
-    EXPECT_EQ(comm::AxisLetter(4), "");
-    EXPECT_EQ(comm::AxisLetter(-1), "");
 }
 
 } // namespace

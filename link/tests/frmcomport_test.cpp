@@ -39,7 +39,7 @@ public:
     LinkedPty(const LinkedPty &) = delete;
     LinkedPty &operator=(const LinkedPty &) = delete;
 
-    const QString &path() const { return m_link; }
+    [[nodiscard]] const QString &path() const { return m_link; }
 
 private:
     int m_master = -1;
@@ -57,22 +57,7 @@ protected:
         for (const int port : {1, 3, 12, 21})
             ptys.push_back(std::make_unique<LinkedPty>(dir.path(), port));
     }
-    void TearDown() override
-    {
-        qunsetenv("VELMARO_PORT_DIR");
-        if (holder.state() != QProcess::NotRunning) {
-            holder.kill();
-            holder.waitForFinished();
-        }
-    }
-
-    // Another program takes the port and keeps it.
-    void holdByAnotherProgram(const QString &path)
-    {
-        holder.start("flock", {"--nonblock", path, "-c", "echo held; exec sleep 60"});
-        ASSERT_TRUE(holder.waitForReadyRead(5000));
-        ASSERT_EQ(holder.readAll().trimmed(), "held");
-    }
+    void TearDown() override { qunsetenv("VELMARO_PORT_DIR"); }
 
     std::unique_ptr<comm::frmComPort> makeWindow()
     {
@@ -94,28 +79,28 @@ protected:
 
     QTemporaryDir dir;
     std::vector<std::unique_ptr<LinkedPty>> ptys;
-    QProcess holder;
     std::unique_ptr<QWidget> mainWindow;
 };
 
-TEST_F(PortSelection, ListsTheUsablePortsUpToTwentyAndChoosesNothing)
+TEST_F(PortSelection, ListsTheUsablePortsUpToTwentyLeavingOutAHeldOneAndChoosesNothing)
 {
-    const auto window = makeWindow();
-    EXPECT_EQ(entries(*window), QStringList({"COM1", "COM3", "COM12"}));
-    EXPECT_EQ(window->ComboSerialPort->currentIndex(), -1);
-    EXPECT_EQ(mainWindow, nullptr);
-    EXPECT_EQ(window->windowTitle(), "T7342 Galil V1.0");
-}
+    EXPECT_EQ(entries(*makeWindow()), QStringList({"COM1", "COM3", "COM12"}));
 
-TEST_F(PortSelection, LeavesOutAPortThatAnotherProgramHolds)
-{
-    holdByAnotherProgram(ptys[1]->path());
+    // Another program takes COM3 and keeps it.
+    QProcess holder;
+    holder.start("flock", {"--nonblock", ptys[1]->path(), "-c", "echo held; exec sleep 60"});
+    ASSERT_TRUE(holder.waitForReadyRead(5000));
+    ASSERT_EQ(holder.readAll().trimmed(), "held");
     const auto window = makeWindow();
     EXPECT_EQ(entries(*window), QStringList({"COM1", "COM12"}));
+    EXPECT_EQ(window->ComboSerialPort->currentIndex(), -1);
+    EXPECT_EQ(mainWindow, nullptr);
 
     comm::QtSerialLink link;
     EXPECT_FALSE(link.open(3));
     EXPECT_THAT(link.errorString(), testing::HasSubstr("in use by another program"));
+    holder.kill();
+    holder.waitForFinished();
 }
 
 TEST_F(PortSelection, ChoosingAPortRecordsItAndShowsTheCompactMainWindow)

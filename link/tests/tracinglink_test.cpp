@@ -16,19 +16,13 @@ namespace {
 
 using testing::ElementsAre;
 
-struct Silent final : Tone
-{
-    void beep(int, Millis) override { ++beeps; }
-    int beeps = 0;
-};
-
 // The channel over a fake line, traced.
 struct Traced
 {
     explicit Traced(WireTrace &trace) : link(std::move(owned), trace) {}
 
     VirtualClock clock;
-    Silent tone;
+    testsupport::RecordingTone tone;
     std::unique_ptr<testsupport::FakeLink> owned = std::make_unique<testsupport::FakeLink>(clock);
     testsupport::FakeLink &wire = *owned;
     TracingLink link;
@@ -80,8 +74,9 @@ protected:
     std::chrono::system_clock::time_point m_at{std::chrono::seconds(1'796'505'225)};
 };
 
-TEST_F(Trace, EveryPieceSentAndTakenInOrderWithDirectionAndMillisecond)
+TEST_F(Trace, AppendsEveryPieceSentAndTakenInOrderWithDirectionMillisecondAndEveryByte)
 {
+    std::ofstream(m_path) << "an earlier session\n";
     const auto trace = open();
     Traced traced(*trace);
     testsupport::FakeLink &wire = traced.wire;
@@ -95,30 +90,20 @@ TEST_F(Trace, EveryPieceSentAndTakenInOrderWithDirectionAndMillisecond)
     wire.answer("-250\r\n", Millis{5});
     EXPECT_EQ(channel.QueryPosition("X"), "-250");
     channel.ReadAll(); // nothing waiting: nothing traced
+    trace->remark("velmaro 1.2.0 started");
+    trace->received(std::string("\x01\xff\\ok", 5));
 
     EXPECT_THAT(wire.written, ElementsAre("SHX\r", "TPX\r", "TPX\r"));
-    EXPECT_THAT(lines(), ElementsAre("2026-12-05 21:13:45.001  -> SHX\\r",
+    EXPECT_THAT(lines(), ElementsAre("an earlier session", "2026-12-05 21:13:45.001  -> SHX\\r",
                                      "2026-12-05 21:13:45.003  -> TPX\\r",
                                      "2026-12-05 21:13:45.004  <- :1234\\r\\n",
                                      "2026-12-05 21:13:45.006  -> TPX\\r",
-                                     "2026-12-05 21:13:45.007  <- -250\\r\\n"));
+                                     "2026-12-05 21:13:45.007  <- -250\\r\\n",
+                                     "2026-12-05 21:13:45.009  -- velmaro 1.2.0 started",
+                                     "2026-12-05 21:13:45.010  <- \\x01\\xFF\\\\ok"));
 }
 
-TEST_F(Trace, AppendsToWhatIsThereAndShowsEveryByte)
-{
-    {
-        std::ofstream earlier(m_path);
-        earlier << "an earlier session\n";
-    }
-    const auto trace = open();
-    trace->remark("velmaro 1.2.0 started");
-    trace->received(std::string("\x01\xff\\ok", 5));
-    EXPECT_THAT(lines(), ElementsAre("an earlier session",
-                                     "2026-12-05 21:13:45.001  -- velmaro 1.2.0 started",
-                                     "2026-12-05 21:13:45.003  <- \\x01\\xFF\\\\ok"));
-}
-
-TEST_F(Trace, PortEventsAndALostLineStillReachTheChannelAndAFolderIsNoTraceFile)
+TEST_F(Trace, PortEventsAndALostLineStillReachTheChannel)
 {
     const auto trace = open();
     Traced traced(*trace);
@@ -126,16 +111,12 @@ TEST_F(Trace, PortEventsAndALostLineStillReachTheChannelAndAFolderIsNoTraceFile)
     traced.link.setLostHandler([&lost](const std::string &reason) { lost = reason; });
     ASSERT_TRUE(traced.link.open(3));
     traced.wire.raiseEvent();
-    EXPECT_EQ(traced.tone.beeps, 1);
+    EXPECT_EQ(traced.tone.beeps.size(), 1U);
     traced.wire.loseLine();
     EXPECT_EQ(lost, "the connection on COM3 was lost");
     EXPECT_THAT(
         lines(),
         ElementsAre("2026-12-05 21:13:45.001  -- line lost: the connection on COM3 was lost"));
-
-    std::string why;
-    EXPECT_EQ(WireTrace::open(m_folder, why), nullptr);
-    EXPECT_EQ(why, "Is a directory");
 }
 
 } // namespace

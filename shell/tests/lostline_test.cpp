@@ -38,14 +38,6 @@ protected:
         return rows;
     }
 
-    std::vector<QString> messages() const
-    {
-        std::vector<QString> texts;
-        for (const auto &shown : dialogs.shown)
-            texts.push_back(shown.text);
-        return texts;
-    }
-
     void settle()
     {
         for (int i = 0; i < 5; ++i)

@@ -5,12 +5,14 @@
 #include "camtable/camtablepart.h"
 #include "lens/lenspart.h"
 #include "link/frmcomport.h"
+#include "shell/frmsplash.h"
 #include "shell/launcher.h"
 #include "testsupport/fakeupdate.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTemporaryDir>
 #include <QTreeWidget>
 
 #include <gmock/gmock.h>
@@ -20,9 +22,7 @@ namespace {
 using testing::ElementsAre;
 using Icon = ui::Dialogs::Icon;
 
-class StartUp : public MainWindowFixture
-{
-};
+using StartUp = MainWindowFixture;
 
 TEST_F(StartUp, ReadyLens_SendsTheStartUpLinesInOrderAndFillsTheLists)
 {
@@ -41,23 +41,13 @@ TEST_F(StartUp, ReadyLens_SendsTheStartUpLinesInOrderAndFillsTheLists)
     EXPECT_EQ(lens.ComboFocalLength->currentIndex(), 0);
     ASSERT_EQ(lens.ComboIrisPosition->count(), 6);
     EXPECT_EQ(lens.ComboIrisPosition->itemText(5), "32");
-    auto *table = form->camTable().ListView1;
-    ASSERT_EQ(table->topLevelItemCount(), 86);
-    EXPECT_EQ(table->topLevelItem(85)->text(1), "500");
-    EXPECT_EQ(table->topLevelItem(0)->text(0), "");
+    EXPECT_EQ(form->camTable().ListView1->topLevelItemCount(), 86);
 
     EXPECT_TRUE(form->axes().Timer1.isActive());
     EXPECT_EQ(form->LabelVersion->text(), "Version 1.2");
     EXPECT_LT(form->Text0->geometry().right(), 0);
     EXPECT_TRUE(form->Text0->hasFocus());
     EXPECT_TRUE(form->channel().PendingCount() > 0) << "the acknowledgements stay unread";
-}
-
-sim::Faults faults(void (*set)(sim::Faults &))
-{
-    sim::Faults result;
-    set(result);
-    return result;
 }
 
 struct FailurePath
@@ -91,21 +81,21 @@ TEST_P(StartUpFailure, ShowsItsMessageSendsNothingFurtherAndEnds)
     EXPECT_EQ(form->camTable().ListView1->topLevelItemCount(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Paths, StartUpFailure,
-    testing::Values(FailurePath{"NoAnswer",
-                                faults([](sim::Faults &f) { f.silent = true; }),
-                                "Unable to establish connection !",
-                                {"init = @OUT[01];init=?"}},
-                    FailurePath{"NotInitialised",
-                                faults([](sim::Faults &f) { f.notInitialised = true; }),
-                                "Lens initialization not completed !",
-                                {"init = @OUT[01];init=?", "allarme=?"}},
-                    FailurePath{"Alarm",
-                                faults([](sim::Faults &f) { f.alarm = 4; }),
-                                "Initialization not possible! Errore #4",
-                                {"init = @OUT[01];init=?", "allarme=?", "errore=?"}}),
-    [](const auto &path) { return std::string(path.param.name); });
+INSTANTIATE_TEST_SUITE_P(Paths, StartUpFailure,
+                         testing::Values(FailurePath{"NoAnswer",
+                                                     sim::Faults{.silent = true},
+                                                     "Unable to establish connection !",
+                                                     {"init = @OUT[01];init=?"}},
+                                         FailurePath{"NotInitialised",
+                                                     sim::Faults{.notInitialised = true},
+                                                     "Lens initialization not completed !",
+                                                     {"init = @OUT[01];init=?", "allarme=?"}},
+                                         FailurePath{
+                                             "Alarm",
+                                             sim::Faults{.alarm = 4},
+                                             "Initialization not possible! Errore #4",
+                                             {"init = @OUT[01];init=?", "allarme=?", "errore=?"}}),
+                         [](const auto &path) { return std::string(path.param.name); });
 
 TEST_F(StartUp, AReplyShorterThanThreeCharactersCountsAsReady)
 {
@@ -127,19 +117,6 @@ TEST_F(StartUp, AnAlarmWithAnEmptyErrorReplyEndsTheMessageAtTheHash)
     EXPECT_EQ(dialogs.shown[0].text, "Initialization not possible! Errore #");
 }
 
-TEST_F(StartUp, APortThatCannotBeOpenedIsNamedAndTheOperatorChoosesAgain)
-{
-    auto &script = createOnScript();
-    script.refuseOpen(true);
-    showAndStart(7);
-    ASSERT_EQ(dialogs.shown.size(), 1U);
-    EXPECT_TRUE(dialogs.shown[0].text.contains("COM7"));
-    EXPECT_EQ(dialogs.shown[0].icon, Icon::Critical);
-    EXPECT_EQ(portOpenFailed->count(), 1);
-    EXPECT_EQ(unloaded->count(), 1);
-    EXPECT_TRUE(script.written.empty());
-}
-
 TEST_F(StartUp, AFailedWriteIsShownOnceAfterTheHandlerAndChangesNothing)
 {
     auto &script = createOnScript();
@@ -158,49 +135,94 @@ TEST_F(StartUp, AFailedWriteIsShownOnceAfterTheHandlerAndChangesNothing)
     EXPECT_TRUE(form->isVisible());
 }
 
-// The way from the port list to a running window, and back when the port has gone meanwhile.
-TEST(Launcher, APortGoneSinceTheListWasBuiltLeadsBackToAFreshPortList)
+// The splash, the port list and the main window in turn, on an update server in memory.
+class Launcher : public testing::Test
 {
+protected:
+    Launcher()
+    {
+        auto client = std::make_unique<testsupport::FakeFtpClient>(clock);
+        auto updateStarter = std::make_unique<testsupport::RecordingStarter>();
+        ftp = client.get();
+        starter = updateStarter.get();
+        launcher = std::make_unique<shell::Launcher>(
+            clock, tone, dialogs,
+            [this]() -> std::unique_ptr<comm::SerialLink> {
+                auto link = std::make_unique<testsupport::FakeLink>(clock);
+                link->refuseOpen(portGone);
+                return link;
+            },
+            shell::UpdateServices{std::move(client),
+                                  std::move(updateStarter),
+                                  {"updates.example", "secret_Pass"},
+                                  directory.path().toStdString()});
+        finished = std::make_unique<QSignalSpy>(launcher.get(), &shell::Launcher::finished);
+        launcher->start();
+        splash = launcher->splash();
+    }
+
     comm::VirtualClock clock;
     testsupport::RecordingTone tone;
     testsupport::RecordingDialogs dialogs;
-    int linksMade = 0;
+    QTemporaryDir directory;
     bool portGone = false;
-    auto ftp = std::make_unique<testsupport::FakeFtpClient>(clock);
+    testsupport::FakeFtpClient *ftp = nullptr;
+    testsupport::RecordingStarter *starter = nullptr;
+    std::unique_ptr<shell::Launcher> launcher;
+    std::unique_ptr<QSignalSpy> finished;
+    shell::frmSplash *splash = nullptr;
+};
+
+TEST_F(Launcher, APortGoneSinceTheListWasBuiltLeadsBackToAFreshPortList)
+{
     ftp->refuseConnection = true;
-    shell::Launcher launcher(
-        clock, tone, dialogs,
-        [&]() -> std::unique_ptr<comm::SerialLink> {
-            ++linksMade;
-            auto link = std::make_unique<testsupport::FakeLink>(clock);
-            link->refuseOpen(portGone && linksMade > 20);
-            return link;
-        },
-        {std::move(ftp), std::make_unique<testsupport::RecordingStarter>(), {}, {}});
-    QSignalSpy finished(&launcher, &shell::Launcher::finished);
-    launcher.start();
-    launcher.splash()->Timer1_Timer();
-    QPointer<comm::frmComPort> first = launcher.portSelection();
+    splash->Timer1_Timer();
+    QPointer<comm::frmComPort> first = launcher->portSelection();
     ASSERT_TRUE(first);
-    ASSERT_EQ(first->ComboSerialPort->count(), 20);
 
     portGone = true;
     first->ComboSerialPort->setCurrentIndex(2);
     first->ComboSerialPort_Click();
-    QPointer<shell::frmMain> main = launcher.mainWindow();
+    QPointer<shell::frmMain> main = launcher->mainWindow();
     ASSERT_TRUE(main);
-    ASSERT_TRUE(testsupport::waitFor([&] { return !main && !first; }));
+    ASSERT_TRUE(testsupport::waitFor([&] { return !main && !first; }))
+        << "the old list and the main window are gone";
 
     ASSERT_EQ(dialogs.shown.size(), 1U);
     EXPECT_TRUE(dialogs.shown[0].text.contains("COM3"));
-    EXPECT_FALSE(first) << "the old list is gone";
-    EXPECT_FALSE(main) << "the main window is gone";
-    ASSERT_TRUE(launcher.portSelection());
-    EXPECT_TRUE(launcher.portSelection()->isVisible());
-    EXPECT_EQ(finished.count(), 0);
+    EXPECT_EQ(dialogs.shown[0].icon, Icon::Critical);
+    ASSERT_TRUE(launcher->portSelection());
+    EXPECT_TRUE(launcher->portSelection()->isVisible());
+    EXPECT_EQ(finished->count(), 0);
 
-    launcher.portSelection()->close();
-    EXPECT_EQ(finished.count(), 1);
+    launcher->portSelection()->close();
+    EXPECT_EQ(finished->count(), 1);
+}
+
+TEST_F(Launcher, ClosingTheSplashBeforeTheCheckEndsTheProgramWithoutAsking)
+{
+    splash->close();
+
+    EXPECT_FALSE(splash->Timer1.isActive());
+    EXPECT_EQ(finished->count(), 1);
+    EXPECT_TRUE(ftp->requests.empty());
+}
+
+TEST_F(Launcher, ClosingTheSplashDuringARequestCallsOffTheCheck)
+{
+    ftp->files["VerVelmaro.txt"] = "9.0.0\n";
+    ftp->files["UpdateVelmaro.exe"] = "#!/bin/sh\n";
+    ftp->pollsPerRequest = 1;
+    ftp->whilePolled = [this] { splash->close(); };
+
+    splash->Timer1_Timer();
+
+    EXPECT_EQ(ftp->cancels, 1);
+    EXPECT_EQ(ftp->requests.size(), 1U);
+    EXPECT_EQ(clock.now(), comm::Millis{0});
+    EXPECT_TRUE(starter->started.empty());
+    EXPECT_FALSE(launcher->portSelection());
+    EXPECT_EQ(finished->count(), 1);
 }
 
 } // namespace

@@ -7,80 +7,52 @@ namespace {
 
 using shell::Version;
 
-TEST(UpdateVersion, ThisReleaseIsOnePointTwoPointZero)
+TEST(UpdateVersion, TheFirstFieldThatDiffersDecides)
 {
-    EXPECT_EQ(shell::ownVersion(), (Version{1, 2, 0}));
+    const struct
+    {
+        Version remote;
+        Version own;
+        bool due;
+    } pairs[] = {{{2, 0, 0}, {1, 9, 9}, true},  {{1, 3, 0}, {1, 2, 9}, true},
+                 {{1, 2, 9}, {1, 3, 0}, false}, {{1, 2, 10}, {1, 2, 9}, true},
+                 {{1, 2, 0}, {1, 2, 0}, false}, {{0, 9, 9}, {1, 2, 0}, false},
+                 {{1, 2, 1}, {1, 2, 0}, true},  {{-1, 5, 5}, {1, 2, 0}, false}};
+    for (const auto &pair : pairs) {
+        EXPECT_EQ(shell::updateDue(pair.remote, pair.own), pair.due)
+            << pair.remote.major << "." << pair.remote.minor << "." << pair.remote.revision;
+    }
 }
 
-struct Comparison
+TEST(UpdateVersion, AWellFormedLineGivesItsThreeNumbers)
 {
-    Version remote;
-    Version own;
-    bool due;
-};
-
-class VersionComparison : public testing::TestWithParam<Comparison>
-{
-};
-
-TEST_P(VersionComparison, TheFirstFieldThatDiffersDecides)
-{
-    EXPECT_EQ(shell::updateDue(GetParam().remote, GetParam().own), GetParam().due);
+    const struct
+    {
+        const char *text;
+        Version version;
+    } lines[] = {{"1.2.10", {1, 2, 10}},
+                 {" 1 . 2\t. 3 ", {1, 2, 3}},
+                 // The revision is everything after the second point, rounded down.
+                 {"1.2.3.4", {1, 2, 3}},
+                 {"1.2.-0.5", {1, 2, -1}},
+                 {"+1.02.007", {1, 2, 7}},
+                 {"32767.-32768.0", {32767, -32768, 0}}};
+    for (const auto &line : lines) {
+        const auto parsed = shell::parseVersionLine(line.text);
+        ASSERT_TRUE(parsed.version) << parsed.error;
+        EXPECT_EQ(*parsed.version, line.version) << line.text;
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Pairs, VersionComparison,
-                         testing::Values(Comparison{{2, 0, 0}, {1, 9, 9}, true},
-                                         Comparison{{1, 3, 0}, {1, 2, 9}, true},
-                                         Comparison{{1, 2, 9}, {1, 3, 0}, false},
-                                         Comparison{{1, 2, 10}, {1, 2, 9}, true},
-                                         Comparison{{1, 2, 0}, {1, 2, 0}, false},
-                                         Comparison{{0, 9, 9}, {1, 2, 0}, false},
-                                         Comparison{{1, 2, 1}, {1, 2, 0}, true},
-                                         Comparison{{-1, 5, 5}, {1, 2, 0}, false}));
-
-struct Line
+TEST(UpdateVersion, AMalformedLineSaysWhatIsWrong)
 {
-    const char *text;
-    Version version;
-};
-
-class WellFormedLine : public testing::TestWithParam<Line>
-{
-};
-
-TEST_P(WellFormedLine, GivesItsThreeNumbers)
-{
-    const auto parsed = shell::parseVersionLine(GetParam().text);
-    ASSERT_TRUE(parsed.version) << parsed.error;
-    EXPECT_EQ(*parsed.version, GetParam().version);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Lines, WellFormedLine,
-    testing::Values(Line{"1.2.10", {1, 2, 10}}, Line{" 1 . 2\t. 3 ", {1, 2, 3}},
-                    // The revision is everything after the second point, rounded down.
-                    Line{"1.2.3.4", {1, 2, 3}}, Line{"1.2.-0.5", {1, 2, -1}},
-                    Line{"+1.02.007", {1, 2, 7}}, Line{"32767.-32768.0", {32767, -32768, 0}}));
-
-class MalformedLine : public testing::TestWithParam<const char *>
-{
-};
-
-TEST_P(MalformedLine, SaysWhatIsWrong)
-{
-    const auto parsed = shell::parseVersionLine(GetParam());
-    EXPECT_FALSE(parsed.version);
-    EXPECT_NE(parsed.error.find(std::string("\"") + GetParam() + "\""), std::string::npos)
-        << parsed.error;
-}
-
-INSTANTIATE_TEST_SUITE_P(Lines, MalformedLine,
-                         testing::Values("1.2", "", "120", "1..0", ".2.0", "1.2.", "1.a.0",
-                                         "1.2.0x", "1.2.0 1", "32768.0.0", "1.-32769.0",
-                                         "99999999999999999999.0.0", "1.2.-"));
-
-TEST(UpdateVersion, TheErrorNamesTheFieldAndTheReason)
-{
+    for (const char *line : {"1.2", "", "120", "1..0", ".2.0", "1.2.", "1.a.0", "1.2.0x", "1.2.0 1",
+                             "32768.0.0", "1.-32769.0", "99999999999999999999.0.0", "1.2.-"}) {
+        const auto parsed = shell::parseVersionLine(line);
+        EXPECT_FALSE(parsed.version) << line;
+        EXPECT_NE(parsed.error.find(std::string("\"") + line + "\""), std::string::npos)
+            << parsed.error;
+    }
     EXPECT_EQ(shell::parseVersionLine("1.2").error,
               "the version line \"1.2\" does not have two points");
     EXPECT_EQ(shell::parseVersionLine("1.x.0").error,
