@@ -65,7 +65,7 @@ protected:
     testsupport::RecordingTone m_tone;
 };
 
-TEST_F(SimulatorOnPty, AnswersQueriesWithinTheirWaitsAndLogsTheLines)
+TEST_F(SimulatorOnPty, AnswersWithinTheWaitsLogsTheLinesAndEndsCleanly)
 {
     start();
     comm::QtSerialLink serial;
@@ -102,6 +102,13 @@ TEST_F(SimulatorOnPty, AnswersQueriesWithinTheirWaitsAndLogsTheLines)
     }
     EXPECT_EQ(received, (QStringList{"init = @OUT[01];init=?", "TPX", "PAX=500;BGX", "TPX",
                                      "erorre = _TEX", "erorre = ?"}));
+
+    // SIGTERM removes the link and exits cleanly.
+    m_sim.terminate();
+    ASSERT_TRUE(m_sim.waitForFinished(kProcessTimeoutMs));
+    EXPECT_EQ(m_sim.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(m_sim.exitCode(), 0);
+    EXPECT_FALSE(QFileInfo(linkPath()).isSymLink());
 }
 
 TEST_F(SimulatorOnPty, APortHeldByAnotherProgramIsRefused)
@@ -121,16 +128,6 @@ TEST_F(SimulatorOnPty, APortHeldByAnotherProgramIsRefused)
     holder.closeWriteChannel();
     ASSERT_TRUE(holder.waitForFinished(kProcessTimeoutMs));
     EXPECT_TRUE(serial.open(kPort)) << serial.errorString();
-}
-
-TEST_F(SimulatorOnPty, TerminationRemovesTheLinkAndExitsCleanly)
-{
-    start();
-    m_sim.terminate(); // SIGTERM
-    ASSERT_TRUE(m_sim.waitForFinished(kProcessTimeoutMs));
-    EXPECT_EQ(m_sim.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(m_sim.exitCode(), 0);
-    EXPECT_FALSE(QFileInfo(linkPath()).isSymLink());
 }
 
 TEST_F(SimulatorOnPty, DropAfterKillsTheLineAndRemovesTheLink)
