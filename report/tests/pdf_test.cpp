@@ -132,26 +132,21 @@ TEST_F(ReportCommand, PageOneHoldsTheRunsFiguresAndTheLastPageTheUnreadableLines
     const auto end = momentOf(stampOf(QDateTime(QDate(2026, 3, 4), QTime(8, 28, 39))));
     const auto duration = durationText(momentOf(start)->msecsTo(*end));
     EXPECT_THAT(first.toStdString(), HasSubstr("Duration " + duration.toStdString()));
-    EXPECT_THAT(first.toStdString(), HasSubstr("Lines 574 read, 1 unreadable"));
-    EXPECT_THAT(first.toStdString(), HasSubstr("Unreadable elsewhere 1 in Camma.txt"));
-    EXPECT_THAT(first.toStdString(), HasSubstr("Completed full-stroke cycles 2"));
-    EXPECT_THAT(first.toStdString(), HasSubstr("Step test ascending 86 86 6 101"));
-    EXPECT_THAT(first.toStdString(), HasSubstr("Full stroke test descending 2 2 2 2"));
-    EXPECT_THAT(first.toStdString(), HasSubstr("Zoom 1 2 23 2 errors above 10"));
-    EXPECT_THAT(first.toStdString(), HasSubstr("Iris 1 14 1 error above 10"));
-    EXPECT_THAT(first.toStdString(), HasSubstr("Focus 0 - no error above 10"));
-    EXPECT_THAT(first.toStdString(),
-                HasSubstr("Log Errors.txt: 2 error line(s), not the same as in the complete log: "
-                          "only in the complete log: line(s) 345, 574"));
+    for (const char *figure :
+         {"Lines 574 read, 1 unreadable", "Unreadable elsewhere 1 in Camma.txt",
+          "Completed full-stroke cycles 2", "Step test ascending 86 86 6 101",
+          "Full stroke test descending 2 2 2 2", "Zoom 1 2 23 2 errors above 10",
+          "Iris 1 14 1 error above 10", "Focus 0 - no error above 10",
+          "Log Errors.txt: 2 error line(s), not the same as in the complete log: only in the "
+          "complete log: line(s) 345, 574"})
+        EXPECT_THAT(first.toStdString(), HasSubstr(figure));
 
-    const QString cams = pdfText(pdf, 4, 4);
-    EXPECT_THAT(cams.toStdString(), HasSubstr("33 235 mm 34 240 mm"));
-    EXPECT_THAT(cams.toStdString(), HasSubstr("Zoom 1 7720.0 40.0 Zoom 1 7640.0 40.0"));
-    const QString last = pdfText(pdf, 5, 50);
-    EXPECT_THAT(last.toStdString(), HasSubstr("Log Complete.txt 575"));
-    EXPECT_THAT(last.toStdString(), HasSubstr("not a log line"));
-    EXPECT_THAT(last.toStdString(),
-                HasSubstr("Camma.txt 50 the Zoom 1 position of 320 mm is not a number"));
+    EXPECT_THAT(pdfText(pdf, 4, 4).toStdString(),
+                HasSubstr("33 235 mm 34 240 mm Zoom 1 7720.0 40.0 Zoom 1 7640.0 40.0"));
+    const std::string last = pdfText(pdf, 5, 50).toStdString();
+    EXPECT_THAT(last, HasSubstr("Log Complete.txt 575"));
+    EXPECT_THAT(last, HasSubstr("not a log line"));
+    EXPECT_THAT(last, HasSubstr("Camma.txt 50 the Zoom 1 position of 320 mm is not a number"));
 }
 
 TEST_F(ReportCommand, AnEmptyLogStillMakesAReport)
