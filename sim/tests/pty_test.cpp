@@ -4,7 +4,6 @@
 #include "link/qtseriallink.h"
 #include "testsupport/fakelink.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -13,7 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 
 namespace {
 
@@ -105,25 +103,6 @@ TEST_F(SimulatorOnPty, AnswersWithinTheWaitsLogsTheLinesAndEndsCleanly)
     EXPECT_EQ(m_sim.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(m_sim.exitCode(), 0);
     EXPECT_FALSE(QFileInfo(linkPath()).isSymLink());
-}
-
-TEST_F(SimulatorOnPty, APortHeldByAnotherProgramIsRefused)
-{
-    start();
-    // flock holds the lock itself (-o keeps it from the shell) until the shell reads end of input.
-    QProcess holder;
-    holder.start("flock", {"-n", "-o", linkPath(), "sh", "-c", "echo locked; read _"});
-    ASSERT_TRUE(holder.waitForStarted(kProcessTimeoutMs));
-    ASSERT_TRUE(holder.waitForReadyRead(kProcessTimeoutMs));
-    ASSERT_EQ(holder.readAllStandardOutput().trimmed(), "locked");
-
-    comm::QtSerialLink serial;
-    EXPECT_FALSE(serial.open(kPort));
-    EXPECT_NE(serial.errorString().find("in use"), std::string::npos) << serial.errorString();
-
-    holder.closeWriteChannel();
-    ASSERT_TRUE(holder.waitForFinished(kProcessTimeoutMs));
-    EXPECT_TRUE(serial.open(kPort)) << serial.errorString();
 }
 
 TEST_F(SimulatorOnPty, DropAfterKillsTheLineAndRemovesTheLink)
