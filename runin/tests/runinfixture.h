@@ -4,9 +4,10 @@
 #include "runin/sequencer.h"
 
 #include "link/channel.h"
+#include "link/clock.h"
+#include "link/tone.h"
 #include "sim/controller.h"
 #include "sim/simlink.h"
-#include "testsupport/fakelink.h"
 #include "testsupport/qtprint.h"
 
 #include <QDir>
@@ -18,6 +19,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <tuple>
 
 namespace runin::test {
 
@@ -87,6 +89,19 @@ private:
     std::string m_out, m_errorAxis;
 };
 
+// A tone that takes its time on the virtual clock and notes when each one ended.
+struct TimedTone final : comm::Tone
+{
+    explicit TimedTone(comm::VirtualClock &onClock) : clock(onClock) {}
+    void beep(int frequencyHz, comm::Millis duration) override
+    {
+        clock.advance(duration);
+        beeps.emplace_back(frequencyHz, duration, clock.now());
+    }
+    comm::VirtualClock &clock;
+    std::vector<std::tuple<int, comm::Millis, comm::Millis>> beeps;
+};
+
 // The lines of a log file without their CR LF; nothing when it is missing.
 inline std::vector<QString> logLines(const char *name)
 {
@@ -119,12 +134,11 @@ protected:
         create(std::move(scripted));
         return script;
     }
-    void create(std::unique_ptr<comm::SerialLink> serial, comm::Tone *withTone = nullptr)
+    void create(std::unique_ptr<comm::SerialLink> serial)
     {
-        if (serial)
-            link = std::move(serial);
+        link = std::move(serial);
         link->open(1);
-        channel = std::make_unique<comm::CommandChannel>(*link, clock, withTone ? *withTone : tone);
+        channel = std::make_unique<comm::CommandChannel>(*link, clock, tone);
         sequencer = std::make_unique<Sequencer>(*channel, view, [this] { return kNow; });
         // A scripted controller notes the busy flag of the channel it is on now.
         if (auto *scripted = dynamic_cast<ScriptedController *>(link.get()))
@@ -152,7 +166,7 @@ protected:
 
     const QDateTime kNow{QDate(2026, 3, 4), QTime(17, 6, 7)};
     comm::VirtualClock clock;
-    testsupport::RecordingTone tone;
+    TimedTone tone{clock};
     std::optional<sim::Controller> controller;
     std::unique_ptr<comm::SerialLink> link;
     std::unique_ptr<comm::CommandChannel> channel;
