@@ -13,8 +13,6 @@ from desktop import Desktop, read_wire_log, twips_centre, wait_until
 
 PROGRAM, SIMULATOR, ARTEFACTS = sys.argv[1:4]
 
-SERVICE_CODE = ["Escape", "u", "n", "v", "k", "n"]
-
 # Where the operator points, in pixels of the main window.
 JOG_PLUS_ZOOM1 = twips_centre(2160 + 120 + 870, 1320 + 300 + 3840, 660, 495)
 SALVA = twips_centre(9360, 120, 1575, 855)
@@ -36,29 +34,24 @@ class CamTable(unittest.TestCase):
         self.addCleanup(shutil.rmtree, self.drive, ignore_errors=True)
         self.desktop.env["VELMARO_DRIVE_C"] = self.drive
 
-    def click(self, point, button="1"):
-        self.desktop.xdotool("mousemove", "--window", self.main, str(point[0]), str(point[1]),
-                             "click", button)
+    def click(self, point):
+        self.desktop.mouse(self.main, point, "click", "1")
 
     def lines_since(self, mark):
         return read_wire_log(self.log)[mark:]
 
     def answer_yes(self, question):
         """Confirms the box that asks `question` with its default button, Yes."""
-        box = self.desktop.window("Conferma.")
+        self.desktop.window("Conferma.")
         self.desktop.screenshot("root", question)
         time.sleep(0.3)
         self.desktop.xdotool("key", "--clearmodifiers", "Return")
-        wait_until(lambda: not self.visible("Conferma."), what="the box to close")
-
-    def visible(self, title):
-        return subprocess.run(["xdotool", "search", "--onlyvisible", "--name", f"^{title}$"],
-                              env=self.desktop.env, capture_output=True, text=True).stdout.split()
+        wait_until(lambda: not self.desktop.shown("^Conferma.$"), what="the box to close")
 
     def selected_row_band(self):
         """The top and bottom pixel rows of the list's highlighted row, in window pixels, or None
         while no single row is highlighted."""
-        x, y = self.origin()
+        x, y = self.desktop.geometry(self.main)[:2]
         column = pixel_column(self.desktop.env, x + EMPTY_ZOOM2_X, y + LIST_TOP, LIST_HEIGHT)
         # The selection's blue, not the blue of the window or of a frame.
         band = [i for i, (r, g, b) in enumerate(column)
@@ -82,28 +75,19 @@ class CamTable(unittest.TestCase):
         wait_until(lambda: self.selected_row_band() == wanted, what=f"row {n} to be selected")
         return (wanted[0] + wanted[1]) // 2
 
-    def origin(self):
-        geometry = self.desktop.xdotool("getwindowgeometry", "--shell", self.main)
-        values = dict(line.split("=", 1) for line in geometry.splitlines())
-        return int(values["X"]), int(values["Y"])
-
     def test_a_jogged_position_is_recorded_replayed_saved_and_loaded_back(self):
-        self.log = self.desktop.start_simulator(SIMULATOR, 4)
-        program = self.desktop.start_program(PROGRAM)
-        self.desktop.window("T7342 Galil V1.0")
-        self.desktop.xdotool("key", "--clearmodifiers", "Down")
-        self.main = self.desktop.window("T7342 Galil")
-        wait_until(lambda: "PAW=focusmin;BGW" in read_wire_log(self.log), what="the start-up")
-        self.desktop.xdotool("key", "--clearmodifiers", *SERVICE_CODE)
-        wait_until(lambda: self.desktop.window_size(self.main) == (987, 767),
-                   what="the full window")
+        program, self.main, self.log = self.desktop.open_lens(PROGRAM, SIMULATOR, 4)
 
-        # Jog Zoom 1 forward for a moment; the readout goes on reading where it is.
-        self.desktop.xdotool("mousemove", "--window", self.main, *map(str, JOG_PLUS_ZOOM1),
-                             "mousedown", "1")
+        # Jog Zoom 1 forward while the button is held; the readout follows it.
+        mark = len(read_wire_log(self.log))
+        self.desktop.mouse(self.main, JOG_PLUS_ZOOM1, "mousedown", "1")
         time.sleep(1.0)
+        self.desktop.screenshot(self.main, "main-full-readout.png")
         self.desktop.xdotool("mouseup", "1")
-        wait_until(lambda: "STX" in read_wire_log(self.log), what="the jog to stop")
+        wait_until(lambda: [line for line in self.lines_since(mark) if not line.startswith("TP")]
+                   == ["JGX=1000", "BGX", "STX"], what="the jog and its stop")
+        during = self.lines_since(mark)
+        self.assertIn("TPX", during[during.index("BGX"):during.index("STX")])
         mark = len(read_wire_log(self.log))
         wait_until(lambda: self.lines_since(mark).count("TPX") >= 5,
                    what="the readout after the jog")
@@ -132,14 +116,9 @@ class CamTable(unittest.TestCase):
         wait_until(lambda: os.path.exists(path), what="the cam table file")
         with open(path, "rb") as file:
             saved = file.read()
-        lines = saved.split(b"\r\n")
-        self.assertEqual(lines[-1], b"", "the last line ends in CR LF too")
-        self.assertEqual(len(lines[:-1]), 86)
-        self.assertNotIn(b"\n", b"".join(lines), "every line ends in CR LF")
-        for n, line in enumerate(lines[:-1], start=1):
-            focal = 75 + 5 * (n - 1)
-            expected = f"{focal};{zoom1};{zoom2}" if n == 10 else f"{focal};;"
-            self.assertEqual(line, expected.encode("ascii"))
+        self.assertEqual(saved, "".join(f"{focal};{zoom1};{zoom2}\r\n" if focal == 120
+                                        else f"{focal};;\r\n" for focal in range(75, 505, 5))
+                         .encode("ascii"))
 
         self.click((CHECK_BOX_X, row10))
         self.answer_yes("camtable-clear-question.png")
@@ -164,20 +143,9 @@ class CamTable(unittest.TestCase):
 
 def pixel_column(env, x, y, height):
     """The colours of a one-pixel-wide column of the screen, top to bottom."""
-    ppm = subprocess.run(
-        ["import", "-window", "root", "-crop", f"1x{height}+{x}+{y}", "-depth", "8", "ppm:-"],
+    data = subprocess.run(
+        ["import", "-window", "root", "-crop", f"1x{height}+{x}+{y}", "-depth", "8", "rgb:-"],
         env=env, capture_output=True, check=True, timeout=20).stdout
-    # P6 header: magic, width, height, maximum value, each followed by one blank.
-    fields, at = [], 0
-    while len(fields) < 4:
-        while ppm[at:at + 1].isspace():
-            at += 1
-        end = at
-        while not ppm[end:end + 1].isspace():
-            end += 1
-        fields.append(ppm[at:end])
-        at = end
-    data = ppm[at + 1:]
     return [tuple(data[i:i + 3]) for i in range(0, len(data) - 2, 3)]
 
 

@@ -12,6 +12,9 @@ import time
 FTP_SERVER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "testsupport",
                           "ftpserver.py")
 UPDATE_USER = "ruz_uvavurud"
+# Typed on the main window, it opens the full window.
+SERVICE_CODE = ("Escape", "u", "n", "v", "k", "n")
+FULL_SIZE = (987, 767)
 
 
 class Timeout(AssertionError):
@@ -85,6 +88,32 @@ class Desktop:
             raise RuntimeError("the FTP server did not start")
         return "127.0.0.1:" + line.split()[1]
 
+    def open_lens(self, program, simulator, port, simulator_options=(), arguments=(), full=True,
+                  **options):
+        """Starts the simulator on COM<port> and the program, chooses the port as the operator
+        does, waits for the lens's start-up and, if `full`, types the service code. Gives the
+        program, its main window and the simulator's wire log."""
+        log = self.start_simulator(simulator, port, *simulator_options)
+        process = self.start_program(program, *arguments, **options)
+        self.window("T7342 Galil V1.0")
+        # The list is the only control: arrow keys step through it and choose.
+        self.xdotool("key", "--clearmodifiers", "Down")
+        main = self.window("T7342 Galil")
+        wait_until(lambda: "PAW=focusmin;BGW" in read_wire_log(log), what="the start-up")
+        if full:
+            self.open_full_window(main)
+        return process, main, log
+
+    def open_full_window(self, main):
+        if self.window_size(main) != FULL_SIZE:
+            self.xdotool("key", "--clearmodifiers", *SERVICE_CODE)
+            wait_until(lambda: self.window_size(main) == FULL_SIZE, what="the full window")
+
+    def shown(self, title):
+        """The visible windows whose title matches the regular expression `title`."""
+        return subprocess.run(["xdotool", "search", "--onlyvisible", "--name", title],
+                              env=self.env, capture_output=True, text=True).stdout.split()
+
     def xdotool(self, *args):
         result = subprocess.run(["xdotool", *args], env=self.env, capture_output=True, text=True,
                                 timeout=20)
@@ -94,21 +123,26 @@ class Desktop:
 
     def window(self, title):
         """Waits for the window with exactly this title and gives it the focus."""
-        window = wait_until(
-            lambda: subprocess.run(["xdotool", "search", "--onlyvisible", "--name", f"^{title}$"],
-                                   env=self.env, capture_output=True, text=True).stdout.split(),
-            what=f"the window '{title}'")[0]
+        window = wait_until(lambda: self.shown(f"^{title}$"), what=f"the window '{title}'")[0]
         self.xdotool("windowfocus", "--sync", window)
         return window
 
+    def geometry(self, window):
+        """x, y, width and height of the window on the screen."""
+        lines = self.xdotool("getwindowgeometry", "--shell", window).splitlines()
+        values = dict(line.split("=", 1) for line in lines)
+        return tuple(int(values[key]) for key in ("X", "Y", "WIDTH", "HEIGHT"))
+
     def window_size(self, window):
-        geometry = self.xdotool("getwindowgeometry", "--shell", window)
-        values = dict(line.split("=", 1) for line in geometry.splitlines())
-        return int(values["WIDTH"]), int(values["HEIGHT"])
+        return self.geometry(window)[2:]
+
+    def mouse(self, window, at, *actions):
+        """Moves the mouse to a point of the window, in pixels from its top-left corner, and
+        does the xdotool `actions` there."""
+        self.xdotool("mousemove", "--window", window, str(at[0]), str(at[1]), *actions)
 
     def click(self, window, x, y):
-        """Clicks at a point of the window, in pixels from its top-left corner."""
-        self.xdotool("mousemove", "--window", window, str(x), str(y), "click", "1")
+        self.mouse(window, (x, y), "click", "1")
 
     def screenshot(self, window, name):
         path = os.path.join(self.artefacts, name)
@@ -136,10 +170,7 @@ def closed_port():
 
 def read_wire_log(path):
     """The lines the simulator received, in order, as sent (without their carriage return)."""
-    if not os.path.exists(path):
-        return []
-    with open(path, encoding="ascii", errors="replace") as log:
-        return [line.rstrip("\n").split("\t", 1)[1] for line in log if "\t" in line]
+    return [text for _, text in read_wire_log_timed(path)]
 
 
 def read_wire_log_timed(path):

@@ -1,5 +1,6 @@
-"""The real program under Xvfb against the simulator on a pseudo-terminal: the operator steps the
-focus, and the technician switches an axis off and on, jogs it and sets the controller's network
+"""The real program under Xvfb against the simulator on a pseudo-terminal: the operator chooses
+the port and the lens starts up, or tells that it is not initialised; the operator steps the
+focus, and the technician switches an axis off and on and sets the controller's network
 address, all by mouse and keyboard as a person would."""
 
 import statistics
@@ -11,25 +12,20 @@ from desktop import Desktop, read_wire_log, read_wire_log_timed, twips_centre, w
 
 PROGRAM, SIMULATOR, ARTEFACTS = sys.argv[1:4]
 
+STARTUP_LINES = ["init = @OUT[01];init=?", "SHX", "SHY", "SHZ", "SHW", "zoom=75", "iris=1",
+                 "PAW=focusmin;BGW"]
 FOCUS_UP = twips_centre(360, 2760, 495, 375)
 SET_IP = twips_centre(360, 3360, 1095, 375)
 # Zoom 1's panel: the manual frame at (2160, 1320), its first axis frame 120 and 300 inside it.
 AXIS0 = (2160 + 120, 1320 + 300)
 CHECK_STATUS0 = twips_centre(AXIS0[0] + 120, AXIS0[1] + 1320, 1410, 315)
-JOG_POS0 = twips_centre(AXIS0[0] + 870, AXIS0[1] + 3840, 660, 495)
-STARTUP_LINE_COUNT = 8
 
 
 class LensAndAxes(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.desktop = Desktop(ARTEFACTS)
-        cls.log = cls.desktop.start_simulator(SIMULATOR, 4)
-        cls.program = cls.desktop.start_program(PROGRAM)
-        cls.desktop.window("T7342 Galil V1.0")
-        cls.desktop.xdotool("key", "--clearmodifiers", "Down")
-        cls.main = cls.desktop.window("T7342 Galil")
-        wait_until(lambda: "TPW" in read_wire_log(cls.log), what="the position readout")
+        cls.program, cls.main, cls.log = cls.desktop.open_lens(PROGRAM, SIMULATOR, 4, full=False)
 
     @classmethod
     def tearDownClass(cls):
@@ -43,13 +39,12 @@ class LensAndAxes(unittest.TestCase):
         return [line for line in read_wire_log(self.log)[count:] if not line.startswith("TP")]
 
     def mouse(self, at, *actions):
-        self.desktop.xdotool("mousemove", "--window", self.main, str(at[0]), str(at[1]),
-                             *actions)
+        self.desktop.mouse(self.main, at, *actions)
 
-    def open_full_window(self):
-        self.desktop.xdotool("key", "--clearmodifiers", "Escape", "u", "n", "v", "k", "n")
-        wait_until(lambda: self.desktop.window_size(self.main)[0] > 900,
-                   what="the full window")
+    def test_0_the_lens_starts_up_in_the_compact_window(self):
+        self.assertEqual(read_wire_log(self.log)[:len(STARTUP_LINES)], STARTUP_LINES)
+        self.assertEqual(self.desktop.window_size(self.main), (132, 320))
+        self.desktop.screenshot(self.main, "main-compact.png")
 
     def test_1_holding_plus_steps_the_focus_after_300_ms_then_about_every_80(self):
         before = len(read_wire_log(self.log))
@@ -67,7 +62,8 @@ class LensAndAxes(unittest.TestCase):
         self.desktop.screenshot(self.main, "focus-after-hold.png")
 
     def test_2_an_axis_switched_off_and_on(self):
-        self.open_full_window()
+        self.desktop.open_full_window(self.main)
+        self.desktop.screenshot(self.main, "main-full.png")
         before = len(read_wire_log(self.log))
         self.mouse(CHECK_STATUS0, "click", "1")
         wait_until(lambda: self.lines_after(before) == ["STX", "ABX", "MOX"],
@@ -77,39 +73,34 @@ class LensAndAxes(unittest.TestCase):
         wait_until(lambda: self.lines_after(before) == ["STX", "ABX", "MOX", "SHX"],
                    what="the enable line")
 
-    def test_3_a_jog_lasts_as_long_as_the_button_is_held(self):
-        self.open_full_window()
-        before = len(read_wire_log(self.log))
-        self.mouse(JOG_POS0, "mousedown", "1", "sleep", "0.6")
-        time.sleep(0.2)
-        self.desktop.screenshot(self.main, "main-full-readout.png")
-        self.mouse(JOG_POS0, "mouseup", "1")
-        wait_until(lambda: self.lines_after(before) == ["JGX=1000", "BGX", "STX"],
-                   what="the jog and its stop")
-        during = read_wire_log(self.log)[before:]
-        between = during[during.index("BGX"):during.index("STX")]
-        self.assertIn("TPX", between, "the readout follows the jog")
-
-    def test_4_the_network_address_through_the_input_box(self):
+    def test_3_the_network_address_through_the_input_box(self):
         before = len(read_wire_log(self.log))
         self.mouse(SET_IP, "click", "1")
         self.desktop.window("Set IP Address")
         time.sleep(0.2)
         self.desktop.xdotool("type", "--delay", "20", "010.001.002.003")
         self.desktop.xdotool("key", "Return")
-        message = self.desktop.window("IP Address changed")
+        self.desktop.window("IP Address changed")
         time.sleep(0.2)
         self.desktop.screenshot("root", "ip-address-changed.png")
         self.desktop.xdotool("key", "Return")
-        wait_until(lambda: not self.window_shown("IP Address changed"), what="the box to close")
+        wait_until(lambda: not self.desktop.shown("^IP Address changed$"), what="the box to close")
         self.assertEqual(self.lines_after(before), ["IA10,1,2,3;BN"])
-        self.assertTrue(message)
 
-    def window_shown(self, title):
-        try:
-            return self.desktop.xdotool("search", "--onlyvisible", "--name", f"^{title}$")
-        except AssertionError:
-            return ""
+
+class NotInitialised(unittest.TestCase):
+    def test_a_lens_not_initialised_shows_its_message_and_ends_the_program(self):
+        desktop = Desktop(ARTEFACTS)
+        self.addCleanup(desktop.close)
+        log = desktop.start_simulator(SIMULATOR, 2, "--not-initialised")
+        program = desktop.start_program(PROGRAM)
+        desktop.screenshot(desktop.window("T7342 Galil V1.0"), "port-selection.png")
+        desktop.xdotool("key", "--clearmodifiers", "Down")
+        desktop.window("T7342 Galil")
+        desktop.screenshot(desktop.window("Errore"), "not-initialised-message.png")
+        desktop.xdotool("key", "--clearmodifiers", "Return")
+        self.assertEqual(program.wait(timeout=10), 0)
+        self.assertEqual(read_wire_log(log), ["init = @OUT[01];init=?", "allarme=?"])
 
 
 if __name__ == "__main__":

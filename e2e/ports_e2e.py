@@ -90,7 +90,7 @@ class PortReport(unittest.TestCase):
         lines = result.stdout.splitlines()
         return {line.split()[0]: line for line in lines[1:-1]}, lines
 
-    def test_each_port_says_whether_it_is_usable_and_why_not(self):
+    def test_each_port_says_whether_it_is_usable_and_why_not_and_a_missing_folder_is_named(self):
         _, usable = self.pty(1, 0o666)
         # Through a second link, as a link to /dev/serial/by-id/... is.
         by_id = os.path.join(self.ports, "usb-adapter-if00")
@@ -121,6 +121,13 @@ class PortReport(unittest.TestCase):
         for port in range(7, 21):
             self.assertRegex(ports[f"COM{port}"], rf"COM{port} +\S+/COM{port} +no device there$")
         self.assertEqual(lines[-1], "1 of 20 ports usable.")
+
+        missing = os.path.join(self.ports, "not-made")
+        result = self.run_as_user("--ports", port_dir=missing)
+        self.assertEqual(result.returncode, 1)
+        self.assertEqual(result.stdout.splitlines()[0],
+                         f"COMn is the link COMn in {missing} (VELMARO_PORT_DIR), and nothing "
+                         "else; that folder does not exist.")
 
     def test_a_device_the_user_may_not_open_names_the_group_to_join(self):
         if os.geteuid() != 0:
@@ -159,32 +166,6 @@ class PortReport(unittest.TestCase):
                          rf"permission denied: user '{self.user}' may not read and write "
                          rf"{re.escape(rootonly)} \(owner root, group root, mode 0660\)$")
         self.assertEqual(lines[-1], "0 of 20 ports usable.")
-
-    def test_no_usable_port_ends_with_status_1_and_a_missing_folder_is_named(self):
-        os.symlink("/dev/velmaro-no-such-device", os.path.join(self.ports, "COM1"))
-        result = self.run_as_user("--ports")
-        self.assertEqual(result.returncode, 1)
-        self.assertEqual(result.stdout.splitlines()[-1], "0 of 20 ports usable.")
-
-        missing = os.path.join(self.ports, "not-made")
-        result = self.run_as_user("--ports", port_dir=missing)
-        self.assertEqual(result.returncode, 1)
-        self.assertEqual(result.stdout.splitlines()[0],
-                         f"COMn is the link COMn in {missing} (VELMARO_PORT_DIR), and nothing "
-                         "else; that folder does not exist.")
-
-    def test_version_help_and_a_wrong_option_need_no_display(self):
-        version = self.run_as_user("--version")
-        self.assertEqual(version.returncode, 0, version.stderr)
-        self.assertRegex(version.stdout, r"^velmaro \d+\.\d+\.\d+\n$")
-
-        shown = self.run_as_user("--help")
-        self.assertEqual(shown.returncode, 0, shown.stderr)
-        self.assertIn("--ports", shown.stdout)
-
-        wrong = self.run_as_user("--port")
-        self.assertEqual(wrong.returncode, 2)
-        self.assertIn("Unknown option 'port'", wrong.stderr)
 
 
 if __name__ == "__main__":

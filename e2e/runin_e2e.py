@@ -10,25 +10,22 @@ import tempfile
 import time
 import unittest
 
-from desktop import Desktop, read_wire_log, wait_until
+from desktop import Desktop, read_wire_log, twips_centre, wait_until
 
 PROGRAM, SIMULATOR, ARTEFACTS, REPORT = sys.argv[1:5]
 
-TWIPS_PER_PIXEL = 15
 FRAME = (120, 8760)  # the "Running Up" frame on the window, in twips
 
 
 def in_frame(left, top, width, height):
     """Centre, in pixels on the window, of a control placed in the frame at these twips."""
-    x = (FRAME[0] + left + width // 2) // TWIPS_PER_PIXEL
-    y = (FRAME[1] + top + height // 2) // TWIPS_PER_PIXEL
-    return x, y
+    return twips_centre(FRAME[0] + left, FRAME[1] + top, width, height)
 
 
 FULL_STROKE_BOX = in_frame(240, 870, 2520, 315)
 START = in_frame(240, 1440, 1200, 570)
 ABORT = in_frame(1560, 1440, 1200, 570)
-LIST1 = (FRAME[0] + 7800) // TWIPS_PER_PIXEL, (FRAME[1] + 600) // TWIPS_PER_PIXEL, 428, 100
+LIST1 = (FRAME[0] + 7800) // 15, (FRAME[1] + 600) // 15, 428, 100
 
 CYCLE = ["zoom = 500", "zoom = 75", "iris = 6", "iris = 1", "PAD = 10100;BGD", "PAD = 100;BGD"]
 ERROR_LINE = re.compile(r"^\S.*  \S.*  POSITION ERROR \(-?\d+\)  "
@@ -67,16 +64,9 @@ class RunningIn(unittest.TestCase):
         return [line.decode("latin-1") for line in data.split(b"\r\n") if line]
 
     def test_full_stroke_lists_and_logs_an_error_and_abort_ends_it(self):
-        log = self.desktop.start_simulator(SIMULATOR, 4, "--large-error-every", "2",
-                                           "--time-scale", "4")
-        program = self.desktop.start_program(PROGRAM, cwd=self.workdir)
-        self.desktop.window("T7342 Galil V1.0")
-        self.desktop.xdotool("key", "--clearmodifiers", "Down")
-        main = self.desktop.window("T7342 Galil")
-        wait_until(lambda: "PAW=focusmin;BGW" in read_wire_log(log), what="the start-up")
-        self.desktop.xdotool("key", "--clearmodifiers", "Escape", "u", "n", "v", "k", "n")
-        wait_until(lambda: self.desktop.window_size(main) == (987, 767),
-                   what="the full window size")
+        program, main, log = self.desktop.open_lens(
+            PROGRAM, SIMULATOR, 4, ("--large-error-every", "2", "--time-scale", "4"),
+            cwd=self.workdir)
 
         self.desktop.click(main, *FULL_STROKE_BOX)
         time.sleep(0.3)
@@ -108,7 +98,8 @@ class RunningIn(unittest.TestCase):
         self.check_report(self.log_lines("Log Complete.txt"), self.log_lines("Log Errors.txt"))
 
     def check_report(self, complete, errors):
-        """The run's own logs made into a report: its first page agrees with the logs."""
+        """The run's own logs made into a report: its first page reads them whole and agrees
+        with them; the report's figures themselves are tested on made-up logs."""
         report = subprocess.run([REPORT, "Log Complete.txt", "--errors", "Log Errors.txt"],
                                 cwd=self.workdir, capture_output=True, text=True, timeout=60)
         self.assertEqual(report.returncode, 0, report.stderr)
@@ -123,21 +114,8 @@ class RunningIn(unittest.TestCase):
                      for line in complete)
         self.assertIn(f"Completed full-stroke cycles {cycles}", text)
         self.assertIn(f"Lines {len(complete)} read, 0 unreadable", text)
-        zoom1 = sum("  Zoom 1 Axis Full stroke test ascending  Position reached: " in line
-                    for line in complete)
-        self.assertIn(f"Full stroke test ascending {zoom1} {zoom1} ", text)
         self.assertIn(f"Log Errors.txt: {len(errors)} error line(s), the same as in the complete "
                       "log", text)
-        for axis in ("Zoom 1", "Zoom 2", "Iris", "Focus"):
-            sizes = [abs(int(match.group(1))) for match in
-                     (re.search(r"POSITION ERROR \((-?\d+)\)  " + axis + " Axis", line)
-                      for line in errors) if match]
-            if not sizes:
-                self.assertIn(f"{axis} 0 - no error above 10", text)
-            else:
-                many = "error" if len(sizes) == 1 else "errors"
-                self.assertIn(f"{axis} {len(sizes)} {max(sizes)} {len(sizes)} {many} above 10",
-                              text)
 
 
 if __name__ == "__main__":

@@ -7,7 +7,6 @@ VELMARO_SOAK_SECONDS sets how long each fault runs (20 s by default; minutes by 
 
 import os
 import re
-import subprocess
 import sys
 import tempfile
 import time
@@ -34,12 +33,6 @@ def resident_kib(pid):
     raise AssertionError("no resident size")
 
 
-def window_shown(desktop, title):
-    found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", title],
-                           env=desktop.env, capture_output=True, text=True)
-    return found.stdout.split()
-
-
 class Soak(unittest.TestCase):
     def setUp(self):
         self.desktop = Desktop(ARTEFACTS)
@@ -47,15 +40,9 @@ class Soak(unittest.TestCase):
         self.workdir = tempfile.mkdtemp(prefix="velmaro-soak-")
 
     def start_full_stroke(self, port, *faults, moves=True):
-        log = self.desktop.start_simulator(SIMULATOR, port, "--time-scale", "20", *faults)
-        program = self.desktop.start_program(PROGRAM, cwd=self.workdir,
-                                             output=os.path.join(self.workdir, "output.txt"))
-        self.desktop.window("T7342 Galil V1.0")
-        self.desktop.xdotool("key", "--clearmodifiers", "Down")
-        main = self.desktop.window("T7342 Galil")
-        wait_until(lambda: "PAW=focusmin;BGW" in read_wire_log(log), what="the start-up")
-        self.desktop.xdotool("key", "--clearmodifiers", "Escape", "u", "n", "v", "k", "n")
-        wait_until(lambda: self.desktop.window_size(main)[0] > 900, what="the full window")
+        program, main, log = self.desktop.open_lens(
+            PROGRAM, SIMULATOR, port, ("--time-scale", "20", *faults), cwd=self.workdir,
+            output=os.path.join(self.workdir, "output.txt"))
         self.desktop.click(main, *FULL_STROKE_BOX)
         time.sleep(0.3)
         before = len(read_wire_log(log))
@@ -99,7 +86,7 @@ class Soak(unittest.TestCase):
         early, late = self.run_for(program, SECONDS)
         self.desktop.screenshot(main, f"soak-{fault}.png")
         self.assertIsNone(program.poll(), "the program is alive")
-        self.assertFalse(window_shown(self.desktop, "^Errore$"), "no message box")
+        self.assertFalse(self.desktop.shown("^Errore$"), "no message box")
         self.assert_logs_whole()
         self.assert_flat(early, late, fault)
 
@@ -117,29 +104,28 @@ class Soak(unittest.TestCase):
     def test_the_line_dropped_mid_run_and_back(self):
         drop_ms = int(SECONDS * 1000 / 2)
         program, main, _ = self.start_full_stroke(8, "--drop-after", str(drop_ms))
-        early = None
         time.sleep(SECONDS / 3)
         early = resident_kib(program.pid)
-        message = wait_until(lambda: window_shown(self.desktop, "^Errore$"), timeout=SECONDS,
+        message = wait_until(lambda: self.desktop.shown("^Errore$"), timeout=SECONDS,
                              what="the message of the lost line")
         time.sleep(1)
-        self.assertEqual(len(window_shown(self.desktop, "^Errore$")), 1, "one message")
+        self.assertEqual(len(self.desktop.shown("^Errore$")), 1, "one message")
         self.desktop.screenshot("root", "soak-line-lost.png")
-        self.assertTrue(window_shown(self.desktop, "line lost"), "the title says so")
+        self.assertTrue(self.desktop.shown("line lost"), "the title says so")
         self.desktop.xdotool("windowfocus", "--sync", message[0])
         time.sleep(0.2)
         self.desktop.xdotool("key", "Return")
-        wait_until(lambda: not window_shown(self.desktop, "^Errore$"), what="the box to close")
+        wait_until(lambda: not self.desktop.shown("^Errore$"), what="the box to close")
 
         # The device comes back under the same name, with the lens still initialised.
         log = self.desktop.start_simulator(SIMULATOR, 8, "--time-scale", "20")
-        wait_until(lambda: window_shown(self.desktop, "COM8: line back"), timeout=10,
+        wait_until(lambda: self.desktop.shown("COM8: line back"), timeout=10,
                    what="the title saying the line is back")
         wait_until(lambda: "TPX" in read_wire_log(log), what="the readout on the new line")
         time.sleep(SECONDS / 3)
         self.desktop.screenshot(main, "soak-line-back.png")
         self.assertIsNone(program.poll(), "the program is alive")
-        self.assertFalse(window_shown(self.desktop, "^Errore$"), "no second message")
+        self.assertFalse(self.desktop.shown("^Errore$"), "no second message")
         moves = [line for line in read_wire_log(log) if not line.startswith("TP")]
         self.assertEqual(moves, [], "the stopped run stays stopped")
         self.assert_logs_whole()

@@ -59,12 +59,8 @@ class Trace(unittest.TestCase):
         with open(trace_path, "w") as earlier:
             earlier.write("kept from before\n")
 
-        log = desktop.start_simulator(SIMULATOR, 6)
-        program = desktop.start_program(PROGRAM, "--trace", trace_path)
-        desktop.window("T7342 Galil V1.0")
-        desktop.xdotool("key", "--clearmodifiers", "Down")
-        desktop.window("T7342 Galil")
-        wait_until(lambda: "PAW=focusmin;BGW" in read_wire_log(log), what="the start-up")
+        program, _, log = desktop.open_lens(PROGRAM, SIMULATOR, 6, full=False,
+                                            arguments=("--trace", trace_path))
         # Some readout ticks, each four position queries.
         wait_until(lambda: sum(line.startswith("TP") for line in read_wire_log(log)) >= 20,
                    what="the position readout")
