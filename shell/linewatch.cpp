@@ -17,7 +17,6 @@ LineWatch::LineWatch(comm::SerialLink &link, QObject *parent) : QObject(parent),
 void LineWatch::watch(int portNumber)
 {
     m_port = portNumber;
-    m_lost = false;
     m_link.setLostHandler([this](const std::string &reason) { onLost(reason); });
 }
 
@@ -29,21 +28,19 @@ void LineWatch::stop()
 
 void LineWatch::onLost(const std::string &reason)
 {
-    if (m_lost)
+    if (isLost())
         return;
-    m_lost = true;
     m_reopen.start();
     emit lost(QString::fromStdString(reason));
 }
 
 void LineWatch::tryReopen()
 {
-    if (!m_lost)
+    if (!isLost())
         return;
     // A device that is not back yet fails at once; nothing to tell until it is.
     if (!m_link.open(m_port))
         return;
-    m_lost = false;
     m_reopen.stop();
     emit back();
 }

@@ -26,7 +26,8 @@ public:
     // Stops watching and gives up any reopening under way.
     void stop();
 
-    [[nodiscard]] bool isLost() const { return m_lost; }
+    // Lost until the port is open again: exactly while the reopening runs.
+    [[nodiscard]] bool isLost() const { return m_reopen.isActive(); }
 
     // One attempt to open the port again; the timer makes one every half second while lost.
     void tryReopen();
@@ -44,7 +45,6 @@ private:
     comm::SerialLink &m_link;
     QTimer m_reopen;
     int m_port = 0;
-    bool m_lost = false;
 };
 
 } // namespace shell
