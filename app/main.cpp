@@ -1,10 +1,10 @@
 #include "commandline.h"
-#include "link/clock.h"
+#include "platform/clock.h"
 #include "link/qtseriallink.h"
-#include "link/systemtone.h"
+#include "platform/systemtone.h"
 #include "link/tracinglink.h"
 #include "shell/launcher.h"
-#include "shell/updateservices.h"
+#include "update/updateservices.h"
 #include "ui/dialogs.h"
 #include "ui/form.h"
 
@@ -24,8 +24,8 @@ int main(int argc, char *argv[])
     // The launcher knows when the program is over; a hidden window is not the end of it.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    comm::RealClock clock;
-    const auto tone = comm::makeSystemTone(clock);
+    platform::RealClock clock;
+    const auto tone = platform::makeSystemTone(clock);
     ui::QtDialogs dialogs;
     shell::Launcher launcher(
         clock, *tone, dialogs,
@@ -35,7 +35,7 @@ int main(int argc, char *argv[])
                 return link;
             return std::make_unique<comm::TracingLink>(std::move(link), *trace);
         },
-        shell::realUpdateServices());
+        update::realUpdateServices());
     QObject::connect(&launcher, &shell::Launcher::finished, &app, &QApplication::quit,
                      Qt::QueuedConnection);
     launcher.start();

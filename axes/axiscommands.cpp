@@ -5,7 +5,7 @@
 namespace axes {
 
 namespace {
-constexpr comm::Millis kSettle{100};
+constexpr platform::Millis kSettle{100};
 
 std::string joined(std::string_view a, std::string_view b, std::string_view c = {},
                    std::string_view d = {})

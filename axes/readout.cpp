@@ -7,7 +7,7 @@
 namespace axes {
 
 namespace {
-constexpr comm::Millis kAnswerWait{20};
+constexpr platform::Millis kAnswerWait{20};
 constexpr std::size_t kLineEndLength = 2; // CR LF, or whatever two characters end the answer
 } // namespace
 

@@ -2,7 +2,7 @@
 // over a pseudo-terminal against velmaro-sim, as a ratio to its 20 ms wait, without and with the
 // wire trace, and the bare round trip of one line. Prints figures; asserts nothing.
 #include "link/channel.h"
-#include "link/clock.h"
+#include "platform/clock.h"
 #include "link/qtseriallink.h"
 #include "link/tracinglink.h"
 #include "testsupport/fakelink.h"
@@ -35,7 +35,7 @@ void queryPositions(benchmark::State &state, comm::SerialLink &serial)
         state.SkipWithError(serial.errorString().c_str());
         return;
     }
-    comm::RealClock clock;
+    platform::RealClock clock;
     testsupport::RecordingTone tone;
     comm::CommandChannel channel(serial, clock, tone);
     double totalMs = 0;

@@ -5,7 +5,7 @@
 #include "runin/sequencer.h"
 
 #include "link/channel.h"
-#include "link/clock.h"
+#include "platform/clock.h"
 #include "link/qtseriallink.h"
 #include "sim/controller.h"
 #include "testsupport/fakelink.h"
@@ -28,25 +28,25 @@ namespace {
 
 constexpr int kPort = 1;
 constexpr double kTimeScale = 10.0; // moves run this many times faster than on the lens
-constexpr comm::Millis kTick{100};
+constexpr platform::Millis kTick{100};
 
 QString g_wireLog; // every line the simulator receives
 
 // The real clock, adding up every wait asked of it.
-class CountingClock final : public comm::Clock
+class CountingClock final : public platform::Clock
 {
 public:
-    void sleep(comm::Millis duration) override
+    void sleep(platform::Millis duration) override
     {
         m_waited += duration;
         m_clock.sleep(duration);
     }
-    [[nodiscard]] comm::Millis now() const override { return m_clock.now(); }
-    [[nodiscard]] comm::Millis waited() const { return m_waited; }
+    [[nodiscard]] platform::Millis now() const override { return m_clock.now(); }
+    [[nodiscard]] platform::Millis waited() const { return m_waited; }
 
 private:
-    comm::RealClock m_clock;
-    comm::Millis m_waited{0};
+    platform::RealClock m_clock;
+    platform::Millis m_waited{0};
 };
 
 // The running-in frame without a window: Timer3 is a real 100 ms timer, the rest is dropped.
@@ -88,24 +88,24 @@ private:
 
 // Motion time of a list of move lines at the benchmark's time scale: each starts from rest, as
 // the sequencer waits for standstill before the next.
-comm::Millis motionTime(const std::vector<std::string> &moves)
+platform::Millis motionTime(const std::vector<std::string> &moves)
 {
     sim::MotionProfile profile;
     profile.timeScale = kTimeScale;
     sim::Controller controller({}, profile);
-    comm::Millis now{0};
-    comm::Millis moving{0};
+    platform::Millis now{0};
+    platform::Millis moving{0};
     for (const std::string &line : moves) {
         controller.receive(line + "\r", now);
         for (;;) {
-            now += comm::Millis(1);
+            now += platform::Millis(1);
             controller.advanceTo(now);
             bool any = false;
             for (int axis = 0; axis < 4; ++axis)
                 any = any || controller.isMoving(axis);
             if (!any)
                 break;
-            moving += comm::Millis(1);
+            moving += platform::Millis(1);
         }
     }
     return moving;

@@ -2,7 +2,7 @@
 // the readout and the start-up check take it without fault.
 #include "axes/readout.h"
 #include "link/channel.h"
-#include "link/clock.h"
+#include "platform/clock.h"
 #include "link/numbertext.h"
 #include "shell/lenscheck.h"
 #include "testsupport/fakelink.h"
@@ -13,7 +13,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    comm::VirtualClock clock;
+    platform::VirtualClock clock;
     testsupport::FakeLink link(clock);
     testsupport::RecordingTone tone;
     comm::CommandChannel channel(link, clock, tone);
@@ -21,11 +21,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     // Each NUL-separated piece is one answer, readable 20 ms after the one before.
     std::string_view input(reinterpret_cast<const char *>(data), size);
-    comm::Millis after{0};
+    platform::Millis after{0};
     while (!input.empty()) {
         const auto end = input.find('\0');
         link.answer(std::string(input.substr(0, end)), after);
-        after += comm::Millis{20};
+        after += platform::Millis{20};
         input.remove_prefix(end == std::string_view::npos ? input.size() : end + 1);
     }
 

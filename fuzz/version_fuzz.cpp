@@ -1,7 +1,7 @@
 // Whatever the update server's version file holds on its first line.
 #include "fuzzcheck.h"
 
-#include "shell/updateversion.h"
+#include "update/updateversion.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -10,10 +10,10 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     const std::string_view line(reinterpret_cast<const char *>(data), size);
-    const auto parsed = shell::parseVersionLine(line);
+    const auto parsed = update::parseVersionLine(line);
     // Exactly one of the two: a version, or a reason why there is none.
     fuzz::check(parsed.version.has_value() == parsed.error.empty());
     if (parsed.version)
-        (void)shell::updateDue(*parsed.version, shell::ownVersion());
+        (void)update::updateDue(*parsed.version, update::ownVersion());
     return 0;
 }

@@ -1,17 +1,17 @@
 #include "channel.h"
 
 #include "seriallink.h"
-#include "tone.h"
+#include "platform/tone.h"
 
 namespace comm {
 
 namespace {
 constexpr char kCarriageReturn = '\r';
-constexpr Millis kPositionWait{20};
-constexpr Millis kErrorAssignWait{100};
-constexpr Millis kErrorReadWait{50};
+constexpr platform::Millis kPositionWait{20};
+constexpr platform::Millis kErrorAssignWait{100};
+constexpr platform::Millis kErrorReadWait{50};
 constexpr int kEventToneHz = 1000;
-constexpr Millis kEventTone{50};
+constexpr platform::Millis kEventTone{50};
 } // namespace
 
 std::string AxisLetter(int axisIndex)
@@ -30,7 +30,7 @@ std::string AxisLetter(int axisIndex)
     }
 }
 
-CommandChannel::CommandChannel(SerialLink &link, Clock &clock, Tone &tone)
+CommandChannel::CommandChannel(SerialLink &link, platform::Clock &clock, platform::Tone &tone)
     : m_link(link), m_clock(clock), m_tone(tone)
 {
     // Any notification of the port, whatever its kind, is one short beep and nothing else.

@@ -1,15 +1,18 @@
 #pragma once
 
-#include "clock.h"
+#include "platform/clock.h"
 
 #include <functional>
 #include <string>
 #include <string_view>
 
+namespace platform {
+class Tone;
+} // namespace platform
+
 namespace comm {
 
 class SerialLink;
-class Tone;
 
 // What a query gives when no value was read.
 inline constexpr std::string_view kNoValue = "###";
@@ -23,7 +26,7 @@ std::string AxisLetter(int axisIndex);
 class CommandChannel
 {
 public:
-    CommandChannel(SerialLink &link, Clock &clock, Tone &tone);
+    CommandChannel(SerialLink &link, platform::Clock &clock, platform::Tone &tone);
 
     // Writes `text` and one carriage return in one piece. Does not wait and does not read.
     // Returns whether the write succeeded; a failure is also reported to the failure handler, once
@@ -40,8 +43,8 @@ public:
     // kNoValue.
     std::string QueryPositionError(std::string_view axisLetter);
 
-    Clock &clock() { return m_clock; }
-    Tone &tone() { return m_tone; }
+    platform::Clock &clock() { return m_clock; }
+    platform::Tone &tone() { return m_tone; }
 
     // Told, with the reason, when a line could not be written.
     void setWriteFailureHandler(std::function<void(const std::string &reason)> handler)
@@ -57,8 +60,8 @@ private:
     static std::string valueOf(const std::string &reply);
 
     SerialLink &m_link;
-    Clock &m_clock;
-    Tone &m_tone;
+    platform::Clock &m_clock;
+    platform::Tone &m_tone;
     std::function<void(const std::string &)> m_writeFailureHandler;
     bool m_writeFailureReported = false;
 };

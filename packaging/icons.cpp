@@ -1,6 +1,6 @@
 // Draws the program's icon for the desktop's icon theme at the sizes given on the command line:
 // velmaro-icons FOLDER SIZE... writes FOLDER/<size>x<size>/apps/velmaro.png.
-#include "shell/logo.h"
+#include "ui/logo.h"
 
 #include <QDir>
 #include <QImage>
@@ -24,7 +24,7 @@ int main(int argc, char *argv[])
         }
         const QString apps = QStringLiteral("%1/%2x%2/apps").arg(folder).arg(size);
         const QString file = apps + QStringLiteral("/velmaro.png");
-        if (!QDir().mkpath(apps) || !shell::drawIcon(size).save(file)) {
+        if (!QDir().mkpath(apps) || !ui::drawIcon(size).save(file)) {
             std::fprintf(stderr, "velmaro-icons: cannot write %s\n", qPrintable(file));
             return 1;
         }

@@ -3,9 +3,9 @@
 #include "loglines.h"
 
 #include "link/channel.h"
-#include "link/clock.h"
+#include "platform/clock.h"
 #include "link/numbertext.h"
-#include "link/tone.h"
+#include "platform/tone.h"
 
 #include <array>
 #include <cmath>
@@ -13,14 +13,14 @@
 namespace runin {
 
 namespace {
-using comm::Millis;
+using platform::Millis;
 
-constexpr Millis kAfterMoveLine{50};
-constexpr Millis kBeforeErrorQuery{200};
+constexpr platform::Millis kAfterMoveLine{50};
+constexpr platform::Millis kBeforeErrorQuery{200};
 constexpr std::int64_t kErrorThreshold = 10; // counts; larger errors are reported
 constexpr int kReportToneHz = 1000;
-constexpr Millis kReportTone{1000};
-constexpr Millis kReportPause{20};
+constexpr platform::Millis kReportTone{1000};
+constexpr platform::Millis kReportPause{20};
 constexpr int kReportTones = 3;
 
 constexpr std::int16_t kNoTest = 0;
@@ -349,7 +349,7 @@ std::optional<std::int32_t> Sequencer::freshPosition(std::string_view letter)
 {
     // A move never goes out without a fresh position; the query is repeated at once until one
     // comes, for a limited time.
-    const Millis since = m_clock.now();
+    const platform::Millis since = m_clock.now();
     for (;;) {
         if (const auto sample = samplePosition(letter))
             return sample->value;

@@ -13,10 +13,13 @@
 #include <string>
 #include <string_view>
 
-namespace comm {
-class CommandChannel;
+namespace platform {
 class Clock;
 class Tone;
+} // namespace platform
+
+namespace comm {
+class CommandChannel;
 } // namespace comm
 
 namespace runin {
@@ -120,8 +123,8 @@ private:
     [[nodiscard]] Stamp stamp() const;
 
     comm::CommandChannel &m_channel;
-    comm::Clock &m_clock;
-    comm::Tone &m_tone;
+    platform::Clock &m_clock;
+    platform::Tone &m_tone;
     RunInView &m_view;
     Now m_now;
     LogFiles m_logs;

@@ -1,7 +1,7 @@
 #include "frmmain.h"
 
 #include "lenscheck.h"
-#include "logo.h"
+#include "ui/logo.h"
 #include "virtualkey.h"
 
 #include "axes/axespart.h"
@@ -90,7 +90,7 @@ void frmMain::buildOwnControls()
 
     Image1 = new QLabel(this);
     Image1->setObjectName("Image1");
-    Image1->setPixmap(QPixmap::fromImage(drawLogo()));
+    Image1->setPixmap(QPixmap::fromImage(ui::drawLogo()));
     Image1->setScaledContents(true); // the picture is shown shrunk to its frame
     ui::place(Image1, 45, 90, 615, 435);
 

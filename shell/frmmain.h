@@ -14,10 +14,13 @@
 class QLabel;
 class QLineEdit;
 
-namespace comm {
+namespace platform {
 class Clock;
-class SerialLink;
 class Tone;
+} // namespace platform
+
+namespace comm {
+class SerialLink;
 } // namespace comm
 
 namespace ui {
@@ -44,8 +47,8 @@ namespace shell {
 struct Platform
 {
     std::unique_ptr<comm::SerialLink> link;
-    comm::Clock &clock;
-    comm::Tone &tone;
+    platform::Clock &clock;
+    platform::Tone &tone;
     ui::Dialogs &dialogs;
 };
 

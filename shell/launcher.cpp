@@ -2,13 +2,13 @@
 
 #include "frmmain.h"
 
-#include "link/frmcomport.h"
+#include "shell/frmcomport.h"
 #include "link/seriallink.h"
 
 namespace shell {
 
-Launcher::Launcher(comm::Clock &clock, comm::Tone &tone, ui::Dialogs &dialogs,
-                   LinkFactory linkFactory, UpdateServices updateServices)
+Launcher::Launcher(platform::Clock &clock, platform::Tone &tone, ui::Dialogs &dialogs,
+                   LinkFactory linkFactory, update::UpdateServices updateServices)
     : m_clock(clock), m_tone(tone), m_linkFactory(std::move(linkFactory)), m_dialogs(dialogs),
       m_updateServices(std::move(updateServices))
 {}
@@ -23,9 +23,9 @@ Launcher::~Launcher()
 void Launcher::start()
 {
     auto *splash =
-        new frmSplash(m_updateServices, m_clock, m_dialogs, [this] { return showPortSelection(); });
+        new update::frmSplash(m_updateServices, m_clock, m_dialogs, [this] { return showPortSelection(); });
     m_splash = splash;
-    connect(splash, &frmSplash::unloaded, this, [this, splash](bool wentOn) {
+    connect(splash, &update::frmSplash::unloaded, this, [this, splash](bool wentOn) {
         splash->deleteLater();
         m_splash = nullptr;
         if (!wentOn)

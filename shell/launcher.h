@@ -1,10 +1,10 @@
 #pragma once
 
 #include "frmmain.h"
-#include "frmsplash.h"
-#include "updatecheck.h"
+#include "update/frmsplash.h"
+#include "update/updatecheck.h"
 
-#include "link/frmcomport.h"
+#include "shell/frmcomport.h"
 
 #include <QObject>
 #include <QPointer>
@@ -12,10 +12,13 @@
 #include <functional>
 #include <memory>
 
-namespace comm {
+namespace platform {
 class Clock;
-class SerialLink;
 class Tone;
+} // namespace platform
+
+namespace comm {
+class SerialLink;
 } // namespace comm
 
 namespace ui {
@@ -32,8 +35,8 @@ class Launcher : public QObject
 public:
     using LinkFactory = std::function<std::unique_ptr<comm::SerialLink>()>;
 
-    Launcher(comm::Clock &clock, comm::Tone &tone, ui::Dialogs &dialogs, LinkFactory linkFactory,
-             UpdateServices updateServices);
+    Launcher(platform::Clock &clock, platform::Tone &tone, ui::Dialogs &dialogs, LinkFactory linkFactory,
+             update::UpdateServices updateServices);
     ~Launcher() override;
     Launcher(const Launcher &) = delete;
     Launcher &operator=(const Launcher &) = delete;
@@ -41,7 +44,7 @@ public:
     // Opens the first window.
     void start();
 
-    [[nodiscard]] frmSplash *splash() const { return m_splash; }
+    [[nodiscard]] update::frmSplash *splash() const { return m_splash; }
     [[nodiscard]] comm::frmComPort *portSelection() const { return m_portSelection; }
     [[nodiscard]] frmMain *mainWindow() const { return m_main; }
 
@@ -54,12 +57,12 @@ private:
     bool showPortSelection();
     QWidget *loadMainWindow();
 
-    comm::Clock &m_clock;
-    comm::Tone &m_tone;
+    platform::Clock &m_clock;
+    platform::Tone &m_tone;
     LinkFactory m_linkFactory;
     ui::Dialogs &m_dialogs;
-    UpdateServices m_updateServices;
-    QPointer<frmSplash> m_splash;
+    update::UpdateServices m_updateServices;
+    QPointer<update::frmSplash> m_splash;
     QPointer<comm::frmComPort> m_portSelection;
     QPointer<frmMain> m_main;
 };

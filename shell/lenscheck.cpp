@@ -5,7 +5,7 @@
 namespace shell {
 
 namespace {
-constexpr comm::Millis kStartupAnswerWait{500};
+constexpr platform::Millis kStartupAnswerWait{500};
 
 // The resident program answers these queries with its status digit in the third character.
 char thirdCharacter(const std::string &reply)
@@ -16,7 +16,7 @@ char thirdCharacter(const std::string &reply)
 
 std::optional<std::string> checkLensInitialised(comm::CommandChannel &channel)
 {
-    comm::Clock &clock = channel.clock();
+    platform::Clock &clock = channel.clock();
     channel.SendLine("init = @OUT[01];init=?");
     clock.sleep(kStartupAnswerWait);
     if (channel.PendingCount() == 0)

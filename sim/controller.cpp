@@ -8,9 +8,9 @@
 namespace sim {
 
 namespace {
-using comm::Millis;
+using platform::Millis;
 
-constexpr Millis kStep{1};
+constexpr platform::Millis kStep{1};
 constexpr double kStepSeconds = 0.001;
 constexpr std::array<double, 4> kStartPositions{0, 0, 0,
                                                 static_cast<double>(ResidentProgram::kFocusMin)};
@@ -114,7 +114,7 @@ Controller::Controller(Faults faults, MotionProfile profile, unsigned seed)
       m_program(m_axes, m_profile, m_faults), m_junk(seed + 1U)
 {}
 
-void Controller::advanceTo(Millis now)
+void Controller::advanceTo(platform::Millis now)
 {
     while (m_time < now) {
         const bool anyMoving =
@@ -129,7 +129,7 @@ void Controller::advanceTo(Millis now)
     }
 }
 
-void Controller::receive(std::string_view bytes, Millis now)
+void Controller::receive(std::string_view bytes, platform::Millis now)
 {
     advanceTo(now);
     if (linkDropped(now))
@@ -144,7 +144,7 @@ void Controller::receive(std::string_view bytes, Millis now)
     }
 }
 
-std::size_t Controller::pendingOutput(Millis now)
+std::size_t Controller::pendingOutput(platform::Millis now)
 {
     advanceTo(now);
     if (linkDropped(now))
@@ -158,7 +158,7 @@ std::size_t Controller::pendingOutput(Millis now)
     return count;
 }
 
-std::string Controller::takeOutput(Millis now)
+std::string Controller::takeOutput(platform::Millis now)
 {
     advanceTo(now);
     if (linkDropped(now))
@@ -171,14 +171,14 @@ std::string Controller::takeOutput(Millis now)
     return bytes;
 }
 
-std::optional<Millis> Controller::dropTime() const
+std::optional<platform::Millis> Controller::dropTime() const
 {
     if (!m_faults.dropAfter || !m_firstLineAt)
         return std::nullopt;
     return *m_firstLineAt + *m_faults.dropAfter;
 }
 
-bool Controller::linkDropped(Millis now) const
+bool Controller::linkDropped(platform::Millis now) const
 {
     const auto at = dropTime();
     return at && now >= *at;
@@ -217,7 +217,7 @@ bool Controller::setLogFile(const std::string &path)
     return m_log.is_open();
 }
 
-void Controller::handleLine(const std::string &line, Millis now)
+void Controller::handleLine(const std::string &line, platform::Millis now)
 {
     if (!m_firstLineAt)
         m_firstLineAt = now;

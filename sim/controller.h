@@ -6,7 +6,7 @@
 #include "moveerrors.h"
 #include "residentprogram.h"
 
-#include "link/clock.h"
+#include "platform/clock.h"
 
 #include <array>
 #include <deque>
@@ -23,7 +23,7 @@ namespace sim {
 // A line as it arrived from the host, without its CR.
 struct ReceivedLine
 {
-    comm::Millis at;
+    platform::Millis at;
     std::string text;
 };
 
@@ -62,19 +62,19 @@ public:
 
     // Bytes from the host. Complete lines end with CR; a partial line waits for the rest; LF is
     // ignored.
-    void receive(std::string_view bytes, comm::Millis now);
+    void receive(std::string_view bytes, platform::Millis now);
 
     // Answer bytes readable by `now`, and taking them.
-    std::size_t pendingOutput(comm::Millis now);
-    std::string takeOutput(comm::Millis now);
+    std::size_t pendingOutput(platform::Millis now);
+    std::string takeOutput(platform::Millis now);
 
     // The line went dead (the dropAfter fault).
-    [[nodiscard]] bool linkDropped(comm::Millis now) const;
+    [[nodiscard]] bool linkDropped(platform::Millis now) const;
     // When the line goes dead, once the first line has arrived.
-    [[nodiscard]] std::optional<comm::Millis> dropTime() const;
+    [[nodiscard]] std::optional<platform::Millis> dropTime() const;
 
     // Moves the axes forward to `now`.
-    void advanceTo(comm::Millis now);
+    void advanceTo(platform::Millis now);
 
     // State as of the last time handed in. Axes 0..3.
     [[nodiscard]] long position(int axis) const;
@@ -100,11 +100,11 @@ public:
 private:
     struct Answer
     {
-        comm::Millis readyAt;
+        platform::Millis readyAt;
         std::string text;
     };
 
-    void handleLine(const std::string &line, comm::Millis now);
+    void handleLine(const std::string &line, platform::Millis now);
     std::optional<std::string> execute(std::string_view command);
     std::optional<std::string> executeAssignment(std::string_view left, std::string_view right);
     std::optional<std::string> executeAxisCommand(std::string_view mnemonic, std::string_view rest);
@@ -119,11 +119,11 @@ private:
     std::array<Axis, 4> m_axes;
     ResidentProgram m_program;
     std::mt19937 m_junk;
-    comm::Millis m_time{0};
+    platform::Millis m_time{0};
     std::string m_partial;
     std::vector<ReceivedLine> m_lines;
     std::deque<Answer> m_output;
-    std::optional<comm::Millis> m_firstLineAt;
+    std::optional<platform::Millis> m_firstLineAt;
     std::array<int, 4> m_address{192, 168, 0, 100};
     std::optional<std::array<int, 4>> m_burned;
     std::ofstream m_log;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/clock.h"
+#include "platform/clock.h"
 
 #include <optional>
 
@@ -21,7 +21,7 @@ struct Faults
     bool silent = false;
 
     // Every answer becomes readable only this long after its line arrived.
-    comm::Millis replyDelay{0};
+    platform::Millis replyDelay{0};
 
     // Every answer is replaced by random printable characters ended by CR LF.
     bool garbage = false;
@@ -30,7 +30,7 @@ struct Faults
     int largeErrorEvery = 0;
 
     // The line goes dead this long after the first line arrived.
-    std::optional<comm::Millis> dropAfter;
+    std::optional<platform::Millis> dropAfter;
 };
 
 } // namespace sim

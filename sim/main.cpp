@@ -4,7 +4,7 @@
 #include "options.h"
 #include "ptyport.h"
 
-#include "link/clock.h"
+#include "platform/clock.h"
 #include "version.h"
 
 #include <QCoreApplication>
@@ -56,7 +56,7 @@ int run(const sim::Options &options)
     std::cout << "velmaro-sim: COM" << options.port << " -> " << port.slaveName() << " (link "
               << port.linkPath() << ")" << std::endl;
 
-    comm::RealClock clock;
+    platform::RealClock clock;
     while (!g_stopRequested) {
         if (!port.isOpen()) {
             // The line went dead: nothing more to do but wait to be stopped.
@@ -66,7 +66,7 @@ int run(const sim::Options &options)
         }
         pollfd incoming{port.masterFd(), POLLIN, 0};
         const int ready = ::poll(&incoming, 1, kPollTimeoutMs);
-        const comm::Millis now = clock.now();
+        const platform::Millis now = clock.now();
         if (ready > 0 && (incoming.revents & POLLIN) != 0)
             controller.receive(port.read(), now);
         if (controller.linkDropped(now)) {

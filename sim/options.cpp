@@ -173,12 +173,12 @@ ParsedOptions parseOptions(const QStringList &arguments, const char *portDirFrom
     read.flag(notInitialised, o.faults.notInitialised);
     read.integer(alarm, 0, kMaxAlarm, [&o](long n) { o.faults.alarm = static_cast<int>(n); });
     read.flag(silent, o.faults.silent);
-    read.integer(delay, 0, kMaxDelayMs, [&o](long n) { o.faults.replyDelay = comm::Millis(n); });
+    read.integer(delay, 0, kMaxDelayMs, [&o](long n) { o.faults.replyDelay = platform::Millis(n); });
     read.flag(garbage, o.faults.garbage);
     read.integer(largeErrorEvery, 0, kMaxLargeErrorEvery,
                  [&o](long n) { o.faults.largeErrorEvery = static_cast<int>(n); });
     read.integer(dropAfter, 0, kMaxDropAfterMs,
-                 [&o](long n) { o.faults.dropAfter = comm::Millis(n); });
+                 [&o](long n) { o.faults.dropAfter = platform::Millis(n); });
     read.positive(timeScale, o.timeScale);
     read.integer(seed, 0, kMaxSeed, [&o](long n) { o.seed = static_cast<unsigned>(n); });
     if (result.error.empty() && o.portDir.empty())

@@ -11,7 +11,7 @@ std::string portName(int port)
 }
 } // namespace
 
-SimLink::SimLink(Controller &controller, comm::Clock &clock)
+SimLink::SimLink(Controller &controller, platform::Clock &clock)
     : m_controller(controller), m_clock(clock)
 {}
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/clock.h"
+#include "platform/clock.h"
 #include "link/seriallink.h"
 
 #include <set>
@@ -16,7 +16,7 @@ class Controller;
 class SimLink final : public comm::SerialLink
 {
 public:
-    SimLink(Controller &controller, comm::Clock &clock);
+    SimLink(Controller &controller, platform::Clock &clock);
 
     // Ports that exist; empty (the default) means every port does.
     void setAvailablePorts(std::set<int> ports) { m_available = std::move(ports); }
@@ -38,7 +38,7 @@ private:
     bool checkLost();
 
     Controller &m_controller;
-    comm::Clock &m_clock;
+    platform::Clock &m_clock;
     std::set<int> m_available;
     std::set<int> m_held;
     int m_port = 0;

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "link/clock.h"
+#include "platform/clock.h"
 #include "link/seriallink.h"
-#include "link/tone.h"
+#include "platform/tone.h"
 
 #include <deque>
 #include <set>
@@ -17,10 +17,10 @@ namespace testsupport {
 class FakeLink final : public comm::SerialLink
 {
 public:
-    explicit FakeLink(const comm::Clock &clock) : m_clock(clock) {}
+    explicit FakeLink(const platform::Clock &clock) : m_clock(clock) {}
 
     // `text` becomes readable `after` from now.
-    void answer(std::string text, comm::Millis after = comm::Millis{0})
+    void answer(std::string text, platform::Millis after = platform::Millis{0})
     {
         m_incoming.emplace_back(m_clock.now() + after, std::move(text));
     }
@@ -88,8 +88,8 @@ private:
         return text;
     }
 
-    const comm::Clock &m_clock;
-    std::deque<std::pair<comm::Millis, std::string>> m_incoming;
+    const platform::Clock &m_clock;
+    std::deque<std::pair<platform::Millis, std::string>> m_incoming;
     bool m_open = false;
     int m_port = 0;
     bool m_failWrites = false;
@@ -98,14 +98,14 @@ private:
 };
 
 // Beeps into a list instead of the speaker.
-class RecordingTone final : public comm::Tone
+class RecordingTone final : public platform::Tone
 {
 public:
-    void beep(int frequencyHz, comm::Millis duration) override
+    void beep(int frequencyHz, platform::Millis duration) override
     {
         beeps.emplace_back(frequencyHz, duration);
     }
-    std::vector<std::pair<int, comm::Millis>> beeps;
+    std::vector<std::pair<int, platform::Millis>> beeps;
 };
 
 } // namespace testsupport

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "link/clock.h"
-#include "shell/updateplatform.h"
+#include "platform/clock.h"
+#include "update/updateplatform.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -18,15 +18,15 @@ namespace testsupport {
 
 // An update server in memory behind the FTP client's interface. Fetched files are written for
 // real; every request is recorded with the clock's time when it was made.
-class FakeFtpClient final : public shell::FtpClient
+class FakeFtpClient final : public update::FtpClient
 {
 public:
-    explicit FakeFtpClient(const comm::Clock &clock) : m_clock(clock) {}
+    explicit FakeFtpClient(const platform::Clock &clock) : m_clock(clock) {}
 
     struct Request
     {
         std::string text; // "connect <address>" or "GET <remote> <local file name>"
-        comm::Millis at;
+        platform::Millis at;
     };
 
     void connect(const std::string &address) override
@@ -64,7 +64,7 @@ public:
             QCoreApplication::postEvent(app, new QEvent(QEvent::None));
         return true;
     }
-    [[nodiscard]] shell::FtpResult result() const override { return m_result; }
+    [[nodiscard]] update::FtpResult result() const override { return m_result; }
     void cancel() override { ++cancels; }
 
     // The server's files by name.
@@ -80,7 +80,7 @@ public:
     int cancels = 0;
 
 private:
-    using Status = shell::FtpResult::Status;
+    using Status = update::FtpResult::Status;
 
     void begin(std::string text)
     {
@@ -89,14 +89,14 @@ private:
         m_pollsLeft = pollsPerRequest;
     }
 
-    const comm::Clock &m_clock;
-    shell::FtpResult m_result;
+    const platform::Clock &m_clock;
+    update::FtpResult m_result;
     bool m_connected = false;
     mutable int m_pollsLeft = 0;
 };
 
 // Records the programs it is asked to start; starts one only if its file is there.
-class RecordingStarter final : public shell::ProgramStarter
+class RecordingStarter final : public update::ProgramStarter
 {
 public:
     struct Started

@@ -2,9 +2,12 @@
 
 #include <functional>
 
+namespace platform {
+class Clock;
+} // namespace platform
+
 namespace comm {
 class CommandChannel;
-class Clock;
 } // namespace comm
 
 namespace ui {
@@ -17,7 +20,7 @@ struct WindowState;
 struct PartContext
 {
     comm::CommandChannel &channel;
-    comm::Clock &clock;
+    platform::Clock &clock;
     Dialogs &dialogs;
     WindowState &state;
     std::function<void()> focusSink;

@@ -82,7 +82,7 @@ class ReadoutAnswer : public testing::Test
 protected:
     std::optional<axes::PositionReading> read() { return axes::readPosition(channel, "X"); }
 
-    comm::VirtualClock clock;
+    platform::VirtualClock clock;
     testsupport::FakeLink link{clock};
     testsupport::RecordingTone tone;
     comm::CommandChannel channel{link, clock, tone};
@@ -92,9 +92,9 @@ protected:
 
 TEST_F(ReadoutAnswer, WaitsTwentyMillisecondsForALateAnswer)
 {
-    link.answer("99\r\n", comm::Millis{20});
+    link.answer("99\r\n", platform::Millis{20});
     EXPECT_EQ(read()->position, 99);
-    link.answer("98\r\n", comm::Millis{21});
+    link.answer("98\r\n", platform::Millis{21});
     EXPECT_FALSE(read());
 }
 

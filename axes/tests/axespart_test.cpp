@@ -60,7 +60,7 @@ TEST_F(AxisPanels, UntickingSendsStopAbortMotorOffAndTickingServoOn)
     EXPECT_EQ(axes().Status[2]->text(), "DISABLED");
     EXPECT_EQ(axes().Status[2]->palette().color(QPalette::Window), ui::colour::kRed);
     EXPECT_FALSE(controller->isEnabled(2));
-    EXPECT_EQ(clock.now() - begin, comm::Millis{100});
+    EXPECT_EQ(clock.now() - begin, platform::Millis{100});
     EXPECT_FALSE(form->channel().ChannelBusy);
     EXPECT_TRUE(form->Text0->hasFocus());
 
@@ -105,19 +105,19 @@ TEST_F(AxisPanels, ReadoutShowsOnlyWhatAnswersAndStoresOnlyZoomNumbers)
     script.takeAll();
 
     // Each axis's answer is read 20 ms after its own question.
-    script.answer("812\r\n", comm::Millis{20});
-    script.answer("-441\r\n", comm::Millis{40});
-    script.answer("77\r\n", comm::Millis{60});
-    script.answer("5", comm::Millis{80});
+    script.answer("812\r\n", platform::Millis{20});
+    script.answer("-441\r\n", platform::Millis{40});
+    script.answer("77\r\n", platform::Millis{60});
+    script.answer("5", platform::Millis{80});
     axes().Timer1_Timer();
     expectShown({"812", "-441", "77", "5"});
     EXPECT_EQ(form->state().ActualPosZoom1, 812);
     EXPECT_EQ(form->state().ActualPosZoom2, -441);
 
     // An acknowledgement, silence, an answer that is no number, and another axis's number.
-    script.answer(":", comm::Millis{20});
-    script.answer("?x\r\n", comm::Millis{40});
-    script.answer("99\r\n", comm::Millis{60});
+    script.answer(":", platform::Millis{20});
+    script.answer("?x\r\n", platform::Millis{40});
+    script.answer("99\r\n", platform::Millis{60});
     axes().Timer1_Timer();
     expectShown({"812", "?x", "99", "5"});
     EXPECT_EQ(form->state().ActualPosZoom1, 812);

@@ -10,7 +10,7 @@
 
 namespace {
 
-using comm::Millis;
+using platform::Millis;
 using testing::ElementsAre;
 
 class ChannelWithController : public testing::Test
@@ -18,7 +18,7 @@ class ChannelWithController : public testing::Test
 protected:
     ChannelWithController() { simLink.open(1); }
 
-    comm::VirtualClock clock;
+    platform::VirtualClock clock;
     sim::Controller controller;
     sim::SimLink simLink{controller, clock};
     testsupport::RecordingTone tone;
@@ -40,7 +40,7 @@ class ChannelWithScriptedAnswers : public testing::Test
 protected:
     ChannelWithScriptedAnswers() { fake.open(1); }
 
-    comm::VirtualClock clock;
+    platform::VirtualClock clock;
     testsupport::FakeLink fake{clock};
     testsupport::RecordingTone tone;
     comm::CommandChannel channel{fake, clock, tone};
@@ -48,7 +48,7 @@ protected:
 
 TEST_F(ChannelWithScriptedAnswers, QueryPosition_CutsTheLastTwoCharactersOrGivesNoValue)
 {
-    fake.answer("-250ab", Millis{19});
+    fake.answer("-250ab", platform::Millis{19});
     EXPECT_EQ(channel.QueryPosition("X"), "-250");
     fake.answer("5");
     EXPECT_EQ(channel.QueryPosition("X"), "###");
@@ -57,29 +57,29 @@ TEST_F(ChannelWithScriptedAnswers, QueryPosition_CutsTheLastTwoCharactersOrGives
     EXPECT_EQ(channel.PendingCount(), 0);
 
     // Unanswered queries give the marker after their waits.
-    const Millis start = clock.now();
+    const platform::Millis start = clock.now();
     EXPECT_EQ(channel.QueryPosition("X"), "###");
-    EXPECT_EQ(clock.now() - start, Millis{20});
+    EXPECT_EQ(clock.now() - start, platform::Millis{20});
     EXPECT_EQ(channel.QueryPositionError("X"), "###");
-    EXPECT_EQ(clock.now() - start, Millis{20 + 100 + 50});
+    EXPECT_EQ(clock.now() - start, platform::Millis{20 + 100 + 50});
 }
 
 TEST_F(ChannelWithScriptedAnswers, QueryPositionError_KeepsTheLeadingBlankAndNeedsADecimalPoint)
 {
-    fake.answer(":", Millis{5});
-    fake.answer(" 12.0000\r\n", Millis{120});
+    fake.answer(":", platform::Millis{5});
+    fake.answer(" 12.0000\r\n", platform::Millis{120});
     EXPECT_EQ(channel.QueryPositionError("A"), " 12");
     EXPECT_THAT(fake.written, ElementsAre("erorre = _TEA\r", "erorre = ?\r"));
 
-    fake.answer("12\r\n", Millis{120});
+    fake.answer("12\r\n", platform::Millis{120});
     EXPECT_EQ(channel.QueryPositionError("A"), "###") << "no decimal point";
 }
 
 TEST_F(ChannelWithScriptedAnswers, QueryPositionError_DiscardsTheFirstReadEvenWhenEmpty)
 {
     // The assignment's ':' arrives only after the first read; it then spoils the second.
-    fake.answer(":", Millis{130});
-    fake.answer(" 3.0000\r\n", Millis{140});
+    fake.answer(":", platform::Millis{130});
+    fake.answer(" 3.0000\r\n", platform::Millis{140});
     EXPECT_EQ(channel.QueryPositionError("A"), "###");
     EXPECT_THAT(fake.operations, ElementsAre("write", "read", "write", "count", "read"));
 }
@@ -108,7 +108,7 @@ TEST_F(ChannelWithScriptedAnswers, EveryPortEventBeepsOnceAndChangesNothing)
     fake.raiseEvent();
     fake.raiseEvent();
     ASSERT_EQ(tone.beeps.size(), 2U);
-    EXPECT_EQ(tone.beeps[0], std::make_pair(1000, Millis{50}));
+    EXPECT_EQ(tone.beeps[0], std::make_pair(1000, platform::Millis{50}));
     EXPECT_TRUE(fake.written.empty());
     EXPECT_EQ(channel.ReadAll(), "1234\r\n");
 }

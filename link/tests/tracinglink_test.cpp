@@ -21,7 +21,7 @@ struct Traced
 {
     explicit Traced(WireTrace &trace) : link(std::move(owned), trace) {}
 
-    VirtualClock clock;
+    platform::VirtualClock clock;
     testsupport::RecordingTone tone;
     std::unique_ptr<testsupport::FakeLink> owned = std::make_unique<testsupport::FakeLink>(clock);
     testsupport::FakeLink &wire = *owned;
@@ -85,9 +85,9 @@ TEST_F(Trace, AppendsEveryPieceSentAndTakenInOrderWithDirectionMillisecondAndEve
 
     wire.answer(":");
     channel.SendLine("SHX");
-    wire.answer("1234\r\n", Millis{5});
+    wire.answer("1234\r\n", platform::Millis{5});
     EXPECT_EQ(channel.QueryPosition("X"), kNoValue); // the ":" ahead of the value, as without
-    wire.answer("-250\r\n", Millis{5});
+    wire.answer("-250\r\n", platform::Millis{5});
     EXPECT_EQ(channel.QueryPosition("X"), "-250");
     channel.ReadAll(); // nothing waiting: nothing traced
     trace->remark("velmaro 1.2.0 started");

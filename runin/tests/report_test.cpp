@@ -48,13 +48,13 @@ TEST_F(Report, ErrorsBeyondTenGoToTheListAndBothFilesAlikeWithThreeTones)
     EXPECT_THAT(view.list,
                 ElementsAre(QString::fromLocal8Bit(error1), QString::fromLocal8Bit(error2)));
 
-    using Beep = std::tuple<int, comm::Millis, comm::Millis>;
+    using Beep = std::tuple<int, platform::Millis, platform::Millis>;
     ASSERT_EQ(tone.beeps.size(), 6U);
-    const comm::Millis end = std::get<2>(tone.beeps.at(0)), second{1000};
+    const platform::Millis end = std::get<2>(tone.beeps.at(0)), second{1000};
     EXPECT_THAT(std::vector<Beep>(tone.beeps.begin(), tone.beeps.begin() + 3),
                 ElementsAre(Beep{1000, second, end},
-                            Beep{1000, second, end + second + comm::Millis(20)},
-                            Beep{1000, second, end + 2 * (second + comm::Millis(20))}));
+                            Beep{1000, second, end + second + platform::Millis(20)},
+                            Beep{1000, second, end + 2 * (second + platform::Millis(20))}));
 }
 
 TEST_F(Report, AMissingWorkingDirectoryIsToldOnceAndTheRunGoesOn)

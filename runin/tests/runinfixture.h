@@ -4,8 +4,8 @@
 #include "runin/sequencer.h"
 
 #include "link/channel.h"
-#include "link/clock.h"
-#include "link/tone.h"
+#include "platform/clock.h"
+#include "platform/tone.h"
 #include "sim/controller.h"
 #include "sim/simlink.h"
 #include "testsupport/qtprint.h"
@@ -90,16 +90,16 @@ private:
 };
 
 // A tone that takes its time on the virtual clock and notes when each one ended.
-struct TimedTone final : comm::Tone
+struct TimedTone final : platform::Tone
 {
-    explicit TimedTone(comm::VirtualClock &onClock) : clock(onClock) {}
-    void beep(int frequencyHz, comm::Millis duration) override
+    explicit TimedTone(platform::VirtualClock &onClock) : clock(onClock) {}
+    void beep(int frequencyHz, platform::Millis duration) override
     {
         clock.advance(duration);
         beeps.emplace_back(frequencyHz, duration, clock.now());
     }
-    comm::VirtualClock &clock;
-    std::vector<std::tuple<int, comm::Millis, comm::Millis>> beeps;
+    platform::VirtualClock &clock;
+    std::vector<std::tuple<int, platform::Millis, platform::Millis>> beeps;
 };
 
 // The lines of a log file without their CR LF; nothing when it is missing.
@@ -149,7 +149,7 @@ protected:
     template <class Done> bool tickUntil(Done done, int limit = 20000)
     {
         for (int i = 0; i < limit && view.ticking && !done(); ++i) {
-            clock.advance(comm::Millis(100));
+            clock.advance(platform::Millis(100));
             sequencer->tick();
         }
         return done();
@@ -165,7 +165,7 @@ protected:
     Stamp stamp() const { return stampOf(kNow); }
 
     const QDateTime kNow{QDate(2026, 3, 4), QTime(17, 6, 7)};
-    comm::VirtualClock clock;
+    platform::VirtualClock clock;
     TimedTone tone{clock};
     std::optional<sim::Controller> controller;
     std::unique_ptr<comm::SerialLink> link;

@@ -40,7 +40,7 @@ protected:
     template <class Done> bool tickUntil(Done done, int limit = 20000)
     {
         for (int i = 0; i < limit && part->Timer3.isActive() && !done(); ++i) {
-            clock.advance(comm::Millis(100));
+            clock.advance(platform::Millis(100));
             part->Timer3_Timer();
         }
         return done();
@@ -102,7 +102,7 @@ TEST_F(RunInFrame, TheBoxesStartAndAbortRunThroughTheWindowsLock)
     EXPECT_FALSE(part->CommandAbort->isEnabled());
 
     const auto sent = controller->receivedLines().size();
-    clock.advance(comm::Millis(100));
+    clock.advance(platform::Millis(100));
     part->Timer3_Timer();
     EXPECT_FALSE(part->Timer3.isActive());
     EXPECT_EQ(controller->receivedLines().size(), sent);

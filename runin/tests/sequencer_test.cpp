@@ -111,7 +111,7 @@ TEST_F(Sequence, NoAnswerOrNoNumberDuringACompletionCheckChangesNothing)
 {
     auto &script = onScript();
     sequencer->start(true);
-    clock.advance(comm::Millis(100));
+    clock.advance(platform::Millis(100));
     sequencer->tick(); // the first move goes out
     for (const char *answer : {"", "12ab", "###", ": 1000"}) {
         if (*answer == '\0')
@@ -120,7 +120,7 @@ TEST_F(Sequence, NoAnswerOrNoNumberDuringACompletionCheckChangesNothing)
             script.positions["A"] = answer;
         const RunState before = sequencer->state();
         for (int i = 0; i < 3; ++i) {
-            clock.advance(comm::Millis(100));
+            clock.advance(platform::Millis(100));
             sequencer->tick();
             EXPECT_EQ(sequencer->state(), before) << answer;
         }
@@ -140,17 +140,17 @@ TEST_F(Sequence, AControllerSilentBeforeAMoveStopsTheRunAfterTwoSeconds)
     auto &script = onScript();
     script.positions.erase("A");
     sequencer->start(true);
-    const comm::Millis before = clock.now();
+    const platform::Millis before = clock.now();
     tickUntil([this] { return !sequencer->isRunning(); });
 
     EXPECT_GE(clock.now() - before, Sequencer::kAnswerLimit);
-    EXPECT_LT(clock.now() - before, Sequencer::kAnswerLimit + comm::Millis(200));
+    EXPECT_LT(clock.now() - before, Sequencer::kAnswerLimit + platform::Millis(200));
     EXPECT_TRUE(script.moves.empty()); // never a move without a fresh position
     EXPECT_FALSE(view.locked || view.anyLightOn());
     EXPECT_THAT(view.list, ElementsAre(noteLine(stamp(), "The controller stopped answering during "
                                                          "the running-in test; the test was "
                                                          "stopped.")));
-    clock.advance(comm::Millis(100));
+    clock.advance(platform::Millis(100));
     sequencer->tick();
     EXPECT_FALSE(view.ticking);
     EXPECT_TRUE(script.moves.empty());

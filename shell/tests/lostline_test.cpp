@@ -52,7 +52,7 @@ private:
 TEST_F(LostLine, IsToldOnceStopsTheRunAndKeepsTheCamTable)
 {
     sim::Faults faults;
-    faults.dropAfter = comm::Millis{60000};
+    faults.dropAfter = platform::Millis{60000};
     createOnController(faults);
     showAndStart(3);
     form->axes().Timer1.stop();
@@ -69,8 +69,8 @@ TEST_F(LostLine, IsToldOnceStopsTheRunAndKeepsTheCamTable)
     QTest::mouseClick(runIn.CheckFullSroke, Qt::LeftButton);
     QTest::mouseClick(runIn.CommandStart, Qt::LeftButton);
     ASSERT_TRUE(runIn.Timer3.isActive());
-    while (clock.now() < comm::Millis{61000}) {
-        clock.advance(comm::Millis{100});
+    while (clock.now() < platform::Millis{61000}) {
+        clock.advance(platform::Millis{100});
         runIn.Timer3_Timer();
     }
     for (int tick = 0; tick < 10; ++tick)

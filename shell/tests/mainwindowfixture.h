@@ -2,7 +2,7 @@
 
 #include "shell/frmmain.h"
 
-#include "link/clock.h"
+#include "platform/clock.h"
 #include "link/modvariabili.h"
 #include "sim/controller.h"
 #include "sim/simlink.h"
@@ -56,7 +56,7 @@ protected:
         return lines;
     }
 
-    comm::VirtualClock clock;
+    platform::VirtualClock clock;
     std::optional<sim::Controller> controller;
     testsupport::RecordingTone tone;
     testsupport::RecordingDialogs dialogs;

@@ -4,8 +4,8 @@
 #include "axes/axespart.h"
 #include "camtable/camtablepart.h"
 #include "lens/lenspart.h"
-#include "link/frmcomport.h"
-#include "shell/frmsplash.h"
+#include "shell/frmcomport.h"
+#include "update/frmsplash.h"
 #include "shell/launcher.h"
 #include "testsupport/fakeupdate.h"
 
@@ -111,7 +111,7 @@ TEST_F(StartUp, AnAlarmWithAnEmptyErrorReplyEndsTheMessageAtTheHash)
 {
     auto &script = createOnScript();
     script.answer(": 0.0000\r\n");
-    script.answer(" 11.0000\r\n", comm::Millis{700});
+    script.answer(" 11.0000\r\n", platform::Millis{700});
     showAndStart();
     ASSERT_EQ(dialogs.shown.size(), 1U);
     EXPECT_EQ(dialogs.shown[0].text, "Initialization not possible! Errore #");
@@ -152,7 +152,7 @@ protected:
                 link->refuseOpen(portGone);
                 return link;
             },
-            shell::UpdateServices{std::move(client),
+            update::UpdateServices{std::move(client),
                                   std::move(updateStarter),
                                   {"updates.example", "secret_Pass"},
                                   directory.path().toStdString()});
@@ -161,7 +161,7 @@ protected:
         splash = launcher->splash();
     }
 
-    comm::VirtualClock clock;
+    platform::VirtualClock clock;
     testsupport::RecordingTone tone;
     testsupport::RecordingDialogs dialogs;
     QTemporaryDir directory;
@@ -170,7 +170,7 @@ protected:
     testsupport::RecordingStarter *starter = nullptr;
     std::unique_ptr<shell::Launcher> launcher;
     std::unique_ptr<QSignalSpy> finished;
-    shell::frmSplash *splash = nullptr;
+    update::frmSplash *splash = nullptr;
 };
 
 TEST_F(Launcher, APortGoneSinceTheListWasBuiltLeadsBackToAFreshPortList)
@@ -219,7 +219,7 @@ TEST_F(Launcher, ClosingTheSplashDuringARequestCallsOffTheCheck)
 
     EXPECT_EQ(ftp->cancels, 1);
     EXPECT_EQ(ftp->requests.size(), 1U);
-    EXPECT_EQ(clock.now(), comm::Millis{0});
+    EXPECT_EQ(clock.now(), platform::Millis{0});
     EXPECT_TRUE(starter->started.empty());
     EXPECT_FALSE(launcher->portSelection());
     EXPECT_EQ(finished->count(), 1);

@@ -5,7 +5,7 @@
 namespace sim::test {
 namespace {
 
-using comm::Millis;
+using platform::Millis;
 constexpr int kZoom1 = 0;
 constexpr int kZoom2 = 1;
 constexpr int kIris = 2;
@@ -23,7 +23,7 @@ TEST(ControllerMotion, ZoomMovesBothAxesToTheirCamPositionsInALensesTime)
     EXPECT_LT(d.controller.position(kZoom1), x);
 
     // A zoom stroke of a real lens: neither instant nor endless.
-    const Millis rest = d.waitForStandstill();
+    const platform::Millis rest = d.waitForStandstill();
     EXPECT_GT(rest, Millis(0));
     EXPECT_LT(rest, Millis(2700));
     EXPECT_EQ(d.say("TPX"), std::to_string(x) + "\r\n");

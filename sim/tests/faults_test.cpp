@@ -9,7 +9,7 @@
 namespace sim::test {
 namespace {
 
-using comm::Millis;
+using platform::Millis;
 
 TEST(ControllerFaults, NotInitialisedStillRunsTheHostsOwnMoves)
 {

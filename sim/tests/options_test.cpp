@@ -26,9 +26,9 @@ TEST(SimOptions, EveryFaultAndSettingAndTheirDefaults)
     EXPECT_EQ(o.logFile, "/tmp/l");
     EXPECT_TRUE(o.faults.notInitialised && o.faults.silent && o.faults.garbage);
     EXPECT_EQ(o.faults.alarm, 4);
-    EXPECT_EQ(o.faults.replyDelay, comm::Millis(25));
+    EXPECT_EQ(o.faults.replyDelay, platform::Millis(25));
     EXPECT_EQ(o.faults.largeErrorEvery, 5);
-    EXPECT_EQ(o.faults.dropAfter, comm::Millis(900));
+    EXPECT_EQ(o.faults.dropAfter, platform::Millis(900));
     EXPECT_DOUBLE_EQ(o.timeScale, 2.5);
     EXPECT_EQ(o.seed, 42U);
 

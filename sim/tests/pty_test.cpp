@@ -1,6 +1,6 @@
 // The built simulator on a real pseudo-terminal, reached through the program's own serial link.
 #include "link/channel.h"
-#include "link/clock.h"
+#include "platform/clock.h"
 #include "link/qtseriallink.h"
 #include "testsupport/fakelink.h"
 
@@ -15,7 +15,7 @@
 
 namespace {
 
-using comm::Millis;
+using platform::Millis;
 
 constexpr int kPort = 7;
 constexpr int kProcessTimeoutMs = 10000;
@@ -60,7 +60,7 @@ protected:
 
     QTemporaryDir m_dir;
     QProcess m_sim;
-    comm::RealClock m_clock;
+    platform::RealClock m_clock;
     testsupport::RecordingTone m_tone;
 };
 

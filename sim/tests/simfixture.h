@@ -21,7 +21,7 @@ public:
         return controller.takeOutput(now);
     }
 
-    void wait(comm::Millis duration)
+    void wait(platform::Millis duration)
     {
         now += duration;
         controller.advanceTo(now);
@@ -29,22 +29,22 @@ public:
 
     // Waits in steps until no axis moves; returns how long that took, or a negative time when
     // something still moves after `limit`.
-    comm::Millis waitForStandstill(comm::Millis limit = comm::Millis(60000))
+    platform::Millis waitForStandstill(platform::Millis limit = platform::Millis(60000))
     {
-        const comm::Millis start = now;
+        const platform::Millis start = now;
         while (now - start < limit) {
-            wait(comm::Millis(10));
+            wait(platform::Millis(10));
             bool moving = false;
             for (int axis = 0; axis < 4; ++axis)
                 moving = moving || controller.isMoving(axis);
             if (!moving)
                 return now - start;
         }
-        return comm::Millis(-1);
+        return platform::Millis(-1);
     }
 
     Controller controller;
-    comm::Millis now{0};
+    platform::Millis now{0};
 };
 
 } // namespace sim::test

@@ -12,7 +12,7 @@ namespace {
 // Small errors of both signs, each with its sign place, as the channel reads them.
 TEST(SimLinkChannel, QueryPositionErrorKeepsItsSignPlace)
 {
-    comm::VirtualClock clock;
+    platform::VirtualClock clock;
     Controller controller;
     SimLink simLink(controller, clock);
     ASSERT_TRUE(simLink.open(1));
@@ -21,7 +21,7 @@ TEST(SimLinkChannel, QueryPositionErrorKeepsItsSignPlace)
     bool sawNegative = false, sawPositive = false;
     for (int move = 1; move <= 30; ++move) {
         channel.SendLine("PAW=" + std::to_string(100 + move * 100) + ";BGW");
-        clock.sleep(comm::Millis(500));
+        clock.sleep(platform::Millis(500));
         channel.ReadAll();
         const std::string error = channel.QueryPositionError("W");
         ASSERT_TRUE(error.size() >= 2U && (error[0] == ' ' || error[0] == '-')) << error;

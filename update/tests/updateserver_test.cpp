@@ -1,0 +1,201 @@
+// The splash's update check for real: libcurl against an FTP server on loopback, the updater
+// started as a process of its own. Pauses run in virtual time.
+#include "update/curlftpclient.h"
+#include "update/detachedstarter.h"
+#include "shell/launcher.h"
+
+#include "platform/clock.h"
+#include "testsupport/fakelink.h"
+#include "testsupport/recordingdialogs.h"
+#include "testsupport/waitfor.h"
+#include "updateconfig.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTemporaryDir>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+namespace {
+
+using testing::HasSubstr;
+
+// Leaves the folder it ran in as its mark, and ends.
+constexpr const char *kTestUpdater = "#!/bin/sh\npwd > updater-ran\n";
+
+// pyftpdlib serving a folder to the update account, with the password this build was made with.
+class FtpServer
+{
+public:
+    explicit FtpServer(const QString &directory)
+    {
+        m_process.setProgram("/usr/bin/python3");
+        m_process.setArguments({VELMARO_FTP_SERVER, "--dir", directory, "--user",
+                                update::kUpdateUser, "--password", velmaro::kUpdatePassword});
+        m_process.start();
+        while (!m_process.canReadLine() && m_process.waitForReadyRead(10000)) {
+        }
+        const QString line = QString::fromLatin1(m_process.readLine()).trimmed();
+        if (!line.startsWith("port "))
+            throw std::runtime_error("the FTP server did not start: " +
+                                     m_process.readAllStandardError().toStdString());
+        m_host = "127.0.0.1:" + line.mid(5).toStdString();
+    }
+    ~FtpServer()
+    {
+        m_process.terminate();
+        m_process.waitForFinished();
+    }
+    FtpServer(const FtpServer &) = delete;
+    FtpServer &operator=(const FtpServer &) = delete;
+
+    [[nodiscard]] const std::string &host() const { return m_host; }
+    QString log() { return QString::fromUtf8(m_process.readAllStandardError()); }
+
+private:
+    QProcess m_process;
+    std::string m_host;
+};
+
+// A loopback port that nothing listens on.
+std::string closedPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    return "127.0.0.1:" + std::to_string(probe.serverPort());
+}
+
+class UpdateServer : public testing::Test
+{
+protected:
+    void serve(const char *name, const QByteArray &content)
+    {
+        QFile file(remote.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+
+    void serveUpdater()
+    {
+        serve("UpdateVelmaro.exe", kTestUpdater);
+        serve("SetupUpdate.ini", "[Setup]\n");
+    }
+
+    // Opens the splash and runs its check as its timer would.
+    void check(const std::string &host)
+    {
+        launcher = std::make_unique<shell::Launcher>(
+            clock, tone, dialogs, [this] { return std::make_unique<testsupport::FakeLink>(clock); },
+            update::UpdateServices{std::make_unique<update::CurlFtpClient>(),
+                                  std::make_unique<update::DetachedStarter>(),
+                                  {host, velmaro::kUpdatePassword},
+                                  local.path().toStdString()});
+        finished = std::make_unique<QSignalSpy>(launcher.get(), &shell::Launcher::finished);
+        launcher->start();
+        launcher->splash()->Timer1_Timer();
+    }
+
+    [[nodiscard]] QStringList localFiles() const
+    {
+        return QDir(local.path()).entryList(QDir::Files);
+    }
+
+    [[nodiscard]] bool wentOnToThePortSelection() const
+    {
+        const QWidget *next = launcher->portSelection();
+        return next != nullptr && next->isVisibleTo(nullptr) && !launcher->splash() &&
+               finished->count() == 0;
+    }
+
+    // The updater's mark: the folder it ran in.
+    [[nodiscard]] QString updaterRanIn() const
+    {
+        QFile mark(local.filePath("updater-ran"));
+        testsupport::waitFor([&] { return mark.exists() && mark.size() > 0; }, 10000);
+        return mark.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(mark.readAll()).trimmed()
+                                              : QString();
+    }
+
+    QTemporaryDir remote;
+    QTemporaryDir local;
+    platform::VirtualClock clock;
+    testsupport::RecordingTone tone;
+    testsupport::RecordingDialogs dialogs;
+    std::unique_ptr<shell::Launcher> launcher;
+    std::unique_ptr<QSignalSpy> finished;
+};
+
+TEST_F(UpdateServer, NewerVersion_StartsTheUpdaterAndTheProgramEnds)
+{
+    serve("VerVelmaro.txt", "1.2.1\r\n");
+    FtpServer server(remote.path());
+    // Fetched by an earlier check, without the permission to run.
+    QFile updater(local.filePath("UpdateVelmaro.exe"));
+    ASSERT_TRUE(updater.open(QIODevice::WriteOnly) && updater.write(kTestUpdater) > 0);
+    updater.close();
+    check(server.host());
+
+    EXPECT_EQ(finished->count(), 1);
+    EXPECT_FALSE(launcher->portSelection());
+    EXPECT_EQ(updaterRanIn(), QDir(local.path()).canonicalPath());
+    EXPECT_THAT(localFiles(), testing::UnorderedElementsAre("UpdateVelmaro.exe", "updater-ran"));
+    EXPECT_EQ(clock.now(), platform::Millis{1000});
+    EXPECT_TRUE(dialogs.shown.empty());
+    const QString log = server.log();
+    EXPECT_THAT(log.toStdString(), HasSubstr("<- AUTH TLS")) << "encrypts where it can";
+    EXPECT_THAT(log.toStdString(), HasSubstr("<- RETR VerVelmaro.txt"));
+}
+
+TEST_F(UpdateServer, EqualVersionGoesOn_AndALineWithOnePointFetchesAndStartsTheUpdater)
+{
+    serve("VerVelmaro.txt", "1.2.0\n");
+    serveUpdater();
+    FtpServer server(remote.path());
+    check(server.host());
+    EXPECT_TRUE(wentOnToThePortSelection());
+    EXPECT_TRUE(localFiles().isEmpty()) << localFiles().join(", ").toStdString();
+    EXPECT_EQ(clock.now(), platform::Millis{1000});
+
+    serve("VerVelmaro.txt", "1.2\n");
+    check(server.host());
+    EXPECT_EQ(finished->count(), 1);
+    EXPECT_FALSE(updaterRanIn().isEmpty());
+    EXPECT_THAT(localFiles(), testing::UnorderedElementsAre("UpdateVelmaro.exe", "SetupUpdate.ini",
+                                                            "updater-ran"));
+    EXPECT_EQ(clock.now(), platform::Millis{1000 + 2000});
+    EXPECT_EQ(server.log().count("FTP session opened"), 2)
+        << "every fetch of a check goes over its one connection";
+}
+
+TEST_F(UpdateServer, AnUnreachableServerGoesOnToThePortSelectionWithoutAPause)
+{
+    serveUpdater();
+    for (const std::string &host : {closedPort(), std::string("update.velmaro.INVALID:21")}) {
+        check(host);
+        EXPECT_TRUE(wentOnToThePortSelection()) << host;
+        EXPECT_EQ(clock.now(), platform::Millis{0}) << host;
+        EXPECT_TRUE(dialogs.shown.empty()) << host;
+        EXPECT_TRUE(localFiles().isEmpty()) << host;
+    }
+}
+
+TEST_F(UpdateServer, ARecoveryWithoutAnUpdaterShowsItsMessageAndGoesOn)
+{
+    serve("VerVelmaro.txt", "1.2.x\n");
+    FtpServer server(remote.path());
+    check(server.host());
+
+    ASSERT_EQ(dialogs.shown.size(), 1U);
+    EXPECT_THAT(dialogs.shown[0].text.toStdString(),
+                HasSubstr("The updater UpdateVelmaro.exe could not be started"));
+    EXPECT_THAT(dialogs.shown[0].text.toStdString(),
+                HasSubstr("could not be fetched from the update server"));
+    EXPECT_TRUE(wentOnToThePortSelection());
+    EXPECT_TRUE(localFiles().isEmpty()) << "a failed fetch leaves nothing behind";
+}
+
+} // namespace
