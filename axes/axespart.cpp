@@ -161,7 +161,7 @@ void AxesPart::CheckStatus_Click(int axis)
 void AxesPart::Timer1_Timer()
 {
     // Another exchange is under way; its answers must not be taken from it.
-    if (m_context.channel.ChannelBusy)
+    if (m_context.channel.busy())
         return;
     for (int axis = 0; axis < kAxisCount; ++axis) {
         const auto reading = readPosition(m_context.channel, comm::AxisLetter(axis));

@@ -37,6 +37,12 @@ CommandChannel::CommandChannel(SerialLink &link, platform::Clock &clock, platfor
     m_link.setEventHandler([this] { m_tone.beep(kEventToneHz, kEventTone); });
 }
 
+CommandChannel::~CommandChannel()
+{
+    // The link may outlive the channel, and closing it may still raise an event.
+    m_link.setEventHandler({});
+}
+
 bool CommandChannel::SendLine(std::string_view text)
 {
     std::string line(text);

@@ -27,6 +27,9 @@ class CommandChannel
 {
 public:
     CommandChannel(SerialLink &link, platform::Clock &clock, platform::Tone &tone);
+    ~CommandChannel();
+    CommandChannel(const CommandChannel &) = delete;
+    CommandChannel &operator=(const CommandChannel &) = delete;
 
     // Writes `text` and one carriage return in one piece. Does not wait and does not read.
     // Returns whether the write succeeded; a failure is also reported to the failure handler, once
@@ -52,8 +55,29 @@ public:
         m_writeFailureHandler = std::move(handler);
     }
 
-    // While set, the periodic position readout leaves the line alone.
-    bool ChannelBusy = false;
+    // Keeps the periodic position readout off the line for as long as it lives: an exchange that
+    // must not have its answers taken holds the channel, `auto hold = channel.hold();`, and the
+    // hold ends with its scope on every path. Holds may nest.
+    class Hold
+    {
+    public:
+        ~Hold() { m_channel.ChannelBusy = m_before; }
+        Hold(const Hold &) = delete;
+        Hold &operator=(const Hold &) = delete;
+
+    private:
+        friend class CommandChannel;
+        explicit Hold(CommandChannel &channel) : m_channel(channel), m_before(channel.ChannelBusy)
+        {
+            m_channel.ChannelBusy = true;
+        }
+        CommandChannel &m_channel;
+        bool m_before;
+    };
+    [[nodiscard]] Hold hold() { return Hold(*this); }
+
+    // Whether an exchange holds the line, so that the readout must leave it alone.
+    [[nodiscard]] bool busy() const { return ChannelBusy; }
 
 private:
     // Reply without its two line-end characters, or kNoValue when it carries no value.
@@ -64,6 +88,8 @@ private:
     platform::Tone &m_tone;
     std::function<void(const std::string &)> m_writeFailureHandler;
     bool m_writeFailureReported = false;
+    // Set only by a Hold.
+    bool ChannelBusy = false;
 };
 
 } // namespace comm

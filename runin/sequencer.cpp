@@ -123,19 +123,6 @@ constexpr std::array<std::array<EndPoint, 2>, 3> kEndPoints{{
     {{{"iris = 6", "6"}, {"iris = 1", "1"}}},
     {{{"PAD = 10100;BGD", "100"}, {"PAD = 100;BGD", "0"}}},
 }};
-
-// Holds the line for the sequencer for the whole tick, so the position readout stays off it.
-class BusyForTick
-{
-public:
-    explicit BusyForTick(bool &busy) : m_busy(busy) { m_busy = true; }
-    ~BusyForTick() { m_busy = false; }
-    BusyForTick(const BusyForTick &) = delete;
-    BusyForTick &operator=(const BusyForTick &) = delete;
-
-private:
-    bool &m_busy;
-};
 } // namespace
 
 Sequencer::Sequencer(comm::CommandChannel &channel, RunInView &view, Now now)
@@ -187,7 +174,8 @@ void Sequencer::clearRunFlags()
 
 void Sequencer::tick()
 {
-    const BusyForTick busy(m_channel.ChannelBusy);
+    // The line is the sequencer's for the whole tick, so the position readout stays off it.
+    const auto hold = m_channel.hold();
     if (m_state.AbortRequested) {
         m_view.stopTicking();
         m_running = false;

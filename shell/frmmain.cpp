@@ -140,7 +140,6 @@ void frmMain::Form_Activate()
     }
 
     m_lineWatch.watch(modVariabili::PortNumber);
-    m_channel.ChannelBusy = false;
     m_lens->resetFocus();
     for (int axis = 0; axis < axes::kAxisCount; ++axis)
         m_channel.SendLine("SH" + comm::AxisLetter(axis));

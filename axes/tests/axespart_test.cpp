@@ -61,7 +61,7 @@ TEST_F(AxisPanels, UntickingSendsStopAbortMotorOffAndTickingServoOn)
     EXPECT_EQ(axes().Status[2]->palette().color(QPalette::Window), ui::colour::kRed);
     EXPECT_FALSE(controller->isEnabled(2));
     EXPECT_EQ(clock.now() - begin, platform::Millis{100});
-    EXPECT_FALSE(form->channel().ChannelBusy);
+    EXPECT_FALSE(form->channel().busy());
     EXPECT_TRUE(form->Text0->hasFocus());
 
     QTest::mouseClick(axes().CheckStatus[2], Qt::LeftButton);
@@ -89,7 +89,7 @@ TEST_F(AxisPanels, ReadoutShowsEveryAxisAndStoresTheZoomPositions)
 TEST_F(AxisPanels, ReadoutLeavesTheLineAloneWhileAnotherExchangeHoldsIt)
 {
     startOnController();
-    form->channel().ChannelBusy = true;
+    const auto hold = form->channel().hold();
     axes().Timer1_Timer();
     EXPECT_THAT(sent(), IsEmpty());
     EXPECT_EQ(axes().Position[0]->text(), "Actual position: -");
@@ -134,7 +134,7 @@ TEST_F(AxisPanels, JogRunsWhileTheMouseHoldsTheButtonAtTheSpeedAsTyped)
 
     QTest::mousePress(axes().CommandJogPos[0], Qt::LeftButton);
     EXPECT_THAT(sent(), ElementsAre("JGX=1000", "BGX"));
-    EXPECT_FALSE(form->channel().ChannelBusy) << "the readout follows the jog";
+    EXPECT_FALSE(form->channel().busy()) << "the readout follows the jog";
     EXPECT_TRUE(controller->isMoving(0));
     QTest::mouseRelease(axes().CommandJogPos[0], Qt::LeftButton);
     EXPECT_THAT(sent(), ElementsAre("JGX=1000", "BGX", "STX"));

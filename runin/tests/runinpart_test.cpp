@@ -106,7 +106,7 @@ TEST_F(RunInFrame, TheBoxesStartAndAbortRunThroughTheWindowsLock)
     part->Timer3_Timer();
     EXPECT_FALSE(part->Timer3.isActive());
     EXPECT_EQ(controller->receivedLines().size(), sent);
-    EXPECT_FALSE(form->channel().ChannelBusy);
+    EXPECT_FALSE(form->channel().busy());
     EXPECT_EQ(QFileInfo(runin::LogFiles::kComplete).size(), 0);
 }
 

@@ -132,7 +132,7 @@ TEST_F(Sequence, NoAnswerOrNoNumberDuringACompletionCheckChangesNothing)
               reachedLine(stamp(), kZoom1Axis, kStepAscending, "1000"));
     // The readout stays off the line for every exchange of a tick, and only then.
     EXPECT_THAT(script.busyAtWrite, Each(true));
-    EXPECT_FALSE(channel->ChannelBusy);
+    EXPECT_FALSE(channel->busy());
 }
 
 TEST_F(Sequence, AControllerSilentBeforeAMoveStopsTheRunAfterTwoSeconds)
