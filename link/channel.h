@@ -3,6 +3,7 @@
 #include "platform/clock.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,13 @@ class SerialLink;
 
 // What a query gives when no value was read.
 inline constexpr std::string_view kNoValue = "###";
+
+// What a reply of one character other than ':' counts as: it has no room for the two line-end
+// characters that the value is cut from.
+enum class ShortReply {
+    NoValue,  // the queries: no value
+    AsItCame, // the readout shows it as it came
+};
 
 // The controller's letter for an axis index: "X", "Y", "Z", "W" for 0 to 3, else empty.
 std::string AxisLetter(int axisIndex);
@@ -38,6 +46,11 @@ public:
 
     int PendingCount();
     std::string ReadAll();
+
+    // The position query: "TP" + letter, 20 ms, then everything waiting. The reply without its
+    // two line-end characters; nothing when no reply came or it starts with ':', the
+    // acknowledgement of an earlier line, which takes the value with it.
+    std::optional<std::string> positionReply(std::string_view axisLetter, ShortReply shortReply);
 
     // The axis's position as text, or kNoValue.
     std::string QueryPosition(std::string_view axisLetter);
