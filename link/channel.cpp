@@ -17,18 +17,9 @@ constexpr platform::Millis kEventTone{50};
 
 std::string AxisLetter(int axisIndex)
 {
-    switch (axisIndex) {
-    case 0:
-        return "X";
-    case 1:
-        return "Y";
-    case 2:
-        return "Z";
-    case 3:
-        return "W";
-    default:
+    if (axisIndex < 0 || axisIndex >= int(kAxisLetters.size()))
         return {};
-    }
+    return std::string(kAxisLetters[std::size_t(axisIndex)]);
 }
 
 CommandChannel::CommandChannel(SerialLink &link, platform::Clock &clock, platform::Tone &tone)

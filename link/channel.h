@@ -2,6 +2,7 @@
 
 #include "platform/clock.h"
 
+#include <array>
 #include <functional>
 #include <optional>
 #include <string>
@@ -24,6 +25,11 @@ enum class ShortReply {
     NoValue,  // the queries: no value
     AsItCame, // the readout shows it as it came
 };
+
+// The controller's letters for axis index 0 to 3 (Zoom 1, Zoom 2, Iris, Focus), and the
+// alternative letters by which the running-in test addresses the same axes.
+inline constexpr std::array<std::string_view, 4> kAxisLetters = {"X", "Y", "Z", "W"};
+inline constexpr std::array<std::string_view, 4> kAlternativeAxisLetters = {"A", "B", "C", "D"};
 
 // The controller's letter for an axis index: "X", "Y", "Z", "W" for 0 to 3, else empty.
 std::string AxisLetter(int axisIndex);

@@ -17,7 +17,6 @@ using platform::Millis;
 
 constexpr platform::Millis kAfterMoveLine{50};
 constexpr platform::Millis kBeforeErrorQuery{200};
-constexpr std::int64_t kErrorThreshold = 10; // counts; larger errors are reported
 constexpr int kReportToneHz = 1000;
 constexpr platform::Millis kReportTone{1000};
 constexpr platform::Millis kReportPause{20};
@@ -39,16 +38,19 @@ const QString kNoAnswer =
     QStringLiteral("The controller stopped answering during the running-in test; the test was "
                    "stopped.");
 
-// The sequencer's own letters: zoom motor 1, iris and focus.
+// The sequencer addresses the axes by the controller's alternative letters: zoom motor 1 stands
+// for the zoom, motor 2 is read for the log only.
+constexpr std::string_view kZoom2Letter = comm::kAlternativeAxisLetters[1];
+
 std::string_view letterOf(std::int16_t workingAxis)
 {
     switch (workingAxis) {
     case kZoom:
-        return "A";
+        return comm::kAlternativeAxisLetters[0];
     case kIris:
-        return "C";
+        return comm::kAlternativeAxisLetters[2];
     default:
-        return "D";
+        return comm::kAlternativeAxisLetters[3];
     }
 }
 
