@@ -220,8 +220,8 @@ void Sequencer::checkCompletion()
     reportIfLarge(m_channel.QueryPositionError(letter), axisName, test);
     if (m_state.WorkingAxis == kZoom) {
         // Zoom motor 2 follows motor 1 on the cam; it is read for the log only.
-        const auto second = samplePosition("B");
-        const std::string secondError = m_channel.QueryPositionError("B");
+        const auto second = samplePosition(kZoom2Letter);
+        const std::string secondError = m_channel.QueryPositionError(kZoom2Letter);
         writeReached(kZoom2Axis, test, second ? std::string_view(second->text) : comm::kNoValue);
         reportIfLarge(secondError, kZoom2Axis, test);
     }
