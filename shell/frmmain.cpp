@@ -139,7 +139,7 @@ void frmMain::Form_Activate()
         return;
     }
 
-    m_lineWatch.watch(modVariabili::PortNumber);
+    m_lineWatch.watch();
     m_lens->resetFocus();
     for (int axis = 0; axis < axes::kAxisCount; ++axis)
         m_channel.SendLine("SH" + comm::AxisLetter(axis));

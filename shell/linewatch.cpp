@@ -1,5 +1,6 @@
 #include "linewatch.h"
 
+#include "link/modvariabili.h"
 #include "link/seriallink.h"
 
 namespace shell {
@@ -14,9 +15,8 @@ LineWatch::LineWatch(comm::SerialLink &link, QObject *parent) : QObject(parent),
     connect(&m_reopen, &QTimer::timeout, this, &LineWatch::tryReopen);
 }
 
-void LineWatch::watch(int portNumber)
+void LineWatch::watch()
 {
-    m_port = portNumber;
     m_link.setLostHandler([this](const std::string &reason) { onLost(reason); });
 }
 
@@ -39,7 +39,7 @@ void LineWatch::tryReopen()
     if (!isLost())
         return;
     // A device that is not back yet fails at once; nothing to tell until it is.
-    if (!m_link.open(m_port))
+    if (!m_link.open(modVariabili::PortNumber))
         return;
     m_reopen.stop();
     emit back();

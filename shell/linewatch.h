@@ -21,8 +21,8 @@ class LineWatch : public QObject
 public:
     LineWatch(comm::SerialLink &link, QObject *parent = nullptr);
 
-    // From now on the open port `portNumber` is watched.
-    void watch(int portNumber);
+    // From now on the open port, the one the operator chose, is watched.
+    void watch();
     // Stops watching and gives up any reopening under way.
     void stop();
 
@@ -44,7 +44,6 @@ private:
 
     comm::SerialLink &m_link;
     QTimer m_reopen;
-    int m_port = 0;
 };
 
 } // namespace shell
