@@ -22,10 +22,6 @@ constexpr platform::Millis kReportTone{1000};
 constexpr platform::Millis kReportPause{20};
 constexpr int kReportTones = 3;
 
-constexpr std::int16_t kNoTest = 0;
-constexpr std::int16_t kStepAscendingKind = 1;
-constexpr std::int16_t kStepDescendingKind = 2;
-constexpr std::int16_t kFullStrokeKind = 3;
 constexpr std::int16_t kZoom = 1;
 constexpr std::int16_t kIris = 2;
 constexpr std::int16_t kFocus = 3;
@@ -66,12 +62,12 @@ std::string_view axisNameOf(std::int16_t workingAxis)
     }
 }
 
-std::string_view testNameOf(std::int16_t testKind, std::int16_t stepIndex)
+std::string_view testNameOf(TestKind testKind, std::int16_t stepIndex)
 {
     switch (testKind) {
-    case kStepAscendingKind:
+    case TestKind::StepAscending:
         return kStepAscending;
-    case kStepDescendingKind:
+    case TestKind::StepDescending:
         return kStepDescending;
     default:
         return stepIndex == 1 ? kStrokeAscending : kStrokeDescending;
@@ -140,7 +136,7 @@ void Sequencer::start(bool singleStep)
     m_state.CompletedCycles = 0;
     m_state.WorkingAxis = kZoom;
     m_state.StepValue = "0";
-    m_state.TestKind = singleStep ? kStepAscendingKind : kFullStrokeKind;
+    m_state.TestKind = singleStep ? TestKind::StepAscending : TestKind::FullStroke;
     m_state.StepIndex = 1;
     m_running = true;
     m_view.startTicking();
@@ -201,7 +197,7 @@ void Sequencer::showWorkingAxis()
 
 void Sequencer::checkCompletion()
 {
-    if (m_state.TestKind < kStepAscendingKind || m_state.TestKind > kFullStrokeKind)
+    if (m_state.TestKind == TestKind::None)
         return;
     const std::string_view letter = letterOf(m_state.WorkingAxis);
     const auto sample = samplePosition(letter);
@@ -239,21 +235,21 @@ void Sequencer::applyTransition()
     // at its bottom value; after the focus, the full stroke follows or the run ends.
     const bool known = s.WorkingAxis >= kZoom && s.WorkingAxis <= kFocus;
     const auto axis = static_cast<std::size_t>(known ? s.WorkingAxis - 1 : 0);
-    if (known && s.TestKind == kStepAscendingKind && step == kStepTop.at(axis)) {
-        s.TestKind = kStepDescendingKind;
-    } else if (known && s.TestKind == kStepDescendingKind && step == kStepBottom.at(axis)) {
+    if (known && s.TestKind == TestKind::StepAscending && step == kStepTop.at(axis)) {
+        s.TestKind = TestKind::StepDescending;
+    } else if (known && s.TestKind == TestKind::StepDescending && step == kStepBottom.at(axis)) {
         if (s.WorkingAxis != kFocus) {
             ++s.WorkingAxis;
-            s.TestKind = kStepAscendingKind;
+            s.TestKind = TestKind::StepAscending;
             s.StepIndex = 1;
         } else if (m_view.fullStrokeTicked()) {
-            s.TestKind = kFullStrokeKind;
+            s.TestKind = TestKind::FullStroke;
             s.StepIndex = 1;
             s.WorkingAxis = kZoom;
         } else {
             finishRun();
         }
-    } else if (s.TestKind == kFullStrokeKind && s.StepIndex == 2) {
+    } else if (s.TestKind == TestKind::FullStroke && s.StepIndex == 2) {
         s.StepIndex = 1;
         ++s.WorkingAxis;
         if (s.WorkingAxis > kFocus) {
@@ -261,14 +257,14 @@ void Sequencer::applyTransition()
             s.WorkingAxis = kZoom;
             m_view.setLabelCycles(QStringLiteral("Completed Cycles: %1").arg(s.CompletedCycles));
         }
-    } else if (s.TestKind == kFullStrokeKind && s.StepIndex == 1) {
+    } else if (s.TestKind == TestKind::FullStroke && s.StepIndex == 1) {
         s.StepIndex = 2;
     }
 }
 
 void Sequencer::finishRun()
 {
-    m_state.TestKind = kNoTest;
+    m_state.TestKind = TestKind::None;
     m_view.stopTicking();
     m_running = false;
     m_view.setLabelStep1(QStringLiteral("-"));
@@ -279,9 +275,9 @@ void Sequencer::finishRun()
 
 void Sequencer::issueStep()
 {
-    if (m_state.TestKind == kStepAscendingKind || m_state.TestKind == kStepDescendingKind)
+    if (m_state.TestKind == TestKind::StepAscending || m_state.TestKind == TestKind::StepDescending)
         issueStepTestMove();
-    else if (m_state.TestKind == kFullStrokeKind)
+    else if (m_state.TestKind == TestKind::FullStroke)
         issueFullStrokeMove();
 }
 
@@ -292,8 +288,8 @@ void Sequencer::issueStepTestMove()
     m_view.setLight(Light::Test2, false);
     m_state.MovePending = true;
 
-    const Move move =
-        stepMove(m_state.WorkingAxis, m_state.TestKind == kStepAscendingKind, m_state.StepIndex);
+    const Move move = stepMove(m_state.WorkingAxis, m_state.TestKind == TestKind::StepAscending,
+                               m_state.StepIndex);
     m_state.StepValue = std::to_string(move.value);
     m_view.setLabelStep1(QString::fromStdString(m_state.StepValue));
 
