@@ -78,7 +78,7 @@ void LensPart::fillPresets()
 
 void LensPart::resetFocus()
 {
-    FocusDir = focusdir::kNone;
+    FocusDir = lens::FocusDir::None;
     FocusPos = 0;
 }
 
@@ -117,15 +117,15 @@ void LensPart::HScroll_Scroll()
 
 void LensPart::CommandFocusUp_MouseDown()
 {
-    startFocusRepeat(focusdir::kUp);
+    startFocusRepeat(lens::FocusDir::Up);
 }
 
 void LensPart::CommandFocusDn_MouseDown()
 {
-    startFocusRepeat(focusdir::kDown);
+    startFocusRepeat(lens::FocusDir::Down);
 }
 
-void LensPart::startFocusRepeat(std::int16_t direction)
+void LensPart::startFocusRepeat(lens::FocusDir direction)
 {
     stepFocus(direction);
     FocusDir = direction;
@@ -136,7 +136,7 @@ void LensPart::startFocusRepeat(std::int16_t direction)
 
 void LensPart::CommandFocus_MouseUp()
 {
-    FocusDir = focusdir::kNone;
+    FocusDir = lens::FocusDir::None;
     Timer2.stop();
     m_context.focusSink();
 }
@@ -144,22 +144,22 @@ void LensPart::CommandFocus_MouseUp()
 void LensPart::Timer2_Timer()
 {
     Timer2.setInterval(kFocusRepeatMs);
-    if (FocusDir == focusdir::kUp)
-        stepFocus(focusdir::kUp);
-    if (FocusDir == focusdir::kDown)
-        stepFocus(focusdir::kDown);
+    if (FocusDir == lens::FocusDir::Up)
+        stepFocus(lens::FocusDir::Up);
+    if (FocusDir == lens::FocusDir::Down)
+        stepFocus(lens::FocusDir::Down);
 }
 
 void LensPart::stopFocusRepeat()
 {
     Timer2.stop();
-    FocusDir = focusdir::kNone;
+    FocusDir = lens::FocusDir::None;
 }
 
-void LensPart::stepFocus(std::int16_t direction)
+void LensPart::stepFocus(lens::FocusDir direction)
 {
     // The line goes out at the limits too: the count is the window's, not the lens's.
-    m_context.channel.SendLine(direction == focusdir::kUp ? kFocusUpLine : kFocusDownLine);
+    m_context.channel.SendLine(direction == lens::FocusDir::Up ? kFocusUpLine : kFocusDownLine);
     FocusPos = steppedFocusCount(FocusPos, direction);
     LabelFocusPos->setText(QString::number(FocusPos));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "focus.h"
+
 #include "ui/partcontext.h"
 
 #include <QObject>
@@ -56,11 +58,11 @@ public:
     QTimer Timer2;
 
     std::int16_t FocusPos = 0;
-    std::int16_t FocusDir = 0; // lens::focusdir
+    lens::FocusDir FocusDir = lens::FocusDir::None;
 
 private:
-    void startFocusRepeat(std::int16_t direction);
-    void stepFocus(std::int16_t direction);
+    void startFocusRepeat(lens::FocusDir direction);
+    void stepFocus(lens::FocusDir direction);
 
     ui::PartContext m_context;
 };

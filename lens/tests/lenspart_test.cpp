@@ -159,7 +159,7 @@ TEST_F(LensColumn, FocusHoldRepeatsAfter300AndThenEvery80MillisecondsAlsoAtTheLi
     EXPECT_EQ(sent().size(), 1U);
     EXPECT_TRUE(lens().Timer2.isActive());
     EXPECT_EQ(lens().Timer2.interval(), 300);
-    EXPECT_EQ(lens().FocusDir, lens::focusdir::kUp);
+    EXPECT_EQ(lens().FocusDir, lens::FocusDir::Up);
     for (int tick = 0; tick < 3; ++tick) {
         lens().Timer2_Timer();
         EXPECT_EQ(lens().Timer2.interval(), 80);
@@ -168,7 +168,7 @@ TEST_F(LensColumn, FocusHoldRepeatsAfter300AndThenEvery80MillisecondsAlsoAtTheLi
     EXPECT_THAT(sent(), ElementsAre("focusup=1", "focusup=1", "focusup=1", "focusup=1"));
     EXPECT_EQ(lens().LabelFocusPos->text(), "100") << "the lines go on, the count stops";
     EXPECT_FALSE(lens().Timer2.isActive());
-    EXPECT_EQ(lens().FocusDir, lens::focusdir::kNone);
+    EXPECT_EQ(lens().FocusDir, lens::FocusDir::None);
 
     // A tick already queued when the button came up steps nowhere.
     lens().Timer2_Timer();
@@ -185,7 +185,7 @@ TEST_F(LensColumn, MovingOverTheBareWindowStopsTheRepeatButNotOverAControl)
     ASSERT_EQ(form->childAt(bare), nullptr);
     moveOverWindowAt(bare);
     EXPECT_FALSE(lens().Timer2.isActive());
-    EXPECT_EQ(lens().FocusDir, lens::focusdir::kNone);
+    EXPECT_EQ(lens().FocusDir, lens::FocusDir::None);
     QTest::mouseRelease(lens().CommandFocusDn, Qt::LeftButton);
 
     // The next press starts anew, with the first repeat after 300 ms.
