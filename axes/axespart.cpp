@@ -59,6 +59,7 @@ AxesPart::AxesPart(QWidget *form, ui::PartContext context)
     }
     connect(CommandSetIP, &QPushButton::clicked, this, &AxesPart::CommandSetIP_Click);
 
+    Timer1.setParent(form); // among the window's controls, by its name
     Timer1.setObjectName("Timer1");
     Timer1.setTimerType(Qt::PreciseTimer);
     Timer1.setInterval(kReadoutIntervalMs);
@@ -132,6 +133,11 @@ void AxesPart::buildAxisFrame(int axis)
 void AxesPart::startReadout()
 {
     Timer1.start();
+}
+
+std::array<QString, 2> AxesPart::zoomJogSpeeds() const
+{
+    return {JogSpeed[0]->text(), JogSpeed[1]->text()};
 }
 
 void AxesPart::setLocked(bool locked)

@@ -58,9 +58,8 @@ frmMain::frmMain(Platform platform, QWidget *parent)
     m_lens = new lens::LensPart(this, context);
     m_axes = new axes::AxesPart(this, context);
     // A replay moves the zoom axes at the speeds typed in their jog panels.
-    m_camTable = new camtable::CamTablePart(this, context, [this] {
-        return std::array{m_axes->JogSpeed[0]->text(), m_axes->JogSpeed[1]->text()};
-    });
+    m_camTable = new camtable::CamTablePart(this, context,
+                                            [this] { return m_axes->zoomJogSpeeds(); });
     m_runIn = new runin::RunInPart(this, context);
     connect(m_runIn, &runin::RunInPart::lockRequested, this, &frmMain::LockControls);
     connect(m_runIn, &runin::RunInPart::unlockRequested, this, &frmMain::UnlockControls);

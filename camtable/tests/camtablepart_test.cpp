@@ -47,7 +47,7 @@ protected:
         showAndStart();
         ASSERT_THAT(dialogs.shown, IsEmpty());
         // The tests set the last zoom positions themselves; no readout tick may overwrite them.
-        form->axes().Timer1.stop();
+        find<QTimer>("Timer1")->stop();
         part = &form->camTable();
         list = part->ListView1;
     }
@@ -144,8 +144,10 @@ TEST_F(CamTable, ClickingARecordedRowReplaysItAtTheJogSpeeds)
     clickRow(10);
     EXPECT_THAT(sentSince(mark), ElementsAre("SP1000,1000", "PAX=812", "PAY=-441", "BGXY"));
 
-    form->axes().JogSpeed[0]->setText("250");
-    form->axes().JogSpeed[1]->setText(" -7x");
+    for (const auto &[box, speed] : {std::pair{"JogSpeed(0)", "250"}, {"JogSpeed(1)", " -7x"}}) {
+        find<QLineEdit>(box)->selectAll();
+        QTest::keyClicks(find<QLineEdit>(box), speed);
+    }
     mark = linesReceived().size();
     clickRow(10);
     EXPECT_THAT(sentSince(mark), ElementsAre("SP250, -7x", "PAX=812", "PAY=-441", "BGXY"));

@@ -81,7 +81,7 @@ TEST_F(RunInFrame, TheBoxesStartAndAbortRunThroughTheWindowsLock)
         old.write("last run\r\n");
     }
     click(part->CommandStart);
-    EXPECT_FALSE(form->lens().ComboFocalLength->isEnabled());
+    EXPECT_FALSE(find("ComboFocalLength")->isEnabled());
     EXPECT_FALSE(part->CheckFullSroke->isEnabled());
     EXPECT_TRUE(part->CommandAbort->isEnabled());
     EXPECT_EQ(part->LabelCycles->text(), "Completed Cycles: 0");
@@ -97,7 +97,7 @@ TEST_F(RunInFrame, TheBoxesStartAndAbortRunThroughTheWindowsLock)
     EXPECT_EQ(part->LabelStep1->text(), "-");
     EXPECT_EQ(part->LabelStep2->text(), "-");
     EXPECT_THAT(lights(), Each(ui::colour::kWhite));
-    EXPECT_TRUE(form->lens().ComboFocalLength->isEnabled());
+    EXPECT_TRUE(find("ComboFocalLength")->isEnabled());
     EXPECT_TRUE(part->CommandStart->isEnabled());
     EXPECT_FALSE(part->CommandAbort->isEnabled());
 

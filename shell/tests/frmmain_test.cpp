@@ -84,7 +84,7 @@ TEST_F(MainWindow, CompactShowsTheLeftColumnAndTheServiceCodeOpensEverythingAtTh
     EXPECT_EQ(visible, leftColumn);
 
     // Typed into a text box, the code also reaches the box.
-    QLineEdit *speed = form->axes().JogSpeed[0];
+    auto *speed = find<QLineEdit>("JogSpeed(0)");
     speed->setFocus();
     speed->clear();
     const auto typeCode = [speed] {

@@ -55,7 +55,7 @@ TEST_F(LostLine, IsToldOnceStopsTheRunAndKeepsTheCamTable)
     faults.dropAfter = platform::Millis{60000};
     createOnController(faults);
     showAndStart(3);
-    form->axes().Timer1.stop();
+    find<QTimer>("Timer1")->stop();
     {
         QTreeWidgetItem *row = form->camTable().ListView1->topLevelItem(9);
         const QSignalBlocker quiet(form->camTable().ListView1);
@@ -96,7 +96,7 @@ TEST_F(LostLine, TheSamePortIsOpenedAgainWhenTheDeviceIsBack)
     auto &script = createOnScript();
     script.answer(": 1.0000\r\n");
     showAndStart(5);
-    form->axes().Timer1.stop();
+    find<QTimer>("Timer1")->stop();
     const QString titleBefore = form->windowTitle();
 
     script.refuseOpen(true);
