@@ -43,6 +43,7 @@ LensPart::LensPart(QWidget *form, ui::PartContext context)
     HScroll->setRange(kSliderMin, kSliderMax);
     HScroll->setValue(kSliderMin);
 
+    Timer2.setParent(form); // among the window's controls, by its name
     Timer2.setObjectName("Timer2");
     Timer2.setTimerType(Qt::PreciseTimer);
     Timer2.setInterval(kFocusFirstRepeatMs);

@@ -46,6 +46,10 @@ public:
     // The mouse moved over the window's bare surface: whatever the buttons say, the repeat ends.
     void stopFocusRepeat();
 
+private:
+    void startFocusRepeat(lens::FocusDir direction);
+    void stepFocus(lens::FocusDir direction);
+
     QLabel *LabelFocalLength;
     QComboBox *ComboFocalLength;
     QLabel *LabelIrisPosition;
@@ -59,10 +63,6 @@ public:
 
     std::int16_t FocusPos = 0;
     lens::FocusDir FocusDir = lens::FocusDir::None;
-
-private:
-    void startFocusRepeat(lens::FocusDir direction);
-    void stepFocus(lens::FocusDir direction);
 
     ui::PartContext m_context;
 };
