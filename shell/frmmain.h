@@ -83,7 +83,7 @@ public:
     camtable::CamTablePart &camTable() { return *m_camTable; }
     runin::RunInPart &runIn() { return *m_runIn; }
 
-    ui::WindowState &state() { return m_state; }
+    [[nodiscard]] const ui::WindowState &state() const { return m_state; }
 
     ui::Shape *Shape1;
     QLabel *Image1;

@@ -9,7 +9,6 @@
 #include <QDir>
 #include <QListWidget>
 #include <QPushButton>
-#include <QSignalBlocker>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 
@@ -29,7 +28,7 @@ protected:
     std::vector<QStringList> camTable() const
     {
         std::vector<QStringList> rows;
-        QTreeWidget *list = form->camTable().ListView1;
+        const auto *list = find<QTreeWidget>("ListView1");
         for (int i = 0; i < list->topLevelItemCount(); ++i) {
             const QTreeWidgetItem *row = list->topLevelItem(i);
             rows.push_back({row->checkState(0) == Qt::Checked ? "x" : "", row->text(1),
@@ -56,14 +55,14 @@ TEST_F(LostLine, IsToldOnceStopsTheRunAndKeepsTheCamTable)
     createOnController(faults);
     showAndStart(3);
     find<QTimer>("Timer1")->stop();
-    {
-        QTreeWidgetItem *row = form->camTable().ListView1->topLevelItem(9);
-        const QSignalBlocker quiet(form->camTable().ListView1);
-        row->setText(2, "812");
-        row->setText(3, "-441");
-        row->setCheckState(0, Qt::Checked);
-    }
+    // Row 10 recorded from the readout, with the space bar.
+    form->axes().Timer1_Timer();
+    form->axes().Timer1_Timer();
+    auto *list = find<QTreeWidget>("ListView1");
+    list->setCurrentItem(list->topLevelItem(9));
+    QTest::keyClick(list, Qt::Key_Space);
     const auto table = camTable();
+    ASSERT_EQ(table[9][0], "x");
 
     auto &runIn = form->runIn();
     QTest::mouseClick(runIn.CheckFullSroke, Qt::LeftButton);

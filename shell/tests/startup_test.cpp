@@ -42,7 +42,7 @@ TEST_F(StartUp, ReadyLens_SendsTheStartUpLinesInOrderAndFillsTheLists)
     EXPECT_EQ(focalLength->currentIndex(), 0);
     ASSERT_EQ(iris->count(), 6);
     EXPECT_EQ(iris->itemText(5), "32");
-    EXPECT_EQ(form->camTable().ListView1->topLevelItemCount(), 86);
+    EXPECT_EQ(find<QTreeWidget>("ListView1")->topLevelItemCount(), 86);
 
     EXPECT_TRUE(find<QTimer>("Timer1")->isActive());
     EXPECT_EQ(form->LabelVersion->text(), "Version 1.2");
@@ -79,7 +79,7 @@ TEST_P(StartUpFailure, ShowsItsMessageSendsNothingFurtherAndEnds)
     EXPECT_FALSE(form->isVisible());
     EXPECT_FALSE(find<QTimer>("Timer1")->isActive());
     EXPECT_EQ(find<QComboBox>("ComboFocalLength")->count(), 0);
-    EXPECT_EQ(form->camTable().ListView1->topLevelItemCount(), 0);
+    EXPECT_EQ(find<QTreeWidget>("ListView1")->topLevelItemCount(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, StartUpFailure,
