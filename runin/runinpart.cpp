@@ -66,6 +66,7 @@ RunInPart::RunInPart(QWidget *form, ui::PartContext context)
     List1->setObjectName("List1");
     ui::place(List1, 7800, 600, 6420, 1500);
 
+    Timer3.setParent(form); // among the window's controls, by its name
     Timer3.setObjectName("Timer3");
     Timer3.setTimerType(Qt::PreciseTimer);
     Timer3.setInterval(kTickIntervalMs);

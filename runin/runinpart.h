@@ -45,6 +45,26 @@ public:
     void CommandAbort_Click();
     void Timer3_Timer();
 
+signals:
+    // A run starts: every operator control but ABORT is to be taken away.
+    void lockRequested();
+    // A run has ended: the operator controls are to come back.
+    void unlockRequested();
+
+private:
+    void enableStartByBoxes();
+
+    void setLabelStep1(const QString &text) override;
+    void setLabelStep2(const QString &text) override;
+    void setLabelCycles(const QString &text) override;
+    void setLight(Light light, bool active) override;
+    void addListItem(const QString &text) override;
+    bool fullStrokeTicked() override;
+    void lockControls() override;
+    void unlockControls() override;
+    void startTicking() override;
+    void stopTicking() override;
+
     QGroupBox *FrameRodaggio;
     QCheckBox *CheckSingleStep;
     QCheckBox *CheckFullSroke;
@@ -65,26 +85,6 @@ public:
     QLabel *Label5;
     QListWidget *List1;
     QTimer Timer3;
-
-signals:
-    // A run starts: every operator control but ABORT is to be taken away.
-    void lockRequested();
-    // A run has ended: the operator controls are to come back.
-    void unlockRequested();
-
-private:
-    void enableStartByBoxes();
-
-    void setLabelStep1(const QString &text) override;
-    void setLabelStep2(const QString &text) override;
-    void setLabelCycles(const QString &text) override;
-    void setLight(Light light, bool active) override;
-    void addListItem(const QString &text) override;
-    bool fullStrokeTicked() override;
-    void lockControls() override;
-    void unlockControls() override;
-    void startTicking() override;
-    void stopTicking() override;
 
     ui::PartContext m_context;
     Sequencer m_sequencer;

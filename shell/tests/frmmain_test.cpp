@@ -135,8 +135,6 @@ TEST_F(MainWindow, LockingChangesTheOperatorControlsAndNothingElse)
 
     expectOnlyLockableChanged(locked, before, lockable, false);
 
-    form->runIn().CheckSingleStep->setChecked(false);
-    form->runIn().CheckFullSroke->setChecked(false);
     form->UnlockControls();
     form->UnlockControls();
     const auto unlocked = enabledStates();

@@ -65,9 +65,10 @@ TEST_F(LostLine, IsToldOnceStopsTheRunAndKeepsTheCamTable)
     ASSERT_EQ(table[9][0], "x");
 
     auto &runIn = form->runIn();
-    QTest::mouseClick(runIn.CheckFullSroke, Qt::LeftButton);
-    QTest::mouseClick(runIn.CommandStart, Qt::LeftButton);
-    ASSERT_TRUE(runIn.Timer3.isActive());
+    auto *ticks = find<QTimer>("Timer3");
+    QTest::mouseClick(find("CheckFullSroke"), Qt::LeftButton);
+    QTest::mouseClick(find("CommandStart"), Qt::LeftButton);
+    ASSERT_TRUE(ticks->isActive());
     while (clock.now() < platform::Millis{61000}) {
         clock.advance(platform::Millis{100});
         runIn.Timer3_Timer();
@@ -81,11 +82,12 @@ TEST_F(LostLine, IsToldOnceStopsTheRunAndKeepsTheCamTable)
     EXPECT_EQ(dialogs.shown[0].icon, ui::Dialogs::Icon::Warning);
     EXPECT_THAT(form->windowTitle().toStdString(), HasSubstr("COM3: line lost"));
 
-    EXPECT_FALSE(runIn.Timer3.isActive()) << "the run is over";
-    EXPECT_TRUE(runIn.CommandStart->isEnabled());
-    EXPECT_FALSE(runIn.CommandAbort->isEnabled());
-    ASSERT_GT(runIn.List1->count(), 0);
-    EXPECT_THAT(runIn.List1->item(runIn.List1->count() - 1)->text().toStdString(),
+    EXPECT_FALSE(ticks->isActive()) << "the run is over";
+    EXPECT_TRUE(find("CommandStart")->isEnabled());
+    EXPECT_FALSE(find("CommandAbort")->isEnabled());
+    const auto *errors = find<QListWidget>("List1");
+    ASSERT_GT(errors->count(), 0);
+    EXPECT_THAT(errors->item(errors->count() - 1)->text().toStdString(),
                 HasSubstr("The line to the controller on COM3 was lost"));
     EXPECT_EQ(camTable(), table);
 }
