@@ -85,12 +85,6 @@ public:
 
     [[nodiscard]] const ui::WindowState &state() const { return m_state; }
 
-    ui::Shape *Shape1;
-    QLabel *Image1;
-    QLabel *Label2;
-    QLabel *LabelVersion;
-    QLineEdit *Text0;
-
 signals:
     // The start-up sequence no longer needs the port selection window.
     void portSelectionDone();
@@ -111,6 +105,12 @@ private:
     void reportWriteFailure(const std::string &reason);
     void lineLost(const QString &reason);
     void lineBack();
+
+    ui::Shape *Shape1;
+    QLabel *Image1;
+    QLabel *Label2;
+    QLabel *LabelVersion;
+    QLineEdit *Text0;
 
     std::unique_ptr<comm::SerialLink> m_link;
     ui::Dialogs &m_dialogs;

@@ -32,8 +32,6 @@ public:
     // One attempt to open the port again; the timer makes one every half second while lost.
     void tryReopen();
 
-    QTimer &reopenTimer() { return m_reopen; }
-
 signals:
     // Told once per loss, at once, while the handler that met the loss may still be running.
     void lost(const QString &reason);

@@ -102,7 +102,7 @@ TEST_F(LostLine, TheSamePortIsOpenedAgainWhenTheDeviceIsBack)
 
     script.refuseOpen(true);
     script.loseLine();
-    EXPECT_TRUE(form->lineWatch().reopenTimer().isActive());
+    EXPECT_TRUE(form->lineWatch().isLost());
     form->axes().Timer1_Timer(); // writes fail meanwhile, and say nothing more
     form->lineWatch().tryReopen();
     settle();
@@ -112,7 +112,7 @@ TEST_F(LostLine, TheSamePortIsOpenedAgainWhenTheDeviceIsBack)
     script.refuseOpen(false);
     form->lineWatch().tryReopen();
     EXPECT_EQ(script.opens, 2);
-    EXPECT_FALSE(form->lineWatch().reopenTimer().isActive());
+    EXPECT_FALSE(form->lineWatch().isLost());
     EXPECT_THAT(form->windowTitle().toStdString(), HasSubstr("COM5: line back since"));
     EXPECT_TRUE(form->windowTitle().startsWith(titleBefore));
 

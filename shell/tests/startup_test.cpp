@@ -45,9 +45,9 @@ TEST_F(StartUp, ReadyLens_SendsTheStartUpLinesInOrderAndFillsTheLists)
     EXPECT_EQ(find<QTreeWidget>("ListView1")->topLevelItemCount(), 86);
 
     EXPECT_TRUE(find<QTimer>("Timer1")->isActive());
-    EXPECT_EQ(form->LabelVersion->text(), "Version 1.2");
-    EXPECT_LT(form->Text0->geometry().right(), 0);
-    EXPECT_TRUE(form->Text0->hasFocus());
+    EXPECT_EQ(find<QLabel>("LabelVersion")->text(), "Version 1.2");
+    EXPECT_LT(find("Text0")->geometry().right(), 0);
+    EXPECT_TRUE(find("Text0")->hasFocus());
     EXPECT_TRUE(form->channel().PendingCount() > 0) << "the acknowledgements stay unread";
 }
 
