@@ -48,7 +48,7 @@ constexpr int kInnerWidth = 1410;
 } // namespace
 
 AxesPart::AxesPart(QWidget *form, ui::PartContext context)
-    : QObject(form), m_context(std::move(context))
+    : m_context(std::move(context))
 {
     CommandSetIP = ui::addButton(form, "CommandSetIP", "Set IP", Twips{360, 3360, 1095, 375});
     FrameManuale = ui::addFrame(form, "FrameManuale", "Manual positioning",

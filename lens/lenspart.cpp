@@ -21,7 +21,7 @@ constexpr int kFocusRepeatMs = 80;
 } // namespace
 
 LensPart::LensPart(QWidget *form, ui::PartContext context)
-    : QObject(form), m_context(std::move(context))
+    : m_context(std::move(context))
 {
     using ui::Twips;
     LabelFocalLength =

@@ -28,7 +28,7 @@ ui::Shape *addLight(QWidget *parent, const QString &name, int left, int top)
 } // namespace
 
 RunInPart::RunInPart(QWidget *form, ui::PartContext context)
-    : QObject(form), m_context(std::move(context)), m_sequencer(m_context.channel, *this)
+    : m_context(std::move(context)), m_sequencer(m_context.channel, *this)
 {
     FrameRodaggio =
         ui::addFrame(form, "FrameRodaggio", "Running Up", Twips{120, 8760, 14415, 2250});

@@ -55,14 +55,14 @@ frmMain::frmMain(Platform platform, QWidget *parent)
 
     ui::PartContext context{m_channel, m_channel.clock(), m_dialogs, m_state,
                             [this] { Text0->setFocus(); }};
-    m_lens = new lens::LensPart(this, context);
-    m_axes = new axes::AxesPart(this, context);
+    m_lens = std::make_unique<lens::LensPart>(this, context);
+    m_axes = std::make_unique<axes::AxesPart>(this, context);
     // A replay moves the zoom axes at the speeds typed in their jog panels.
-    m_camTable = new camtable::CamTablePart(this, context,
-                                            [this] { return m_axes->zoomJogSpeeds(); });
-    m_runIn = new runin::RunInPart(this, context);
-    connect(m_runIn, &runin::RunInPart::lockRequested, this, &frmMain::LockControls);
-    connect(m_runIn, &runin::RunInPart::unlockRequested, this, &frmMain::UnlockControls);
+    m_camTable = std::make_unique<camtable::CamTablePart>(
+        this, context, [this] { return m_axes->zoomJogSpeeds(); });
+    m_runIn = std::make_unique<runin::RunInPart>(this, context);
+    connect(m_runIn.get(), &runin::RunInPart::lockRequested, this, &frmMain::LockControls);
+    connect(m_runIn.get(), &runin::RunInPart::unlockRequested, this, &frmMain::UnlockControls);
 
     m_channel.setWriteFailureHandler(
         [this](const std::string &reason) { reportWriteFailure(reason); });
@@ -78,6 +78,9 @@ frmMain::frmMain(Platform platform, QWidget *parent)
 frmMain::~frmMain()
 {
     qApp->removeEventFilter(this);
+    // A button held now lets go while the parts and the line are all there, so a jog under way
+    // is stopped rather than left running.
+    hide();
 }
 
 void frmMain::buildOwnControls()

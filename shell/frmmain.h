@@ -118,10 +118,13 @@ private:
     LineWatch m_lineWatch;
     ServiceCode m_serviceCode;
     ui::WindowState m_state;
-    lens::LensPart *m_lens = nullptr;
-    axes::AxesPart *m_axes = nullptr;
-    camtable::CamTablePart *m_camTable = nullptr;
-    runin::RunInPart *m_runIn = nullptr;
+    // The parts borrow the channel, the state and the focus sink: declared after them, they are
+    // destroyed before them, and before ~QWidget deletes the controls, so that nothing a control
+    // does on its way out reaches a part or a line that is gone.
+    std::unique_ptr<lens::LensPart> m_lens;
+    std::unique_ptr<axes::AxesPart> m_axes;
+    std::unique_ptr<camtable::CamTablePart> m_camTable;
+    std::unique_ptr<runin::RunInPart> m_runIn;
     bool m_activated = false;
     bool m_unloaded = false;
 };

@@ -15,6 +15,11 @@ LineWatch::LineWatch(comm::SerialLink &link, QObject *parent) : QObject(parent),
     connect(&m_reopen, &QTimer::timeout, this, &LineWatch::tryReopen);
 }
 
+LineWatch::~LineWatch()
+{
+    stop();
+}
+
 void LineWatch::watch()
 {
     m_link.setLostHandler([this](const std::string &reason) { onLost(reason); });

@@ -20,6 +20,10 @@ class LineWatch : public QObject
     Q_OBJECT
 public:
     LineWatch(comm::SerialLink &link, QObject *parent = nullptr);
+    // The link may outlive the watch; it is told of it no more.
+    ~LineWatch() override;
+    LineWatch(const LineWatch &) = delete;
+    LineWatch &operator=(const LineWatch &) = delete;
 
     // From now on the open port, the one the operator chose, is watched.
     void watch();

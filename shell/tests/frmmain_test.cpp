@@ -142,4 +142,22 @@ TEST_F(MainWindow, LockingChangesTheOperatorControlsAndNothingElse)
     EXPECT_TRUE(unlocked.at("CommandStart")) << "whatever the check boxes show";
 }
 
+TEST_F(MainWindow, AJogHeldWhileTheWindowGoesIsStoppedOnTheLineStillThere)
+{
+    // Closed by the operator, with the mouse still on Jog + of Zoom 1.
+    QTest::mousePress(find("CommandJogPos(0)"), Qt::LeftButton);
+    form->close();
+    EXPECT_EQ(linesReceived().back(), "STX");
+    EXPECT_EQ(unloaded->count(), 1);
+
+    // Deleted while shown, as when the program ends with the window open.
+    form.reset();
+    createOnController();
+    showAndStart();
+    QTest::mousePress(find("CommandJogNeg(3)"), Qt::LeftButton);
+    ASSERT_EQ(linesReceived().back(), "BGW");
+    form.reset();
+    EXPECT_EQ(linesReceived().back(), "STW");
+}
+
 } // namespace
