@@ -182,7 +182,7 @@ TEST_F(Launcher, APortGoneSinceTheListWasBuiltLeadsBackToAFreshPortList)
     ASSERT_TRUE(first);
 
     portGone = true;
-    first->ComboSerialPort->setCurrentIndex(2);
+    testsupport::child<QComboBox>(first, "ComboSerialPort")->setCurrentIndex(2);
     first->ComboSerialPort_Click();
     QPointer<shell::frmMain> main = launcher->mainWindow();
     ASSERT_TRUE(main);
@@ -204,7 +204,7 @@ TEST_F(Launcher, ClosingTheSplashBeforeTheCheckEndsTheProgramWithoutAsking)
 {
     splash->close();
 
-    EXPECT_FALSE(splash->Timer1.isActive());
+    EXPECT_FALSE(testsupport::child<QTimer>(splash, "Timer1")->isActive());
     EXPECT_EQ(finished->count(), 1);
     EXPECT_TRUE(ftp->requests.empty());
 }
