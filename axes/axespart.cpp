@@ -47,8 +47,7 @@ constexpr int kInnerLeft = 120;
 constexpr int kInnerWidth = 1410;
 } // namespace
 
-AxesPart::AxesPart(QWidget *form, ui::PartContext context)
-    : m_context(std::move(context))
+AxesPart::AxesPart(QWidget *form, ui::PartContext context) : m_context(std::move(context))
 {
     CommandSetIP = ui::addButton(form, "CommandSetIP", "Set IP", Twips{360, 3360, 1095, 375});
     FrameManuale = ui::addFrame(form, "FrameManuale", "Manual positioning",

@@ -20,8 +20,7 @@ constexpr int kFocusFirstRepeatMs = 300;
 constexpr int kFocusRepeatMs = 80;
 } // namespace
 
-LensPart::LensPart(QWidget *form, ui::PartContext context)
-    : m_context(std::move(context))
+LensPart::LensPart(QWidget *form, ui::PartContext context) : m_context(std::move(context))
 {
     using ui::Twips;
     LabelFocalLength =

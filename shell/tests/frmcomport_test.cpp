@@ -9,8 +9,8 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QTest>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
