@@ -1,3 +1,4 @@
+#include "recordscommand.h"
 #include "reportcommand.h"
 
 #include <QApplication>
@@ -7,8 +8,15 @@
 int main(int argc, char *argv[])
 {
     report::Request request;
+    bool records = false;
     {
         // --help and --version answer from the core application alone.
+        const QCoreApplication core(argc, argv);
+        records = report::asksForRecords(QCoreApplication::arguments());
+        if (records && QCoreApplication::arguments().contains(QStringLiteral("--help")))
+            records = false; // the one help covers both
+    }
+    if (!records) {
         const QCoreApplication core(argc, argv);
         const auto read = report::readCommandLine(QCoreApplication::arguments(), stdout, stderr);
         if (const int *status = std::get_if<int>(&read))
@@ -21,5 +29,7 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     const QApplication app(argc, argv);
+    if (records)
+        return report::runRecords(QCoreApplication::arguments(), stdout, stderr);
     return report::makeReport(request, stdout, stderr);
 }
