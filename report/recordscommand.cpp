@@ -168,13 +168,13 @@ int runRecords(const QStringList &arguments, std::FILE *out, std::FILE *err)
     if (parser.isSet(sync)) {
         if (plantAddress.isEmpty())
             return wrong(err, QStringLiteral("--sync: no plant database is set (VELMARO_RUNS_DB)"));
-        auto station = runs::RunDatabase::openStation(runs::stationDatabasePath());
-        if (!station)
-            return cannot(err, station.error());
+        auto own = runs::RunDatabase::openStation(runs::stationDatabasePath());
+        if (!own)
+            return cannot(err, own.error());
         auto plant = runs::RunDatabase::openPlant(plantAddress);
         if (!plant)
             return cannot(err, plant.error());
-        auto sent = runs::sendWaiting(**station, **plant);
+        auto sent = runs::sendWaiting(**own, **plant);
         if (!sent)
             return cannot(err, sent.error());
         print(out, QStringLiteral("%1 run(s) sent to %2; none waiting.\n")
@@ -231,9 +231,9 @@ int runRecords(const QStringList &arguments, std::FILE *out, std::FILE *err)
     std::unique_ptr<runs::RunDatabase> ownStation;
     runs::RunDatabase *target = &records;
     if (fromPlant) {
-        auto station = runs::RunDatabase::openStation(runs::stationDatabasePath());
-        if (station && (*station)->find(found->id))
-            ownStation = std::move(*station);
+        auto own = runs::RunDatabase::openStation(runs::stationDatabasePath());
+        if (own && (*own)->find(found->id))
+            ownStation = std::move(*own);
         if (ownStation)
             target = ownStation.get();
     }

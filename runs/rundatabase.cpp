@@ -64,6 +64,12 @@ std::vector<QStringList> migrations(const QString &blob)
     };
 }
 
+// A null text would be stored as NULL; the columns hold text, empty when unknown.
+QString text(const QString &value)
+{
+    return value.isNull() ? QStringLiteral("") : value;
+}
+
 QString newConnectionName()
 {
     return QStringLiteral("velmaro-runs-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
@@ -344,17 +350,17 @@ base::Status RunDatabase::put(const RunRecord &record)
     }
     QSqlQuery query(db());
     query.prepare(sql);
-    query.bindValue(QStringLiteral(":id"), record.id);
-    query.bindValue(QStringLiteral(":station"), record.station);
-    query.bindValue(QStringLiteral(":operator"), record.operatorName);
-    query.bindValue(QStringLiteral(":version"), record.version);
-    query.bindValue(QStringLiteral(":port"), record.port);
-    query.bindValue(QStringLiteral(":started"), storedTime(record.start));
-    query.bindValue(QStringLiteral(":ended"), storedTime(record.end));
-    query.bindValue(QStringLiteral(":tests"), record.tests);
+    query.bindValue(QStringLiteral(":id"), text(record.id));
+    query.bindValue(QStringLiteral(":station"), text(record.station));
+    query.bindValue(QStringLiteral(":operator"), text(record.operatorName));
+    query.bindValue(QStringLiteral(":version"), text(record.version));
+    query.bindValue(QStringLiteral(":port"), text(record.port));
+    query.bindValue(QStringLiteral(":started"), text(storedTime(record.start)));
+    query.bindValue(QStringLiteral(":ended"), text(storedTime(record.end)));
+    query.bindValue(QStringLiteral(":tests"), text(record.tests));
     query.bindValue(QStringLiteral(":cycles"), record.cycles);
-    query.bindValue(QStringLiteral(":ending"), endingText(record.ending));
-    query.bindValue(QStringLiteral(":serial"), record.serial);
+    query.bindValue(QStringLiteral(":ending"), text(endingText(record.ending)));
+    query.bindValue(QStringLiteral(":serial"), text(record.serial));
     query.bindValue(QStringLiteral(":errors"), record.errorCount());
     for (int axis = 0; axis < kAxisCount; ++axis) {
         const AxisFigures &figures = record.axes.at(static_cast<std::size_t>(axis));
@@ -365,7 +371,7 @@ base::Status RunDatabase::put(const RunRecord &record)
                         figures.largest ? QVariant(*figures.largest)
                                         : QVariant(QMetaType::fromType<double>()));
     }
-    query.bindValue(QStringLiteral(":digest"), QString::fromLatin1(record.digest));
+    query.bindValue(QStringLiteral(":digest"), text(QString::fromLatin1(record.digest)));
     query.bindValue(QStringLiteral(":log_complete"), packLog(record.complete));
     query.bindValue(QStringLiteral(":log_errors"), packLog(record.errors));
     if (!query.exec())
@@ -501,7 +507,7 @@ base::Status RunDatabase::setSerial(const QString &id, const QString &serial)
                       ? QStringLiteral("UPDATE runs SET serial = :serial, revision = revision + 1 "
                                        "WHERE id = :id")
                       : QStringLiteral("UPDATE runs SET serial = :serial WHERE id = :id"));
-    query.bindValue(QStringLiteral(":serial"), serial);
+    query.bindValue(QStringLiteral(":serial"), text(serial));
     query.bindValue(QStringLiteral(":id"), id);
     if (!query.exec())
         return failure(QStringLiteral("cannot give the run %1 its serial").arg(id), query);

@@ -5,6 +5,7 @@
 #include "runs/rundatabase.h"
 #include "runs/runkeeper.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -13,6 +14,13 @@
 
 namespace runs::test {
 namespace {
+
+::testing::AssertionResult done(const base::Status &status)
+{
+    if (status)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << status.error();
+}
 
 class Keeper : public ::testing::Test
 {
@@ -39,7 +47,9 @@ protected:
         auto database = RunDatabase::openStation(dbPath());
         EXPECT_TRUE(database);
         std::vector<RunRecord> runs;
-        for (const RunRecord &run : *(*database)->list({})) {
+        const auto listed = (*database)->list({});
+        EXPECT_TRUE(listed);
+        for (const RunRecord &run : *listed) {
             auto whole = (*database)->find(run.id);
             EXPECT_TRUE(whole);
             runs.push_back(*whole);
@@ -60,18 +70,18 @@ const QByteArray kError = "05/12/26  21:00  POSITION ERROR (-57)  Zoom 1 Axis Fu
 TEST_F(Keeper, RunsAreStoredWhenTheyEndAndWhenStartFindsThemUnstored)
 {
     auto runKeeper = keeper();
-    EXPECT_TRUE(runKeeper->keepPreviousRun()); // no logs yet: nothing to keep
+    EXPECT_TRUE(done(runKeeper->keepPreviousRun())); // no logs yet: nothing to keep
 
     writeLogs({}, {});
     runKeeper->runStarted(false, true);
     writeLogs(kReached + kError + kReached, kError);
     runKeeper->runEnded(runin::RunEnding::Aborted, 3);
-    EXPECT_TRUE(runKeeper->keepPreviousRun()); // stored already: nothing more
+    EXPECT_TRUE(done(runKeeper->keepPreviousRun())); // stored already: nothing more
 
     // A crash: logs of a run nobody told the keeper about.
     writeLogs(kReached, {});
-    EXPECT_TRUE(runKeeper->keepPreviousRun());
-    EXPECT_TRUE(runKeeper->keepPreviousRun());
+    EXPECT_TRUE(done(runKeeper->keepPreviousRun()));
+    EXPECT_TRUE(done(runKeeper->keepPreviousRun()));
     runKeeper.reset();
 
     const auto runs = stored();
@@ -111,7 +121,7 @@ TEST_F(Keeper, DatabaseThatCannotBeWritten_StartIsToldWhyAndTheEndNotesIt)
 
     // Once the disk is right again, START keeps the run with what it knew of itself.
     ASSERT_TRUE(QDir(dbPath()).removeRecursively());
-    EXPECT_TRUE(runKeeper->keepPreviousRun());
+    EXPECT_TRUE(done(runKeeper->keepPreviousRun()));
     runKeeper.reset();
     const auto runs = stored();
     ASSERT_EQ(runs.size(), 1U);
@@ -134,7 +144,7 @@ TEST_F(Keeper, DamagedFileIsMovedAsideAndANewOneStarted)
         QDir(QFileInfo(dbPath()).path()).entryList({"runs.sqlite.damaged-*"});
     ASSERT_EQ(aside.size(), 1);
     EXPECT_TRUE(notice.contains(dbPath()) && notice.contains(aside[0])) << notice.toStdString();
-    EXPECT_TRUE((*opened)->put(madeRun("station-a", 1)));
+    EXPECT_TRUE(done((*opened)->put(madeRun("station-a", 1))));
     QFile kept(QFileInfo(dbPath()).dir().filePath(aside[0]));
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_EQ(kept.readAll(), QByteArray(8192, 'x'));
