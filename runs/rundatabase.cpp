@@ -227,14 +227,23 @@ base::Result<std::unique_ptr<RunDatabase>> RunDatabase::openPlant(const QString 
         QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
         applyConnectionString(database, connection);
     }
-    QSqlDatabase database = QSqlDatabase::database(name, false);
-    std::unique_ptr<RunDatabase> plant(new RunDatabase(Kind::Plant, name, plantName(database)));
-    if (!database.isValid())
-        return base::fail("the PostgreSQL driver of Qt (package libqt6sql6-psql) is missing");
-    if (!database.open())
-        return base::fail(QStringLiteral("cannot log in to %1: %2")
-                              .arg(plant->m_name, database.lastError().text().trimmed())
-                              .toStdString());
+    std::unique_ptr<RunDatabase> plant(
+        new RunDatabase(Kind::Plant, name, plantName(QSqlDatabase::database(name, false))));
+    QString refused;
+    {
+        QSqlDatabase database = plant->db();
+        if (!database.isValid())
+            refused = QStringLiteral("the PostgreSQL driver of Qt (package libqt6sql6-psql) is "
+                                     "missing");
+        else if (!database.open())
+            refused = QStringLiteral("cannot log in to %1: %2")
+                          .arg(plant->m_name, database.lastError().text().trimmed());
+    }
+    if (!refused.isEmpty())
+        return base::fail(refused.toStdString());
+    // The server's notices ("already exists, skipping") are not for the operator.
+    if (auto quiet = plant->exec(QStringLiteral("SET client_min_messages = warning")); !quiet)
+        return base::fail(quiet.error());
     if (auto migrated = plant->migrate(); !migrated)
         return base::fail(migrated.error());
     return plant;

@@ -32,7 +32,10 @@ public:
         if (!m_dir.isValid())
             throw std::runtime_error("no temporary folder");
         if (geteuid() == 0) {
-            if (QProcess::execute("id", {"-u", kSystemUser}) != 0)
+            QProcess known;
+            known.start("id", {"-u", kSystemUser});
+            known.waitForFinished();
+            if (known.exitCode() != 0)
                 QProcess::execute("useradd", {"--system", "--no-create-home", "--shell",
                                               "/usr/sbin/nologin", kSystemUser});
             QProcess::execute("chown", {"-R", kSystemUser, m_dir.path()});

@@ -194,7 +194,7 @@ TEST_F(Plant, TwoStationsIntoOnePlant_HistoryShowsBoth)
 
     const auto [localStatus, local] = report({"--runs", "--local"});
     EXPECT_EQ(localStatus, 0);
-    EXPECT_EQ(local.count("station-a"), 2) << local.toStdString();
+    EXPECT_EQ(local.count("station-a "), 2) << local.toStdString();
     EXPECT_FALSE(local.contains("station-b"));
 
     // The settings file names the plant when the environment does not.
