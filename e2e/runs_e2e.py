@@ -30,8 +30,9 @@ ABORT = in_frame(1560, 1440, 1200, 570)
 
 def unpack(blob):
     """A log as stored: qCompress, a big-endian length and then a zlib stream."""
-    data = zlib.decompress(blob[4:]) if blob else b""
-    assert len(data) == int.from_bytes(blob[:4], "big") if blob else True
+    length = int.from_bytes(blob[:4], "big") if blob else 0
+    data = zlib.decompress(blob[4:]) if length else b""
+    assert len(data) == length
     return data
 
 
@@ -135,6 +136,9 @@ class RunRecords(unittest.TestCase):
         self.assertEqual(self.stored(), [])
 
         again = self.desktop.start_program(PROGRAM, cwd=self.workdir)
+        # The port selection comes once the killed program's port is free again.
+        wait_until(lambda: self.desktop.shown("^T7342 Galil V1.0$"), timeout=30,
+                   what="the port selection after the restart")
         self.desktop.window("T7342 Galil V1.0")
         self.desktop.xdotool("key", "--clearmodifiers", "Down")
         main = self.desktop.window("T7342 Galil")

@@ -15,6 +15,11 @@
 #include <QUuid>
 #include <QVariant>
 
+#ifndef Q_OS_WIN
+#include <pwd.h>
+#include <unistd.h>
+#endif
+
 namespace runs {
 
 namespace {
@@ -588,6 +593,10 @@ QString operatorName()
         if (!name.isEmpty())
             return name;
     }
+#ifndef Q_OS_WIN
+    if (const passwd *entry = getpwuid(geteuid()); entry != nullptr && entry->pw_name != nullptr)
+        return QString::fromLocal8Bit(entry->pw_name);
+#endif
     return QStringLiteral("unknown");
 }
 
