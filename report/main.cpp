@@ -19,8 +19,13 @@ int main(int argc, char *argv[])
     if (!records) {
         const QCoreApplication core(argc, argv);
         const auto read = report::readCommandLine(QCoreApplication::arguments(), stdout, stderr);
-        if (const int *status = std::get_if<int>(&read))
+        if (const int *status = std::get_if<int>(&read)) {
+            const QStringList given = QCoreApplication::arguments();
+            if (*status == report::kDone &&
+                (given.contains(QStringLiteral("--help")) || given.contains(QStringLiteral("-h"))))
+                std::fputs(report::kRecordsHelp, stdout);
             return *status;
+        }
         request = std::get<report::Request>(read);
     }
     // The report is drawn, never shown: the offscreen platform needs no display, so the command

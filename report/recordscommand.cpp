@@ -103,6 +103,16 @@ std::optional<QDateTime> readSince(const QString &text)
 
 } // namespace
 
+const char *const kRecordsHelp =
+    "\nStored runs (velmaro/runs.sqlite in the data folder; with VELMARO_RUNS_DB set, the plant's\n"
+    "PostgreSQL database, unless --local is given):\n"
+    "  --runs [--serial S] [--station H] [--since DATE]   one line per stored run\n"
+    "  --run ID|latest [-o OUT.pdf]                       the report of a stored run\n"
+    "  --run ID|latest --serial S                         gives the run its lens serial\n"
+    "  --history [--since DATE] [-o OUT.pdf]              runs per day and station, yield per week\n"
+    "  --sync                                             sends the waiting runs to the plant\n"
+    "  --local                                            reads this station's own records\n";
+
 bool asksForRecords(const QStringList &arguments)
 {
     for (const QString &argument : arguments.mid(1))

@@ -10,6 +10,9 @@ namespace report {
 // Whether the command line is one of them.
 bool asksForRecords(const QStringList &arguments);
 
+// What --help adds for them.
+extern const char *const kRecordsHelp;
+
 // Carries it out, answering on `out` or `err`; gives the exit status (2 for a wrong command line,
 // an unknown run or a database that cannot be read). Needs a QApplication for the PDFs.
 int runRecords(const QStringList &arguments, std::FILE *out, std::FILE *err);
