@@ -26,8 +26,8 @@ constexpr std::array kEndingNames{
     EndingName{RunEnding::Unknown, "unknown"},
 };
 
-// A log of 100,000 lines is about 7 MB; anything claiming far more than that is not one of ours.
-constexpr qsizetype kLargestLog = qsizetype{1} << 30;
+// A log of 100,000 lines (a day) is about 8 MB; anything claiming far more is not one of ours.
+constexpr qsizetype kLargestLog = qsizetype{256} << 20;
 } // namespace
 
 int RunRecord::errorCount() const
