@@ -87,6 +87,8 @@ class UpdateCheck(unittest.TestCase):
         program = self.desktop.start_program(os.environ["VELMARO_TESTKEY_PROGRAM"],
                                              update_host=server, cwd=self.folder)
 
+        # Five requests and their pauses first; a busy machine may take a while.
+        wait_until(lambda: self.desktop.shown("^Errore$"), timeout=60, what="the box")
         box = self.desktop.window("Errore")
         # The box's own window cannot be grabbed safely: the screen, cut to the box.
         x, y, width, height = self.desktop.geometry(box)
