@@ -20,8 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     // The public key of the private key 32 zero bytes: no input of a fuzzer may forge its
     // signature over this text (the real one is not among the corpus).
-    const auto key = update::parsePublicKey(
-        "3b6a27bcceb6a42d62a3a8d02a6f0d73653215771de243a63ac048a18b59da29");
+    const auto key =
+        update::parsePublicKey("3b6a27bcceb6a42d62a3a8d02a6f0d73653215771de243a63ac048a18b59da29");
     fuzz::check(key.ok());
     fuzz::check(!update::signatureMatches(*key, "#!/bin/sh\n", *signature));
     return 0;

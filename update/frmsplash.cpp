@@ -31,9 +31,10 @@ frmSplash::frmSplash(UpdateServices &services, platform::Clock &clock, ui::Dialo
                      PortSelection showPortSelection, QWidget *parent)
     : QWidget(parent, ui::kFixedWindow), m_services(services), m_dialogs(dialogs),
       m_showPortSelection(std::move(showPortSelection)),
-      m_check(*services.ftp, *services.starter, clock, services.directory,
-              [] { QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents); },
-              services.publicKey)
+      m_check(
+          *services.ftp, *services.starter, clock, services.directory,
+          [] { QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents); },
+          services.publicKey)
 {
     setObjectName("frmSplash");
     setWindowTitle("RIZA Vevezov");

@@ -9,9 +9,9 @@
 #include <QTemporaryDir>
 #include <QtGlobal>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
-#include <algorithm>
 #include <system_error>
 
 namespace update {
@@ -111,7 +111,8 @@ UpdateOutcome UpdateCheck::run(const std::string &address, const Version &own)
     if (m_cancelled)
         return {Kind::Cancelled, {}};
     if (!connected)
-        return {Kind::ServerUnavailable, "cannot connect to the update server: " + connected.error()};
+        return {Kind::ServerUnavailable,
+                "cannot connect to the update server: " + connected.error()};
 
     const auto versionFile = m_directory / kVersionFile;
     const FtpResult fetched = request([&] { m_ftp.get(kVersionFile, versionFile); });
@@ -165,9 +166,8 @@ UpdateOutcome UpdateCheck::recover(const std::string &why)
         return {UpdateOutcome::Kind::UpdaterStarted, why + "; the updater was fetched anew"};
     if (started.kind == UpdateOutcome::Kind::SignatureRefused) {
         return {UpdateOutcome::Kind::SignatureRefused,
-                std::string("The updater ") + kUpdaterFile +
-                    " does not match its signature: " + started.detail +
-                    ". It was deleted and not started."};
+                std::string("The updater ") + kUpdaterFile + " does not match its signature: " +
+                    started.detail + ". It was deleted and not started."};
     }
     if (started.kind != UpdateOutcome::Kind::UpdaterNotStarted)
         return started;
@@ -224,7 +224,8 @@ UpdateOutcome UpdateCheck::startUpdater()
     if (!signature)
         refusal = signature.error();
     else if (!signatureMatches(*m_publicKey, *bytes, *signature))
-        refusal = std::string(kSignatureFile) + " was not made with the maker's key for these bytes";
+        refusal =
+            std::string(kSignatureFile) + " was not made with the maker's key for these bytes";
     if (!refusal.empty()) {
         std::error_code ignored;
         std::filesystem::remove(updater, ignored);

@@ -63,7 +63,7 @@ public:
     // Starts `program` with `workingDirectory` as its current directory, in a normal window with
     // the focus. Done, or why it could not be started.
     virtual base::Status start(const std::filesystem::path &program,
-                              const std::filesystem::path &workingDirectory) = 0;
+                               const std::filesystem::path &workingDirectory) = 0;
 };
 
 } // namespace update
