@@ -38,8 +38,8 @@ QMargins frameMargins(const QWidget *window)
 {
     const QRect outer = window->frameGeometry();
     const QRect inner = window->geometry();
-    return {inner.left() - outer.left(), inner.top() - outer.top(),
-            outer.right() - inner.right(), outer.bottom() - inner.bottom()};
+    return {inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+            outer.bottom() - inner.bottom()};
 }
 
 // Holds a top-level window to the outer size and place it was given, frame included. A window

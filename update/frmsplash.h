@@ -15,7 +15,6 @@ namespace platform {
 class Clock;
 } // namespace platform
 
-
 namespace update {
 
 // The first window: shows the program's name while it asks the update server for the newest
