@@ -29,7 +29,7 @@ const QColor kTitleBackground{255, 255, 192};
 
 frmSplash::frmSplash(UpdateServices &services, platform::Clock &clock, ui::Dialogs &dialogs,
                      PortSelection showPortSelection, QWidget *parent)
-    : QWidget(parent, ui::kFixedWindow), m_services(services), m_dialogs(dialogs),
+    : QWidget(parent, ui::kFixedWindow), m_services(services), m_dialogs(dialogs, this),
       m_showPortSelection(std::move(showPortSelection)),
       m_check(
           *services.ftp, *services.starter, clock, services.directory,

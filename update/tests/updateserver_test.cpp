@@ -99,6 +99,7 @@ protected:
                                   key});
         finished = std::make_unique<QSignalSpy>(launcher.get(), &shell::Launcher::finished);
         launcher->start();
+        splash = launcher->splash();
         launcher->splash()->Timer1_Timer();
     }
 
@@ -130,6 +131,7 @@ protected:
     testsupport::RecordingDialogs dialogs;
     std::unique_ptr<shell::Launcher> launcher;
     std::unique_ptr<QSignalSpy> finished;
+    const QWidget *splash = nullptr; // compared only: it is deleted once it has gone on
 };
 
 TEST_F(UpdateServer, NewerVersion_StartsTheUpdaterAndTheProgramEnds)
@@ -193,6 +195,7 @@ TEST_F(UpdateServer, ARecoveryWithoutAnUpdaterShowsItsMessageAndGoesOn)
     check(server.host());
 
     ASSERT_EQ(dialogs.shown.size(), 1U);
+    EXPECT_EQ(dialogs.shown[0].owner, splash) << "the box belongs to the splash";
     EXPECT_THAT(dialogs.shown[0].text.toStdString(),
                 HasSubstr("The updater UpdateVelmaro.exe could not be started"));
     EXPECT_THAT(dialogs.shown[0].text.toStdString(),
