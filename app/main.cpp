@@ -2,13 +2,19 @@
 #include "platform/clock.h"
 #include "link/qtseriallink.h"
 #include "platform/systemtone.h"
+#include "link/modvariabili.h"
+#include "link/portmap.h"
 #include "link/tracinglink.h"
+#include "runs/rundatabase.h"
+#include "runs/runkeeper.h"
 #include "shell/launcher.h"
 #include "update/updateservices.h"
 #include "ui/dialogs.h"
 #include "ui/form.h"
+#include "version.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QStyleFactory>
 
 #include <string_view>
@@ -42,6 +48,16 @@ int main(int argc, char *argv[])
             return std::make_unique<comm::TracingLink>(std::move(link), *trace);
         },
         std::move(updates));
+    // Every running-in run is kept; the keeper outlives the windows, so a run cut short by closing
+    // the program is stored before it ends.
+    runs::RunKeeper keeper(runs::KeeperSetup{
+        runs::stationDatabasePath(), runs::plantConnection(), QDir::currentPath(),
+        runs::stationName(), runs::operatorName(), QString::fromLatin1(velmaro::kVersionText),
+        [] {
+            const int port = modVariabili::PortNumber;
+            return QStringLiteral("%1 (%2)").arg(comm::portName(port), comm::portDevice(port));
+        }});
+    launcher.setRecorder(&keeper);
     QObject::connect(&launcher, &shell::Launcher::finished, &app, &QApplication::quit,
                      Qt::QueuedConnection);
     launcher.start();

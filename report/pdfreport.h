@@ -4,6 +4,8 @@
 #include "runlog.h"
 
 #include <optional>
+#include <utility>
+#include <vector>
 
 class QIODevice;
 
@@ -16,6 +18,8 @@ struct ReportInput
     RunLog complete;
     std::optional<RunLog> errors; // the errors log, when given
     std::optional<CamTable> cam;
+    // What page 1 says of a stored run before the log's own figures (station, operator, ...).
+    std::vector<std::pair<QString, QString>> about;
 };
 
 // Writes the whole report to `out`. False when the PDF could not be written.

@@ -64,6 +64,7 @@ frmMain::frmMain(Platform platform, QWidget *parent)
         return std::array{m_axes->JogSpeed[0]->text(), m_axes->JogSpeed[1]->text()};
     });
     m_runIn = new runin::RunInPart(this, context);
+    m_runIn->setRecorder(platform.recorder);
     connect(m_runIn, &runin::RunInPart::lockRequested, this, &frmMain::LockControls);
     connect(m_runIn, &runin::RunInPart::unlockRequested, this, &frmMain::UnlockControls);
 
@@ -154,6 +155,9 @@ void frmMain::Form_Activate()
 
 void frmMain::unload()
 {
+    m_runIn->stopRun(QStringLiteral("Velmaro was closed during the running-in test; the test was "
+                                    "stopped."),
+                     runin::RunEnding::Closed);
     m_unloaded = true;
     m_lineWatch.stop();
     m_link->close();
@@ -189,7 +193,8 @@ void frmMain::lineLost(const QString &reason)
     // At once, so that no further step of a run goes out on a line that is not there.
     m_runIn->stopRun(QStringLiteral("The line to the controller on %1 was lost; the test was "
                                     "stopped.")
-                         .arg(port));
+                         .arg(port),
+                     runin::RunEnding::LineLost);
     setWindowTitle(
         QStringLiteral("%1 - %2: line lost, waiting for it to come back").arg(kTitle, port));
     QMetaObject::invokeMethod(

@@ -40,7 +40,8 @@ class CamTablePart;
 }
 namespace runin {
 class RunInPart;
-}
+class RunRecorder;
+} // namespace runin
 
 namespace shell {
 
@@ -51,6 +52,8 @@ struct Platform
     platform::Clock &clock;
     platform::Tone &tone;
     ui::Dialogs &dialogs;
+    // Keeps every running-in run; none when null.
+    runin::RunRecorder *recorder = nullptr;
 };
 
 // The program's working window. It owns the serial line and the window-wide state, and composes
