@@ -125,8 +125,8 @@ void frmMain::Form_Activate()
         QStringLiteral("Version %1.%2").arg(velmaro::kVersionMajor).arg(velmaro::kVersionMinor));
     emit portSelectionDone();
 
-    if (!m_link->open(modVariabili::PortNumber)) {
-        m_dialogs.message(QString::fromStdString(m_link->errorString()) +
+    if (const base::Status opened = m_link->open(modVariabili::PortNumber); !opened) {
+        m_dialogs.message(QString::fromStdString(opened.error()) +
                               "\n\nChoose the serial port again.",
                           "Errore", ui::Dialogs::Icon::Critical);
         emit portOpenFailed();
