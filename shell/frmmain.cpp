@@ -133,8 +133,9 @@ void frmMain::Form_Activate()
         unload();
         return;
     }
-    if (const auto failure = checkLensInitialised(m_channel)) {
-        m_dialogs.message(QString::fromStdString(*failure), "Errore", ui::Dialogs::Icon::Critical);
+    if (const base::Status ready = checkLensInitialised(m_channel); !ready) {
+        m_dialogs.message(QString::fromStdString(ready.error()), "Errore",
+                          ui::Dialogs::Icon::Critical);
         unload();
         return;
     }
