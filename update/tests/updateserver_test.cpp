@@ -198,4 +198,12 @@ TEST_F(UpdateServer, ARecoveryWithoutAnUpdaterShowsItsMessageAndGoesOn)
     EXPECT_TRUE(localFiles().isEmpty()) << "a failed fetch leaves nothing behind";
 }
 
+// A Linux folder name may hold any bytes; the program must say why it cannot start, not throw.
+TEST(DetachedStarter, AFolderNameThatIsNotUtf8GivesAReason)
+{
+    const std::filesystem::path folder("/tmp/velmaro-\xff\xfe");
+    EXPECT_EQ(update::DetachedStarter().start(folder / "UpdateVelmaro.exe", folder),
+              "the file is not there");
+}
+
 } // namespace
