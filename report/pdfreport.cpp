@@ -306,9 +306,8 @@ private:
     bool m_fresh = true;
 };
 
-} // namespace
-
-bool writePdf(const ReportInput &input, QIODevice &out)
+// Draws every page; false when the writer could not paint or finish the PDF.
+bool drawPdf(const ReportInput &input, QIODevice &out)
 {
     QPdfWriter writer(&out);
     writer.setTitle(QStringLiteral("Running-in report: ") + input.complete.file);
@@ -347,6 +346,16 @@ bool writePdf(const ReportInput &input, QIODevice &out)
     if (const std::vector<Unreadable> unreadable = allUnreadable(input); !unreadable.empty())
         pages.html(unreadableList(unreadable));
     return pages.end();
+}
+
+} // namespace
+
+base::Status writePdf(const ReportInput &input, QIODevice &out)
+{
+    // The reason is the device's own, read once the writer has let go of it.
+    if (!drawPdf(input, out))
+        return base::fail(out.errorString().toStdString());
+    return {};
 }
 
 } // namespace report

@@ -3,6 +3,8 @@
 #include "camcheck.h"
 #include "runlog.h"
 
+#include "base/result.h"
+
 #include <optional>
 #include <utility>
 #include <vector>
@@ -22,7 +24,7 @@ struct ReportInput
     std::vector<std::pair<QString, QString>> about;
 };
 
-// Writes the whole report to `out`. False when the PDF could not be written.
-bool writePdf(const ReportInput &input, QIODevice &out);
+// Writes the whole report to `out`; a failure gives the device's reason.
+base::Status writePdf(const ReportInput &input, QIODevice &out);
 
 } // namespace report

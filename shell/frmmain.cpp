@@ -128,16 +128,17 @@ void frmMain::Form_Activate()
         QStringLiteral("Version %1.%2").arg(velmaro::kVersionMajor).arg(velmaro::kVersionMinor));
     emit portSelectionDone();
 
-    if (!m_link->open(modVariabili::PortNumber)) {
-        m_dialogs.message(QString::fromStdString(m_link->errorString()) +
+    if (const base::Status opened = m_link->open(modVariabili::PortNumber); !opened) {
+        m_dialogs.message(QString::fromStdString(opened.error()) +
                               "\n\nChoose the serial port again.",
                           "Errore", ui::Dialogs::Icon::Critical);
         emit portOpenFailed();
         unload();
         return;
     }
-    if (const auto failure = checkLensInitialised(m_channel)) {
-        m_dialogs.message(QString::fromStdString(*failure), "Errore", ui::Dialogs::Icon::Critical);
+    if (const base::Status ready = checkLensInitialised(m_channel); !ready) {
+        m_dialogs.message(QString::fromStdString(ready.error()), "Errore",
+                          ui::Dialogs::Icon::Critical);
         unload();
         return;
     }

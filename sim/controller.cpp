@@ -209,12 +209,14 @@ std::optional<double> Controller::variable(std::string_view name) const
     return m_program.value(name);
 }
 
-bool Controller::setLogFile(const std::string &path)
+base::Status Controller::setLogFile(const std::string &path)
 {
     m_log.close();
     m_log.clear();
     m_log.open(path, std::ios::out | std::ios::trunc);
-    return m_log.is_open();
+    if (!m_log.is_open())
+        return base::fail("cannot write the log " + path);
+    return {};
 }
 
 void Controller::handleLine(const std::string &line, platform::Millis now)

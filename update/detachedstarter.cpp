@@ -14,7 +14,13 @@ namespace {
 
 QString toQString(const std::filesystem::path &path)
 {
-    return QString::fromStdU16String(path.u16string());
+#ifdef Q_OS_WIN
+    return QString::fromStdWString(path.native());
+#else
+    // The name's bytes as the file system holds them: u16string() throws on a folder name that is
+    // not UTF-8.
+    return QFile::decodeName(QByteArray::fromStdString(path.native()));
+#endif
 }
 
 #ifndef Q_OS_WIN

@@ -97,8 +97,9 @@ TEST_F(PortSelection, ListsTheUsablePortsUpToTwentyLeavingOutAHeldOneAndChoosesN
     EXPECT_EQ(mainWindow, nullptr);
 
     comm::QtSerialLink link;
-    EXPECT_FALSE(link.open(3));
-    EXPECT_THAT(link.errorString(), testing::HasSubstr("in use by another program"));
+    const base::Status opened = link.open(3);
+    ASSERT_FALSE(opened);
+    EXPECT_THAT(opened.error(), testing::HasSubstr("in use by another program"));
     holder.kill();
     holder.waitForFinished();
 }

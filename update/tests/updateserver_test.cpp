@@ -275,4 +275,14 @@ TEST_F(UpdateServer, WithAKeyOnlyTheUpdaterItsMakerSignedRuns_FromACopyOfTheByte
     }
 }
 
+// A Linux folder name may hold any bytes; the program must say why it cannot start, not throw.
+TEST(DetachedStarter, AFolderNameThatIsNotUtf8GivesAReason)
+{
+    const std::filesystem::path folder("/tmp/velmaro-\xff\xfe");
+    const base::Status started =
+        update::DetachedStarter().start(folder / "UpdateVelmaro.exe", folder);
+    ASSERT_FALSE(started);
+    EXPECT_EQ(started.error(), "the file is not there");
+}
+
 } // namespace
