@@ -85,14 +85,14 @@ std::variant<CamTable, QString> readCamTable(const QString &path)
     // The program's own reader of the file: the report sees the cells the list would load.
     const auto rows = camtable::parseCamFile(
         std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
-    if (const auto *error = std::get_if<camtable::FileError>(&rows))
+    if (!rows)
         return QStringLiteral("cannot read the cam table \"%1\": %2")
-            .arg(path, QString::fromLocal8Bit(error->message.c_str()));
+            .arg(path, QString::fromLocal8Bit(rows.error().c_str()));
 
     CamTable table;
     table.file = QFileInfo(path).fileName();
     int row = 0;
-    for (const camtable::CamRow &cells : std::get<camtable::CamRows>(rows)) {
+    for (const camtable::CamRow &cells : *rows) {
         CamPoint point;
         point.row = ++row;
         point.focalLength = focalLengthOf(row);

@@ -194,4 +194,9 @@ void RunInPart::setLocked(bool locked)
     CommandAbort->setEnabled(locked);
 }
 
+void RunInPart::lockAbort()
+{
+    CommandAbort->setEnabled(false);
+}
+
 } // namespace runin
