@@ -11,6 +11,8 @@
 #include <QApplication>
 #include <QStyleFactory>
 
+#include <string_view>
+
 int main(int argc, char *argv[])
 {
     auto command = app::runCommandLine(argc, argv);
@@ -27,6 +29,10 @@ int main(int argc, char *argv[])
     platform::RealClock clock;
     const auto tone = platform::makeSystemTone(clock);
     ui::QtDialogs dialogs;
+    update::UpdateServices updates = update::realUpdateServices();
+    // The maker's key belongs to the executable (app/CMakeLists.txt), checked when it was built.
+    if (constexpr std::string_view key = VELMARO_UPDATE_PUBLIC_KEY; !key.empty())
+        updates.publicKey = update::parsePublicKey(key).value();
     shell::Launcher launcher(
         clock, *tone, dialogs,
         [trace]() -> std::unique_ptr<comm::SerialLink> {
@@ -35,7 +41,7 @@ int main(int argc, char *argv[])
                 return link;
             return std::make_unique<comm::TracingLink>(std::move(link), *trace);
         },
-        update::realUpdateServices());
+        std::move(updates));
     QObject::connect(&launcher, &shell::Launcher::finished, &app, &QApplication::quit,
                      Qt::QueuedConnection);
     launcher.start();

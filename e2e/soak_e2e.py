@@ -112,7 +112,7 @@ class Soak(unittest.TestCase):
         self.assertEqual(len(self.desktop.shown("^Errore$")), 1, "one message")
         self.desktop.screenshot("root", "soak-line-lost.png")
         self.assertTrue(self.desktop.shown("line lost"), "the title says so")
-        self.desktop.xdotool("windowfocus", "--sync", message[0])
+        self.desktop.focus(message[0])
         time.sleep(0.2)
         self.desktop.xdotool("key", "Return")
         wait_until(lambda: not self.desktop.shown("^Errore$"), what="the box to close")

@@ -41,7 +41,7 @@ const QString kTitle = QStringLiteral("T7342 Galil");
 
 frmMain::frmMain(Platform platform, QWidget *parent)
     : QWidget(parent, ui::kFixedWindow), m_link(std::move(platform.link)),
-      m_dialogs(platform.dialogs), m_channel(*m_link, platform.clock, platform.tone),
+      m_dialogs(platform.dialogs, this), m_channel(*m_link, platform.clock, platform.tone),
       m_lineWatch(*m_link, m_channel)
 {
     setObjectName("frmMain");
@@ -50,7 +50,9 @@ frmMain::frmMain(Platform platform, QWidget *parent)
     ui::setColours(this, ui::colour::kBlue, ui::colour::kWhite);
 
     // The focus sink comes first in the tab order, so it holds the focus when the window opens.
-    Text0 = ui::addTextBox(this, "Text0", "Text1", Twips{360, 4320, 615, 285});
+    // The sink takes no typed text, so no input method may compose on it: a dead key would be
+    // swallowed there (and the key after it too) and never reach the service code.
+    Text0 = ui::addKeysOnlyTextBox(this, "Text0", "Text1", Twips{360, 4320, 615, 285});
     buildOwnControls();
 
     ui::PartContext context{m_channel, m_channel.clock(), m_dialogs, m_state,

@@ -4,6 +4,7 @@
 #include "servicecode.h"
 
 #include "link/channel.h"
+#include "ui/dialogs.h"
 #include "ui/windowstate.h"
 
 #include <QWidget>
@@ -114,7 +115,7 @@ private:
     void lensNotReadyAfterReturn(const QString &message);
 
     std::unique_ptr<comm::SerialLink> m_link;
-    ui::Dialogs &m_dialogs;
+    ui::WindowDialogs m_dialogs;
     comm::CommandChannel m_channel;
     LineWatch m_lineWatch;
     ServiceCode m_serviceCode;

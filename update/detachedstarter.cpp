@@ -36,12 +36,12 @@ void makeExecutable(const QString &path)
 
 } // namespace
 
-std::string DetachedStarter::start(const std::filesystem::path &program,
+base::Status DetachedStarter::start(const std::filesystem::path &program,
                                    const std::filesystem::path &workingDirectory)
 {
     const QString path = toQString(program);
     if (!QFileInfo(path).isFile())
-        return "the file is not there";
+        return base::fail("the file is not there");
 #ifndef Q_OS_WIN
     makeExecutable(path);
 #endif
@@ -56,7 +56,7 @@ std::string DetachedStarter::start(const std::filesystem::path &program,
     });
 #endif
     if (!process.startDetached())
-        return process.errorString().toStdString();
+        return base::fail(process.errorString().toStdString());
     return {};
 }
 

@@ -4,6 +4,7 @@
 
 #include "platform/clock.h"
 #include "testsupport/fakeupdate.h"
+#include "testsupport/signing.h"
 #include "updateconfig.h"
 
 #include <gmock/gmock.h>
@@ -119,6 +120,24 @@ TEST_F(UpdateCheck, AnUpdaterThatDoesNotStartIsFetchedAgainAndTriedOnce)
     EXPECT_EQ(eventRounds, 12) << "events are processed while every request runs";
     EXPECT_THAT(outcome.detail, HasSubstr("Permission denied"));
     EXPECT_THAT(outcome.detail, testing::Not(HasSubstr("fetched")));
+}
+
+TEST_F(UpdateCheck, ABrokenFetchOfTheSignatureIsFollowedByThePauseAndRefusesTheUpdater)
+{
+    serveUpdater();
+    ftp.brokenFetches.insert("UpdateVelmaro.exe.sig");
+    const testsupport::TestSigner maker;
+    update::UpdateCheck signedCheck{ftp, starter, clock, directory, [] {}, maker.publicKey()};
+    ftp.files["VerVelmaro.txt"] = "1.2";
+    const auto outcome = signedCheck.run(kAddress, update::Version{1, 2, 0});
+
+    EXPECT_EQ(outcome.kind, Kind::SignatureRefused);
+    EXPECT_THAT(outcome.detail, HasSubstr("cannot fetch UpdateVelmaro.exe.sig: Transfer closed"));
+    ASSERT_EQ(ftp.requests.size(), 5U);
+    EXPECT_EQ(ftp.requests.back().text, "GET UpdateVelmaro.exe.sig UpdateVelmaro.exe.sig");
+    EXPECT_EQ(clock.now(), platform::Millis{2500});
+    EXPECT_TRUE(starter.started.empty());
+    EXPECT_FALSE(fs::exists(directory / "UpdateVelmaro.exe"));
 }
 
 TEST(UpdateServer, TheAddressCarriesTheLoginAndTheEnvironmentChoosesTheHost)
