@@ -46,7 +46,8 @@ class LineBack(unittest.TestCase):
 
     def test_a_reset_controller_is_asked_until_its_lens_is_ready(self):
         program, main, _ = self.desktop.open_lens(PROGRAM, SIMULATOR, PORT)
-        self.simulators = [self.desktop.processes[0]]
+        self.simulators = [process for process in self.desktop.processes
+                           if process.args[0] == SIMULATOR]
         self.desktop.mouse(main, IRIS_STATUS, "click", "1")
         time.sleep(0.5)
 
