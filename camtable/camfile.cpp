@@ -44,8 +44,8 @@ std::string decimalText(double value)
         if (c >= '0' && c <= '9')
             digits += c;
     int exponent = 0;
-    std::from_chars(text.data() + e + 1 + (text[e + 1] == '+' ? 1 : 0),
-                    text.data() + text.size(), exponent);
+    std::from_chars(text.data() + e + 1 + (text[e + 1] == '+' ? 1 : 0), text.data() + text.size(),
+                    exponent);
     // The value is 0.digits times ten to the power `point`.
     const int point = exponent + 1;
     const int count = int(digits.size());

@@ -62,7 +62,8 @@ std::optional<QDateTime> momentOf(const Stamp &stamp, const QLocale &locale)
 }
 
 StampReader::StampReader(const QLocale &locale)
-    : m_locale(locale), m_timeFormat(timeFormatOf(locale)), m_twoDigitYear(twoDigitYear(m_locale.dateFormat(QLocale::ShortFormat)))
+    : m_locale(locale), m_timeFormat(timeFormatOf(locale)),
+      m_twoDigitYear(twoDigitYear(m_locale.dateFormat(QLocale::ShortFormat)))
 {}
 
 std::optional<QDateTime> StampReader::read(const Stamp &stamp)

@@ -94,8 +94,8 @@ std::optional<std::vector<std::size_t>> parseAxes(std::string_view letters)
 std::string pointDecimal(double value, int decimals)
 {
     char digits[400];
-    const auto written = std::to_chars(digits, digits + sizeof digits, value,
-                                       std::chars_format::fixed, decimals);
+    const auto written =
+        std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, decimals);
     return {digits, written.ptr};
 }
 

@@ -7,8 +7,8 @@
 #include "runin/runinpart.h"
 
 #include <QCheckBox>
-#include <QLineEdit>
 #include <QDir>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -182,9 +182,9 @@ TEST_F(LostLine, TheSamePortIsOpenedAgainWhenTheDeviceIsBack_AndTheLensAskedUnti
     written = script.written.size();
     clock.advance(platform::Millis{2000});
     form->lineWatch().askLensAgain();
-    EXPECT_EQ(std::vector(script.written.begin() + long(written), script.written.end()),
-              (std::vector<std::string>{"init = @OUT[01];init=?\r", "SHX\r", "SHY\r", "SHZ\r",
-                                        "SHW\r"}));
+    EXPECT_EQ(
+        std::vector(script.written.begin() + long(written), script.written.end()),
+        (std::vector<std::string>{"init = @OUT[01];init=?\r", "SHX\r", "SHY\r", "SHZ\r", "SHW\r"}));
     EXPECT_THAT(form->windowTitle().toStdString(), HasSubstr("COM5: line back since"));
     EXPECT_TRUE(form->windowTitle().startsWith(titleBefore));
     EXPECT_TRUE(form->axes().Timer1.isActive());
@@ -245,8 +245,7 @@ protected:
         return {dialogs.shown.begin() + long(m_started), dialogs.shown.end()};
     }
 
-    template <class Widget>
-    Widget *control(const char *name) const
+    template <class Widget> Widget *control(const char *name) const
     {
         auto *widget = form->findChild<Widget *>(QString::fromLatin1(name));
         EXPECT_NE(widget, nullptr) << name;
@@ -256,9 +255,9 @@ protected:
     // Whether what moves the lens is locked, with the cam table's files kept usable.
     void expectLocked(bool locked)
     {
-        for (const char *name : {"ComboFocalLength", "CommandFocusUp", "CommandSetIP",
-                                 "CommandJogPos(0)", "CommandAbsolutePos(3)", "CheckStatus(1)",
-                                 "CheckSingleStep", "ListView1", "HScroll"})
+        for (const char *name :
+             {"ComboFocalLength", "CommandFocusUp", "CommandSetIP", "CommandJogPos(0)",
+              "CommandAbsolutePos(3)", "CheckStatus(1)", "CheckSingleStep", "ListView1", "HScroll"})
             EXPECT_EQ(control<QWidget>(name)->isEnabled(), !locked) << name;
         EXPECT_FALSE(control<QWidget>("CommandAbort")->isEnabled());
         EXPECT_TRUE(control<QWidget>("CommandSalva")->isEnabled());
@@ -323,8 +322,7 @@ TEST_F(LineBack, ALensNotInitialisedLocksTheControlsUntilItIsReady)
     m_line->plug(ready);
     clock.advance(platform::Millis{2000});
     form->lineWatch().askLensAgain();
-    EXPECT_THAT(received(ready),
-                ElementsAre("init = @OUT[01];init=?", "SHX", "SHY", "SHZ", "SHW"));
+    EXPECT_THAT(received(ready), ElementsAre("init = @OUT[01];init=?", "SHX", "SHY", "SHZ", "SHW"));
     EXPECT_FALSE(form->lineWatch().isWaitingForLens());
     EXPECT_THAT(form->windowTitle().toStdString(), HasSubstr("COM4: line back since"));
     expectLocked(false);

@@ -94,9 +94,9 @@ TEST_F(UpdateCheck, TheRecoveryPathPausesAfterEveryRequest_TheMainPathEndsAtACli
     for (const auto &request : ftp.requests)
         made.emplace_back(request.text.substr(0, request.text.find(' ', 4)), request.at.count());
     EXPECT_EQ(made, (std::vector<std::pair<std::string, long>>{{"connect", 0},
-                                                                {"GET VerVelmaro.txt", 500},
-                                                                {"GET UpdateVelmaro.exe", 1000},
-                                                                {"GET SetupUpdate.ini", 1500}}));
+                                                               {"GET VerVelmaro.txt", 500},
+                                                               {"GET UpdateVelmaro.exe", 1000},
+                                                               {"GET SetupUpdate.ini", 1500}}));
     EXPECT_EQ(clock.now().count(), 2000) << "the last failed fetch is followed by its pause too";
 
     const platform::Millis before = clock.now();
