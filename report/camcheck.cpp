@@ -89,13 +89,13 @@ base::Result<CamTable> readCamTable(const QString &path)
     // The program's own reader of the file: the report sees the cells the list would load.
     const auto rows = camtable::parseCamFile(
         std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
-    if (const auto *error = std::get_if<camtable::FileError>(&rows))
-        return cannotRead(QString::fromLocal8Bit(error->message.c_str()));
+    if (!rows)
+        return cannotRead(QString::fromUtf8(rows.error().c_str()));
 
     CamTable table;
     table.file = QFileInfo(path).fileName();
     int row = 0;
-    for (const camtable::CamRow &cells : std::get<camtable::CamRows>(rows)) {
+    for (const camtable::CamRow &cells : *rows) {
         CamPoint point;
         point.row = ++row;
         point.focalLength = focalLengthOf(row);

@@ -239,4 +239,9 @@ void RunInPart::setLocked(bool locked)
     CommandAbort->setEnabled(locked);
 }
 
+void RunInPart::lockAbort()
+{
+    CommandAbort->setEnabled(false);
+}
+
 } // namespace runin

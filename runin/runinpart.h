@@ -34,6 +34,8 @@ public:
 
     // Takes the test's own controls away during a run (ABORT comes the other way).
     void setLocked(bool locked);
+    // Takes ABORT away as well, where the controls are locked with no test running.
+    void lockAbort();
 
     // Ends a run under way as ABORT does, with `reason` as a new line of the error list.
     void stopRun(const QString &reason, RunEnding how);

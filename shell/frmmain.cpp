@@ -42,7 +42,7 @@ const QString kTitle = QStringLiteral("T7342 Galil");
 frmMain::frmMain(Platform platform, QWidget *parent)
     : QWidget(parent, ui::kFixedWindow), m_link(std::move(platform.link)),
       m_dialogs(platform.dialogs, this), m_channel(*m_link, platform.clock, platform.tone),
-      m_lineWatch(*m_link)
+      m_lineWatch(*m_link, m_channel)
 {
     setObjectName("frmMain");
     setWindowTitle(kTitle);
@@ -72,6 +72,7 @@ frmMain::frmMain(Platform platform, QWidget *parent)
         [this](const std::string &reason) { reportWriteFailure(reason); });
     connect(&m_lineWatch, &LineWatch::lost, this, &frmMain::lineLost);
     connect(&m_lineWatch, &LineWatch::back, this, &frmMain::lineBack);
+    connect(&m_lineWatch, &LineWatch::lensNotReady, this, &frmMain::lensNotReadyAfterReturn);
     qApp->installEventFilter(this);
     // Moves over the bare surface are reported without a mouse button held.
     setMouseTracking(true);
@@ -196,6 +197,10 @@ void frmMain::lineLost(const QString &reason)
                                     "stopped.")
                          .arg(port),
                      runin::RunEnding::LineLost);
+    // Nothing goes out again until the lens has said it is ready, and nothing under way now is
+    // taken up again then.
+    m_axes->stopReadout();
+    m_lens->stopFocusRepeat();
     setWindowTitle(
         QStringLiteral("%1 - %2: line lost, waiting for it to come back").arg(kTitle, port));
     QMetaObject::invokeMethod(
@@ -216,9 +221,28 @@ void frmMain::lineLost(const QString &reason)
 
 void frmMain::lineBack()
 {
+    m_axes->enableTickedAxes();
+    m_axes->startReadout();
+    if (m_lockedForLens) {
+        m_lockedForLens = false;
+        UnlockControls();
+    }
     setWindowTitle(QStringLiteral("%1 - %2: line back since %3")
                        .arg(kTitle, comm::portName(modVariabili::PortNumber),
                             QTime::currentTime().toString(QStringLiteral("HH:mm:ss"))));
+}
+
+void frmMain::lensNotReadyAfterReturn(const QString &message)
+{
+    // Whatever moves the lens waits for it; the cam table can still be kept on the disk.
+    m_lockedForLens = true;
+    LockControls();
+    m_runIn->lockAbort();
+    m_camTable->unlockFiles();
+    setWindowTitle(QStringLiteral("%1 - %2: line back, lens not ready")
+                       .arg(kTitle, comm::portName(modVariabili::PortNumber)));
+    // The lens is asked again while the box is up; its readiness may come before the box goes.
+    m_dialogs.message(message, "Errore", ui::Dialogs::Icon::Critical);
 }
 
 bool frmMain::eventFilter(QObject *watched, QEvent *event)

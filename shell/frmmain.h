@@ -115,6 +115,7 @@ private:
     void reportWriteFailure(const std::string &reason);
     void lineLost(const QString &reason);
     void lineBack();
+    void lensNotReadyAfterReturn(const QString &message);
 
     std::unique_ptr<comm::SerialLink> m_link;
     ui::WindowDialogs m_dialogs;
@@ -128,6 +129,8 @@ private:
     runin::RunInPart *m_runIn = nullptr;
     bool m_activated = false;
     bool m_unloaded = false;
+    // The controls are locked until the lens is ready after the line came back.
+    bool m_lockedForLens = false;
 };
 
 } // namespace shell

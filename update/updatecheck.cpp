@@ -154,10 +154,17 @@ UpdateOutcome UpdateCheck::run(const std::string &address, const Version &own)
 
 UpdateOutcome UpdateCheck::recover(const std::string &why)
 {
-    const FtpResult updater = request([&] { m_ftp.get(kUpdaterFile, m_directory / kUpdaterFile); });
+    // Here a failed request is followed by the pause as well: the next one goes out regardless.
+    const auto fetch = [this](const char *file) {
+        const FtpResult result = request([&] { m_ftp.get(file, m_directory / file); });
+        if (!result && !result.isNotFound() && !m_cancelled)
+            m_clock.sleep(kPauseAfterRequest);
+        return result;
+    };
+    const FtpResult updater = fetch(kUpdaterFile);
     if (m_cancelled)
         return {UpdateOutcome::Kind::Cancelled, {}};
-    request([&] { m_ftp.get(kUpdaterSettingsFile, m_directory / kUpdaterSettingsFile); });
+    fetch(kUpdaterSettingsFile);
     if (m_cancelled)
         return {UpdateOutcome::Kind::Cancelled, {}};
 

@@ -84,6 +84,30 @@ TEST_F(UpdateCheck, ABrokenFetchOfTheVersionFileEndsTheCheckWithoutAnotherStep)
     EXPECT_TRUE(starter.started.empty());
 }
 
+TEST_F(UpdateCheck, TheRecoveryPathPausesAfterEveryRequest_TheMainPathEndsAtAClientError)
+{
+    // No version file: recovery, whose two fetches break off.
+    ftp.brokenFetches = {"UpdateVelmaro.exe", "SetupUpdate.ini"};
+    const auto outcome = check.run(kAddress, update::Version{1, 2, 0});
+    EXPECT_EQ(outcome.kind, Kind::UpdaterNotStarted);
+    std::vector<std::pair<std::string, long>> made;
+    for (const auto &request : ftp.requests)
+        made.emplace_back(request.text.substr(0, request.text.find(' ', 4)), request.at.count());
+    EXPECT_EQ(made, (std::vector<std::pair<std::string, long>>{{"connect", 0},
+                                                               {"GET VerVelmaro.txt", 500},
+                                                               {"GET UpdateVelmaro.exe", 1000},
+                                                               {"GET SetupUpdate.ini", 1500}}));
+    EXPECT_EQ(clock.now().count(), 2000) << "the last failed fetch is followed by its pause too";
+
+    const platform::Millis before = clock.now();
+    ftp.requests.clear();
+    ftp.brokenFetches = {"VerVelmaro.txt"};
+    EXPECT_EQ(run("1.3.0").kind, Kind::ServerUnavailable);
+    ASSERT_EQ(ftp.requests.size(), 2U);
+    EXPECT_EQ((ftp.requests[1].at - before).count(), 500);
+    EXPECT_EQ(clock.now(), ftp.requests[1].at) << "no pause after the broken version fetch";
+}
+
 TEST_F(UpdateCheck, AnUpdaterThatDoesNotStartIsFetchedAgainAndTriedOnce)
 {
     serveUpdater();
