@@ -32,13 +32,13 @@ std::variant<int, Start> startWith(bool traced, const QString &tracePath)
                                      "--help'.\n"));
         return 2;
     }
-    std::string why;
-    start.trace = comm::WireTrace::open(tracePath.toLocal8Bit().toStdString(), why);
-    if (!start.trace) {
+    auto opened = comm::WireTrace::open(tracePath.toLocal8Bit().toStdString());
+    if (!opened) {
         print(stderr, QStringLiteral("velmaro: cannot open the trace file '%1': %2\n")
-                          .arg(tracePath, QString::fromLocal8Bit(why.c_str())));
+                          .arg(tracePath, QString::fromStdString(opened.error())));
         return 2;
     }
+    start.trace = std::move(opened).value();
     start.trace->remark(QStringLiteral("velmaro %1 started")
                             .arg(QString::fromLatin1(velmaro::kVersionText))
                             .toStdString());

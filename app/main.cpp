@@ -2,14 +2,22 @@
 #include "platform/clock.h"
 #include "link/qtseriallink.h"
 #include "platform/systemtone.h"
+#include "link/modvariabili.h"
+#include "link/portmap.h"
 #include "link/tracinglink.h"
+#include "runs/rundatabase.h"
+#include "runs/runkeeper.h"
 #include "shell/launcher.h"
 #include "update/updateservices.h"
 #include "ui/dialogs.h"
 #include "ui/form.h"
+#include "version.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QStyleFactory>
+
+#include <string_view>
 
 int main(int argc, char *argv[])
 {
@@ -27,6 +35,10 @@ int main(int argc, char *argv[])
     platform::RealClock clock;
     const auto tone = platform::makeSystemTone(clock);
     ui::QtDialogs dialogs;
+    update::UpdateServices updates = update::realUpdateServices();
+    // The maker's key belongs to the executable (app/CMakeLists.txt), checked when it was built.
+    if (constexpr std::string_view key = VELMARO_UPDATE_PUBLIC_KEY; !key.empty())
+        updates.publicKey = update::parsePublicKey(key).value();
     shell::Launcher launcher(
         clock, *tone, dialogs,
         [trace]() -> std::unique_ptr<comm::SerialLink> {
@@ -35,7 +47,17 @@ int main(int argc, char *argv[])
                 return link;
             return std::make_unique<comm::TracingLink>(std::move(link), *trace);
         },
-        update::realUpdateServices());
+        std::move(updates));
+    // Every running-in run is kept; the keeper outlives the windows, so a run cut short by closing
+    // the program is stored before it ends.
+    runs::RunKeeper keeper(runs::KeeperSetup{
+        runs::stationDatabasePath(), runs::plantConnection(), QDir::currentPath(),
+        runs::stationName(), runs::operatorName(), QString::fromLatin1(velmaro::kVersionText),
+        [] {
+            const int port = modVariabili::PortNumber;
+            return QStringLiteral("%1 (%2)").arg(comm::portName(port), comm::portDevice(port));
+        }});
+    launcher.setRecorder(&keeper);
     QObject::connect(&launcher, &shell::Launcher::finished, &app, &QApplication::quit,
                      Qt::QueuedConnection);
     launcher.start();

@@ -134,6 +134,19 @@ void AxesPart::startReadout()
     Timer1.start();
 }
 
+void AxesPart::stopReadout()
+{
+    Timer1.stop();
+}
+
+void AxesPart::enableTickedAxes()
+{
+    for (int axis = 0; axis < kAxisCount; ++axis) {
+        if (CheckStatus[static_cast<std::size_t>(axis)]->isChecked())
+            m_context.channel.SendLine("SH" + comm::AxisLetter(axis));
+    }
+}
+
 std::array<QString, 2> AxesPart::zoomJogSpeeds() const
 {
     return {JogSpeed[0]->text(), JogSpeed[1]->text()};

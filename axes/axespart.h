@@ -29,6 +29,10 @@ public:
 
     // Starts the periodic position readout.
     void startReadout();
+    void stopReadout();
+    // Servos the axes whose I/O box is ticked, so that a controller that was reset matches what
+    // the window shows.
+    void enableTickedAxes();
 
     void setLocked(bool locked);
 

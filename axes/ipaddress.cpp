@@ -10,16 +10,17 @@ namespace {
 constexpr double kLowest = 0;
 constexpr double kHighest = 255;
 
-// One field as a number. Fields two and three keep the dot that ends them, which reads as a
-// number with an empty fraction ("168." is 168).
-std::optional<std::int16_t> fieldValue(std::string_view field)
+// Field `index` (from 0) as a number. Fields two and three keep the dot that ends them, which
+// reads as a number with an empty fraction ("168." is 168).
+base::Result<std::int16_t> fieldValue(std::string_view field, std::size_t index)
 {
+    const std::string which = "number " + std::to_string(index + 1);
     const auto number = comm::numberFromText(field);
     if (!number)
-        return std::nullopt;
+        return base::fail(which + " is empty or not a number");
     const double whole = std::floor(*number);
     if (whole < kLowest || whole > kHighest)
-        return std::nullopt;
+        return base::fail(which + " is not from 0 to 255");
     return static_cast<std::int16_t>(whole);
 }
 
@@ -35,26 +36,22 @@ std::string joinedBy(const NetworkAddress &address, char separator)
 }
 } // namespace
 
-std::optional<NetworkAddress> parseNetworkAddress(std::string_view text)
+base::Result<NetworkAddress> parseNetworkAddress(std::string_view text)
 {
     const auto first = text.find('.');
-    if (first == std::string_view::npos)
-        return std::nullopt;
-    const auto second = text.find('.', first + 1);
-    if (second == std::string_view::npos)
-        return std::nullopt;
-    const auto third = text.find('.', second + 1);
+    const auto second = first == std::string_view::npos ? first : text.find('.', first + 1);
+    const auto third = second == std::string_view::npos ? second : text.find('.', second + 1);
     if (third == std::string_view::npos)
-        return std::nullopt;
+        return base::fail("fewer than three dots");
 
     const std::array<std::string_view, 4> fields = {
         text.substr(0, first), text.substr(first + 1, second - first),
         text.substr(second + 1, third - second), text.substr(third + 1)};
     NetworkAddress address{};
     for (std::size_t i = 0; i < fields.size(); ++i) {
-        const auto value = fieldValue(fields[i]);
+        const auto value = fieldValue(fields[i], i);
         if (!value)
-            return std::nullopt;
+            return base::fail(value.error());
         address[i] = *value;
     }
     return address;

@@ -31,8 +31,8 @@ double millisecondsSince(Clock::time_point start)
 
 void queryPositions(benchmark::State &state, comm::SerialLink &serial)
 {
-    if (!serial.open(kPort)) {
-        state.SkipWithError(serial.errorString().c_str());
+    if (const base::Status opened = serial.open(kPort); !opened) {
+        state.SkipWithError(opened.error().c_str());
         return;
     }
     platform::RealClock clock;
@@ -62,16 +62,17 @@ BENCHMARK(BM_QueryPosition)->Iterations(500)->Unit(benchmark::kMillisecond);
 // The same with `velmaro --trace`: every line and answer appended to a file and flushed.
 void BM_QueryPositionTraced(benchmark::State &state)
 {
-    const std::string path = (std::filesystem::temp_directory_path() / "channel_bench_trace.txt");
-    std::string why;
-    const auto trace = comm::WireTrace::open(path, why);
+    std::error_code error;
+    const std::string path =
+        std::filesystem::temp_directory_path(error) / "channel_bench_trace.txt";
+    const auto trace = comm::WireTrace::open(path);
     if (!trace) {
-        state.SkipWithError(why.c_str());
+        state.SkipWithError(trace.error().c_str());
         return;
     }
-    comm::TracingLink serial(std::make_unique<comm::QtSerialLink>(), *trace);
+    comm::TracingLink serial(std::make_unique<comm::QtSerialLink>(), **trace);
     queryPositions(state, serial);
-    std::filesystem::remove(path);
+    std::filesystem::remove(path, error);
 }
 BENCHMARK(BM_QueryPositionTraced)->Iterations(500)->Unit(benchmark::kMillisecond);
 
@@ -79,14 +80,17 @@ BENCHMARK(BM_QueryPositionTraced)->Iterations(500)->Unit(benchmark::kMillisecond
 void BM_LineRoundTrip(benchmark::State &state)
 {
     comm::QtSerialLink serial;
-    if (!serial.open(kPort)) {
-        state.SkipWithError(serial.errorString().c_str());
+    if (const base::Status opened = serial.open(kPort); !opened) {
+        state.SkipWithError(opened.error().c_str());
         return;
     }
     double worstMs = 0;
     for (auto _ : state) {
         const auto start = Clock::now();
-        serial.write("TPX\r");
+        if (const base::Status written = serial.write("TPX\r"); !written) {
+            state.SkipWithError(written.error().c_str());
+            return;
+        }
         std::string answer;
         while (answer.size() < 2 || answer.compare(answer.size() - 2, 2, "\r\n") != 0) {
             if (serial.bytesWaiting() > 0)

@@ -118,8 +118,8 @@ void BM_StepTest(benchmark::State &state)
     QDir::setCurrent(logs.path());
 
     comm::QtSerialLink serial;
-    if (!serial.open(kPort)) {
-        state.SkipWithError(serial.errorString().c_str());
+    if (const base::Status opened = serial.open(kPort); !opened) {
+        state.SkipWithError(opened.error().c_str());
         return;
     }
     CountingClock clock;

@@ -10,9 +10,8 @@
 #include <QtGlobal>
 
 #include <algorithm>
-#include <cmath>
-#include <cstdint>
-#include <limits>
+#include <array>
+#include <charconv>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
@@ -28,15 +27,36 @@ namespace {
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::size_t kLongestQuotedCell = 20;
 
-// The number a cell holds, if it is a whole one within the controller's 32-bit position range.
-std::optional<std::int32_t> wholeNumber(std::string_view text)
+// A number as plain decimal text: the fewest significant digits that read back as the same
+// double, padded with zeros rather than given an exponent (1e3 is 1000, 1e-7 is 0.0000001).
+std::string decimalText(double value)
 {
-    const auto value = comm::numberFromText(text);
-    if (!value || std::floor(*value) != *value ||
-        *value < std::numeric_limits<std::int32_t>::min() ||
-        *value > std::numeric_limits<std::int32_t>::max())
-        return std::nullopt;
-    return static_cast<std::int32_t>(*value);
+    if (value == 0)
+        return "0"; // also for -0, which reads back as the same number
+    // Scientific form gives the shortest digits that round-trip: "-d.ddde+XX".
+    std::array<char, 64> buffer{};
+    const auto written = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                                       std::chars_format::scientific);
+    const std::string_view text(buffer.data(), std::size_t(written.ptr - buffer.data()));
+    const auto e = text.find('e');
+    std::string digits;
+    for (const char c : text.substr(0, e))
+        if (c >= '0' && c <= '9')
+            digits += c;
+    int exponent = 0;
+    std::from_chars(text.data() + e + 1 + (text[e + 1] == '+' ? 1 : 0), text.data() + text.size(),
+                    exponent);
+    // The value is 0.digits times ten to the power `point`.
+    const int point = exponent + 1;
+    const int count = int(digits.size());
+    std::string plain;
+    if (point <= 0)
+        plain = "0." + std::string(std::size_t(-point), '0') + digits;
+    else if (point >= count)
+        plain = digits + std::string(std::size_t(point - count), '0');
+    else
+        plain = digits.substr(0, std::size_t(point)) + '.' + digits.substr(std::size_t(point));
+    return (value < 0 ? "-" : "") + plain;
 }
 
 // A cell's 8-bit text for a message, shortened when it is long.
@@ -67,7 +87,7 @@ std::optional<std::array<std::string, 4>> replayLines(const CamRow &row, std::st
                                       "PAX=" + row.zoom1, "PAY=" + row.zoom2, "BGXY"};
 }
 
-std::variant<std::string, FileError> formatCamFile(const CamRows &rows)
+base::Result<std::string> formatCamFile(const CamRows &rows)
 {
     std::string text;
     for (int n = 1; n <= kRowCount; ++n) {
@@ -78,29 +98,28 @@ std::variant<std::string, FileError> formatCamFile(const CamRows &rows)
             text += ';';
             if (cell->empty())
                 continue;
-            const auto value = wholeNumber(*cell);
+            const auto value = comm::numberFromText(*cell);
             if (!value)
-                return FileError{n, "in row " + std::to_string(n) + " (" +
-                                        std::to_string(lens::focalLengthAt(n - 1)) + " mm), " +
-                                        caption + " holds " + quotedCell(*cell) +
-                                        ", which is not a whole number"};
-            text += std::to_string(*value);
+                return base::fail("in row " + std::to_string(n) + " (" +
+                                  std::to_string(lens::focalLengthAt(n - 1)) + " mm), " + caption +
+                                  " holds " + quotedCell(*cell) + ", which is not a whole number");
+            text += decimalText(*value);
         }
         text += kLineEnd;
     }
     return text;
 }
 
-std::variant<CamRows, FileError> parseCamFile(std::string_view text)
+base::Result<CamRows> parseCamFile(std::string_view text)
 {
     CamRows rows;
     std::size_t at = 0;
     for (int n = 1; n <= kRowCount; ++n) {
         if (at >= text.size())
-            return FileError{n, n == 1 ? std::string("the file is empty")
-                                       : "it ends after line " + std::to_string(n - 1) +
-                                             ", and a cam table has " + std::to_string(kRowCount) +
-                                             " lines"};
+            return base::fail(n == 1 ? std::string("the file is empty")
+                                     : "it ends after line " + std::to_string(n - 1) +
+                                           ", and a cam table has " + std::to_string(kRowCount) +
+                                           " lines");
         // A line ends at CR LF, or at a lone LF or CR, as a text editor on any platform leaves it.
         const auto end = std::min(text.find_first_of("\r\n", at), text.size());
         const std::string_view line = text.substr(at, end - at);
@@ -109,7 +128,7 @@ std::variant<CamRows, FileError> parseCamFile(std::string_view text)
         const auto p1 = line.find(';');
         const auto p2 = p1 == std::string_view::npos ? p1 : line.find(';', p1 + 1);
         if (p2 == std::string_view::npos)
-            return FileError{n, "line " + std::to_string(n) + " has fewer than two \";\""};
+            return base::fail("line " + std::to_string(n) + " has fewer than two \";\"");
         rows.at(std::size_t(n - 1)) = {std::string(line.substr(p1 + 1, p2 - p1 - 1)),
                                        std::string(line.substr(p2 + 1))};
     }
@@ -128,18 +147,17 @@ QString camFilePath()
 #endif
 }
 
-std::optional<FileError> saveCamFile(const QString &path, const CamRows &rows)
+base::Status saveCamFile(const QString &path, const CamRows &rows)
 {
     const auto formatted = formatCamFile(rows);
-    if (const auto *error = std::get_if<FileError>(&formatted))
-        return FileError{error->line,
-                         "The cam table was not saved: " + error->message + "." +
-                             "\n\nCorrect the row, or untick it and record it again. The file " +
-                             shownPath(path) + " is as it was before."};
-    const auto &text = std::get<std::string>(formatted);
+    if (!formatted)
+        return base::fail("The cam table was not saved: " + formatted.error() + "." +
+                          "\n\nCorrect the row, or untick it and record it again. The file " +
+                          shownPath(path) + " is as it was before.");
+    const std::string &text = *formatted;
     const auto failed = [&path](const QString &reason) {
-        return FileError{0, "The cam table could not be saved to " + shownPath(path) + ": " +
-                                reason.toStdString() + "." + kFileUnchanged};
+        return base::fail("The cam table could not be saved to " + shownPath(path) + ": " +
+                          reason.toStdString() + "." + kFileUnchanged);
     };
 
     // Not committed, the temporary file is removed and the old file is left alone.
@@ -164,15 +182,15 @@ std::optional<FileError> saveCamFile(const QString &path, const CamRows &rows)
         ::close(fd);
     }
 #endif
-    return std::nullopt;
+    return {};
 }
 
-std::variant<CamRows, FileError> loadCamFile(const QString &path)
+base::Result<CamRows> loadCamFile(const QString &path)
 {
     QFile file(path);
     const auto unreadable = [&] {
-        return FileError{0, "The cam table file " + shownPath(path) + " cannot be read: " +
-                                file.errorString().toStdString() + "." + kTableUnchanged};
+        return base::fail("The cam table file " + shownPath(path) + " cannot be read: " +
+                          file.errorString().toStdString() + "." + kTableUnchanged);
     };
     if (!file.open(QIODevice::ReadOnly))
         return unreadable();
@@ -181,9 +199,9 @@ std::variant<CamRows, FileError> loadCamFile(const QString &path)
         return unreadable();
 
     auto parsed = parseCamFile(std::string_view(bytes.constData(), std::size_t(bytes.size())));
-    if (auto *error = std::get_if<FileError>(&parsed))
-        error->message = "The cam table file " + shownPath(path) +
-                         " cannot be loaded: " + error->message + "." + kTableUnchanged;
+    if (!parsed)
+        return base::fail("The cam table file " + shownPath(path) +
+                          " cannot be loaded: " + parsed.error() + "." + kTableUnchanged);
     return parsed;
 }
 

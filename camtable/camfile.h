@@ -1,12 +1,13 @@
 #pragma once
 
+#include "base/result.h"
+
 #include <QString>
 
 #include <array>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <variant>
 
 // The cam table as plain data, and the file it is kept in.
 namespace camtable {
@@ -29,26 +30,20 @@ struct CamRow
 // Row n of the list (1 to 86) is element n - 1.
 using CamRows = std::array<CamRow, kRowCount>;
 
-// Why a table could not be written or read, said for the operator.
-struct FileError
-{
-    int line = 0; // the line or row concerned, 1 to 86; 0 when it is about the file as a whole
-    std::string message;
-};
-
 // The four lines that move both zoom axes to a recorded row at the jog speeds of their panels;
 // none when either cell is empty.
 std::optional<std::array<std::string, 4>> replayLines(const CamRow &row, std::string_view speed0,
                                                       std::string_view speed1);
 
-// The file's 86 lines, each ended by CR LF. A non-empty cell is written as the whole number it
-// holds ("007" becomes 7); a cell that holds no whole number is an error naming its row.
-std::variant<std::string, FileError> formatCamFile(const CamRows &rows);
+// The file's 86 lines, each ended by CR LF. A non-empty cell is written as the number it holds, in
+// the shortest plain decimal text that reads back as that number ("007" becomes 7, "1e3" 1000,
+// "12.5" stays); a cell that holds no number is a failure naming its row.
+base::Result<std::string> formatCamFile(const CamRows &rows);
 
 // The cells of the first 86 lines of `text`. A line gives its row the text between its first and
 // second ";" and everything after the second; the focal length before the first is not read.
-// Fewer than 86 lines, or a line without two ";", is an error naming the line.
-std::variant<CamRows, FileError> parseCamFile(std::string_view text);
+// Fewer than 86 lines, or a line without two ";", is a failure naming the line.
+base::Result<CamRows> parseCamFile(std::string_view text);
 
 // Where the cam table file lives: "c:\Camma.txt" on Windows; elsewhere Camma.txt in
 // $VELMARO_DRIVE_C, or in the home directory when that is not set.
@@ -56,9 +51,9 @@ QString camFilePath();
 
 // Writes the table to a temporary file beside `path`, flushes it to the disk and renames it over
 // `path`, so that whatever goes wrong the previous file stays whole.
-std::optional<FileError> saveCamFile(const QString &path, const CamRows &rows);
+base::Status saveCamFile(const QString &path, const CamRows &rows);
 
 // Reads and checks all 86 lines before giving any of them.
-std::variant<CamRows, FileError> loadCamFile(const QString &path);
+base::Result<CamRows> loadCamFile(const QString &path);
 
 } // namespace camtable

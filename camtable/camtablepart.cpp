@@ -94,6 +94,12 @@ void CamTablePart::setLocked(bool locked)
     ListView1->setEnabled(!locked);
 }
 
+void CamTablePart::unlockFiles()
+{
+    CommandSalva->setEnabled(true);
+    CommandCarica->setEnabled(true);
+}
+
 CamRows CamTablePart::rows() const
 {
     CamRows rows;
@@ -142,8 +148,8 @@ void CamTablePart::ListView1_ItemClick(QTreeWidgetItem *item)
 
 void CamTablePart::CommandSalva_Click()
 {
-    if (const auto failure = saveCamFile(camFilePath(), rows()))
-        error(failure->message);
+    if (const auto saved = saveCamFile(camFilePath(), rows()); !saved)
+        error(saved.error());
 }
 
 void CamTablePart::CommandCarica_Click()
@@ -151,11 +157,11 @@ void CamTablePart::CommandCarica_Click()
     if (!m_context.dialogs.askYesNo("Caricare gli ultimi dati salvati ?", "Conferma."))
         return;
     const auto loaded = loadCamFile(camFilePath());
-    if (const auto *failure = std::get_if<FileError>(&loaded)) {
-        error(failure->message);
+    if (!loaded) {
+        error(loaded.error());
         return;
     }
-    const auto &rows = std::get<CamRows>(loaded);
+    const CamRows &rows = *loaded;
     for (int n = 0; n < ListView1->topLevelItemCount() && n < kRowCount; ++n)
         showRow(ListView1->topLevelItem(n), rows.at(std::size_t(n)));
 }

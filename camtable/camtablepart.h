@@ -32,6 +32,9 @@ public:
     void fillRows();
 
     void setLocked(bool locked);
+    // Gives saving and loading back while the rows stay locked: the table reaches the disk
+    // without moving the lens.
+    void unlockFiles();
 
     // The operator ticked or unticked `item`: record the last zoom positions, or ask and clear.
     void ListView1_ItemCheck(QTreeWidgetItem *item);

@@ -1,8 +1,10 @@
 """A virtual desktop for end-to-end tests: Xvfb, the controller simulator on a pseudo-terminal,
-an FTP update server on loopback, and xdotool to act as the operator. There is no window manager,
-so the tests give each new window the focus themselves, as a window manager would."""
+an FTP update server on loopback, and xdotool to act as the operator. By default openbox manages
+the windows, as on a desktop; without a window manager the tests give each new window the focus
+themselves, as a window manager would."""
 
 import os
+import re
 import signal
 import socket
 import subprocess
@@ -32,15 +34,17 @@ def wait_until(check, timeout=10.0, what="a condition"):
 
 
 class Desktop:
-    def __init__(self, artefacts):
+    def __init__(self, artefacts, window_manager=True):
         self.artefacts = artefacts
         os.makedirs(artefacts, exist_ok=True)
         self.ports = tempfile.mkdtemp(prefix="velmaro-ports-")
         self.processes = []
         read_end, write_end = os.pipe()
+        # -noreset: otherwise the server resets when its last client leaves, and a program
+        # started in that moment cannot open the display.
         self.xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24",
-             "-nolisten", "tcp"],
+             "-nolisten", "tcp", "-noreset"],
             pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_end)
         with os.fdopen(read_end) as reader:
@@ -50,6 +54,18 @@ class Desktop:
         self.env = dict(os.environ, DISPLAY=":" + display, VELMARO_PORT_DIR=self.ports)
         self.env.pop("QT_QPA_PLATFORM", None)
         self.env.pop("WAYLAND_DISPLAY", None)
+        self.window_manager = window_manager
+        if window_manager:
+            self.start_window_manager()
+
+    def start_window_manager(self):
+        """openbox with its stock settings; ready once it has claimed the screen."""
+        self.processes.append(subprocess.Popen(
+            ["openbox", "--sm-disable"], env=self.env, stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL))
+        wait_until(lambda: "window id" in subprocess.run(
+            ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=self.env, capture_output=True,
+            text=True).stdout, what="the window manager")
 
     def start_simulator(self, simulator, port, *options):
         log = os.path.join(self.ports, f"wire-COM{port}.log")
@@ -105,9 +121,10 @@ class Desktop:
         return process, main, log
 
     def open_full_window(self, main):
-        if self.window_size(main) != FULL_SIZE:
+        if self.outer_geometry(main)[2:] != FULL_SIZE:
             self.xdotool("key", "--clearmodifiers", *SERVICE_CODE)
-            wait_until(lambda: self.window_size(main) == FULL_SIZE, what="the full window")
+            wait_until(lambda: self.outer_geometry(main)[2:] == FULL_SIZE,
+                       what="the full window")
 
     def shown(self, title):
         """The visible windows whose title matches the regular expression `title`."""
@@ -124,17 +141,34 @@ class Desktop:
     def window(self, title):
         """Waits for the window with exactly this title and gives it the focus."""
         window = wait_until(lambda: self.shown(f"^{title}$"), what=f"the window '{title}'")[0]
-        self.xdotool("windowfocus", "--sync", window)
+        self.focus(window)
         return window
 
+    def focus(self, window):
+        # Only a window manager can activate a window; without one, focus is all there is.
+        self.xdotool("windowactivate" if self.window_manager else "windowfocus", "--sync", window)
+
     def geometry(self, window):
-        """x, y, width and height of the window on the screen."""
-        lines = self.xdotool("getwindowgeometry", "--shell", window).splitlines()
-        values = dict(line.split("=", 1) for line in lines)
-        return tuple(int(values[key]) for key in ("X", "Y", "WIDTH", "HEIGHT"))
+        """x, y, width and height of the window on the screen, without a frame. (xdotool's
+        getwindowgeometry counts the offset within a window manager's frame twice.)"""
+        info = subprocess.run(["xwininfo", "-id", window], env=self.env, capture_output=True,
+                              text=True, check=True, timeout=20).stdout
+        values = dict(line.strip().split(": ", 1) for line in info.splitlines() if ": " in line)
+        return tuple(int(values[key]) for key in ("Absolute upper-left X", "Absolute upper-left Y",
+                                                  "Width", "Height"))
 
     def window_size(self, window):
         return self.geometry(window)[2:]
+
+    def outer_geometry(self, window):
+        """x, y, width and height of the window with the frame the window manager gave it, as
+        the window manager publishes it (_NET_FRAME_EXTENTS); without a frame, the window's."""
+        extents = subprocess.run(["xprop", "-id", window, "_NET_FRAME_EXTENTS"], env=self.env,
+                                 capture_output=True, text=True).stdout
+        found = re.search(r"=\s*(\d+), (\d+), (\d+), (\d+)", extents)
+        left, right, top, bottom = map(int, found.groups()) if found else (0, 0, 0, 0)
+        x, y, width, height = self.geometry(window)
+        return x - left, y - top, width + left + right, height + top + bottom
 
     def mouse(self, window, at, *actions):
         """Moves the mouse to a point of the window, in pixels from its top-left corner, and

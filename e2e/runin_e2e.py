@@ -1,6 +1,7 @@
 """The running-in test in the real program under Xvfb against the simulator with large position
 errors: the technician ticks Full stroke, presses START, sees an error listed and logged, and
-presses ABORT."""
+presses ABORT. Run under an American and an Italian locale: the logs' times have seconds in each,
+and the report reads them back."""
 
 import os
 import re
@@ -28,6 +29,9 @@ ABORT = in_frame(1560, 1440, 1200, 570)
 LIST1 = (FRAME[0] + 7800) // 15, (FRAME[1] + 600) // 15, 428, 100
 
 CYCLE = ["zoom = 500", "zoom = 75", "iris = 6", "iris = 1", "PAD = 10100;BGD", "PAD = 100;BGD"]
+# The locale's short date and long time, without a zone.
+STAMPS = {"en_US.UTF-8": r"\d{1,2}/\d{1,2}/\d\d  \d{1,2}:\d\d:\d\d [AP]M",
+          "it_IT.UTF-8": r"\d\d/\d\d/\d\d  \d\d:\d\d:\d\d"}
 ERROR_LINE = re.compile(r"^\S.*  \S.*  POSITION ERROR \(-?\d+\)  "
                         r"(Zoom 1|Zoom 2|Iris|Focus) Axis Full stroke test (ascending|descending)$")
 
@@ -48,7 +52,21 @@ def move_lines(log):
             if not line.startswith("TP") and not line.startswith("erorre")]
 
 
+def generate_locale(name):
+    """Makes the system locale `name` (such as it_IT.UTF-8) if it is not there yet."""
+    listed = subprocess.run(["locale", "-a"], capture_output=True, text=True).stdout.split()
+    if name.replace("UTF-8", "utf8") in listed:
+        return
+    language, charset = name.split(".")
+    subprocess.run(["localedef", "-i", language, "-f", charset, name], check=True, timeout=120)
+
+
 class RunningIn(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        for name in STAMPS:
+            generate_locale(name)
+
     def setUp(self):
         self.desktop = Desktop(ARTEFACTS)
         self.addCleanup(self.desktop.close)
@@ -63,9 +81,17 @@ class RunningIn(unittest.TestCase):
         self.assertTrue(data == b"" or data.endswith(b"\r\n"), f"{name} ends its lines in CR LF")
         return [line.decode("latin-1") for line in data.split(b"\r\n") if line]
 
-    def test_full_stroke_lists_and_logs_an_error_and_abort_ends_it(self):
+    def test_full_stroke_lists_and_logs_an_error_and_abort_ends_it_in_american(self):
+        self.run_in_locale("en_US.UTF-8", 4)
+
+    def test_full_stroke_lists_and_logs_an_error_and_abort_ends_it_in_italian(self):
+        self.run_in_locale("it_IT.UTF-8", 5)
+
+    def run_in_locale(self, locale, port):
+        self.locale = locale
+        self.desktop.env.update(LANG=locale, LC_ALL=locale)
         program, main, log = self.desktop.open_lens(
-            PROGRAM, SIMULATOR, 4, ("--large-error-every", "2", "--time-scale", "4"),
+            PROGRAM, SIMULATOR, port, ("--large-error-every", "2", "--time-scale", "4"),
             cwd=self.workdir)
 
         self.desktop.click(main, *FULL_STROKE_BOX)
@@ -82,6 +108,8 @@ class RunningIn(unittest.TestCase):
         self.assertRegex(errors[0], ERROR_LINE)
         complete = self.log_lines("Log Complete.txt")
         self.assertIn(errors[0], complete)
+        for line in complete + errors:
+            self.assertRegex(line, "^" + STAMPS[locale] + "  ")
         self.assertIn("  Position reached: ", complete[complete.index(errors[0]) - 1])
         self.assertTrue(crop_differs(before, during, LIST1), "the error shows in the list")
 
@@ -101,14 +129,21 @@ class RunningIn(unittest.TestCase):
         """The run's own logs made into a report: its first page reads them whole and agrees
         with them; the report's figures themselves are tested on made-up logs."""
         report = subprocess.run([REPORT, "Log Complete.txt", "--errors", "Log Errors.txt"],
-                                cwd=self.workdir, capture_output=True, text=True, timeout=60)
+                                cwd=self.workdir, env=self.desktop.env, capture_output=True,
+                                text=True, timeout=60)
         self.assertEqual(report.returncode, 0, report.stderr)
         pdf = os.path.join(self.workdir, "Log Complete.pdf")
         subprocess.run(["pdftoppm", "-png", "-r", "80", "-f", "1", "-l", "3", pdf,
-                        os.path.join(ARTEFACTS, "runin-report")], check=True, timeout=60)
+                        os.path.join(ARTEFACTS, "runin-report-" + self.locale[:5])], check=True, timeout=60)
         text = subprocess.run(["pdftotext", "-f", "1", "-l", "1", pdf, "-"], capture_output=True,
                               text=True, check=True, timeout=60).stdout
         text = " ".join(text.split())
+        # The first and the last time to the second, and the run's length from them.
+        first = re.match(STAMPS[self.locale], complete[0]).group(0)
+        last = re.match(STAMPS[self.locale], complete[-1]).group(0)
+        self.assertIn("First line " + " ".join(first.split()), text)
+        self.assertIn("Last line " + " ".join(last.split()), text)
+        self.assertNotIn("Duration unknown", text)
 
         cycles = sum("  Focus Axis Full stroke test descending  Position reached: " in line
                      for line in complete)

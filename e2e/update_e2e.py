@@ -1,6 +1,7 @@
 """The real program under Xvfb with its update check: the splash stays painted while the server
 keeps it waiting and then hands over to the port selection; a newer version on a real FTP server
-starts the updater, and the program ends."""
+starts the updater, and the program ends; with an update key built in, an updater changed after
+it was signed is refused."""
 
 import os
 import socket
@@ -12,6 +13,7 @@ import unittest
 from desktop import Desktop, wait_until
 
 PROGRAM, SIMULATOR, ARTEFACTS = sys.argv[1:4]
+SIGN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools", "velmaro-sign")
 
 # Leaves the folder it ran in as its mark.
 TEST_UPDATER = "#!/bin/sh\npwd > updater-ran\n"
@@ -50,16 +52,22 @@ class UpdateCheck(unittest.TestCase):
         self.assertIsNone(program.poll())
         self.assertEqual(os.listdir(self.folder), [])
 
-    def test_a_newer_version_starts_the_updater_and_the_program_ends(self):
+    def serve_update(self):
+        """A server folder offering 1.2.1 with its updater; gives the folder."""
         served = tempfile.mkdtemp(prefix="velmaro-ftp-")
         for name, text in (("VerVelmaro.txt", "1.2.1\r\n"), ("UpdateVelmaro.exe", TEST_UPDATER),
                            ("SetupUpdate.ini", "[Setup]\r\n")):
             with open(os.path.join(served, name), "w", encoding="ascii") as out:
                 out.write(text)
-        server = self.desktop.start_ftp_server(served)
+        return served
+
+    def test_a_newer_version_starts_the_updater_and_the_program_ends(self):
+        server = self.desktop.start_ftp_server(self.serve_update())
         program = self.desktop.start_program(PROGRAM, update_host=server, cwd=self.folder)
 
         self.assertEqual(program.wait(timeout=30), 0)
+        self.assertIn("Update check: the updater UpdateVelmaro.exe is not verified",
+                      program.stdout.read().decode())
         mark = os.path.join(self.folder, "updater-ran")
         wait_until(lambda: os.path.exists(mark) and os.path.getsize(mark) > 0,
                    what="the updater's mark")
@@ -67,6 +75,35 @@ class UpdateCheck(unittest.TestCase):
             self.assertEqual(ran.read().strip(), os.path.realpath(self.folder))
         self.assertEqual(sorted(os.listdir(self.folder)),
                          ["SetupUpdate.ini", "UpdateVelmaro.exe", "updater-ran"])
+
+    def test_with_a_key_an_updater_changed_after_signing_is_refused_and_the_port_list_opens(self):
+        served = self.serve_update()
+        updater = os.path.join(served, "UpdateVelmaro.exe")
+        subprocess.run([SIGN, "sign", os.environ["VELMARO_TEST_UPDATE_KEY"], updater], check=True,
+                       stdout=subprocess.DEVNULL)
+        with open(updater, "a", encoding="ascii") as out:
+            out.write("echo one more line\n")
+        server = self.desktop.start_ftp_server(served)
+        program = self.desktop.start_program(os.environ["VELMARO_TESTKEY_PROGRAM"],
+                                             update_host=server, cwd=self.folder)
+
+        # Five requests and their pauses first; a busy machine may take a while.
+        wait_until(lambda: self.desktop.shown("^Errore$"), timeout=60, what="the box")
+        box = self.desktop.window("Errore")
+        # The box's own window cannot be grabbed safely: the screen, cut to the box.
+        x, y, width, height = self.desktop.geometry(box)
+        screen = self.desktop.screenshot("root", "update-refused-screen.png")
+        subprocess.run(["convert", screen, "-crop", f"{width}x{height}+{x}+{y}", "+repage",
+                        os.path.join(ARTEFACTS, "update-refused.png")], check=True)
+        self.desktop.xdotool("key", "--clearmodifiers", "Return")
+        self.desktop.window("T7342 Galil V1.0")
+        self.assertIsNone(program.poll())
+        self.assertEqual(os.listdir(self.folder), ["SetupUpdate.ini"],
+                         "the refused updater is deleted and never ran")
+        program.terminate()
+        output = program.communicate(timeout=10)[0].decode()
+        self.assertIn("Update check: The updater UpdateVelmaro.exe does not match its signature",
+                      output)
 
 
 if __name__ == "__main__":

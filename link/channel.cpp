@@ -39,14 +39,15 @@ bool CommandChannel::SendLine(std::string_view text)
 {
     std::string line(text);
     line += kCarriageReturn;
-    if (m_link.write(line)) {
+    const base::Status written = m_link.write(line);
+    if (written) {
         m_writeFailureReported = false;
         return true;
     }
     if (!m_writeFailureReported) {
         m_writeFailureReported = true;
         if (m_writeFailureHandler)
-            m_writeFailureHandler(m_link.errorString());
+            m_writeFailureHandler(written.error());
     }
     return false;
 }

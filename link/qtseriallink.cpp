@@ -26,7 +26,7 @@ QtSerialLink::~QtSerialLink()
     close();
 }
 
-bool QtSerialLink::open(int portNumber)
+base::Status QtSerialLink::open(int portNumber)
 {
     close();
     m_error.clear();
@@ -52,7 +52,7 @@ bool QtSerialLink::open(int portNumber)
                       .arg(name, m_device, m_openErrorText)
                       .toStdString();
         m_port.clearError();
-        return false;
+        return base::fail(m_error);
     }
 #ifndef Q_OS_WIN
     // The exclusive-use flag of the terminal does not bind root and not a second path to the same
@@ -63,11 +63,11 @@ bool QtSerialLink::open(int portNumber)
                       .arg(name, m_device)
                       .toStdString();
         m_port.close();
-        return false;
+        return base::fail(m_error);
     }
 #endif
     m_lost = false;
-    return true;
+    return {};
 }
 
 void QtSerialLink::close()
@@ -89,27 +89,27 @@ void QtSerialLink::dropIfLost()
         m_port.close();
 }
 
-bool QtSerialLink::write(std::string_view data)
+base::Status QtSerialLink::write(std::string_view data)
 {
     dropIfLost();
     if (!m_port.isOpen()) {
         if (m_error.empty())
             m_error = "the serial port is not open";
-        return false;
+        return base::fail(m_error);
     }
     const auto size = static_cast<qint64>(data.size());
     if (m_port.write(data.data(), size) != size) {
         m_error = m_port.errorString().toStdString();
-        return false;
+        return base::fail(m_error);
     }
     while (m_port.bytesToWrite() > 0) {
         if (!m_port.waitForBytesWritten(kWriteTimeoutMs)) {
             m_error =
                 "the serial port did not take the line: " + m_port.errorString().toStdString();
-            return false;
+            return base::fail(m_error);
         }
     }
-    return true;
+    return {};
 }
 
 int QtSerialLink::bytesWaiting()
@@ -129,11 +129,6 @@ std::string QtSerialLink::takeAll()
         return {};
     m_port.waitForReadyRead(0);
     return m_port.readAll().toStdString();
-}
-
-std::string QtSerialLink::errorString() const
-{
-    return m_error;
 }
 
 void QtSerialLink::onError(QSerialPort::SerialPortError error)

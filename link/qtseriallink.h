@@ -15,16 +15,15 @@ public:
     QtSerialLink(const QtSerialLink &) = delete;
     QtSerialLink &operator=(const QtSerialLink &) = delete;
 
-    bool open(int portNumber) override;
+    base::Status open(int portNumber) override;
     void close() override;
     [[nodiscard]] bool isOpen() const override;
-    bool write(std::string_view data) override;
+    base::Status write(std::string_view data) override;
     int bytesWaiting() override;
     std::string takeAll() override;
-    [[nodiscard]] std::string errorString() const override;
 
-    // Why the last open() failed: the port's own error, or none when another program's lock on
-    // the device refused it.
+    // What refused the last open(), for telling the causes apart: the port's own error and its
+    // words, or none when another program's lock on the device refused it.
     [[nodiscard]] QSerialPort::SerialPortError openError() const { return m_openError; }
     [[nodiscard]] bool refusedByLock() const { return m_refusedByLock; }
     [[nodiscard]] QString openErrorText() const { return m_openErrorText; }
@@ -35,7 +34,7 @@ private:
 
     QSerialPort m_port;
     QString m_device;
-    std::string m_error;
+    std::string m_error; // the last thing that went wrong, told again by writes while closed
     QSerialPort::SerialPortError m_openError = QSerialPort::NoError;
     QString m_openErrorText;
     bool m_refusedByLock = false;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/result.h"
+
 #include <functional>
 #include <string>
 #include <string_view>
@@ -14,21 +16,19 @@ public:
     virtual ~SerialLink() = default;
 
     // Opens port `portNumber` (COM1 is 1) at 115200 baud, 8 data bits, no parity, one stop bit,
-    // taking it for this program alone. On failure returns false and errorString() says why.
-    virtual bool open(int portNumber) = 0;
+    // taking it for this program alone. A failure names the port and the reason.
+    virtual base::Status open(int portNumber) = 0;
     virtual void close() = 0;
     [[nodiscard]] virtual bool isOpen() const = 0;
 
-    // Writes all of `data` and waits until it has left the program. False when it could not.
-    virtual bool write(std::string_view data) = 0;
+    // Writes all of `data` and waits until it has left the program, or says why it could not.
+    virtual base::Status write(std::string_view data) = 0;
 
     // Characters received and not yet taken.
     virtual int bytesWaiting() = 0;
 
     // Takes every waiting character.
     virtual std::string takeAll() = 0;
-
-    [[nodiscard]] virtual std::string errorString() const = 0;
 
     // Called on every line-state change or communication error of the port.
     void setEventHandler(std::function<void()> handler) { m_eventHandler = std::move(handler); }

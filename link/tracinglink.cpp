@@ -43,13 +43,11 @@ void appendVisible(std::string &line, std::string_view data)
 
 } // namespace
 
-std::unique_ptr<WireTrace> WireTrace::open(const std::string &path, std::string &error, Now now)
+base::Result<std::unique_ptr<WireTrace>> WireTrace::open(const std::string &path, Now now)
 {
     std::FILE *file = std::fopen(path.c_str(), "ae");
-    if (file == nullptr) {
-        error = std::strerror(errno);
-        return nullptr;
-    }
+    if (file == nullptr)
+        return base::fail(std::strerror(errno));
     return std::unique_ptr<WireTrace>(new WireTrace(file, std::move(now)));
 }
 
@@ -88,7 +86,7 @@ TracingLink::TracingLink(std::unique_ptr<SerialLink> link, WireTrace &trace)
     });
 }
 
-bool TracingLink::write(std::string_view data)
+base::Status TracingLink::write(std::string_view data)
 {
     m_trace.sent(data);
     return m_link->write(data);

@@ -2,6 +2,8 @@
 
 #include "seriallink.h"
 
+#include "base/result.h"
+
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -23,9 +25,9 @@ class WireTrace
 public:
     using Now = std::function<std::chrono::system_clock::time_point()>;
 
-    // Opens `path` for appending (creating it). On failure gives none and `error` says why.
-    static std::unique_ptr<WireTrace> open(const std::string &path, std::string &error,
-                                           Now now = &std::chrono::system_clock::now);
+    // Opens `path` for appending (creating it), or says why it cannot.
+    static base::Result<std::unique_ptr<WireTrace>> open(const std::string &path,
+                                                         Now now = &std::chrono::system_clock::now);
     ~WireTrace();
     WireTrace(const WireTrace &) = delete;
     WireTrace &operator=(const WireTrace &) = delete;
@@ -52,13 +54,12 @@ class TracingLink final : public SerialLink
 public:
     TracingLink(std::unique_ptr<SerialLink> link, WireTrace &trace);
 
-    bool open(int portNumber) override { return m_link->open(portNumber); }
+    base::Status open(int portNumber) override { return m_link->open(portNumber); }
     void close() override { m_link->close(); }
     [[nodiscard]] bool isOpen() const override { return m_link->isOpen(); }
-    bool write(std::string_view data) override;
+    base::Status write(std::string_view data) override;
     int bytesWaiting() override { return m_link->bytesWaiting(); }
     std::string takeAll() override;
-    [[nodiscard]] std::string errorString() const override { return m_link->errorString(); }
 
 private:
     std::unique_ptr<SerialLink> m_link;

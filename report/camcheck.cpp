@@ -76,23 +76,26 @@ void jumpsOf(const std::vector<CamPoint> &points, int zoom, std::vector<CamJump>
 
 } // namespace
 
-std::variant<CamTable, QString> readCamTable(const QString &path)
+base::Result<CamTable> readCamTable(const QString &path)
 {
+    const auto cannotRead = [&path](const QString &why) {
+        return base::fail(
+            QStringLiteral("cannot read the cam table \"%1\": %2").arg(path, why).toStdString());
+    };
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("cannot read the cam table \"%1\": %2").arg(path, file.errorString());
+        return cannotRead(file.errorString());
     const QByteArray bytes = file.readAll();
     // The program's own reader of the file: the report sees the cells the list would load.
     const auto rows = camtable::parseCamFile(
         std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
-    if (const auto *error = std::get_if<camtable::FileError>(&rows))
-        return QStringLiteral("cannot read the cam table \"%1\": %2")
-            .arg(path, QString::fromLocal8Bit(error->message.c_str()));
+    if (!rows)
+        return cannotRead(QString::fromUtf8(rows.error().c_str()));
 
     CamTable table;
     table.file = QFileInfo(path).fileName();
     int row = 0;
-    for (const camtable::CamRow &cells : std::get<camtable::CamRows>(rows)) {
+    for (const camtable::CamRow &cells : *rows) {
         CamPoint point;
         point.row = ++row;
         point.focalLength = focalLengthOf(row);

@@ -2,10 +2,11 @@
 
 #include "runlog.h"
 
+#include "base/result.h"
+
 #include <QString>
 
 #include <optional>
-#include <variant>
 #include <vector>
 
 // The zoom cam table as the report shows it: both zoom positions against the focal length, and
@@ -27,7 +28,7 @@ struct CamTable
 };
 
 // Reads the cam table file; a file that cannot be read or has not the table's shape gives why.
-std::variant<CamTable, QString> readCamTable(const QString &path);
+base::Result<CamTable> readCamTable(const QString &path);
 
 // A row whose step from the previous recorded row is more than three times the median step of
 // that zoom axis: a likely mis-recording. Steps across unrecorded rows count per row.

@@ -1,3 +1,4 @@
+#include "recordscommand.h"
 #include "reportcommand.h"
 
 #include <QApplication>
@@ -7,12 +8,24 @@
 int main(int argc, char *argv[])
 {
     report::Request request;
+    bool records = false;
     {
         // --help and --version answer from the core application alone.
         const QCoreApplication core(argc, argv);
+        records = report::asksForRecords(QCoreApplication::arguments());
+        if (records && QCoreApplication::arguments().contains(QStringLiteral("--help")))
+            records = false; // the one help covers both
+    }
+    if (!records) {
+        const QCoreApplication core(argc, argv);
         const auto read = report::readCommandLine(QCoreApplication::arguments(), stdout, stderr);
-        if (const int *status = std::get_if<int>(&read))
+        if (const int *status = std::get_if<int>(&read)) {
+            const QStringList given = QCoreApplication::arguments();
+            if (*status == report::kDone &&
+                (given.contains(QStringLiteral("--help")) || given.contains(QStringLiteral("-h"))))
+                std::fputs(report::kRecordsHelp, stdout);
             return *status;
+        }
         request = std::get<report::Request>(read);
     }
     // The report is drawn, never shown: the offscreen platform needs no display, so the command
@@ -21,5 +34,7 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     const QApplication app(argc, argv);
+    if (records)
+        return report::runRecords(QCoreApplication::arguments(), stdout, stderr);
     return report::makeReport(request, stdout, stderr);
 }

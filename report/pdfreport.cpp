@@ -154,6 +154,8 @@ QString firstPage(const ReportInput &input)
     const Summary summary = summarise(input.complete);
     QString html = QStringLiteral("<h1>Running-in report</h1><p>%1</p><table cellspacing=0>")
                        .arg(escaped(input.complete.file));
+    for (const auto &[name, value] : input.about)
+        html += QStringLiteral("<tr><td>%1</td><td>%2</td></tr>").arg(escaped(name), escaped(value));
     html += momentLine("First line", summary.first);
     html += momentLine("Last line", summary.last);
     html += QStringLiteral("<tr><td>Duration</td><td>%1</td></tr>")
@@ -304,9 +306,8 @@ private:
     bool m_fresh = true;
 };
 
-} // namespace
-
-bool writePdf(const ReportInput &input, QIODevice &out)
+// Draws every page; false when the writer could not paint or finish the PDF.
+bool drawPdf(const ReportInput &input, QIODevice &out)
 {
     QPdfWriter writer(&out);
     writer.setTitle(QStringLiteral("Running-in report: ") + input.complete.file);
@@ -345,6 +346,16 @@ bool writePdf(const ReportInput &input, QIODevice &out)
     if (const std::vector<Unreadable> unreadable = allUnreadable(input); !unreadable.empty())
         pages.html(unreadableList(unreadable));
     return pages.end();
+}
+
+} // namespace
+
+base::Status writePdf(const ReportInput &input, QIODevice &out)
+{
+    // The reason is the device's own, read once the writer has let go of it.
+    if (!drawPdf(input, out))
+        return base::fail(out.errorString().toStdString());
+    return {};
 }
 
 } // namespace report

@@ -3,7 +3,11 @@
 #include "camcheck.h"
 #include "runlog.h"
 
+#include "base/result.h"
+
 #include <optional>
+#include <utility>
+#include <vector>
 
 class QIODevice;
 
@@ -16,9 +20,11 @@ struct ReportInput
     RunLog complete;
     std::optional<RunLog> errors; // the errors log, when given
     std::optional<CamTable> cam;
+    // What page 1 says of a stored run before the log's own figures (station, operator, ...).
+    std::vector<std::pair<QString, QString>> about;
 };
 
-// Writes the whole report to `out`. False when the PDF could not be written.
-bool writePdf(const ReportInput &input, QIODevice &out);
+// Writes the whole report to `out`; a failure gives the device's reason.
+base::Status writePdf(const ReportInput &input, QIODevice &out);
 
 } // namespace report

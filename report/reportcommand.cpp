@@ -11,7 +11,6 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-#include <optional>
 #include <variant>
 
 namespace report {
@@ -23,14 +22,31 @@ void print(std::FILE *stream, const QString &text)
     std::fputs(text.toLocal8Bit().constData(), stream);
 }
 
-std::variant<RunLog, QString> loadLog(const QString &path)
+base::Result<RunLog> loadLog(const QString &path)
 {
+    const auto cannotRead = [&path](const QString &why) {
+        return base::fail(
+            QStringLiteral("cannot read the log \"%1\": %2").arg(path, why).toStdString());
+    };
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("cannot read the log \"%1\": %2").arg(path, file.errorString());
+        return cannotRead(file.errorString());
     if (QFileInfo(path).isDir())
-        return QStringLiteral("cannot read the log \"%1\": it is a folder").arg(path);
+        return cannotRead(QStringLiteral("it is a folder"));
     return readLog(file.readAll(), QFileInfo(path).fileName());
+}
+
+// Written beside and renamed into place, so that a failed report leaves no half PDF.
+base::Status savePdf(const ReportInput &input, const QString &path)
+{
+    QSaveFile pdf(path);
+    if (!pdf.open(QIODevice::WriteOnly))
+        return base::fail(pdf.errorString().toStdString());
+    if (base::Status written = writePdf(input, pdf); !written)
+        return written;
+    if (!pdf.commit())
+        return base::fail(pdf.errorString().toStdString());
+    return {};
 }
 
 // "Log Complete.txt" gives "Log Complete.pdf" in the same folder.
@@ -100,22 +116,23 @@ int makeReport(const Request &request, std::FILE *out, std::FILE *err)
 {
     // Each file is read whole before anything is drawn; the first that cannot be read ends it.
     ReportInput input;
-    std::optional<QString> cannotRead;
-    const auto take = [&cannotRead](auto read, auto &into) {
-        if (cannotRead)
+    base::Status read;
+    const auto take = [&read](auto loaded, auto &into) {
+        if (!read)
             return;
-        if (auto *why = std::get_if<QString>(&read))
-            cannotRead = *why;
+        if (loaded)
+            into = std::move(loaded).value();
         else
-            into = std::move(std::get<0>(read));
+            read = base::fail(loaded.error());
     };
     take(loadLog(request.log), input.complete);
     if (!request.errors.isEmpty())
         take(loadLog(request.errors), input.errors);
     if (!request.cam.isEmpty())
         take(readCamTable(request.cam), input.cam);
-    if (cannotRead) {
-        print(err, QStringLiteral("velmaro-report: %1\n").arg(*cannotRead));
+    if (!read) {
+        print(err,
+              QStringLiteral("velmaro-report: %1\n").arg(QString::fromStdString(read.error())));
         return kCannotRead;
     }
 
@@ -128,11 +145,9 @@ int makeReport(const Request &request, std::FILE *out, std::FILE *err)
             return kCannotWrite;
         }
     }
-    // Written beside and renamed into place, so that a failed report leaves no half PDF.
-    QSaveFile pdf(outPath);
-    if (!pdf.open(QIODevice::WriteOnly) || !writePdf(input, pdf) || !pdf.commit()) {
+    if (const base::Status saved = savePdf(input, outPath); !saved) {
         print(err, QStringLiteral("velmaro-report: cannot write the report \"%1\": %2\n")
-                       .arg(outPath, pdf.errorString()));
+                       .arg(outPath, QString::fromStdString(saved.error())));
         return kCannotWrite;
     }
     print(out, QStringLiteral("Report written to %1\n").arg(outPath));

@@ -5,9 +5,9 @@
 #include "runin/loglines.h"
 #include "runin/timestamp.h"
 
-#include <QStringView>
+#include "base/result.h"
 
-#include <variant>
+#include <QStringView>
 
 namespace report {
 
@@ -85,29 +85,30 @@ public:
     explicit LineReader(const QLocale &locale) : m_stamps(locale) {}
 
     // The entry, or why the line does not read.
-    std::variant<Entry, QString> read(const QString &line)
+    base::Result<Entry> read(const QString &line)
     {
         if (const qsizetype at = line.indexOf(kErrorOpen); at >= 0)
             return errorLine(line, at);
         if (const qsizetype at = line.lastIndexOf(kReached); at >= 0)
             return reachedLine(line, at);
-        return QStringLiteral("neither a position reached nor a position error");
+        return base::fail("neither a position reached nor a position error");
     }
 
 private:
-    std::variant<Entry, QString> errorLine(const QString &line, qsizetype at)
+    base::Result<Entry> errorLine(const QString &line, qsizetype at)
     {
         const QStringView rest = QStringView(line).mid(at + kErrorOpen.size());
         const qsizetype close = rest.indexOf(kErrorClose);
         if (close < 0)
-            return QStringLiteral("the position error is not closed by \")  \"");
+            return base::fail("the position error is not closed by \")  \"");
         const auto subject = subjectOf(rest.mid(close + kErrorClose.size()));
         if (!subject)
-            return QStringLiteral("no axis and test after the position error");
+            return base::fail("no axis and test after the position error");
         const auto error = numberOf(rest.left(close));
         if (!error)
-            return QStringLiteral("the position error \"%1\" is not a number")
-                .arg(rest.left(close));
+            return base::fail(QStringLiteral("the position error \"%1\" is not a number")
+                                  .arg(rest.left(close))
+                                  .toStdString());
         Entry entry;
         entry.kind = Entry::Kind::Error;
         entry.axis = subject->axis;
@@ -117,20 +118,22 @@ private:
         return dated(std::move(entry), QStringView(line).left(at));
     }
 
-    std::variant<Entry, QString> reachedLine(const QString &line, qsizetype at)
+    base::Result<Entry> reachedLine(const QString &line, qsizetype at)
     {
         const QStringView position = QStringView(line).mid(at + kReached.size());
         const QStringView head = QStringView(line).left(at);
         const auto subject = subjectAtEnd(head);
         if (!subject)
-            return QStringLiteral("no axis and test before \"Position reached\"");
+            return base::fail("no axis and test before \"Position reached\"");
         Entry entry;
         entry.axis = subject->first.axis;
         entry.test = subject->first.test;
         if (position != fromAscii(comm::kNoValue)) {
             entry.value = numberOf(position);
             if (!entry.value)
-                return QStringLiteral("the position \"%1\" is not a number").arg(position);
+                return base::fail(QStringLiteral("the position \"%1\" is not a number")
+                                      .arg(position)
+                                      .toStdString());
         }
         return dated(std::move(entry), head.left(head.size() - subject->second));
     }
@@ -138,7 +141,7 @@ private:
     // The date and time before the rest: "<date>  <time>". Where the texts hold two blanks
     // themselves the split that reads is taken; a stamp that does not read anywhere still leaves
     // the line its other fields.
-    std::variant<Entry, QString> dated(Entry entry, QStringView stamp)
+    base::Result<Entry> dated(Entry entry, QStringView stamp)
     {
         qsizetype first = -1;
         for (qsizetype at = stamp.indexOf(kSeparator); at > 0 && at + 2 < stamp.size();
@@ -155,7 +158,7 @@ private:
             }
         }
         if (first < 0)
-            return QStringLiteral("no date and time at the start");
+            return base::fail("no date and time at the start");
         entry.date = stamp.left(first).toString();
         entry.time = stamp.mid(first + kSeparator.size()).toString();
         return entry;
@@ -198,11 +201,12 @@ RunLog readLog(const QByteArray &bytes, const QString &fileName, const QLocale &
         start = next;
         const int number = ++log.lineCount;
         auto read = reader.read(line);
-        if (auto *entry = std::get_if<Entry>(&read)) {
-            entry->line = number;
-            log.entries.push_back(std::move(*entry));
+        if (read) {
+            read->line = number;
+            log.entries.push_back(std::move(read).value());
         } else {
-            log.unreadable.push_back({fileName, number, line, std::get<QString>(read)});
+            log.unreadable.push_back(
+                {fileName, number, line, QString::fromStdString(read.error())});
         }
     }
     return log;

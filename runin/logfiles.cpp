@@ -16,18 +16,18 @@ const char *nameOf(int file)
 void LogFiles::startRun()
 {
     m_failed = {};
-    empty(Errors);
-    empty(Complete);
+    note(Errors, empty(Errors));
+    note(Complete, empty(Complete));
 }
 
 void LogFiles::appendComplete(const QString &line)
 {
-    append(Complete, line);
+    note(Complete, append(Complete, line));
 }
 
 void LogFiles::appendErrors(const QString &line)
 {
-    append(Errors, line);
+    note(Errors, append(Errors, line));
 }
 
 std::vector<QString> LogFiles::takeFailures()
@@ -35,35 +35,35 @@ std::vector<QString> LogFiles::takeFailures()
     return std::exchange(m_failures, {});
 }
 
-void LogFiles::empty(File file)
+base::Status LogFiles::empty(File file)
 {
     QFile out(QString::fromLatin1(nameOf(file)));
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        fail(file, out.errorString());
+        return base::fail(out.errorString().toStdString());
+    return {};
 }
 
-void LogFiles::append(File file, const QString &line)
+base::Status LogFiles::append(File file, const QString &line)
 {
     // Binary mode: the line end is CR LF on every platform. The text goes out in the system's
     // 8-bit encoding.
     QFile out(QString::fromLatin1(nameOf(file)));
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        fail(file, out.errorString());
-        return;
-    }
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Append))
+        return base::fail(out.errorString().toStdString());
     const QByteArray bytes = line.toLocal8Bit() + "\r\n";
     if (out.write(bytes) != bytes.size() || !out.flush())
-        fail(file, out.errorString());
+        return base::fail(out.errorString().toStdString());
+    return {};
 }
 
-void LogFiles::fail(File file, const QString &why)
+void LogFiles::note(File file, const base::Status &status)
 {
-    if (m_failed.at(file))
+    if (status || m_failed.at(file))
         return;
     m_failed.at(file) = true;
     m_failures.push_back(
         QStringLiteral("\"%1\" cannot be written (%2); the test goes on without it.")
-            .arg(QString::fromLatin1(nameOf(file)), why));
+            .arg(QString::fromLatin1(nameOf(file)), QString::fromStdString(status.error())));
 }
 
 } // namespace runin

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/result.h"
+
 #include <QString>
 
 #include <array>
@@ -29,9 +31,10 @@ public:
 private:
     enum File { Complete, Errors };
 
-    void empty(File file);
-    void append(File file, const QString &line);
-    void fail(File file, const QString &why);
+    static base::Status empty(File file);
+    static base::Status append(File file, const QString &line);
+    // Keeps a failure of `file` to be told, once per run.
+    void note(File file, const base::Status &status);
 
     std::array<bool, 2> m_failed{};
     std::vector<QString> m_failures;

@@ -1,6 +1,9 @@
 #include "runinpart.h"
 
+#include "loglines.h"
+
 #include "ui/controls.h"
+#include "ui/dialogs.h"
 #include "ui/form.h"
 #include "ui/shape.h"
 
@@ -8,6 +11,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QPointer>
 #include <QPushButton>
 
 namespace runin {
@@ -76,6 +80,10 @@ RunInPart::RunInPart(QWidget *form, ui::PartContext context)
     connect(CommandStart, &QPushButton::clicked, this, &RunInPart::CommandStart_Click);
     connect(CommandAbort, &QPushButton::clicked, this, &RunInPart::CommandAbort_Click);
     connect(&Timer3, &QTimer::timeout, this, &RunInPart::Timer3_Timer);
+    m_sequencer.setEndHandler([this](RunEnding how, std::int32_t cycles) {
+        if (m_recorder != nullptr)
+            m_recorder->runEnded(how, cycles);
+    });
 }
 
 void RunInPart::clearRunFlags()
@@ -83,9 +91,24 @@ void RunInPart::clearRunFlags()
     m_sequencer.clearRunFlags();
 }
 
-void RunInPart::stopRun(const QString &reason)
+void RunInPart::stopRun(const QString &reason, RunEnding how)
 {
-    m_sequencer.stop(reason);
+    m_sequencer.stop(reason, how);
+}
+
+void RunInPart::setRecorder(RunRecorder *recorder)
+{
+    m_recorder = recorder;
+    if (m_recorder != nullptr)
+        m_recorder->setNoteHandler([part = QPointer<RunInPart>(this)](const QString &text) {
+            if (part)
+                part->addNote(text);
+        });
+}
+
+void RunInPart::addNote(const QString &text)
+{
+    addListItem(noteLine(stampOf(QDateTime::currentDateTime()), text));
 }
 
 void RunInPart::CheckSingleStep_Click()
@@ -105,7 +128,29 @@ void RunInPart::enableStartByBoxes()
 
 void RunInPart::CommandStart_Click()
 {
+    if (!keepPreviousRun())
+        return;
+    if (m_recorder != nullptr)
+        m_recorder->runStarted(CheckSingleStep->isChecked(), CheckFullSroke->isChecked());
     m_sequencer.start(CheckSingleStep->isChecked());
+}
+
+bool RunInPart::keepPreviousRun()
+{
+    // The logs still hold the previous run; START empties them only once it is kept, or when the
+    // operator agrees to lose it.
+    if (m_recorder == nullptr)
+        return true;
+    CommandStart->setEnabled(false); // no second START while the record is looked after
+    const base::Status kept = m_recorder->keepPreviousRun();
+    CommandStart->setEnabled(true);
+    if (kept)
+        return true;
+    return m_context.dialogs.askYesNo(
+        QStringLiteral("The run in the logs cannot be kept: %1\n\nStart anyway and empty the logs, "
+                       "losing that run?")
+            .arg(QString::fromStdString(kept.error())),
+        QStringLiteral("Conferma."));
 }
 
 void RunInPart::CommandAbort_Click()
@@ -193,6 +238,11 @@ void RunInPart::setLocked(bool locked)
     CheckFullSroke->setEnabled(!locked);
     CommandStart->setEnabled(!locked);
     CommandAbort->setEnabled(locked);
+}
+
+void RunInPart::lockAbort()
+{
+    CommandAbort->setEnabled(false);
 }
 
 } // namespace runin

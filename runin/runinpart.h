@@ -1,5 +1,6 @@
 #pragma once
 
+#include "runrecorder.h"
 #include "sequencer.h"
 
 #include "ui/partcontext.h"
@@ -33,9 +34,16 @@ public:
 
     // Takes the test's own controls away during a run (ABORT comes the other way).
     void setLocked(bool locked);
+    // Takes ABORT away as well, where the controls are locked with no test running.
+    void lockAbort();
 
     // Ends a run under way as ABORT does, with `reason` as a new line of the error list.
-    void stopRun(const QString &reason);
+    void stopRun(const QString &reason, RunEnding how);
+
+    // Where every run is kept; none by default.
+    void setRecorder(RunRecorder *recorder);
+    // A line of its own in the error list, stamped like the others.
+    void addNote(const QString &text);
 
     [[nodiscard]] const RunState &state() const { return m_sequencer.state(); }
 
@@ -60,6 +68,7 @@ private:
     void setLight(Light light, bool active) override;
     void addListItem(const QString &text) override;
     bool fullStrokeTicked() override;
+    bool keepPreviousRun();
     void lockControls() override;
     void unlockControls() override;
     void startTicking() override;
@@ -88,6 +97,7 @@ private:
 
     ui::PartContext m_context;
     Sequencer m_sequencer;
+    RunRecorder *m_recorder = nullptr;
 };
 
 } // namespace runin

@@ -139,6 +139,7 @@ void Sequencer::start(bool singleStep)
     m_state.TestKind = singleStep ? TestKind::StepAscending : TestKind::FullStroke;
     m_state.StepIndex = 1;
     m_running = true;
+    m_endTold = false;
     m_view.startTicking();
     m_view.setLabelCycles(QStringLiteral("Completed Cycles: 0"));
     m_logs.startRun();
@@ -147,6 +148,7 @@ void Sequencer::start(bool singleStep)
 
 void Sequencer::abort()
 {
+    tellEnd(RunEnding::Aborted);
     m_view.setLabelStep1(QStringLiteral("-"));
     m_view.setLabelStep2(QStringLiteral("-"));
     for (const Light light : {Light::Axis1, Light::Axis2, Light::Axis3, Light::Test1, Light::Test2})
@@ -156,10 +158,11 @@ void Sequencer::abort()
     m_state.MovePending = false;
 }
 
-void Sequencer::stop(const QString &reason)
+void Sequencer::stop(const QString &reason, RunEnding how)
 {
     if (!isRunning())
         return;
+    tellEnd(how);
     abort();
     m_view.addListItem(noteLine(stamp(), reason));
 }
@@ -262,8 +265,18 @@ void Sequencer::applyTransition()
     }
 }
 
+void Sequencer::tellEnd(RunEnding how)
+{
+    if (m_endTold || !isRunning())
+        return;
+    m_endTold = true;
+    if (m_ended)
+        m_ended(how, m_state.CompletedCycles);
+}
+
 void Sequencer::finishRun()
 {
+    tellEnd(RunEnding::Completed);
     m_state.TestKind = TestKind::None;
     m_view.stopTicking();
     m_running = false;
@@ -342,7 +355,7 @@ std::optional<std::int32_t> Sequencer::freshPosition(std::string_view letter)
         if (m_state.AbortRequested)
             return std::nullopt; // stopped from outside meanwhile
         if (m_clock.now() - since >= kAnswerLimit) {
-            stop(kNoAnswer);
+            stop(kNoAnswer, RunEnding::NoAnswer);
             return std::nullopt;
         }
     }

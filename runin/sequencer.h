@@ -1,6 +1,7 @@
 #pragma once
 
 #include "logfiles.h"
+#include "runrecorder.h"
 #include "timestamp.h"
 
 #include <QDateTime>
@@ -83,6 +84,7 @@ class Sequencer
 {
 public:
     using Now = std::function<QDateTime()>;
+    using Ended = std::function<void(RunEnding how, std::int32_t completedCycles)>;
 
     Sequencer(comm::CommandChannel &channel, RunInView &view,
               Now now = &QDateTime::currentDateTime);
@@ -93,7 +95,9 @@ public:
     void abort();
     // Ends a run under way as abort does and says why in the error list. Does nothing when no
     // run is under way.
-    void stop(const QString &reason);
+    void stop(const QString &reason, RunEnding how);
+    // Told once per run, however it ends.
+    void setEndHandler(Ended ended) { m_ended = std::move(ended); }
     // One tick of the timer.
     void tick();
 
@@ -120,6 +124,7 @@ private:
     void issueFullStrokeMove();
     void applyTransition();
     void finishRun();
+    void tellEnd(RunEnding how);
 
     std::optional<Sample> samplePosition(std::string_view letter);
     std::optional<std::int32_t> freshPosition(std::string_view letter);
@@ -138,6 +143,8 @@ private:
     LogFiles m_logs;
     RunState m_state;
     bool m_running = false;
+    Ended m_ended;
+    bool m_endTold = true;
 };
 
 } // namespace runin

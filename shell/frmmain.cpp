@@ -41,8 +41,8 @@ const QString kTitle = QStringLiteral("T7342 Galil");
 
 frmMain::frmMain(Platform platform, QWidget *parent)
     : QWidget(parent, ui::kFixedWindow), m_link(std::move(platform.link)),
-      m_dialogs(platform.dialogs), m_channel(*m_link, platform.clock, platform.tone),
-      m_lineWatch(*m_link)
+      m_dialogs(platform.dialogs, this), m_channel(*m_link, platform.clock, platform.tone),
+      m_lineWatch(*m_link, m_channel)
 {
     setObjectName("frmMain");
     setWindowTitle(kTitle);
@@ -50,7 +50,9 @@ frmMain::frmMain(Platform platform, QWidget *parent)
     ui::setColours(this, ui::colour::kBlue, ui::colour::kWhite);
 
     // The focus sink comes first in the tab order, so it holds the focus when the window opens.
-    Text0 = ui::addTextBox(this, "Text0", "Text1", Twips{360, 4320, 615, 285});
+    // The sink takes no typed text, so no input method may compose on it: a dead key would be
+    // swallowed there (and the key after it too) and never reach the service code.
+    Text0 = ui::addKeysOnlyTextBox(this, "Text0", "Text1", Twips{360, 4320, 615, 285});
     buildOwnControls();
 
     ui::PartContext context{m_channel, m_channel.clock(), m_dialogs, m_state,
@@ -61,6 +63,7 @@ frmMain::frmMain(Platform platform, QWidget *parent)
     m_camTable = std::make_unique<camtable::CamTablePart>(
         this, context, [this] { return m_axes->zoomJogSpeeds(); });
     m_runIn = std::make_unique<runin::RunInPart>(this, context);
+    m_runIn->setRecorder(platform.recorder);
     connect(m_runIn.get(), &runin::RunInPart::lockRequested, this, &frmMain::LockControls);
     connect(m_runIn.get(), &runin::RunInPart::unlockRequested, this, &frmMain::UnlockControls);
 
@@ -68,6 +71,7 @@ frmMain::frmMain(Platform platform, QWidget *parent)
         [this](const std::string &reason) { reportWriteFailure(reason); });
     connect(&m_lineWatch, &LineWatch::lost, this, &frmMain::lineLost);
     connect(&m_lineWatch, &LineWatch::back, this, &frmMain::lineBack);
+    connect(&m_lineWatch, &LineWatch::lensNotReady, this, &frmMain::lensNotReadyAfterReturn);
     qApp->installEventFilter(this);
     // Moves over the bare surface are reported without a mouse button held.
     setMouseTracking(true);
@@ -127,16 +131,17 @@ void frmMain::Form_Activate()
         QStringLiteral("Version %1.%2").arg(velmaro::kVersionMajor).arg(velmaro::kVersionMinor));
     emit portSelectionDone();
 
-    if (!m_link->open(modVariabili::PortNumber)) {
-        m_dialogs.message(QString::fromStdString(m_link->errorString()) +
+    if (const base::Status opened = m_link->open(modVariabili::PortNumber); !opened) {
+        m_dialogs.message(QString::fromStdString(opened.error()) +
                               "\n\nChoose the serial port again.",
                           "Errore", ui::Dialogs::Icon::Critical);
         emit portOpenFailed();
         unload();
         return;
     }
-    if (const auto failure = checkLensInitialised(m_channel)) {
-        m_dialogs.message(QString::fromStdString(*failure), "Errore", ui::Dialogs::Icon::Critical);
+    if (const base::Status ready = checkLensInitialised(m_channel); !ready) {
+        m_dialogs.message(QString::fromStdString(ready.error()), "Errore",
+                          ui::Dialogs::Icon::Critical);
         unload();
         return;
     }
@@ -153,6 +158,9 @@ void frmMain::Form_Activate()
 
 void frmMain::unload()
 {
+    m_runIn->stopRun(QStringLiteral("Velmaro was closed during the running-in test; the test was "
+                                    "stopped."),
+                     runin::RunEnding::Closed);
     m_unloaded = true;
     m_lineWatch.stop();
     m_link->close();
@@ -188,7 +196,12 @@ void frmMain::lineLost(const QString &reason)
     // At once, so that no further step of a run goes out on a line that is not there.
     m_runIn->stopRun(QStringLiteral("The line to the controller on %1 was lost; the test was "
                                     "stopped.")
-                         .arg(port));
+                         .arg(port),
+                     runin::RunEnding::LineLost);
+    // Nothing goes out again until the lens has said it is ready, and nothing under way now is
+    // taken up again then.
+    m_axes->stopReadout();
+    m_lens->stopFocusRepeat();
     setWindowTitle(
         QStringLiteral("%1 - %2: line lost, waiting for it to come back").arg(kTitle, port));
     QMetaObject::invokeMethod(
@@ -209,9 +222,28 @@ void frmMain::lineLost(const QString &reason)
 
 void frmMain::lineBack()
 {
+    m_axes->enableTickedAxes();
+    m_axes->startReadout();
+    if (m_lockedForLens) {
+        m_lockedForLens = false;
+        UnlockControls();
+    }
     setWindowTitle(QStringLiteral("%1 - %2: line back since %3")
                        .arg(kTitle, comm::portName(modVariabili::PortNumber),
                             QTime::currentTime().toString(QStringLiteral("HH:mm:ss"))));
+}
+
+void frmMain::lensNotReadyAfterReturn(const QString &message)
+{
+    // Whatever moves the lens waits for it; the cam table can still be kept on the disk.
+    m_lockedForLens = true;
+    LockControls();
+    m_runIn->lockAbort();
+    m_camTable->unlockFiles();
+    setWindowTitle(QStringLiteral("%1 - %2: line back, lens not ready")
+                       .arg(kTitle, comm::portName(modVariabili::PortNumber)));
+    // The lens is asked again while the box is up; its readiness may come before the box goes.
+    m_dialogs.message(message, "Errore", ui::Dialogs::Icon::Critical);
 }
 
 bool frmMain::eventFilter(QObject *watched, QEvent *event)

@@ -4,6 +4,7 @@
 #include "servicecode.h"
 
 #include "link/channel.h"
+#include "ui/dialogs.h"
 #include "ui/windowstate.h"
 
 #include <QWidget>
@@ -39,7 +40,8 @@ class CamTablePart;
 }
 namespace runin {
 class RunInPart;
-}
+class RunRecorder;
+} // namespace runin
 
 namespace shell {
 
@@ -50,6 +52,8 @@ struct Platform
     platform::Clock &clock;
     platform::Tone &tone;
     ui::Dialogs &dialogs;
+    // Keeps every running-in run; none when null.
+    runin::RunRecorder *recorder = nullptr;
 };
 
 // The program's working window. It owns the serial line and the window-wide state, and composes
@@ -105,6 +109,7 @@ private:
     void reportWriteFailure(const std::string &reason);
     void lineLost(const QString &reason);
     void lineBack();
+    void lensNotReadyAfterReturn(const QString &message);
 
     ui::Shape *Shape1;
     QLabel *Image1;
@@ -113,7 +118,7 @@ private:
     QLineEdit *Text0;
 
     std::unique_ptr<comm::SerialLink> m_link;
-    ui::Dialogs &m_dialogs;
+    ui::WindowDialogs m_dialogs;
     comm::CommandChannel m_channel;
     LineWatch m_lineWatch;
     ServiceCode m_serviceCode;
@@ -127,6 +132,8 @@ private:
     std::unique_ptr<runin::RunInPart> m_runIn;
     bool m_activated = false;
     bool m_unloaded = false;
+    // The controls are locked until the lens is ready after the line came back.
+    bool m_lockedForLens = false;
 };
 
 } // namespace shell

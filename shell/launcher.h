@@ -44,6 +44,9 @@ public:
     // Opens the first window.
     void start();
 
+    // The main window hands every running-in run to `recorder`, which outlives it.
+    void setRecorder(runin::RunRecorder *recorder) { m_recorder = recorder; }
+
     [[nodiscard]] update::frmSplash *splash() const { return m_splash; }
     [[nodiscard]] comm::frmComPort *portSelection() const { return m_portSelection; }
     [[nodiscard]] frmMain *mainWindow() const { return m_main; }
@@ -65,6 +68,7 @@ private:
     QPointer<update::frmSplash> m_splash;
     QPointer<comm::frmComPort> m_portSelection;
     QPointer<frmMain> m_main;
+    runin::RunRecorder *m_recorder = nullptr;
 };
 
 } // namespace shell

@@ -2,6 +2,9 @@
 
 #include "link/channel.h"
 
+#include <string>
+#include <utility>
+
 namespace shell {
 
 namespace {
@@ -14,27 +17,27 @@ char thirdCharacter(const std::string &reply)
 }
 } // namespace
 
-std::optional<std::string> checkLensInitialised(comm::CommandChannel &channel)
+base::Status checkLensInitialised(comm::CommandChannel &channel)
 {
     platform::Clock &clock = channel.clock();
     channel.SendLine("init = @OUT[01];init=?");
     clock.sleep(kStartupAnswerWait);
     if (channel.PendingCount() == 0)
-        return "Unable to establish connection !";
+        return base::fail("Unable to establish connection !");
     if (thirdCharacter(channel.ReadAll()) != '0')
-        return std::nullopt;
+        return {};
 
     channel.SendLine("allarme=?");
     clock.sleep(kStartupAnswerWait);
     if (thirdCharacter(channel.ReadAll()) != '1')
-        return "Lens initialization not completed !";
+        return base::fail("Lens initialization not completed !");
 
     channel.SendLine("errore=?");
     clock.sleep(kStartupAnswerWait);
     std::string message = "Initialization not possible! Errore #";
     if (const char error = thirdCharacter(channel.ReadAll()); error != '\0')
         message += error;
-    return message;
+    return base::fail(std::move(message));
 }
 
 } // namespace shell

@@ -1,7 +1,6 @@
 #pragma once
 
-#include <optional>
-#include <string>
+#include "base/result.h"
 
 namespace comm {
 class CommandChannel;
@@ -9,8 +8,8 @@ class CommandChannel;
 
 namespace shell {
 
-// Asks the controller whether the lens has been initialised. Nothing when it is ready; otherwise
-// the message to show before the program ends.
-std::optional<std::string> checkLensInitialised(comm::CommandChannel &channel);
+// Asks the controller whether the lens has been initialised. A failure is the message to show
+// before the program ends.
+base::Status checkLensInitialised(comm::CommandChannel &channel);
 
 } // namespace shell

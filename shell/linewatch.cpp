@@ -1,5 +1,7 @@
 #include "linewatch.h"
 
+#include "lenscheck.h"
+
 #include "link/modvariabili.h"
 #include "link/seriallink.h"
 
@@ -7,12 +9,16 @@ namespace shell {
 
 namespace {
 constexpr int kReopenIntervalMs = 500;
+constexpr int kAskAgainIntervalMs = 2000;
 } // namespace
 
-LineWatch::LineWatch(comm::SerialLink &link, QObject *parent) : QObject(parent), m_link(link)
+LineWatch::LineWatch(comm::SerialLink &link, comm::CommandChannel &channel, QObject *parent)
+    : QObject(parent), m_link(link), m_channel(channel)
 {
     m_reopen.setInterval(kReopenIntervalMs);
     connect(&m_reopen, &QTimer::timeout, this, &LineWatch::tryReopen);
+    m_askAgain.setInterval(kAskAgainIntervalMs);
+    connect(&m_askAgain, &QTimer::timeout, this, &LineWatch::askLensAgain);
 }
 
 LineWatch::~LineWatch()
@@ -29,12 +35,14 @@ void LineWatch::stop()
 {
     m_link.setLostHandler({});
     m_reopen.stop();
+    m_askAgain.stop();
 }
 
 void LineWatch::onLost(const std::string &reason)
 {
     if (isLost())
         return;
+    m_askAgain.stop();
     m_reopen.start();
     emit lost(QString::fromStdString(reason));
 }
@@ -47,7 +55,30 @@ void LineWatch::tryReopen()
     if (!m_link.open(modVariabili::PortNumber))
         return;
     m_reopen.stop();
-    emit back();
+    askLens(true);
+}
+
+void LineWatch::askLensAgain()
+{
+    if (isWaitingForLens())
+        askLens(false);
+}
+
+void LineWatch::askLens(bool firstAfterReopen)
+{
+    const auto answer = checkLensInitialised(m_channel);
+    // Lost again while asking: the reopening has begun anew and says the rest.
+    if (isLost())
+        return;
+    if (answer) {
+        m_askAgain.stop();
+        emit back();
+        return;
+    }
+    if (firstAfterReopen) {
+        m_askAgain.start();
+        emit lensNotReady(QString::fromStdString(answer.error()));
+    }
 }
 
 } // namespace shell

@@ -9,8 +9,11 @@ namespace shell {
 class ServiceCode
 {
 public:
+    // A key press whose key has no Windows virtual-key code.
+    static constexpr int kNoKeyCode = 0;
+
     // Counts one key press (Windows virtual-key code; modifier mask 1 Shift, 2 Ctrl, 4 Alt).
-    // True when it completes the sequence.
+    // A key without a code resets the sum. True when the press completes the sequence.
     bool keyDown(int keyCode, int modifierMask);
 
     [[nodiscard]] std::int16_t keySum() const { return KeySum; }

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 
 namespace sim {
 
@@ -90,13 +89,21 @@ std::optional<std::vector<std::size_t>> parseAxes(std::string_view letters)
     return axes;
 }
 
+// `value` with `decimals` digits after a point, whatever the process's locale: the controller has
+// none, and printf would write a decimal comma under an Italian one.
+std::string pointDecimal(double value, int decimals)
+{
+    char digits[400];
+    const auto written =
+        std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, decimals);
+    return {digits, written.ptr};
+}
+
 // The controller's number format for variables: sign place, integer part, four decimals.
 std::string fixedPoint(double value)
 {
     const double rounded = std::round(value * 10000.0) / 10000.0;
-    char digits[64];
-    std::snprintf(digits, sizeof digits, "%.4f", std::abs(rounded));
-    return std::string(rounded < 0 ? "-" : " ") + digits;
+    return std::string(rounded < 0 ? "-" : " ") + pointDecimal(std::abs(rounded), 4);
 }
 
 bool isAxisParameter(std::string_view mnemonic)
@@ -209,12 +216,14 @@ std::optional<double> Controller::variable(std::string_view name) const
     return m_program.value(name);
 }
 
-bool Controller::setLogFile(const std::string &path)
+base::Status Controller::setLogFile(const std::string &path)
 {
     m_log.close();
     m_log.clear();
     m_log.open(path, std::ios::out | std::ios::trunc);
-    return m_log.is_open();
+    if (!m_log.is_open())
+        return base::fail("cannot write the log " + path);
+    return {};
 }
 
 void Controller::handleLine(const std::string &line, platform::Millis now)
@@ -223,9 +232,8 @@ void Controller::handleLine(const std::string &line, platform::Millis now)
         m_firstLineAt = now;
     m_lines.push_back({now, line});
     if (m_log.is_open()) {
-        char seconds[32];
-        std::snprintf(seconds, sizeof seconds, "%.3f", static_cast<double>(now.count()) / 1000.0);
-        m_log << seconds << '\t' << line << '\n' << std::flush;
+        m_log << pointDecimal(static_cast<double>(now.count()) / 1000.0, 3) << '\t' << line << '\n'
+              << std::flush;
     }
     if (m_observer)
         m_observer(m_lines.back());

@@ -6,6 +6,7 @@
 #include "moveerrors.h"
 #include "residentprogram.h"
 
+#include "base/result.h"
 #include "platform/clock.h"
 
 #include <array>
@@ -89,8 +90,8 @@ public:
     [[nodiscard]] bool lensInitialised() const { return m_program.lensInitialised(); }
 
     // The wire log: every line received, "<seconds, 3 decimals>\t<line without CR>", flushed
-    // line by line so that it can be read while the controller runs. False if it cannot be opened.
-    bool setLogFile(const std::string &path);
+    // line by line so that it can be read while the controller runs, or says that it cannot be.
+    base::Status setLogFile(const std::string &path);
     // Told of every line received.
     void setLineObserver(std::function<void(const ReceivedLine &)> observer)
     {

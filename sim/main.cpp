@@ -43,14 +43,16 @@ int run(const sim::Options &options)
     sim::MotionProfile profile;
     profile.timeScale = options.timeScale;
     sim::Controller controller(options.faults, profile, options.seed);
-    if (!options.logFile.empty() && !controller.setLogFile(options.logFile)) {
-        std::cerr << "velmaro-sim: cannot write the log " << options.logFile << '\n';
-        return EXIT_FAILURE;
+    if (!options.logFile.empty()) {
+        if (const base::Status logging = controller.setLogFile(options.logFile); !logging) {
+            std::cerr << "velmaro-sim: " << logging.error() << '\n';
+            return EXIT_FAILURE;
+        }
     }
 
     sim::PtyPort port;
-    if (!port.open(options.portDir, options.port)) {
-        std::cerr << "velmaro-sim: " << port.error() << '\n';
+    if (const base::Status opened = port.open(options.portDir, options.port); !opened) {
+        std::cerr << "velmaro-sim: " << opened.error() << '\n';
         return EXIT_FAILURE;
     }
     std::cout << "velmaro-sim: COM" << options.port << " -> " << port.slaveName() << " (link "
@@ -90,18 +92,18 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationVersion(QString::fromLatin1(velmaro::kVersionText));
     const auto parsed =
         sim::parseOptions(QCoreApplication::arguments(), std::getenv("VELMARO_PORT_DIR"));
-    if (parsed.help) {
-        std::cout << parsed.helpText;
+    if (!parsed) {
+        std::cerr << "velmaro-sim: " << parsed.error() << "\nTry 'velmaro-sim --help'.\n";
+        return 2;
+    }
+    if (parsed->help) {
+        std::cout << parsed->helpText;
         return EXIT_SUCCESS;
     }
-    if (parsed.version) {
+    if (parsed->version) {
         std::cout << "velmaro-sim " << QCoreApplication::applicationVersion().toStdString() << '\n';
         return EXIT_SUCCESS;
     }
-    if (!parsed.error.empty()) {
-        std::cerr << "velmaro-sim: " << parsed.error << "\nTry 'velmaro-sim --help'.\n";
-        return 2;
-    }
     installStopHandlers();
-    return run(parsed.options);
+    return run(parsed->options);
 }

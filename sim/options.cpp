@@ -24,8 +24,10 @@ QCommandLineOption valued(const QString &name, const QString &description, const
 class Reader
 {
 public:
-    Reader(const QCommandLineParser &parser, std::string &error) : m_parser(parser), m_error(error)
-    {}
+    explicit Reader(const QCommandLineParser &parser) : m_parser(parser) {}
+
+    // Done, or the first wrong value.
+    [[nodiscard]] const base::Status &status() const { return m_status; }
 
     void integer(const QCommandLineOption &option, long min, long max,
                  const std::function<void(long)> &store)
@@ -82,16 +84,17 @@ public:
 private:
     [[nodiscard]] bool wanted(const QCommandLineOption &option) const
     {
-        return m_error.empty() && m_parser.isSet(option);
+        return m_status.ok() && m_parser.isSet(option);
     }
-    void fail(const QString &message) { m_error = message.toStdString(); }
+    void fail(const QString &message) { m_status = base::fail(message.toStdString()); }
 
     const QCommandLineParser &m_parser;
-    std::string &m_error;
+    base::Status m_status;
 };
 } // namespace
 
-ParsedOptions parseOptions(const QStringList &arguments, const char *portDirFromEnvironment)
+base::Result<ParsedOptions> parseOptions(const QStringList &arguments,
+                                         const char *portDirFromEnvironment)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -144,10 +147,8 @@ ParsedOptions parseOptions(const QStringList &arguments, const char *portDirFrom
                        garbage, largeErrorEvery, dropAfter, timeScale, seed});
 
     ParsedOptions result;
-    if (!parser.parse(arguments)) {
-        result.error = parser.errorText().toStdString();
-        return result;
-    }
+    if (!parser.parse(arguments))
+        return base::fail(parser.errorText().toStdString());
     if (parser.isSet(help)) {
         result.help = true;
         result.helpText = parser.helpText().toStdString();
@@ -157,16 +158,14 @@ ParsedOptions parseOptions(const QStringList &arguments, const char *portDirFrom
         result.version = true;
         return result;
     }
-    if (!parser.positionalArguments().isEmpty()) {
-        result.error = "takes no arguments, was given '" +
-                       parser.positionalArguments().join(QLatin1Char(' ')).toStdString() + "'";
-        return result;
-    }
+    if (!parser.positionalArguments().isEmpty())
+        return base::fail("takes no arguments, was given '" +
+                          parser.positionalArguments().join(QLatin1Char(' ')).toStdString() + "'");
 
     Options &o = result.options;
     if (portDirFromEnvironment)
         o.portDir = portDirFromEnvironment;
-    Reader read(parser, result.error);
+    Reader read(parser);
     read.text(portDir, QStringLiteral("a folder"), o.portDir);
     read.integer(port, 1, kMaxPort, [&o](long n) { o.port = static_cast<int>(n); });
     read.text(log, QStringLiteral("a file name"), o.logFile);
@@ -181,8 +180,10 @@ ParsedOptions parseOptions(const QStringList &arguments, const char *portDirFrom
                  [&o](long n) { o.faults.dropAfter = platform::Millis(n); });
     read.positive(timeScale, o.timeScale);
     read.integer(seed, 0, kMaxSeed, [&o](long n) { o.seed = static_cast<unsigned>(n); });
-    if (result.error.empty() && o.portDir.empty())
-        result.error = "no port folder: give --port-dir or set VELMARO_PORT_DIR";
+    if (!read.status())
+        return base::fail(read.status().error());
+    if (o.portDir.empty())
+        return base::fail("no port folder: give --port-dir or set VELMARO_PORT_DIR");
     return result;
 }
 

@@ -2,6 +2,8 @@
 
 #include "faults.h"
 
+#include "base/result.h"
+
 #include <QStringList>
 
 #include <string>
@@ -25,12 +27,13 @@ struct ParsedOptions
     bool help = false;
     bool version = false;
     std::string helpText; // the --help text, one entry per option
-    std::string error;    // set when the command line is wrong
 };
 
 // Parses the command line as QCoreApplication::arguments() gives it, the program first.
 // `portDirFromEnvironment` is $VELMARO_PORT_DIR or null; --port-dir wins over it. Options take
-// their value as the next argument or after '=' ("--port 3", "--port=3").
-ParsedOptions parseOptions(const QStringList &arguments, const char *portDirFromEnvironment);
+// their value as the next argument or after '=' ("--port 3", "--port=3"). A wrong command line
+// gives what is wrong with it.
+base::Result<ParsedOptions> parseOptions(const QStringList &arguments,
+                                         const char *portDirFromEnvironment);
 
 } // namespace sim

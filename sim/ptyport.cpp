@@ -20,17 +20,16 @@ PtyPort::~PtyPort()
     close();
 }
 
-bool PtyPort::fail(const std::string &what)
+base::Status PtyPort::fail(const std::string &what)
 {
-    m_error = what + ": " + std::strerror(errno);
+    base::Failure failure = base::fail(what + ": " + std::strerror(errno));
     close();
-    return false;
+    return failure;
 }
 
-bool PtyPort::open(const std::string &folder, int portNumber)
+base::Status PtyPort::open(const std::string &folder, int portNumber)
 {
     close();
-    m_error.clear();
     m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
     if (m_master < 0)
         return fail("cannot open a pseudo-terminal");
@@ -73,7 +72,7 @@ bool PtyPort::open(const std::string &folder, int portNumber)
     if (::symlink(m_slaveName.c_str(), linkPath.c_str()) != 0)
         return fail("cannot create the link " + linkPath);
     m_linkPath = linkPath;
-    return true;
+    return {};
 }
 
 void PtyPort::close()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/result.h"
+
 #include <string>
 #include <string_view>
 
@@ -16,8 +18,9 @@ public:
     PtyPort &operator=(const PtyPort &) = delete;
 
     // Creates the terminal and the link. A link left behind by an earlier run is replaced; any
-    // other file of that name is left alone and the port is refused. False with error() on failure.
-    bool open(const std::string &folder, int portNumber);
+    // other file of that name is left alone and the port is refused. A failure says which step
+    // failed and the system's reason.
+    base::Status open(const std::string &folder, int portNumber);
 
     // Closes the terminal and removes the link. The program's side then reads end of line.
     void close();
@@ -26,7 +29,6 @@ public:
     [[nodiscard]] int masterFd() const { return m_master; }
     [[nodiscard]] const std::string &slaveName() const { return m_slaveName; }
     [[nodiscard]] const std::string &linkPath() const { return m_linkPath; }
-    [[nodiscard]] const std::string &error() const { return m_error; }
 
     // Everything the program has written so far; never blocks.
     std::string read();
@@ -36,7 +38,7 @@ public:
     void flush();
 
 private:
-    bool fail(const std::string &what);
+    base::Status fail(const std::string &what);
 
     int m_master = -1;
     // Kept open so that the master never reads EIO while the program has the port closed.
@@ -44,7 +46,6 @@ private:
     std::string m_slaveName;
     std::string m_linkPath;
     std::string m_unsent;
-    std::string m_error;
 };
 
 } // namespace sim

@@ -15,26 +15,22 @@ SimLink::SimLink(Controller &controller, platform::Clock &clock)
     : m_controller(controller), m_clock(clock)
 {}
 
-bool SimLink::open(int portNumber)
+base::Status SimLink::open(int portNumber)
 {
     close();
     m_error.clear();
-    if (!m_available.empty() && m_available.count(portNumber) == 0) {
+    if (!m_available.empty() && m_available.count(portNumber) == 0)
         m_error = portName(portNumber) + " cannot be opened: no such port";
-        return false;
-    }
-    if (m_controller.linkDropped(m_clock.now())) {
+    else if (m_controller.linkDropped(m_clock.now()))
         m_error = portName(portNumber) + " cannot be opened: the device has gone";
-        return false;
-    }
-    if (m_held.count(portNumber) != 0) {
+    else if (m_held.count(portNumber) != 0)
         m_error = portName(portNumber) + " is in use by another program";
-        return false;
-    }
+    if (!m_error.empty())
+        return base::fail(m_error);
     m_port = portNumber;
     m_open = true;
     m_lost = false;
-    return true;
+    return {};
 }
 
 void SimLink::close()
@@ -58,17 +54,17 @@ bool SimLink::checkLost()
     return m_lost;
 }
 
-bool SimLink::write(std::string_view data)
+base::Status SimLink::write(std::string_view data)
 {
     if (!m_open) {
         if (m_error.empty())
             m_error = "the serial port is not open";
-        return false;
+        return base::fail(m_error);
     }
     if (checkLost())
-        return false;
+        return base::fail(m_error);
     m_controller.receive(data, m_clock.now());
-    return true;
+    return {};
 }
 
 int SimLink::bytesWaiting()

@@ -23,13 +23,12 @@ public:
     // Ports that another program holds and that therefore cannot be opened.
     void setHeldPorts(std::set<int> ports) { m_held = std::move(ports); }
 
-    bool open(int portNumber) override;
+    base::Status open(int portNumber) override;
     void close() override;
     [[nodiscard]] bool isOpen() const override;
-    bool write(std::string_view data) override;
+    base::Status write(std::string_view data) override;
     int bytesWaiting() override;
     std::string takeAll() override;
-    [[nodiscard]] std::string errorString() const override { return m_error; }
 
     [[nodiscard]] int openedPort() const { return m_port; }
 

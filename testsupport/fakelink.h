@@ -31,33 +31,28 @@ public:
     void loseLine()
     {
         m_open = false;
-        m_error = "the connection on COM" + std::to_string(m_port) + " was lost";
         notifyEvent();
-        notifyLost(m_error);
+        notifyLost("the connection on COM" + std::to_string(m_port) + " was lost");
     }
 
-    bool open(int portNumber) override
+    base::Status open(int portNumber) override
     {
-        if (m_refuseOpen) {
-            m_error = "COM" + std::to_string(portNumber) + " cannot be opened";
-            return false;
-        }
+        if (m_refuseOpen)
+            return base::fail("COM" + std::to_string(portNumber) + " cannot be opened");
         m_open = true;
         m_port = portNumber;
         ++opens;
-        return true;
+        return {};
     }
     void close() override { m_open = false; }
     [[nodiscard]] bool isOpen() const override { return m_open; }
-    bool write(std::string_view data) override
+    base::Status write(std::string_view data) override
     {
-        if (m_failWrites || !m_open) {
-            m_error = "the serial port is not open";
-            return false;
-        }
+        if (m_failWrites || !m_open)
+            return base::fail("the serial port is not open");
         written.emplace_back(data);
         operations.emplace_back("write");
-        return true;
+        return {};
     }
     int bytesWaiting() override
     {
@@ -72,7 +67,6 @@ public:
             m_incoming.pop_front();
         return taken;
     }
-    [[nodiscard]] std::string errorString() const override { return m_error; }
 
     std::vector<std::string> written;
     std::vector<std::string> operations;
@@ -94,7 +88,6 @@ private:
     int m_port = 0;
     bool m_failWrites = false;
     bool m_refuseOpen = false;
-    std::string m_error;
 };
 
 // Beeps into a list instead of the speaker.

@@ -33,7 +33,7 @@ public:
     {
         begin("connect " + address);
         if (refuseConnection)
-            m_result = {Status::Failed, "Couldn't connect to server"};
+            m_result = base::fail("Couldn't connect to server");
         else
             m_connected = true;
     }
@@ -42,11 +42,11 @@ public:
     {
         begin("GET " + remote + " " + local.filename().string());
         if (!m_connected) {
-            m_result = {Status::Failed, "not connected"};
+            m_result = base::fail("not connected");
         } else if (brokenFetches.count(remote) != 0) {
-            m_result = {Status::Failed, "Transfer closed with outstanding read data remaining"};
+            m_result = base::fail("Transfer closed with outstanding read data remaining");
         } else if (const auto file = files.find(remote); file == files.end()) {
-            m_result = {Status::NotFound, "The file does not exist"};
+            m_result = update::FtpResult::notFound("The file does not exist");
         } else {
             std::ofstream(local, std::ios::binary) << file->second;
         }
@@ -80,12 +80,10 @@ public:
     int cancels = 0;
 
 private:
-    using Status = update::FtpResult::Status;
-
     void begin(std::string text)
     {
         requests.push_back({std::move(text), m_clock.now()});
-        m_result = {Status::Done, {}};
+        m_result = {};
         m_pollsLeft = pollsPerRequest;
     }
 
@@ -105,13 +103,13 @@ public:
         std::filesystem::path workingDirectory;
     };
 
-    std::string start(const std::filesystem::path &program,
-                      const std::filesystem::path &workingDirectory) override
+    base::Status start(const std::filesystem::path &program,
+                       const std::filesystem::path &workingDirectory) override
     {
         if (!refusal.empty())
-            return refusal;
+            return base::fail(refusal);
         if (!std::filesystem::exists(program))
-            return "the file is not there";
+            return base::fail("the file is not there");
         started.push_back({program, workingDirectory});
         return {};
     }

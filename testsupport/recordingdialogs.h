@@ -17,24 +17,26 @@ public:
         QString text;
         QString title;
         Icon icon;
+        QWidget *owner;
     };
 
-    void message(const QString &text, const QString &title, Icon icon) override
+    void message(QWidget *owner, const QString &text, const QString &title, Icon icon) override
     {
-        shown.push_back({text, title, icon});
+        shown.push_back({text, title, icon, owner});
     }
-    bool askYesNo(const QString &text, const QString &title) override
+    bool askYesNo(QWidget *owner, const QString &text, const QString &title) override
     {
-        shown.push_back({text, title, Icon::None});
+        shown.push_back({text, title, Icon::None, owner});
         if (yesNoAnswers.empty())
             return false;
         const bool answer = yesNoAnswers.front();
         yesNoAnswers.pop_front();
         return answer;
     }
-    QString inputBox(const QString &prompt, const QString &title, const QString &) override
+    QString inputBox(QWidget *owner, const QString &prompt, const QString &title,
+                     const QString &) override
     {
-        shown.push_back({prompt, title, Icon::None});
+        shown.push_back({prompt, title, Icon::None, owner});
         if (inputAnswers.empty())
             return {};
         QString answer = inputAnswers.front();

@@ -23,6 +23,20 @@ protected:
     [[nodiscard]] bool hitButton(const QPoint &pos) const override { return rect().contains(pos); }
 };
 
+// A text box that keeps input methods out: every key press reaches it and the window's key
+// preview as a key, none is held back to be composed (a dead key, or the key after it).
+class KeysOnlyBox final : public QLineEdit
+{
+public:
+    using QLineEdit::QLineEdit;
+
+    [[nodiscard]] QVariant inputMethodQuery(Qt::InputMethodQuery query) const override
+    {
+        // A line edit answers this query itself, whatever its input-method attribute says.
+        return query == Qt::ImEnabled ? QVariant(false) : QLineEdit::inputMethodQuery(query);
+    }
+};
+
 template <class Widget> Widget *create(QWidget *parent, const QString &name, Twips at)
 {
     auto *widget = new Widget(parent);
@@ -81,6 +95,14 @@ QComboBox *addComboBox(QWidget *parent, const QString &name, Twips at)
 QLineEdit *addTextBox(QWidget *parent, const QString &name, const QString &text, Twips at)
 {
     auto *box = create<QLineEdit>(parent, name, at);
+    box->setText(text);
+    return box;
+}
+
+QLineEdit *addKeysOnlyTextBox(QWidget *parent, const QString &name, const QString &text, Twips at)
+{
+    auto *box = create<KeysOnlyBox>(parent, name, at);
+    box->setAttribute(Qt::WA_InputMethodEnabled, false);
     box->setText(text);
     return box;
 }

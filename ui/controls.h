@@ -32,6 +32,8 @@ QPushButton *addButton(QWidget *parent, const QString &name, const QString &capt
 QCheckBox *addCheckBox(QWidget *parent, const QString &name, const QString &caption, Twips at);
 QComboBox *addComboBox(QWidget *parent, const QString &name, Twips at);
 QLineEdit *addTextBox(QWidget *parent, const QString &name, const QString &text, Twips at);
+// A text box on which no input method composes, so that every key press arrives as a key.
+QLineEdit *addKeysOnlyTextBox(QWidget *parent, const QString &name, const QString &text, Twips at);
 QGroupBox *addFrame(QWidget *parent, const QString &name, const QString &caption, Twips at);
 
 // "Name(3)": the object name of element 3 of a control array.

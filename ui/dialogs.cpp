@@ -22,24 +22,24 @@ QMessageBox::Icon toQt(Dialogs::Icon icon)
 }
 } // namespace
 
-void QtDialogs::message(const QString &text, const QString &title, Icon icon)
+void QtDialogs::message(QWidget *owner, const QString &text, const QString &title, Icon icon)
 {
-    QMessageBox box(toQt(icon), title, text, QMessageBox::Ok, m_parent);
+    QMessageBox box(toQt(icon), title, text, QMessageBox::Ok, owner);
     box.exec();
 }
 
-bool QtDialogs::askYesNo(const QString &text, const QString &title)
+bool QtDialogs::askYesNo(QWidget *owner, const QString &text, const QString &title)
 {
-    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No, m_parent);
+    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No, owner);
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
 }
 
-QString QtDialogs::inputBox(const QString &prompt, const QString &title, const QString &defaultText)
+QString QtDialogs::inputBox(QWidget *owner, const QString &prompt, const QString &title,
+                            const QString &defaultText)
 {
     bool ok = false;
-    QString text =
-        QInputDialog::getText(m_parent, title, prompt, QLineEdit::Normal, defaultText, &ok);
+    QString text = QInputDialog::getText(owner, title, prompt, QLineEdit::Normal, defaultText, &ok);
     return ok ? text : QString();
 }
 

@@ -7,6 +7,7 @@ class QWidget;
 namespace ui {
 
 // The modal boxes the program asks and tells through. Tests replace them with a recorder.
+// Every box belongs to the window that raised it, its owner: modal to it and centred on it.
 class Dialogs
 {
 public:
@@ -15,30 +16,49 @@ public:
     virtual ~Dialogs() = default;
 
     // A message with one OK button; returns when it is dismissed.
-    virtual void message(const QString &text, const QString &title, Icon icon) = 0;
+    virtual void message(QWidget *owner, const QString &text, const QString &title, Icon icon) = 0;
 
     // Yes and No, Yes the default, no icon. True for Yes.
-    virtual bool askYesNo(const QString &text, const QString &title) = 0;
+    virtual bool askYesNo(QWidget *owner, const QString &text, const QString &title) = 0;
 
     // The typed text, or the empty text when the operator cancels.
-    virtual QString inputBox(const QString &prompt, const QString &title,
+    virtual QString inputBox(QWidget *owner, const QString &prompt, const QString &title,
                              const QString &defaultText) = 0;
 };
 
-// The real boxes, modal to `parent`.
+// The boxes of one window: each one it raises is owned by that window.
+class WindowDialogs
+{
+public:
+    WindowDialogs(Dialogs &dialogs, QWidget *window) : m_dialogs(&dialogs), m_window(window) {}
+
+    void message(const QString &text, const QString &title, Dialogs::Icon icon) const
+    {
+        m_dialogs->message(m_window, text, title, icon);
+    }
+    [[nodiscard]] bool askYesNo(const QString &text, const QString &title) const
+    {
+        return m_dialogs->askYesNo(m_window, text, title);
+    }
+    [[nodiscard]] QString inputBox(const QString &prompt, const QString &title,
+                                   const QString &defaultText) const
+    {
+        return m_dialogs->inputBox(m_window, prompt, title, defaultText);
+    }
+
+private:
+    Dialogs *m_dialogs;
+    QWidget *m_window;
+};
+
+// The real boxes.
 class QtDialogs final : public Dialogs
 {
 public:
-    explicit QtDialogs(QWidget *parent = nullptr) : m_parent(parent) {}
-    void setParent(QWidget *parent) { m_parent = parent; }
-
-    void message(const QString &text, const QString &title, Icon icon) override;
-    bool askYesNo(const QString &text, const QString &title) override;
-    QString inputBox(const QString &prompt, const QString &title,
+    void message(QWidget *owner, const QString &text, const QString &title, Icon icon) override;
+    bool askYesNo(QWidget *owner, const QString &text, const QString &title) override;
+    QString inputBox(QWidget *owner, const QString &prompt, const QString &title,
                      const QString &defaultText) override;
-
-private:
-    QWidget *m_parent;
 };
 
 } // namespace ui

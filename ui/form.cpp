@@ -1,10 +1,13 @@
 #include "form.h"
 
+#include <QEvent>
 #include <QFont>
 #include <QFontDatabase>
+#include <QMargins>
 #include <QWidget>
 
 #include <cmath>
+#include <optional>
 
 namespace ui {
 
@@ -29,19 +32,99 @@ void place(QWidget *widget, int left, int top, int width, int height)
                         toPixels(height, dpi));
 }
 
+namespace {
+
+QMargins frameMargins(const QWidget *window)
+{
+    const QRect outer = window->frameGeometry();
+    const QRect inner = window->geometry();
+    return {inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+            outer.bottom() - inner.bottom()};
+}
+
+// Holds a top-level window to the outer size and place it was given, frame included. A window
+// manager frames a window only after it is shown, so a size given before that lands on the
+// client area; whenever the window turns up with a frame other than the one last counted, the
+// size and place are given again.
+class OuterGeometry : public QObject
+{
+public:
+    static OuterGeometry &of(QWidget *window)
+    {
+        auto *keeper = window->findChild<QObject *>(kName, Qt::FindDirectChildrenOnly);
+        return keeper != nullptr ? *static_cast<OuterGeometry *>(keeper)
+                                 : *new OuterGeometry(window);
+    }
+
+    void setSize(QSize size)
+    {
+        m_size = size;
+        applySize();
+    }
+
+    void setPosition(QPoint position)
+    {
+        m_position = position;
+        applyPosition();
+    }
+
+protected:
+    bool eventFilter(QObject * /*watched*/, QEvent *event) override
+    {
+        const auto type = event->type();
+        if ((type == QEvent::Move || type == QEvent::Resize || type == QEvent::Show) &&
+            frameMargins(m_window) != m_frame) {
+            applySize();
+            applyPosition();
+        }
+        return false;
+    }
+
+private:
+    static constexpr const char *kName = "OuterGeometry";
+
+    explicit OuterGeometry(QWidget *window) : QObject(window), m_window(window)
+    {
+        setObjectName(kName);
+        window->installEventFilter(this);
+    }
+
+    void applySize()
+    {
+        if (m_size.isEmpty())
+            return;
+        m_frame = frameMargins(m_window);
+        m_window->setFixedSize(m_size.shrunkBy(m_frame));
+    }
+
+    void applyPosition()
+    {
+        if (!m_position)
+            return;
+        m_frame = frameMargins(m_window);
+        // The client area's place: the frame's corner plus the frame's left and top.
+        m_window->setGeometry(
+            QRect(*m_position + QPoint(m_frame.left(), m_frame.top()), m_window->size()));
+    }
+
+    QWidget *m_window;
+    QSize m_size;
+    std::optional<QPoint> m_position;
+    QMargins m_frame;
+};
+
+} // namespace
+
 void setOuterSize(QWidget *window, int width, int height)
 {
     const int dpi = window->logicalDpiX();
-    // Before the window is first shown the frame is unknown and counts as none.
-    const QSize frame = window->frameGeometry().size() - window->geometry().size();
-    window->setFixedSize(toPixels(width, dpi) - frame.width(),
-                         toPixels(height, dpi) - frame.height());
+    OuterGeometry::of(window).setSize({toPixels(width, dpi), toPixels(height, dpi)});
 }
 
 void moveTo(QWidget *window, int left, int top)
 {
     const int dpi = window->logicalDpiX();
-    window->move(toPixels(left, dpi), toPixels(top, dpi));
+    OuterGeometry::of(window).setPosition({toPixels(left, dpi), toPixels(top, dpi)});
 }
 
 void setColours(QWidget *widget, const QColor &background, const QColor &text)

@@ -22,10 +22,11 @@ inline constexpr Qt::WindowFlags kFixedWindow = Qt::Window | Qt::CustomizeWindow
                                                 Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                                                 Qt::MSWindowsFixedSizeDialogHint;
 
-// Gives a top-level window this outer size in twips and keeps the operator from resizing it.
+// Gives a top-level window this outer size in twips, frame included, and keeps the operator
+// from resizing it. Given before the window is shown, it holds once a window manager has framed it.
 void setOuterSize(QWidget *window, int width, int height);
 
-// Moves a top-level window's outer frame to this place in twips.
+// Moves a top-level window's outer frame to this place in twips, also when the frame comes later.
 void moveTo(QWidget *window, int left, int top);
 
 // The widget's surface and the colour of its text.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "dialogs.h"
+
 #include <functional>
 
 namespace platform {
@@ -12,7 +14,6 @@ class CommandChannel;
 
 namespace ui {
 
-class Dialogs;
 struct WindowState;
 
 // What the main window lends each of its parts: the line to the controller, time, the boxes, the
@@ -21,7 +22,7 @@ struct PartContext
 {
     comm::CommandChannel &channel;
     platform::Clock &clock;
-    Dialogs &dialogs;
+    WindowDialogs dialogs; // the main window's boxes
     WindowState &state;
     std::function<void()> focusSink;
 };

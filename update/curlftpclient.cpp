@@ -96,9 +96,8 @@ void CurlFtpClient::connect(const std::string &address)
     m_address = address;
     begin([this] {
         if (const std::string host = hostOf(m_address); isReservedInvalid(host))
-            return FtpResult{FtpResult::Status::Failed,
-                             "Could not resolve host: " + host +
-                                 " (the .invalid domain never resolves)"};
+            return FtpResult(base::fail("Could not resolve host: " + host +
+                                        " (the .invalid domain never resolves)"));
         CURL *curl = handle(m_curl);
         // The start directory without a listing: libcurl connects, logs in and stops there, and
         // keeps the connection for the fetches that follow.
@@ -116,8 +115,8 @@ void CurlFtpClient::get(const std::string &remote, const std::filesystem::path &
         partial += ".part";
         std::unique_ptr<std::FILE, FileCloser> file(openForWriting(partial));
         if (!file) {
-            return FtpResult{FtpResult::Status::Failed, "cannot write " + partial.string() + ": " +
-                                                            std::generic_category().message(errno)};
+            return FtpResult(base::fail("cannot write " + partial.string() + ": " +
+                                        std::generic_category().message(errno)));
         }
         CURL *curl = handle(m_curl);
         char *escaped = curl_easy_escape(curl, remote.c_str(), static_cast<int>(remote.size()));
@@ -129,13 +128,12 @@ void CurlFtpClient::get(const std::string &remote, const std::filesystem::path &
         FtpResult result = perform();
         const bool written = std::fclose(file.release()) == 0;
         std::error_code error;
-        if (result.status == FtpResult::Status::Done && !written)
-            result = {FtpResult::Status::Failed, "cannot write " + partial.string()};
-        if (result.status == FtpResult::Status::Done) {
+        if (result && !written)
+            result = base::fail("cannot write " + partial.string());
+        if (result) {
             std::filesystem::rename(partial, local, error);
             if (error)
-                result = {FtpResult::Status::Failed,
-                          "cannot write " + local.string() + ": " + error.message()};
+                result = base::fail("cannot write " + local.string() + ": " + error.message());
         }
         std::filesystem::remove(partial, error);
         return result;
@@ -191,10 +189,11 @@ FtpResult CurlFtpClient::perform()
 
     const CURLcode code = curl_easy_perform(curl);
     if (code == CURLE_OK)
-        return {FtpResult::Status::Done, {}};
-    const auto status = code == CURLE_REMOTE_FILE_NOT_FOUND ? FtpResult::Status::NotFound
-                                                            : FtpResult::Status::Failed;
-    return {status, m_errorText[0] != '\0' ? m_errorText : curl_easy_strerror(code)};
+        return {};
+    std::string reason = m_errorText[0] != '\0' ? m_errorText : curl_easy_strerror(code);
+    if (code == CURLE_REMOTE_FILE_NOT_FOUND)
+        return FtpResult::notFound(std::move(reason));
+    return FtpResult(base::fail(std::move(reason)));
 }
 
 } // namespace update

@@ -14,7 +14,13 @@ namespace {
 
 QString toQString(const std::filesystem::path &path)
 {
-    return QString::fromStdU16String(path.u16string());
+#ifdef Q_OS_WIN
+    return QString::fromStdWString(path.native());
+#else
+    // The name's bytes as the file system holds them: u16string() throws on a folder name that is
+    // not UTF-8.
+    return QFile::decodeName(QByteArray::fromStdString(path.native()));
+#endif
 }
 
 #ifndef Q_OS_WIN
@@ -36,12 +42,12 @@ void makeExecutable(const QString &path)
 
 } // namespace
 
-std::string DetachedStarter::start(const std::filesystem::path &program,
+base::Status DetachedStarter::start(const std::filesystem::path &program,
                                    const std::filesystem::path &workingDirectory)
 {
     const QString path = toQString(program);
     if (!QFileInfo(path).isFile())
-        return "the file is not there";
+        return base::fail("the file is not there");
 #ifndef Q_OS_WIN
     makeExecutable(path);
 #endif
@@ -56,7 +62,7 @@ std::string DetachedStarter::start(const std::filesystem::path &program,
     });
 #endif
     if (!process.startDetached())
-        return process.errorString().toStdString();
+        return base::fail(process.errorString().toStdString());
     return {};
 }
 

@@ -10,7 +10,7 @@ namespace update {
 class DetachedStarter final : public ProgramStarter
 {
 public:
-    std::string start(const std::filesystem::path &program,
+    base::Status start(const std::filesystem::path &program,
                       const std::filesystem::path &workingDirectory) override;
 };
 

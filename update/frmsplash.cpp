@@ -29,10 +29,12 @@ const QColor kTitleBackground{255, 255, 192};
 
 frmSplash::frmSplash(UpdateServices &services, platform::Clock &clock, ui::Dialogs &dialogs,
                      PortSelection showPortSelection, QWidget *parent)
-    : QWidget(parent, ui::kFixedWindow), m_services(services), m_dialogs(dialogs),
+    : QWidget(parent, ui::kFixedWindow), m_services(services), m_dialogs(dialogs, this),
       m_showPortSelection(std::move(showPortSelection)),
-      m_check(*services.ftp, *services.starter, clock, services.directory,
-              [] { QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents); })
+      m_check(
+          *services.ftp, *services.starter, clock, services.directory,
+          [] { QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents); },
+          services.publicKey)
 {
     setObjectName("frmSplash");
     setWindowTitle("RIZA Vevezov");
@@ -98,6 +100,12 @@ void frmSplash::Timer1_Timer()
         m_dialogs.message(QString::fromStdString(outcome.detail) +
                               "\n\nVelmaro goes on without updating.",
                           "Errore", ui::Dialogs::Icon::Warning);
+        goOn();
+        break;
+    case Kind::SignatureRefused:
+        m_dialogs.message(QString::fromStdString(outcome.detail) +
+                              "\n\nVelmaro goes on without updating.",
+                          "Errore", ui::Dialogs::Icon::Critical);
         goOn();
         break;
     case Kind::ServerUnavailable:

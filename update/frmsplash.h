@@ -2,6 +2,8 @@
 
 #include "updatecheck.h"
 
+#include "ui/dialogs.h"
+
 #include <QTimer>
 #include <QWidget>
 
@@ -12,10 +14,6 @@ class QLabel;
 namespace platform {
 class Clock;
 } // namespace platform
-
-namespace ui {
-class Dialogs;
-}
 
 namespace update {
 
@@ -52,7 +50,7 @@ private:
     QTimer Timer1{this};
 
     UpdateServices &m_services;
-    ui::Dialogs &m_dialogs;
+    ui::WindowDialogs m_dialogs;
     PortSelection m_showPortSelection;
     UpdateCheck m_check;
     bool m_shown = false;

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "signature.h"
 #include "updateplatform.h"
 #include "updateversion.h"
 
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace platform {
@@ -20,6 +22,8 @@ inline constexpr const char *kUpdateUser = "ruz_uvavurud";
 inline constexpr const char *kVersionFile = "VerVelmaro.txt";
 inline constexpr const char *kUpdaterFile = "UpdateVelmaro.exe";
 inline constexpr const char *kUpdaterSettingsFile = "SetupUpdate.ini";
+// The maker's signature of the updater, fetched beside it when the build holds the maker's key.
+inline constexpr const char *kSignatureFile = "UpdateVelmaro.exe.sig";
 
 struct UpdateServer
 {
@@ -41,6 +45,9 @@ struct UpdateServices
     UpdateServer server;
     // Where the files are fetched to and the updater runs: the program's current directory.
     std::filesystem::path directory;
+    // The maker's key; the updater runs only when its signature matches. Without one the updater
+    // runs unverified.
+    std::optional<PublicKey> publicKey = std::nullopt;
 };
 
 struct UpdateOutcome
@@ -55,8 +62,10 @@ struct UpdateOutcome
         ServerUnavailable = 2,
         // Neither an earlier nor a freshly fetched updater could be started.
         UpdaterNotStarted = 3,
+        // The updater does not match the maker's signature; it was deleted, not started.
+        SignatureRefused = 4,
         // The check was called off; nothing was started.
-        Cancelled = 4,
+        Cancelled = 5,
     };
     Kind kind = Kind::NoUpdate;
     // What happened, for the operator or the log.
@@ -69,8 +78,11 @@ struct UpdateOutcome
 class UpdateCheck
 {
 public:
+    // With `publicKey`, the updater is started only when the signature fetched beside it matches
+    // its bytes, and then from a private copy of exactly the bytes checked.
     UpdateCheck(FtpClient &ftp, ProgramStarter &starter, platform::Clock &clock,
-                std::filesystem::path directory, std::function<void()> processEvents);
+                std::filesystem::path directory, std::function<void()> processEvents,
+                std::optional<PublicKey> publicKey = std::nullopt);
 
     // Connects, fetches and reads the version file, and starts the updater when it is due. From
     // the reading of the version file on, any error takes the recovery path.
@@ -85,12 +97,18 @@ public:
 
 private:
     FtpResult request(const std::function<void()> &start);
+    // Starts the updater in the current directory, checked against its signature when there is a
+    // key; a refusal's reason comes back as SignatureRefused.
+    UpdateOutcome startUpdater();
+    // The updater's signature fetched and read; the pause follows the fetch even when it failed.
+    base::Result<Signature> fetchSignature();
 
     FtpClient &m_ftp;
     ProgramStarter &m_starter;
     platform::Clock &m_clock;
     std::filesystem::path m_directory;
     std::function<void()> m_processEvents;
+    std::optional<PublicKey> m_publicKey;
     bool m_cancelled = false;
 };
 

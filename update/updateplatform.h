@@ -1,22 +1,34 @@
 #pragma once
 
+#include "base/result.h"
+
 #include <filesystem>
 #include <string>
+#include <utility>
 
 namespace update {
 
-// How a request of the FTP client ended.
-struct FtpResult
+// How a request of the FTP client ended: done, or why not. A failure is either the server's
+// answer that the file is not there, or no answer at all: no connection, login refused, time-out,
+// a transfer broken off.
+class FtpResult : public base::Status
 {
-    enum class Status {
-        Done,
-        // The server answered that the file is not there.
-        NotFound,
-        // Anything else: no connection, login refused, time-out, a transfer broken off.
-        Failed,
-    };
-    Status status = Status::Done;
-    std::string error;
+public:
+    FtpResult() = default;
+    FtpResult(base::Failure failure) : base::Status(std::move(failure)) {}
+
+    // The server answered that the file is not there; `reason` is its answer.
+    static FtpResult notFound(std::string reason)
+    {
+        FtpResult result(base::fail(std::move(reason)));
+        result.m_notFound = true;
+        return result;
+    }
+
+    [[nodiscard]] bool isNotFound() const { return m_notFound; }
+
+private:
+    bool m_notFound = false;
 };
 
 // The update server's FTP client. Requests run in the background, one at a time: the caller
@@ -49,9 +61,9 @@ public:
     virtual ~ProgramStarter() = default;
 
     // Starts `program` with `workingDirectory` as its current directory, in a normal window with
-    // the focus. Empty on success, otherwise why it could not be started.
-    virtual std::string start(const std::filesystem::path &program,
-                              const std::filesystem::path &workingDirectory) = 0;
+    // the focus. Done, or why it could not be started.
+    virtual base::Status start(const std::filesystem::path &program,
+                               const std::filesystem::path &workingDirectory) = 0;
 };
 
 } // namespace update

@@ -72,13 +72,13 @@ Version ownVersion()
             static_cast<std::int16_t>(velmaro::kVersionRevision)};
 }
 
-VersionParse parseVersionLine(std::string_view line)
+base::Result<Version> parseVersionLine(std::string_view line)
 {
     const std::string quoted = "\"" + std::string(line) + "\"";
     const auto p1 = line.find('.');
     const auto p2 = p1 == std::string_view::npos ? p1 : line.find('.', p1 + 1);
     if (p2 == std::string_view::npos)
-        return {std::nullopt, "the version line " + quoted + " does not have two points"};
+        return base::fail("the version line " + quoted + " does not have two points");
 
     const struct
     {
@@ -95,11 +95,11 @@ VersionParse parseVersionLine(std::string_view line)
             std::string error = std::string("the ") + fields[i].name + " number \"";
             error.append(fields[i].text).append("\" of the version line ");
             error.append(quoted).append(" ").append(why);
-            return {std::nullopt, error};
+            return base::fail(std::move(error));
         }
         values[i] = *value;
     }
-    return {Version{values[0], values[1], values[2]}, {}};
+    return Version{values[0], values[1], values[2]};
 }
 
 bool updateDue(const Version &remote, const Version &own)

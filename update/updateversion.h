@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/result.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -21,18 +23,11 @@ struct Version
 // The version this program was built as.
 Version ownVersion();
 
-// A parsed version line, or what is wrong with it.
-struct VersionParse
-{
-    std::optional<Version> version;
-    std::string error;
-};
-
 // Reads "major.minor.revision". The fields lie before the first point, between it and the next
 // point, and after that point; each is a decimal number, blanks around it allowed, rounded down
 // to a whole number that must fit in 16 bits. Only the revision can carry a fraction
 // ("1.2.3.4" is 1.2.3), since the first two points separate the fields.
-VersionParse parseVersionLine(std::string_view line);
+base::Result<Version> parseVersionLine(std::string_view line);
 
 // True when `remote` is newer than `own`: compared as numbers, major first, then minor, then
 // revision; the first field that differs decides.

@@ -87,7 +87,7 @@ protected:
     testsupport::RecordingTone tone;
     comm::CommandChannel channel{link, clock, tone};
 
-    void SetUp() override { link.open(1); }
+    void SetUp() override { ASSERT_TRUE(link.open(1)); }
 };
 
 TEST_F(ReadoutAnswer, WaitsTwentyMillisecondsForALateAnswer)

@@ -222,6 +222,8 @@ TEST_F(AxisPanels, SetIpSendsTheAddressAndConfirmsIt)
     EXPECT_EQ(dialogs.shown[1].title, "IP Address changed");
     EXPECT_EQ(dialogs.shown[1].icon, Icon::Information);
     EXPECT_EQ(dialogs.shown[2].title, "Set IP Address") << "a cancel shows nothing more";
+    for (const auto &box : dialogs.shown)
+        EXPECT_EQ(box.owner, form.get()) << "every box belongs to the main window";
     for (const std::size_t refused : {4U, 6U}) {
         EXPECT_EQ(dialogs.shown[refused].text, "Wrong IP !");
         EXPECT_EQ(dialogs.shown[refused].title, "Error");

@@ -199,7 +199,11 @@ TEST_F(CamTable, TickingRecordsAndSendsNothing_UntickingAsks_NoKeeps_YesClears)
 
 TEST_F(CamTable, LoadingSetsMarksWithoutRecording_AHalfRowSendsNothing_ABadCellStopsASave)
 {
-    writeFile({{3, "85;100;200"}, {4, "90;;200"}, {5, "999;1;2;;3"}, {86, "0;-9;9"}});
+    writeFile({{3, "85;100;200"},
+               {4, "90;;200"},
+               {5, "999;1;2;;3"},
+               {6, "100;12.5;3000000000"},
+               {86, "0;-9;9"}});
     zoomAt(77, 77);
     const auto empty = everyRow();
     load(false);
@@ -230,6 +234,15 @@ TEST_F(CamTable, LoadingSetsMarksWithoutRecording_AHalfRowSendsNothing_ABadCellS
                 HasSubstr(QDir::toNativeSeparators(filePath()).toStdString()));
     EXPECT_EQ(fileBytes(), old);
     EXPECT_EQ(everyRow(), before);
+
+    // Without the row that holds no number, the hand-edited numbers are written back as numbers.
+    dialogs.yesNoAnswers = {true};
+    clickCheckBox(5);
+    dialogs.shown.clear();
+    QTest::mouseClick(find("CommandSalva"), Qt::LeftButton);
+    EXPECT_THAT(dialogs.shown, IsEmpty());
+    EXPECT_THAT(fileBytes().toStdString(),
+                HasSubstr("\r\n95;;\r\n100;12.5;3000000000\r\n105;;\r\n"));
 }
 
 TEST_F(CamTable, ARefusedFileLeavesTheTableAsItWas_AndSaysWhichFileAndLine)

@@ -16,7 +16,7 @@ using testing::ElementsAre;
 class ChannelWithController : public testing::Test
 {
 protected:
-    ChannelWithController() { simLink.open(1); }
+    ChannelWithController() { EXPECT_TRUE(simLink.open(1)); }
 
     platform::VirtualClock clock;
     sim::Controller controller;
@@ -38,7 +38,7 @@ TEST_F(ChannelWithController, QueryPosition_LosesValueBehindEarlierAcknowledgeme
 class ChannelWithScriptedAnswers : public testing::Test
 {
 protected:
-    ChannelWithScriptedAnswers() { fake.open(1); }
+    ChannelWithScriptedAnswers() { EXPECT_TRUE(fake.open(1)); }
 
     platform::VirtualClock clock;
     testsupport::FakeLink fake{clock};

@@ -51,13 +51,12 @@ protected:
     // Every recorded moment is 1.5 ms after the one before.
     std::unique_ptr<WireTrace> open()
     {
-        std::string why;
-        auto trace = WireTrace::open(m_path, why, [this] {
+        auto trace = WireTrace::open(m_path, [this] {
             m_at += std::chrono::microseconds(1500);
             return m_at;
         });
-        EXPECT_TRUE(trace) << why;
-        return trace;
+        EXPECT_TRUE(trace) << trace.error();
+        return trace ? std::move(trace).value() : nullptr;
     }
 
     [[nodiscard]] std::vector<std::string> lines() const

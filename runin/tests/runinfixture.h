@@ -53,10 +53,10 @@ struct RecordingView final : RunInView
 class ScriptedController final : public comm::SerialLink
 {
 public:
-    bool open(int) override { return true; }
+    base::Status open(int) override { return {}; }
     void close() override {}
     [[nodiscard]] bool isOpen() const override { return true; }
-    bool write(std::string_view data) override
+    base::Status write(std::string_view data) override
     {
         const std::string line(data.substr(0, data.size() - 1));
         busyAtWrite.push_back(channel != nullptr && channel->busy());
@@ -68,11 +68,10 @@ public:
             answer(errors, m_errorAxis);
         else
             moves.push_back(line), m_out += ':';
-        return true;
+        return {};
     }
     int bytesWaiting() override { return static_cast<int>(m_out.size()); }
     std::string takeAll() override { return std::exchange(m_out, {}); }
-    [[nodiscard]] std::string errorString() const override { return {}; }
 
     std::map<std::string, std::string> positions{{"A", "1000"}, {"B", "-500"}};
     std::map<std::string, std::string> errors{{"A", " 1.0000"}, {"B", " 1.0000"}};
@@ -137,7 +136,7 @@ protected:
     void create(std::unique_ptr<comm::SerialLink> serial)
     {
         link = std::move(serial);
-        link->open(1);
+        EXPECT_TRUE(link->open(1));
         channel = std::make_unique<comm::CommandChannel>(*link, clock, tone);
         sequencer = std::make_unique<Sequencer>(*channel, view, [this] { return kNow; });
         // A scripted controller notes whether the channel it is on now is held.

@@ -3,10 +3,12 @@
 #include "mainwindowfixture.h"
 
 #include "camtable/camtablepart.h"
+#include "lens/lenspart.h"
 #include "runin/runinpart.h"
 
 #include <QCheckBox>
 #include <QDir>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -14,9 +16,62 @@
 
 #include <gmock/gmock.h>
 
+#include <list>
+
 namespace {
 
+using testing::ElementsAre;
 using testing::HasSubstr;
+
+// The in-process controller behind a cable that can be pulled and put into another controller,
+// as when the controller is power-cycled or swapped while the program runs.
+class ReplugLink final : public comm::SerialLink
+{
+public:
+    explicit ReplugLink(platform::Clock &clock) : m_clock(clock) {}
+
+    // From now on the line leads to `controller`, opened if the line was open; the program is
+    // not told, as a controller that finishes its initialisation tells nobody.
+    void plug(sim::Controller &device)
+    {
+        const bool open = isOpen();
+        m_link = std::make_unique<sim::SimLink>(device, m_clock);
+        if (open)
+            m_link->open(m_port);
+    }
+    void pull()
+    {
+        m_link.reset();
+        notifyLost("the device was pulled");
+    }
+
+    base::Status open(int portNumber) override
+    {
+        m_port = portNumber;
+        if (!m_link)
+            return base::fail("no device");
+        return m_link->open(portNumber);
+    }
+    void close() override
+    {
+        if (m_link)
+            m_link->close();
+    }
+    [[nodiscard]] bool isOpen() const override { return m_link && m_link->isOpen(); }
+    base::Status write(std::string_view data) override
+    {
+        if (!m_link)
+            return base::fail("no device");
+        return m_link->write(data);
+    }
+    int bytesWaiting() override { return m_link ? m_link->bytesWaiting() : 0; }
+    std::string takeAll() override { return m_link ? m_link->takeAll() : std::string(); }
+
+private:
+    platform::Clock &m_clock;
+    std::unique_ptr<sim::SimLink> m_link;
+    int m_port = 0;
+};
 
 class LostLine : public MainWindowFixture
 {
@@ -92,7 +147,7 @@ TEST_F(LostLine, IsToldOnceStopsTheRunAndKeepsTheCamTable)
     EXPECT_EQ(camTable(), table);
 }
 
-TEST_F(LostLine, TheSamePortIsOpenedAgainWhenTheDeviceIsBack)
+TEST_F(LostLine, TheSamePortIsOpenedAgainWhenTheDeviceIsBack_AndTheLensAskedUntilItIsReady)
 {
     auto &script = createOnScript();
     script.answer(": 1.0000\r\n");
@@ -109,24 +164,199 @@ TEST_F(LostLine, TheSamePortIsOpenedAgainWhenTheDeviceIsBack)
     ASSERT_EQ(dialogs.shown.size(), 1U);
     EXPECT_THAT(dialogs.shown[0].text.toStdString(), HasSubstr("COM5"));
 
+    // Back, but the lens is not initialised: one box, and the question again every 2 s.
     script.refuseOpen(false);
+    script.answer(": 0.0000\r\n", platform::Millis{400});
+    script.answer(": 0.0000\r\n", platform::Millis{900});
+    auto written = script.written.size();
     form->lineWatch().tryReopen();
     EXPECT_EQ(script.opens, 2);
     EXPECT_FALSE(form->lineWatch().isLost());
+    EXPECT_EQ(std::vector(script.written.begin() + long(written), script.written.end()),
+              (std::vector<std::string>{"init = @OUT[01];init=?\r", "allarme=?\r"}));
+    ASSERT_EQ(dialogs.shown.size(), 2U);
+    EXPECT_EQ(dialogs.shown[1].text, "Lens initialization not completed !");
+    EXPECT_EQ(form->windowTitle(), "T7342 Galil - COM5: line back, lens not ready");
+    EXPECT_FALSE(find<QTimer>("Timer1")->isActive()) << "no readout until the lens is ready";
+    clock.advance(platform::Millis{2000});
+    form->lineWatch().askLensAgain();
+    EXPECT_EQ(dialogs.shown.size(), 2U) << "asked again without another box";
+
+    script.answer(": 1.0000\r\n", platform::Millis{100});
+    written = script.written.size();
+    clock.advance(platform::Millis{2000});
+    form->lineWatch().askLensAgain();
+    EXPECT_EQ(
+        std::vector(script.written.begin() + long(written), script.written.end()),
+        (std::vector<std::string>{"init = @OUT[01];init=?\r", "SHX\r", "SHY\r", "SHZ\r", "SHW\r"}));
     EXPECT_THAT(form->windowTitle().toStdString(), HasSubstr("COM5: line back since"));
     EXPECT_TRUE(form->windowTitle().startsWith(titleBefore));
+    EXPECT_TRUE(find<QTimer>("Timer1")->isActive());
 
-    const auto written = script.written.size();
+    written = script.written.size();
     form->axes().Timer1_Timer();
     ASSERT_EQ(script.written.size(), written + 4) << "the readout goes on";
     EXPECT_EQ(script.written[written], "TPX\r");
     settle();
-    EXPECT_EQ(dialogs.shown.size(), 1U) << "the way back needs no box";
+    EXPECT_EQ(dialogs.shown.size(), 2U) << "the way back to a ready lens needs no box";
 
     // A second loss is told again.
     script.loseLine();
     settle();
-    EXPECT_EQ(dialogs.shown.size(), 2U);
+    EXPECT_EQ(dialogs.shown.size(), 3U);
+}
+
+// A controller that comes back after the line was lost: asked as at start-up before anything
+// else goes out, and taken up again only when its lens is ready.
+class LineBack : public LostLine
+{
+protected:
+    void SetUp() override
+    {
+        auto link = std::make_unique<ReplugLink>(clock);
+        m_line = link.get();
+        m_line->plug(newController());
+        create(std::move(link));
+        showAndStart(4);
+        m_started = dialogs.shown.size();
+    }
+
+    sim::Controller &newController(sim::Faults faults = {})
+    {
+        return m_controllers.emplace_back(faults);
+    }
+
+    // The line is pulled and put into `controller`, which the program then finds.
+    void comeBackTo(sim::Controller &next)
+    {
+        m_line->pull();
+        settle();
+        m_line->plug(next);
+        form->lineWatch().tryReopen();
+    }
+
+    static std::vector<std::string> received(const sim::Controller &device)
+    {
+        std::vector<std::string> lines;
+        for (const auto &line : device.receivedLines())
+            lines.push_back(line.text);
+        return lines;
+    }
+
+    // The boxes since start-up, the line's loss first.
+    std::vector<testsupport::RecordingDialogs::Shown> boxes() const
+    {
+        return {dialogs.shown.begin() + long(m_started), dialogs.shown.end()};
+    }
+
+    template <class Widget> Widget *control(const char *name) const
+    {
+        auto *widget = form->findChild<Widget *>(QString::fromLatin1(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+
+    // Whether what moves the lens is locked, with the cam table's files kept usable.
+    void expectLocked(bool locked)
+    {
+        for (const char *name :
+             {"ComboFocalLength", "CommandFocusUp", "CommandSetIP", "CommandJogPos(0)",
+              "CommandAbsolutePos(3)", "CheckStatus(1)", "CheckSingleStep", "ListView1", "HScroll"})
+            EXPECT_EQ(control<QWidget>(name)->isEnabled(), !locked) << name;
+        EXPECT_FALSE(control<QWidget>("CommandAbort")->isEnabled());
+        EXPECT_TRUE(control<QWidget>("CommandSalva")->isEnabled());
+        EXPECT_TRUE(control<QWidget>("CommandCarica")->isEnabled());
+    }
+
+    ReplugLink *m_line = nullptr;
+    std::list<sim::Controller> m_controllers;
+    std::size_t m_started = 0;
+};
+
+TEST_F(LineBack, AReadyLensGetsItsTickedAxesEnabledAndTheReadoutAgain_NothingUnderWayIsReplayed)
+{
+    QTest::mouseClick(control<QCheckBox>("CheckStatus(2)"), Qt::LeftButton); // Iris off
+    // A move and a focus step under way when the line goes.
+    control<QLineEdit>("AbsolutePos(0)")->setText("5000");
+    QTest::mouseClick(control<QPushButton>("CommandAbsolutePos(0)"), Qt::LeftButton);
+    QTest::mousePress(control<QPushButton>("CommandFocusUp"), Qt::LeftButton);
+
+    sim::Controller &reset = newController();
+    comeBackTo(reset);
+    EXPECT_FALSE(find<QTimer>("Timer2")->isActive()) << "the focus repeat ended with the line";
+    EXPECT_THAT(received(reset), ElementsAre("init = @OUT[01];init=?", "SHX", "SHY", "SHW"));
+    EXPECT_TRUE(find<QTimer>("Timer1")->isActive());
+    EXPECT_THAT(form->windowTitle().toStdString(), HasSubstr("COM4: line back since"));
+    clock.advance(platform::Millis{200});
+    form->axes().Timer1_Timer();
+    EXPECT_EQ(received(reset).back(), "TPW");
+    settle();
+    ASSERT_EQ(boxes().size(), 1U) << "the loss's box only";
+    EXPECT_EQ(boxes()[0].icon, ui::Dialogs::Icon::Warning);
+    expectLocked(false);
+}
+
+TEST_F(LineBack, ALensNotInitialisedLocksTheControlsUntilItIsReady)
+{
+    sim::Faults notInitialised;
+    notInitialised.notInitialised = true;
+    sim::Controller &notReady = newController(notInitialised);
+    comeBackTo(notReady);
+    ASSERT_EQ(boxes().size(), 2U);
+    EXPECT_EQ(boxes()[1].text, "Lens initialization not completed !");
+    EXPECT_EQ(boxes()[1].title, "Errore");
+    EXPECT_EQ(boxes()[1].icon, ui::Dialogs::Icon::Critical);
+    EXPECT_EQ(form->windowTitle(), "T7342 Galil - COM4: line back, lens not ready");
+    expectLocked(true);
+    EXPECT_EQ(unloaded->count(), 0) << "the program goes on";
+
+    for (int round = 0; round < 3; ++round) {
+        clock.advance(platform::Millis{2000});
+        form->lineWatch().askLensAgain();
+    }
+    const std::vector<std::string> asked{"init = @OUT[01];init=?", "allarme=?"};
+    std::vector<std::string> fourTimes;
+    for (int round = 0; round < 4; ++round)
+        fourTimes.insert(fourTimes.end(), asked.begin(), asked.end());
+    EXPECT_EQ(received(notReady), fourTimes) << "nothing but the question";
+    EXPECT_EQ(boxes().size(), 2U);
+
+    // The lens finishes its initialisation; the next question finds it ready.
+    sim::Controller &ready = newController();
+    m_line->plug(ready);
+    clock.advance(platform::Millis{2000});
+    form->lineWatch().askLensAgain();
+    EXPECT_THAT(received(ready), ElementsAre("init = @OUT[01];init=?", "SHX", "SHY", "SHZ", "SHW"));
+    EXPECT_FALSE(form->lineWatch().isWaitingForLens());
+    EXPECT_THAT(form->windowTitle().toStdString(), HasSubstr("COM4: line back since"));
+    expectLocked(false);
+    EXPECT_TRUE(find<QTimer>("Timer1")->isActive());
+    EXPECT_EQ(boxes().size(), 2U);
+}
+
+TEST_F(LineBack, AnAlarmOrASilentControllerIsToldAsAtStartUp_AndAskedAgainAfterANewLoss)
+{
+    sim::Faults alarmed;
+    alarmed.alarm = 3;
+    sim::Controller &alarm = newController(alarmed);
+    comeBackTo(alarm);
+    ASSERT_EQ(boxes().size(), 2U);
+    EXPECT_EQ(boxes()[1].text, "Initialization not possible! Errore #3");
+    EXPECT_THAT(received(alarm), ElementsAre("init = @OUT[01];init=?", "allarme=?", "errore=?"));
+    expectLocked(true);
+
+    sim::Faults silence;
+    silence.silent = true;
+    sim::Controller &silent = newController(silence);
+    comeBackTo(silent);
+    settle();
+    ASSERT_EQ(boxes().size(), 4U) << "the new loss and the new answer are told";
+    EXPECT_EQ(boxes()[3].text, "Unable to establish connection !");
+    EXPECT_EQ(boxes()[3].icon, ui::Dialogs::Icon::Critical);
+    EXPECT_EQ(form->windowTitle(), "T7342 Galil - COM4: line back, lens not ready");
+    expectLocked(true);
+    EXPECT_FALSE(find<QTimer>("Timer1")->isActive());
+    EXPECT_EQ(unloaded->count(), 0);
 }
 
 } // namespace

@@ -72,7 +72,6 @@ protected:
     std::unique_ptr<QSignalSpy> unloaded;
     std::unique_ptr<QSignalSpy> portOpenFailed;
 
-private:
     void create(std::unique_ptr<comm::SerialLink> link)
     {
         form = std::make_unique<shell::frmMain>(

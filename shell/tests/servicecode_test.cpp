@@ -42,6 +42,10 @@ TEST(ServiceCode, CompletesOnItsLastValueAndAnyWrongSumStartsOver)
     // Shift held with V adds 1: 276 is missed.
     EXPECT_FALSE(press(code, {{kEscape, 0}, {kU, 0}, {kN, 0}, {kV, 1}}));
     EXPECT_EQ(code.keySum(), 0);
+    // A key without a code (a dead key, ò, a media key) is a wrong key as well, modifiers or not.
+    EXPECT_FALSE(press(code, {{kEscape, 0}, {kU, 0}, {kN, 0}, {0, 0}, {kV, 0}, {kK, 0}, {kN, 0}}));
+    EXPECT_FALSE(press(code, {{kEscape, 0}, {kU, 0}, {kN, 0}, {kV, 0}, {kK, 0}, {0, 1}}));
+    EXPECT_EQ(code.keySum(), 0);
     // Membership, not order: F1 alone is 112, the second value.
     EXPECT_TRUE(press(code, {{112, 0}, {kN, 0}, {kV, 0}, {kK, 0}, {kN, 0}}));
 }

@@ -6,7 +6,7 @@ namespace sim::test {
 namespace {
 
 // The command line as the program receives it: its own name first, then the words.
-ParsedOptions parse(const QString &line, const char *environment = nullptr)
+base::Result<ParsedOptions> parse(const QString &line, const char *environment = nullptr)
 {
     QStringList arguments{QStringLiteral("velmaro-sim")};
     arguments += line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
@@ -19,8 +19,8 @@ TEST(SimOptions, EveryFaultAndSettingAndTheirDefaults)
         parse("--port-dir /tmp/p --port=7 --log /tmp/l --not-initialised --alarm 4 --silent "
               "--delay 25 --garbage --large-error-every 5 --drop-after 900 --time-scale 2.5 "
               "--seed 42");
-    ASSERT_EQ(parsed.error, "");
-    const Options &o = parsed.options;
+    ASSERT_TRUE(parsed) << parsed.error();
+    const Options &o = parsed->options;
     EXPECT_EQ(o.portDir, "/tmp/p");
     EXPECT_EQ(o.port, 7);
     EXPECT_EQ(o.logFile, "/tmp/l");
@@ -33,13 +33,13 @@ TEST(SimOptions, EveryFaultAndSettingAndTheirDefaults)
     EXPECT_EQ(o.seed, 42U);
 
     // The port folder comes from the environment unless given.
-    const Options plain = parse("", "/env").options;
+    const Options plain = parse("", "/env")->options;
     EXPECT_EQ(plain.portDir, "/env");
     EXPECT_EQ(plain.port, 1);
     EXPECT_FALSE(plain.faults.notInitialised || plain.faults.alarm || plain.faults.dropAfter);
     EXPECT_DOUBLE_EQ(plain.timeScale, 1.0);
-    EXPECT_EQ(parse("--port-dir /arg", "/env").options.portDir, "/arg");
-    EXPECT_NE(parse("").error, "");
+    EXPECT_EQ(parse("--port-dir /arg", "/env")->options.portDir, "/arg");
+    EXPECT_FALSE(parse(""));
 }
 
 TEST(SimOptions, BadCommandLinesSayWhatIsWrong)
@@ -51,13 +51,16 @@ TEST(SimOptions, BadCommandLinesSayWhatIsWrong)
         {"--frobnicate", "Unknown option 'frobnicate'."},
         {"COM3", "takes no arguments, was given 'COM3'"},
     };
-    for (const auto &[line, error] : cases)
-        EXPECT_EQ(parse(QString::fromLatin1(line), "/env").error, error) << line;
+    for (const auto &[line, error] : cases) {
+        const auto parsed = parse(QString::fromLatin1(line), "/env");
+        ASSERT_FALSE(parsed) << line;
+        EXPECT_EQ(parsed.error(), error) << line;
+    }
 
     const auto help = parse("--port 3 --help");
-    ASSERT_TRUE(help.help);
+    ASSERT_TRUE(help && help->help);
     for (const char *option : {"--port-dir <DIR>", "--large-error-every <N>", "--version"})
-        EXPECT_NE(help.helpText.find(option), std::string::npos) << option;
+        EXPECT_NE(help->helpText.find(option), std::string::npos) << option;
 }
 
 } // namespace

@@ -68,7 +68,8 @@ TEST_F(SimulatorOnPty, AnswersWithinTheWaitsLogsTheLinesAndEndsCleanly)
 {
     start();
     comm::QtSerialLink serial;
-    ASSERT_TRUE(serial.open(kPort)) << serial.errorString();
+    const base::Status opened = serial.open(kPort);
+    ASSERT_TRUE(opened) << opened.error();
     comm::CommandChannel channel(serial, m_clock, m_tone);
 
     ASSERT_TRUE(channel.SendLine("init = @OUT[01];init=?"));
@@ -109,7 +110,8 @@ TEST_F(SimulatorOnPty, DropAfterKillsTheLineAndRemovesTheLink)
 {
     start({"--drop-after", "50"});
     comm::QtSerialLink serial;
-    ASSERT_TRUE(serial.open(kPort)) << serial.errorString();
+    const base::Status opened = serial.open(kPort);
+    ASSERT_TRUE(opened) << opened.error();
     int events = 0;
     serial.setEventHandler([&events] { ++events; });
     ASSERT_TRUE(serial.write("TPX\r"));
@@ -118,7 +120,7 @@ TEST_F(SimulatorOnPty, DropAfterKillsTheLineAndRemovesTheLink)
     EXPECT_FALSE(QFileInfo(linkPath()).isSymLink());
     // The port notices at its next use and stays dead.
     serial.bytesWaiting();
-    serial.write("TPX\r");
+    (void)serial.write("TPX\r");
     EXPECT_FALSE(serial.isOpen());
     EXPECT_FALSE(serial.write("TPX\r"));
     EXPECT_GE(events, 1);

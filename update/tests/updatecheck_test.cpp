@@ -4,6 +4,7 @@
 
 #include "platform/clock.h"
 #include "testsupport/fakeupdate.h"
+#include "testsupport/signing.h"
 #include "updateconfig.h"
 
 #include <gmock/gmock.h>
@@ -83,6 +84,30 @@ TEST_F(UpdateCheck, ABrokenFetchOfTheVersionFileEndsTheCheckWithoutAnotherStep)
     EXPECT_TRUE(starter.started.empty());
 }
 
+TEST_F(UpdateCheck, TheRecoveryPathPausesAfterEveryRequest_TheMainPathEndsAtAClientError)
+{
+    // No version file: recovery, whose two fetches break off.
+    ftp.brokenFetches = {"UpdateVelmaro.exe", "SetupUpdate.ini"};
+    const auto outcome = check.run(kAddress, update::Version{1, 2, 0});
+    EXPECT_EQ(outcome.kind, Kind::UpdaterNotStarted);
+    std::vector<std::pair<std::string, long>> made;
+    for (const auto &request : ftp.requests)
+        made.emplace_back(request.text.substr(0, request.text.find(' ', 4)), request.at.count());
+    EXPECT_EQ(made, (std::vector<std::pair<std::string, long>>{{"connect", 0},
+                                                               {"GET VerVelmaro.txt", 500},
+                                                               {"GET UpdateVelmaro.exe", 1000},
+                                                               {"GET SetupUpdate.ini", 1500}}));
+    EXPECT_EQ(clock.now().count(), 2000) << "the last failed fetch is followed by its pause too";
+
+    const platform::Millis before = clock.now();
+    ftp.requests.clear();
+    ftp.brokenFetches = {"VerVelmaro.txt"};
+    EXPECT_EQ(run("1.3.0").kind, Kind::ServerUnavailable);
+    ASSERT_EQ(ftp.requests.size(), 2U);
+    EXPECT_EQ((ftp.requests[1].at - before).count(), 500);
+    EXPECT_EQ(clock.now(), ftp.requests[1].at) << "no pause after the broken version fetch";
+}
+
 TEST_F(UpdateCheck, AnUpdaterThatDoesNotStartIsFetchedAgainAndTriedOnce)
 {
     serveUpdater();
@@ -95,6 +120,24 @@ TEST_F(UpdateCheck, AnUpdaterThatDoesNotStartIsFetchedAgainAndTriedOnce)
     EXPECT_EQ(eventRounds, 12) << "events are processed while every request runs";
     EXPECT_THAT(outcome.detail, HasSubstr("Permission denied"));
     EXPECT_THAT(outcome.detail, testing::Not(HasSubstr("fetched")));
+}
+
+TEST_F(UpdateCheck, ABrokenFetchOfTheSignatureIsFollowedByThePauseAndRefusesTheUpdater)
+{
+    serveUpdater();
+    ftp.brokenFetches.insert("UpdateVelmaro.exe.sig");
+    const testsupport::TestSigner maker;
+    update::UpdateCheck signedCheck{ftp, starter, clock, directory, [] {}, maker.publicKey()};
+    ftp.files["VerVelmaro.txt"] = "1.2";
+    const auto outcome = signedCheck.run(kAddress, update::Version{1, 2, 0});
+
+    EXPECT_EQ(outcome.kind, Kind::SignatureRefused);
+    EXPECT_THAT(outcome.detail, HasSubstr("cannot fetch UpdateVelmaro.exe.sig: Transfer closed"));
+    ASSERT_EQ(ftp.requests.size(), 5U);
+    EXPECT_EQ(ftp.requests.back().text, "GET UpdateVelmaro.exe.sig UpdateVelmaro.exe.sig");
+    EXPECT_EQ(clock.now(), platform::Millis{2500});
+    EXPECT_TRUE(starter.started.empty());
+    EXPECT_FALSE(fs::exists(directory / "UpdateVelmaro.exe"));
 }
 
 TEST(UpdateServer, TheAddressCarriesTheLoginAndTheEnvironmentChoosesTheHost)

@@ -7,11 +7,13 @@
 #include "platform/clock.h"
 #include "testsupport/fakelink.h"
 #include "testsupport/recordingdialogs.h"
+#include "testsupport/signing.h"
 #include "testsupport/waitfor.h"
 #include "updateconfig.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -85,17 +87,19 @@ protected:
         serve("SetupUpdate.ini", "[Setup]\n");
     }
 
-    // Opens the splash and runs its check as its timer would.
-    void check(const std::string &host)
+    // Opens the splash and runs its check as its timer would, with `key` built in.
+    void check(const std::string &host, std::optional<update::PublicKey> key = std::nullopt)
     {
         launcher = std::make_unique<shell::Launcher>(
             clock, tone, dialogs, [this] { return std::make_unique<testsupport::FakeLink>(clock); },
             update::UpdateServices{std::make_unique<update::CurlFtpClient>(),
                                   std::make_unique<update::DetachedStarter>(),
                                   {host, velmaro::kUpdatePassword},
-                                  local.path().toStdString()});
+                                  local.path().toStdString(),
+                                  key});
         finished = std::make_unique<QSignalSpy>(launcher.get(), &shell::Launcher::finished);
         launcher->start();
+        splash = launcher->splash();
         launcher->splash()->Timer1_Timer();
     }
 
@@ -127,6 +131,7 @@ protected:
     testsupport::RecordingDialogs dialogs;
     std::unique_ptr<shell::Launcher> launcher;
     std::unique_ptr<QSignalSpy> finished;
+    const QWidget *splash = nullptr; // compared only: it is deleted once it has gone on
 };
 
 TEST_F(UpdateServer, NewerVersion_StartsTheUpdaterAndTheProgramEnds)
@@ -190,12 +195,94 @@ TEST_F(UpdateServer, ARecoveryWithoutAnUpdaterShowsItsMessageAndGoesOn)
     check(server.host());
 
     ASSERT_EQ(dialogs.shown.size(), 1U);
+    EXPECT_EQ(dialogs.shown[0].owner, splash) << "the box belongs to the splash";
     EXPECT_THAT(dialogs.shown[0].text.toStdString(),
                 HasSubstr("The updater UpdateVelmaro.exe could not be started"));
     EXPECT_THAT(dialogs.shown[0].text.toStdString(),
                 HasSubstr("could not be fetched from the update server"));
     EXPECT_TRUE(wentOnToThePortSelection());
     EXPECT_TRUE(localFiles().isEmpty()) << "a failed fetch leaves nothing behind";
+}
+
+TEST_F(UpdateServer, WithAKeyOnlyTheUpdaterItsMakerSignedRuns_FromACopyOfTheBytesChecked)
+{
+    // Leaves the folder it ran in and the file it ran from.
+    const QByteArray updater = "#!/bin/sh\n{ pwd; echo \"$0\"; } > updater-ran\n";
+    const testsupport::TestSigner maker;
+    const testsupport::TestSigner stranger;
+    const QByteArray signature = maker.sign(updater);
+    const auto flipped = [](QByteArray bytes) {
+        bytes[bytes.size() / 2] = static_cast<char>(bytes[bytes.size() / 2] ^ 0x01);
+        return bytes;
+    };
+    const struct
+    {
+        const char *what;
+        QByteArray updater;
+        std::optional<QByteArray> signature; // none: the server has no signature file
+    } cases[] = {{"the maker's signature", updater, signature},
+                 {"a flipped byte in the updater", flipped(updater), signature},
+                 {"a flipped byte in the signature", updater, flipped(signature)},
+                 {"no signature", updater, std::nullopt},
+                 {"another key's signature", updater, stranger.sign(updater)},
+                 {"an empty updater", "", signature},
+                 {"an empty signature", updater, ""}};
+
+    serve("VerVelmaro.txt", "1.2.1\n");
+    FtpServer server(remote.path());
+    for (const auto &each : cases) {
+        SCOPED_TRACE(each.what);
+        serve("UpdateVelmaro.exe", each.updater);
+        serve("SetupUpdate.ini", "[Setup]\n");
+        QFile::remove(remote.filePath("UpdateVelmaro.exe.sig"));
+        if (each.signature)
+            serve("UpdateVelmaro.exe.sig", *each.signature);
+        dialogs.shown.clear();
+        const platform::Millis before = clock.now();
+        // No updater here yet: the main path finds none and the recovery path fetches it.
+        check(server.host(), maker.publicKey());
+        EXPECT_EQ(clock.now() - before, platform::Millis{2500})
+            << "five requests, each followed by the pause";
+
+        if (each.signature == signature && each.updater == updater) {
+            EXPECT_EQ(finished->count(), 1);
+            EXPECT_TRUE(dialogs.shown.empty());
+            const QStringList ran = updaterRanIn().split('\n');
+            ASSERT_EQ(ran.size(), 2);
+            EXPECT_EQ(ran[0], QDir(local.path()).canonicalPath());
+            // It ran from a private copy of the bytes checked, not from the file here.
+            QFile copy(ran[1]);
+            EXPECT_NE(QFileInfo(copy).canonicalFilePath(),
+                      QFileInfo(local.filePath("UpdateVelmaro.exe")).canonicalFilePath());
+            EXPECT_TRUE(copy.open(QIODevice::ReadOnly) && copy.readAll() == updater);
+            EXPECT_EQ(copy.permissions() & (QFile::WriteGroup | QFile::WriteOther), 0);
+            QDir(QFileInfo(copy).absolutePath()).removeRecursively();
+            QFile::remove(local.filePath("updater-ran"));
+        } else {
+            ASSERT_EQ(dialogs.shown.size(), 1U);
+            EXPECT_EQ(dialogs.shown[0].title, "Errore");
+            EXPECT_EQ(dialogs.shown[0].icon, ui::Dialogs::Icon::Critical);
+            const std::string text = dialogs.shown[0].text.toStdString();
+            EXPECT_THAT(text, HasSubstr("The updater UpdateVelmaro.exe does not match its "
+                                        "signature"));
+            EXPECT_THAT(text, HasSubstr("Velmaro goes on without updating."));
+            EXPECT_TRUE(wentOnToThePortSelection());
+            EXPECT_THAT(localFiles(), testing::ElementsAre("SetupUpdate.ini"))
+                << "the refused updater is deleted, and it never ran";
+        }
+        for (const QString &name : localFiles())
+            QFile::remove(local.filePath(name));
+    }
+}
+
+// A Linux folder name may hold any bytes; the program must say why it cannot start, not throw.
+TEST(DetachedStarter, AFolderNameThatIsNotUtf8GivesAReason)
+{
+    const std::filesystem::path folder("/tmp/velmaro-\xff\xfe");
+    const base::Status started =
+        update::DetachedStarter().start(folder / "UpdateVelmaro.exe", folder);
+    ASSERT_FALSE(started);
+    EXPECT_EQ(started.error(), "the file is not there");
 }
 
 } // namespace

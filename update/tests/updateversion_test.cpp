@@ -39,8 +39,8 @@ TEST(UpdateVersion, AWellFormedLineGivesItsThreeNumbers)
                  {"32767.-32768.0", {32767, -32768, 0}}};
     for (const auto &line : lines) {
         const auto parsed = update::parseVersionLine(line.text);
-        ASSERT_TRUE(parsed.version) << parsed.error;
-        EXPECT_EQ(*parsed.version, line.version) << line.text;
+        ASSERT_TRUE(parsed) << parsed.error();
+        EXPECT_EQ(*parsed, line.version) << line.text;
     }
 }
 
@@ -49,17 +49,17 @@ TEST(UpdateVersion, AMalformedLineSaysWhatIsWrong)
     for (const char *line : {"1.2", "", "120", "1..0", ".2.0", "1.2.", "1.a.0", "1.2.0x", "1.2.0 1",
                              "32768.0.0", "1.-32769.0", "99999999999999999999.0.0", "1.2.-"}) {
         const auto parsed = update::parseVersionLine(line);
-        EXPECT_FALSE(parsed.version) << line;
-        EXPECT_NE(parsed.error.find(std::string("\"") + line + "\""), std::string::npos)
-            << parsed.error;
+        ASSERT_FALSE(parsed) << line;
+        EXPECT_NE(parsed.error().find(std::string("\"") + line + "\""), std::string::npos)
+            << parsed.error();
     }
-    EXPECT_EQ(update::parseVersionLine("1.2").error,
+    EXPECT_EQ(update::parseVersionLine("1.2").error(),
               "the version line \"1.2\" does not have two points");
-    EXPECT_EQ(update::parseVersionLine("1.x.0").error,
+    EXPECT_EQ(update::parseVersionLine("1.x.0").error(),
               "the minor number \"x\" of the version line \"1.x.0\" is not a number");
-    EXPECT_EQ(update::parseVersionLine("32768.0.0").error,
+    EXPECT_EQ(update::parseVersionLine("32768.0.0").error(),
               "the major number \"32768\" of the version line \"32768.0.0\" is out of range");
-    EXPECT_EQ(update::parseVersionLine("1.2. ").error,
+    EXPECT_EQ(update::parseVersionLine("1.2. ").error(),
               "the revision number \" \" of the version line \"1.2. \" is empty");
 }
 

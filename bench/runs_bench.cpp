@@ -1,0 +1,142 @@
+// Figures for the run records: how long the window is held up while a 24-hour run is stored, how
+// many runs a second go to PostgreSQL on loopback, and how long --history takes over 10,000 runs.
+#include "runs/plantsender.h"
+#include "runs/rundatabase.h"
+#include "runs/runkeeper.h"
+#include "runs/tests/pgserver.h"
+#include "runs/tests/records.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+QByteArray dayLog(int lines)
+{
+    QByteArray log;
+    for (int i = 0; i < lines; ++i)
+        log += QByteArray("05/12/26  21:") + QByteArray::number(10 + i % 50) +
+               "  Zoom 1 Axis Full stroke test ascending  Position reached: " +
+               QByteArray::number(8000 + i % 977) + "\r\n";
+    return log;
+}
+
+qint64 percentile99(std::vector<qint64> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values.at(values.size() * 99 / 100);
+}
+
+void windowHoldUp()
+{
+    QTemporaryDir dir;
+    QFile complete(dir.filePath("Log Complete.txt"));
+    complete.open(QIODevice::WriteOnly);
+    complete.write(dayLog(100000));
+    complete.close();
+    QFile(dir.filePath("Log Errors.txt")).open(QIODevice::WriteOnly);
+
+    runs::RunKeeper keeper(runs::KeeperSetup{dir.filePath("runs.sqlite"), {}, dir.path(), "bench",
+                                             "op", "1.2.0", [] { return QString("COM1"); }});
+    QElapsedTimer sinceTick;
+    qint64 longestGap = 0;
+    std::vector<qint64> gaps;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        longestGap = std::max(longestGap, sinceTick.nsecsElapsed());
+        gaps.push_back(sinceTick.nsecsElapsed());
+        sinceTick.restart();
+    });
+    ticker.start(1);
+    QEventLoop settle;
+    QTimer::singleShot(50, &settle, &QEventLoop::quit);
+    settle.exec();
+    longestGap = 0;
+    gaps.clear();
+
+    QElapsedTimer call;
+    call.start();
+    keeper.runStarted(false, true);
+    keeper.runEnded(runin::RunEnding::Aborted, 250);
+    const double endCall = static_cast<double>(call.nsecsElapsed()) / 1e6;
+    call.restart();
+    // START waits here for the store, with the window's events going on.
+    const base::Status kept = keeper.keepPreviousRun();
+    const double startWait = static_cast<double>(call.nsecsElapsed()) / 1e6;
+    std::printf("Storing a 100,000-line run (%.1f MB of log): runEnded returns in %.2f ms; START "
+                "waits %.0f ms for the store with the window running (%s); longest gap between "
+                "1 ms ticks of the window's event loop meanwhile: %.2f ms (99th percentile %.2f ms, "
+                "%zu ticks)\n",
+                static_cast<double>(complete.size()) / 1e6, endCall, startWait,
+                kept ? "stored" : kept.error().c_str(), static_cast<double>(longestGap) / 1e6,
+                static_cast<double>(percentile99(gaps)) / 1e6, gaps.size());
+}
+
+void runsPerSecond()
+{
+    runs::test::PgServer server;
+    server.start();
+    QTemporaryDir dir;
+    auto station = runs::RunDatabase::openStation(dir.filePath("runs.sqlite"));
+    constexpr int kRuns = 300;
+    for (int i = 0; i < kRuns; ++i)
+        (void)(*station)->put(runs::test::madeRun("bench", i, 20000));
+    auto plant = runs::RunDatabase::openPlant(server.connection());
+    if (!plant) {
+        std::printf("PostgreSQL: %s\n", plant.error().c_str());
+        return;
+    }
+    QElapsedTimer timer;
+    timer.start();
+    const auto sent = runs::sendWaiting(**station, **plant);
+    const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+    std::printf("Sent %d runs with 20 kB logs to PostgreSQL on loopback in %.2f s: %.0f runs/s\n",
+                sent ? *sent : -1, seconds, (sent ? *sent : 0) / seconds);
+}
+
+void historyOverManyRuns()
+{
+    QTemporaryDir home;
+    const QString path = home.filePath("data/velmaro/runs.sqlite");
+    {
+        auto station = runs::RunDatabase::openStation(path);
+        for (int i = 0; i < 10000; ++i)
+            (void)(*station)->put(runs::test::madeRun(i % 2 ? "bench-1" : "bench-2", i, 200,
+                                                      QStringLiteral("L-%1").arg(i / 3)));
+    }
+    QProcess report;
+    auto environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_DATA_HOME", home.filePath("data"));
+    environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
+    report.setProcessEnvironment(environment);
+    QElapsedTimer timer;
+    timer.start();
+    report.start(VELMARO_REPORT_PATH, {"--history", "--local"});
+    report.waitForFinished(120000);
+    std::printf("velmaro-report --history --local over 10,000 runs: %.2f s (status %d)\n",
+                static_cast<double>(timer.nsecsElapsed()) / 1e9, report.exitCode());
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    windowHoldUp();
+    runsPerSecond();
+    historyOverManyRuns();
+    return 0;
+}

@@ -1,0 +1,162 @@
+#include "history.h"
+
+#include "reportcommand.h"
+
+#include <QMarginsF>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPdfWriter>
+#include <QSaveFile>
+#include <QTextDocument>
+
+namespace report {
+
+namespace {
+QString weekOf(const QDate &day)
+{
+    int year = 0;
+    const int week = day.weekNumber(&year);
+    return QStringLiteral("%1-W%2").arg(year).arg(week, 2, 10, QLatin1Char('0'));
+}
+
+QString percent(int part, int whole)
+{
+    return whole == 0 ? QStringLiteral("-")
+                      : QStringLiteral("%1%").arg(100.0 * part / whole, 0, 'f', 1);
+}
+
+// Both forms are drawn from these rows.
+struct Tables
+{
+    std::vector<QStringList> days, weeks;
+};
+
+Tables tablesOf(const History &history)
+{
+    Tables tables;
+    for (const auto &[key, count] : history.days)
+        tables.days.push_back({key.first, key.second, QString::number(count.runs),
+                               QString::number(count.passed),
+                               QString::number(count.runs - count.passed)});
+    for (const auto &[week, yield] : history.weeks)
+        tables.weeks.push_back({week, QString::number(yield.serials),
+                                QString::number(yield.firstPass),
+                                percent(yield.firstPass, yield.serials)});
+    return tables;
+}
+
+const QStringList kDayHead{"Day", "Station", "Runs", "No error above 10", "Errors above 10"};
+const QStringList kWeekHead{"Week", "Serials", "First pass", "Yield"};
+} // namespace
+
+History historyOf(const std::vector<runs::RunRecord> &records)
+{
+    History history;
+    std::map<QString, const runs::RunRecord *> firstRuns; // by serial; records come oldest first
+    for (const runs::RunRecord &run : records) {
+        ++history.runs;
+        const QString day = run.start.isValid()
+                                ? run.start.toLocalTime().date().toString(Qt::ISODate)
+                                : QStringLiteral("unknown");
+        DayCount &count = history.days[{day, run.station}];
+        ++count.runs;
+        count.passed += run.errorCount() == 0 ? 1 : 0;
+        if (run.serial.isEmpty())
+            ++history.withoutSerial;
+        else
+            firstRuns.try_emplace(run.serial, &run);
+    }
+    for (const auto &[serial, run] : firstRuns) {
+        WeekYield &yield =
+            history.weeks[run->start.isValid() ? weekOf(run->start.toLocalTime().date())
+                                               : QStringLiteral("unknown")];
+        ++yield.serials;
+        yield.firstPass += run->errorCount() == 0 ? 1 : 0;
+    }
+    return history;
+}
+
+QString historyText(const History &history, const QString &source)
+{
+    const Tables tables = tablesOf(history);
+    QString text = QStringLiteral("%1 run(s) in %2\n\nRuns per day and station\n")
+                       .arg(history.runs)
+                       .arg(source);
+    text += QStringLiteral("%1  %2  %3  %4  %5\n")
+                .arg(kDayHead[0], -10)
+                .arg(kDayHead[1], -16)
+                .arg(kDayHead[2], 5)
+                .arg(kDayHead[3], 17)
+                .arg(kDayHead[4], 15);
+    for (const QStringList &row : tables.days)
+        text += QStringLiteral("%1  %2  %3  %4  %5\n")
+                    .arg(row[0], -10)
+                    .arg(row[1], -16)
+                    .arg(row[2], 5)
+                    .arg(row[3], 17)
+                    .arg(row[4], 15);
+    text += QStringLiteral("\nFirst-pass yield per week (a serial's first run has no error above "
+                           "10; %1 run(s) without a serial are not counted)\n")
+                .arg(history.withoutSerial);
+    text += QStringLiteral("%1  %2  %3  %4\n")
+                .arg(kWeekHead[0], -8)
+                .arg(kWeekHead[1], 7)
+                .arg(kWeekHead[2], 10)
+                .arg(kWeekHead[3], 6);
+    for (const QStringList &row : tables.weeks)
+        text += QStringLiteral("%1  %2  %3  %4\n")
+                    .arg(row[0], -8)
+                    .arg(row[1], 7)
+                    .arg(row[2], 10)
+                    .arg(row[3], 6);
+    return text;
+}
+
+int writeHistoryPdf(const History &history, const QString &source, const QString &output,
+                    std::FILE *out, std::FILE *err)
+{
+    const Tables tables = tablesOf(history);
+    const auto table = [](const QStringList &head, const std::vector<QStringList> &rows) {
+        QString html = QStringLiteral("<table border=1 cellspacing=0 cellpadding=3><tr>");
+        for (const QString &cell : head)
+            html += QStringLiteral("<th>%1</th>").arg(cell.toHtmlEscaped());
+        html += QStringLiteral("</tr>");
+        for (const QStringList &row : rows) {
+            html += QStringLiteral("<tr>");
+            for (const QString &cell : row)
+                html += QStringLiteral("<td>%1</td>").arg(cell.toHtmlEscaped());
+            html += QStringLiteral("</tr>");
+        }
+        return html + QStringLiteral("</table>");
+    };
+    QTextDocument document;
+    document.setHtml(
+        QStringLiteral("<h1>Running-in history</h1><p>%1 run(s) in %2</p>"
+                       "<h2>Runs per day and station</h2>%3"
+                       "<h2>First-pass yield per week</h2><p>A serial's first run has no error "
+                       "above 10; %4 run(s) without a serial are not counted.</p>%5")
+            .arg(history.runs)
+            .arg(source.toHtmlEscaped(), table(kDayHead, tables.days))
+            .arg(history.withoutSerial)
+            .arg(table(kWeekHead, tables.weeks)));
+    QSaveFile file(output);
+    bool written = file.open(QIODevice::WriteOnly);
+    if (written) {
+        QPdfWriter writer(&file);
+        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                         QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter));
+        document.print(&writer);
+    }
+    if (!written || !file.commit()) {
+        std::fputs(QStringLiteral("velmaro-report: cannot write the report \"%1\": %2\n")
+                       .arg(output, file.errorString())
+                       .toLocal8Bit()
+                       .constData(),
+                   err);
+        return kCannotWrite;
+    }
+    std::fputs(QStringLiteral("Report written to %1\n").arg(output).toLocal8Bit().constData(), out);
+    return kDone;
+}
+
+} // namespace report

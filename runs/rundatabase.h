@@ -1,0 +1,106 @@
+#pragma once
+
+#include "runrecord.h"
+
+#include "base/result.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+class QSqlDatabase;
+class QSqlQuery;
+
+namespace runs {
+
+// Which runs a list holds; an empty field does not filter.
+struct RunFilter
+{
+    QString serial;
+    QString station;
+    QDateTime since; // runs started at or after it
+};
+
+// A run waiting in the station's outbox: its id and the revision to send.
+struct Waiting
+{
+    QString id;
+    qint64 revision = 0;
+};
+
+// The run records in one database through Qt SQL: the station's own SQLite file, or the plant's
+// PostgreSQL database. Both have the same versioned schema. The station's database is also the
+// outbox to the plant: every change to a run raises its revision, and a run waits until the
+// plant has that revision. An object belongs to the thread that opened it.
+class RunDatabase
+{
+public:
+    // The newest schema this program knows.
+    static constexpr int kSchemaVersion = 1;
+
+    // Opens (and creates or migrates) the station's file. A file that is not a database, or is
+    // damaged, is moved aside as "<path>.damaged-<time>" and a new one started; notice() then
+    // says so.
+    static base::Result<std::unique_ptr<RunDatabase>> openStation(const QString &path);
+    // Opens the plant's database from a connection string: libpq's "host=... dbname=... user=..."
+    // or a "postgresql://user@host:port/dbname" address.
+    static base::Result<std::unique_ptr<RunDatabase>> openPlant(const QString &connection);
+
+    ~RunDatabase();
+    RunDatabase(const RunDatabase &) = delete;
+    RunDatabase &operator=(const RunDatabase &) = delete;
+
+    // What was done to open it that the user should know, or empty.
+    [[nodiscard]] const QString &notice() const { return m_notice; }
+    // "/home/op/.local/share/velmaro/runs.sqlite", "the plant database plant on db.example"
+    [[nodiscard]] const QString &name() const { return m_name; }
+
+    // Stores a run at the station, or replaces it. The plant keeps the first copy of a run and
+    // takes only a changed serial from a later one, so a second send changes nothing.
+    base::Status put(const RunRecord &record);
+    // Whether a run with logs of this digest is stored.
+    base::Result<bool> hasLogs(const QByteArray &digest);
+    // The runs, oldest first, without their logs.
+    base::Result<std::vector<RunRecord>> list(const RunFilter &filter);
+    // A run with its logs, by its id, a unique beginning of it, or "latest".
+    base::Result<RunRecord> find(const QString &idOrLatest);
+    // Gives a run its lens serial (and, at the station, queues it for the plant).
+    base::Status setSerial(const QString &id, const QString &serial);
+
+    // The outbox: runs whose newest revision the plant does not have yet, oldest first.
+    base::Result<std::vector<Waiting>> waiting();
+    base::Status markSent(const Waiting &sent);
+
+private:
+    enum class Kind { Station, Plant };
+    RunDatabase(Kind kind, QString connectionName, QString name);
+
+    static base::Result<std::unique_ptr<RunDatabase>> tryOpenStation(const QString &path,
+                                                                      bool *damaged);
+    [[nodiscard]] QSqlDatabase db() const;
+    base::Status migrate();
+    base::Status exec(const QString &sql);
+    base::Status begin();
+    base::Status commit();
+    void rollback();
+    base::Failure failure(const QString &what, const QSqlQuery &query) const;
+    base::Result<RunRecord> readRecord(QSqlQuery &query, bool withLogs) const;
+
+    Kind m_kind;
+    QString m_connection;
+    QString m_name;
+    QString m_notice;
+};
+
+// The connection string of the plant's database: $VELMARO_RUNS_DB, else the key VELMARO_RUNS_DB of
+// velmaro/velmaro.conf in the user's configuration folder; empty when neither gives one.
+QString plantConnection();
+// <data home>/velmaro/runs.sqlite
+QString stationDatabasePath();
+// This computer's host name, and the user logged in.
+QString stationName();
+QString operatorName();
+
+} // namespace runs

@@ -1,0 +1,267 @@
+#include "runkeeper.h"
+
+#include "plantsender.h"
+#include "rundatabase.h"
+
+#include "runin/logfiles.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QUuid>
+
+#include <optional>
+
+namespace runs {
+
+// The keeper's half on the storing thread: the station's database and the logs on disk.
+class StoreWorker : public QObject
+{
+    Q_OBJECT
+public:
+    StoreWorker(QString path, QString logFolder)
+        : m_path(std::move(path)), m_logFolder(std::move(logFolder))
+    {}
+
+    // Stores a run that has just ended, with the logs as they are now.
+    base::Status storeEnded(RunRecord record)
+    {
+        if (auto read = readLogs(record); !read)
+            return failed(record, read);
+        takeFiguresFromLogs(record);
+        return put(record);
+    }
+
+    // Makes sure the logs on disk are stored; `unknown` is the record to use if they are not.
+    base::Status keepLogs(RunRecord unknown)
+    {
+        if (auto read = readLogs(unknown); !read)
+            return read;
+        if (unknown.complete.isEmpty() && unknown.errors.isEmpty())
+            return {}; // no run to keep
+        unknown.digest = logsDigest(unknown.complete, unknown.errors);
+        // A run whose end could not be stored keeps what it knew of itself.
+        if (m_unstored && m_unstored->digest == unknown.digest)
+            return put(*m_unstored);
+        auto database = open();
+        if (!database)
+            return base::fail(database.error());
+        auto known = (*database)->hasLogs(unknown.digest);
+        if (!known)
+            return base::fail(known.error());
+        if (*known)
+            return {};
+        takeFiguresFromLogs(unknown);
+        return put(unknown);
+    }
+
+signals:
+    void noted(const QString &text);
+    void stored();
+
+private:
+    base::Status readLogs(RunRecord &record) const
+    {
+        const QDir folder(m_logFolder);
+        for (auto [name, into] : {std::pair{runin::LogFiles::kComplete, &record.complete},
+                                  std::pair{runin::LogFiles::kErrors, &record.errors}}) {
+            QFile file(folder.filePath(QString::fromLatin1(name)));
+            if (!file.exists())
+                continue;
+            if (!file.open(QIODevice::ReadOnly))
+                return base::fail(QStringLiteral("cannot read \"%1\": %2")
+                                      .arg(file.fileName(), file.errorString())
+                                      .toStdString());
+            *into = file.readAll();
+        }
+        return {};
+    }
+
+    base::Result<RunDatabase *> open()
+    {
+        if (!m_database) {
+            auto opened = RunDatabase::openStation(m_path);
+            if (!opened)
+                return base::fail(opened.error());
+            m_database = std::move(*opened);
+            if (!m_database->notice().isEmpty())
+                emit noted(m_database->notice());
+        }
+        return m_database.get();
+    }
+
+    base::Status put(const RunRecord &record)
+    {
+        auto database = open();
+        base::Status done = database ? (*database)->put(record) : base::fail(database.error());
+        if (!done) {
+            // Opened afresh next time: the disk may have room again, the file may be back.
+            m_database.reset();
+            return failed(record, done);
+        }
+        m_unstored.reset();
+        emit stored();
+        return {};
+    }
+
+    base::Status failed(const RunRecord &record, base::Status why)
+    {
+        m_unstored = record;
+        return why;
+    }
+
+    QString m_path;
+    QString m_logFolder;
+    std::unique_ptr<RunDatabase> m_database;
+    std::optional<RunRecord> m_unstored;
+};
+
+namespace {
+QString testsText(bool singleStep, bool fullStroke)
+{
+    // The sequencer runs the full stroke when neither box is ticked.
+    if (singleStep && fullStroke)
+        return QStringLiteral("Single Step, Full stroke");
+    if (singleStep)
+        return QStringLiteral("Single Step");
+    return QStringLiteral("Full stroke");
+}
+} // namespace
+
+RunKeeper::RunKeeper(KeeperSetup setup, QObject *parent) : QObject(parent), m_setup(std::move(setup))
+{
+    m_storeThread.setObjectName(QStringLiteral("run records"));
+    m_store = new StoreWorker(m_setup.stationPath, m_setup.logFolder);
+    m_store->moveToThread(&m_storeThread);
+    connect(&m_storeThread, &QThread::finished, m_store, &QObject::deleteLater);
+    connect(m_store, &StoreWorker::noted, this, &RunKeeper::note);
+    m_storeThread.start();
+
+    if (!m_setup.plantConnection.isEmpty()) {
+        m_sendThread.setObjectName(QStringLiteral("plant sender"));
+        m_sender = new PlantSender(m_setup.stationPath, m_setup.plantConnection);
+        m_sender->moveToThread(&m_sendThread);
+        connect(&m_sendThread, &QThread::finished, m_sender, &QObject::deleteLater);
+        connect(m_sender, &PlantSender::failed, this, [this](const QString &reason) {
+            note(QStringLiteral("Run records not sent to the plant: %1").arg(reason));
+        });
+        connect(m_store, &StoreWorker::stored, this, &RunKeeper::sendToPlant);
+        m_sendThread.start();
+        sendToPlant(); // what waited since the last time
+    }
+}
+
+RunKeeper::~RunKeeper()
+{
+    waitForStoring();
+    m_storeThread.quit();
+    m_storeThread.wait();
+    m_sendThread.requestInterruption();
+    m_sendThread.quit();
+    m_sendThread.wait();
+}
+
+void RunKeeper::waitForStoring()
+{
+    if (!m_storeThread.isRunning())
+        return;
+    // Queued behind every record handed over before.
+    QMetaObject::invokeMethod(m_store, [] {}, Qt::BlockingQueuedConnection);
+}
+
+void RunKeeper::setNoteHandler(Note note)
+{
+    m_note = std::move(note);
+    if (m_note)
+        for (const QString &text : std::exchange(m_unheard, {}))
+            m_note(text);
+}
+
+void RunKeeper::note(const QString &text)
+{
+    if (m_note)
+        m_note(text);
+    else
+        m_unheard << text;
+}
+
+void RunKeeper::sendToPlant()
+{
+    if (m_sender != nullptr)
+        QMetaObject::invokeMethod(m_sender, &PlantSender::send, Qt::QueuedConnection);
+}
+
+void RunKeeper::runStarted(bool singleStep, bool fullStroke)
+{
+    m_current = std::make_unique<RunRecord>();
+    m_current->id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    m_current->station = m_setup.station;
+    m_current->operatorName = m_setup.operatorName;
+    m_current->version = m_setup.version;
+    m_current->port = m_setup.port ? m_setup.port() : QString();
+    m_current->start = QDateTime::currentDateTimeUtc();
+    m_current->tests = testsText(singleStep, fullStroke);
+}
+
+void RunKeeper::runEnded(runin::RunEnding how, std::int32_t completedCycles)
+{
+    if (!m_current)
+        return;
+    RunRecord record = std::move(*m_current);
+    m_current.reset();
+    record.end = QDateTime::currentDateTimeUtc();
+    record.ending = how;
+    record.cycles = completedCycles;
+    // The logs are read on the storing thread; START waits for it before it empties them.
+    QMetaObject::invokeMethod(
+        m_store,
+        [this, record = std::move(record)]() mutable {
+            const QString id = record.id;
+            if (auto done = m_store->storeEnded(std::move(record)); !done)
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, id, why = QString::fromStdString(done.error())] {
+                        note(QStringLiteral("The run %1 could not be stored: %2. Its logs are "
+                                            "kept until the next START.")
+                                 .arg(id.left(8), why));
+                    },
+                    Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+}
+
+base::Status RunKeeper::keepPreviousRun()
+{
+    RunRecord unknown;
+    unknown.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    unknown.station = m_setup.station;
+    unknown.operatorName = m_setup.operatorName;
+    unknown.version = m_setup.version;
+    unknown.port = QStringLiteral("unknown");
+    unknown.tests = QStringLiteral("unknown");
+    unknown.ending = runin::RunEnding::Unknown;
+
+    // The window goes on painting and polling meanwhile; the operator's input waits.
+    QEventLoop loop;
+    std::optional<base::Status> answer;
+    QMetaObject::invokeMethod(
+        m_store,
+        [this, &loop, &answer, unknown = std::move(unknown)]() mutable {
+            base::Status kept = m_store->keepLogs(std::move(unknown));
+            QMetaObject::invokeMethod(
+                &loop,
+                [&loop, &answer, kept = std::move(kept)] {
+                    answer = kept;
+                    loop.quit();
+                },
+                Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+    while (!answer)
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    return *answer;
+}
+
+} // namespace runs
+
+#include "runkeeper.moc"

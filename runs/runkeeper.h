@@ -1,0 +1,66 @@
+#pragma once
+
+#include "runrecord.h"
+
+#include "runin/runrecorder.h"
+
+#include <QObject>
+#include <QString>
+#include <QThread>
+
+#include <functional>
+#include <memory>
+
+namespace runs {
+
+class PlantSender;
+class StoreWorker;
+
+// Where the keeper finds and puts things; the program's own by default.
+struct KeeperSetup
+{
+    QString stationPath;     // the SQLite file
+    QString plantConnection; // empty: no plant
+    QString logFolder;       // where the running-in logs lie
+    QString station, operatorName, version;
+    std::function<QString()> port; // the port of a run that starts now
+};
+
+// Keeps every running-in run: stores it at the station when it ends (and, at the next START, a
+// run the logs hold that is not stored yet), and sends it on to the plant. Storing and sending run
+// on threads of their own; the user-interface thread only hands over and, at START, waits with
+// its events going on.
+class RunKeeper : public QObject, public runin::RunRecorder
+{
+    Q_OBJECT
+public:
+    explicit RunKeeper(KeeperSetup setup, QObject *parent = nullptr);
+    ~RunKeeper() override;
+    RunKeeper(const RunKeeper &) = delete;
+    RunKeeper &operator=(const RunKeeper &) = delete;
+
+    base::Status keepPreviousRun() override;
+    void runStarted(bool singleStep, bool fullStroke) override;
+    void runEnded(runin::RunEnding how, std::int32_t completedCycles) override;
+    void setNoteHandler(Note note) override;
+
+    // Asks the sender to send what waits now.
+    void sendToPlant();
+
+    // Returns when every record handed over so far is stored (or failed); for a clean end.
+    void waitForStoring();
+
+private:
+    void note(const QString &text);
+
+    KeeperSetup m_setup;
+    QThread m_storeThread;
+    QThread m_sendThread;
+    StoreWorker *m_store = nullptr;
+    PlantSender *m_sender = nullptr;
+    std::unique_ptr<RunRecord> m_current; // the run under way
+    Note m_note;
+    QStringList m_unheard; // notes from before anyone listened
+};
+
+} // namespace runs

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "base/result.h"
+#include "runin/runrecorder.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+#include <array>
+#include <optional>
+
+// One running-in run as it is kept: who ran it where, what it did, how it ended, and both of its
+// logs verbatim, so that its report can be made again from the record alone.
+namespace runs {
+
+inline constexpr int kAxisCount = 4; // Zoom 1, Zoom 2, Iris, Focus
+
+struct AxisFigures
+{
+    int moves = 0;
+    int errors = 0;                // position errors above 10, either way
+    std::optional<double> largest; // the largest of them, by size
+    bool operator==(const AxisFigures &) const = default;
+};
+
+struct RunRecord
+{
+    QString id; // a UUID, without braces
+    QString station;
+    QString operatorName;
+    QString version;
+    QString port; // "COM3 (/dev/ttyUSB0)"
+    QDateTime start, end; // UTC
+    QString tests;        // "Single Step, Full stroke"
+    int cycles = 0;
+    std::array<AxisFigures, kAxisCount> axes{};
+    runin::RunEnding ending = runin::RunEnding::Unknown;
+    QString serial;
+    QByteArray complete, errors; // "Log Complete.txt" and "Log Errors.txt", byte for byte
+    QByteArray digest;           // of both logs: tells whether the logs on disk are kept already
+
+    [[nodiscard]] int errorCount() const;
+    bool operator==(const RunRecord &) const = default;
+};
+
+// "stopped by ABORT", ..., "unknown"; and back.
+QString endingText(runin::RunEnding ending);
+std::optional<runin::RunEnding> endingFromText(const QString &text);
+
+// "Zoom 1", "Zoom 2", "Iris", "Focus".
+QString axisName(int axis);
+
+// "no error above 10", "3 errors above 10"
+QString verdictText(int errors);
+
+// The digest of a pair of logs, the key that finds a stored run by its logs.
+QByteArray logsDigest(const QByteArray &complete, const QByteArray &errors);
+
+// Fills the figures (moves, errors, cycles where the log shows them) and the digest from the logs.
+void takeFiguresFromLogs(RunRecord &record);
+
+// The logs as stored (compressed) and back. Unpacking reads what a database gave, so it checks.
+QByteArray packLog(const QByteArray &log);
+base::Result<QByteArray> unpackLog(const QByteArray &packed);
+
+// The time as stored: ISO 8601 in UTC to the millisecond, so that text order is time order.
+QString storedTime(const QDateTime &utc);
+QDateTime timeFromStored(const QString &text);
+
+} // namespace runs

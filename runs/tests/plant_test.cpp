@@ -1,0 +1,219 @@
+// The station's outbox against a real PostgreSQL server that the test starts, stops and kills.
+#include "pgserver.h"
+#include "records.h"
+
+#include "runs/plantsender.h"
+#include "runs/rundatabase.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+namespace runs::test {
+namespace {
+
+std::unique_ptr<RunDatabase> station(const QString &path)
+{
+    auto opened = RunDatabase::openStation(path);
+    EXPECT_TRUE(opened) << (opened ? "" : opened.error());
+    return opened ? std::move(*opened) : nullptr;
+}
+
+std::unique_ptr<RunDatabase> plant(const PgServer &server)
+{
+    auto opened = RunDatabase::openPlant(server.connection());
+    EXPECT_TRUE(opened) << (opened ? "" : opened.error());
+    return opened ? std::move(*opened) : nullptr;
+}
+
+// Every run at most once in the plant, and each one whole.
+void expectInPlantOnce(const PgServer &server, const std::vector<RunRecord> &runs)
+{
+    EXPECT_EQ(server.psql("SELECT count(*), count(DISTINCT id) FROM runs"),
+              QStringLiteral("%1|%1").arg(runs.size()));
+    auto reader = plant(server);
+    ASSERT_TRUE(reader);
+    for (const RunRecord &run : runs) {
+        auto found = reader->find(run.id);
+        ASSERT_TRUE(found) << found.error();
+        EXPECT_EQ(*found, run);
+    }
+}
+
+class Plant : public ::testing::Test
+{
+protected:
+    QTemporaryDir m_dir;
+    PgServer m_server;
+};
+
+TEST_F(Plant, RunsStoredWhileTheServerIsDown_ArriveOnceItIsUp)
+{
+    auto own = station(m_dir.filePath("runs.sqlite"));
+    std::vector<RunRecord> runs;
+    for (int i = 0; i < 3; ++i) {
+        runs.push_back(madeRun("station-a", i));
+        ASSERT_TRUE(own->put(runs.back()));
+    }
+
+    // Down: one clear message naming the plant; the runs stay in the outbox.
+    auto unreachable = RunDatabase::openPlant(m_server.connection());
+    ASSERT_FALSE(unreachable);
+    EXPECT_NE(unreachable.error().find("cannot log in to the plant database plant on 127.0.0.1"),
+              std::string::npos)
+        << unreachable.error();
+    EXPECT_EQ(own->waiting()->size(), 3U);
+
+    m_server.start();
+    // A login the plant refuses says so, and sends nothing.
+    auto refused = RunDatabase::openPlant(m_server.connection("nobody"));
+    ASSERT_FALSE(refused);
+    EXPECT_NE(refused.error().find("\"nobody\" does not exist"), std::string::npos)
+        << refused.error();
+
+    PlantSender sender(m_dir.filePath("runs.sqlite"), m_server.connection());
+    std::vector<int> sent;
+    QObject::connect(&sender, &PlantSender::sent, [&sent](int count) { sent.push_back(count); });
+    sender.send();
+    sender.send(); // nothing waits any more: nothing goes twice
+    EXPECT_EQ(sent, std::vector<int>{3});
+    EXPECT_TRUE(own->waiting()->empty());
+    expectInPlantOnce(m_server, runs);
+
+    // A serial given later follows the run through the outbox; the rest of it stays as it was.
+    ASSERT_TRUE(own->setSerial(runs[1].id, "L-4711"));
+    runs[1].serial = "L-4711";
+    sender.send();
+    expectInPlantOnce(m_server, runs);
+
+    // A plant of a newer schema is left alone, with a message that says why.
+    m_server.psql("UPDATE velmaro_schema SET version = 99");
+    auto newer = RunDatabase::openPlant(m_server.connection());
+    ASSERT_FALSE(newer);
+    EXPECT_NE(newer.error().find("schema version 99, newer than the 1 this Velmaro knows"),
+              std::string::npos)
+        << newer.error();
+}
+
+TEST_F(Plant, ServerKilledMidSend_NoRunLostAndNoneTwice)
+{
+    const QString path = m_dir.filePath("runs.sqlite");
+    std::vector<RunRecord> runs;
+    {
+        auto own = station(path);
+        for (int i = 0; i < 24; ++i) {
+            runs.push_back(madeRun("station-a", i, 1 << 20));
+            ASSERT_TRUE(own->put(runs.back()));
+        }
+    }
+    m_server.start();
+
+    // A run that reached the plant but was never marked as sent (the line broke in between) goes
+    // again, and changes nothing there.
+    {
+        auto target = plant(m_server);
+        ASSERT_TRUE(target->put(runs[0]));
+    }
+
+    std::atomic<bool> failed{false};
+    std::thread sending([&] {
+        auto own = RunDatabase::openStation(path);
+        auto target = RunDatabase::openPlant(m_server.connection());
+        failed = !own || !target || !sendWaiting(**own, **target);
+    });
+    auto watcher = station(path);
+    // Killed once a few runs have gone, while the next is on its way.
+    while (watcher->waiting()->size() > runs.size() - 3)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    m_server.kill();
+    sending.join();
+    EXPECT_TRUE(failed) << "the kill came too late to cut a send short";
+    const std::size_t left = watcher->waiting()->size();
+    EXPECT_GT(left, 0U);
+
+    m_server.start();
+    auto target = plant(m_server);
+    auto resent = sendWaiting(*watcher, *target);
+    ASSERT_TRUE(resent) << resent.error();
+    EXPECT_EQ(static_cast<std::size_t>(*resent), left);
+    EXPECT_TRUE(watcher->waiting()->empty());
+    expectInPlantOnce(m_server, runs);
+}
+
+TEST_F(Plant, TwoStationsIntoOnePlant_HistoryShowsBoth)
+{
+    m_server.start();
+    // Station A is this user's own (the data home's velmaro/runs.sqlite), station B another's.
+    QTemporaryDir home;
+    const QString ownPath = home.filePath("data/velmaro/runs.sqlite");
+    const QString otherPath = m_dir.filePath("b.sqlite");
+    for (const auto &[path, name] : {std::pair{ownPath, "station-a"}, {otherPath, "station-b"}}) {
+        auto own = station(path);
+        ASSERT_TRUE(own->put(madeRun(name, 0, 500, QStringLiteral("%1-1").arg(name))));
+        ASSERT_TRUE(own->put(madeRun(name, 1, 500, QStringLiteral("%1-2").arg(name))));
+        auto sent = sendWaiting(*own, *plant(m_server));
+        ASSERT_TRUE(sent);
+        EXPECT_EQ(*sent, 2);
+    }
+
+    const auto report = [&](const QStringList &arguments, bool withPlant = true) {
+        QProcess process;
+        auto environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_DATA_HOME", home.filePath("data"));
+        environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
+        if (withPlant)
+            environment.insert("VELMARO_RUNS_DB", m_server.connection());
+        else
+            environment.remove("VELMARO_RUNS_DB");
+        process.setProcessEnvironment(environment);
+        process.setWorkingDirectory(home.path());
+        process.start(VELMARO_REPORT_PATH, arguments);
+        process.waitForFinished(60000);
+        return std::pair{process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput() +
+                                                                    process.readAllStandardError())};
+    };
+
+    const auto [status, history] = report({"--history"});
+    EXPECT_EQ(status, 0) << history.toStdString();
+    EXPECT_TRUE(history.contains("4 run(s) in the plant database plant on 127.0.0.1"))
+        << history.toStdString();
+    for (const char *name : {"station-a", "station-b"})
+        EXPECT_TRUE(history.contains(QRegularExpression(QStringLiteral(R"(2026-12-01  %1 +1 +1 +0)")
+                                                            .arg(name))))
+            << history.toStdString();
+    // Four serials, each first run in the week of 1 and 2 December; the odd ones had an error.
+    EXPECT_TRUE(history.contains(QRegularExpression(R"(2026-W49 +4 +2 +50\.0%)")))
+        << history.toStdString();
+
+    const auto [localStatus, local] = report({"--runs", "--local"});
+    EXPECT_EQ(localStatus, 0);
+    EXPECT_EQ(local.count("station-a "), 2) << local.toStdString();
+    EXPECT_FALSE(local.contains("station-b"));
+
+    // The settings file names the plant when the environment does not.
+    QDir().mkpath(home.filePath("config/velmaro"));
+    QFile settings(home.filePath("config/velmaro/velmaro.conf"));
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write("[General]\nVELMARO_RUNS_DB=\"" + m_server.connection().toUtf8() + "\"\n");
+    settings.close();
+    const auto [byServerStatus, bySerial] = report({"--runs", "--serial", "station-b-2"}, false);
+    EXPECT_EQ(byServerStatus, 0) << bySerial.toStdString();
+    EXPECT_TRUE(bySerial.contains("1 run(s) in the plant database")) << bySerial.toStdString();
+
+    for (const QStringList &wrong : {QStringList{"--run", "abcdef12"}, QStringList{"--runs", "--since", "yesterday"},
+                                     QStringList{"--history", "--station", "x"}}) {
+        const auto [wrongStatus, message] = report(wrong);
+        EXPECT_EQ(wrongStatus, 2) << message.toStdString();
+        EXPECT_TRUE(message.contains(wrong.at(1))) << message.toStdString();
+    }
+}
+
+} // namespace
+} // namespace runs::test

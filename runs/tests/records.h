@@ -1,0 +1,35 @@
+#pragma once
+
+#include "runs/runrecord.h"
+
+#include <QRandomGenerator>
+#include <QUuid>
+
+namespace runs::test {
+
+// A run record as the station keeps one, with logs of `logBytes` bytes that hardly compress.
+inline RunRecord madeRun(const QString &station, int number, int logBytes = 2000,
+                         const QString &serial = {})
+{
+    RunRecord run;
+    run.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    run.station = station;
+    run.operatorName = "op";
+    run.version = "1.2.0";
+    run.port = "COM1 (/dev/ttyS0)";
+    run.start = QDateTime(QDate(2026, 12, 1 + number % 20), QTime(8, number % 60), Qt::UTC);
+    run.end = run.start.addSecs(3600);
+    run.tests = "Full stroke";
+    run.cycles = number;
+    run.axes.at(2) = {10, number % 2, number % 2 ? std::optional<double>(42) : std::nullopt};
+    run.ending = runin::RunEnding::Aborted;
+    run.serial = serial;
+    QRandomGenerator random(static_cast<quint32>(number) + 1);
+    while (run.complete.size() < logBytes)
+        run.complete += QByteArray::number(random.generate64(), 36) + "\r\n";
+    run.errors = "05/12/26  08:00  POSITION ERROR (42)  Iris Axis Full stroke test ascending\r\n";
+    run.digest = logsDigest(run.complete, run.errors);
+    return run;
+}
+
+} // namespace runs::test
