@@ -47,8 +47,7 @@ constexpr int kInnerLeft = 120;
 constexpr int kInnerWidth = 1410;
 } // namespace
 
-AxesPart::AxesPart(QWidget *form, ui::PartContext context)
-    : QObject(form), m_context(std::move(context))
+AxesPart::AxesPart(QWidget *form, ui::PartContext context) : m_context(std::move(context))
 {
     CommandSetIP = ui::addButton(form, "CommandSetIP", "Set IP", Twips{360, 3360, 1095, 375});
     FrameManuale = ui::addFrame(form, "FrameManuale", "Manual positioning",
@@ -59,6 +58,7 @@ AxesPart::AxesPart(QWidget *form, ui::PartContext context)
     }
     connect(CommandSetIP, &QPushButton::clicked, this, &AxesPart::CommandSetIP_Click);
 
+    Timer1.setParent(form); // among the window's controls, by its name
     Timer1.setObjectName("Timer1");
     Timer1.setTimerType(Qt::PreciseTimer);
     Timer1.setInterval(kReadoutIntervalMs);
@@ -147,6 +147,11 @@ void AxesPart::enableTickedAxes()
     }
 }
 
+std::array<QString, 2> AxesPart::zoomJogSpeeds() const
+{
+    return {JogSpeed[0]->text(), JogSpeed[1]->text()};
+}
+
 void AxesPart::setLocked(bool locked)
 {
     CommandSetIP->setEnabled(!locked);
@@ -174,7 +179,7 @@ void AxesPart::CheckStatus_Click(int axis)
 void AxesPart::Timer1_Timer()
 {
     // Another exchange is under way; its answers must not be taken from it.
-    if (m_context.channel.ChannelBusy)
+    if (m_context.channel.busy())
         return;
     for (int axis = 0; axis < kAxisCount; ++axis) {
         const auto reading = readPosition(m_context.channel, comm::AxisLetter(axis));

@@ -3,6 +3,7 @@
 #include "ui/partcontext.h"
 
 #include <QObject>
+#include <QString>
 #include <QTimer>
 
 #include <array>
@@ -46,6 +47,18 @@ public:
     bool AbsolutePos_KeyPress(int axis, int keyAscii);
     void CommandSetIP_Click();
 
+    // The jog speed texts of Zoom 1 and Zoom 2 as typed: the speeds a cam table replay moves the
+    // zoom axes at.
+    [[nodiscard]] std::array<QString, 2> zoomJogSpeeds() const;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildAxisFrame(int axis);
+    void connectAxis(int axis);
+    void jog(int axis, bool forward);
+
     QPushButton *CommandSetIP;
     QGroupBox *FrameManuale;
     std::array<QGroupBox *, kAxisCount> FrameManAxis{};
@@ -60,14 +73,6 @@ public:
     std::array<QLineEdit *, kAxisCount> AbsolutePos{};
     std::array<QPushButton *, kAxisCount> CommandAbsolutePos{};
     QTimer Timer1;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
-private:
-    void buildAxisFrame(int axis);
-    void connectAxis(int axis);
-    void jog(int axis, bool forward);
 
     ui::PartContext m_context;
 };

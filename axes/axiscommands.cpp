@@ -42,11 +42,10 @@ std::vector<std::string> absoluteMoveLines(std::string_view letter, std::string_
 
 void sendHeld(comm::CommandChannel &channel, const std::vector<std::string> &lines)
 {
-    channel.ChannelBusy = true;
+    const auto hold = channel.hold();
     for (const auto &line : lines)
         channel.SendLine(line);
     channel.clock().sleep(kSettle);
-    channel.ChannelBusy = false;
 }
 
 } // namespace axes

@@ -33,7 +33,7 @@ QString cellText(const std::string &text)
 } // namespace
 
 CamTablePart::CamTablePart(QWidget *form, ui::PartContext context, ZoomSpeeds zoomSpeeds)
-    : QObject(form), m_context(std::move(context)), m_zoomSpeeds(std::move(zoomSpeeds))
+    : m_context(std::move(context)), m_zoomSpeeds(std::move(zoomSpeeds))
 {
     CommandSalva = ui::addButton(form, "CommandSalva", "Salva Valori", Twips{9360, 120, 1575, 855},
                                  ui::colour::kLightBlue);

@@ -46,10 +46,6 @@ public:
     // The position cells of every row, as they stand.
     [[nodiscard]] CamRows rows() const;
 
-    QPushButton *CommandSalva;
-    QPushButton *CommandCarica;
-    QTreeWidget *ListView1;
-
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -58,6 +54,10 @@ private:
     // Sets cells and marks without counting them as the operator's.
     void showRow(QTreeWidgetItem *item, const CamRow &row);
     void error(const std::string &message);
+
+    QPushButton *CommandSalva;
+    QPushButton *CommandCarica;
+    QTreeWidget *ListView1;
 
     ui::PartContext m_context;
     ZoomSpeeds m_zoomSpeeds;

@@ -8,12 +8,12 @@
 // does not stop the stepping at its limits.
 namespace lens {
 
-// The direction of a running focus repeat, as `FocusDir` holds it.
-namespace focusdir {
-inline constexpr std::int16_t kNone = 0;
-inline constexpr std::int16_t kUp = 1;
-inline constexpr std::int16_t kDown = 2;
-} // namespace focusdir
+// The direction of a running focus repeat.
+enum class FocusDir : std::int16_t {
+    None = 0, // no focus button held
+    Up = 1,
+    Down = 2,
+};
 
 inline constexpr std::int16_t kFocusCountMin = 0;
 inline constexpr std::int16_t kFocusCountMax = 100;
@@ -22,10 +22,10 @@ inline constexpr std::int16_t kFocusCountMax = 100;
 inline constexpr std::string_view kFocusUpLine = "focusup=1";
 inline constexpr std::string_view kFocusDownLine = "focusdn=1";
 
-// The count after one step in `direction` (kUp or kDown), kept within its limits.
-constexpr std::int16_t steppedFocusCount(std::int16_t count, std::int16_t direction)
+// The count after one step in `direction` (up or down), kept within its limits.
+constexpr std::int16_t steppedFocusCount(std::int16_t count, FocusDir direction)
 {
-    const int next = direction == focusdir::kUp ? count + 1 : count - 1;
+    const int next = direction == FocusDir::Up ? count + 1 : count - 1;
     if (next > kFocusCountMax)
         return kFocusCountMax;
     if (next < kFocusCountMin)

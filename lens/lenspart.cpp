@@ -20,8 +20,7 @@ constexpr int kFocusFirstRepeatMs = 300;
 constexpr int kFocusRepeatMs = 80;
 } // namespace
 
-LensPart::LensPart(QWidget *form, ui::PartContext context)
-    : QObject(form), m_context(std::move(context))
+LensPart::LensPart(QWidget *form, ui::PartContext context) : m_context(std::move(context))
 {
     using ui::Twips;
     LabelFocalLength =
@@ -43,6 +42,7 @@ LensPart::LensPart(QWidget *form, ui::PartContext context)
     HScroll->setRange(kSliderMin, kSliderMax);
     HScroll->setValue(kSliderMin);
 
+    Timer2.setParent(form); // among the window's controls, by its name
     Timer2.setObjectName("Timer2");
     Timer2.setTimerType(Qt::PreciseTimer);
     Timer2.setInterval(kFocusFirstRepeatMs);
@@ -78,7 +78,7 @@ void LensPart::fillPresets()
 
 void LensPart::resetFocus()
 {
-    FocusDir = focusdir::kNone;
+    FocusDir = lens::FocusDir::None;
     FocusPos = 0;
 }
 
@@ -117,15 +117,15 @@ void LensPart::HScroll_Scroll()
 
 void LensPart::CommandFocusUp_MouseDown()
 {
-    startFocusRepeat(focusdir::kUp);
+    startFocusRepeat(lens::FocusDir::Up);
 }
 
 void LensPart::CommandFocusDn_MouseDown()
 {
-    startFocusRepeat(focusdir::kDown);
+    startFocusRepeat(lens::FocusDir::Down);
 }
 
-void LensPart::startFocusRepeat(std::int16_t direction)
+void LensPart::startFocusRepeat(lens::FocusDir direction)
 {
     stepFocus(direction);
     FocusDir = direction;
@@ -136,7 +136,7 @@ void LensPart::startFocusRepeat(std::int16_t direction)
 
 void LensPart::CommandFocus_MouseUp()
 {
-    FocusDir = focusdir::kNone;
+    FocusDir = lens::FocusDir::None;
     Timer2.stop();
     m_context.focusSink();
 }
@@ -144,22 +144,22 @@ void LensPart::CommandFocus_MouseUp()
 void LensPart::Timer2_Timer()
 {
     Timer2.setInterval(kFocusRepeatMs);
-    if (FocusDir == focusdir::kUp)
-        stepFocus(focusdir::kUp);
-    if (FocusDir == focusdir::kDown)
-        stepFocus(focusdir::kDown);
+    if (FocusDir == lens::FocusDir::Up)
+        stepFocus(lens::FocusDir::Up);
+    if (FocusDir == lens::FocusDir::Down)
+        stepFocus(lens::FocusDir::Down);
 }
 
 void LensPart::stopFocusRepeat()
 {
     Timer2.stop();
-    FocusDir = focusdir::kNone;
+    FocusDir = lens::FocusDir::None;
 }
 
-void LensPart::stepFocus(std::int16_t direction)
+void LensPart::stepFocus(lens::FocusDir direction)
 {
     // The line goes out at the limits too: the count is the window's, not the lens's.
-    m_context.channel.SendLine(direction == focusdir::kUp ? kFocusUpLine : kFocusDownLine);
+    m_context.channel.SendLine(direction == lens::FocusDir::Up ? kFocusUpLine : kFocusDownLine);
     FocusPos = steppedFocusCount(FocusPos, direction);
     LabelFocusPos->setText(QString::number(FocusPos));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "focus.h"
+
 #include "ui/partcontext.h"
 
 #include <QObject>
@@ -44,6 +46,10 @@ public:
     // The mouse moved over the window's bare surface: whatever the buttons say, the repeat ends.
     void stopFocusRepeat();
 
+private:
+    void startFocusRepeat(lens::FocusDir direction);
+    void stepFocus(lens::FocusDir direction);
+
     QLabel *LabelFocalLength;
     QComboBox *ComboFocalLength;
     QLabel *LabelIrisPosition;
@@ -56,11 +62,7 @@ public:
     QTimer Timer2;
 
     std::int16_t FocusPos = 0;
-    std::int16_t FocusDir = 0; // lens::focusdir
-
-private:
-    void startFocusRepeat(std::int16_t direction);
-    void stepFocus(std::int16_t direction);
+    lens::FocusDir FocusDir = lens::FocusDir::None;
 
     ui::PartContext m_context;
 };

@@ -7,6 +7,7 @@ namespace comm {
 
 namespace {
 constexpr char kCarriageReturn = '\r';
+constexpr std::size_t kLineEndLength = 2; // CR LF, or whatever two characters end a reply
 constexpr platform::Millis kPositionWait{20};
 constexpr platform::Millis kErrorAssignWait{100};
 constexpr platform::Millis kErrorReadWait{50};
@@ -16,18 +17,9 @@ constexpr platform::Millis kEventTone{50};
 
 std::string AxisLetter(int axisIndex)
 {
-    switch (axisIndex) {
-    case 0:
-        return "X";
-    case 1:
-        return "Y";
-    case 2:
-        return "Z";
-    case 3:
-        return "W";
-    default:
+    if (axisIndex < 0 || axisIndex >= int(kAxisLetters.size()))
         return {};
-    }
+    return std::string(kAxisLetters[std::size_t(axisIndex)]);
 }
 
 CommandChannel::CommandChannel(SerialLink &link, platform::Clock &clock, platform::Tone &tone)
@@ -35,6 +27,12 @@ CommandChannel::CommandChannel(SerialLink &link, platform::Clock &clock, platfor
 {
     // Any notification of the port, whatever its kind, is one short beep and nothing else.
     m_link.setEventHandler([this] { m_tone.beep(kEventToneHz, kEventTone); });
+}
+
+CommandChannel::~CommandChannel()
+{
+    // The link may outlive the channel, and closing it may still raise an event.
+    m_link.setEventHandler({});
 }
 
 bool CommandChannel::SendLine(std::string_view text)
@@ -68,18 +66,33 @@ std::string CommandChannel::valueOf(const std::string &reply)
 {
     // A reply that starts with ':' is an acknowledgement, maybe with the answer behind it: the
     // value is lost with it. One character cannot hold a value and its line end.
-    if (reply.size() < 2 || reply.front() == ':')
+    if (reply.size() < kLineEndLength || reply.front() == ':')
         return std::string(kNoValue);
-    return reply.substr(0, reply.size() - 2);
+    return reply.substr(0, reply.size() - kLineEndLength);
+}
+
+std::optional<std::string> CommandChannel::positionReply(std::string_view axisLetter,
+                                                         ShortReply shortReply)
+{
+    SendLine(std::string("TP").append(axisLetter));
+    m_clock.sleep(kPositionWait);
+    if (PendingCount() == 0)
+        return std::nullopt;
+    std::string reply = ReadAll();
+    if (reply.empty() || reply.front() == ':')
+        return std::nullopt;
+    if (reply.size() < kLineEndLength) {
+        if (shortReply == ShortReply::AsItCame)
+            return reply;
+        return std::nullopt;
+    }
+    reply.resize(reply.size() - kLineEndLength);
+    return reply;
 }
 
 std::string CommandChannel::QueryPosition(std::string_view axisLetter)
 {
-    SendLine(std::string("TP").append(axisLetter));
-    m_clock.sleep(kPositionWait);
-    if (PendingCount() > 0)
-        return valueOf(ReadAll());
-    return std::string(kNoValue);
+    return positionReply(axisLetter, ShortReply::NoValue).value_or(std::string(kNoValue));
 }
 
 std::string CommandChannel::QueryPositionError(std::string_view axisLetter)

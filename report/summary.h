@@ -2,6 +2,8 @@
 
 #include "runlog.h"
 
+#include "runin/loglines.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -13,8 +15,8 @@
 // threshold.
 namespace report {
 
-// A position error beyond this, either way, is an error (10 itself is not).
-inline constexpr double kErrorThreshold = 10.0;
+// The running-in test's threshold: beyond it, either way, a position error is an error.
+inline constexpr double kErrorThreshold = runin::kErrorThreshold;
 
 struct AxisErrors
 {

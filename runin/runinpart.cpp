@@ -32,7 +32,7 @@ ui::Shape *addLight(QWidget *parent, const QString &name, int left, int top)
 } // namespace
 
 RunInPart::RunInPart(QWidget *form, ui::PartContext context)
-    : QObject(form), m_context(std::move(context)), m_sequencer(m_context.channel, *this)
+    : m_context(std::move(context)), m_sequencer(m_context.channel, *this)
 {
     FrameRodaggio =
         ui::addFrame(form, "FrameRodaggio", "Running Up", Twips{120, 8760, 14415, 2250});
@@ -70,6 +70,7 @@ RunInPart::RunInPart(QWidget *form, ui::PartContext context)
     List1->setObjectName("List1");
     ui::place(List1, 7800, 600, 6420, 1500);
 
+    Timer3.setParent(form); // among the window's controls, by its name
     Timer3.setObjectName("Timer3");
     Timer3.setTimerType(Qt::PreciseTimer);
     Timer3.setInterval(kTickIntervalMs);

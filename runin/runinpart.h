@@ -53,27 +53,6 @@ public:
     void CommandAbort_Click();
     void Timer3_Timer();
 
-    QGroupBox *FrameRodaggio;
-    QCheckBox *CheckSingleStep;
-    QCheckBox *CheckFullSroke;
-    QPushButton *CommandStart;
-    QPushButton *CommandAbort;
-    ui::Shape *LightTest1;
-    ui::Shape *LightTest2;
-    QLabel *LabelStep1;
-    QLabel *LabelStep2;
-    QLabel *LabelCycles;
-    QLabel *Label3;
-    ui::Shape *LightAxis1;
-    ui::Shape *LightAxis2;
-    ui::Shape *LightAxis3;
-    QLabel *Label4;
-    QLabel *Label6;
-    QLabel *Label7;
-    QLabel *Label5;
-    QListWidget *List1;
-    QTimer Timer3;
-
 signals:
     // A run starts: every operator control but ABORT is to be taken away.
     void lockRequested();
@@ -94,6 +73,27 @@ private:
     void unlockControls() override;
     void startTicking() override;
     void stopTicking() override;
+
+    QGroupBox *FrameRodaggio;
+    QCheckBox *CheckSingleStep;
+    QCheckBox *CheckFullSroke;
+    QPushButton *CommandStart;
+    QPushButton *CommandAbort;
+    ui::Shape *LightTest1;
+    ui::Shape *LightTest2;
+    QLabel *LabelStep1;
+    QLabel *LabelStep2;
+    QLabel *LabelCycles;
+    QLabel *Label3;
+    ui::Shape *LightAxis1;
+    ui::Shape *LightAxis2;
+    ui::Shape *LightAxis3;
+    QLabel *Label4;
+    QLabel *Label6;
+    QLabel *Label7;
+    QLabel *Label5;
+    QListWidget *List1;
+    QTimer Timer3;
 
     ui::PartContext m_context;
     Sequencer m_sequencer;

@@ -17,16 +17,11 @@ using platform::Millis;
 
 constexpr platform::Millis kAfterMoveLine{50};
 constexpr platform::Millis kBeforeErrorQuery{200};
-constexpr std::int64_t kErrorThreshold = 10; // counts; larger errors are reported
 constexpr int kReportToneHz = 1000;
 constexpr platform::Millis kReportTone{1000};
 constexpr platform::Millis kReportPause{20};
 constexpr int kReportTones = 3;
 
-constexpr std::int16_t kNoTest = 0;
-constexpr std::int16_t kStepAscendingKind = 1;
-constexpr std::int16_t kStepDescendingKind = 2;
-constexpr std::int16_t kFullStrokeKind = 3;
 constexpr std::int16_t kZoom = 1;
 constexpr std::int16_t kIris = 2;
 constexpr std::int16_t kFocus = 3;
@@ -39,16 +34,19 @@ const QString kNoAnswer =
     QStringLiteral("The controller stopped answering during the running-in test; the test was "
                    "stopped.");
 
-// The sequencer's own letters: zoom motor 1, iris and focus.
+// The sequencer addresses the axes by the controller's alternative letters: zoom motor 1 stands
+// for the zoom, motor 2 is read for the log only.
+constexpr std::string_view kZoom2Letter = comm::kAlternativeAxisLetters[1];
+
 std::string_view letterOf(std::int16_t workingAxis)
 {
     switch (workingAxis) {
     case kZoom:
-        return "A";
+        return comm::kAlternativeAxisLetters[0];
     case kIris:
-        return "C";
+        return comm::kAlternativeAxisLetters[2];
     default:
-        return "D";
+        return comm::kAlternativeAxisLetters[3];
     }
 }
 
@@ -64,12 +62,12 @@ std::string_view axisNameOf(std::int16_t workingAxis)
     }
 }
 
-std::string_view testNameOf(std::int16_t testKind, std::int16_t stepIndex)
+std::string_view testNameOf(TestKind testKind, std::int16_t stepIndex)
 {
     switch (testKind) {
-    case kStepAscendingKind:
+    case TestKind::StepAscending:
         return kStepAscending;
-    case kStepDescendingKind:
+    case TestKind::StepDescending:
         return kStepDescending;
     default:
         return stepIndex == 1 ? kStrokeAscending : kStrokeDescending;
@@ -123,19 +121,6 @@ constexpr std::array<std::array<EndPoint, 2>, 3> kEndPoints{{
     {{{"iris = 6", "6"}, {"iris = 1", "1"}}},
     {{{"PAD = 10100;BGD", "100"}, {"PAD = 100;BGD", "0"}}},
 }};
-
-// Holds the line for the sequencer for the whole tick, so the position readout stays off it.
-class BusyForTick
-{
-public:
-    explicit BusyForTick(bool &busy) : m_busy(busy) { m_busy = true; }
-    ~BusyForTick() { m_busy = false; }
-    BusyForTick(const BusyForTick &) = delete;
-    BusyForTick &operator=(const BusyForTick &) = delete;
-
-private:
-    bool &m_busy;
-};
 } // namespace
 
 Sequencer::Sequencer(comm::CommandChannel &channel, RunInView &view, Now now)
@@ -151,7 +136,7 @@ void Sequencer::start(bool singleStep)
     m_state.CompletedCycles = 0;
     m_state.WorkingAxis = kZoom;
     m_state.StepValue = "0";
-    m_state.TestKind = singleStep ? kStepAscendingKind : kFullStrokeKind;
+    m_state.TestKind = singleStep ? TestKind::StepAscending : TestKind::FullStroke;
     m_state.StepIndex = 1;
     m_running = true;
     m_endTold = false;
@@ -190,7 +175,8 @@ void Sequencer::clearRunFlags()
 
 void Sequencer::tick()
 {
-    const BusyForTick busy(m_channel.ChannelBusy);
+    // The line is the sequencer's for the whole tick, so the position readout stays off it.
+    const auto hold = m_channel.hold();
     if (m_state.AbortRequested) {
         m_view.stopTicking();
         m_running = false;
@@ -214,7 +200,7 @@ void Sequencer::showWorkingAxis()
 
 void Sequencer::checkCompletion()
 {
-    if (m_state.TestKind < kStepAscendingKind || m_state.TestKind > kFullStrokeKind)
+    if (m_state.TestKind == TestKind::None)
         return;
     const std::string_view letter = letterOf(m_state.WorkingAxis);
     const auto sample = samplePosition(letter);
@@ -233,8 +219,8 @@ void Sequencer::checkCompletion()
     reportIfLarge(m_channel.QueryPositionError(letter), axisName, test);
     if (m_state.WorkingAxis == kZoom) {
         // Zoom motor 2 follows motor 1 on the cam; it is read for the log only.
-        const auto second = samplePosition("B");
-        const std::string secondError = m_channel.QueryPositionError("B");
+        const auto second = samplePosition(kZoom2Letter);
+        const std::string secondError = m_channel.QueryPositionError(kZoom2Letter);
         writeReached(kZoom2Axis, test, second ? std::string_view(second->text) : comm::kNoValue);
         reportIfLarge(secondError, kZoom2Axis, test);
     }
@@ -252,21 +238,21 @@ void Sequencer::applyTransition()
     // at its bottom value; after the focus, the full stroke follows or the run ends.
     const bool known = s.WorkingAxis >= kZoom && s.WorkingAxis <= kFocus;
     const auto axis = static_cast<std::size_t>(known ? s.WorkingAxis - 1 : 0);
-    if (known && s.TestKind == kStepAscendingKind && step == kStepTop.at(axis)) {
-        s.TestKind = kStepDescendingKind;
-    } else if (known && s.TestKind == kStepDescendingKind && step == kStepBottom.at(axis)) {
+    if (known && s.TestKind == TestKind::StepAscending && step == kStepTop.at(axis)) {
+        s.TestKind = TestKind::StepDescending;
+    } else if (known && s.TestKind == TestKind::StepDescending && step == kStepBottom.at(axis)) {
         if (s.WorkingAxis != kFocus) {
             ++s.WorkingAxis;
-            s.TestKind = kStepAscendingKind;
+            s.TestKind = TestKind::StepAscending;
             s.StepIndex = 1;
         } else if (m_view.fullStrokeTicked()) {
-            s.TestKind = kFullStrokeKind;
+            s.TestKind = TestKind::FullStroke;
             s.StepIndex = 1;
             s.WorkingAxis = kZoom;
         } else {
             finishRun();
         }
-    } else if (s.TestKind == kFullStrokeKind && s.StepIndex == 2) {
+    } else if (s.TestKind == TestKind::FullStroke && s.StepIndex == 2) {
         s.StepIndex = 1;
         ++s.WorkingAxis;
         if (s.WorkingAxis > kFocus) {
@@ -274,7 +260,7 @@ void Sequencer::applyTransition()
             s.WorkingAxis = kZoom;
             m_view.setLabelCycles(QStringLiteral("Completed Cycles: %1").arg(s.CompletedCycles));
         }
-    } else if (s.TestKind == kFullStrokeKind && s.StepIndex == 1) {
+    } else if (s.TestKind == TestKind::FullStroke && s.StepIndex == 1) {
         s.StepIndex = 2;
     }
 }
@@ -291,7 +277,7 @@ void Sequencer::tellEnd(RunEnding how)
 void Sequencer::finishRun()
 {
     tellEnd(RunEnding::Completed);
-    m_state.TestKind = kNoTest;
+    m_state.TestKind = TestKind::None;
     m_view.stopTicking();
     m_running = false;
     m_view.setLabelStep1(QStringLiteral("-"));
@@ -302,9 +288,9 @@ void Sequencer::finishRun()
 
 void Sequencer::issueStep()
 {
-    if (m_state.TestKind == kStepAscendingKind || m_state.TestKind == kStepDescendingKind)
+    if (m_state.TestKind == TestKind::StepAscending || m_state.TestKind == TestKind::StepDescending)
         issueStepTestMove();
-    else if (m_state.TestKind == kFullStrokeKind)
+    else if (m_state.TestKind == TestKind::FullStroke)
         issueFullStrokeMove();
 }
 
@@ -315,8 +301,8 @@ void Sequencer::issueStepTestMove()
     m_view.setLight(Light::Test2, false);
     m_state.MovePending = true;
 
-    const Move move =
-        stepMove(m_state.WorkingAxis, m_state.TestKind == kStepAscendingKind, m_state.StepIndex);
+    const Move move = stepMove(m_state.WorkingAxis, m_state.TestKind == TestKind::StepAscending,
+                               m_state.StepIndex);
     m_state.StepValue = std::to_string(move.value);
     m_view.setLabelStep1(QString::fromStdString(m_state.StepValue));
 

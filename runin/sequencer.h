@@ -25,14 +25,22 @@ class CommandChannel;
 
 namespace runin {
 
+// Which test a run is in, numbered as the running-in test's description numbers them.
+enum class TestKind : std::int16_t {
+    None = 0, // before the first run, and after a run that ended by itself
+    StepAscending = 1,
+    StepDescending = 2,
+    FullStroke = 3,
+};
+
 // What the sequencer keeps from one tick to the next.
 struct RunState
 {
     bool AbortRequested = false;
     // A move line went out and its end is awaited.
     bool MovePending = false;
-    // 0 no test, 1 step test ascending, 2 step test descending, 3 full-stroke test.
-    std::int16_t TestKind = 0;
+    // An aborted run leaves its last value.
+    runin::TestKind TestKind = runin::TestKind::None;
     // Step test: the next step, counted from 1 for each axis through both halves.
     // Full-stroke test: 1 toward the upper end, 2 toward the lower end.
     std::int16_t StepIndex = 0;

@@ -2,6 +2,7 @@
 
 #include "report/runlog.h"
 #include "report/summary.h"
+#include "runin/loglines.h"
 
 #include <QCryptographicHash>
 
@@ -60,8 +61,11 @@ QString axisName(int axis)
 QString verdictText(int errors)
 {
     if (errors == 0)
-        return QStringLiteral("no error above 10");
-    return QStringLiteral("%1 error%2 above 10").arg(errors).arg(errors == 1 ? "" : "s");
+        return QStringLiteral("no error above %1").arg(runin::kErrorThreshold);
+    return QStringLiteral("%1 error%2 above %3")
+        .arg(errors)
+        .arg(errors == 1 ? "" : "s")
+        .arg(runin::kErrorThreshold);
 }
 
 QByteArray logsDigest(const QByteArray &complete, const QByteArray &errors)

@@ -29,9 +29,6 @@ public:
 
     void ComboSerialPort_Click();
 
-    QLabel *LabelSerialPort;
-    QComboBox *ComboSerialPort;
-
 signals:
     // The operator closed the window without choosing.
     void closedByOperator();
@@ -40,6 +37,9 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    QLabel *LabelSerialPort;
+    QComboBox *ComboSerialPort;
+
     LinkFactory m_probeLink;
     MainWindowLoader m_loadMainWindow;
 };

@@ -57,16 +57,15 @@ frmMain::frmMain(Platform platform, QWidget *parent)
 
     ui::PartContext context{m_channel, m_channel.clock(), m_dialogs, m_state,
                             [this] { Text0->setFocus(); }};
-    m_lens = new lens::LensPart(this, context);
-    m_axes = new axes::AxesPart(this, context);
+    m_lens = std::make_unique<lens::LensPart>(this, context);
+    m_axes = std::make_unique<axes::AxesPart>(this, context);
     // A replay moves the zoom axes at the speeds typed in their jog panels.
-    m_camTable = new camtable::CamTablePart(this, context, [this] {
-        return std::array{m_axes->JogSpeed[0]->text(), m_axes->JogSpeed[1]->text()};
-    });
-    m_runIn = new runin::RunInPart(this, context);
+    m_camTable = std::make_unique<camtable::CamTablePart>(
+        this, context, [this] { return m_axes->zoomJogSpeeds(); });
+    m_runIn = std::make_unique<runin::RunInPart>(this, context);
     m_runIn->setRecorder(platform.recorder);
-    connect(m_runIn, &runin::RunInPart::lockRequested, this, &frmMain::LockControls);
-    connect(m_runIn, &runin::RunInPart::unlockRequested, this, &frmMain::UnlockControls);
+    connect(m_runIn.get(), &runin::RunInPart::lockRequested, this, &frmMain::LockControls);
+    connect(m_runIn.get(), &runin::RunInPart::unlockRequested, this, &frmMain::UnlockControls);
 
     m_channel.setWriteFailureHandler(
         [this](const std::string &reason) { reportWriteFailure(reason); });
@@ -83,6 +82,9 @@ frmMain::frmMain(Platform platform, QWidget *parent)
 frmMain::~frmMain()
 {
     qApp->removeEventFilter(this);
+    // A button held now lets go while the parts and the line are all there, so a jog under way
+    // is stopped rather than left running.
+    hide();
 }
 
 void frmMain::buildOwnControls()
@@ -144,8 +146,7 @@ void frmMain::Form_Activate()
         return;
     }
 
-    m_lineWatch.watch(modVariabili::PortNumber);
-    m_channel.ChannelBusy = false;
+    m_lineWatch.watch();
     m_lens->resetFocus();
     for (int axis = 0; axis < axes::kAxisCount; ++axis)
         m_channel.SendLine("SH" + comm::AxisLetter(axis));

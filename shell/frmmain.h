@@ -87,13 +87,7 @@ public:
     camtable::CamTablePart &camTable() { return *m_camTable; }
     runin::RunInPart &runIn() { return *m_runIn; }
 
-    ui::WindowState &state() { return m_state; }
-
-    ui::Shape *Shape1;
-    QLabel *Image1;
-    QLabel *Label2;
-    QLabel *LabelVersion;
-    QLineEdit *Text0;
+    [[nodiscard]] const ui::WindowState &state() const { return m_state; }
 
 signals:
     // The start-up sequence no longer needs the port selection window.
@@ -117,16 +111,25 @@ private:
     void lineBack();
     void lensNotReadyAfterReturn(const QString &message);
 
+    ui::Shape *Shape1;
+    QLabel *Image1;
+    QLabel *Label2;
+    QLabel *LabelVersion;
+    QLineEdit *Text0;
+
     std::unique_ptr<comm::SerialLink> m_link;
     ui::WindowDialogs m_dialogs;
     comm::CommandChannel m_channel;
     LineWatch m_lineWatch;
     ServiceCode m_serviceCode;
     ui::WindowState m_state;
-    lens::LensPart *m_lens = nullptr;
-    axes::AxesPart *m_axes = nullptr;
-    camtable::CamTablePart *m_camTable = nullptr;
-    runin::RunInPart *m_runIn = nullptr;
+    // The parts borrow the channel, the state and the focus sink: declared after them, they are
+    // destroyed before them, and before ~QWidget deletes the controls, so that nothing a control
+    // does on its way out reaches a part or a line that is gone.
+    std::unique_ptr<lens::LensPart> m_lens;
+    std::unique_ptr<axes::AxesPart> m_axes;
+    std::unique_ptr<camtable::CamTablePart> m_camTable;
+    std::unique_ptr<runin::RunInPart> m_runIn;
     bool m_activated = false;
     bool m_unloaded = false;
     // The controls are locked until the lens is ready after the line came back.

@@ -2,6 +2,7 @@
 
 #include "lenscheck.h"
 
+#include "link/modvariabili.h"
 #include "link/seriallink.h"
 
 namespace shell {
@@ -20,9 +21,13 @@ LineWatch::LineWatch(comm::SerialLink &link, comm::CommandChannel &channel, QObj
     connect(&m_askAgain, &QTimer::timeout, this, &LineWatch::askLensAgain);
 }
 
-void LineWatch::watch(int portNumber)
+LineWatch::~LineWatch()
 {
-    m_port = portNumber;
+    stop();
+}
+
+void LineWatch::watch()
+{
     m_link.setLostHandler([this](const std::string &reason) { onLost(reason); });
 }
 
@@ -47,7 +52,7 @@ void LineWatch::tryReopen()
     if (!isLost())
         return;
     // A device that is not back yet fails at once; nothing to tell until it is.
-    if (!m_link.open(m_port))
+    if (!m_link.open(modVariabili::PortNumber))
         return;
     m_reopen.stop();
     askLens(true);

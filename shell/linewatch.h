@@ -23,9 +23,13 @@ class LineWatch : public QObject
     Q_OBJECT
 public:
     LineWatch(comm::SerialLink &link, comm::CommandChannel &channel, QObject *parent = nullptr);
+    // The link may outlive the watch; it is told of it no more.
+    ~LineWatch() override;
+    LineWatch(const LineWatch &) = delete;
+    LineWatch &operator=(const LineWatch &) = delete;
 
-    // From now on the open port `portNumber` is watched.
-    void watch(int portNumber);
+    // From now on the open port, the one the operator chose, is watched.
+    void watch();
     // Stops watching and gives up any reopening or asking under way.
     void stop();
 
@@ -38,8 +42,6 @@ public:
     void tryReopen();
     // Asks the lens once more while waiting for it; the timer asks every 2 s.
     void askLensAgain();
-
-    QTimer &reopenTimer() { return m_reopen; }
 
 signals:
     // Told once per loss, at once, while the handler that met the loss may still be running.
@@ -58,7 +60,6 @@ private:
     comm::CommandChannel &m_channel;
     QTimer m_reopen;
     QTimer m_askAgain;
-    int m_port = 0;
 };
 
 } // namespace shell

@@ -32,10 +32,6 @@ public:
     // One tick, 300 ms after the window is shown: runs the update check.
     void Timer1_Timer();
 
-    QLabel *Picture1;
-    QLabel *Label1;
-    QTimer Timer1;
-
 signals:
     // The window has closed; `wentOn` when the port selection took over, otherwise the program
     // is over (the updater runs, or the operator closed the window).
@@ -48,6 +44,10 @@ protected:
 private:
     void goOn();
     void unload(bool wentOn);
+
+    QLabel *Picture1;
+    QLabel *Label1;
+    QTimer Timer1{this};
 
     UpdateServices &m_services;
     ui::WindowDialogs m_dialogs;

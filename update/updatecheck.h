@@ -54,18 +54,18 @@ struct UpdateOutcome
 {
     enum class Kind {
         // The updater runs; this program ends.
-        UpdaterStarted,
+        UpdaterStarted = 0,
         // This program is up to date: go on to the port selection.
-        NoUpdate,
+        NoUpdate = 1,
         // The client failed while connecting or fetching the version file; nothing else was
         // tried.
-        ServerUnavailable,
+        ServerUnavailable = 2,
         // Neither an earlier nor a freshly fetched updater could be started.
-        UpdaterNotStarted,
+        UpdaterNotStarted = 3,
         // The updater does not match the maker's signature; it was deleted, not started.
-        SignatureRefused,
+        SignatureRefused = 4,
         // The check was called off; nothing was started.
-        Cancelled,
+        Cancelled = 5,
     };
     Kind kind = Kind::NoUpdate;
     // What happened, for the operator or the log.

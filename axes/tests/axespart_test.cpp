@@ -1,6 +1,7 @@
 // The axis panels of the full window: enable, readout, jog, absolute moves and the network address.
 #include "shell/tests/mainwindowfixture.h"
 
+#include "ui/controls.h"
 #include "ui/form.h"
 #include "ui/windowstate.h"
 
@@ -27,7 +28,7 @@ protected:
         createOnController();
         showAndStart();
         ASSERT_TRUE(dialogs.shown.empty());
-        form->axes().Timer1.stop(); // the tests tick the readout themselves
+        find<QTimer>("Timer1")->stop(); // the tests tick the readout themselves
         sentBefore = controller->receivedLines().size();
     }
 
@@ -41,10 +42,24 @@ protected:
     axes::AxesPart &axes() { return form->axes(); }
     static std::size_t at(int axis) { return static_cast<std::size_t>(axis); }
 
+    // Element `axis` of a control array of the axis frames.
+    template <class T = QWidget> T *of(const char *name, int axis) const
+    {
+        return find<T>(ui::arrayName(name, axis));
+    }
+
+    // Replaces the box's text by typing, as the operator does.
+    static void typeInto(QLineEdit *box, const QString &text)
+    {
+        box->setFocus();
+        box->selectAll();
+        QTest::keyClicks(box, text);
+    }
+
     void expectShown(const std::array<const char *, 4> &positions)
     {
         for (int axis = 0; axis < 4; ++axis)
-            EXPECT_EQ(axes().Position[at(axis)]->text(),
+            EXPECT_EQ(of<QLabel>("Position", axis)->text(),
                       QString("Actual position: ") + positions[at(axis)]);
     }
 
@@ -55,20 +70,22 @@ TEST_F(AxisPanels, UntickingSendsStopAbortMotorOffAndTickingServoOn)
 {
     startOnController();
     const auto begin = clock.now();
-    QTest::mouseClick(axes().CheckStatus[2], Qt::LeftButton);
+    auto *box = of<QCheckBox>("CheckStatus", 2);
+    const auto *status = of<QLabel>("Status", 2);
+    QTest::mouseClick(box, Qt::LeftButton);
     EXPECT_THAT(sent(), ElementsAre("STZ", "ABZ", "MOZ"));
-    EXPECT_EQ(axes().Status[2]->text(), "DISABLED");
-    EXPECT_EQ(axes().Status[2]->palette().color(QPalette::Window), ui::colour::kRed);
+    EXPECT_EQ(status->text(), "DISABLED");
+    EXPECT_EQ(status->palette().color(QPalette::Window), ui::colour::kRed);
     EXPECT_FALSE(controller->isEnabled(2));
     EXPECT_EQ(clock.now() - begin, platform::Millis{100});
-    EXPECT_FALSE(form->channel().ChannelBusy);
-    EXPECT_TRUE(form->Text0->hasFocus());
+    EXPECT_FALSE(form->channel().busy());
+    EXPECT_TRUE(find("Text0")->hasFocus());
 
-    QTest::mouseClick(axes().CheckStatus[2], Qt::LeftButton);
+    QTest::mouseClick(box, Qt::LeftButton);
     EXPECT_THAT(sent(), ElementsAre("STZ", "ABZ", "MOZ", "SHZ"));
-    EXPECT_EQ(axes().Status[2]->text(), "ENABLED");
-    EXPECT_EQ(axes().Status[2]->palette().color(QPalette::Window), ui::colour::kGreen);
-    EXPECT_EQ(axes().Status[2]->palette().color(QPalette::WindowText), ui::colour::kDarkGrey);
+    EXPECT_EQ(status->text(), "ENABLED");
+    EXPECT_EQ(status->palette().color(QPalette::Window), ui::colour::kGreen);
+    EXPECT_EQ(status->palette().color(QPalette::WindowText), ui::colour::kDarkGrey);
     EXPECT_TRUE(controller->isEnabled(2));
 }
 
@@ -79,7 +96,7 @@ TEST_F(AxisPanels, ReadoutShowsEveryAxisAndStoresTheZoomPositions)
     axes().Timer1_Timer();
     EXPECT_THAT(sent(), ElementsAre("TPX", "TPY", "TPZ", "TPW", "TPX", "TPY", "TPZ", "TPW"));
     for (int axis = 0; axis < 4; ++axis) {
-        EXPECT_EQ(axes().Position[at(axis)]->text(),
+        EXPECT_EQ(of<QLabel>("Position", axis)->text(),
                   "Actual position: " + QString::number(controller->position(axis)));
     }
     EXPECT_EQ(form->state().ActualPosZoom1, controller->position(0));
@@ -89,10 +106,10 @@ TEST_F(AxisPanels, ReadoutShowsEveryAxisAndStoresTheZoomPositions)
 TEST_F(AxisPanels, ReadoutLeavesTheLineAloneWhileAnotherExchangeHoldsIt)
 {
     startOnController();
-    form->channel().ChannelBusy = true;
+    const auto hold = form->channel().hold();
     axes().Timer1_Timer();
     EXPECT_THAT(sent(), IsEmpty());
-    EXPECT_EQ(axes().Position[0]->text(), "Actual position: -");
+    EXPECT_EQ(of<QLabel>("Position", 0)->text(), "Actual position: -");
     EXPECT_GT(form->channel().PendingCount(), 0) << "the unread answers stay for their owner";
 }
 
@@ -101,7 +118,7 @@ TEST_F(AxisPanels, ReadoutShowsOnlyWhatAnswersAndStoresOnlyZoomNumbers)
     auto &script = createOnScript();
     script.answer(": 1.0000\r\n");
     showAndStart();
-    axes().Timer1.stop();
+    find<QTimer>("Timer1")->stop();
     script.takeAll();
 
     // Each axis's answer is read 20 ms after its own question.
@@ -127,30 +144,33 @@ TEST_F(AxisPanels, ReadoutShowsOnlyWhatAnswersAndStoresOnlyZoomNumbers)
 TEST_F(AxisPanels, JogRunsWhileTheMouseHoldsTheButtonAtTheSpeedAsTyped)
 {
     startOnController();
-    axes().CommandJogPos[0]->setFocus();
-    QTest::keyClick(axes().CommandJogPos[0], Qt::Key_Space);
-    QTest::keyClick(axes().CommandJogPos[0], Qt::Key_Return);
+    auto *forward = of<QPushButton>("CommandJogPos", 0);
+    forward->setFocus();
+    QTest::keyClick(forward, Qt::Key_Space);
+    QTest::keyClick(forward, Qt::Key_Return);
     EXPECT_THAT(sent(), IsEmpty()) << "the keyboard does not jog";
 
-    QTest::mousePress(axes().CommandJogPos[0], Qt::LeftButton);
+    QTest::mousePress(forward, Qt::LeftButton);
     EXPECT_THAT(sent(), ElementsAre("JGX=1000", "BGX"));
-    EXPECT_FALSE(form->channel().ChannelBusy) << "the readout follows the jog";
+    EXPECT_FALSE(form->channel().busy()) << "the readout follows the jog";
     EXPECT_TRUE(controller->isMoving(0));
-    QTest::mouseRelease(axes().CommandJogPos[0], Qt::LeftButton);
+    QTest::mouseRelease(forward, Qt::LeftButton);
     EXPECT_THAT(sent(), ElementsAre("JGX=1000", "BGX", "STX"));
-    EXPECT_TRUE(form->Text0->hasFocus());
+    EXPECT_TRUE(find("Text0")->hasFocus());
 
     // Any mouse button; released away from the button, the stop still goes out.
-    axes().JogSpeed[1]->setText("-250");
-    QTest::mousePress(axes().CommandJogNeg[1], Qt::RightButton);
-    QTest::mouseRelease(axes().CommandJogNeg[1], Qt::RightButton, {}, QPoint(-200, 500));
+    typeInto(of<QLineEdit>("JogSpeed", 1), "-250");
+    auto *backward = of<QPushButton>("CommandJogNeg", 1);
+    QTest::mousePress(backward, Qt::RightButton);
+    QTest::mouseRelease(backward, Qt::RightButton, {}, QPoint(-200, 500));
     EXPECT_THAT(sent(), ElementsAre("JGX=1000", "BGX", "STX", "JGY=--250", "BGY", "STY"));
 }
 
 TEST_F(AxisPanels, JogStopsAtOnceWhenTheWindowLosesTheMouse)
 {
     startOnController();
-    QTest::mousePress(axes().CommandJogPos[2], Qt::LeftButton);
+    auto *jog = of<QPushButton>("CommandJogPos", 2);
+    QTest::mousePress(jog, Qt::LeftButton);
     ASSERT_THAT(sent(), ElementsAre("JGZ=1000", "BGZ"));
 
     QWidget other;
@@ -158,21 +178,21 @@ TEST_F(AxisPanels, JogStopsAtOnceWhenTheWindowLosesTheMouse)
     other.activateWindow();
     ASSERT_TRUE(testsupport::waitFor([&] { return !form->isActiveWindow(); }));
     EXPECT_THAT(sent(), ElementsAre("JGZ=1000", "BGZ", "STZ"));
-    EXPECT_FALSE(axes().CommandJogPos[2]->isDown());
+    EXPECT_FALSE(jog->isDown());
 
-    QTest::mouseRelease(axes().CommandJogPos[2], Qt::LeftButton);
+    QTest::mouseRelease(jog, Qt::LeftButton);
     EXPECT_THAT(sent(), ElementsAre("JGZ=1000", "BGZ", "STZ")) << "one stop per hold";
 }
 
 TEST_F(AxisPanels, AbsoluteMoveFromTheButtonAndFromEnter)
 {
     startOnController();
-    axes().AbsolutePos[2]->setText("5000");
-    QTest::mouseClick(axes().CommandAbsolutePos[2], Qt::LeftButton);
+    typeInto(of<QLineEdit>("AbsolutePos", 2), "5000");
+    QTest::mouseClick(of<QPushButton>("CommandAbsolutePos", 2), Qt::LeftButton);
     EXPECT_THAT(sent(), ElementsAre("SPZ=1000", "PAZ=5000", "BGZ"));
-    EXPECT_TRUE(form->Text0->hasFocus());
+    EXPECT_TRUE(find("Text0")->hasFocus());
 
-    QLineEdit *target = axes().AbsolutePos[0];
+    auto *target = of<QLineEdit>("AbsolutePos", 0);
     target->setFocus();
     QTest::keyClick(target, Qt::Key_Return);
     EXPECT_THAT(sent(), ElementsAre("SPZ=1000", "PAZ=5000", "BGZ", "SPX=1000", "PAX=", "BGX"));
@@ -191,7 +211,7 @@ TEST_F(AxisPanels, SetIpSendsTheAddressAndConfirmsIt)
     startOnController();
     dialogs.inputAnswers = {"010.001.002.003", "", "192.168.1", "256.1.1.1"};
     for (int i = 0; i < 4; ++i)
-        QTest::mouseClick(axes().CommandSetIP, Qt::LeftButton);
+        QTest::mouseClick(find<QPushButton>("CommandSetIP"), Qt::LeftButton);
 
     EXPECT_THAT(sent(), ElementsAre("IA10,1,2,3;BN"));
     EXPECT_EQ(controller->burnedAddress(), (std::array<int, 4>{10, 1, 2, 3}));

@@ -46,10 +46,9 @@ protected:
         createOnController();
         showAndStart();
         ASSERT_THAT(dialogs.shown, IsEmpty());
-        // The tests set the last zoom positions themselves; no readout tick may overwrite them.
-        form->axes().Timer1.stop();
-        part = &form->camTable();
-        list = part->ListView1;
+        // The tests tick the readout themselves, once the zoom axes stand where they want them.
+        find<QTimer>("Timer1")->stop();
+        list = find<QTreeWidget>("ListView1");
     }
 
     void TearDown() override { qunsetenv("VELMARO_DRIVE_C"); }
@@ -89,12 +88,26 @@ protected:
                           list->visualRect(list->model()->index(n - 1, 2)).center());
     }
 
+    // Both zoom axes moved there and read by the readout, whose last reading a tick records.
+    void zoomAt(std::int32_t zoom1, std::int32_t zoom2)
+    {
+        clock.advance(platform::Millis{30000}); // any move under way has ended
+        form->channel().SendLine("PAX=" + std::to_string(zoom1) + ";PAY=" + std::to_string(zoom2) +
+                                 ";BGXY");
+        clock.advance(platform::Millis{30000});
+        form->axes().Timer1_Timer(); // takes the acknowledgements with the first answer
+        form->axes().Timer1_Timer();
+        ASSERT_EQ(form->state().ActualPosZoom1, zoom1);
+        ASSERT_EQ(form->state().ActualPosZoom2, zoom2);
+    }
+
     void record(int n, std::int32_t zoom1, std::int32_t zoom2)
     {
-        form->state().ActualPosZoom1 = zoom1;
-        form->state().ActualPosZoom2 = zoom2;
+        zoomAt(zoom1, zoom2);
+        const std::size_t mark = linesReceived().size();
         clickCheckBox(n);
         ASSERT_EQ(shown(n), (Shown{true, QString::number(zoom1), QString::number(zoom2)}));
+        ASSERT_THAT(sentSince(mark), IsEmpty()) << "recording moves nothing";
     }
 
     std::vector<std::string> sentSince(std::size_t mark) const
@@ -127,10 +140,9 @@ protected:
     void load(bool answer = true)
     {
         dialogs.yesNoAnswers.push_back(answer);
-        QTest::mouseClick(part->CommandCarica, Qt::LeftButton);
+        QTest::mouseClick(find("CommandCarica"), Qt::LeftButton);
     }
 
-    camtable::CamTablePart *part = nullptr;
     QTreeWidget *list = nullptr;
 
 private:
@@ -144,8 +156,10 @@ TEST_F(CamTable, ClickingARecordedRowReplaysItAtTheJogSpeeds)
     clickRow(10);
     EXPECT_THAT(sentSince(mark), ElementsAre("SP1000,1000", "PAX=812", "PAY=-441", "BGXY"));
 
-    form->axes().JogSpeed[0]->setText("250");
-    form->axes().JogSpeed[1]->setText(" -7x");
+    for (const auto &[box, speed] : {std::pair{"JogSpeed(0)", "250"}, {"JogSpeed(1)", " -7x"}}) {
+        find<QLineEdit>(box)->selectAll();
+        QTest::keyClicks(find<QLineEdit>(box), speed);
+    }
     mark = linesReceived().size();
     clickRow(10);
     EXPECT_THAT(sentSince(mark), ElementsAre("SP250, -7x", "PAX=812", "PAY=-441", "BGXY"));
@@ -157,20 +171,18 @@ TEST_F(CamTable, ClickingARecordedRowReplaysItAtTheJogSpeeds)
 
 TEST_F(CamTable, TickingRecordsAndSendsNothing_UntickingAsks_NoKeeps_YesClears)
 {
-    const std::size_t mark = linesReceived().size();
     record(10, 812, -441);
     EXPECT_EQ(shown(9), (Shown{false, "", ""}));
     // The space bar ticks the current row too, whichever of its cells is current.
-    form->state().ActualPosZoom1 = 5;
-    form->state().ActualPosZoom2 = 0;
+    zoomAt(5, 0);
     list->setCurrentItem(row(20), 3);
     list->setFocus();
     QTest::keyClick(list, Qt::Key_Space);
     EXPECT_EQ(shown(20), (Shown{true, "5", "0"}));
 
     // Had the program's own re-tick been taken for the operator's, these would be recorded.
-    form->state().ActualPosZoom1 = 1;
-    form->state().ActualPosZoom2 = 2;
+    zoomAt(1, 2);
+    const std::size_t mark = linesReceived().size();
     dialogs.yesNoAnswers = {false};
     clickCheckBox(10);
     ASSERT_EQ(dialogs.shown.size(), 1U);
@@ -192,8 +204,7 @@ TEST_F(CamTable, LoadingSetsMarksWithoutRecording_AHalfRowSendsNothing_ABadCellS
                {5, "999;1;2;;3"},
                {6, "100;12.5;3000000000"},
                {86, "0;-9;9"}});
-    form->state().ActualPosZoom1 = 77;
-    form->state().ActualPosZoom2 = 77;
+    zoomAt(77, 77);
     const auto empty = everyRow();
     load(false);
     EXPECT_EQ(everyRow(), empty) << "No leaves the table alone";
@@ -216,7 +227,7 @@ TEST_F(CamTable, LoadingSetsMarksWithoutRecording_AHalfRowSendsNothing_ABadCellS
     const QByteArray old = fileBytes();
     const auto before = everyRow();
     dialogs.shown.clear();
-    QTest::mouseClick(part->CommandSalva, Qt::LeftButton);
+    QTest::mouseClick(find("CommandSalva"), Qt::LeftButton);
     ASSERT_EQ(dialogs.shown.size(), 1U);
     EXPECT_THAT(dialogs.shown[0].text.toStdString(), HasSubstr("row 5 (95 mm)"));
     EXPECT_THAT(dialogs.shown[0].text.toStdString(),
@@ -228,7 +239,7 @@ TEST_F(CamTable, LoadingSetsMarksWithoutRecording_AHalfRowSendsNothing_ABadCellS
     dialogs.yesNoAnswers = {true};
     clickCheckBox(5);
     dialogs.shown.clear();
-    QTest::mouseClick(part->CommandSalva, Qt::LeftButton);
+    QTest::mouseClick(find("CommandSalva"), Qt::LeftButton);
     EXPECT_THAT(dialogs.shown, IsEmpty());
     EXPECT_THAT(fileBytes().toStdString(),
                 HasSubstr("\r\n95;;\r\n100;12.5;3000000000\r\n105;;\r\n"));

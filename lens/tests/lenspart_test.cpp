@@ -1,7 +1,6 @@
 // The operator column: the preset lists, the focal length slider and the focus buttons.
 #include "shell/tests/mainwindowfixture.h"
 
-#include "lens/focus.h"
 #include "lens/lenspart.h"
 #include "lens/presets.h"
 
@@ -14,13 +13,18 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionSlider>
+#include <QTimer>
 
 #include <gmock/gmock.h>
 
 namespace {
 
+using testing::AllOf;
+using testing::Each;
 using testing::ElementsAre;
+using testing::Eq;
 using testing::IsEmpty;
+using testing::SizeIs;
 
 class LensColumn : public MainWindowFixture
 {
@@ -30,7 +34,7 @@ protected:
         createOnController();
         showAndStart();
         ASSERT_TRUE(dialogs.shown.empty());
-        form->axes().Timer1.stop(); // only this column's lines on the wire
+        find<QTimer>("Timer1")->stop(); // only this column's lines on the wire
         sentBefore = controller->receivedLines().size();
     }
 
@@ -40,7 +44,12 @@ protected:
         return {all.begin() + static_cast<std::ptrdiff_t>(sentBefore), all.end()};
     }
 
-    lens::LensPart &lens() { return form->lens(); }
+    QScrollBar *slider() const { return find<QScrollBar>("HScroll"); }
+    QPushButton *up() const { return find<QPushButton>("CommandFocusUp"); }
+    QPushButton *down() const { return find<QPushButton>("CommandFocusDn"); }
+    QString count() const { return find<QLabel>("LabelFocusPos")->text(); }
+    QTimer *repeat() const { return find<QTimer>("Timer2"); }
+    bool sinkHasFocus() const { return find("Text0")->hasFocus(); }
 
     // Opens the list and clicks the item, as the operator does.
     static void choose(QComboBox *combo, int index)
@@ -56,26 +65,26 @@ protected:
 
     QRect sliderPart(QStyle::SubControl part)
     {
+        QScrollBar *bar = slider();
         QStyleOptionSlider option;
-        option.initFrom(lens().HScroll);
+        option.initFrom(bar);
         option.orientation = Qt::Horizontal;
-        option.minimum = lens().HScroll->minimum();
-        option.maximum = lens().HScroll->maximum();
-        option.sliderPosition = lens().HScroll->sliderPosition();
-        option.sliderValue = lens().HScroll->value();
-        option.singleStep = lens().HScroll->singleStep();
-        option.pageStep = lens().HScroll->pageStep();
-        return lens().HScroll->style()->subControlRect(QStyle::CC_ScrollBar, &option, part,
-                                                       lens().HScroll);
+        option.minimum = bar->minimum();
+        option.maximum = bar->maximum();
+        option.sliderPosition = bar->sliderPosition();
+        option.sliderValue = bar->value();
+        option.singleStep = bar->singleStep();
+        option.pageStep = bar->pageStep();
+        return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, part, bar);
     }
 
     // The thumb dragged through these positions.
     void drag(std::initializer_list<int> positions)
     {
-        lens().HScroll->setSliderDown(true);
+        slider()->setSliderDown(true);
         for (const int position : positions)
-            lens().HScroll->setSliderPosition(position);
-        lens().HScroll->setSliderDown(false);
+            slider()->setSliderPosition(position);
+        slider()->setSliderDown(false);
     }
 
     void moveOverWindowAt(QPoint at)
@@ -90,118 +99,120 @@ protected:
 
 TEST_F(LensColumn, ListChoicesSendTheirPresetAndLeaveTheFocusOnTheSink)
 {
-    choose(lens().ComboFocalLength, 9);
-    EXPECT_EQ(lens().ComboFocalLength->currentText(), "120");
-    EXPECT_TRUE(form->Text0->hasFocus());
-    choose(lens().ComboIrisPosition, 5);
-    choose(lens().ComboIrisPosition, 0); // the f-number "6" is the controller's stop 1
-    choose(lens().ComboFocalLength, 85);
-    choose(lens().ComboFocalLength, 85); // the item shown, chosen again after the slider moved
+    auto *focalLength = find<QComboBox>("ComboFocalLength");
+    auto *iris = find<QComboBox>("ComboIrisPosition");
+    choose(focalLength, 9);
+    EXPECT_EQ(focalLength->currentText(), "120");
+    EXPECT_TRUE(sinkHasFocus());
+    choose(iris, 5);
+    choose(iris, 0); // the f-number "6" is the controller's stop 1
+    choose(focalLength, 85);
+    choose(focalLength, 85); // the item shown, chosen again after the slider moved
     EXPECT_THAT(sent(), ElementsAre("zoom=120", "iris=6", "iris=1", "zoom=500", "zoom=500"));
-    EXPECT_TRUE(form->Text0->hasFocus());
+    EXPECT_TRUE(sinkHasFocus());
 }
 
 TEST_F(LensColumn, SliderSendsForEveryPositionOfADrag)
 {
     drag({751, 760, 5000, 750});
     EXPECT_THAT(sent(), ElementsAre("zoom=75.1", "zoom=76", "zoom=500", "zoom=75"));
-    EXPECT_EQ(lens().ComboFocalLength->currentIndex(), 0) << "the list does not follow";
+    EXPECT_EQ(find<QComboBox>("ComboFocalLength")->currentIndex(), 0) << "the list does not follow";
 }
 
 TEST_F(LensColumn, SliderDraggedWithTheMouseSends)
 {
     const QPoint thumb = sliderPart(QStyle::SC_ScrollBarSlider).center();
-    QScrollBar *slider = lens().HScroll;
-    QTest::mousePress(slider, Qt::LeftButton, {}, thumb);
-    QMouseEvent move(QEvent::MouseMove, thumb + QPoint(40, 0), slider->mapToGlobal(thumb),
+    QScrollBar *bar = slider();
+    QTest::mousePress(bar, Qt::LeftButton, {}, thumb);
+    QMouseEvent move(QEvent::MouseMove, thumb + QPoint(40, 0), bar->mapToGlobal(thumb),
                      Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(slider, &move);
-    QTest::mouseRelease(slider, Qt::LeftButton, {}, thumb + QPoint(40, 0));
-    ASSERT_GT(slider->value(), 750);
-    EXPECT_THAT(sent(), ElementsAre(lens::sliderZoomLine(slider->value())));
+    QApplication::sendEvent(bar, &move);
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, thumb + QPoint(40, 0));
+    ASSERT_GT(bar->value(), 750);
+    EXPECT_THAT(sent(), ElementsAre(lens::sliderZoomLine(bar->value())));
 }
 
 TEST_F(LensColumn, SliderArrowsTrackAndKeysSendNothing)
 {
-    QScrollBar *slider = lens().HScroll;
-    QTest::mouseClick(slider, Qt::LeftButton, {}, sliderPart(QStyle::SC_ScrollBarAddLine).center());
-    EXPECT_EQ(slider->value(), 751);
-    QTest::mouseClick(slider, Qt::LeftButton, {}, sliderPart(QStyle::SC_ScrollBarAddPage).center());
-    EXPECT_GT(slider->value(), 751);
-    slider->setFocus();
-    QTest::keyClick(slider, Qt::Key_Right);
-    QTest::keyClick(slider, Qt::Key_End);
-    EXPECT_EQ(slider->value(), 5000);
+    QScrollBar *bar = slider();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, sliderPart(QStyle::SC_ScrollBarAddLine).center());
+    EXPECT_EQ(bar->value(), 751);
+    QTest::mouseClick(bar, Qt::LeftButton, {}, sliderPart(QStyle::SC_ScrollBarAddPage).center());
+    EXPECT_GT(bar->value(), 751);
+    bar->setFocus();
+    QTest::keyClick(bar, Qt::Key_Right);
+    QTest::keyClick(bar, Qt::Key_End);
+    EXPECT_EQ(bar->value(), 5000);
     EXPECT_THAT(sent(), IsEmpty());
 }
 
 TEST_F(LensColumn, FocusClickStepsOnceAndShowsTheCount)
 {
-    lens().CommandFocusUp->setFocus();
-    QTest::keyClick(lens().CommandFocusUp, Qt::Key_Space);
-    QTest::keyClick(lens().CommandFocusUp, Qt::Key_Return);
+    up()->setFocus();
+    QTest::keyClick(up(), Qt::Key_Space);
+    QTest::keyClick(up(), Qt::Key_Return);
     EXPECT_THAT(sent(), IsEmpty()) << "only the mouse steps the focus";
 
-    QTest::mouseClick(lens().CommandFocusUp, Qt::LeftButton);
-    EXPECT_EQ(lens().LabelFocusPos->text(), "1");
-    QTest::mouseClick(lens().CommandFocusDn, Qt::RightButton, Qt::ShiftModifier);
-    QTest::mouseClick(lens().CommandFocusDn, Qt::LeftButton);
+    QTest::mouseClick(up(), Qt::LeftButton);
+    EXPECT_EQ(count(), "1");
+    QTest::mouseClick(down(), Qt::RightButton, Qt::ShiftModifier);
+    QTest::mouseClick(down(), Qt::LeftButton);
     EXPECT_THAT(sent(), ElementsAre("focusup=1", "focusdn=1", "focusdn=1"));
-    EXPECT_EQ(lens().LabelFocusPos->text(), "0");
-    EXPECT_FALSE(lens().Timer2.isActive());
-    EXPECT_TRUE(form->Text0->hasFocus());
+    EXPECT_EQ(count(), "0");
+    EXPECT_FALSE(repeat()->isActive());
+    EXPECT_TRUE(sinkHasFocus());
 }
 
 TEST_F(LensColumn, FocusHoldRepeatsAfter300AndThenEvery80MillisecondsAlsoAtTheLimit)
 {
-    lens().FocusPos = 98;
-    QTest::mousePress(lens().CommandFocusUp, Qt::LeftButton);
+    auto *part = &form->lens();
+    QTest::mousePress(up(), Qt::LeftButton);
     EXPECT_EQ(sent().size(), 1U);
-    EXPECT_TRUE(lens().Timer2.isActive());
-    EXPECT_EQ(lens().Timer2.interval(), 300);
-    EXPECT_EQ(lens().FocusDir, lens::focusdir::kUp);
-    for (int tick = 0; tick < 3; ++tick) {
-        lens().Timer2_Timer();
-        EXPECT_EQ(lens().Timer2.interval(), 80);
+    EXPECT_TRUE(repeat()->isActive());
+    EXPECT_EQ(repeat()->interval(), 300);
+    for (int tick = 0; tick < 101; ++tick) {
+        part->Timer2_Timer();
+        EXPECT_EQ(repeat()->interval(), 80);
     }
-    QTest::mouseRelease(lens().CommandFocusUp, Qt::LeftButton);
-    EXPECT_THAT(sent(), ElementsAre("focusup=1", "focusup=1", "focusup=1", "focusup=1"));
-    EXPECT_EQ(lens().LabelFocusPos->text(), "100") << "the lines go on, the count stops";
-    EXPECT_FALSE(lens().Timer2.isActive());
-    EXPECT_EQ(lens().FocusDir, lens::focusdir::kNone);
+    QTest::mouseRelease(up(), Qt::LeftButton);
+    EXPECT_THAT(sent(), AllOf(SizeIs(102), Each(Eq("focusup=1"))));
+    EXPECT_EQ(count(), "100") << "the lines go on, the count stops";
+    EXPECT_FALSE(repeat()->isActive());
 
     // A tick already queued when the button came up steps nowhere.
-    lens().Timer2_Timer();
-    EXPECT_EQ(sent().size(), 4U);
+    part->Timer2_Timer();
+    EXPECT_EQ(sent().size(), 102U);
 }
 
 TEST_F(LensColumn, MovingOverTheBareWindowStopsTheRepeatButNotOverAControl)
 {
-    QTest::mousePress(lens().CommandFocusDn, Qt::LeftButton);
-    moveOverWindowAt(lens().LabelFocusPos->geometry().center());
-    EXPECT_TRUE(lens().Timer2.isActive()) << "a label is no bare surface";
+    const QRect label = find("LabelFocusPos")->geometry();
+    QTest::mousePress(down(), Qt::LeftButton);
+    moveOverWindowAt(label.center());
+    EXPECT_TRUE(repeat()->isActive()) << "a label is no bare surface";
 
-    const QPoint bare = lens().LabelFocusPos->geometry().bottomRight() + QPoint(4, 4);
+    const QPoint bare = label.bottomRight() + QPoint(4, 4);
     ASSERT_EQ(form->childAt(bare), nullptr);
     moveOverWindowAt(bare);
-    EXPECT_FALSE(lens().Timer2.isActive());
-    EXPECT_EQ(lens().FocusDir, lens::focusdir::kNone);
-    QTest::mouseRelease(lens().CommandFocusDn, Qt::LeftButton);
+    EXPECT_FALSE(repeat()->isActive());
+    form->lens().Timer2_Timer();
+    EXPECT_EQ(sent().size(), 1U) << "no direction left to step in";
+    QTest::mouseRelease(down(), Qt::LeftButton);
 
     // The next press starts anew, with the first repeat after 300 ms.
-    QTest::mousePress(lens().CommandFocusUp, Qt::LeftButton);
-    EXPECT_EQ(lens().Timer2.interval(), 300);
-    QTest::mouseRelease(lens().CommandFocusUp, Qt::LeftButton);
+    QTest::mousePress(up(), Qt::LeftButton);
+    EXPECT_EQ(repeat()->interval(), 300);
+    QTest::mouseRelease(up(), Qt::LeftButton);
 }
 
 TEST_F(LensColumn, FocusRepeatStopsWhenTheWindowLosesTheMouse)
 {
-    QTest::mousePress(lens().CommandFocusUp, Qt::LeftButton);
+    QTest::mousePress(up(), Qt::LeftButton);
     QWidget other;
     other.show();
     other.activateWindow();
     ASSERT_TRUE(testsupport::waitFor([&] { return !form->isActiveWindow(); }));
-    EXPECT_FALSE(lens().Timer2.isActive());
+    EXPECT_FALSE(repeat()->isActive());
     EXPECT_EQ(sent().size(), 1U);
 }
 

@@ -59,7 +59,7 @@ public:
     base::Status write(std::string_view data) override
     {
         const std::string line(data.substr(0, data.size() - 1));
-        busyAtWrite.push_back(busy != nullptr && *busy);
+        busyAtWrite.push_back(channel != nullptr && channel->busy());
         if (line.rfind("TP", 0) == 0)
             answer(positions, line.substr(2));
         else if (line.rfind("erorre = _TE", 0) == 0)
@@ -76,7 +76,7 @@ public:
     std::map<std::string, std::string> positions{{"A", "1000"}, {"B", "-500"}};
     std::map<std::string, std::string> errors{{"A", " 1.0000"}, {"B", " 1.0000"}};
     std::vector<std::string> moves;
-    const bool *busy = nullptr;
+    const comm::CommandChannel *channel = nullptr;
     std::vector<bool> busyAtWrite;
 
 private:
@@ -139,9 +139,9 @@ protected:
         EXPECT_TRUE(link->open(1));
         channel = std::make_unique<comm::CommandChannel>(*link, clock, tone);
         sequencer = std::make_unique<Sequencer>(*channel, view, [this] { return kNow; });
-        // A scripted controller notes the busy flag of the channel it is on now.
+        // A scripted controller notes whether the channel it is on now is held.
         if (auto *scripted = dynamic_cast<ScriptedController *>(link.get()))
-            scripted->busy = &channel->ChannelBusy;
+            scripted->channel = channel.get();
     }
 
     // Ticks every 100 ms while the timer runs, until `done` holds.

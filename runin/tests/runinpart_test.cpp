@@ -39,7 +39,7 @@ protected:
     // Ticks every 100 ms while the timer runs, until `done` holds.
     template <class Done> bool tickUntil(Done done, int limit = 20000)
     {
-        for (int i = 0; i < limit && part->Timer3.isActive() && !done(); ++i) {
+        for (int i = 0; i < limit && find<QTimer>("Timer3")->isActive() && !done(); ++i) {
             clock.advance(platform::Millis(100));
             part->Timer3_Timer();
         }
@@ -49,13 +49,13 @@ protected:
     std::vector<QColor> lights() const
     {
         std::vector<QColor> colours;
-        for (const ui::Shape *light : {part->LightAxis1, part->LightAxis2, part->LightAxis3,
-                                       part->LightTest1, part->LightTest2})
-            colours.push_back(light->fillColor());
+        for (const char *light :
+             {"LightAxis1", "LightAxis2", "LightAxis3", "LightTest1", "LightTest2"})
+            colours.push_back(find<ui::Shape>(light)->fillColor());
         return colours;
     }
 
-    void click(QAbstractButton *button) { QTest::mouseClick(button, Qt::LeftButton); }
+    void click(const char *name) { QTest::mouseClick(find(name), Qt::LeftButton); }
 
     runin::RunInPart *part = nullptr;
 
@@ -67,46 +67,46 @@ private:
 TEST_F(RunInFrame, TheBoxesStartAndAbortRunThroughTheWindowsLock)
 {
     startWith();
-    EXPECT_FALSE(part->CommandStart->isEnabled());
-    click(part->CheckSingleStep);
-    EXPECT_TRUE(part->CommandStart->isEnabled());
-    click(part->CheckSingleStep);
-    EXPECT_FALSE(part->CommandStart->isEnabled());
-    click(part->CheckFullSroke);
-    EXPECT_TRUE(part->CommandStart->isEnabled());
+    EXPECT_FALSE(find("CommandStart")->isEnabled());
+    click("CheckSingleStep");
+    EXPECT_TRUE(find("CommandStart")->isEnabled());
+    click("CheckSingleStep");
+    EXPECT_FALSE(find("CommandStart")->isEnabled());
+    click("CheckFullSroke");
+    EXPECT_TRUE(find("CommandStart")->isEnabled());
 
     for (const char *name : {runin::LogFiles::kComplete, runin::LogFiles::kErrors}) {
         QFile old(QString::fromLatin1(name));
         ASSERT_TRUE(old.open(QIODevice::WriteOnly));
         old.write("last run\r\n");
     }
-    click(part->CommandStart);
-    EXPECT_FALSE(form->lens().ComboFocalLength->isEnabled());
-    EXPECT_FALSE(part->CheckFullSroke->isEnabled());
-    EXPECT_TRUE(part->CommandAbort->isEnabled());
-    EXPECT_EQ(part->LabelCycles->text(), "Completed Cycles: 0");
+    click("CommandStart");
+    EXPECT_FALSE(find("ComboFocalLength")->isEnabled());
+    EXPECT_FALSE(find("CheckFullSroke")->isEnabled());
+    EXPECT_TRUE(find("CommandAbort")->isEnabled());
+    EXPECT_EQ(find<QLabel>("LabelCycles")->text(), "Completed Cycles: 0");
     EXPECT_EQ(QFileInfo(runin::LogFiles::kComplete).size(), 0);
     EXPECT_EQ(QFileInfo(runin::LogFiles::kErrors).size(), 0);
 
     ASSERT_TRUE(tickUntil([this] { return part->state().LastPosition > 0; }));
-    EXPECT_EQ(part->LightTest2->fillColor(), ui::colour::kGreen);
-    EXPECT_EQ(part->LightAxis1->fillColor(), ui::colour::kGreen);
-    EXPECT_EQ(part->LabelStep2->text(), "500");
+    EXPECT_EQ(find<ui::Shape>("LightTest2")->fillColor(), ui::colour::kGreen);
+    EXPECT_EQ(find<ui::Shape>("LightAxis1")->fillColor(), ui::colour::kGreen);
+    EXPECT_EQ(find<QLabel>("LabelStep2")->text(), "500");
 
-    click(part->CommandAbort);
-    EXPECT_EQ(part->LabelStep1->text(), "-");
-    EXPECT_EQ(part->LabelStep2->text(), "-");
+    click("CommandAbort");
+    EXPECT_EQ(find<QLabel>("LabelStep1")->text(), "-");
+    EXPECT_EQ(find<QLabel>("LabelStep2")->text(), "-");
     EXPECT_THAT(lights(), Each(ui::colour::kWhite));
-    EXPECT_TRUE(form->lens().ComboFocalLength->isEnabled());
-    EXPECT_TRUE(part->CommandStart->isEnabled());
-    EXPECT_FALSE(part->CommandAbort->isEnabled());
+    EXPECT_TRUE(find("ComboFocalLength")->isEnabled());
+    EXPECT_TRUE(find("CommandStart")->isEnabled());
+    EXPECT_FALSE(find("CommandAbort")->isEnabled());
 
     const auto sent = controller->receivedLines().size();
     clock.advance(platform::Millis(100));
     part->Timer3_Timer();
-    EXPECT_FALSE(part->Timer3.isActive());
+    EXPECT_FALSE(find<QTimer>("Timer3")->isActive());
     EXPECT_EQ(controller->receivedLines().size(), sent);
-    EXPECT_FALSE(form->channel().ChannelBusy);
+    EXPECT_FALSE(form->channel().busy());
     EXPECT_EQ(QFileInfo(runin::LogFiles::kComplete).size(), 0);
 }
 

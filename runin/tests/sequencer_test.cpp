@@ -24,10 +24,11 @@ protected:
         std::vector<Phase> phases;
         tickUntil([&] {
             const RunState &s = sequencer->state();
-            if (!s.MovePending && s.TestKind != 0 &&
-                (phases.empty() || std::get<0>(phases.back()) != s.TestKind ||
+            const int kind = static_cast<int>(s.TestKind);
+            if (!s.MovePending && kind != 0 &&
+                (phases.empty() || std::get<0>(phases.back()) != kind ||
                  std::get<1>(phases.back()) != s.WorkingAxis))
-                phases.emplace_back(s.TestKind, s.WorkingAxis, s.StepIndex);
+                phases.emplace_back(kind, s.WorkingAxis, s.StepIndex);
             return done();
         });
         return phases;
@@ -66,7 +67,7 @@ TEST_F(Sequence, SingleStepRuns383MovesThroughEveryHalfAndEndsByItself)
     EXPECT_FALSE(view.ticking || view.locked || view.anyLightOn());
     EXPECT_EQ(view.step1, "-");
     EXPECT_THAT(view.cycles, ElementsAre("Completed Cycles: 0"));
-    EXPECT_EQ(sequencer->state().TestKind, 0);
+    EXPECT_EQ(sequencer->state().TestKind, TestKind::None);
     // Two reached lines for each of the 171 zoom moves; this lens makes no large errors.
     EXPECT_EQ(logLines(LogFiles::kComplete).size(), 383U + 171U);
     EXPECT_TRUE(view.list.empty());
@@ -132,7 +133,7 @@ TEST_F(Sequence, NoAnswerOrNoNumberDuringACompletionCheckChangesNothing)
               reachedLine(stamp(), kZoom1Axis, kStepAscending, "1000"));
     // The readout stays off the line for every exchange of a tick, and only then.
     EXPECT_THAT(script.busyAtWrite, Each(true));
-    EXPECT_FALSE(channel->ChannelBusy);
+    EXPECT_FALSE(channel->busy());
 }
 
 TEST_F(Sequence, AControllerSilentBeforeAMoveStopsTheRunAfterTwoSeconds)

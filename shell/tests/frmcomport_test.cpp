@@ -2,6 +2,7 @@
 #include "shell/frmcomport.h"
 #include "link/modvariabili.h"
 #include "link/qtseriallink.h"
+#include "testsupport/findchild.h"
 #include "ui/form.h"
 
 #include <QComboBox>
@@ -9,6 +10,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -69,11 +71,16 @@ protected:
             });
     }
 
+    static QComboBox *list(const comm::frmComPort &window)
+    {
+        return testsupport::child<QComboBox>(&window, "ComboSerialPort");
+    }
+
     static QStringList entries(const comm::frmComPort &window)
     {
         QStringList texts;
-        for (int i = 0; i < window.ComboSerialPort->count(); ++i)
-            texts << window.ComboSerialPort->itemText(i);
+        for (int i = 0; i < list(window)->count(); ++i)
+            texts << list(window)->itemText(i);
         return texts;
     }
 
@@ -93,7 +100,7 @@ TEST_F(PortSelection, ListsTheUsablePortsUpToTwentyLeavingOutAHeldOneAndChoosesN
     ASSERT_EQ(holder.readAll().trimmed(), "held");
     const auto window = makeWindow();
     EXPECT_EQ(entries(*window), QStringList({"COM1", "COM12"}));
-    EXPECT_EQ(window->ComboSerialPort->currentIndex(), -1);
+    EXPECT_EQ(list(*window)->currentIndex(), -1);
     EXPECT_EQ(mainWindow, nullptr);
 
     comm::QtSerialLink link;
@@ -108,8 +115,8 @@ TEST_F(PortSelection, ChoosingAPortRecordsItAndShowsTheCompactMainWindow)
 {
     const auto window = makeWindow();
     window->show();
-    window->ComboSerialPort->setCurrentIndex(2);
-    emit window->ComboSerialPort->activated(2);
+    list(*window)->setFocus();
+    QTest::keyClick(list(*window), Qt::Key_End); // the last entry, COM12
 
     EXPECT_EQ(modVariabili::PortNumber, 12);
     ASSERT_NE(mainWindow, nullptr);

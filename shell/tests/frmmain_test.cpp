@@ -84,7 +84,7 @@ TEST_F(MainWindow, CompactShowsTheLeftColumnAndTheServiceCodeOpensEverythingAtTh
     EXPECT_EQ(visible, leftColumn);
 
     // Typed into a text box, the code also reaches the box.
-    QLineEdit *speed = form->axes().JogSpeed[0];
+    auto *speed = find<QLineEdit>("JogSpeed(0)");
     speed->setFocus();
     speed->clear();
     const auto typeCode = [speed] {
@@ -98,7 +98,7 @@ TEST_F(MainWindow, CompactShowsTheLeftColumnAndTheServiceCodeOpensEverythingAtTh
     EXPECT_EQ(form->frameGeometry().size(), QSize(px(14800), px(11505)));
     EXPECT_EQ(form->pos(), QPoint(px(10), px(10)));
     for (const QWidget *control : windowControls()) {
-        if (control != form->Text0) {
+        if (control->objectName() != "Text0") {
             EXPECT_TRUE(form->rect().contains(control->geometry()))
                 << control->objectName().toStdString();
         }
@@ -135,13 +135,29 @@ TEST_F(MainWindow, LockingChangesTheOperatorControlsAndNothingElse)
 
     expectOnlyLockableChanged(locked, before, lockable, false);
 
-    form->runIn().CheckSingleStep->setChecked(false);
-    form->runIn().CheckFullSroke->setChecked(false);
     form->UnlockControls();
     form->UnlockControls();
     const auto unlocked = enabledStates();
     expectOnlyLockableChanged(unlocked, before, lockable, true);
     EXPECT_TRUE(unlocked.at("CommandStart")) << "whatever the check boxes show";
+}
+
+TEST_F(MainWindow, AJogHeldWhileTheWindowGoesIsStoppedOnTheLineStillThere)
+{
+    // Closed by the operator, with the mouse still on Jog + of Zoom 1.
+    QTest::mousePress(find("CommandJogPos(0)"), Qt::LeftButton);
+    form->close();
+    EXPECT_EQ(linesReceived().back(), "STX");
+    EXPECT_EQ(unloaded->count(), 1);
+
+    // Deleted while shown, as when the program ends with the window open.
+    form.reset();
+    createOnController();
+    showAndStart();
+    QTest::mousePress(find("CommandJogNeg(3)"), Qt::LeftButton);
+    ASSERT_EQ(linesReceived().back(), "BGW");
+    form.reset();
+    EXPECT_EQ(linesReceived().back(), "STW");
 }
 
 } // namespace

@@ -11,7 +11,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QSignalBlocker>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 
@@ -84,7 +83,7 @@ protected:
     std::vector<QStringList> camTable() const
     {
         std::vector<QStringList> rows;
-        QTreeWidget *list = form->camTable().ListView1;
+        const auto *list = find<QTreeWidget>("ListView1");
         for (int i = 0; i < list->topLevelItemCount(); ++i) {
             const QTreeWidgetItem *row = list->topLevelItem(i);
             rows.push_back({row->checkState(0) == Qt::Checked ? "x" : "", row->text(1),
@@ -110,20 +109,21 @@ TEST_F(LostLine, IsToldOnceStopsTheRunAndKeepsTheCamTable)
     faults.dropAfter = platform::Millis{60000};
     createOnController(faults);
     showAndStart(3);
-    form->axes().Timer1.stop();
-    {
-        QTreeWidgetItem *row = form->camTable().ListView1->topLevelItem(9);
-        const QSignalBlocker quiet(form->camTable().ListView1);
-        row->setText(2, "812");
-        row->setText(3, "-441");
-        row->setCheckState(0, Qt::Checked);
-    }
+    find<QTimer>("Timer1")->stop();
+    // Row 10 recorded from the readout, with the space bar.
+    form->axes().Timer1_Timer();
+    form->axes().Timer1_Timer();
+    auto *list = find<QTreeWidget>("ListView1");
+    list->setCurrentItem(list->topLevelItem(9));
+    QTest::keyClick(list, Qt::Key_Space);
     const auto table = camTable();
+    ASSERT_EQ(table[9][0], "x");
 
     auto &runIn = form->runIn();
-    QTest::mouseClick(runIn.CheckFullSroke, Qt::LeftButton);
-    QTest::mouseClick(runIn.CommandStart, Qt::LeftButton);
-    ASSERT_TRUE(runIn.Timer3.isActive());
+    auto *ticks = find<QTimer>("Timer3");
+    QTest::mouseClick(find("CheckFullSroke"), Qt::LeftButton);
+    QTest::mouseClick(find("CommandStart"), Qt::LeftButton);
+    ASSERT_TRUE(ticks->isActive());
     while (clock.now() < platform::Millis{61000}) {
         clock.advance(platform::Millis{100});
         runIn.Timer3_Timer();
@@ -137,11 +137,12 @@ TEST_F(LostLine, IsToldOnceStopsTheRunAndKeepsTheCamTable)
     EXPECT_EQ(dialogs.shown[0].icon, ui::Dialogs::Icon::Warning);
     EXPECT_THAT(form->windowTitle().toStdString(), HasSubstr("COM3: line lost"));
 
-    EXPECT_FALSE(runIn.Timer3.isActive()) << "the run is over";
-    EXPECT_TRUE(runIn.CommandStart->isEnabled());
-    EXPECT_FALSE(runIn.CommandAbort->isEnabled());
-    ASSERT_GT(runIn.List1->count(), 0);
-    EXPECT_THAT(runIn.List1->item(runIn.List1->count() - 1)->text().toStdString(),
+    EXPECT_FALSE(ticks->isActive()) << "the run is over";
+    EXPECT_TRUE(find("CommandStart")->isEnabled());
+    EXPECT_FALSE(find("CommandAbort")->isEnabled());
+    const auto *errors = find<QListWidget>("List1");
+    ASSERT_GT(errors->count(), 0);
+    EXPECT_THAT(errors->item(errors->count() - 1)->text().toStdString(),
                 HasSubstr("The line to the controller on COM3 was lost"));
     EXPECT_EQ(camTable(), table);
 }
@@ -151,12 +152,12 @@ TEST_F(LostLine, TheSamePortIsOpenedAgainWhenTheDeviceIsBack_AndTheLensAskedUnti
     auto &script = createOnScript();
     script.answer(": 1.0000\r\n");
     showAndStart(5);
-    form->axes().Timer1.stop();
+    find<QTimer>("Timer1")->stop();
     const QString titleBefore = form->windowTitle();
 
     script.refuseOpen(true);
     script.loseLine();
-    EXPECT_TRUE(form->lineWatch().reopenTimer().isActive());
+    EXPECT_TRUE(form->lineWatch().isLost());
     form->axes().Timer1_Timer(); // writes fail meanwhile, and say nothing more
     form->lineWatch().tryReopen();
     settle();
@@ -170,13 +171,13 @@ TEST_F(LostLine, TheSamePortIsOpenedAgainWhenTheDeviceIsBack_AndTheLensAskedUnti
     auto written = script.written.size();
     form->lineWatch().tryReopen();
     EXPECT_EQ(script.opens, 2);
-    EXPECT_FALSE(form->lineWatch().reopenTimer().isActive());
+    EXPECT_FALSE(form->lineWatch().isLost());
     EXPECT_EQ(std::vector(script.written.begin() + long(written), script.written.end()),
               (std::vector<std::string>{"init = @OUT[01];init=?\r", "allarme=?\r"}));
     ASSERT_EQ(dialogs.shown.size(), 2U);
     EXPECT_EQ(dialogs.shown[1].text, "Lens initialization not completed !");
     EXPECT_EQ(form->windowTitle(), "T7342 Galil - COM5: line back, lens not ready");
-    EXPECT_FALSE(form->axes().Timer1.isActive()) << "no readout until the lens is ready";
+    EXPECT_FALSE(find<QTimer>("Timer1")->isActive()) << "no readout until the lens is ready";
     clock.advance(platform::Millis{2000});
     form->lineWatch().askLensAgain();
     EXPECT_EQ(dialogs.shown.size(), 2U) << "asked again without another box";
@@ -190,7 +191,7 @@ TEST_F(LostLine, TheSamePortIsOpenedAgainWhenTheDeviceIsBack_AndTheLensAskedUnti
         (std::vector<std::string>{"init = @OUT[01];init=?\r", "SHX\r", "SHY\r", "SHZ\r", "SHW\r"}));
     EXPECT_THAT(form->windowTitle().toStdString(), HasSubstr("COM5: line back since"));
     EXPECT_TRUE(form->windowTitle().startsWith(titleBefore));
-    EXPECT_TRUE(form->axes().Timer1.isActive());
+    EXPECT_TRUE(find<QTimer>("Timer1")->isActive());
 
     written = script.written.size();
     form->axes().Timer1_Timer();
@@ -282,9 +283,9 @@ TEST_F(LineBack, AReadyLensGetsItsTickedAxesEnabledAndTheReadoutAgain_NothingUnd
 
     sim::Controller &reset = newController();
     comeBackTo(reset);
-    EXPECT_FALSE(form->lens().Timer2.isActive()) << "the focus repeat ended with the line";
+    EXPECT_FALSE(find<QTimer>("Timer2")->isActive()) << "the focus repeat ended with the line";
     EXPECT_THAT(received(reset), ElementsAre("init = @OUT[01];init=?", "SHX", "SHY", "SHW"));
-    EXPECT_TRUE(form->axes().Timer1.isActive());
+    EXPECT_TRUE(find<QTimer>("Timer1")->isActive());
     EXPECT_THAT(form->windowTitle().toStdString(), HasSubstr("COM4: line back since"));
     clock.advance(platform::Millis{200});
     form->axes().Timer1_Timer();
@@ -329,7 +330,7 @@ TEST_F(LineBack, ALensNotInitialisedLocksTheControlsUntilItIsReady)
     EXPECT_FALSE(form->lineWatch().isWaitingForLens());
     EXPECT_THAT(form->windowTitle().toStdString(), HasSubstr("COM4: line back since"));
     expectLocked(false);
-    EXPECT_TRUE(form->axes().Timer1.isActive());
+    EXPECT_TRUE(find<QTimer>("Timer1")->isActive());
     EXPECT_EQ(boxes().size(), 2U);
 }
 
@@ -354,7 +355,7 @@ TEST_F(LineBack, AnAlarmOrASilentControllerIsToldAsAtStartUp_AndAskedAgainAfterA
     EXPECT_EQ(boxes()[3].icon, ui::Dialogs::Icon::Critical);
     EXPECT_EQ(form->windowTitle(), "T7342 Galil - COM4: line back, lens not ready");
     expectLocked(true);
-    EXPECT_FALSE(form->axes().Timer1.isActive());
+    EXPECT_FALSE(find<QTimer>("Timer1")->isActive());
     EXPECT_EQ(unloaded->count(), 0);
 }
 

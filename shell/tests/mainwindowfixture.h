@@ -7,6 +7,7 @@
 #include "sim/controller.h"
 #include "sim/simlink.h"
 #include "testsupport/fakelink.h"
+#include "testsupport/findchild.h"
 #include "testsupport/qtprint.h"
 #include "testsupport/recordingdialogs.h"
 #include "testsupport/waitfor.h"
@@ -15,6 +16,7 @@
 
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -45,7 +47,13 @@ protected:
         modVariabili::PortNumber = static_cast<std::int16_t>(port);
         form->show();
         ASSERT_TRUE(testsupport::waitFor(
-            [this] { return unloaded->count() > 0 || form->axes().Timer1.isActive(); }));
+            [this] { return unloaded->count() > 0 || find<QTimer>("Timer1")->isActive(); }));
+    }
+
+    // A control or timer of the window, by its given name.
+    template <class T = QWidget> T *find(const QString &name) const
+    {
+        return testsupport::child<T>(form.get(), name);
     }
 
     std::vector<std::string> linesReceived() const

@@ -35,18 +35,19 @@ TEST_F(StartUp, ReadyLens_SendsTheStartUpLinesInOrderAndFillsTheLists)
     EXPECT_EQ(unloaded->count(), 0);
     EXPECT_TRUE(form->isVisible());
 
-    auto &lens = form->lens();
-    ASSERT_EQ(lens.ComboFocalLength->count(), 86);
-    EXPECT_EQ(lens.ComboFocalLength->itemText(85), "500");
-    EXPECT_EQ(lens.ComboFocalLength->currentIndex(), 0);
-    ASSERT_EQ(lens.ComboIrisPosition->count(), 6);
-    EXPECT_EQ(lens.ComboIrisPosition->itemText(5), "32");
-    EXPECT_EQ(form->camTable().ListView1->topLevelItemCount(), 86);
+    const auto *focalLength = find<QComboBox>("ComboFocalLength");
+    const auto *iris = find<QComboBox>("ComboIrisPosition");
+    ASSERT_EQ(focalLength->count(), 86);
+    EXPECT_EQ(focalLength->itemText(85), "500");
+    EXPECT_EQ(focalLength->currentIndex(), 0);
+    ASSERT_EQ(iris->count(), 6);
+    EXPECT_EQ(iris->itemText(5), "32");
+    EXPECT_EQ(find<QTreeWidget>("ListView1")->topLevelItemCount(), 86);
 
-    EXPECT_TRUE(form->axes().Timer1.isActive());
-    EXPECT_EQ(form->LabelVersion->text(), "Version 1.2");
-    EXPECT_LT(form->Text0->geometry().right(), 0);
-    EXPECT_TRUE(form->Text0->hasFocus());
+    EXPECT_TRUE(find<QTimer>("Timer1")->isActive());
+    EXPECT_EQ(find<QLabel>("LabelVersion")->text(), "Version 1.2");
+    EXPECT_LT(find("Text0")->geometry().right(), 0);
+    EXPECT_TRUE(find("Text0")->hasFocus());
     EXPECT_TRUE(form->channel().PendingCount() > 0) << "the acknowledgements stay unread";
 }
 
@@ -77,9 +78,9 @@ TEST_P(StartUpFailure, ShowsItsMessageSendsNothingFurtherAndEnds)
     EXPECT_EQ(unloaded->count(), 1);
     EXPECT_EQ(portOpenFailed->count(), 0);
     EXPECT_FALSE(form->isVisible());
-    EXPECT_FALSE(form->axes().Timer1.isActive());
-    EXPECT_EQ(form->lens().ComboFocalLength->count(), 0);
-    EXPECT_EQ(form->camTable().ListView1->topLevelItemCount(), 0);
+    EXPECT_FALSE(find<QTimer>("Timer1")->isActive());
+    EXPECT_EQ(find<QComboBox>("ComboFocalLength")->count(), 0);
+    EXPECT_EQ(find<QTreeWidget>("ListView1")->topLevelItemCount(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, StartUpFailure,
@@ -124,7 +125,7 @@ TEST_F(StartUp, AFailedWriteIsShownOnceAfterTheHandlerAndChangesNothing)
     script.answer(": 1.0000\r\n");
     showAndStart();
     script.failWrites(true);
-    auto *focalLength = form->lens().ComboFocalLength;
+    auto *focalLength = find<QComboBox>("ComboFocalLength");
     QTest::keyClick(focalLength, Qt::Key_Down);
     EXPECT_TRUE(dialogs.shown.empty()) << "not inside the handler";
     QCoreApplication::processEvents();
@@ -182,7 +183,7 @@ TEST_F(Launcher, APortGoneSinceTheListWasBuiltLeadsBackToAFreshPortList)
     ASSERT_TRUE(first);
 
     portGone = true;
-    first->ComboSerialPort->setCurrentIndex(2);
+    testsupport::child<QComboBox>(first, "ComboSerialPort")->setCurrentIndex(2);
     first->ComboSerialPort_Click();
     QPointer<shell::frmMain> main = launcher->mainWindow();
     ASSERT_TRUE(main);
@@ -204,7 +205,7 @@ TEST_F(Launcher, ClosingTheSplashBeforeTheCheckEndsTheProgramWithoutAsking)
 {
     splash->close();
 
-    EXPECT_FALSE(splash->Timer1.isActive());
+    EXPECT_FALSE(testsupport::child<QTimer>(splash, "Timer1")->isActive());
     EXPECT_EQ(finished->count(), 1);
     EXPECT_TRUE(ftp->requests.empty());
 }
