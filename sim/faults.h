@@ -14,7 +14,7 @@ struct Faults
     bool notInitialised = false;
 
     // An alarm stands with this error number (0 to 9). The lens is then not initialised either.
-    std::optional<int> alarm;
+    std::optional<int> alarm{};
 
     // Nothing is answered. Lines are still received and carried out, like a controller whose
     // transmit wire is cut.
@@ -30,7 +30,7 @@ struct Faults
     int largeErrorEvery = 0;
 
     // The line goes dead this long after the first line arrived.
-    std::optional<platform::Millis> dropAfter;
+    std::optional<platform::Millis> dropAfter{};
 };
 
 } // namespace sim

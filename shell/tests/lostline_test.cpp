@@ -37,7 +37,7 @@ public:
         const bool open = isOpen();
         m_link = std::make_unique<sim::SimLink>(device, m_clock);
         if (open)
-            m_link->open(m_port);
+            (void)m_link->open(m_port);
     }
     void pull()
     {
