@@ -10,6 +10,7 @@ import socket
 import subprocess
 import tempfile
 import time
+import unicodedata
 
 FTP_SERVER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "testsupport",
                           "ftpserver.py")
@@ -219,3 +220,25 @@ def read_wire_log_timed(path):
 def twips_centre(left, top, width, height):
     """The centre of a control placed in twips, in pixels at 96 dpi (15 twips a pixel)."""
     return (left + width // 2) // 15, (top + height // 2) // 15
+
+
+# The "Running Up" frame's controls: centres in pixels on the main window.
+RUNNING_UP = (120, 8760)  # the frame's corner, in twips
+LIST1 = (RUNNING_UP[0] + 7800) // 15, (RUNNING_UP[1] + 600) // 15, 428, 100
+
+
+def in_running_up(left, top, width, height):
+    """Centre, in pixels on the window, of a control placed in the frame at these twips."""
+    return twips_centre(RUNNING_UP[0] + left, RUNNING_UP[1] + top, width, height)
+
+
+FULL_STROKE_BOX = in_running_up(240, 870, 2520, 315)
+START = in_running_up(240, 1440, 1200, 570)
+ABORT = in_running_up(1560, 1440, 1200, 570)
+
+
+def pdf_words(pdf, page=1):
+    """A PDF page's text as words between single blanks, with typographic ligatures undone."""
+    text = subprocess.run(["pdftotext", "-f", str(page), "-l", str(page), pdf, "-"],
+                          capture_output=True, text=True, check=True, timeout=60).stdout
+    return " ".join(unicodedata.normalize("NFKC", text).split())

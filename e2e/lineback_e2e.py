@@ -3,7 +3,6 @@ not initialised its lens takes its place, and then one that is ready. The progra
 first, as at start-up, keeps its controls locked while the lens is not ready, and takes up the
 readout with the ticked axes enabled once it is."""
 
-import os
 import signal
 import sys
 import time

@@ -11,22 +11,11 @@ import tempfile
 import time
 import unittest
 
-from desktop import Desktop, read_wire_log, twips_centre, wait_until
+from desktop import (ABORT, FULL_STROKE_BOX, LIST1, START, Desktop, pdf_words, read_wire_log,
+                     wait_until)
 
 PROGRAM, SIMULATOR, ARTEFACTS, REPORT = sys.argv[1:5]
 
-FRAME = (120, 8760)  # the "Running Up" frame on the window, in twips
-
-
-def in_frame(left, top, width, height):
-    """Centre, in pixels on the window, of a control placed in the frame at these twips."""
-    return twips_centre(FRAME[0] + left, FRAME[1] + top, width, height)
-
-
-FULL_STROKE_BOX = in_frame(240, 870, 2520, 315)
-START = in_frame(240, 1440, 1200, 570)
-ABORT = in_frame(1560, 1440, 1200, 570)
-LIST1 = (FRAME[0] + 7800) // 15, (FRAME[1] + 600) // 15, 428, 100
 
 CYCLE = ["zoom = 500", "zoom = 75", "iris = 6", "iris = 1", "PAD = 10100;BGD", "PAD = 100;BGD"]
 # The locale's short date and long time, without a zone.
@@ -135,9 +124,7 @@ class RunningIn(unittest.TestCase):
         pdf = os.path.join(self.workdir, "Log Complete.pdf")
         subprocess.run(["pdftoppm", "-png", "-r", "80", "-f", "1", "-l", "3", pdf,
                         os.path.join(ARTEFACTS, "runin-report-" + self.locale[:5])], check=True, timeout=60)
-        text = subprocess.run(["pdftotext", "-f", "1", "-l", "1", pdf, "-"], capture_output=True,
-                              text=True, check=True, timeout=60).stdout
-        text = " ".join(text.split())
+        text = pdf_words(pdf)
         # The first and the last time to the second, and the run's length from them.
         first = re.match(STAMPS[self.locale], complete[0]).group(0)
         last = re.match(STAMPS[self.locale], complete[-1]).group(0)

@@ -12,20 +12,9 @@ import time
 import unittest
 import zlib
 
-from desktop import Desktop, read_wire_log, twips_centre, wait_until
+from desktop import ABORT, FULL_STROKE_BOX, START, Desktop, pdf_words, wait_until
 
 PROGRAM, SIMULATOR, ARTEFACTS, REPORT = sys.argv[1:5]
-
-FRAME = (120, 8760)  # the "Running Up" frame on the window, in twips
-
-
-def in_frame(left, top, width, height):
-    return twips_centre(FRAME[0] + left, FRAME[1] + top, width, height)
-
-
-FULL_STROKE_BOX = in_frame(240, 870, 2520, 315)
-START = in_frame(240, 1440, 1200, 570)
-ABORT = in_frame(1560, 1440, 1200, 570)
 
 
 def unpack(blob):
@@ -104,9 +93,7 @@ class RunRecords(unittest.TestCase):
         pdf = os.path.join(self.workdir, "first.pdf")
         subprocess.run(["pdftoppm", "-png", "-r", "80", "-f", "1", "-l", "1", pdf,
                         os.path.join(ARTEFACTS, "runs-report")], check=True, timeout=60)
-        text = " ".join(subprocess.run(["pdftotext", "-f", "1", "-l", "1", pdf, "-"],
-                                       capture_output=True, text=True, check=True,
-                                       timeout=60).stdout.split())
+        text = pdf_words(pdf)
         lines = held[0].count(b"\r\n")
         for expected in (f"Run {run_id}", f"Station {station}", "How it ended stopped by ABORT",
                          "Lens serial not given", "Version 1.2.0",

@@ -12,14 +12,11 @@ import tempfile
 import time
 import unittest
 
-from desktop import Desktop, read_wire_log, wait_until
+from desktop import FULL_STROKE_BOX, START, Desktop, read_wire_log, wait_until
 
 PROGRAM, SIMULATOR, ARTEFACTS = sys.argv[1:4]
 SECONDS = float(os.environ.get("VELMARO_SOAK_SECONDS", "20"))
 
-FRAME = (120, 8760)  # the "Running Up" frame, in twips
-FULL_STROKE_BOX = ((FRAME[0] + 240 + 1260) // 15, (FRAME[1] + 870 + 157) // 15)
-START = ((FRAME[0] + 240 + 600) // 15, (FRAME[1] + 1440 + 285) // 15)
 
 # Every line of the logs: a position reached, a position error, or a note of the program's.
 LOG_LINE = re.compile(r"^\S.*  \S.*  (Position reached: |POSITION ERROR \(|\S)")

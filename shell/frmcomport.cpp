@@ -11,7 +11,7 @@
 #include <QComboBox>
 #include <QLabel>
 
-namespace comm {
+namespace shell {
 
 namespace {
 using ui::Twips;
@@ -47,12 +47,12 @@ frmComPort::frmComPort(LinkFactory probeLink, MainWindowLoader loadMainWindow, Q
 void frmComPort::Form_Load()
 {
     ComboSerialPort->clear();
-    for (int port = kFirstPort; port <= kLastPort; ++port) {
+    for (int port = comm::kFirstPort; port <= comm::kLastPort; ++port) {
         // A port that opens is closed again at once; one that does not is left out silently.
         auto probe = m_probeLink();
         if (probe->open(port)) {
             probe->close();
-            ComboSerialPort->addItem(portName(port));
+            ComboSerialPort->addItem(comm::portName(port));
         }
     }
     ComboSerialPort->setCurrentIndex(-1);
@@ -76,4 +76,4 @@ void frmComPort::closeEvent(QCloseEvent *event)
     emit closedByOperator();
 }
 
-} // namespace comm
+} // namespace shell

@@ -9,8 +9,10 @@ class QComboBox;
 class QLabel;
 
 namespace comm {
-
 class SerialLink;
+} // namespace comm
+
+namespace shell {
 
 // Where the operator picks the serial port that leads to the controller. Lists the ports among 1
 // to 20 that can be opened; a choice records the port and brings up the main window.
@@ -18,7 +20,7 @@ class frmComPort : public QWidget
 {
     Q_OBJECT
 public:
-    using LinkFactory = std::function<std::unique_ptr<SerialLink>()>;
+    using LinkFactory = std::function<std::unique_ptr<comm::SerialLink>()>;
     // Loads the main window and gives it back, not yet shown.
     using MainWindowLoader = std::function<QWidget *()>;
 
@@ -44,4 +46,4 @@ private:
     MainWindowLoader m_loadMainWindow;
 };
 
-} // namespace comm
+} // namespace shell

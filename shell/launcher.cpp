@@ -36,9 +36,9 @@ void Launcher::start()
 
 bool Launcher::showPortSelection()
 {
-    auto *window = new comm::frmComPort(m_linkFactory, [this] { return loadMainWindow(); });
+    auto *window = new frmComPort(m_linkFactory, [this] { return loadMainWindow(); });
     m_portSelection = window;
-    connect(window, &comm::frmComPort::closedByOperator, this, [this, window] {
+    connect(window, &frmComPort::closedByOperator, this, [this, window] {
         window->deleteLater();
         emit finished();
     });

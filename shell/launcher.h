@@ -48,7 +48,7 @@ public:
     void setRecorder(runin::RunRecorder *recorder) { m_recorder = recorder; }
 
     [[nodiscard]] update::frmSplash *splash() const { return m_splash; }
-    [[nodiscard]] comm::frmComPort *portSelection() const { return m_portSelection; }
+    [[nodiscard]] frmComPort *portSelection() const { return m_portSelection; }
     [[nodiscard]] frmMain *mainWindow() const { return m_main; }
 
 signals:
@@ -66,7 +66,7 @@ private:
     ui::Dialogs &m_dialogs;
     update::UpdateServices m_updateServices;
     QPointer<update::frmSplash> m_splash;
-    QPointer<comm::frmComPort> m_portSelection;
+    QPointer<frmComPort> m_portSelection;
     QPointer<frmMain> m_main;
     runin::RunRecorder *m_recorder = nullptr;
 };

@@ -61,9 +61,9 @@ protected:
     }
     void TearDown() override { qunsetenv("VELMARO_PORT_DIR"); }
 
-    std::unique_ptr<comm::frmComPort> makeWindow()
+    std::unique_ptr<shell::frmComPort> makeWindow()
     {
-        return std::make_unique<comm::frmComPort>(
+        return std::make_unique<shell::frmComPort>(
             [] { return std::make_unique<comm::QtSerialLink>(); },
             [this]() -> QWidget * {
                 mainWindow = std::make_unique<QWidget>();
@@ -71,12 +71,12 @@ protected:
             });
     }
 
-    static QComboBox *list(const comm::frmComPort &window)
+    static QComboBox *list(const shell::frmComPort &window)
     {
         return testsupport::child<QComboBox>(&window, "ComboSerialPort");
     }
 
-    static QStringList entries(const comm::frmComPort &window)
+    static QStringList entries(const shell::frmComPort &window)
     {
         QStringList texts;
         for (int i = 0; i < list(window)->count(); ++i)

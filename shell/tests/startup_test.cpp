@@ -179,7 +179,7 @@ TEST_F(Launcher, APortGoneSinceTheListWasBuiltLeadsBackToAFreshPortList)
 {
     ftp->refuseConnection = true;
     splash->Timer1_Timer();
-    QPointer<comm::frmComPort> first = launcher->portSelection();
+    QPointer<shell::frmComPort> first = launcher->portSelection();
     ASSERT_TRUE(first);
 
     portGone = true;
