@@ -187,7 +187,6 @@ TEST_F(CamTable, TickingRecordsAndSendsNothing_UntickingAsks_NoKeeps_YesClears)
     clickCheckBox(10);
     ASSERT_EQ(dialogs.shown.size(), 1U);
     EXPECT_EQ(dialogs.shown[0].text, "Sei sicuro di voler questa registrazione ?");
-    EXPECT_EQ(dialogs.shown[0].title, "Conferma.");
     EXPECT_EQ(shown(10), (Shown{true, "812", "-441"}));
 
     dialogs.yesNoAnswers = {true};
@@ -212,7 +211,6 @@ TEST_F(CamTable, LoadingSetsMarksWithoutRecording_AHalfRowSendsNothing_ABadCellS
     load();
     ASSERT_EQ(dialogs.shown.size(), 1U) << "only the question, no record-or-clear";
     EXPECT_EQ(dialogs.shown[0].text, "Caricare gli ultimi dati salvati ?");
-    EXPECT_EQ(dialogs.shown[0].title, "Conferma.");
     EXPECT_EQ(shown(3), (Shown{true, "100", "200"}));
     EXPECT_EQ(row(3)->text(1), "85");
     EXPECT_EQ(shown(4), (Shown{false, "", "200"}));
@@ -263,8 +261,6 @@ TEST_F(CamTable, ARefusedFileLeavesTheTableAsItWas_AndSaysWhichFileAndLine)
         dialogs.shown.clear();
         load();
         ASSERT_EQ(dialogs.shown.size(), 2U) << says;
-        EXPECT_EQ(dialogs.shown[1].title, "Errore");
-        EXPECT_EQ(dialogs.shown[1].icon, ui::Dialogs::Icon::Critical);
         EXPECT_THAT(dialogs.shown[1].text.toStdString(), HasSubstr(says));
         EXPECT_THAT(dialogs.shown[1].text.toStdString(),
                     HasSubstr(QDir::toNativeSeparators(filePath()).toStdString()));

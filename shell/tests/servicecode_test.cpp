@@ -1,6 +1,5 @@
-// The hidden service sequence and the key codes it sums.
+// The hidden service sequence: the sums of the key codes it is made of.
 #include "shell/servicecode.h"
-#include "shell/virtualkey.h"
 
 #include <gtest/gtest.h>
 
@@ -48,26 +47,6 @@ TEST(ServiceCode, CompletesOnItsLastValueAndAnyWrongSumStartsOver)
     EXPECT_EQ(code.keySum(), 0);
     // Membership, not order: F1 alone is 112, the second value.
     EXPECT_TRUE(press(code, {{112, 0}, {kN, 0}, {kV, 0}, {kK, 0}, {kN, 0}}));
-}
-
-TEST(VirtualKey, QtKeysBecomeWindowsKeyCodesAndModifierMasks)
-{
-    using shell::virtualKeyCode;
-    EXPECT_EQ(virtualKeyCode(Qt::Key_Escape, Qt::NoModifier), 27);
-    EXPECT_EQ(virtualKeyCode(Qt::Key_U, Qt::ShiftModifier), 85);
-    EXPECT_EQ(virtualKeyCode(Qt::Key_7, Qt::NoModifier), 55);
-    EXPECT_EQ(virtualKeyCode(Qt::Key_7, Qt::KeypadModifier), 103);
-    EXPECT_EQ(virtualKeyCode(Qt::Key_F1, Qt::NoModifier), 112);
-    EXPECT_EQ(virtualKeyCode(Qt::Key_Period, Qt::NoModifier), 190);
-    EXPECT_EQ(virtualKeyCode(Qt::Key_Greater, Qt::ShiftModifier), 190);
-    EXPECT_EQ(virtualKeyCode(Qt::Key_Shift, Qt::ShiftModifier), 16);
-    EXPECT_EQ(virtualKeyCode(Qt::Key_Return, Qt::NoModifier), 13);
-    using shell::modifierMask;
-    EXPECT_EQ(modifierMask(Qt::Key_Shift, Qt::NoModifier), 1);
-    EXPECT_EQ(modifierMask(Qt::Key_Control, Qt::NoModifier), 2);
-    EXPECT_EQ(modifierMask(Qt::Key_Alt, Qt::ShiftModifier), 5);
-    EXPECT_EQ(modifierMask(Qt::Key_A, Qt::ControlModifier | Qt::AltModifier), 6);
-    EXPECT_EQ(modifierMask(Qt::Key_A, Qt::KeypadModifier), 0);
 }
 
 } // namespace

@@ -71,8 +71,6 @@ TEST_P(StartUpFailure, ShowsItsMessageSendsNothingFurtherAndEnds)
 
     ASSERT_EQ(dialogs.shown.size(), 1U);
     EXPECT_EQ(dialogs.shown[0].text, path.message);
-    EXPECT_EQ(dialogs.shown[0].title, "Errore");
-    EXPECT_EQ(dialogs.shown[0].icon, Icon::Critical);
     EXPECT_EQ(dialogs.shown[0].owner, form.get()) << "the box belongs to the main window";
     EXPECT_EQ(linesReceived(), path.lines);
     EXPECT_EQ(unloaded->count(), 1);
