@@ -10,71 +10,35 @@
 
 namespace {
 
-struct AddressCase
+TEST(NetworkAddress, TypedGivesTheLineAndItsConfirmation_OrIsRefused)
 {
-    const char *typed;
-    const char *line; // nullptr: refused
-};
-
-class NetworkAddressTyped : public testing::TestWithParam<AddressCase>
-{
-};
-
-TEST_P(NetworkAddressTyped, GivesTheLineOrIsRefused)
-{
-    const auto address = axes::parseNetworkAddress(GetParam().typed);
-    if (GetParam().line == nullptr) {
-        EXPECT_FALSE(address) << axes::setAddressLine(*address);
-        return;
+    for (const auto &[typed, line] : std::vector<std::pair<const char *, const char *>>{
+             {"010.001.002.003", "IA10,1,2,3;BN"}, {" 10 .1. 2.3 ", "IA10,1,2,3;BN"},
+             {"0.0.0.0", "IA0,0,0,0;BN"}, {"255.255.255.255", "IA255,255,255,255;BN"},
+             {"+1.2.3.4", "IA1,2,3,4;BN"},
+             // The fourth field is everything after the third dot, rounded down.
+             {"1.2.3.4.9", "IA1,2,3,4;BN"}, {"1.2.3.255.9", "IA1,2,3,255;BN"}}) {
+        const auto address = axes::parseNetworkAddress(typed);
+        ASSERT_TRUE(address) << typed;
+        EXPECT_EQ(axes::setAddressLine(*address), line);
     }
-    ASSERT_TRUE(address);
-    EXPECT_EQ(axes::setAddressLine(*address), GetParam().line);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Accepted, NetworkAddressTyped,
-    testing::Values(AddressCase{"192.168.1.10", "IA192,168,1,10;BN"},
-                    AddressCase{"010.001.002.003", "IA10,1,2,3;BN"},
-                    AddressCase{"10. 1. 2. 3", "IA10,1,2,3;BN"},
-                    AddressCase{" 10 .1.2.3 ", "IA10,1,2,3;BN"},
-                    AddressCase{"0.0.0.0", "IA0,0,0,0;BN"},
-                    AddressCase{"255.255.255.255", "IA255,255,255,255;BN"},
-                    AddressCase{"+1.2.3.4", "IA1,2,3,4;BN"},
-                    // The fourth field is everything after the third dot, rounded down.
-                    AddressCase{"1.2.3.4.9", "IA1,2,3,4;BN"},
-                    AddressCase{"1.2.3.255.9", "IA1,2,3,255;BN"}));
-
-INSTANTIATE_TEST_SUITE_P(
-    Refused, NetworkAddressTyped,
-    testing::Values(AddressCase{"256.1.1.1", nullptr}, AddressCase{"1.1.1.256", nullptr},
-                    AddressCase{"-1.2.3.4", nullptr}, AddressCase{"1.2.3.-0.5", nullptr},
-                    AddressCase{"192.168.1", nullptr}, AddressCase{"192168110", nullptr},
-                    AddressCase{".1.2.3", nullptr}, AddressCase{"1..2.3", nullptr},
-                    AddressCase{"1.2.3.", nullptr}, AddressCase{"1.2.3. ", nullptr},
-                    AddressCase{"a.1.2.3", nullptr}, AddressCase{"1.2x.3.4", nullptr},
-                    AddressCase{"1.2.3.0x10", nullptr}, AddressCase{"1.2.3.inf", nullptr},
-                    AddressCase{"1.2.3.nan", nullptr}, AddressCase{"1 2.3.4.5", nullptr},
-                    AddressCase{"40000.1.1.1", nullptr}, AddressCase{"1e999.1.1.1", nullptr}));
-
-TEST(NetworkAddress, IsConfirmedAsADottedQuadWithoutLeadingZeros)
-{
     EXPECT_EQ(axes::dottedText(*axes::parseNetworkAddress("010.001.002.003")), "10.1.2.3");
+
+    for (const char *typed : {"256.1.1.1", "1.1.1.256", "-1.2.3.4", "1.2.3.-0.5", "192.168.1",
+                              "192168110", ".1.2.3", "1..2.3", "1.2.3.", "1.2.3. ", "a.1.2.3",
+                              "1.2x.3.4", "1.2.3.0x10", "1.2.3.inf", "1.2.3.nan", "1 2.3.4.5",
+                              "40000.1.1.1", "1e999.1.1.1"})
+        EXPECT_FALSE(axes::parseNetworkAddress(typed)) << typed;
 }
 
 TEST(WholeNumberFromText, IsTheNumberRoundedDownWhenItFits)
 {
-    EXPECT_EQ(comm::wholeNumberFromText("1234"), 1234);
-    EXPECT_EQ(comm::wholeNumberFromText(" 1234"), 1234);
-    EXPECT_EQ(comm::wholeNumberFromText("-250"), -250);
-    EXPECT_EQ(comm::wholeNumberFromText("-2.5"), -3);
-    EXPECT_EQ(comm::wholeNumberFromText("7.9"), 7);
-    EXPECT_EQ(comm::wholeNumberFromText("2147483647"), 2147483647);
-    EXPECT_EQ(comm::wholeNumberFromText("-2147483648"), -2147483647 - 1);
-    EXPECT_FALSE(comm::wholeNumberFromText("2147483648"));
-    EXPECT_FALSE(comm::wholeNumberFromText(""));
-    EXPECT_FALSE(comm::wholeNumberFromText("?"));
-    EXPECT_FALSE(comm::wholeNumberFromText("12, 40"));
-    EXPECT_FALSE(comm::wholeNumberFromText("1234\r\n5678"));
+    for (const auto &[text, number] : std::vector<std::pair<const char *, int>>{
+             {"1234", 1234}, {" 1234", 1234}, {"-250", -250}, {"-2.5", -3}, {"7.9", 7},
+             {"2147483647", 2147483647}, {"-2147483648", -2147483647 - 1}})
+        EXPECT_EQ(comm::wholeNumberFromText(text), number) << text;
+    for (const char *text : {"2147483648", "", "?", "12, 40", "1234\r\n5678"})
+        EXPECT_FALSE(comm::wholeNumberFromText(text)) << text;
 }
 
 class ReadoutAnswer : public testing::Test

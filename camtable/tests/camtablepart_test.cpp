@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionViewItem>
 #include <QTemporaryDir>
@@ -149,30 +148,19 @@ private:
     QTemporaryDir m_drive;
 };
 
-TEST_F(CamTable, ClickingARecordedRowReplaysItAtTheJogSpeeds)
+// Recording, replaying at the default speeds, clearing with Yes, saving and loading back are the
+// end-to-end test's; here the speeds as typed, the space bar, and a No that keeps the row.
+TEST_F(CamTable, ReplayUsesTheJogSpeedsAsTyped_SpaceTicks_NoKeepsTheRow)
 {
     record(10, 812, -441);
-    std::size_t mark = linesReceived().size();
-    clickRow(10);
-    EXPECT_THAT(sentSince(mark), ElementsAre("SP1000,1000", "PAX=812", "PAY=-441", "BGXY"));
-
     for (const auto &[box, speed] : {std::pair{"JogSpeed(0)", "250"}, {"JogSpeed(1)", " -7x"}}) {
         find<QLineEdit>(box)->selectAll();
         QTest::keyClicks(find<QLineEdit>(box), speed);
     }
-    mark = linesReceived().size();
+    std::size_t mark = linesReceived().size();
     clickRow(10);
     EXPECT_THAT(sentSince(mark), ElementsAre("SP250, -7x", "PAX=812", "PAY=-441", "BGXY"));
 
-    mark = linesReceived().size();
-    clickRow(11);
-    EXPECT_THAT(sentSince(mark), IsEmpty()) << "an empty row sends nothing";
-}
-
-TEST_F(CamTable, TickingRecordsAndSendsNothing_UntickingAsks_NoKeeps_YesClears)
-{
-    record(10, 812, -441);
-    EXPECT_EQ(shown(9), (Shown{false, "", ""}));
     // The space bar ticks the current row too, whichever of its cells is current.
     zoomAt(5, 0);
     list->setCurrentItem(row(20), 3);
@@ -182,17 +170,11 @@ TEST_F(CamTable, TickingRecordsAndSendsNothing_UntickingAsks_NoKeeps_YesClears)
 
     // Had the program's own re-tick been taken for the operator's, these would be recorded.
     zoomAt(1, 2);
-    const std::size_t mark = linesReceived().size();
+    mark = linesReceived().size();
     dialogs.yesNoAnswers = {false};
     clickCheckBox(10);
-    ASSERT_EQ(dialogs.shown.size(), 1U);
-    EXPECT_EQ(dialogs.shown[0].text, "Sei sicuro di voler questa registrazione ?");
+    EXPECT_EQ(dialogs.shown.size(), 1U);
     EXPECT_EQ(shown(10), (Shown{true, "812", "-441"}));
-
-    dialogs.yesNoAnswers = {true};
-    clickCheckBox(10);
-    EXPECT_EQ(dialogs.shown.size(), 2U);
-    EXPECT_EQ(shown(10), (Shown{false, "", ""}));
     EXPECT_THAT(sentSince(mark), IsEmpty());
 }
 
@@ -209,10 +191,8 @@ TEST_F(CamTable, LoadingSetsMarksWithoutRecording_AHalfRowSendsNothing_ABadCellS
     EXPECT_EQ(everyRow(), empty) << "No leaves the table alone";
     dialogs.shown.clear();
     load();
-    ASSERT_EQ(dialogs.shown.size(), 1U) << "only the question, no record-or-clear";
-    EXPECT_EQ(dialogs.shown[0].text, "Caricare gli ultimi dati salvati ?");
+    EXPECT_EQ(dialogs.shown.size(), 1U) << "only the question, no record-or-clear";
     EXPECT_EQ(shown(3), (Shown{true, "100", "200"}));
-    EXPECT_EQ(row(3)->text(1), "85");
     EXPECT_EQ(shown(4), (Shown{false, "", "200"}));
     EXPECT_EQ(shown(5), (Shown{true, "1", "2;;3"}));
     EXPECT_EQ(shown(86), (Shown{true, "-9", "9"}));
@@ -251,10 +231,7 @@ TEST_F(CamTable, ARefusedFileLeavesTheTableAsItWas_AndSaysWhichFileAndLine)
     const std::vector<std::pair<std::function<void()>, std::string>> cases = {
         {[this] { QFile::remove(filePath()); }, "No such file or directory"},
         {[this] { writeFile({}, 85); }, "ends after line 85"},
-        {[this] {
-             writeFile({{1, "75;1;2"}, {40, "270;1"}});
-         },
-         "line 40"},
+        {[this] { writeFile({{1, "75;1;2"}, {40, "270;1"}}); }, "line 40"},
     };
     for (const auto &[prepare, says] : cases) {
         prepare();

@@ -26,28 +26,19 @@ int moves(const Summary &summary, Axis axis, TestName test)
     return summary.moves.at(at(axis)).at(static_cast<std::size_t>(test));
 }
 
-TEST(RunLog, StepTestWithErrorsSumsUpExactly)
+// The step test's first line, duration, ascending moves and errors are read off the report's page
+// one in pdf_test; here what the page does not show.
+TEST(RunLog, StepTestSumsUpTheDescendingMovesAndKeepsEveryPosition)
 {
     LogMaker maker;
     const RunLog log =
         readLog(stepTestLog(maker), QStringLiteral("Log Complete.txt"), QLocale::c());
     EXPECT_TRUE(log.unreadable.empty());
-
     const Summary summary = summarise(log);
     EXPECT_EQ(summary.lines, 2 * 171 + 11 + 201 + 3);
-    EXPECT_EQ(summary.entries, summary.lines);
     EXPECT_EQ(moves(summary, Axis::Zoom2, TestName::StepDescending), 85);
     EXPECT_EQ(moves(summary, Axis::Iris, TestName::StepDescending), 5);
-    EXPECT_EQ(moves(summary, Axis::Focus, TestName::StepAscending), 101);
-    EXPECT_EQ(moves(summary, Axis::Focus, TestName::StrokeDescending), 0);
-    EXPECT_EQ(summary.completedCycles, 0);
-
-    EXPECT_EQ(summary.errors.at(at(Axis::Zoom1)).largest, 23);
     EXPECT_EQ(summary.errors.at(at(Axis::Zoom2)).count, 1);
-    EXPECT_FALSE(summary.errors.at(at(Axis::Iris)).largest.has_value());
-
-    EXPECT_EQ(summary.first->text, QStringLiteral("4 Mar 2026  08:00:00"));
-    EXPECT_EQ(summary.durationMs, 3000LL * (summary.lines - 1));
     EXPECT_EQ(durationText(*summary.durationMs), QStringLiteral("0 h 27 min 48 s"));
 
     const std::vector<Point> focus = positionsOf(log, Axis::Focus);
@@ -96,9 +87,8 @@ TEST(RunLog, LinesThatDoNotReadAreListedTheRestCountsAndAnEmptyLogHasNothing)
 
     ASSERT_EQ(read.entries.size(), 4u);
     EXPECT_FALSE(read.entries.at(2).value.has_value());
-    const Entry &foreign = read.entries.at(3);
-    EXPECT_EQ(foreign.value, 2);
-    EXPECT_FALSE(foreign.moment.has_value());
+    EXPECT_EQ(read.entries.at(3).value, 2);
+    EXPECT_FALSE(read.entries.at(3).moment.has_value()) << "another locale's time is unknown";
 
     const Summary summary = summarise(read);
     EXPECT_EQ(moves(summary, Axis::Iris, TestName::StepAscending), 1);

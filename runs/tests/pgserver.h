@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -31,13 +30,9 @@ public:
     {
         if (!m_dir.isValid())
             throw std::runtime_error("no temporary folder");
-        if (geteuid() == 0) {
-            QProcess known;
-            known.start("id", {"-u", kSystemUser});
-            known.waitForFinished();
-            if (known.exitCode() != 0)
-                QProcess::execute("useradd", {"--system", "--no-create-home", "--shell",
-                                              "/usr/sbin/nologin", kSystemUser});
+        if (geteuid() == 0) { // fails harmlessly once the user exists
+            QProcess::execute("useradd", {"--system", "--no-create-home", "--shell",
+                                          "/usr/sbin/nologin", kSystemUser});
             QProcess::execute("chown", {"-R", kSystemUser, m_dir.path()});
             QProcess::execute("chmod", {"755", m_dir.path()});
         }
@@ -66,31 +61,19 @@ public:
         }
     }
 
-    // SIGKILL to the postmaster and every process it started, as a crash would.
+    // SIGKILL to the postmaster and every process it started, as a crash would: pg_ctl starts the
+    // postmaster in a session of its own, so its process group holds them all.
     void kill()
     {
         QFile pidFile(dataDir() + "/postmaster.pid");
         if (!pidFile.open(QIODevice::ReadOnly))
             return;
-        const pid_t postmaster = pidFile.readLine().trimmed().toInt();
-        std::vector<pid_t> victims{postmaster};
-        for (const QString &entry : QDir("/proc").entryList(QDir::Dirs)) {
-            QFile stat("/proc/" + entry + "/stat");
-            if (!stat.open(QIODevice::ReadOnly))
-                continue;
-            const QByteArray text = stat.readAll();
-            const auto fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-            if (fields.size() > 1 && fields.at(1).toInt() == postmaster)
-                victims.push_back(entry.toInt());
-        }
-        for (const pid_t pid : victims)
-            ::kill(pid, SIGKILL);
+        const pid_t group = pidFile.readLine().trimmed().toInt();
+        if (group <= 1 || ::kill(-group, SIGKILL) != 0)
+            return;
         // Gone for good before anyone starts it again.
-        for (int i = 0; i < 500 && ::kill(postmaster, 0) == 0; ++i)
+        for (int i = 0; i < 500 && ::kill(-group, 0) == 0; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        for (const pid_t pid : victims)
-            for (int i = 0; i < 500 && ::kill(pid, 0) == 0; ++i)
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
         QFile::remove(dataDir() + "/postmaster.pid");
     }
 
