@@ -46,7 +46,8 @@ protected:
     {
         auto database = RunDatabase::openStation(dbPath());
         std::vector<RunRecord> runs;
-        for (const RunRecord &run : *(*database)->list({}))
+        const auto listed = (*database)->list({});
+        for (const RunRecord &run : *listed)
             runs.push_back(*(*database)->find(run.id));
         return runs;
     }
