@@ -105,7 +105,7 @@ TEST_F(PortSelection, ListsTheUsablePortsUpToTwentyLeavingOutAHeldOneAndChoosesN
     holder.waitForFinished();
 }
 
-TEST_F(PortSelection, ChoosingAPortRecordsItAndShowsTheCompactMainWindow)
+TEST_F(PortSelection, ChoosingAPortRecordsItAndShowsTheMainWindow)
 {
     const auto window = makeWindow();
     window->show();
