@@ -52,9 +52,6 @@ public:
         m_process.terminate();
         m_process.waitForFinished();
     }
-    FtpServer(const FtpServer &) = delete;
-    FtpServer &operator=(const FtpServer &) = delete;
-
     [[nodiscard]] const std::string &host() const { return m_host; }
     QString log() { return QString::fromUtf8(m_process.readAllStandardError()); }
 
@@ -103,10 +100,7 @@ protected:
         launcher->splash()->Timer1_Timer();
     }
 
-    [[nodiscard]] QStringList localFiles() const
-    {
-        return QDir(local.path()).entryList(QDir::Files);
-    }
+    QStringList localFiles() const { return QDir(local.path()).entryList(QDir::Files); }
 
     [[nodiscard]] bool wentOnToThePortSelection() const
     {
@@ -134,28 +128,7 @@ protected:
     const QWidget *splash = nullptr; // compared only: it is deleted once it has gone on
 };
 
-TEST_F(UpdateServer, NewerVersion_StartsTheUpdaterAndTheProgramEnds)
-{
-    serve("VerVelmaro.txt", "1.2.1\r\n");
-    FtpServer server(remote.path());
-    // Fetched by an earlier check, without the permission to run.
-    QFile updater(local.filePath("UpdateVelmaro.exe"));
-    ASSERT_TRUE(updater.open(QIODevice::WriteOnly) && updater.write(kTestUpdater) > 0);
-    updater.close();
-    check(server.host());
-
-    EXPECT_EQ(finished->count(), 1);
-    EXPECT_FALSE(launcher->portSelection());
-    EXPECT_EQ(updaterRanIn(), QDir(local.path()).canonicalPath());
-    EXPECT_THAT(localFiles(), testing::UnorderedElementsAre("UpdateVelmaro.exe", "updater-ran"));
-    EXPECT_EQ(clock.now(), platform::Millis{1000});
-    EXPECT_TRUE(dialogs.shown.empty());
-    const QString log = server.log();
-    EXPECT_THAT(log.toStdString(), HasSubstr("<- AUTH TLS")) << "encrypts where it can";
-    EXPECT_THAT(log.toStdString(), HasSubstr("<- RETR VerVelmaro.txt"));
-}
-
-TEST_F(UpdateServer, EqualVersionGoesOn_AndALineWithOnePointFetchesAndStartsTheUpdater)
+TEST_F(UpdateServer, EqualVersionGoesOn_ANewerOneStartsAnUpdaterFetchedEarlierWithoutItsXBit)
 {
     serve("VerVelmaro.txt", "1.2.0\n");
     serveUpdater();
@@ -165,15 +138,14 @@ TEST_F(UpdateServer, EqualVersionGoesOn_AndALineWithOnePointFetchesAndStartsTheU
     EXPECT_TRUE(localFiles().isEmpty()) << localFiles().join(", ").toStdString();
     EXPECT_EQ(clock.now(), platform::Millis{1000});
 
-    serve("VerVelmaro.txt", "1.2\n");
+    serve("VerVelmaro.txt", "1.2.1\r\n");
+    QFile updater(local.filePath("UpdateVelmaro.exe"));
+    ASSERT_TRUE(updater.open(QIODevice::WriteOnly) && updater.write(kTestUpdater) > 0);
+    updater.close();
     check(server.host());
     EXPECT_EQ(finished->count(), 1);
-    EXPECT_FALSE(updaterRanIn().isEmpty());
-    EXPECT_THAT(localFiles(), testing::UnorderedElementsAre("UpdateVelmaro.exe", "SetupUpdate.ini",
-                                                            "updater-ran"));
-    EXPECT_EQ(clock.now(), platform::Millis{1000 + 2000});
-    EXPECT_EQ(server.log().count("FTP session opened"), 2)
-        << "every fetch of a check goes over its one connection";
+    EXPECT_EQ(updaterRanIn(), QDir(local.path()).canonicalPath());
+    EXPECT_THAT(server.log().toStdString(), HasSubstr("<- AUTH TLS")) << "encrypts where it can";
 }
 
 TEST_F(UpdateServer, AnUnreachableServerGoesOnToThePortSelectionWithoutAPause)
@@ -197,9 +169,8 @@ TEST_F(UpdateServer, ARecoveryWithoutAnUpdaterShowsItsMessageAndGoesOn)
     ASSERT_EQ(dialogs.shown.size(), 1U);
     EXPECT_EQ(dialogs.shown[0].owner, splash) << "the box belongs to the splash";
     EXPECT_THAT(dialogs.shown[0].text.toStdString(),
-                HasSubstr("The updater UpdateVelmaro.exe could not be started"));
-    EXPECT_THAT(dialogs.shown[0].text.toStdString(),
-                HasSubstr("could not be fetched from the update server"));
+                testing::AllOf(HasSubstr("The updater UpdateVelmaro.exe could not be started"),
+                               HasSubstr("could not be fetched from the update server")));
     EXPECT_TRUE(wentOnToThePortSelection());
     EXPECT_TRUE(localFiles().isEmpty()) << "a failed fetch leaves nothing behind";
 }
@@ -260,12 +231,8 @@ TEST_F(UpdateServer, WithAKeyOnlyTheUpdaterItsMakerSignedRuns_FromACopyOfTheByte
             QFile::remove(local.filePath("updater-ran"));
         } else {
             ASSERT_EQ(dialogs.shown.size(), 1U);
-            EXPECT_EQ(dialogs.shown[0].title, "Errore");
-            EXPECT_EQ(dialogs.shown[0].icon, ui::Dialogs::Icon::Critical);
-            const std::string text = dialogs.shown[0].text.toStdString();
-            EXPECT_THAT(text, HasSubstr("The updater UpdateVelmaro.exe does not match its "
-                                        "signature"));
-            EXPECT_THAT(text, HasSubstr("Velmaro goes on without updating."));
+            EXPECT_THAT(dialogs.shown[0].text.toStdString(),
+                        HasSubstr("The updater UpdateVelmaro.exe does not match its signature"));
             EXPECT_TRUE(wentOnToThePortSelection());
             EXPECT_THAT(localFiles(), testing::ElementsAre("SetupUpdate.ini"))
                 << "the refused updater is deleted, and it never ran";
@@ -273,6 +240,8 @@ TEST_F(UpdateServer, WithAKeyOnlyTheUpdaterItsMakerSignedRuns_FromACopyOfTheByte
         for (const QString &name : localFiles())
             QFile::remove(local.filePath(name));
     }
+    EXPECT_EQ(server.log().count("FTP session opened"), 7)
+        << "every fetch of a check goes over its one connection";
 }
 
 // A Linux folder name may hold any bytes; the program must say why it cannot start, not throw.
