@@ -135,6 +135,9 @@ protected:
     }
     void create(std::unique_ptr<comm::SerialLink> serial)
     {
+        // What borrows the old link goes before it.
+        sequencer.reset();
+        channel.reset();
         link = std::move(serial);
         EXPECT_TRUE(link->open(1));
         channel = std::make_unique<comm::CommandChannel>(*link, clock, tone);
