@@ -241,7 +241,7 @@ base::Result<std::unique_ptr<RunDatabase>> RunDatabase::openPlant(const QString 
             refused = QStringLiteral("the PostgreSQL driver of Qt (package libqt6sql6-psql) is "
                                      "missing");
         else if (!database.open())
-            refused = QStringLiteral("cannot log in to %1: %2")
+            refused = QStringLiteral("cannot connect to %1: %2")
                           .arg(plant->m_name, database.lastError().text().trimmed());
     }
     if (!refused.isEmpty())

@@ -65,7 +65,7 @@ TEST_F(Plant, RunsStoredWhileTheServerIsDown_ArriveOnceItIsUp)
     // Down: one clear message naming the plant; the runs stay in the outbox.
     auto unreachable = RunDatabase::openPlant(m_server.connection());
     ASSERT_FALSE(unreachable);
-    EXPECT_NE(unreachable.error().find("cannot log in to the plant database plant on 127.0.0.1"),
+    EXPECT_NE(unreachable.error().find("cannot connect to the plant database plant on 127.0.0.1"),
               std::string::npos)
         << unreachable.error();
     EXPECT_EQ(own->waiting()->size(), 3U);
