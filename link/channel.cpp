@@ -62,23 +62,10 @@ std::string CommandChannel::ReadAll()
     return m_link.takeAll();
 }
 
-std::string CommandChannel::valueOf(const std::string &reply)
+std::optional<std::string> CommandChannel::valueOf(std::string reply, ShortReply shortReply)
 {
     // A reply that starts with ':' is an acknowledgement, maybe with the answer behind it: the
     // value is lost with it. One character cannot hold a value and its line end.
-    if (reply.size() < kLineEndLength || reply.front() == ':')
-        return std::string(kNoValue);
-    return reply.substr(0, reply.size() - kLineEndLength);
-}
-
-std::optional<std::string> CommandChannel::positionReply(std::string_view axisLetter,
-                                                         ShortReply shortReply)
-{
-    SendLine(std::string("TP").append(axisLetter));
-    m_clock.sleep(kPositionWait);
-    if (PendingCount() == 0)
-        return std::nullopt;
-    std::string reply = ReadAll();
     if (reply.empty() || reply.front() == ':')
         return std::nullopt;
     if (reply.size() < kLineEndLength) {
@@ -88,6 +75,16 @@ std::optional<std::string> CommandChannel::positionReply(std::string_view axisLe
     }
     reply.resize(reply.size() - kLineEndLength);
     return reply;
+}
+
+std::optional<std::string> CommandChannel::positionReply(std::string_view axisLetter,
+                                                         ShortReply shortReply)
+{
+    SendLine(std::string("TP").append(axisLetter));
+    m_clock.sleep(kPositionWait);
+    if (PendingCount() == 0)
+        return std::nullopt;
+    return valueOf(ReadAll(), shortReply);
 }
 
 std::string CommandChannel::QueryPosition(std::string_view axisLetter)
@@ -104,9 +101,10 @@ std::string CommandChannel::QueryPositionError(std::string_view axisLetter)
     m_clock.sleep(kErrorReadWait);
     if (PendingCount() == 0)
         return std::string(kNoValue);
-    std::string value = valueOf(ReadAll());
-    if (value == kNoValue)
-        return value;
+    const auto reply = valueOf(ReadAll(), ShortReply::NoValue);
+    if (!reply)
+        return std::string(kNoValue);
+    const std::string &value = *reply;
     const auto point = value.find('.');
     if (point == std::string::npos)
         return std::string(kNoValue); // not the controller's number format

@@ -99,8 +99,8 @@ public:
     [[nodiscard]] bool busy() const { return ChannelBusy; }
 
 private:
-    // Reply without its two line-end characters, or kNoValue when it carries no value.
-    static std::string valueOf(const std::string &reply);
+    // The reply without its two line-end characters, or nothing when it carries no value.
+    static std::optional<std::string> valueOf(std::string reply, ShortReply shortReply);
 
     SerialLink &m_link;
     platform::Clock &m_clock;
