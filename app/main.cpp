@@ -1,16 +1,16 @@
 #include "commandline.h"
-#include "platform/clock.h"
-#include "link/qtseriallink.h"
-#include "platform/systemtone.h"
 #include "link/modvariabili.h"
 #include "link/portmap.h"
+#include "link/qtseriallink.h"
 #include "link/tracinglink.h"
+#include "platform/clock.h"
+#include "platform/systemtone.h"
 #include "runs/rundatabase.h"
 #include "runs/runkeeper.h"
 #include "shell/launcher.h"
-#include "update/updateservices.h"
 #include "ui/dialogs.h"
 #include "ui/form.h"
+#include "update/updateservices.h"
 #include "version.h"
 
 #include <QApplication>
@@ -52,8 +52,7 @@ int main(int argc, char *argv[])
     // the program is stored before it ends.
     runs::RunKeeper keeper(runs::KeeperSetup{
         runs::stationDatabasePath(), runs::plantConnection(), QDir::currentPath(),
-        runs::stationName(), runs::operatorName(), QString::fromLatin1(velmaro::kVersionText),
-        [] {
+        runs::stationName(), runs::operatorName(), QString::fromLatin1(velmaro::kVersionText), [] {
             const int port = modVariabili::PortNumber;
             return QStringLiteral("%1 (%2)").arg(comm::portName(port), comm::portDevice(port));
         }});

@@ -3,7 +3,6 @@
 #include "link/channel.h"
 #include "link/numbertext.h"
 
-
 namespace axes {
 
 std::optional<PositionReading> readPosition(comm::CommandChannel &channel, std::string_view letter)

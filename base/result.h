@@ -22,8 +22,7 @@ inline Failure fail(std::string reason)
 
 // A value, or the reason there is none. Every function of the program that can fail returns
 // this; nothing is thrown and nothing is reported through an out-parameter.
-template <class T>
-class [[nodiscard]] Result
+template <class T> class [[nodiscard]] Result
 {
 public:
     Result(T value) : m_state(std::in_place_index<0>, std::move(value)) {}
@@ -64,8 +63,7 @@ private:
 };
 
 // Done, or the reason it was not.
-template <>
-class [[nodiscard]] Result<void>
+template <> class [[nodiscard]] Result<void>
 {
 public:
     Result() = default;

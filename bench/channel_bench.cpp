@@ -2,9 +2,9 @@
 // over a pseudo-terminal against velmaro-sim, as a ratio to its 20 ms wait, without and with the
 // wire trace, and the bare round trip of one line. Prints figures; asserts nothing.
 #include "link/channel.h"
-#include "platform/clock.h"
 #include "link/qtseriallink.h"
 #include "link/tracinglink.h"
+#include "platform/clock.h"
 #include "testsupport/fakelink.h"
 
 #include "simulatorprocess.h"

@@ -5,8 +5,8 @@
 #include "runin/sequencer.h"
 
 #include "link/channel.h"
-#include "platform/clock.h"
 #include "link/qtseriallink.h"
+#include "platform/clock.h"
 #include "sim/controller.h"
 #include "testsupport/fakelink.h"
 

@@ -7,8 +7,8 @@
 #include "runs/tests/records.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -47,8 +47,10 @@ void windowHoldUp()
     complete.close();
     QFile(dir.filePath("Log Errors.txt")).open(QIODevice::WriteOnly);
 
-    runs::RunKeeper keeper(runs::KeeperSetup{dir.filePath("runs.sqlite"), {}, dir.path(), "bench",
-                                             "op", "1.2.0", [] { return QString("COM1"); }});
+    runs::RunKeeper keeper(
+        runs::KeeperSetup{dir.filePath("runs.sqlite"), {}, dir.path(), "bench", "op", "1.2.0", [] {
+                              return QString("COM1");
+                          }});
     QElapsedTimer sinceTick;
     qint64 longestGap = 0;
     std::vector<qint64> gaps;
@@ -75,13 +77,14 @@ void windowHoldUp()
     // START waits here for the store, with the window's events going on.
     const base::Status kept = keeper.keepPreviousRun();
     const double startWait = static_cast<double>(call.nsecsElapsed()) / 1e6;
-    std::printf("Storing a 100,000-line run (%.1f MB of log): runEnded returns in %.2f ms; START "
-                "waits %.0f ms for the store with the window running (%s); longest gap between "
-                "1 ms ticks of the window's event loop meanwhile: %.2f ms (99th percentile %.2f ms, "
-                "%zu ticks)\n",
-                static_cast<double>(complete.size()) / 1e6, endCall, startWait,
-                kept ? "stored" : kept.error().c_str(), static_cast<double>(longestGap) / 1e6,
-                static_cast<double>(percentile99(gaps)) / 1e6, gaps.size());
+    std::printf(
+        "Storing a 100,000-line run (%.1f MB of log): runEnded returns in %.2f ms; START "
+        "waits %.0f ms for the store with the window running (%s); longest gap between "
+        "1 ms ticks of the window's event loop meanwhile: %.2f ms (99th percentile %.2f ms, "
+        "%zu ticks)\n",
+        static_cast<double>(complete.size()) / 1e6, endCall, startWait,
+        kept ? "stored" : kept.error().c_str(), static_cast<double>(longestGap) / 1e6,
+        static_cast<double>(percentile99(gaps)) / 1e6, gaps.size());
 }
 
 void runsPerSecond()

@@ -2,8 +2,8 @@
 // the readout and the start-up check take it without fault.
 #include "axes/readout.h"
 #include "link/channel.h"
-#include "platform/clock.h"
 #include "link/numbertext.h"
+#include "platform/clock.h"
 #include "shell/lenscheck.h"
 #include "testsupport/fakelink.h"
 

@@ -1,7 +1,7 @@
 #include "channel.h"
 
-#include "seriallink.h"
 #include "platform/tone.h"
+#include "seriallink.h"
 
 namespace comm {
 

@@ -28,7 +28,7 @@ struct WeekYield
 struct History
 {
     std::map<std::pair<QString, QString>, DayCount> days; // (day, station)
-    std::map<QString, WeekYield> weeks;                    // "2026-W49"
+    std::map<QString, WeekYield> weeks;                   // "2026-W49"
     int runs = 0;
     int withoutSerial = 0;
 };

@@ -155,7 +155,8 @@ QString firstPage(const ReportInput &input)
     QString html = QStringLiteral("<h1>Running-in report</h1><p>%1</p><table cellspacing=0>")
                        .arg(escaped(input.complete.file));
     for (const auto &[name, value] : input.about)
-        html += QStringLiteral("<tr><td>%1</td><td>%2</td></tr>").arg(escaped(name), escaped(value));
+        html +=
+            QStringLiteral("<tr><td>%1</td><td>%2</td></tr>").arg(escaped(name), escaped(value));
     html += momentLine("First line", summary.first);
     html += momentLine("Last line", summary.last);
     html += QStringLiteral("<tr><td>Duration</td><td>%1</td></tr>")

@@ -84,7 +84,8 @@ QString runLine(const runs::RunRecord &run)
 {
     return QStringLiteral("%1  %2  %3  %4  %5  %6  %7  %8\n")
         .arg(run.id.left(8), localTime(run.start), duration(run).leftJustified(16),
-             run.station.leftJustified(12), (run.serial.isEmpty() ? "-" : run.serial).leftJustified(10),
+             run.station.leftJustified(12),
+             (run.serial.isEmpty() ? "-" : run.serial).leftJustified(10),
              runs::endingText(run.ending).leftJustified(37))
         .arg(run.cycles, 6)
         .arg(runs::verdictText(run.errorCount()));
@@ -109,7 +110,8 @@ const char *const kRecordsHelp =
     "  --runs [--serial S] [--station H] [--since DATE]   one line per stored run\n"
     "  --run ID|latest [-o OUT.pdf]                       the report of a stored run\n"
     "  --run ID|latest --serial S                         gives the run its lens serial\n"
-    "  --history [--since DATE] [-o OUT.pdf]              runs per day and station, yield per week\n"
+    "  --history [--since DATE] [-o OUT.pdf]              runs per day and station, yield per "
+    "week\n"
     "  --sync                                             sends the waiting runs to the plant\n"
     "  --local                                            reads this station's own records\n";
 
@@ -169,8 +171,9 @@ int runRecords(const QStringList &arguments, std::FILE *out, std::FILE *err)
         return wrong(err, QStringLiteral("-o goes with --run ID or --history"));
     std::optional<QDateTime> from;
     if (parser.isSet(since) && !(from = readSince(parser.value(since))))
-        return wrong(err, QStringLiteral("--since \"%1\" is not a date (YYYY-MM-DD)")
-                              .arg(parser.value(since)));
+        return wrong(
+            err,
+            QStringLiteral("--since \"%1\" is not a date (YYYY-MM-DD)").arg(parser.value(since)));
     if (settingSerial && parser.value(serial).trimmed().isEmpty())
         return wrong(err, QStringLiteral("--serial needs the lens serial"));
 
@@ -203,8 +206,8 @@ int runRecords(const QStringList &arguments, std::FILE *out, std::FILE *err)
         print(err, QStringLiteral("velmaro-report: %1\n").arg(records.notice()));
 
     if (parser.isSet(list)) {
-        auto found = records.list({parser.value(serial), parser.value(station),
-                                   from.value_or(QDateTime())});
+        auto found =
+            records.list({parser.value(serial), parser.value(station), from.value_or(QDateTime())});
         if (!found)
             return cannot(err, found.error());
         for (const runs::RunRecord &each : *found)

@@ -3,8 +3,8 @@
 #include "loglines.h"
 
 #include "link/channel.h"
-#include "platform/clock.h"
 #include "link/numbertext.h"
+#include "platform/clock.h"
 #include "platform/tone.h"
 
 #include <array>

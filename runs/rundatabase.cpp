@@ -33,9 +33,8 @@ const std::array<const char *, kAxisCount> kAxisColumns{"zoom1", "zoom2", "iris"
 
 QStringList recordColumns()
 {
-    QStringList columns{"id",      "station", "operator", "version", "port",
-                        "started", "ended",   "tests",    "cycles",  "ending",
-                        "serial",  "errors"};
+    QStringList columns{"id",    "station", "operator", "version", "port",   "started",
+                        "ended", "tests",   "cycles",   "ending",  "serial", "errors"};
     for (const char *axis : kAxisColumns)
         for (const char *figure : {"_moves", "_errors", "_largest"})
             columns << QLatin1String(axis) + QLatin1String(figure);
@@ -175,9 +174,8 @@ base::Result<std::unique_ptr<RunDatabase>> RunDatabase::openStation(const QStrin
         return opened;
 
     // Moved aside, never deleted: what can still be read of it is the user's.
-    const QString aside =
-        path + QStringLiteral(".damaged-") +
-        QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString aside = path + QStringLiteral(".damaged-") +
+                          QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     if (!QFile::rename(path, aside))
         return base::fail(QStringLiteral("the run records \"%1\" are damaged (%2) and cannot be "
                                          "moved aside")
@@ -256,9 +254,9 @@ base::Result<std::unique_ptr<RunDatabase>> RunDatabase::openPlant(const QString 
 
 base::Failure RunDatabase::failure(const QString &what, const QSqlQuery &query) const
 {
-    return base::fail(
-        QStringLiteral("%1 (%2): %3").arg(what, m_name, query.lastError().text().trimmed())
-            .toStdString());
+    return base::fail(QStringLiteral("%1 (%2): %3")
+                          .arg(what, m_name, query.lastError().text().trimmed())
+                          .toStdString());
 }
 
 base::Status RunDatabase::exec(const QString &sql)
@@ -321,8 +319,8 @@ base::Status RunDatabase::migrate()
                               .arg(kSchemaVersion)
                               .toStdString());
     }
-    const auto steps = migrations(m_kind == Kind::Station ? QStringLiteral("BLOB")
-                                                          : QStringLiteral("BYTEA"));
+    const auto steps =
+        migrations(m_kind == Kind::Station ? QStringLiteral("BLOB") : QStringLiteral("BYTEA"));
     for (int next = version + 1; next <= kSchemaVersion; ++next) {
         for (const QString &sql : steps.at(static_cast<std::size_t>(next - 1))) {
             if (auto done = exec(sql); !done) {
@@ -336,8 +334,8 @@ base::Status RunDatabase::migrate()
             rollback();
             return done;
         }
-        if (auto done = exec(QStringLiteral("INSERT INTO velmaro_schema VALUES (%1)")
-                                 .arg(kSchemaVersion));
+        if (auto done =
+                exec(QStringLiteral("INSERT INTO velmaro_schema VALUES (%1)").arg(kSchemaVersion));
             !done) {
             rollback();
             return done;
@@ -352,8 +350,9 @@ base::Status RunDatabase::put(const RunRecord &record)
     QStringList marks;
     for (const QString &column : columns)
         marks << u':' + column;
-    QString sql = QStringLiteral("INSERT INTO runs (%1) VALUES (%2) ON CONFLICT (id) DO UPDATE SET ")
-                      .arg(columns.join(u','), marks.join(u','));
+    QString sql =
+        QStringLiteral("INSERT INTO runs (%1) VALUES (%2) ON CONFLICT (id) DO UPDATE SET ")
+            .arg(columns.join(u','), marks.join(u','));
     if (m_kind == Kind::Plant) {
         sql += QStringLiteral("serial = excluded.serial WHERE runs.serial <> excluded.serial");
     } else {
@@ -378,7 +377,8 @@ base::Status RunDatabase::put(const RunRecord &record)
     query.bindValue(QStringLiteral(":errors"), record.errorCount());
     for (int axis = 0; axis < kAxisCount; ++axis) {
         const AxisFigures &figures = record.axes.at(static_cast<std::size_t>(axis));
-        const QString prefix = u':' + QLatin1String(kAxisColumns.at(static_cast<std::size_t>(axis)));
+        const QString prefix =
+            u':' + QLatin1String(kAxisColumns.at(static_cast<std::size_t>(axis)));
         query.bindValue(prefix + QStringLiteral("_moves"), figures.moves);
         query.bindValue(prefix + QStringLiteral("_errors"), figures.errors);
         query.bindValue(prefix + QStringLiteral("_largest"),
@@ -433,11 +433,11 @@ base::Result<RunRecord> RunDatabase::readRecord(QSqlQuery &query, bool withLogs)
         auto complete = unpackLog(next().toByteArray());
         auto errors = unpackLog(next().toByteArray());
         if (!complete || !errors)
-            return base::fail(QStringLiteral("the run %1 in %2 cannot be read: %3")
-                                  .arg(record.id, m_name,
-                                       QString::fromStdString(complete ? errors.error()
-                                                                       : complete.error()))
-                                  .toStdString());
+            return base::fail(
+                QStringLiteral("the run %1 in %2 cannot be read: %3")
+                    .arg(record.id, m_name,
+                         QString::fromStdString(complete ? errors.error() : complete.error()))
+                    .toStdString());
         record.complete = std::move(*complete);
         record.errors = std::move(*errors);
     }
@@ -483,8 +483,8 @@ base::Result<RunRecord> RunDatabase::find(const QString &idOrLatest)
     QSqlQuery query(db());
     const QString columns = recordColumns().join(u',');
     if (idOrLatest == QLatin1String("latest")) {
-        query.prepare(QStringLiteral("SELECT %1 FROM runs ORDER BY started DESC, id LIMIT 2")
-                          .arg(columns));
+        query.prepare(
+            QStringLiteral("SELECT %1 FROM runs ORDER BY started DESC, id LIMIT 2").arg(columns));
     } else {
         static const QRegularExpression idText(QStringLiteral("^[0-9a-fA-F-]{1,36}$"));
         if (!idText.match(idOrLatest).hasMatch())

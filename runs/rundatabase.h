@@ -78,7 +78,7 @@ private:
     RunDatabase(Kind kind, QString connectionName, QString name);
 
     static base::Result<std::unique_ptr<RunDatabase>> tryOpenStation(const QString &path,
-                                                                      bool *damaged);
+                                                                     bool *damaged);
     [[nodiscard]] QSqlDatabase db() const;
     base::Status migrate();
     base::Status exec(const QString &sql);

@@ -128,7 +128,8 @@ QString testsText(bool singleStep, bool fullStroke)
 }
 } // namespace
 
-RunKeeper::RunKeeper(KeeperSetup setup, QObject *parent) : QObject(parent), m_setup(std::move(setup))
+RunKeeper::RunKeeper(KeeperSetup setup, QObject *parent)
+    : QObject(parent), m_setup(std::move(setup))
 {
     m_storeThread.setObjectName(QStringLiteral("run records"));
     m_store = new StoreWorker(m_setup.stationPath, m_setup.logFolder);
@@ -166,7 +167,8 @@ void RunKeeper::waitForStoring()
     if (!m_storeThread.isRunning())
         return;
     // Queued behind every record handed over before.
-    QMetaObject::invokeMethod(m_store, [] {}, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        m_store, [] {}, Qt::BlockingQueuedConnection);
 }
 
 void RunKeeper::setNoteHandler(Note note)

@@ -30,7 +30,7 @@ struct RunRecord
     QString station;
     QString operatorName;
     QString version;
-    QString port; // "COM3 (/dev/ttyUSB0)"
+    QString port;         // "COM3 (/dev/ttyUSB0)"
     QDateTime start, end; // UTC
     QString tests;        // "Single Step, Full stroke"
     int cycles = 0;

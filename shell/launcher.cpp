@@ -2,8 +2,8 @@
 
 #include "frmmain.h"
 
-#include "shell/frmcomport.h"
 #include "link/seriallink.h"
+#include "shell/frmcomport.h"
 
 namespace shell {
 
@@ -22,8 +22,8 @@ Launcher::~Launcher()
 
 void Launcher::start()
 {
-    auto *splash =
-        new update::frmSplash(m_updateServices, m_clock, m_dialogs, [this] { return showPortSelection(); });
+    auto *splash = new update::frmSplash(m_updateServices, m_clock, m_dialogs,
+                                         [this] { return showPortSelection(); });
     m_splash = splash;
     connect(splash, &update::frmSplash::unloaded, this, [this, splash](bool wentOn) {
         splash->deleteLater();

@@ -35,8 +35,8 @@ class Launcher : public QObject
 public:
     using LinkFactory = std::function<std::unique_ptr<comm::SerialLink>()>;
 
-    Launcher(platform::Clock &clock, platform::Tone &tone, ui::Dialogs &dialogs, LinkFactory linkFactory,
-             update::UpdateServices updateServices);
+    Launcher(platform::Clock &clock, platform::Tone &tone, ui::Dialogs &dialogs,
+             LinkFactory linkFactory, update::UpdateServices updateServices);
     ~Launcher() override;
     Launcher(const Launcher &) = delete;
     Launcher &operator=(const Launcher &) = delete;

@@ -172,7 +172,8 @@ base::Result<ParsedOptions> parseOptions(const QStringList &arguments,
     read.flag(notInitialised, o.faults.notInitialised);
     read.integer(alarm, 0, kMaxAlarm, [&o](long n) { o.faults.alarm = static_cast<int>(n); });
     read.flag(silent, o.faults.silent);
-    read.integer(delay, 0, kMaxDelayMs, [&o](long n) { o.faults.replyDelay = platform::Millis(n); });
+    read.integer(delay, 0, kMaxDelayMs,
+                 [&o](long n) { o.faults.replyDelay = platform::Millis(n); });
     read.flag(garbage, o.faults.garbage);
     read.integer(largeErrorEvery, 0, kMaxLargeErrorEvery,
                  [&o](long n) { o.faults.largeErrorEvery = static_cast<int>(n); });

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/clock.h"
 #include "link/seriallink.h"
+#include "platform/clock.h"
 
 #include <set>
 #include <string>

@@ -43,7 +43,7 @@ void makeExecutable(const QString &path)
 } // namespace
 
 base::Status DetachedStarter::start(const std::filesystem::path &program,
-                                   const std::filesystem::path &workingDirectory)
+                                    const std::filesystem::path &workingDirectory)
 {
     const QString path = toQString(program);
     if (!QFileInfo(path).isFile())

@@ -11,7 +11,7 @@ class DetachedStarter final : public ProgramStarter
 {
 public:
     base::Status start(const std::filesystem::path &program,
-                      const std::filesystem::path &workingDirectory) override;
+                       const std::filesystem::path &workingDirectory) override;
 };
 
 } // namespace update

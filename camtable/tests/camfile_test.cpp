@@ -49,8 +49,14 @@ template <class T> T valueOf(base::Result<T> result)
         ADD_FAILURE() << result.error();
     return result ? *result : T{};
 }
-CamRows parsed(std::string_view text) { return valueOf(camtable::parseCamFile(text)); }
-std::string formatted(const CamRows &rows) { return valueOf(camtable::formatCamFile(rows)); }
+CamRows parsed(std::string_view text)
+{
+    return valueOf(camtable::parseCamFile(text));
+}
+std::string formatted(const CamRows &rows)
+{
+    return valueOf(camtable::formatCamFile(rows));
+}
 
 TEST(CamFileFormat, CellsAreWrittenAsTheirNumbersInPlainDecimal_AndACellThatIsNoneNamesItsRow)
 {

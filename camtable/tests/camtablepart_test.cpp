@@ -231,7 +231,10 @@ TEST_F(CamTable, ARefusedFileLeavesTheTableAsItWas_AndSaysWhichFileAndLine)
     const std::vector<std::pair<std::function<void()>, std::string>> cases = {
         {[this] { QFile::remove(filePath()); }, "No such file or directory"},
         {[this] { writeFile({}, 85); }, "ends after line 85"},
-        {[this] { writeFile({{1, "75;1;2"}, {40, "270;1"}}); }, "line 40"},
+        {[this] {
+             writeFile({{1, "75;1;2"}, {40, "270;1"}});
+         },
+         "line 40"},
     };
     for (const auto &[prepare, says] : cases) {
         prepare();

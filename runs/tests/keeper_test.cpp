@@ -27,8 +27,8 @@ class Keeper : public ::testing::Test
 protected:
     void writeLogs(const QByteArray &complete, const QByteArray &errors)
     {
-        for (const auto &[name, bytes] : {std::pair{"Log Complete.txt", complete},
-                                          std::pair{"Log Errors.txt", errors}}) {
+        for (const auto &[name, bytes] :
+             {std::pair{"Log Complete.txt", complete}, std::pair{"Log Errors.txt", errors}}) {
             QFile file(m_dir.filePath(name));
             ASSERT_TRUE(file.open(QIODevice::WriteOnly));
             file.write(bytes);
@@ -37,8 +37,9 @@ protected:
     std::unique_ptr<RunKeeper> keeper()
     {
         auto made = std::make_unique<RunKeeper>(
-            KeeperSetup{dbPath(), {}, m_dir.path(), "station-a", "op", "1.2.0",
-                        [] { return QStringLiteral("COM4 (/dev/pts/7)"); }});
+            KeeperSetup{dbPath(), {}, m_dir.path(), "station-a", "op", "1.2.0", [] {
+                            return QStringLiteral("COM4 (/dev/pts/7)");
+                        }});
         made->setNoteHandler([this](const QString &text) { m_notes << text; });
         return made;
     }
@@ -129,8 +130,7 @@ TEST_F(Keeper, DamagedFileIsMovedAsideAndANewOneStarted)
     auto opened = RunDatabase::openStation(dbPath());
     ASSERT_TRUE(opened) << opened.error();
     const QString notice = (*opened)->notice();
-    const QStringList aside =
-        QDir(QFileInfo(dbPath()).path()).entryList({"runs.sqlite.damaged-*"});
+    const QStringList aside = QDir(QFileInfo(dbPath()).path()).entryList({"runs.sqlite.damaged-*"});
     ASSERT_EQ(aside.size(), 1);
     EXPECT_TRUE(notice.contains(dbPath()) && notice.contains(aside[0])) << notice.toStdString();
     EXPECT_TRUE(done((*opened)->put(madeRun("station-a", 1))));

@@ -36,13 +36,12 @@ public:
             QProcess::execute("chown", {"-R", kSystemUser, m_dir.path()});
             QProcess::execute("chmod", {"755", m_dir.path()});
         }
-        run("initdb", {"-D", dataDir(), "-A", "trust", "-U", "velmaro", "-E", "UTF8",
-                       "--no-sync"});
+        run("initdb", {"-D", dataDir(), "-A", "trust", "-U", "velmaro", "-E", "UTF8", "--no-sync"});
     }
     ~PgServer()
     {
-        QProcess::execute(program("pg_ctl"), arguments("pg_ctl", {"-D", dataDir(), "-m",
-                                                                  "immediate", "-w", "stop"}));
+        QProcess::execute(program("pg_ctl"),
+                          arguments("pg_ctl", {"-D", dataDir(), "-m", "immediate", "-w", "stop"}));
     }
     PgServer(const PgServer &) = delete;
     PgServer &operator=(const PgServer &) = delete;
@@ -55,8 +54,8 @@ public:
                            .arg(m_dir.path()),
                        "start"});
         if (!m_created) {
-            run("createdb", {"-h", "127.0.0.1", "-p", QString::number(m_port), "-U", "velmaro",
-                             "plant"});
+            run("createdb",
+                {"-h", "127.0.0.1", "-p", QString::number(m_port), "-U", "velmaro", "plant"});
             m_created = true;
         }
     }

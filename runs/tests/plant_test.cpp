@@ -170,8 +170,9 @@ TEST_F(Plant, TwoStationsIntoOnePlant_HistoryShowsBoth)
         process.setWorkingDirectory(home.path());
         process.start(VELMARO_REPORT_PATH, arguments);
         process.waitForFinished(60000);
-        return std::pair{process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput() +
-                                                                    process.readAllStandardError())};
+        return std::pair{process.exitCode(),
+                         QString::fromLocal8Bit(process.readAllStandardOutput() +
+                                                process.readAllStandardError())};
     };
 
     const auto [status, history] = report({"--history"});
@@ -179,8 +180,8 @@ TEST_F(Plant, TwoStationsIntoOnePlant_HistoryShowsBoth)
     EXPECT_TRUE(history.contains("4 run(s) in the plant database plant on 127.0.0.1"))
         << history.toStdString();
     for (const char *name : {"station-a", "station-b"})
-        EXPECT_TRUE(history.contains(QRegularExpression(QStringLiteral(R"(2026-12-01  %1 +1 +1 +0)")
-                                                            .arg(name))))
+        EXPECT_TRUE(history.contains(
+            QRegularExpression(QStringLiteral(R"(2026-12-01  %1 +1 +1 +0)").arg(name))))
             << history.toStdString();
     // Four serials, each first run in the week of 1 and 2 December; the odd ones had an error.
     EXPECT_TRUE(history.contains(QRegularExpression(R"(2026-W49 +4 +2 +50\.0%)")))
@@ -201,8 +202,9 @@ TEST_F(Plant, TwoStationsIntoOnePlant_HistoryShowsBoth)
     EXPECT_EQ(byServerStatus, 0) << bySerial.toStdString();
     EXPECT_TRUE(bySerial.contains("1 run(s) in the plant database")) << bySerial.toStdString();
 
-    for (const QStringList &wrong : {QStringList{"--run", "abcdef12"}, QStringList{"--runs", "--since", "yesterday"},
-                                     QStringList{"--history", "--station", "x"}}) {
+    for (const QStringList &wrong :
+         {QStringList{"--run", "abcdef12"}, QStringList{"--runs", "--since", "yesterday"},
+          QStringList{"--history", "--station", "x"}}) {
         const auto [wrongStatus, message] = report(wrong);
         EXPECT_EQ(wrongStatus, 2) << message.toStdString();
         EXPECT_TRUE(message.contains(wrong.at(1))) << message.toStdString();

@@ -1,7 +1,7 @@
 // The port selection window against real pseudo-terminals linked as COM ports.
-#include "shell/frmcomport.h"
 #include "link/modvariabili.h"
 #include "link/qtseriallink.h"
+#include "shell/frmcomport.h"
 #include "testsupport/findchild.h"
 
 #include <QComboBox>

@@ -2,8 +2,8 @@
 
 #include "shell/frmmain.h"
 
-#include "platform/clock.h"
 #include "link/modvariabili.h"
+#include "platform/clock.h"
 #include "sim/controller.h"
 #include "sim/simlink.h"
 #include "testsupport/fakelink.h"

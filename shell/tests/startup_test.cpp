@@ -2,9 +2,9 @@
 #include "mainwindowfixture.h"
 
 #include "shell/frmcomport.h"
-#include "update/frmsplash.h"
 #include "shell/launcher.h"
 #include "testsupport/fakeupdate.h"
+#include "update/frmsplash.h"
 
 #include <QComboBox>
 #include <QTemporaryDir>
@@ -115,9 +115,9 @@ protected:
                 return link;
             },
             update::UpdateServices{std::move(client),
-                                  std::move(updateStarter),
-                                  {"updates.example", "secret_Pass"},
-                                  directory.path().toStdString()});
+                                   std::move(updateStarter),
+                                   {"updates.example", "secret_Pass"},
+                                   directory.path().toStdString()});
         finished = std::make_unique<QSignalSpy>(launcher.get(), &shell::Launcher::finished);
         launcher->start();
         splash = launcher->splash();

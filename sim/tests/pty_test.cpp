@@ -1,7 +1,7 @@
 // The built simulator on a real pseudo-terminal, reached through the program's own serial link.
 #include "link/channel.h"
-#include "platform/clock.h"
 #include "link/qtseriallink.h"
+#include "platform/clock.h"
 #include "testsupport/fakelink.h"
 
 #include <QFile>
@@ -11,7 +11,6 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-
 
 namespace {
 

@@ -110,8 +110,8 @@ TEST_F(UpdateCheck, AnUpdaterThatDoesNotStartIsFetchedAgainAndTriedOnce)
     EXPECT_EQ(outcome.kind, Kind::UpdaterNotStarted);
     EXPECT_EQ(ftp.requests.size(), 4U);
     EXPECT_EQ(eventRounds, 12) << "events are processed while every request runs";
-    EXPECT_THAT(outcome.detail, testing::AllOf(HasSubstr("Permission denied"),
-                                               testing::Not(HasSubstr("fetched"))));
+    EXPECT_THAT(outcome.detail,
+                testing::AllOf(HasSubstr("Permission denied"), testing::Not(HasSubstr("fetched"))));
 }
 
 TEST_F(UpdateCheck, ABrokenFetchOfTheSignatureIsFollowedByThePauseAndRefusesTheUpdater)

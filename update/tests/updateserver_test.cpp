@@ -1,8 +1,8 @@
 // The splash's update check for real: libcurl against an FTP server on loopback, the updater
 // started as a process of its own. Pauses run in virtual time.
+#include "shell/launcher.h"
 #include "update/curlftpclient.h"
 #include "update/detachedstarter.h"
-#include "shell/launcher.h"
 
 #include "platform/clock.h"
 #include "testsupport/fakelink.h"
@@ -90,10 +90,10 @@ protected:
         launcher = std::make_unique<shell::Launcher>(
             clock, tone, dialogs, [this] { return std::make_unique<testsupport::FakeLink>(clock); },
             update::UpdateServices{std::make_unique<update::CurlFtpClient>(),
-                                  std::make_unique<update::DetachedStarter>(),
-                                  {host, velmaro::kUpdatePassword},
-                                  local.path().toStdString(),
-                                  key});
+                                   std::make_unique<update::DetachedStarter>(),
+                                   {host, velmaro::kUpdatePassword},
+                                   local.path().toStdString(),
+                                   key});
         finished = std::make_unique<QSignalSpy>(launcher.get(), &shell::Launcher::finished);
         launcher->start();
         splash = launcher->splash();
