@@ -1,0 +1,455 @@
+"""What the README tells a user to type, typed: every command of its ```sh blocks runs as it
+stands, in a scratch folder with a scratch home, against the build under test, and what it prints
+and how it ends match what the README says beside it. A command that needs what a test cannot
+give is excused below with its reason, so that a new command nobody looked at fails this test.
+
+The build's bin folder comes first on PATH; in the scratch folder `build/default/bin` leads to it,
+and `tools` and `update` to the source tree, so paths stay as typed. Only the placeholders the
+README marks as such are replaced, each by the test's own (PLACEHOLDERS)."""
+
+import os
+import re
+import shutil
+import signal
+import sqlite3
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+from desktop import ABORT, FULL_STROKE_BOX, START, Desktop, pdf_words, wait_until
+from camtable_e2e import SALVA
+
+PROGRAM, SIMULATOR, ARTEFACTS, REPORT = sys.argv[1:5]
+SOURCE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+BIN = os.path.dirname(PROGRAM)
+PG_BIN = "/usr/lib/postgresql/15/bin"
+PG_USER = "velmaro-test"  # PostgreSQL refuses to run as root
+
+# Commands the test cannot run, and why. Each is the command as the README has it, without its
+# comment, blanks collapsed.
+BUILDS_THE_TREE = "builds in the source tree, and so reconfigures the build under test"
+EXCUSED = {
+    "tools/run-velmaro": BUILDS_THE_TREE + "; its simulator and program are run below by hand",
+    "tools/run-tests": "the whole test command; this test is one of its tests",
+    "sudo apt install ./velmaro_1.2.0_amd64.deb":
+        "installs into the system; the package test unpacks and runs the package",
+    "xvfb-run -a -s '-screen 0 1280x1024x24' tools/run-velmaro": BUILDS_THE_TREE,
+    "cmake --preset default -DVELMARO_UPDATE_HOST=ftp.example.com "
+    "-DVELMARO_UPDATE_PASSWORD=the_account_password": BUILDS_THE_TREE,
+    "cmake --build --preset default": BUILDS_THE_TREE,
+    'cmake --preset default -DVELMARO_UPDATE_PUBLIC_KEY="$key" '
+    "-DVELMARO_UPDATE_HOST=ftp.example.com -DVELMARO_UPDATE_PASSWORD=the_account_password":
+        BUILDS_THE_TREE + "; the key's own check (update/updatekey.cmake) is run on $key instead",
+    "cmake --workflow --preset default": BUILDS_THE_TREE,
+    "cmake --workflow --preset asan": "builds and runs the whole suite under sanitizers",
+    "cmake --build --preset default --target warnings": BUILDS_THE_TREE,
+    "build/default/bin/channel_bench": "a benchmark: figures, no verdict, tens of seconds",
+    "build/default/bin/report_bench": "a benchmark: figures, no verdict",
+    "cmake --build --preset default --target program_bench": "a benchmark of about 40 s",
+    "tools/package": BUILDS_THE_TREE,
+    "build/default/bin/runin_bench": "a benchmark of about 5 minutes",
+    "tools/fuzz 3600": "an hour of fuzzing in a build of its own",
+    "VELMARO_SOAK_SECONDS=600 ctest --preset default -R e2e.soak -V":
+        "an hour-long run of another test",
+}
+
+
+def placeholders(test):
+    """(what the README writes, what the test puts in its place, why)."""
+    return [
+        ("/media/keys", test.keys,
+         "the maker's key disk: the test's own folder, outside every tree, removed after"),
+        ("sudo -u postgres psql", f"{PG_BIN}/psql -h 127.0.0.1 -p {test.pg_port} -U postgres",
+         "the database server's own superuser, here of the test's own PostgreSQL"),
+        ("host=db.example", "host=127.0.0.1", "the plant's server: the test's PostgreSQL"),
+        ("port=5432", f"port={test.pg_port}", "the test's PostgreSQL listens on a free port"),
+        ("3f2a9c1e", test.run_id[:8], "an example id: the beginning of the run the test stored"),
+        ("/tmp/ports", os.path.join(test.scratch, "ports"),
+         "a shared folder; the test's own keeps parallel runs apart and leaves nothing behind"),
+        ("127.0.0.1:2121", test.ftp_host, "the FTP server the test starts, on a free port"),
+    ]
+
+
+def commands(text):
+    """(line number, command as typed, key) for every command of every ```sh block, in order.
+    A command goes on over lines ending in a backslash; lines holding only a comment belong to
+    the command above. The key is the command without its comment, blanks collapsed."""
+    found, block, pending = [], None, None
+    for number, line in enumerate(text.splitlines(), 1):
+        if block is None:
+            block = [] if line.strip() == "```sh" else None
+            continue
+        if line.strip().startswith("```"):
+            block = None
+            continue
+        if line.strip().startswith("#"):
+            continue
+        code = without_comment(line)
+        if pending:
+            start, typed, key = pending
+            typed, key = typed + "\n" + line, key + " " + code.rstrip("\\")
+        else:
+            start, typed, key = number, line, code.rstrip("\\")
+        pending = (start, typed, key) if code.endswith("\\") else None
+        if not pending:
+            found.append((start, typed, " ".join(key.split())))
+    return found
+
+
+def without_comment(line):
+    quote = None
+    for i, c in enumerate(line):
+        if quote:
+            quote = None if c == quote else quote
+        elif c in "'\"":
+            quote = c
+        elif c == "#" and (i == 0 or line[i - 1].isspace()):
+            return line[:i].strip()
+    return line.strip()
+
+
+def block_after(text, first_line):
+    """The lines of the fenced block (any kind) whose first line is `first_line`."""
+    match = re.search(r"^```\w*\n(" + re.escape(first_line) + r"\n.*?)^```", text, re.M | re.S)
+    return match.group(1) if match else None
+
+
+class Readme(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        with open(os.path.join(SOURCE, "README.md"), encoding="utf-8") as readme:
+            cls.text = readme.read()
+        cls.scratch = tempfile.mkdtemp(prefix="velmaro-readme-")
+        cls.keys = tempfile.mkdtemp(prefix="velmaro-readme-keys-")
+        os.rmdir(cls.keys)  # keygen makes it, as on a fresh disk
+        cls.home = os.path.join(cls.scratch, "home")
+        os.makedirs(os.path.join(cls.scratch, "build", "default"))
+        os.makedirs(cls.home)
+        os.symlink(BIN, os.path.join(cls.scratch, "build", "default", "bin"))
+        for folder in ("tools", "update"):
+            os.symlink(os.path.join(SOURCE, folder), os.path.join(cls.scratch, folder))
+        cls.env = {k: v for k, v in os.environ.items() if not k.startswith(("VELMARO_", "XDG_"))}
+        cls.env.pop("DISPLAY", None)
+        cls.env.update(HOME=cls.home, XDG_DATA_HOME=os.path.join(cls.home, ".local", "share"),
+                       XDG_CONFIG_HOME=os.path.join(cls.home, ".config"),
+                       VELMARO_DRIVE_C=cls.home, PATH=BIN + os.pathsep + os.environ["PATH"])
+        cls.desktop = Desktop(ARTEFACTS)
+        cls.desktop.env.update({k: v for k, v in cls.env.items() if k != "PATH"})
+        cls.desktop.env.pop("VELMARO_RUNS_DB", None)
+        served = os.path.join(cls.scratch, "served")
+        os.makedirs(served)
+        with open(os.path.join(served, "VerVelmaro.txt"), "w") as version:
+            version.write("1.2.0\r\n")
+        cls.ftp_host = cls.desktop.start_ftp_server(served)
+        cls.start_plant()
+        cls.run_id = ""
+        try:
+            cls.plant_as_the_readme_makes_it()
+            cls.store_a_run()
+        except BaseException:
+            cls.tearDownClass()
+            raise
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.desktop.close()
+        cls.pg("pg_ctl", "-D", cls.pg_data, "-m", "immediate", "-w", "stop", check=False)
+        for folder in (cls.scratch, cls.keys, cls.pg_folder):
+            shutil.rmtree(folder, ignore_errors=True)
+
+    # The plant: a PostgreSQL server of the test's own, with the superuser `postgres` the README's
+    # commands use, then made and named as the README says.
+    @classmethod
+    def start_plant(cls):
+        cls.pg_folder = tempfile.mkdtemp(prefix="velmaro-readme-pg-")
+        cls.pg_data = os.path.join(cls.pg_folder, "data")
+        with __import__("socket").socket() as probe:
+            probe.bind(("127.0.0.1", 0))
+            cls.pg_port = probe.getsockname()[1]
+        if os.geteuid() == 0:
+            subprocess.run(["useradd", "--system", "--no-create-home", "--shell",
+                            "/usr/sbin/nologin", PG_USER], capture_output=True)
+            subprocess.run(["chown", "-R", PG_USER, cls.pg_folder], check=True)
+            os.chmod(cls.pg_folder, 0o755)
+        cls.pg("initdb", "-D", cls.pg_data, "-A", "trust", "-U", "postgres", "--no-sync")
+        cls.pg("pg_ctl", "-D", cls.pg_data, "-l", os.path.join(cls.pg_folder, "log"), "-w", "-o",
+               f"-p {cls.pg_port} -k {cls.pg_folder} -c listen_addresses=127.0.0.1 -c fsync=off",
+               "start")
+
+    @classmethod
+    def pg(cls, tool, *arguments, check=True):
+        command = [os.path.join(PG_BIN, tool), *arguments]
+        if os.geteuid() == 0:
+            command = ["runuser", "-u", PG_USER, "--", *command]
+        result = subprocess.run(command, cwd=cls.pg_folder, capture_output=True, text=True,
+                                timeout=120)
+        if check and result.returncode != 0:
+            raise RuntimeError(f"{tool} failed: {result.stdout}{result.stderr}")
+        return result
+
+    @classmethod
+    def plant_sql(cls, sql):
+        return cls.pg("psql", "-h", "127.0.0.1", "-p", str(cls.pg_port), "-U", "postgres",
+                      "-d", "velmaro_runs", "-tAc", sql).stdout.strip()
+
+    @classmethod
+    def plant_as_the_readme_makes_it(cls):
+        made = [typed for _, typed, key in commands(cls.text) if key.startswith("sudo -u postgres")]
+        assert len(made) == 2, "the README makes the plant's user and database"
+        for typed in made:
+            result = cls.sh(typed)
+            assert result.returncode == 0, result.stderr
+        settings = block_after(cls.text, "# ~/.config/velmaro/velmaro.conf")
+        assert settings, "the README shows the settings file that names the plant"
+        path = os.path.join(cls.home, ".config", "velmaro", "velmaro.conf")
+        os.makedirs(os.path.dirname(path))
+        with open(path, "w") as conf:
+            conf.write(cls.substituted(settings))
+
+    @classmethod
+    def store_a_run(cls):
+        """A real running-in run in the real program, ended by ABORT in the scratch folder: its
+        logs are there, it is stored on the station and sent to the plant; and the cam table is
+        saved to ~/Camma.txt."""
+        program, main, _ = cls.desktop.open_lens(PROGRAM, SIMULATOR, 2, ("--time-scale", "4"),
+                                                 cwd=cls.scratch)
+        cls.desktop.click(main, *SALVA)
+        camma = os.path.join(cls.home, "Camma.txt")
+        wait_until(lambda: os.path.exists(camma), what="~/Camma.txt saved")
+        cls.desktop.click(main, *FULL_STROKE_BOX)
+        time.sleep(0.3)
+        cls.desktop.click(main, *START)
+        complete = os.path.join(cls.scratch, "Log Complete.txt")
+
+        def lines():
+            with open(complete, "rb") as log:
+                return log.read().count(b"\n")
+        wait_until(lambda: os.path.exists(complete) and lines() >= 4, timeout=60,
+                   what="four moves logged")
+        cls.desktop.click(main, *ABORT)
+        station = os.path.join(cls.env["XDG_DATA_HOME"], "velmaro", "runs.sqlite")
+
+        def stored():
+            if not os.path.exists(station):
+                return None
+            with sqlite3.connect(station, timeout=10) as db:
+                row = db.execute("SELECT id FROM runs").fetchone()
+            return row and row[0]
+        cls.run_id = wait_until(stored, timeout=60, what="the run stored")
+        wait_until(lambda: cls.plant_sql("SELECT count(*) FROM runs") == "1", timeout=60,
+                   what="the run sent to the plant")
+        program.send_signal(signal.SIGTERM)
+        program.wait(timeout=30)
+
+    @classmethod
+    def substituted(cls, typed):
+        for placeholder, replacement, _ in placeholders(cls):
+            typed = typed.replace(placeholder, replacement)
+        return typed
+
+    @classmethod
+    def sh(cls, typed, display=False, **options):
+        """Runs a command as typed (placeholders replaced) in the scratch folder."""
+        env = dict(cls.env, DISPLAY=cls.desktop.env["DISPLAY"]) if display else cls.env
+        return subprocess.run(["bash", "-c", cls.substituted(typed)], cwd=cls.scratch, env=env,
+                              capture_output=True, text=True, timeout=60, **options)
+
+    def ok(self, typed):
+        result = self.sh(typed)
+        self.assertEqual(result.returncode, 0, f"{typed}\n{result.stdout}{result.stderr}")
+        return result
+
+    def path(self, *parts):
+        return os.path.join(self.scratch, *parts)
+
+    def assert_pdf(self, name):
+        with open(self.path(name), "rb") as pdf:
+            self.assertEqual(pdf.read(5), b"%PDF-", name)
+        return pdf_words(self.path(name))
+
+    def window_of(self, typed, title="T7342 Galil V1.0"):
+        """Starts a command that opens a window, on the test's display, and waits for it."""
+        process = self.background(typed, DISPLAY=self.desktop.env["DISPLAY"])
+        try:
+            self.desktop.window(title)
+        except AssertionError:
+            raise AssertionError(f"no window '{title}' of: {typed}\n{self.stop(process)}")
+        return process
+
+    def background(self, typed, **env):
+        """Starts a command that runs until stopped, in a session of its own."""
+        process = subprocess.Popen(["bash", "-c", self.substituted(typed)], cwd=self.scratch,
+                                   stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
+                                   env=dict(self.env, **env), start_new_session=True)
+        self.addCleanup(self.stop, process)
+        return process
+
+    @staticmethod
+    def stop(process):
+        """SIGTERM to the command and what it started, as Ctrl+C would; gives its output."""
+        if process.poll() is None:
+            os.killpg(process.pid, signal.SIGTERM)
+        return process.communicate(timeout=30)[0]
+
+    # --- one method per command (or group of commands the README runs together) ---
+
+    def test_every_command_is_run_or_excused(self):
+        handlers = self.handlers()
+        listed = commands(self.text)
+        self.assertTrue(listed)
+        unknown = [(n, key) for n, _, key in listed if key not in handlers and key not in EXCUSED]
+        self.assertEqual(unknown, [], "README commands nobody looked at: add them here")
+        keys = {key for _, _, key in listed}
+        self.assertEqual(sorted((set(handlers) | set(EXCUSED)) - keys), [],
+                         "commands this test knows that the README no longer has")
+        for number, typed, key in listed:
+            if key in handlers:
+                with self.subTest(line=number, command=key):
+                    handlers[key](typed)
+
+    def handlers(self):
+        made = "made with the plant: checked that it is there"
+        runs = "velmaro-report --runs"
+        return {
+            'velmaro-report "Log Complete.txt"': self.report_beside_log,
+            'velmaro-report --errors "Log Errors.txt" --cam ~/Camma.txt -o lens-4711.pdf '
+            '"Log Complete.txt"': self.report_with_errors_and_cam,
+            "sudo -u postgres psql -c \"CREATE USER velmaro WITH PASSWORD '********'\"":
+                lambda _: self.assertEqual(self.plant_sql(
+                    "SELECT count(*) FROM pg_roles WHERE rolname = 'velmaro'"), "1", made),
+            'sudo -u postgres psql -c "CREATE DATABASE velmaro_runs OWNER velmaro"':
+                lambda _: self.assertEqual(self.plant_sql(
+                    "SELECT pg_get_userbyid(datdba) FROM pg_database "
+                    "WHERE datname = 'velmaro_runs'"), "velmaro", made),
+            runs: self.runs_listed,
+            runs + " --serial L-4711 --station bench-2 --since 2026-12-01": self.runs_filtered,
+            "velmaro-report --run 3f2a9c1e --serial L-4711": self.serial_given,
+            "velmaro-report --run latest -o lens-4711.pdf": self.stored_run_report,
+            "velmaro-report --history --since 2026-11-01 -o history.pdf":
+                lambda typed: self.ok(typed) and self.assert_pdf("history.pdf"),
+            "velmaro-report --sync": self.synced,
+            "key=$(tools/velmaro-sign keygen /media/keys)": self.keygen,
+            "tools/velmaro-sign sign /media/keys/velmaro-update.key UpdateVelmaro.exe": self.sign,
+            "VELMARO_UPDATE_HOST=127.0.0.1:2121 build/default/bin/velmaro": self.update_check,
+            "mkdir -p ~/velmaro-ports": self.ok,
+            "ln -sf /dev/ttyUSB0 ~/velmaro-ports/COM5": self.ok,
+            "VELMARO_PORT_DIR=~/velmaro-ports build/default/bin/velmaro": self.ports_of_a_link,
+            "build/default/bin/velmaro-sim --port-dir /tmp/ports --port 3 --log "
+            "/tmp/ports/wire.log": self.simulator_by_hand,
+            "VELMARO_PORT_DIR=/tmp/ports build/default/bin/velmaro": self.program_on_simulator,
+        }
+
+    def report_beside_log(self, typed):
+        self.ok(typed)
+        words = self.assert_pdf("Log Complete.pdf")
+        self.assertIn("Log Complete.txt", words)
+
+    def report_with_errors_and_cam(self, typed):
+        self.ok(typed)
+        first = self.assert_pdf("lens-4711.pdf")
+        # The program's own two logs agree, and the cam table has its page.
+        self.assertIn("Log Errors.txt: ", first)
+        self.assertIn("the same as in the complete log.", first)
+        every_page = subprocess.run(["pdftotext", self.path("lens-4711.pdf"), "-"],
+                                    capture_output=True, text=True, check=True).stdout
+        self.assertIn("Cam table", every_page)
+
+    def runs_listed(self, typed):
+        listed = self.ok(typed).stdout
+        # id, start, duration, station, serial, end, cycles, verdict; read from the plant.
+        self.assertRegex(listed, rf"(?m)^{self.run_id[:8]} +\d{{4}}-\d\d-\d\d \d\d:\d\d:\d\d +"
+                                 rf"\d.* s +{re.escape(os.uname().nodename)} +- +stopped by ABORT +"
+                                 r"\d+ +(no error above 10|\d+ errors? above 10.*)$")
+        self.assertIn("1 run(s) in the plant database velmaro_runs on 127.0.0.1", listed)
+
+    def runs_filtered(self, typed):
+        listed = self.ok(typed).stdout
+        self.assertNotIn(self.run_id[:8], listed, "another station's runs only")
+
+    def serial_given(self, typed):
+        self.ok(typed)
+        self.assertIn(self.run_id[:8], self.ok("velmaro-report --runs --serial L-4711").stdout)
+
+    def stored_run_report(self, typed):
+        self.ok(typed)
+        words = self.assert_pdf("lens-4711.pdf")
+        self.assertIn(f"Run {self.run_id}", words)
+
+    def synced(self, typed):
+        self.ok(typed)
+        self.assertEqual(self.plant_sql("SELECT serial FROM runs"), "L-4711",
+                         "the serial given on the station reaches the plant")
+
+    def keygen(self, typed):
+        # As typed, then what the README says of $key.
+        key = self.ok(typed + '\nprintf %s "$key"').stdout
+        self.assertRegex(key, r"^[0-9a-f]{64}$")
+        private = os.path.join(self.keys, "velmaro-update.key")
+        self.assertEqual(os.stat(private).st_mode & 0o777, 0o600)
+        self.assertEqual(self.ok(f"tools/velmaro-sign public {private}").stdout.strip(), key)
+        # The configure's own check of the key, without configuring the build under test.
+        for good in (key, key.upper()):
+            self.ok(f'cmake -DKEY="{good}" -P update/updatekey.cmake')
+        refused = self.sh(f'cmake -DKEY="{key[:-1]}" -P update/updatekey.cmake')
+        self.assertNotEqual(refused.returncode, 0)
+        self.assertIn("as 64 hexadecimal digits", " ".join(refused.stderr.split()))
+        self.__class__.public_key = key
+
+    def sign(self, typed):
+        with open(self.path("UpdateVelmaro.exe"), "wb") as updater:
+            updater.write(b"MZ an updater's bytes\x00\xff")
+        self.ok(typed)
+        self.assertEqual(os.path.getsize(self.path("UpdateVelmaro.exe.sig")), 64)
+        self.ok("openssl pkey -in /media/keys/velmaro-update.key -pubout -out public.pem")
+        self.ok("openssl pkeyutl -verify -rawin -pubin -inkey public.pem -in UpdateVelmaro.exe "
+                "-sigfile UpdateVelmaro.exe.sig")
+
+    def update_check(self, typed):
+        process = self.window_of(typed)
+        output = self.stop(process)
+        self.assertRegex(output, r"(?m)^Update check: .*1\.2\.0", "the server's version, read")
+
+    def ports_of_a_link(self, typed):
+        # It opens the port selection, with no port to offer.
+        self.stop(self.window_of(typed))
+        # The README's own example of --ports, as typed, for the same folder.
+        example = re.search(r"^\$ (VELMARO_PORT_DIR=~/velmaro-ports velmaro --ports)$",
+                            self.text, re.M)
+        self.assertIsNotNone(example, "the README shows --ports on this folder")
+        result = self.sh(example.group(1))
+        self.assertEqual(result.returncode, 1, "no port usable")
+        ports = os.path.join(self.home, "velmaro-ports")
+        lines = result.stdout.splitlines()
+        self.assertEqual(lines[0], f"COMn is the link COMn in {ports} (VELMARO_PORT_DIR), and "
+                                   "nothing else.")
+        self.assertRegex(lines[5], rf"^COM5 +{ports}/COM5 -> /dev/ttyUSB0 +no device there: the "
+                                   "link leads to /dev/ttyUSB0, which does not exist$")
+        self.assertRegex(lines[1], rf"^COM1 +{ports}/COM1 +no device there$")
+        self.assertEqual(lines[-1], "0 of 20 ports usable.")
+        self.assertEqual(len(lines), 22)
+
+    def simulator_by_hand(self, typed):
+        os.makedirs(self.path("ports"), exist_ok=True)
+        self.__class__.simulator = self.background(typed)
+        wait_until(lambda: os.path.islink(self.path("ports", "COM3")), what="the link COM3")
+
+    def program_on_simulator(self, typed):
+        program = self.window_of(typed)
+        self.desktop.xdotool("key", "--clearmodifiers", "Down")  # COM3, the only port
+        self.desktop.window("T7342 Galil")
+        wire = self.path("ports", "wire.log")
+
+        def started():
+            with open(wire) as log:
+                return "PAW=focusmin;BGW" in log.read()
+        wait_until(lambda: os.path.exists(wire) and started(),
+                   what="the start-up on the simulator's wire log")
+        self.stop(program)
+        self.stop(self.simulator)
+        self.assertFalse(os.path.lexists(self.path("ports", "COM3")), "SIGTERM removes its link")
+
+
+if __name__ == "__main__":
+    unittest.main(argv=sys.argv[:1], verbosity=2)
