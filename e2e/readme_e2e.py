@@ -5,10 +5,12 @@ give is excused below with its reason, so that a new command nobody looked at fa
 
 The build's bin folder comes first on PATH; in the scratch folder `build/default/bin` leads to it,
 and `tools` and `update` to the source tree, so paths stay as typed. Only the placeholders the
-README marks as such are replaced, each by the test's own (PLACEHOLDERS)."""
+README marks as such are replaced, each by the test's own, with its reason (placeholders())."""
 
 import os
 import re
+import select
+import socket
 import shutil
 import signal
 import sqlite3
@@ -17,9 +19,10 @@ import sys
 import tempfile
 import time
 import unittest
+import urllib.request
 
 from desktop import ABORT, FULL_STROKE_BOX, START, Desktop, pdf_words, wait_until
-from camtable_e2e import SALVA
+from camtable_e2e import CARICA, SALVA
 
 PROGRAM, SIMULATOR, ARTEFACTS, REPORT = sys.argv[1:5]
 SOURCE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -52,7 +55,7 @@ EXCUSED = {
     "build/default/bin/runin_bench": "a benchmark of about 5 minutes",
     "tools/fuzz 3600": "an hour of fuzzing in a build of its own",
     "VELMARO_SOAK_SECONDS=600 ctest --preset default -R e2e.soak -V":
-        "an hour-long run of another test",
+        "another test, ten minutes per fault",
 }
 
 
@@ -63,9 +66,12 @@ def placeholders(test):
          "the maker's key disk: the test's own folder, outside every tree, removed after"),
         ("sudo -u postgres psql", f"{PG_BIN}/psql -h 127.0.0.1 -p {test.pg_port} -U postgres",
          "the database server's own superuser, here of the test's own PostgreSQL"),
-        ("host=db.example", "host=127.0.0.1", "the plant's server: the test's PostgreSQL"),
-        ("port=5432", f"port={test.pg_port}", "the test's PostgreSQL listens on a free port"),
+        ("host=db.example port=5432", f"host=127.0.0.1 port={test.pg_port}",
+         "the plant's server: the test's PostgreSQL, on a free port"),
+        ("host=db.example", f"host=127.0.0.1 port={test.pg_port}", "the same"),
         ("3f2a9c1e", test.run_id[:8], "an example id: the beginning of the run the test stored"),
+        ("7c41d2e0", test.cam_ids[0][:8], "an example id: the first cam table the test kept"),
+        ("b93a0f11", test.cam_ids[1][:8], "another: the second, a whole table"),
         ("/tmp/ports", os.path.join(test.scratch, "ports"),
          "a shared folder; the test's own keeps parallel runs apart and leaves nothing behind"),
         ("127.0.0.1:2121", test.ftp_host, "the FTP server the test starts, on a free port"),
@@ -76,13 +82,13 @@ def commands(text):
     """(line number, command as typed, key) for every command of every ```sh block, in order.
     A command goes on over lines ending in a backslash; lines holding only a comment belong to
     the command above. The key is the command without its comment, blanks collapsed."""
-    found, block, pending = [], None, None
+    found, in_block, pending = [], False, None
     for number, line in enumerate(text.splitlines(), 1):
-        if block is None:
-            block = [] if line.strip() == "```sh" else None
+        if not in_block:
+            in_block = line.strip() == "```sh"
             continue
         if line.strip().startswith("```"):
-            block = None
+            in_block = False
             continue
         if line.strip().startswith("#"):
             continue
@@ -110,6 +116,11 @@ def without_comment(line):
     return line.strip()
 
 
+def listening(port):
+    with socket.socket() as probe:
+        return probe.connect_ex(("127.0.0.1", port)) == 0
+
+
 def block_after(text, first_line):
     """The lines of the fenced block (any kind) whose first line is `first_line`."""
     match = re.search(r"^```\w*\n(" + re.escape(first_line) + r"\n.*?)^```", text, re.M | re.S)
@@ -134,18 +145,20 @@ class Readme(unittest.TestCase):
         cls.env.pop("DISPLAY", None)
         cls.env.update(HOME=cls.home, XDG_DATA_HOME=os.path.join(cls.home, ".local", "share"),
                        XDG_CONFIG_HOME=os.path.join(cls.home, ".config"),
+                       XDG_RUNTIME_DIR=os.path.join(cls.scratch, "run"),
                        VELMARO_DRIVE_C=cls.home, PATH=BIN + os.pathsep + os.environ["PATH"])
+        os.mkdir(cls.env["XDG_RUNTIME_DIR"], 0o700)
+        cls.run_id, cls.cam_ids = "", ["", ""]
         cls.desktop = Desktop(ARTEFACTS)
-        cls.desktop.env.update({k: v for k, v in cls.env.items() if k != "PATH"})
-        cls.desktop.env.pop("VELMARO_RUNS_DB", None)
-        served = os.path.join(cls.scratch, "served")
-        os.makedirs(served)
-        with open(os.path.join(served, "VerVelmaro.txt"), "w") as version:
-            version.write("1.2.0\r\n")
-        cls.ftp_host = cls.desktop.start_ftp_server(served)
-        cls.start_plant()
-        cls.run_id = ""
         try:
+            cls.desktop.env.update({k: v for k, v in cls.env.items() if k != "PATH"})
+            cls.desktop.env.pop("VELMARO_RUNS_DB", None)
+            served = os.path.join(cls.scratch, "served")
+            os.makedirs(served)
+            with open(os.path.join(served, "VerVelmaro.txt"), "w") as version:
+                version.write("1.2.0\r\n")
+            cls.ftp_host = cls.desktop.start_ftp_server(served)
+            cls.start_plant()
             cls.plant_as_the_readme_makes_it()
             cls.store_a_run()
         except BaseException:
@@ -155,8 +168,9 @@ class Readme(unittest.TestCase):
     @classmethod
     def tearDownClass(cls):
         cls.desktop.close()
-        cls.pg("pg_ctl", "-D", cls.pg_data, "-m", "immediate", "-w", "stop", check=False)
-        for folder in (cls.scratch, cls.keys, cls.pg_folder):
+        if hasattr(cls, "pg_port"):
+            cls.pg("pg_ctl", "-D", cls.pg_data, "-m", "immediate", "-w", "stop", check=False)
+        for folder in (cls.scratch, cls.keys, getattr(cls, "pg_folder", cls.scratch)):
             shutil.rmtree(folder, ignore_errors=True)
 
     # The plant: a PostgreSQL server of the test's own, with the superuser `postgres` the README's
@@ -165,7 +179,7 @@ class Readme(unittest.TestCase):
     def start_plant(cls):
         cls.pg_folder = tempfile.mkdtemp(prefix="velmaro-readme-pg-")
         cls.pg_data = os.path.join(cls.pg_folder, "data")
-        with __import__("socket").socket() as probe:
+        with socket.socket() as probe:
             probe.bind(("127.0.0.1", 0))
             cls.pg_port = probe.getsockname()[1]
         if os.geteuid() == 0:
@@ -210,14 +224,25 @@ class Readme(unittest.TestCase):
 
     @classmethod
     def store_a_run(cls):
-        """A real running-in run in the real program, ended by ABORT in the scratch folder: its
-        logs are there, it is stored on the station and sent to the plant; and the cam table is
-        saved to ~/Camma.txt."""
+        """In the real program: the empty cam table saved, a whole one written to ~/Camma.txt,
+        loaded and saved again; then a running-in run in the scratch folder, ended by ABORT. Its
+        logs are there, it is stored on the station and sent to the plant."""
         program, main, _ = cls.desktop.open_lens(PROGRAM, SIMULATOR, 2, ("--time-scale", "4"),
                                                  cwd=cls.scratch)
-        cls.desktop.click(main, *SALVA)
         camma = os.path.join(cls.home, "Camma.txt")
+        cls.desktop.click(main, *SALVA)
         wait_until(lambda: os.path.exists(camma), what="~/Camma.txt saved")
+        with open(camma, "wb") as table:  # 75 to 500 mm, both zooms in even steps
+            table.write(b"".join(b"%d;%d;%d\r\n" % (75 + 5 * k, 40 * k, 900 - 10 * k)
+                                 for k in range(86)))
+        written = os.stat(camma).st_ino
+        cls.desktop.click(main, *CARICA)
+        cls.desktop.window("Conferma.")
+        time.sleep(0.3)
+        cls.desktop.xdotool("key", "--clearmodifiers", "Return")
+        cls.desktop.window("T7342 Galil")
+        cls.desktop.click(main, *SALVA)  # a save replaces the file
+        wait_until(lambda: os.stat(camma).st_ino != written, what="the loaded table saved")
         cls.desktop.click(main, *FULL_STROKE_BOX)
         time.sleep(0.3)
         cls.desktop.click(main, *START)
@@ -229,19 +254,27 @@ class Readme(unittest.TestCase):
         wait_until(lambda: os.path.exists(complete) and lines() >= 4, timeout=60,
                    what="four moves logged")
         cls.desktop.click(main, *ABORT)
-        station = os.path.join(cls.env["XDG_DATA_HOME"], "velmaro", "runs.sqlite")
-
-        def stored():
-            if not os.path.exists(station):
-                return None
-            with sqlite3.connect(station, timeout=10) as db:
-                row = db.execute("SELECT id FROM runs").fetchone()
-            return row and row[0]
-        cls.run_id = wait_until(stored, timeout=60, what="the run stored")
+        cls.run_id = wait_until(lambda: cls.station_ids("runs"), timeout=60,
+                                what="the run stored")[0]
         wait_until(lambda: cls.plant_sql("SELECT count(*) FROM runs") == "1", timeout=60,
                    what="the run sent to the plant")
         program.send_signal(signal.SIGTERM)
         program.wait(timeout=30)
+        # Kept cam tables, where the build keeps them: the empty one first.
+        cls.cam_ids = cls.station_ids("cam_records", "saved") + ["", ""]
+        if cls.cam_ids[0]:
+            wait_until(lambda: cls.plant_sql("SELECT count(*) FROM cam_records") == "2",
+                       timeout=60, what="the kept cam tables sent to the plant")
+
+    @classmethod
+    def station_ids(cls, table, order="id"):
+        station = os.path.join(cls.env["XDG_DATA_HOME"], "velmaro", "runs.sqlite")
+        if not os.path.exists(station):
+            return []
+        with sqlite3.connect(station, timeout=10) as db:
+            if not db.execute("SELECT 1 FROM sqlite_master WHERE name = ?", (table,)).fetchone():
+                return []
+            return [id for id, in db.execute(f"SELECT id FROM {table} ORDER BY {order}")]
 
     @classmethod
     def substituted(cls, typed):
@@ -250,11 +283,10 @@ class Readme(unittest.TestCase):
         return typed
 
     @classmethod
-    def sh(cls, typed, display=False, **options):
+    def sh(cls, typed):
         """Runs a command as typed (placeholders replaced) in the scratch folder."""
-        env = dict(cls.env, DISPLAY=cls.desktop.env["DISPLAY"]) if display else cls.env
-        return subprocess.run(["bash", "-c", cls.substituted(typed)], cwd=cls.scratch, env=env,
-                              capture_output=True, text=True, timeout=60, **options)
+        return subprocess.run(["bash", "-c", cls.substituted(typed)], cwd=cls.scratch,
+                              env=cls.env, capture_output=True, text=True, timeout=60)
 
     def ok(self, typed):
         result = self.sh(typed)
@@ -299,15 +331,15 @@ class Readme(unittest.TestCase):
         handlers = self.handlers()
         listed = commands(self.text)
         self.assertTrue(listed)
+        for number, typed, key in listed:
+            if key in handlers:
+                with self.subTest(line=number, command=key):
+                    handlers[key](typed)
         unknown = [(n, key) for n, _, key in listed if key not in handlers and key not in EXCUSED]
         self.assertEqual(unknown, [], "README commands nobody looked at: add them here")
         keys = {key for _, _, key in listed}
         self.assertEqual(sorted((set(handlers) | set(EXCUSED)) - keys), [],
                          "commands this test knows that the README no longer has")
-        for number, typed, key in listed:
-            if key in handlers:
-                with self.subTest(line=number, command=key):
-                    handlers[key](typed)
 
     def handlers(self):
         made = "made with the plant: checked that it is there"
@@ -330,6 +362,24 @@ class Readme(unittest.TestCase):
             "velmaro-report --history --since 2026-11-01 -o history.pdf":
                 lambda typed: self.ok(typed) and self.assert_pdf("history.pdf"),
             "velmaro-report --sync": self.synced,
+            "velmaro-report --lens L-4711": self.ok,
+            "velmaro-report --lens": lambda typed: self.assertEqual(
+                self.ok(typed).stdout.strip(), "L-4711", "the lens set just before"),
+            "velmaro-report --lens none": lambda typed: self.ok(typed) and self.assertEqual(
+                self.ok("velmaro-report --lens").stdout.strip(), "none"),
+            "velmaro-report --cams --serial L-4711": self.cams_of_lens,
+            "velmaro-report --cam-record latest -o Camma.txt": self.cam_written,
+            "velmaro-report --cam-record 7c41d2e0 --serial L-4711": self.cam_serial_given,
+            "velmaro-report --cam-record latest --check": self.cam_checked,
+            "velmaro-report --cam-diff 7c41d2e0 b93a0f11": self.cams_compared,
+            "velmaro-report --quality --since 2026-01-01": self.quality,
+            "velmaro-report --quality --station bench-2 --csv > quality.csv":
+                lambda typed: self.csv_of_nothing(typed, "quality.csv"),
+            "velmaro-report --runs --csv --operator anna --verdict fail --until 2026-06-30 > "
+            "failed.csv": lambda typed: self.csv_of_nothing(typed, "failed.csv"),
+            "velmaro-plant": self.plant_page,
+            'VELMARO_RUNS_DB="host=db.example dbname=velmaro_runs user=velmaro_web '
+            'password=********" velmaro-plant': self.plant_page_read_only,
             "key=$(tools/velmaro-sign keygen /media/keys)": self.keygen,
             "tools/velmaro-sign sign /media/keys/velmaro-update.key UpdateVelmaro.exe": self.sign,
             "VELMARO_UPDATE_HOST=127.0.0.1:2121 build/default/bin/velmaro": self.update_check,
@@ -382,6 +432,75 @@ class Readme(unittest.TestCase):
         self.assertEqual(self.plant_sql("SELECT serial FROM runs"), "L-4711",
                          "the serial given on the station reaches the plant")
 
+    def cams_of_lens(self, typed):
+        listed = self.ok(typed).stdout
+        for kept in self.cam_ids[:2]:  # kept before the lens was set
+            self.assertNotIn(kept[:8], listed)
+
+    def cam_written(self, typed):
+        self.ok(typed)
+        with open(self.path("Camma.txt"), "rb") as kept, \
+                open(os.path.join(self.home, "Camma.txt"), "rb") as saved:
+            self.assertEqual(kept.read(), saved.read(), "the latest save, byte for byte")
+
+    def cam_serial_given(self, typed):
+        self.ok(typed)
+        listed = self.ok("velmaro-report --cams --serial L-4711 --local").stdout
+        self.assertIn(self.cam_ids[0][:8], listed)
+        self.assertNotIn(self.cam_ids[1][:8], listed)
+
+    def cam_checked(self, typed):
+        result = self.sh(typed)
+        self.assertEqual(result.returncode, 0, "whole, Zoom 1 one way, no jumps:\n"
+                         + result.stdout + result.stderr)
+        self.assertIn("86", result.stdout)
+
+    def cams_compared(self, typed):
+        result = self.sh(typed)
+        self.assertEqual(result.returncode, 1, "the empty table and the whole one differ\n"
+                         + result.stdout + result.stderr)
+        self.assertRegex(result.stdout, r"(?m)^ *500\b.*\b3400\b")  # the last row, Zoom 1
+
+    def quality(self, typed):
+        figures = self.ok(typed).stdout
+        self.assertIn(os.uname().nodename, figures, "this week's run, from the plant")
+
+    def csv_of_nothing(self, typed, name):
+        """Filters the test's run does not pass: a header, and no line of the run."""
+        self.ok(typed)
+        with open(self.path(name), encoding="utf-8") as csv:
+            lines = csv.read().splitlines()
+        self.assertGreater(lines[0].count(","), 2, lines)
+        self.assertFalse([line for line in lines if os.uname().nodename in line], lines)
+
+    def plant_page(self, typed):
+        """Serves at the address the README gives; the front page shows the stored run."""
+        wait_until(lambda: not listening(8470), timeout=60,  # another test's page, going away
+                   what="127.0.0.1:8470 free")
+        plant = self.background(typed)
+        try:
+            said = []
+            while not said or not said[-1].startswith("Listening"):
+                ready, _, _ = select.select([plant.stdout], [], [], 60)
+                said.append(plant.stdout.readline() if ready else "")
+                self.assertTrue(said[-1], f"velmaro-plant says when it listens: {said}")
+            self.assertEqual(said[-1], "Listening on http://127.0.0.1:8470/\n")
+            with urllib.request.urlopen("http://127.0.0.1:8470/", timeout=30) as page:
+                self.assertEqual(page.status, 200)
+                self.assertIn(self.run_id[:8], page.read().decode("utf-8"))
+        finally:
+            self.stop(plant)
+        self.assertEqual(plant.returncode, 0, "SIGTERM ends it cleanly")
+
+    def plant_page_read_only(self, typed):
+        # The README's grants for the page's user, as typed, on the plant's database.
+        grants = block_after(self.text, "CREATE USER velmaro_web WITH PASSWORD '********';")
+        self.assertIsNotNone(grants, "the README gives the page's user")
+        self.plant_sql(grants)
+        self.plant_page(typed)
+        self.assertNotEqual(self.plant_sql("SELECT has_table_privilege('velmaro_web', 'runs', "
+                                           "'INSERT')"), "t", "the page's user only reads")
+
     def keygen(self, typed):
         # As typed, then what the README says of $key.
         key = self.ok(typed + '\nprintf %s "$key"').stdout
@@ -409,7 +528,8 @@ class Readme(unittest.TestCase):
     def update_check(self, typed):
         process = self.window_of(typed)
         output = self.stop(process)
-        self.assertRegex(output, r"(?m)^Update check: .*1\.2\.0", "the server's version, read")
+        # The variable's server, not the build's, was asked.
+        self.assertRegex(output, r"(?m)^Update check: the update server offers version 1\.2\.0")
 
     def ports_of_a_link(self, typed):
         # It opens the port selection, with no port to offer.
@@ -433,7 +553,11 @@ class Readme(unittest.TestCase):
     def simulator_by_hand(self, typed):
         os.makedirs(self.path("ports"), exist_ok=True)
         self.__class__.simulator = self.background(typed)
-        wait_until(lambda: os.path.islink(self.path("ports", "COM3")), what="the link COM3")
+        try:
+            wait_until(lambda: os.path.islink(self.path("ports", "COM3")), timeout=30,
+                       what="the link COM3")
+        except AssertionError:
+            raise AssertionError(f"no link COM3: {self.stop(self.simulator)}")
 
     def program_on_simulator(self, typed):
         program = self.window_of(typed)
