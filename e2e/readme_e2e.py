@@ -8,6 +8,7 @@ and `tools` and `update` to the source tree, so paths stay as typed. Only the pl
 README marks as such are replaced, each by the test's own, with its reason (placeholders())."""
 
 import os
+import pwd
 import re
 import select
 import socket
@@ -28,6 +29,7 @@ PROGRAM, SIMULATOR, ARTEFACTS, REPORT = sys.argv[1:5]
 SOURCE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BIN = os.path.dirname(PROGRAM)
 PG_BIN = "/usr/lib/postgresql/15/bin"
+OPERATOR = pwd.getpwuid(os.geteuid()).pw_name
 PG_USER = "velmaro-test"  # PostgreSQL refuses to run as root
 
 # Commands the test cannot run, and why. Each is the command as the README has it, without its
@@ -426,6 +428,7 @@ class Readme(unittest.TestCase):
         self.ok(typed)
         words = self.assert_pdf("lens-4711.pdf")
         self.assertIn(f"Run {self.run_id}", words)
+        self.assertIn("Lens serial L-4711", words)
 
     def synced(self, typed):
         self.ok(typed)
@@ -446,20 +449,26 @@ class Readme(unittest.TestCase):
     def cam_serial_given(self, typed):
         self.ok(typed)
         listed = self.ok("velmaro-report --cams --serial L-4711 --local").stdout
-        self.assertIn(self.cam_ids[0][:8], listed)
+        # id, time, station, operator, serial, rows recorded
+        self.assertRegex(listed, rf"(?m)^{self.cam_ids[0][:8]} +\d{{4}}-\d\d-\d\d \d\d:\d\d:\d\d +"
+                                 rf"{re.escape(os.uname().nodename)} +{re.escape(OPERATOR)} +"
+                                 r"L-4711 +0 of 86$")
         self.assertNotIn(self.cam_ids[1][:8], listed)
 
     def cam_checked(self, typed):
         result = self.sh(typed)
         self.assertEqual(result.returncode, 0, "whole, Zoom 1 one way, no jumps:\n"
                          + result.stdout + result.stderr)
-        self.assertIn("86", result.stdout)
+        self.assertIn("Rows recorded: 86 of 86", result.stdout)
+        self.assertIn("The table passes", result.stdout)
 
     def cams_compared(self, typed):
         result = self.sh(typed)
         self.assertEqual(result.returncode, 1, "the empty table and the whole one differ\n"
                          + result.stdout + result.stderr)
-        self.assertRegex(result.stdout, r"(?m)^ *500\b.*\b3400\b")  # the last row, Zoom 1
+        rows = re.findall(r"(?m)^ *(\d+) mm ", result.stdout)
+        self.assertEqual(rows, [str(75 + 5 * k) for k in range(86)], "every row differs")
+        self.assertRegex(result.stdout, r"(?m)^ *500 mm .*\b3400\b")  # the last row's Zoom 1
 
     def quality(self, typed):
         figures = self.ok(typed).stdout
