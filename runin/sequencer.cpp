@@ -2,8 +2,8 @@
 
 #include "loglines.h"
 
+#include "base/numbertext.h"
 #include "link/channel.h"
-#include "link/numbertext.h"
 #include "platform/clock.h"
 #include "platform/tone.h"
 
@@ -233,7 +233,7 @@ void Sequencer::checkCompletion()
 void Sequencer::applyTransition()
 {
     RunState &s = m_state;
-    const auto step = comm::wholeNumberFromText(s.StepValue);
+    const auto step = base::wholeNumberFromText(s.StepValue);
     // The step test of each axis turns downward at its top value and hands over to the next axis
     // at its bottom value; after the focus, the full stroke follows or the run ends.
     const bool known = s.WorkingAxis >= kZoom && s.WorkingAxis <= kFocus;
@@ -338,7 +338,7 @@ std::optional<Sequencer::Sample> Sequencer::samplePosition(std::string_view lett
 {
     // An answer that is not a number is taken as no answer.
     const std::string answer = m_channel.QueryPosition(letter);
-    const auto value = comm::wholeNumberFromText(answer);
+    const auto value = base::wholeNumberFromText(answer);
     if (!value)
         return std::nullopt;
     return Sample{std::string(trimmed(answer)), *value};
@@ -372,7 +372,7 @@ void Sequencer::reportIfLarge(const std::string &errorAnswer, std::string_view a
                               std::string_view testName)
 {
     // No answer, or one that is not a number, counts as no error.
-    const std::int64_t error = comm::wholeNumberFromText(errorAnswer).value_or(0);
+    const std::int64_t error = base::wholeNumberFromText(errorAnswer).value_or(0);
     if (std::abs(error) <= kErrorThreshold)
         return;
     const QString line = errorLine(stamp(), trimmed(errorAnswer), axisName, testName);
