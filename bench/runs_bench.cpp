@@ -1,5 +1,6 @@
 // Figures for the run records: how long the window is held up while a 24-hour run is stored, how
-// many runs a second go to PostgreSQL on loopback, and how long --history takes over 10,000 runs.
+// soon the first tick follows START after it, how many runs a second go to PostgreSQL on loopback,
+// and how long --history takes over 10,000 runs.
 #include "runs/plantsender.h"
 #include "runs/rundatabase.h"
 #include "runs/runkeeper.h"

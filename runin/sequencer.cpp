@@ -61,7 +61,7 @@ struct EndPoint
 // Everything the sequencer knows of one working axis.
 struct AxisFacts
 {
-    runin::WorkingAxis axis;
+    WorkingAxis axis;
     Light light;
     std::string_view letter;
     std::string_view name; // in the log lines
@@ -98,7 +98,7 @@ constexpr AxisFacts kFocus{FocusAxis,
 static_assert(kZoom.steps.value(false, 87) == 495 && kIris.steps.value(false, 7) == 5 &&
               kFocus.steps.value(false, 102) == 99);
 
-const AxisFacts &factsOf(runin::WorkingAxis axis)
+const AxisFacts &factsOf(WorkingAxis axis)
 {
     switch (axis) {
     case ZoomAxis:
@@ -110,18 +110,18 @@ const AxisFacts &factsOf(runin::WorkingAxis axis)
     }
 }
 
-bool isWorkingAxis(runin::WorkingAxis axis)
+bool isWorkingAxis(WorkingAxis axis)
 {
     return axis == ZoomAxis || axis == IrisAxis || axis == FocusAxis;
 }
 
 // The axis after `axis`, past the focus too: the full stroke counts a cycle there.
-runin::WorkingAxis nextAxis(runin::WorkingAxis axis)
+WorkingAxis nextAxis(WorkingAxis axis)
 {
-    return static_cast<runin::WorkingAxis>(axis + 1);
+    return static_cast<WorkingAxis>(axis + 1);
 }
 
-std::string_view testNameOf(TestKind testKind, runin::StepIndex stepIndex)
+std::string_view testNameOf(TestKind testKind, StepIndex stepIndex)
 {
     switch (testKind) {
     case TestKind::StepAscending:
@@ -367,7 +367,7 @@ void Sequencer::issueStepTestMove()
     m_state.LastPosition = *start;
     m_channel.SendLine(move.line);
     m_clock.sleep(kAfterMoveLine);
-    m_state.StepIndex = static_cast<runin::StepIndex>(m_state.StepIndex + 1);
+    m_state.StepIndex = static_cast<StepIndex>(m_state.StepIndex + 1);
 }
 
 void Sequencer::issueFullStrokeMove()
