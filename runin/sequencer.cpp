@@ -212,7 +212,7 @@ void Sequencer::clearRunFlags()
 void Sequencer::tick()
 {
     m_inTick = true;
-    step();
+    runTick();
     m_inTick = false;
     // A run that ended during the tick is told only now, with its last line written: whoever
     // keeps the run takes the logs as they stand.
@@ -220,7 +220,7 @@ void Sequencer::tick()
         tellEnded(*ending);
 }
 
-void Sequencer::step()
+void Sequencer::runTick()
 {
     // The line is the sequencer's for the whole tick, so the position readout stays off it.
     const auto hold = m_channel.hold();
