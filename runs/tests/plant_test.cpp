@@ -91,7 +91,9 @@ TEST_F(Plant, RunsStoredWhileTheServerIsDown_ArriveOnceItIsUp)
     m_server.psql("UPDATE velmaro_schema SET version = 99");
     auto newer = RunDatabase::openPlant(m_server.connection());
     ASSERT_FALSE(newer);
-    EXPECT_NE(newer.error().find("schema version 99, newer than the 1 this Velmaro knows"),
+    EXPECT_NE(newer.error().find("schema version 99, newer than the " +
+                                 std::to_string(RunDatabase::kSchemaVersion) +
+                                 " this Velmaro knows"),
               std::string::npos)
         << newer.error();
 }
@@ -139,6 +141,66 @@ TEST_F(Plant, ServerKilledMidSend_NoRunLostAndNoneTwice)
     EXPECT_EQ(static_cast<std::size_t>(*resent), left);
     EXPECT_TRUE(watcher->waiting()->empty());
     expectInPlantOnce(m_server, runs);
+}
+
+TEST_F(Plant, CamTablesCutShortMidSend_EachArrivesOnceWhole)
+{
+    // The station of this user (the data home's velmaro/runs.sqlite), so that the real
+    // velmaro-report --sync sends what the cut left.
+    QTemporaryDir home;
+    const QString path = home.filePath("data/velmaro/runs.sqlite");
+    constexpr int kTables = 600;
+    {
+        auto own = station(path);
+        ASSERT_TRUE(own->put(madeRun("station-a", 0)));
+        for (int i = 0; i < kTables; ++i) {
+            CamRecord table;
+            table.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+            table.station = "station-a";
+            table.saved = QDateTime(QDate(2026, 12, 1), QTime(8, 0).addSecs(i), Qt::UTC);
+            table.bytes = QByteArray::number(i) + ";1;2\r\n";
+            table.digest = camDigest(table.bytes);
+            table.serial = QStringLiteral("L-%1").arg(i % 7);
+            ASSERT_TRUE(own->keepCamRecord(table));
+        }
+    }
+    m_server.start();
+    std::atomic<bool> failed{false};
+    std::thread sending([&] {
+        auto own = RunDatabase::openStation(path);
+        auto target = RunDatabase::openPlant(m_server.connection());
+        failed = !own || !target || !sendWaiting(**own, **target);
+    });
+    auto watcher = station(path);
+    while (watcher->camWaiting()->size() > kTables - 20)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    m_server.kill();
+    sending.join();
+    EXPECT_TRUE(failed) << "the kill came too late to cut a send short";
+    EXPECT_GT(watcher->camWaiting()->size(), 0U);
+
+    m_server.start();
+    const auto report = [&](const QStringList &arguments) {
+        QProcess process;
+        auto environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_DATA_HOME", home.filePath("data"));
+        environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
+        environment.insert("VELMARO_RUNS_DB", m_server.connection());
+        process.setProcessEnvironment(environment);
+        process.start(VELMARO_REPORT_PATH, arguments);
+        process.waitForFinished(120000);
+        return std::pair{process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput() +
+                                                                    process.readAllStandardError())};
+    };
+    const auto [synced, syncText] = report({"--sync"});
+    EXPECT_EQ(synced, 0) << syncText.toStdString();
+    EXPECT_TRUE(watcher->camWaiting()->empty());
+    EXPECT_EQ(m_server.psql("SELECT count(*), count(DISTINCT id) FROM cam_records WHERE "
+                            "encode(sha256(bytes), 'hex') = digest"),
+              QStringLiteral("%1|%1").arg(kTables));
+    const auto [listed, list] = report({"--cams", "--serial", "L-3"});
+    EXPECT_EQ(listed, 0) << list.toStdString();
+    EXPECT_TRUE(list.contains("86 cam table(s) in the plant database")) << list.toStdString();
 }
 
 TEST_F(Plant, TwoStationsIntoOnePlant_HistoryShowsBoth)
