@@ -216,8 +216,8 @@ void camsOverManyTables()
     environment.insert("XDG_DATA_HOME", home.filePath("data"));
     environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
     report.setProcessEnvironment(environment);
-    for (const QStringList &arguments :
-         {QStringList{"--cams", "--local"}, QStringList{"--cams", "--serial", "L-2500", "--local"}}) {
+    for (const QStringList &arguments : {QStringList{"--cams", "--local"},
+                                         QStringList{"--cams", "--serial", "L-2500", "--local"}}) {
         QElapsedTimer timer;
         timer.start();
         report.start(VELMARO_REPORT_PATH, arguments);

@@ -136,8 +136,9 @@ bool CamCheck::passes() const
 CamCheck checkCam(const CamTable &table)
 {
     CamCheck check;
-    check.recorded = static_cast<int>(std::count_if(
-        table.points.begin(), table.points.end(), [](const CamPoint &p) { return p.zoom1.has_value(); }));
+    check.recorded =
+        static_cast<int>(std::count_if(table.points.begin(), table.points.end(),
+                                       [](const CamPoint &p) { return p.zoom1.has_value(); }));
     for (int zoom = 1; zoom <= 2; ++zoom) {
         const CamPoint *previous = nullptr;
         double direction = 0; // the sign of the last step that moved

@@ -60,8 +60,8 @@ struct CamStep
 // and no row standing out from its neighbours. Zoom 2, a compensator, may turn.
 struct CamCheck
 {
-    int recorded = 0;              // rows with both positions
-    std::vector<CamStep> turns;    // steps against the direction of the step before, both axes
+    int recorded = 0;           // rows with both positions
+    std::vector<CamStep> turns; // steps against the direction of the step before, both axes
     std::array<std::optional<CamStep>, 2> largest; // per zoom axis, by size
     std::vector<CamJump> jumps;
 

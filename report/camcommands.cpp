@@ -61,8 +61,7 @@ base::Result<CamTable> tableOf(const runs::CamRecord &record)
 QString checkText(const runs::CamRecord &record, const CamTable &table, const CamCheck &check)
 {
     QString text = QStringLiteral("Cam table %1, saved %2 at %3 by %4, lens %5\n")
-                       .arg(record.id, localTime(record.saved), record.station,
-                            record.operatorName,
+                       .arg(record.id, localTime(record.saved), record.station, record.operatorName,
                             record.serial.isEmpty() ? QStringLiteral("not given") : record.serial);
     QStringList missing;
     for (const CamPoint &point : table.points)
@@ -111,7 +110,7 @@ QString checkText(const runs::CamRecord &record, const CamTable &table, const Ca
 } // namespace
 
 base::Result<std::optional<CamTable>> camTableOfRun(runs::RunDatabase &records,
-                                                   const runs::RunRecord &run)
+                                                    const runs::RunRecord &run)
 {
     if (run.serial.isEmpty() || !run.start.isValid())
         return std::optional<CamTable>();
@@ -124,8 +123,7 @@ base::Result<std::optional<CamTable>> camTableOfRun(runs::RunDatabase &records,
     if (!found)
         return base::fail(found.error());
     auto table = camTableFromBytes(
-        found->bytes,
-        QStringLiteral("%1, saved %2").arg(found->id, localTime(found->saved)));
+        found->bytes, QStringLiteral("%1, saved %2").arg(found->id, localTime(found->saved)));
     if (!table)
         return base::fail(QStringLiteral("the kept cam table %1 cannot be read: %2")
                               .arg(found->id, QString::fromStdString(table.error()))
@@ -142,13 +140,11 @@ int listCams(runs::RunDatabase &records, const runs::CamFilter &filter, std::FIL
     for (const runs::CamRecord &record : *found)
         print(out, QStringLiteral("%1  %2  %3  %4  %5  %6 of 86\n")
                        .arg(record.id.left(8), localTime(record.saved),
-                            record.station.leftJustified(12),
-                            record.operatorName.leftJustified(10),
+                            record.station.leftJustified(12), record.operatorName.leftJustified(10),
                             (record.serial.isEmpty() ? QStringLiteral("-") : record.serial)
                                 .leftJustified(10))
                        .arg(record.rowsRecorded, 2));
-    print(out,
-          QStringLiteral("%1 cam table(s) in %2\n").arg(found->size()).arg(records.name()));
+    print(out, QStringLiteral("%1 cam table(s) in %2\n").arg(found->size()).arg(records.name()));
     return kDone;
 }
 
@@ -210,6 +206,36 @@ int diffCamRecords(runs::RunDatabase &records, const QString &first, const QStri
         print(out, line + u'\n');
     }
     return differences.empty() ? kDone : kFound;
+}
+
+int lensCommand(const std::optional<QString> &serial, std::FILE *out, std::FILE *err)
+{
+    const bool clearing = serial == QStringLiteral("none");
+    if (serial && !clearing)
+        if (auto valid = runs::checkSerial(*serial); !valid) {
+            print(err, QStringLiteral("velmaro-report: --lens: %1\n")
+                           .arg(QString::fromStdString(valid.error())));
+            return kCannotRead;
+        }
+    // The lens belongs to this station whatever plant it reports to.
+    auto opened = runs::RunDatabase::openStation(runs::stationDatabasePath());
+    if (!opened)
+        return cannot(err, opened.error());
+    runs::RunDatabase &station = **opened;
+    if (serial) {
+        if (auto set = station.setLensOnStation(clearing ? QString() : *serial); !set)
+            return cannot(err, set.error());
+        print(out, clearing ? QStringLiteral("No lens is set on this station now.\n")
+                            : QStringLiteral("The lens %1 is on this station now: runs and cam "
+                                             "tables kept from now on get its serial.\n")
+                                  .arg(*serial));
+        return kDone;
+    }
+    auto lens = station.lensOnStation();
+    if (!lens)
+        return cannot(err, lens.error());
+    print(out, lens->isEmpty() ? QStringLiteral("none\n") : *lens + u'\n');
+    return kDone;
 }
 
 } // namespace report

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <cstdio>
+#include <optional>
 
 namespace runs {
 class RunDatabase;
@@ -21,7 +22,7 @@ namespace report {
 // The lens's cam table for the report of a stored run: the latest table kept with the run's
 // serial that was saved before the run started; none when there is none.
 base::Result<std::optional<CamTable>> camTableOfRun(runs::RunDatabase &records,
-                                                   const runs::RunRecord &run);
+                                                    const runs::RunRecord &run);
 
 // --cams: one line per kept table, newest first.
 int listCams(runs::RunDatabase &records, const runs::CamFilter &filter, std::FILE *out,
@@ -38,5 +39,9 @@ int checkCamRecord(runs::RunDatabase &records, const QString &id, std::FILE *out
 // --cam-diff ID1 ID2: one line per row that differs; 0 when none does, 1 otherwise.
 int diffCamRecords(runs::RunDatabase &records, const QString &first, const QString &second,
                    std::FILE *out, std::FILE *err);
+
+// --lens: shows the lens on this station (none given), sets it (a serial) or clears it ("none").
+// A serial that is not one exits with 2, saying why.
+int lensCommand(const std::optional<QString> &serial, std::FILE *out, std::FILE *err);
 
 } // namespace report

@@ -55,7 +55,8 @@ base::Status RunDatabase::putCamRecord(const CamRecord &record)
     query.bindValue(QStringLiteral(":rows"), record.rowsRecorded);
     query.bindValue(QStringLiteral(":serial"), text(record.serial));
     query.bindValue(QStringLiteral(":digest"), text(QString::fromLatin1(record.digest)));
-    query.bindValue(QStringLiteral(":bytes"), record.bytes.isNull() ? QByteArray("") : record.bytes);
+    query.bindValue(QStringLiteral(":bytes"),
+                    record.bytes.isNull() ? QByteArray("") : record.bytes);
     if (!query.exec())
         return failure(QStringLiteral("cannot keep the cam table %1").arg(record.id), query);
     return {};

@@ -32,7 +32,8 @@ base::Status checkSerial(const QString &serial)
         shown += QChar::isPrint(c) ? QString::fromUcs4(reinterpret_cast<const char32_t *>(&c), 1)
                                    : QStringLiteral("\uFFFD");
     const auto wrong = [&shown](const QString &why) {
-        return base::fail(QStringLiteral("the lens serial \"%1\" %2").arg(shown, why).toStdString());
+        return base::fail(
+            QStringLiteral("the lens serial \"%1\" %2").arg(shown, why).toStdString());
     };
     if (characters.isEmpty())
         return base::fail("the lens serial is empty (give 1 to 40 characters)");
@@ -42,10 +43,11 @@ base::Status checkSerial(const QString &serial)
                          .arg(kLongestSerial));
     for (qsizetype i = 0; i < characters.size(); ++i)
         if (!QChar::isPrint(characters.at(i)))
-            return wrong(QStringLiteral("holds a character that is not printable (U+%1 at "
-                                        "position %2)")
-                             .arg(QString::number(characters.at(i), 16).toUpper().rightJustified(4, u'0'))
-                             .arg(i + 1));
+            return wrong(
+                QStringLiteral("holds a character that is not printable (U+%1 at "
+                               "position %2)")
+                    .arg(QString::number(characters.at(i), 16).toUpper().rightJustified(4, u'0'))
+                    .arg(i + 1));
     if (QChar::isSpace(characters.front()))
         return wrong(QStringLiteral("begins with a blank"));
     if (QChar::isSpace(characters.back()))

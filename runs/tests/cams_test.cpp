@@ -151,7 +151,8 @@ TEST(Serial, OnlyPrintableTextOfOneToFortyCharactersWithoutBlanksAtItsEnds)
         const base::Status checked = checkSerial(bad);
         ASSERT_FALSE(checked) << bad.toStdString();
         EXPECT_NE(checked.error().find(why), std::string::npos) << checked.error();
-        EXPECT_EQ(checked.error().find('\x1b'), std::string::npos) << "no escape reaches a terminal";
+        EXPECT_EQ(checked.error().find('\x1b'), std::string::npos)
+            << "no escape reaches a terminal";
     }
 }
 
@@ -160,8 +161,8 @@ class CamKeeper : public Cams
 protected:
     std::unique_ptr<RunKeeper> keeper()
     {
-        return std::make_unique<RunKeeper>(KeeperSetup{dbPath(), {}, m_dir.path(), "station-a",
-                                                       "op", "1.2.0", [] { return QString(); }});
+        return std::make_unique<RunKeeper>(KeeperSetup{
+            dbPath(), {}, m_dir.path(), "station-a", "op", "1.2.0", [] { return QString(); }});
     }
     // Hands a table over as the cam table part does, and waits for the answer to come back to
     // this (the window's) thread.

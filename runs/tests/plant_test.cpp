@@ -189,8 +189,9 @@ TEST_F(Plant, CamTablesCutShortMidSend_EachArrivesOnceWhole)
         process.setProcessEnvironment(environment);
         process.start(VELMARO_REPORT_PATH, arguments);
         process.waitForFinished(120000);
-        return std::pair{process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput() +
-                                                                    process.readAllStandardError())};
+        return std::pair{process.exitCode(),
+                         QString::fromLocal8Bit(process.readAllStandardOutput() +
+                                                process.readAllStandardError())};
     };
     const auto [synced, syncText] = report({"--sync"});
     EXPECT_EQ(synced, 0) << syncText.toStdString();
