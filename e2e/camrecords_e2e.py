@@ -11,7 +11,7 @@ import tempfile
 import time
 import unittest
 
-from desktop import ABORT, FULL_STROKE_BOX, START, Desktop, twips_centre, wait_until
+from desktop import ABORT, FULL_STROKE_BOX, START, Desktop, pdf_words, twips_centre, wait_until
 
 PROGRAM, SIMULATOR, ARTEFACTS, REPORT = sys.argv[1:5]
 
@@ -124,6 +124,13 @@ class CamRecords(unittest.TestCase):
                           what="the run stored")
         self.assertIn("L-4711", runs)
         self.assertIsNone(program.poll())
+
+        # Its report shows the lens's table as it stood when the run began.
+        pdf = os.path.join(self.home, "run.pdf")
+        made = self.report("--run", "latest", "-o", pdf, "--local")
+        self.assertEqual(made.returncode, 0, made.stderr)
+        cam_page = pdf_words(pdf, page=4)
+        self.assertRegex(cam_page, rf"Cam table {kept[0][0]}[0-9a-f-]{{28}}, saved ")
 
 
 if __name__ == "__main__":
