@@ -4,8 +4,8 @@
 #include "runs/plantsender.h"
 #include "runs/rundatabase.h"
 #include "runs/runkeeper.h"
-#include "runs/tests/pgserver.h"
-#include "runs/tests/records.h"
+#include "testsupport/pgserver.h"
+#include "testsupport/records.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -14,7 +14,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QUuid>
 
 #include <algorithm>
 #include <cstdio>
@@ -91,13 +90,13 @@ void windowHoldUp()
 
 void runsPerSecond()
 {
-    runs::test::PgServer server;
+    testsupport::PgServer server;
     server.start();
     QTemporaryDir dir;
     auto station = runs::RunDatabase::openStation(dir.filePath("runs.sqlite"));
     constexpr int kRuns = 300;
     for (int i = 0; i < kRuns; ++i)
-        (void)(*station)->put(runs::test::madeRun("bench", i, 20000));
+        (void)(*station)->put(testsupport::madeRun("bench", i, 20000));
     auto plant = runs::RunDatabase::openPlant(server.connection());
     if (!plant) {
         std::printf("PostgreSQL: %s\n", plant.error().c_str());
@@ -118,8 +117,8 @@ void historyOverManyRuns()
     {
         auto station = runs::RunDatabase::openStation(path);
         for (int i = 0; i < 10000; ++i)
-            (void)(*station)->put(runs::test::madeRun(i % 2 ? "bench-1" : "bench-2", i, 200,
-                                                      QStringLiteral("L-%1").arg(i / 3)));
+            (void)(*station)->put(testsupport::madeRun(i % 2 ? "bench-1" : "bench-2", i, 200,
+                                                       QStringLiteral("L-%1").arg(i / 3)));
     }
     QProcess report;
     auto environment = QProcessEnvironment::systemEnvironment();
@@ -132,15 +131,6 @@ void historyOverManyRuns()
     report.waitForFinished(120000);
     std::printf("velmaro-report --history --local over 10,000 runs: %.2f s (status %d)\n",
                 static_cast<double>(timer.nsecsElapsed()) / 1e9, report.exitCode());
-}
-
-QByteArray camTable(int shift)
-{
-    QByteArray bytes;
-    for (int n = 1; n <= 86; ++n)
-        bytes += QByteArray::number(70 + 5 * n) + ';' + QByteArray::number(100 * n + shift) + ';' +
-                 QByteArray::number(-50 * n - shift) + "\r\n";
-    return bytes;
 }
 
 // The window's event loop while saves hand their tables to the keeper: the keeper's thread must
@@ -174,7 +164,8 @@ void camSaveHoldUp()
     for (int i = 0; i < kSaves; ++i) {
         QElapsedTimer call;
         call.start();
-        keeper.keepCamTable(camTable(i), 86, [&answered](const base::Status &) { ++answered; });
+        keeper.keepCamTable(testsupport::camBytes(i), 86,
+                            [&answered](const base::Status &) { ++answered; });
         longestCall = std::max(longestCall, call.nsecsElapsed());
         // A save every 2 ms of the window's time, far more often than a hand presses the button.
         QEventLoop between;
@@ -199,16 +190,8 @@ void camsOverManyTables()
     {
         auto station = runs::RunDatabase::openStation(path);
         for (int i = 0; i < 10000; ++i) {
-            runs::CamRecord table;
-            table.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
-            table.station = "bench";
-            table.operatorName = "op";
-            table.saved = QDateTime(QDate(2026, 1, 1), QTime(8, 0), Qt::UTC).addSecs(600LL * i);
-            table.bytes = camTable(i);
-            table.rowsRecorded = 86;
-            table.digest = runs::camDigest(table.bytes);
-            table.serial = QStringLiteral("L-%1").arg(i / 2);
-            (void)(*station)->putCamRecord(table);
+            (void)(*station)->putCamRecord(testsupport::madeCam(
+                testsupport::camBytes(i), 600LL * i, "bench", QStringLiteral("L-%1").arg(i / 2)));
         }
     }
     QProcess report;

@@ -1,7 +1,6 @@
 #include "camcommands.h"
 
-#include "camcheck.h"
-#include "reportcommand.h"
+#include "commands.h"
 
 #include "runs/rundatabase.h"
 
@@ -14,15 +13,9 @@ namespace {
 // As diff: the tables differ, or the check found what keeps a table from passing.
 constexpr int kFound = 1;
 
-void print(std::FILE *stream, const QString &text)
-{
-    std::fputs(text.toLocal8Bit().constData(), stream);
-}
-
 int cannot(std::FILE *err, const std::string &why)
 {
-    print(err, QStringLiteral("velmaro-report: %1\n").arg(QString::fromStdString(why)));
-    return kCannotRead;
+    return fail(err, QString::fromStdString(why));
 }
 
 QString localTime(const QDateTime &utc)
@@ -73,7 +66,7 @@ QString checkText(const runs::CamRecord &record, const CamTable &table, const Ca
                 .arg(missing.isEmpty() ? QString()
                                        : QStringLiteral(" (not recorded: %1)")
                                              .arg(missing.join(QStringLiteral(", "))));
-    for (const Unreadable &cell : table.unreadable)
+    for (const runlog::Unreadable &cell : table.unreadable)
         text += QStringLiteral("Not a number: %1: \"%2\"\n").arg(cell.why, cell.text);
     for (const int zoom : {1, 2}) {
         const QString heading = zoom == 1 ? QStringLiteral("Zoom 1 turns back")
@@ -131,10 +124,12 @@ base::Result<std::optional<CamTable>> camTableOfRun(runs::RunDatabase &records,
     return std::optional<CamTable>(std::move(*table));
 }
 
-int listCams(runs::RunDatabase &records, const runs::CamFilter &filter, std::FILE *out,
-             std::FILE *err)
+int camsCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
 {
-    auto found = records.camRecords(filter);
+    auto records = openRecords(line, err);
+    if (!records)
+        return cannot(err, records.error());
+    auto found = (*records)->camRecords({line.serial, line.station, line.since, {}});
     if (!found)
         return cannot(err, found.error());
     for (const runs::CamRecord &record : *found)
@@ -144,31 +139,53 @@ int listCams(runs::RunDatabase &records, const runs::CamFilter &filter, std::FIL
                             (record.serial.isEmpty() ? QStringLiteral("-") : record.serial)
                                 .leftJustified(10))
                        .arg(record.rowsRecorded, 2));
-    print(out, QStringLiteral("%1 cam table(s) in %2\n").arg(found->size()).arg(records.name()));
+    print(out,
+          QStringLiteral("%1 cam table(s) in %2\n").arg(found->size()).arg((*records)->name()));
     return kDone;
 }
 
-int writeCamRecord(runs::RunDatabase &records, const QString &id, const QString &output,
-                   std::FILE *out, std::FILE *err)
+int camWriteCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
 {
-    auto found = records.findCamRecord(id);
+    auto records = openRecords(line, err);
+    if (!records)
+        return cannot(err, records.error());
+    auto found = (*records)->findCamRecord(line.camRecord);
     if (!found)
         return cannot(err, found.error());
     // Written beside the target and renamed over it: the file is whole or as it was.
-    QSaveFile file(output);
+    QSaveFile file(line.output);
     if (!file.open(QIODevice::WriteOnly) || file.write(found->bytes) != found->bytes.size() ||
-        !file.commit()) {
-        print(err, QStringLiteral("velmaro-report: cannot write the cam table to \"%1\": %2\n")
-                       .arg(output, file.errorString()));
-        return kCannotWrite;
-    }
-    print(out, QStringLiteral("Cam table %1 written to %2\n").arg(found->id, output));
+        !file.commit())
+        return fail(err,
+                    QStringLiteral("cannot write the cam table to \"%1\": %2")
+                        .arg(line.output, file.errorString()),
+                    kCannotWrite);
+    print(out, QStringLiteral("Cam table %1 written to %2\n").arg(found->id, line.output));
     return kDone;
 }
 
-int checkCamRecord(runs::RunDatabase &records, const QString &id, std::FILE *out, std::FILE *err)
+int camSerialCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
 {
-    auto found = records.findCamRecord(id);
+    auto records = openRecords(line, err);
+    if (!records)
+        return cannot(err, records.error());
+    auto found = (*records)->findCamRecord(line.camRecord);
+    if (!found)
+        return cannot(err, found.error());
+    const QString id = found->id;
+    return giveSerial(
+        {QStringLiteral("Cam table"), id,
+         [id](runs::RunDatabase &db) { return db.findCamRecord(id).ok(); },
+         [id, &line](runs::RunDatabase &db) { return db.setCamSerial(id, line.serial); }},
+        line, std::move(*records), out, err);
+}
+
+int camCheckCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
+{
+    auto records = openRecords(line, err);
+    if (!records)
+        return cannot(err, records.error());
+    auto found = (*records)->findCamRecord(line.camRecord);
     if (!found)
         return cannot(err, found.error());
     auto table = tableOf(*found);
@@ -179,12 +196,14 @@ int checkCamRecord(runs::RunDatabase &records, const QString &id, std::FILE *out
     return check.passes() ? kDone : kFound;
 }
 
-int diffCamRecords(runs::RunDatabase &records, const QString &first, const QString &second,
-                   std::FILE *out, std::FILE *err)
+int camDiffCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
 {
+    auto records = openRecords(line, err);
+    if (!records)
+        return cannot(err, records.error());
     std::array<CamTable, 2> tables;
     for (std::size_t i = 0; i < tables.size(); ++i) {
-        auto found = records.findCamRecord(i == 0 ? first : second);
+        auto found = (*records)->findCamRecord(i == 0 ? line.camRecord : line.otherCamRecord);
         if (!found)
             return cannot(err, found.error());
         auto table = tableOf(*found);
@@ -194,41 +213,35 @@ int diffCamRecords(runs::RunDatabase &records, const QString &first, const QStri
     }
     const std::vector<CamDifference> differences = camDifferences(tables[0], tables[1]);
     for (const CamDifference &row : differences) {
-        QString line = QStringLiteral("%1 mm  %2;%3  %4;%5")
+        QString text = QStringLiteral("%1 mm  %2;%3  %4;%5")
                            .arg(row.focalLength, 3)
                            .arg(position(row.first.zoom1), position(row.first.zoom2),
                                 position(row.second.zoom1), position(row.second.zoom2));
         for (std::size_t zoom = 0; zoom < 2; ++zoom)
-            line += QStringLiteral("  Zoom %1 %2")
+            text += QStringLiteral("  Zoom %1 %2")
                         .arg(zoom + 1)
                         .arg(row.change.at(zoom) ? signedSteps(*row.change.at(zoom))
                                                  : QStringLiteral("-"));
-        print(out, line + u'\n');
+        print(out, text + u'\n');
     }
     return differences.empty() ? kDone : kFound;
 }
 
-int lensCommand(const std::optional<QString> &serial, std::FILE *out, std::FILE *err)
+int lensCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
 {
-    const bool clearing = serial == QStringLiteral("none");
-    if (serial && !clearing)
-        if (auto valid = runs::checkSerial(*serial); !valid) {
-            print(err, QStringLiteral("velmaro-report: --lens: %1\n")
-                           .arg(QString::fromStdString(valid.error())));
-            return kCannotRead;
-        }
     // The lens belongs to this station whatever plant it reports to.
     auto opened = runs::RunDatabase::openStation(runs::stationDatabasePath());
     if (!opened)
         return cannot(err, opened.error());
     runs::RunDatabase &station = **opened;
-    if (serial) {
-        if (auto set = station.setLensOnStation(clearing ? QString() : *serial); !set)
+    if (line.lens) {
+        const bool clearing = *line.lens == QLatin1String("none");
+        if (auto set = station.setLensOnStation(clearing ? QString() : *line.lens); !set)
             return cannot(err, set.error());
         print(out, clearing ? QStringLiteral("No lens is set on this station now.\n")
                             : QStringLiteral("The lens %1 is on this station now: runs and cam "
                                              "tables kept from now on get its serial.\n")
-                                  .arg(*serial));
+                                  .arg(*line.lens));
         return kDone;
     }
     auto lens = station.lensOnStation();

@@ -1,10 +1,9 @@
 // Kept cam tables at the station: one record per table that changed, ids as for runs, damaged
 // bytes refused; the lens on the station on every record kept while it is set; the keeper's
 // thread and its answer to the window.
-#include "records.h"
-
 #include "runs/rundatabase.h"
 #include "runs/runkeeper.h"
+#include "testsupport/records.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -19,27 +18,12 @@
 namespace runs::test {
 namespace {
 
-QByteArray camBytes(int shift)
-{
-    QByteArray bytes;
-    for (int n = 1; n <= 86; ++n)
-        bytes += QByteArray::number(70 + 5 * n) + ';' + QByteArray::number(100 * n + shift) + ';' +
-                 QByteArray::number(-50 * n) + "\r\n";
-    return bytes;
-}
+using testsupport::camBytes;
+using testsupport::madeRun;
 
-CamRecord madeCam(const QByteArray &bytes, int minute, const QString &station = "station-a")
+CamRecord madeCam(const QByteArray &bytes, int minute)
 {
-    CamRecord record;
-    record.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    record.station = station;
-    record.operatorName = "op";
-    record.version = "1.2.0";
-    record.saved = QDateTime(QDate(2026, 12, 1), QTime(8, minute), Qt::UTC);
-    record.bytes = bytes;
-    record.rowsRecorded = 86;
-    record.digest = camDigest(bytes);
-    return record;
+    return testsupport::madeCam(bytes, 60LL * minute);
 }
 
 // Runs SQL on the file behind the program's back, as a hand or a broken disk would.
