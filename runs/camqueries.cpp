@@ -1,7 +1,6 @@
 // The kept cam tables and the lens on the station, in the same database as the runs.
 #include "rundatabase.h"
 
-#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QVariant>
 
@@ -133,8 +132,7 @@ base::Result<CamRecord> RunDatabase::findCamRecord(const QString &idOrLatest)
                                      "LIMIT 1")
                           .arg(QLatin1String(kCamColumns)));
     } else {
-        static const QRegularExpression idText(QStringLiteral("^[0-9a-fA-F-]{1,36}$"));
-        if (!idText.match(idOrLatest).hasMatch())
+        if (!readsAsId(idOrLatest))
             return base::fail(QStringLiteral("\"%1\" is not a cam table id (give the id, its "
                                              "beginning as --cams shows it, or latest)")
                                   .arg(idOrLatest)
