@@ -132,6 +132,21 @@ class CamRecords(unittest.TestCase):
         cam_page = pdf_words(pdf, page=4)
         self.assertRegex(cam_page, rf"Cam table {kept[0][0]}[0-9a-f-]{{28}}, saved ")
 
+    def test_a_table_that_cannot_be_kept_is_still_saved_and_one_box_says_so(self):
+        # A folder where the station's database should be: nothing can be kept.
+        os.makedirs(os.path.join(self.home, "data", "velmaro", "runs.sqlite"))
+        program, main, _ = self.desktop.open_lens(PROGRAM, SIMULATOR, 7, cwd=self.home)
+        self.tick(main, 1)
+        self.save(main)
+        self.desktop.window("Errore")
+        self.desktop.screenshot("root", "camrecords-not-kept.png")
+        with open(os.path.join(self.drive, "Camma.txt"), "rb") as file:
+            self.assertTrue(file.read().startswith(b"75;0;0\r\n80;;\r\n"))
+        time.sleep(0.3)
+        self.desktop.xdotool("key", "--clearmodifiers", "Return")
+        wait_until(lambda: not self.desktop.shown("^Errore$"), what="the box to close")
+        self.assertIsNone(program.poll())
+
 
 if __name__ == "__main__":
     unittest.main(argv=[sys.argv[0], "-v"])
