@@ -110,6 +110,19 @@ private:
     base::Failure failure(const QString &what, const QSqlQuery &query) const;
     base::Result<RunRecord> readRecord(QSqlQuery &query, bool withLogs) const;
 
+    // A table of kept records with its own outbox: the runs, the cam tables.
+    struct Kept
+    {
+        const char *table; // "runs"
+        const char *order; // the column that orders its outbox, oldest first
+        const char *noun;  // "run", for the messages
+    };
+    static const Kept kRuns;
+    static const Kept kCams;
+    base::Status setSerialOf(const Kept &kept, const QString &id, const QString &serial);
+    base::Result<std::vector<Waiting>> waitingOf(const Kept &kept);
+    base::Status markSentOf(const Kept &kept, const Waiting &sent);
+
     Kind m_kind;
     QString m_connection;
     QString m_name;
