@@ -64,6 +64,8 @@ public:
     base::Result<std::vector<RunRecord>> lastRunPerStation();
     // The sums the quality figures are made of (quality::compute).
     base::Result<QualityCounts> qualityCounts(const RunFilter &filter);
+    // Changes when a run is added: the count of runs and the latest start, cheaply.
+    base::Result<QString> changeMark();
     // A run with its logs, by its id, a unique beginning of it, or "latest".
     base::Result<RunRecord> find(const QString &idOrLatest);
     // Gives a run its lens serial (and, at the station, queues it for the plant).

@@ -119,11 +119,17 @@ base::Result<RunPage> RunDatabase::page(const RunFilter &filter, int page, int p
     if (skip >= found.total)
         return found;
 
+    // The page's ids first, from the index alone; only then its rows: a deep page does not
+    // read every row before it.
+    QStringList columns = summaryColumns().split(u',');
+    for (QString &column : columns)
+        column.prepend(QStringLiteral("r."));
     QSqlQuery query(db());
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT %1 FROM runs WHERE %2 ORDER BY started DESC, id DESC "
-                                 "LIMIT %3 OFFSET %4")
-                      .arg(summaryColumns(), where.sql())
+    query.prepare(QStringLiteral("SELECT %1 FROM runs r JOIN (SELECT id, started FROM runs WHERE "
+                                 "%2 ORDER BY started DESC, id DESC LIMIT %3 OFFSET %4) p ON "
+                                 "p.id = r.id ORDER BY p.started DESC, p.id DESC")
+                      .arg(columns.join(u','), where.sql())
                       .arg(perPage)
                       .arg(skip));
     where.bind(query);
@@ -140,26 +146,35 @@ base::Result<RunPage> RunDatabase::page(const RunFilter &filter, int page, int p
 
 base::Result<std::vector<RunRecord>> RunDatabase::lastRunPerStation()
 {
-    // The newest start per station comes from the (station, started) index alone.
+    // The stations one by one along the (station, started) index, and the newest run of each:
+    // a few steps per station, however many runs there are.
     QSqlQuery query(db());
     query.setForwardOnly(true);
-    QStringList columns = summaryColumns().split(u',');
-    for (QString &column : columns)
-        column.prepend(QStringLiteral("r."));
-    if (!query.exec(QStringLiteral("SELECT %1 FROM runs r JOIN (SELECT station, max(started) AS "
-                                   "latest FROM runs GROUP BY station) s ON r.station = s.station "
-                                   "AND r.started = s.latest ORDER BY r.station, r.id DESC")
-                        .arg(columns.join(u','))))
+    if (!query.exec(QStringLiteral("WITH RECURSIVE stations(name) AS (SELECT min(station) FROM "
+                                   "runs UNION ALL SELECT (SELECT min(station) FROM runs WHERE "
+                                   "station > name) FROM stations WHERE name IS NOT NULL) SELECT "
+                                   "%1 FROM runs WHERE id IN (SELECT (SELECT id FROM runs r "
+                                   "WHERE r.station = stations.name ORDER BY r.started DESC, r.id "
+                                   "DESC LIMIT 1) FROM stations WHERE name IS NOT NULL) ORDER BY "
+                                   "station")
+                        .arg(summaryColumns())))
         return failure(QStringLiteral("cannot read the run records"), query);
     std::vector<RunRecord> last;
     while (query.next()) {
         auto record = readRecord(query, false);
         if (!record)
             return base::fail(record.error());
-        if (last.empty() || last.back().station != record->station)
-            last.push_back(std::move(*record));
+        last.push_back(std::move(*record));
     }
     return last;
+}
+
+base::Result<QString> RunDatabase::changeMark()
+{
+    QSqlQuery query(db());
+    if (!query.exec(QStringLiteral("SELECT count(*), max(started) FROM runs")) || !query.next())
+        return failure(QStringLiteral("cannot read the run records"), query);
+    return query.value(0).toString() + u'|' + query.value(1).toString();
 }
 
 base::Result<QualityCounts> RunDatabase::qualityCounts(const RunFilter &filter)
@@ -214,36 +229,32 @@ base::Result<QualityCounts> RunDatabase::qualityCounts(const RunFilter &filter)
         return base::fail(done.error());
     weeks.finish();
 
-    // Each lens's first and latest run, from all of its runs (before `until`); the lens counts
-    // where its first run is, when that run passes the filter.
+    // Each lens's first and latest run, from all of its runs (before `until`), in one pass along
+    // the (serial, started) index; the lens counts where its first run is, when that run passes
+    // the filter. Only lenses with a run in the filter can.
     const Where firstRun = filterSql(filter, QStringLiteral("f"));
-    Where lens;
-    lens.terms << QStringLiteral("serial <> ''");
+    QStringList lensTerms{
+        QStringLiteral("serial <> ''"),
+        QStringLiteral("serial IN (SELECT serial FROM runs WHERE %1)").arg(where.sql())};
+    Where values = where;
     if (filter.until.isValid()) {
-        lens.terms << QStringLiteral("started < :lensuntil");
-        lens.values.emplace_back(QStringLiteral(":lensuntil"), storedTime(filter.until));
+        lensTerms << QStringLiteral("started < :lensuntil");
+        values.values.emplace_back(QStringLiteral(":lensuntil"), storedTime(filter.until));
     }
-    if (!filter.serial.isEmpty()) {
-        lens.terms << QStringLiteral("serial = :lensserial");
-        lens.values.emplace_back(QStringLiteral(":lensserial"), filter.serial);
-    }
-    Where both = lens;
-    both.terms << firstRun.terms;
-    both.values.insert(both.values.end(), firstRun.values.begin(), firstRun.values.end());
+    values.values.insert(values.values.end(), firstRun.values.begin(), firstRun.values.end());
     QSqlQuery cohorts(db());
     if (auto done = run(
             cohorts,
             QStringLiteral(
-                "WITH lens AS (SELECT id, serial, station, operator, started, errors, "
-                "row_number() OVER (PARTITION BY serial ORDER BY started, id) AS firstn, "
-                "row_number() OVER (PARTITION BY serial ORDER BY started DESC, id DESC) AS lastn "
-                "FROM runs WHERE %1) "
-                "SELECT %2 AS week, f.station, count(*), sum(CASE WHEN f.errors = 0 THEN 1 ELSE 0 "
-                "END), sum(CASE WHEN l.errors = 0 THEN 1 ELSE 0 END) FROM lens f JOIN lens l ON "
-                "l.serial = f.serial AND l.lastn = 1 WHERE f.firstn = 1 AND %3 GROUP BY 1, 2 "
-                "ORDER BY 1, 2")
-                .arg(lens.sql(), weekCase(QStringLiteral("f.started"), borders), firstRun.sql()),
-            both,
+                "SELECT %1 AS week, f.station, count(*), sum(CASE WHEN f.errors = 0 THEN 1 ELSE 0 "
+                "END), sum(CASE WHEN f.latest = 0 THEN 1 ELSE 0 END) FROM (SELECT serial, station, "
+                "operator, started, errors, row_number() OVER lens AS n, last_value(errors) OVER "
+                "(lens ROWS BETWEEN UNBOUNDED PRECEDING AND UNBOUNDED FOLLOWING) AS latest FROM "
+                "runs WHERE %2 WINDOW lens AS (PARTITION BY serial ORDER BY started, id)) f WHERE "
+                "f.n = 1 AND %3 GROUP BY 1, 2 ORDER BY 1, 2")
+                .arg(weekCase(QStringLiteral("f.started"), borders),
+                     lensTerms.join(QStringLiteral(" AND ")), firstRun.sql()),
+            values,
             [&](const QSqlQuery &row) {
                 counts.cohorts.push_back({row.value(0).toString(), row.value(1).toString(),
                                           number(row, 2), number(row, 3), number(row, 4)});

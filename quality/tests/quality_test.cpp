@@ -2,6 +2,7 @@
 // SQLite file and on a real PostgreSQL server the test starts.
 #include "records.h"
 
+#include "quality/cache.h"
 #include "quality/filter.h"
 #include "quality/quality.h"
 
@@ -181,6 +182,21 @@ TEST_P(Figures, FailuresInOrderOfTheirCount)
     EXPECT_EQ(endings,
               (std::vector<std::tuple<QString, int, int>>{
                   {"completed", 2, 2}, {"stopped by ABORT", 1, 1}, {"the line was lost", 1, 0}}));
+}
+
+TEST_P(Figures, TheCacheGivesNoFiguresOlderThanTheRuns)
+{
+    Cache cache;
+    store(run("s1", "L1", at(2026, 3, 2, 9), 1));
+    ASSERT_EQ(cache.compute(*m_records, {})->total.runs, 1);
+    store(run("s1", "L1", at(2026, 3, 2, 11)));
+    const auto again = cache.compute(*m_records, {});
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->total.runs, 2);
+    EXPECT_EQ(again->total.finalPass, 1);
+    runs::RunFilter other;
+    other.verdict = runs::Verdict::Fail;
+    EXPECT_EQ(cache.compute(*m_records, other)->total.runs, 1);
 }
 
 TEST_P(Figures, PagesNewestFirst_FiltersCombine)
