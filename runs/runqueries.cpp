@@ -3,6 +3,7 @@
 #include "runqueries.h"
 
 #include "rundatabase.h"
+#include "schema.h"
 
 #include <QSqlQuery>
 #include <QVariant>
@@ -33,9 +34,6 @@ int number(const QSqlQuery &query, int column)
 {
     return query.value(column).toInt();
 }
-
-constexpr std::array<const char *, kAxisCount> kAxisErrors{"zoom1_errors", "zoom2_errors",
-                                                           "iris_errors", "focus_errors"};
 
 } // namespace
 
@@ -265,8 +263,8 @@ base::Result<QualityCounts> RunDatabase::qualityCounts(const RunFilter &filter)
 
     // The failures by the tests run and how the run ended, split by axis here.
     QString axes;
-    for (const char *axis : kAxisErrors)
-        axes += QStringLiteral(", sum(CASE WHEN %1 > 0 THEN 1 ELSE 0 END), sum(%1)")
+    for (const char *axis : schema::kAxisColumns)
+        axes += QStringLiteral(", sum(CASE WHEN %1_errors > 0 THEN 1 ELSE 0 END), sum(%1_errors)")
                     .arg(QLatin1String(axis));
     std::map<std::pair<int, QString>, AxisTestCounts> byAxisTest;
     std::map<QString, EndingCounts> byEnding;
