@@ -4,6 +4,8 @@
 
 #include "runs/rundatabase.h"
 
+#include <optional>
+
 namespace quality {
 
 namespace {
@@ -20,25 +22,34 @@ base::Result<Quality> Cache::compute(runs::RunDatabase &records, const runs::Run
     for (const auto &[name, value] : filterPairs(filter))
         key += u'\n' + name + u'=' + value;
     const QDateTime now = QDateTime::currentDateTimeUtc();
+
+    std::promise<base::Result<Quality>> computing;
+    std::optional<std::shared_future<base::Result<Quality>>> kept;
     {
         const std::lock_guard lock(m_mutex);
         const auto found = m_kept.find(key);
         if (found != m_kept.end() && found->second.mark == *mark &&
-            found->second.made.secsTo(now) < m_maxAge.count())
-            return found->second.quality;
+            found->second.made.secsTo(now) < m_maxAge.count()) {
+            kept = found->second.quality;
+        } else if (m_kept.size() >= kMostKept && found == m_kept.end()) {
+            auto oldest = m_kept.begin();
+            for (auto each = m_kept.begin(); each != m_kept.end(); ++each)
+                if (each->second.made < oldest->second.made)
+                    oldest = each;
+            m_kept.erase(oldest);
+        }
+        if (!kept)
+            m_kept[key] = {*mark, now, computing.get_future().share()};
     }
+    if (kept)
+        return kept->get();
     auto computed = quality::compute(records, filter);
-    if (!computed)
-        return computed;
-    const std::lock_guard lock(m_mutex);
-    if (m_kept.size() >= kMostKept && !m_kept.contains(key)) {
-        auto oldest = m_kept.begin();
-        for (auto each = m_kept.begin(); each != m_kept.end(); ++each)
-            if (each->second.made < oldest->second.made)
-                oldest = each;
-        m_kept.erase(oldest);
+    computing.set_value(computed);
+    if (!computed) { // asked again, it is tried again
+        const std::lock_guard lock(m_mutex);
+        if (const auto found = m_kept.find(key); found != m_kept.end() && found->second.made == now)
+            m_kept.erase(found);
     }
-    m_kept[key] = {*mark, now, *computed};
     return computed;
 }
 

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <chrono>
+#include <future>
 #include <map>
 #include <mutex>
 
@@ -13,7 +14,8 @@ namespace quality {
 
 // The figures of each filter computed lately, for a page that many ask for again and again: given
 // again while the records hold the same runs (the same count and latest start) and for at most
-// `maxAge`, so that a serial given to an old run shows within that time. Any thread may ask.
+// `maxAge`, so that a serial given to an old run shows within that time. Any thread may ask; while
+// one computes a filter's figures, the others asking for the same wait for them.
 class Cache
 {
 public:
@@ -26,7 +28,7 @@ private:
     {
         QString mark;
         QDateTime made;
-        Quality quality;
+        std::shared_future<base::Result<Quality>> quality;
     };
     std::chrono::seconds m_maxAge;
     std::mutex m_mutex;

@@ -17,17 +17,26 @@ namespace {
 
 using Where = FilterSql;
 
-// The ISO week of `column` as one CASE over the local Mondays in between: the database knows
-// nothing of the station's time zone, and this is the same on SQLite and PostgreSQL.
+// The ISO week of `column` as CASEs over the local Mondays in between, halving the weeks at each
+// step: the database knows nothing of the station's time zone, and this is the same on SQLite
+// and PostgreSQL.
+QString weekSearch(const QString &column, const std::vector<QDateTime> &borders, std::size_t from,
+                   std::size_t to)
+{
+    if (to - from == 1)
+        return u'\'' + isoWeek(borders.at(from)) + u'\'';
+    const std::size_t middle = (from + to) / 2;
+    return QStringLiteral("CASE WHEN %1 < '%2' THEN %3 ELSE %4 END")
+        .arg(column, storedTime(borders.at(middle)), weekSearch(column, borders, from, middle),
+             weekSearch(column, borders, middle, to));
+}
+
 QString weekCase(const QString &column, const std::vector<QDateTime> &borders)
 {
     if (borders.size() < 2)
         return QStringLiteral("'unknown'");
-    QString sql = QStringLiteral("CASE WHEN %1 = '' THEN 'unknown'").arg(column);
-    for (std::size_t next = 1; next + 1 < borders.size(); ++next)
-        sql += QStringLiteral(" WHEN %1 < '%2' THEN '%3'")
-                   .arg(column, storedTime(borders.at(next)), isoWeek(borders.at(next - 1)));
-    return sql + QStringLiteral(" ELSE '%1' END").arg(isoWeek(borders.at(borders.size() - 2)));
+    return QStringLiteral("CASE WHEN %1 = '' THEN 'unknown' ELSE %2 END")
+        .arg(column, weekSearch(column, borders, 0, borders.size() - 1));
 }
 
 int number(const QSqlQuery &query, int column)
@@ -195,14 +204,13 @@ base::Result<QualityCounts> RunDatabase::qualityCounts(const RunFilter &filter)
     QSqlQuery range(db());
     QDateTime first, last;
     if (auto done = run(range,
-                        QStringLiteral("SELECT min(started), max(started), count(DISTINCT "
-                                       "NULLIF(serial, '')) FROM runs WHERE %1 AND started <> ''")
+                        QStringLiteral("SELECT min(started), max(started) FROM runs WHERE %1 AND "
+                                       "started <> ''")
                             .arg(where.sql()),
                         where,
                         [&](const QSqlQuery &row) {
                             first = timeFromStored(row.value(0).toString());
                             last = timeFromStored(row.value(1).toString());
-                            counts.lenses = number(row, 2);
                         });
         !done)
         return base::fail(done.error());
@@ -227,9 +235,9 @@ base::Result<QualityCounts> RunDatabase::qualityCounts(const RunFilter &filter)
         return base::fail(done.error());
     weeks.finish();
 
-    // Each lens's first and latest run, from all of its runs (before `until`), in one pass along
-    // the (serial, started) index; the lens counts where its first run is, when that run passes
-    // the filter. Only lenses with a run in the filter can.
+    // Each lens with a run in the filter: its first and latest run, from all of its runs (before
+    // `until`), in one pass along the (serial, started) index. The lens counts where its first
+    // run is, when that run passes the filter.
     const Where firstRun = filterSql(filter, QStringLiteral("f"));
     QStringList lensTerms{
         QStringLiteral("serial <> ''"),
@@ -244,18 +252,24 @@ base::Result<QualityCounts> RunDatabase::qualityCounts(const RunFilter &filter)
     if (auto done = run(
             cohorts,
             QStringLiteral(
-                "SELECT %1 AS week, f.station, count(*), sum(CASE WHEN f.errors = 0 THEN 1 ELSE 0 "
-                "END), sum(CASE WHEN f.latest = 0 THEN 1 ELSE 0 END) FROM (SELECT serial, station, "
-                "operator, started, errors, row_number() OVER lens AS n, last_value(errors) OVER "
-                "(lens ROWS BETWEEN UNBOUNDED PRECEDING AND UNBOUNDED FOLLOWING) AS latest FROM "
-                "runs WHERE %2 WINDOW lens AS (PARTITION BY serial ORDER BY started, id)) f WHERE "
-                "f.n = 1 AND %3 GROUP BY 1, 2 ORDER BY 1, 2")
+                "SELECT week, station, count(*), sum(counted), sum(counted * passed), "
+                "sum(counted * latest_passed) FROM (SELECT %1 AS week, f.station, CASE WHEN %3 "
+                "THEN 1 ELSE 0 END AS counted, CASE WHEN f.errors = 0 THEN 1 ELSE 0 END AS passed, "
+                "CASE WHEN f.latest = 0 THEN 1 ELSE 0 END AS latest_passed FROM (SELECT serial, "
+                "station, operator, started, errors, row_number() OVER lens AS n, "
+                "last_value(errors) OVER (lens ROWS BETWEEN UNBOUNDED PRECEDING AND UNBOUNDED "
+                "FOLLOWING) AS latest FROM runs WHERE %2 WINDOW lens AS (PARTITION BY serial "
+                "ORDER BY started, id)) f WHERE f.n = 1) c GROUP BY 1, 2 ORDER BY 1, 2")
                 .arg(weekCase(QStringLiteral("f.started"), borders),
                      lensTerms.join(QStringLiteral(" AND ")), firstRun.sql()),
             values,
             [&](const QSqlQuery &row) {
-                counts.cohorts.push_back({row.value(0).toString(), row.value(1).toString(),
-                                          number(row, 2), number(row, 3), number(row, 4)});
+                // Every lens with a run in the filter is here once; those whose first run
+                // passes it make the cells.
+                counts.lenses += number(row, 2);
+                if (number(row, 3) > 0)
+                    counts.cohorts.push_back({row.value(0).toString(), row.value(1).toString(),
+                                              number(row, 3), number(row, 4), number(row, 5)});
             });
         !done)
         return base::fail(done.error());
