@@ -15,7 +15,13 @@
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <functional>
 #include <thread>
@@ -77,7 +83,8 @@ runs::RunRecord dayRun()
     testsupport::LogMaker log;
     log.now = QDateTime::currentDateTime().addDays(-2);
     log.secondsPerLine = 1;
-    for (int cycle = 0; log.bytes.count('\n') < 100'000; ++cycle) {
+    constexpr int kLinesPerCycle = 8;
+    for (int cycle = 0; cycle * kLinesPerCycle < 100'000; ++cycle) {
         log.cycle();
         if (cycle % 900 == 0)
             log.error(runin::kIrisAxis, runin::kStrokeAscending, "17");
@@ -146,6 +153,103 @@ void report(const char *what, const Figures &figures)
             .arg(QLatin1String(what), -34)
             .arg(figures.p50, 7, 'f', 1)
             .arg(figures.p95, 7, 'f', 1));
+}
+
+// One GET on a connection of its own (HTTP/1.0: the server closes it when done); the status.
+int get(quint16 port, const QByteArray &path)
+{
+    const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int status = 0;
+    if (::connect(socket, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0) {
+        const QByteArray request = "GET " + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
+        if (::send(socket, request.constData(), static_cast<std::size_t>(request.size()), 0) ==
+            request.size()) {
+            QByteArray reply;
+            char buffer[65536];
+            for (ssize_t got = 0; (got = ::recv(socket, buffer, sizeof buffer, 0)) > 0;)
+                reply.append(buffer, got);
+            status = reply.mid(9, 3).toInt(); // "HTTP/1.1 200"
+        }
+    }
+    ::close(socket);
+    return status;
+}
+
+quint16 freePort()
+{
+    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(probe, reinterpret_cast<sockaddr *>(&address), sizeof address);
+    ::getsockname(probe, reinterpret_cast<sockaddr *>(&address), &length);
+    ::close(probe);
+    return ntohs(address.sin_port);
+}
+
+Figures overHttp(quint16 port, const QByteArray &path, int clients = kClients,
+                 int rounds = kRoundsPerClient)
+{
+    std::vector<std::vector<double>> times(static_cast<std::size_t>(clients));
+    std::vector<std::thread> running;
+    std::atomic<int> failed{0};
+    for (int client = 0; client < clients; ++client)
+        running.emplace_back([&, client] {
+            for (int round = 0; round < rounds; ++round) {
+                QElapsedTimer timer;
+                timer.start();
+                if (get(port, path) != 200)
+                    ++failed;
+                times[static_cast<std::size_t>(client)].push_back(
+                    static_cast<double>(timer.nsecsElapsed()) / 1e6);
+            }
+        });
+    for (auto &client : running)
+        client.join();
+    if (failed > 0)
+        say(QStringLiteral("  (%1 answers were not 200)\n").arg(failed.load()));
+    std::vector<double> all;
+    for (const auto &each : times)
+        all.insert(all.end(), each.begin(), each.end());
+    return percentiles(all);
+}
+
+// The pages themselves, from velmaro-plant on loopback.
+void pagesOverHttp(const QString &program, const QString &connection, const QDate &yearAgo)
+{
+    const quint16 port = freePort();
+    QProcess plant;
+    auto environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("VELMARO_RUNS_DB", connection);
+    plant.setProcessEnvironment(environment);
+    plant.start(program, {"--listen", QStringLiteral("127.0.0.1:%1").arg(port)});
+    QByteArray said;
+    while (!said.contains("Listening on") && plant.waitForReadyRead(30000))
+        said += plant.readAllStandardOutput();
+    if (!said.contains("Listening on")) {
+        say(QStringLiteral("velmaro-plant did not start: %1\n")
+                .arg(QString::fromLocal8Bit(said + plant.readAllStandardError())));
+        return;
+    }
+    say(QStringLiteral("The pages over HTTP from velmaro-plant, %1 clients at once, %2 rounds "
+                       "each (the first round fills its caches):\n")
+            .arg(kClients)
+            .arg(kRoundsPerClient));
+    const QByteArray quality = "/quality?since=" + yearAgo.toString(Qt::ISODate).toLatin1();
+    for (const QByteArray &path :
+         {QByteArray("/"), QByteArray("/runs"), QByteArray("/runs?page=1000"),
+          QByteArray("/lenses/L012345"), quality,
+          QByteArray("/quality.csv?since=") + yearAgo.toString(Qt::ISODate).toLatin1()})
+        report(path.constData(), overHttp(port, path));
+    const QByteArray pdf = "/runs/00000000-0000-4000-8000-000000000024/report.pdf";
+    report("/runs/<24-hour run>/report.pdf, alone", overHttp(port, pdf, 1, 3));
+    plant.terminate();
+    plant.waitForFinished(10000);
 }
 
 } // namespace
@@ -225,7 +329,12 @@ int main(int argc, char **argv)
                return bool(cache.compute(db, year));
            }));
 
-    // The report of the 24-hour run, as the page hands it out.
+    if (app.arguments().size() > 1 && !app.arguments().at(1).startsWith(u'-'))
+        pagesOverHttp(app.arguments().at(1), connection, year.since.date());
+    else
+        say("(no velmaro-plant given: the pages' functions alone)\n");
+
+    // The report of the 24-hour run, as velmaro-report writes it.
     const QTemporaryDir dir;
     QProcess process;
     auto environment = QProcessEnvironment::systemEnvironment();

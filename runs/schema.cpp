@@ -31,10 +31,12 @@ std::vector<QStringList> migrations(Dialect dialect)
          QStringLiteral("CREATE INDEX runs_started ON runs (started)"),
          QStringLiteral("CREATE INDEX runs_digest ON runs (digest)"),
          QStringLiteral("CREATE INDEX runs_serial ON runs (serial)")},
-        // 2: the plant's pages: a station's latest runs, a lens's runs in order, an operator's.
-        {QStringLiteral("CREATE INDEX runs_station_started ON runs (station, started)"),
-         QStringLiteral("CREATE INDEX runs_serial_started ON runs (serial, started)"),
-         QStringLiteral("CREATE INDEX runs_operator_started ON runs (operator, started)")},
+        // 2: the plant's pages, newest first and a page deep without a sort: all runs, a
+        // station's, a lens's (also its first and latest), an operator's.
+        {QStringLiteral("CREATE INDEX runs_started_id ON runs (started, id)"),
+         QStringLiteral("CREATE INDEX runs_station_started ON runs (station, started, id)"),
+         QStringLiteral("CREATE INDEX runs_serial_started ON runs (serial, started, id)"),
+         QStringLiteral("CREATE INDEX runs_operator_started ON runs (operator, started, id)")},
     };
 }
 
