@@ -44,10 +44,13 @@ std::vector<QStringList> migrations(Dialect dialect)
                         "NULL)")},
         // The plant's pages, newest first and a page deep without a sort: all runs, a
         // station's, a lens's (also its first and latest), an operator's.
-        {QStringLiteral("CREATE INDEX runs_started_id ON runs (started, id)"),
-         QStringLiteral("CREATE INDEX runs_station_started ON runs (station, started, id)"),
-         QStringLiteral("CREATE INDEX runs_serial_started ON runs (serial, started, id)"),
-         QStringLiteral("CREATE INDEX runs_operator_started ON runs (operator, started, id)")},
+        {QStringLiteral("CREATE INDEX IF NOT EXISTS runs_started_id ON runs (started, id)"),
+         QStringLiteral(
+             "CREATE INDEX IF NOT EXISTS runs_station_started ON runs (station, started, id)"),
+         QStringLiteral(
+             "CREATE INDEX IF NOT EXISTS runs_serial_started ON runs (serial, started, id)"),
+         QStringLiteral(
+             "CREATE INDEX IF NOT EXISTS runs_operator_started ON runs (operator, started, id)")},
     };
 }
 
