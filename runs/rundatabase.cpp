@@ -1,5 +1,7 @@
 #include "rundatabase.h"
 
+#include "progress.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -65,6 +67,7 @@ std::vector<QStringList> migrations(const QString &blob)
          QStringLiteral("CREATE INDEX runs_started ON runs (started)"),
          QStringLiteral("CREATE INDEX runs_digest ON runs (digest)"),
          QStringLiteral("CREATE INDEX runs_serial ON runs (serial)")},
+        progressMigration(),
     };
 }
 

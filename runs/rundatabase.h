@@ -15,6 +15,8 @@ class QSqlQuery;
 
 namespace runs {
 
+struct RunProgress;
+
 // Which runs a list holds; an empty field does not filter.
 struct RunFilter
 {
@@ -38,7 +40,7 @@ class RunDatabase
 {
 public:
     // The newest schema this program knows.
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;
 
     // Opens (and creates or migrates) the station's file. A file that is not a database, or is
     // damaged, is moved aside as "<path>.damaged-<time>" and a new one started; notice() then
@@ -72,6 +74,10 @@ public:
     // The outbox: runs whose newest revision the plant does not have yet, oldest first.
     base::Result<std::vector<Waiting>> waiting();
     base::Status markSent(const Waiting &sent);
+
+    // The runs under way: the latest snapshot of each station replaces the one before it.
+    base::Status putProgress(const RunProgress &progress);
+    base::Result<std::vector<RunProgress>> latestProgress();
 
 private:
     enum class Kind { Station, Plant };
