@@ -1,5 +1,6 @@
-// Figures for the run records: how long the window is held up while a 24-hour run is stored, how
-// many runs a second go to PostgreSQL on loopback, and how long --history takes over 10,000 runs.
+// Figures for the run records: how long the window is held up while a 24-hour run is stored, and
+// while a run's progress goes to a plant that is down; how many runs a second go to PostgreSQL on
+// loopback, and how long --history takes over 10,000 runs.
 #include "runs/plantsender.h"
 #include "runs/rundatabase.h"
 #include "runs/runkeeper.h"
@@ -13,6 +14,10 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -87,6 +92,92 @@ void windowHoldUp()
         static_cast<double>(percentile99(gaps)) / 1e6, gaps.size());
 }
 
+// A loopback port that takes connections and never answers, as a plant server that hangs; gives
+// its listening socket and port.
+std::pair<int, int> hangingServer()
+{
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address);
+    ::listen(listener, 16);
+    ::getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length);
+    return {listener, ntohs(address.sin_port)};
+}
+
+// A run whose every step is due to send its progress (the steps' clock moves a minute a step),
+// stepped every 5 ms for 2 s, ended, and the next START, while the plant cannot be reached.
+void progressToADownPlant(const char *how, const QString &plant)
+{
+    QTemporaryDir dir;
+    runs::RunKeeper keeper(runs::KeeperSetup{dir.filePath("runs.sqlite"), plant, dir.path(),
+                                             "bench", "op", "1.2.0", [] { return QString(); }});
+    QElapsedTimer sinceTick;
+    qint64 longestGap = 0;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        longestGap = std::max(longestGap, sinceTick.nsecsElapsed());
+        sinceTick.restart();
+    });
+    ticker.start(1);
+    QEventLoop settle;
+    QTimer::singleShot(50, &settle, &QEventLoop::quit);
+    settle.exec();
+    longestGap = 0;
+
+    qint64 longestCall = 0;
+    const auto timed = [&longestCall](const auto &call) {
+        QElapsedTimer timer;
+        timer.start();
+        call();
+        longestCall = std::max(longestCall, timer.nsecsElapsed());
+    };
+    timed([&] { keeper.runStarted(false, true); });
+    int step = 0;
+    QTimer stepper;
+    QEventLoop run;
+    QObject::connect(&stepper, &QTimer::timeout, [&] {
+        timed([&] {
+            keeper.runProgressed({step / 6,
+                                  {step % 3, 0, 0, 0},
+                                  QDateTime::currentDateTimeUtc(),
+                                  std::chrono::minutes(step)});
+        });
+        if (++step == 400)
+            run.quit();
+    });
+    stepper.start(5);
+    run.exec();
+    stepper.stop();
+    timed([&] { keeper.runEnded(runin::RunEnding::Aborted, step / 6); });
+    QElapsedTimer start;
+    start.start();
+    (void)keeper.keepPreviousRun();
+    std::printf("Progress of a run to a plant that is down (%s): %d snapshots due; the longest "
+                "of the keeper's calls on the window's thread %.3f ms, START's wait for the "
+                "store %.1f ms; longest gap between 1 ms ticks of its event loop %.2f ms\n",
+                how, step + 2, static_cast<double>(longestCall) / 1e6,
+                static_cast<double>(start.nsecsElapsed()) / 1e6,
+                static_cast<double>(longestGap) / 1e6);
+}
+
+void progressToDownPlants()
+{
+    const auto [probe, closedPort] = hangingServer();
+    ::close(probe); // refused from now on
+    progressToADownPlant(
+        "connection refused",
+        QStringLiteral("host=127.0.0.1 port=%1 dbname=plant user=velmaro").arg(closedPort));
+    const auto [listener, port] = hangingServer();
+    progressToADownPlant(
+        "a server that never answers, 5 s connect timeout",
+        QStringLiteral("host=127.0.0.1 port=%1 dbname=plant user=velmaro").arg(port));
+    ::close(listener);
+}
+
 void runsPerSecond()
 {
     runs::test::PgServer server;
@@ -139,6 +230,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     windowHoldUp();
+    progressToDownPlants();
     runsPerSecond();
     historyOverManyRuns();
     return 0;
