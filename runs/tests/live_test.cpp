@@ -1,13 +1,12 @@
 // What the plant sees of a run under way, against a real PostgreSQL server: the keeper's snapshots
 // arrive as the run goes and its end marks it ended; a plant that is down costs the window nothing
 // and is left nothing to catch up on.
-#include "pgserver.h"
-
 #include "runs/plantsender.h"
 #include "runs/progress.h"
 #include "runs/rundatabase.h"
 #include "runs/runkeeper.h"
 
+#include "testsupport/pgserver.h"
 #include "testsupport/waitfor.h"
 
 #include <QRegularExpression>
@@ -24,6 +23,7 @@ namespace runs::test {
 namespace {
 
 using namespace std::chrono_literals;
+using testsupport::PgServer;
 
 constexpr int kPatienceMs = 30000;
 

@@ -1,11 +1,10 @@
 // What the plant sees of a run under way: the snapshots' pace on the steps' own clock and what each
 // holds, and the station database's keeping of them.
-#include "records.h"
-
 #include "runs/progress.h"
 #include "runs/rundatabase.h"
 
 #include "platform/clock.h"
+#include "testsupport/records.h"
 
 #include <QTemporaryDir>
 
@@ -15,6 +14,7 @@ namespace runs::test {
 namespace {
 
 using namespace std::chrono_literals;
+using testsupport::madeRun;
 
 class Pacing : public ::testing::Test
 {
