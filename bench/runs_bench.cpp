@@ -6,6 +6,7 @@
 #include "runs/runkeeper.h"
 #include "testsupport/pgserver.h"
 #include "testsupport/records.h"
+#include "testsupport/silentserver.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -14,10 +15,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
-
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -92,21 +89,6 @@ void windowHoldUp()
         static_cast<double>(percentile99(gaps)) / 1e6, gaps.size());
 }
 
-// A loopback port that takes connections and never answers, as a plant server that hangs; gives
-// its listening socket and port.
-std::pair<int, int> hangingServer()
-{
-    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address);
-    ::listen(listener, 16);
-    ::getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length);
-    return {listener, ntohs(address.sin_port)};
-}
-
 // A run whose every step is due to send its progress (the steps' clock moves a minute a step),
 // stepped every 5 ms for 2 s, ended, and the next START, while the plant cannot be reached.
 void progressToADownPlant(const char *how, const QString &plant)
@@ -166,16 +148,16 @@ void progressToADownPlant(const char *how, const QString &plant)
 
 void progressToDownPlants()
 {
-    const auto [probe, closedPort] = hangingServer();
-    ::close(probe); // refused from now on
-    progressToADownPlant(
-        "connection refused",
-        QStringLiteral("host=127.0.0.1 port=%1 dbname=plant user=velmaro").arg(closedPort));
-    const auto [listener, port] = hangingServer();
-    progressToADownPlant(
-        "a server that never answers, 5 s connect timeout",
-        QStringLiteral("host=127.0.0.1 port=%1 dbname=plant user=velmaro").arg(port));
-    ::close(listener);
+    const QString plant = QStringLiteral("host=127.0.0.1 port=%1 dbname=plant user=velmaro");
+    int closedPort = 0;
+    {
+        const testsupport::SilentServer probe;
+        closedPort = probe.port(); // refused once it is closed
+    }
+    progressToADownPlant("connection refused", plant.arg(closedPort));
+    testsupport::SilentServer silent;
+    progressToADownPlant("a server that never answers, 5 s connect timeout",
+                         plant.arg(silent.port()));
 }
 
 void runsPerSecond()

@@ -1,7 +1,7 @@
 """The plant sees a run as it runs: the real program under Xvfb against the simulator, with a real
 PostgreSQL server as its plant. A run's snapshot is there once it starts and marked ended by
-ABORT; the next run's snapshot replaces it, and a station killed in the middle of that run
-leaves it there, not ended, for the page to show as silent."""
+ABORT; the next run's replaces it, and a station killed in the middle of that run leaves it
+there, not ended, for the page to show as silent."""
 
 import os
 import shutil
@@ -33,40 +33,31 @@ class LiveProgress(unittest.TestCase):
                                 VELMARO_RUNS_DB=self.plant.connection())
 
     def snapshots(self):
-        """The plant's snapshots: (run id, cycles, ended) per station."""
-        return [(run, int(cycles), ended == "1") for run, cycles, ended in self.plant.psql(
-            "SELECT run_id, cycles, ended FROM run_progress ORDER BY station")]
+        """The plant's snapshots, (run id, cycles, ended) per station."""
+        return [(run, int(cycles), ended == "1") for run, cycles, ended in
+                self.plant.psql("SELECT run_id, cycles, ended FROM run_progress")]
 
     def stored_runs(self):
-        return [row[0] for row in self.plant.psql("SELECT id FROM runs")]
+        return [id for id, in self.plant.psql("SELECT id FROM runs")]
 
-    def moves_logged(self, count):
-        path = os.path.join(self.workdir, "Log Complete.txt")
-        wait_until(lambda: os.path.exists(path) and open(path, "rb").read().count(b"\r\n")
-                   >= count, timeout=60, what=f"{count} lines in Log Complete.txt")
-
-    def test_a_run_is_seen_from_its_start_to_its_end_and_a_killed_station_stays_not_ended(self):
+    def test_a_run_is_seen_from_start_to_end_and_a_killed_station_stays_not_ended(self):
         program, main, _ = self.desktop.open_lens(PROGRAM, SIMULATOR, 4, ("--time-scale", "4"),
                                                   cwd=self.workdir)
         self.desktop.click(main, *FULL_STROKE_BOX)
         time.sleep(0.3)
         self.desktop.click(main, *START)
-        [(first, cycles, ended)] = wait_until(self.snapshots, timeout=30,
-                                              what="the run's first snapshot")
+        [(first, cycles, ended)] = wait_until(self.snapshots, timeout=30, what="a snapshot")
         self.assertEqual((cycles, ended), (0, False))
 
-        self.moves_logged(3)
+        time.sleep(2)  # a few moves
         self.desktop.click(main, *ABORT)
-        wait_until(lambda: self.snapshots() == [(first, 0, True)], timeout=30,
-                   what="the run's end in the plant")
-        wait_until(lambda: first in self.stored_runs(), timeout=30,
-                   what="the run's record in the plant")
+        wait_until(lambda: self.snapshots() == [(first, 0, True)], timeout=30, what="its end")
+        wait_until(lambda: first in self.stored_runs(), timeout=30, what="its record")
 
         # The next run replaces it; the station dies in the middle of it.
         self.desktop.click(main, *START)
-        [(second, _, _)] = wait_until(
-            lambda: [row for row in self.snapshots() if row[0] != first], timeout=30,
-            what="the next run's snapshot")
+        [(second, _, _)] = wait_until(lambda: [s for s in self.snapshots() if s[0] != first],
+                                      timeout=30, what="the next run's snapshot")
         program.send_signal(signal.SIGKILL)
         program.wait(timeout=10)
         self.assertEqual(self.snapshots(), [(second, 0, False)])
