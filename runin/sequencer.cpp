@@ -7,7 +7,6 @@
 #include "platform/clock.h"
 #include "platform/tone.h"
 
-#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -83,14 +82,6 @@ std::string_view trimmed(std::string_view text)
         return {};
     const auto last = text.find_last_not_of(' ');
     return text.substr(first, last - first + 1);
-}
-
-// Where an axis stands in a run's error counts: Zoom 1, Zoom 2, Iris, Focus.
-std::size_t countIndexOf(std::string_view axisName)
-{
-    constexpr std::array kNames{kZoom1Axis, kZoom2Axis, kIrisAxis, kFocusAxis};
-    return static_cast<std::size_t>(std::find(kNames.begin(), kNames.end(), axisName) -
-                                    kNames.begin());
 }
 
 struct Move
@@ -399,7 +390,7 @@ void Sequencer::reportIfLarge(const std::string &errorAnswer, std::string_view a
     const std::int64_t error = comm::wholeNumberFromText(errorAnswer).value_or(0);
     if (std::abs(error) <= kErrorThreshold)
         return;
-    ++m_soFar.errors.at(countIndexOf(axisName));
+    ++m_soFar.errors.at(loggedAxisIndex(axisName));
     const QString line = errorLine(stamp(), trimmed(errorAnswer), axisName, testName);
     m_view.addListItem(line);
     m_logs.appendErrors(line);
