@@ -48,8 +48,8 @@ int main(int argc, char *argv[])
             return std::make_unique<comm::TracingLink>(std::move(link), *trace);
         },
         std::move(updates));
-    // Every running-in run is kept; the keeper outlives the windows, so a run cut short by closing
-    // the program is stored before it ends.
+    // Every running-in run and every saved cam table is kept; the keeper outlives the windows, so
+    // a run cut short by closing the program is stored before it ends.
     runs::RunKeeper keeper(runs::KeeperSetup{
         runs::stationDatabasePath(), runs::plantConnection(), QDir::currentPath(),
         runs::stationName(), runs::operatorName(), QString::fromLatin1(velmaro::kVersionText), [] {
@@ -57,6 +57,7 @@ int main(int argc, char *argv[])
             return QStringLiteral("%1 (%2)").arg(comm::portName(port), comm::portDevice(port));
         }});
     launcher.setRecorder(&keeper);
+    launcher.setCamRecorder(&keeper);
     QObject::connect(&launcher, &shell::Launcher::finished, &app, &QApplication::quit,
                      Qt::QueuedConnection);
     launcher.start();

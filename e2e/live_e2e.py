@@ -1,11 +1,12 @@
 """The plant sees a run as it runs: the real program under Xvfb against the simulator, with a real
 PostgreSQL server as its plant. A run's snapshot is there once it starts and marked ended by
-ABORT; the next run's replaces it, and a station killed in the middle of that run leaves it
+ABORT, with the lens set on the station; the next run's replaces it, and a station killed in the middle of that run leaves it
 there, not ended, for the page to show as silent."""
 
 import os
 import shutil
 import signal
+import subprocess
 import sys
 import tempfile
 import time
@@ -16,7 +17,7 @@ from desktop import ABORT, FULL_STROKE_BOX, START, Desktop, wait_until
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "testsupport"))
 from pgserver import PgServer  # noqa: E402
 
-PROGRAM, SIMULATOR, ARTEFACTS = sys.argv[1:4]
+PROGRAM, SIMULATOR, ARTEFACTS, REPORT = sys.argv[1:5]
 
 
 class LiveProgress(unittest.TestCase):
@@ -41,6 +42,8 @@ class LiveProgress(unittest.TestCase):
         return [id for id, in self.plant.psql("SELECT id FROM runs")]
 
     def test_a_run_is_seen_from_start_to_end_and_a_killed_station_stays_not_ended(self):
+        subprocess.run([REPORT, "--lens", "L-4711"], env=self.desktop.env, check=True,
+                       capture_output=True, timeout=60)
         program, main, _ = self.desktop.open_lens(PROGRAM, SIMULATOR, 4, ("--time-scale", "4"),
                                                   cwd=self.workdir)
         self.desktop.click(main, *FULL_STROKE_BOX)
@@ -48,6 +51,7 @@ class LiveProgress(unittest.TestCase):
         self.desktop.click(main, *START)
         [(first, cycles, ended)] = wait_until(self.snapshots, timeout=30, what="a snapshot")
         self.assertEqual((cycles, ended), (0, False))
+        self.assertEqual(self.plant.psql("SELECT serial FROM run_progress"), [["L-4711"]])
 
         time.sleep(2)  # a few moves
         self.desktop.click(main, *ABORT)

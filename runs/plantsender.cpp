@@ -26,6 +26,21 @@ base::Result<int> sendWaiting(RunDatabase &station, RunDatabase &plant,
             return base::fail(marked.error());
         ++sent;
     }
+    auto tables = station.camWaiting();
+    if (!tables)
+        return base::fail(tables.error());
+    for (const Waiting &table : *tables) {
+        if (stop && stop())
+            break;
+        auto record = station.findCamRecord(table.id);
+        if (!record)
+            return base::fail(record.error());
+        if (auto put = plant.putCamRecord(*record); !put)
+            return base::fail(put.error());
+        if (auto marked = station.markCamSent(table); !marked)
+            return base::fail(marked.error());
+        ++sent;
+    }
     return sent;
 }
 
@@ -102,9 +117,26 @@ void PlantSender::sendProgress()
     }
     if (!progress)
         return;
+    if (progress->serial.isEmpty())
+        progress->serial = lensOf(progress->runId);
     // Dropped when it cannot go: the next one says more, and the run's record goes by the outbox.
     if (!openPlant() || !m_plant->putProgress(*progress))
         m_plant.reset();
+}
+
+QString PlantSender::lensOf(const QString &runId)
+{
+    // The lens a run starts with is the lens it runs: the station's lens as the run's first
+    // snapshot comes, which is at its START.
+    if (m_lens.first != runId) {
+        if (!m_station) {
+            if (auto opened = RunDatabase::openStation(m_stationPath))
+                m_station = std::move(*opened);
+        }
+        auto lens = m_station ? m_station->lensOnStation() : base::Result<QString>(QString());
+        m_lens = {runId, lens ? *lens : QString()};
+    }
+    return m_lens.second;
 }
 
 } // namespace runs

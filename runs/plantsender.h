@@ -11,15 +11,17 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 
 namespace runs {
 
 class RunDatabase;
 
-// Sends every run waiting in the station's outbox to the plant, oldest first, and marks each as
-// sent once the plant has it. A run that reached the plant but was not marked (the line broke in
-// between) goes again, and the plant keeps its first copy: none is lost and none is there twice.
-// Gives how many were sent; stops at the first failure. `stop` is asked between runs.
+// Sends every run, then every cam table, waiting in the station's outbox to the plant, oldest
+// first, and marks each as sent once the plant has it. A run that reached the plant but was not
+// marked (the line broke in between) goes again, and the plant keeps its first copy: none is lost
+// and none is there twice. Gives how many records were sent; stops at the first failure. `stop` is
+// asked between records.
 base::Result<int> sendWaiting(RunDatabase &station, RunDatabase &plant,
                               const std::function<bool()> &stop = {});
 
@@ -51,6 +53,7 @@ private:
     base::Status sendOnce();
     base::Status openPlant();
     void sendProgress();
+    QString lensOf(const QString &runId);
 
     QString m_stationPath;
     QString m_plantConnection;
@@ -59,6 +62,7 @@ private:
     QString m_lastFailure;
     QMutex m_progressLock;
     std::optional<RunProgress> m_progress; // under m_progressLock
+    std::pair<QString, QString> m_lens;    // the run under way and the lens it started with
 };
 
 } // namespace runs

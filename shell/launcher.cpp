@@ -48,7 +48,8 @@ bool Launcher::showPortSelection()
 
 QWidget *Launcher::loadMainWindow()
 {
-    auto *window = new frmMain(Platform{m_linkFactory(), m_clock, m_tone, m_dialogs, m_recorder});
+    auto *window = new frmMain(
+        Platform{m_linkFactory(), m_clock, m_tone, m_dialogs, m_recorder, m_camRecorder});
     m_main = window;
     connect(window, &frmMain::portSelectionDone, this, [this] {
         // Gone from now on, even though the deletion waits for the event loop.

@@ -46,6 +46,8 @@ public:
 
     // The main window hands every running-in run to `recorder`, which outlives it.
     void setRecorder(runin::RunRecorder *recorder) { m_recorder = recorder; }
+    // ... and every saved cam table to `camRecorder`, which outlives it too.
+    void setCamRecorder(camtable::CamRecorder *camRecorder) { m_camRecorder = camRecorder; }
 
     [[nodiscard]] update::frmSplash *splash() const { return m_splash; }
     [[nodiscard]] frmComPort *portSelection() const { return m_portSelection; }
@@ -69,6 +71,7 @@ private:
     QPointer<frmComPort> m_portSelection;
     QPointer<frmMain> m_main;
     runin::RunRecorder *m_recorder = nullptr;
+    camtable::CamRecorder *m_camRecorder = nullptr;
 };
 
 } // namespace shell
