@@ -19,6 +19,8 @@ class QSqlQuery;
 
 namespace runs {
 
+struct RunProgress;
+
 // A run waiting in the station's outbox: its id and the revision to send.
 struct Waiting
 {
@@ -96,6 +98,11 @@ public:
     base::Result<QString> lensOnStation();
     // Sets it; the empty serial clears it.
     base::Status setLensOnStation(const QString &serial);
+
+    // The runs under way (progress.cpp): the latest snapshot of each station replaces the one
+    // before it.
+    base::Status putProgress(const RunProgress &progress);
+    base::Result<std::vector<RunProgress>> latestProgress();
 
 private:
     enum class Kind { Station, Plant };

@@ -1,5 +1,6 @@
 #include "schema.h"
 
+#include "progress.h"
 #include "rundatabase.h"
 
 #include <QSqlQuery>
@@ -51,6 +52,8 @@ std::vector<QStringList> migrations(Dialect dialect)
              "CREATE INDEX IF NOT EXISTS runs_serial_started ON runs (serial, started, id)"),
          QStringLiteral(
              "CREATE INDEX IF NOT EXISTS runs_operator_started ON runs (operator, started, id)")},
+        // 4: the runs under way, one per station.
+        progressMigration(),
     };
 }
 
