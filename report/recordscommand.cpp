@@ -3,6 +3,7 @@
 #include "history.h"
 #include "pdfreport.h"
 #include "reportcommand.h"
+#include "runreport.h"
 #include "summary.h"
 
 #include "runs/plantsender.h"
@@ -48,30 +49,10 @@ QString duration(const runs::RunRecord &run)
     return durationText(run.start.msecsTo(run.end));
 }
 
-// The run's own figures, before those its log gives.
-std::vector<std::pair<QString, QString>> aboutRun(const runs::RunRecord &run)
-{
-    return {{QStringLiteral("Run"), run.id},
-            {QStringLiteral("Station"), run.station},
-            {QStringLiteral("Operator"), run.operatorName},
-            {QStringLiteral("Version"), run.version},
-            {QStringLiteral("Port"), run.port},
-            {QStringLiteral("Lens serial"),
-             run.serial.isEmpty() ? QStringLiteral("not given") : run.serial},
-            {QStringLiteral("Tests"), run.tests},
-            {QStringLiteral("Started"), localTime(run.start)},
-            {QStringLiteral("Ended"), localTime(run.end)},
-            {QStringLiteral("How it ended"), runs::endingText(run.ending)}};
-}
-
 int writeRunPdf(const runs::RunRecord &run, const QString &output, std::FILE *out, std::FILE *err)
 {
-    ReportInput input;
-    input.complete = readLog(run.complete, QStringLiteral("Log Complete.txt"));
-    input.errors = readLog(run.errors, QStringLiteral("Log Errors.txt"));
-    input.about = aboutRun(run);
     QSaveFile pdf(output);
-    if (!pdf.open(QIODevice::WriteOnly) || !writePdf(input, pdf) || !pdf.commit()) {
+    if (!pdf.open(QIODevice::WriteOnly) || !writeRunReport(run, pdf) || !pdf.commit()) {
         print(err, QStringLiteral("velmaro-report: cannot write the report \"%1\": %2\n")
                        .arg(output, pdf.errorString()));
         return kCannotWrite;

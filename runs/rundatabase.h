@@ -1,5 +1,6 @@
 #pragma once
 
+#include "runfilter.h"
 #include "runrecord.h"
 
 #include "base/result.h"
@@ -14,14 +15,6 @@ class QSqlDatabase;
 class QSqlQuery;
 
 namespace runs {
-
-// Which runs a list holds; an empty field does not filter.
-struct RunFilter
-{
-    QString serial;
-    QString station;
-    QDateTime since; // runs started at or after it
-};
 
 // A run waiting in the station's outbox: its id and the revision to send.
 struct Waiting
