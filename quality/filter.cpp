@@ -79,9 +79,8 @@ base::Result<runs::RunFilter> readFilter(const std::function<QString(const QStri
         filter.until = day->wholeDay ? day->start.date().addDays(1).startOfDay() : day->start;
     }
     if (filter.since.isValid() && filter.until.isValid() && filter.until <= filter.since)
-        return base::fail(QStringLiteral("until: '%1' is before since '%2'")
-                              .arg(until, since)
-                              .toStdString());
+        return base::fail(
+            QStringLiteral("until: '%1' is before since '%2'").arg(until, since).toStdString());
     return filter;
 }
 

@@ -57,8 +57,8 @@ struct EndingFailures
 struct Quality
 {
     runs::RunFilter filter;
-    std::vector<Cell> cells; // by week, then station
-    Cell total;              // week and station empty; lenses counted once each
+    std::vector<Cell> cells;                     // by week, then station
+    Cell total;                                  // week and station empty; lenses counted once each
     std::vector<AxisTestFailures> byAxisAndTest; // most failed runs first
     std::vector<EndingFailures> byEnding;        // most failed runs first, then most runs
 };

@@ -65,6 +65,10 @@ std::vector<QStringList> migrations(const QString &blob)
          QStringLiteral("CREATE INDEX runs_started ON runs (started)"),
          QStringLiteral("CREATE INDEX runs_digest ON runs (digest)"),
          QStringLiteral("CREATE INDEX runs_serial ON runs (serial)")},
+        // The plant's pages: a station's latest runs, a lens's runs in order, an operator's.
+        {QStringLiteral("CREATE INDEX runs_station_started ON runs (station, started)"),
+         QStringLiteral("CREATE INDEX runs_serial_started ON runs (serial, started)"),
+         QStringLiteral("CREATE INDEX runs_operator_started ON runs (operator, started)")},
     };
 }
 
@@ -444,28 +448,22 @@ base::Result<RunRecord> RunDatabase::readRecord(QSqlQuery &query, bool withLogs)
     return record;
 }
 
-base::Result<std::vector<RunRecord>> RunDatabase::list(const RunFilter &filter)
+QString RunDatabase::summaryColumns()
 {
     QStringList columns = recordColumns();
     columns.removeLast();
     columns.removeLast();
-    QStringList where{QStringLiteral("1 = 1")};
-    if (!filter.serial.isEmpty())
-        where << QStringLiteral("serial = :serial");
-    if (!filter.station.isEmpty())
-        where << QStringLiteral("station = :station");
-    if (filter.since.isValid())
-        where << QStringLiteral("started >= :since");
+    return columns.join(u',');
+}
+
+base::Result<std::vector<RunRecord>> RunDatabase::list(const RunFilter &filter)
+{
+    const FilterSql where = filterSql(filter);
     QSqlQuery query(db());
     query.setForwardOnly(true);
     query.prepare(QStringLiteral("SELECT %1 FROM runs WHERE %2 ORDER BY started, id")
-                      .arg(columns.join(u','), where.join(QStringLiteral(" AND "))));
-    if (!filter.serial.isEmpty())
-        query.bindValue(QStringLiteral(":serial"), filter.serial);
-    if (!filter.station.isEmpty())
-        query.bindValue(QStringLiteral(":station"), filter.station);
-    if (filter.since.isValid())
-        query.bindValue(QStringLiteral(":since"), storedTime(filter.since));
+                      .arg(summaryColumns(), where.sql()));
+    where.bind(query);
     if (!query.exec())
         return failure(QStringLiteral("cannot read the run records"), query);
     std::vector<RunRecord> records;

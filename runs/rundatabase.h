@@ -1,6 +1,7 @@
 #pragma once
 
 #include "runfilter.h"
+#include "runqueries.h"
 #include "runrecord.h"
 
 #include "base/result.h"
@@ -31,7 +32,7 @@ class RunDatabase
 {
 public:
     // The newest schema this program knows.
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;
 
     // Opens (and creates or migrates) the station's file. A file that is not a database, or is
     // damaged, is moved aside as "<path>.damaged-<time>" and a new one started; notice() then
@@ -57,6 +58,12 @@ public:
     base::Result<bool> hasLogs(const QByteArray &digest);
     // The runs, oldest first, without their logs.
     base::Result<std::vector<RunRecord>> list(const RunFilter &filter);
+    // One page of runs, newest first, without their logs, and the count of all; from page 1.
+    base::Result<RunPage> page(const RunFilter &filter, int page, int perPage);
+    // Each station's newest run, without its logs, by station.
+    base::Result<std::vector<RunRecord>> lastRunPerStation();
+    // The sums the quality figures are made of (quality::compute).
+    base::Result<QualityCounts> qualityCounts(const RunFilter &filter);
     // A run with its logs, by its id, a unique beginning of it, or "latest".
     base::Result<RunRecord> find(const QString &idOrLatest);
     // Gives a run its lens serial (and, at the station, queues it for the plant).
@@ -80,6 +87,8 @@ private:
     void rollback();
     base::Failure failure(const QString &what, const QSqlQuery &query) const;
     base::Result<RunRecord> readRecord(QSqlQuery &query, bool withLogs) const;
+    // The columns readRecord() reads, without the logs.
+    static QString summaryColumns();
 
     Kind m_kind;
     QString m_connection;

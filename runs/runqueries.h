@@ -7,12 +7,29 @@
 #include <QDate>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
+#include <QVariant>
 
 #include <array>
+#include <utility>
 #include <vector>
+
+class QSqlQuery;
 
 // The counts behind the quality figures, as the database sums them up: no run is loaded whole.
 namespace runs {
+
+// A filter as SQL terms over the columns of the runs table (named `table` when given), and the
+// values of their marks.
+struct FilterSql
+{
+    QStringList terms{QStringLiteral("1 = 1")};
+    std::vector<std::pair<QString, QVariant>> values;
+
+    [[nodiscard]] QString sql() const;
+    void bind(QSqlQuery &query) const;
+};
+FilterSql filterSql(const RunFilter &filter, const QString &table = {});
 
 // "2026-W49": the ISO week of the local day a run started on.
 QString isoWeek(const QDateTime &start);
@@ -63,6 +80,7 @@ struct QualityCounts
     std::vector<CohortCounts> cohorts; // by week, then station
     std::vector<AxisTestCounts> axisTests;
     std::vector<EndingCounts> endings;
+    int lenses = 0; // distinct serials among the runs
 };
 
 } // namespace runs
