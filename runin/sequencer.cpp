@@ -7,6 +7,7 @@
 #include "platform/clock.h"
 #include "platform/tone.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -84,6 +85,14 @@ std::string_view trimmed(std::string_view text)
     return text.substr(first, last - first + 1);
 }
 
+// Where an axis stands in a run's error counts: Zoom 1, Zoom 2, Iris, Focus.
+std::size_t countIndexOf(std::string_view axisName)
+{
+    constexpr std::array kNames{kZoom1Axis, kZoom2Axis, kIrisAxis, kFocusAxis};
+    return static_cast<std::size_t>(std::find(kNames.begin(), kNames.end(), axisName) -
+                                    kNames.begin());
+}
+
 struct Move
 {
     int value; // shown, and kept as the step value
@@ -144,6 +153,9 @@ void Sequencer::start(bool singleStep)
     m_view.setLabelCycles(QStringLiteral("Completed Cycles: 0"));
     m_logs.startRun();
     noteLogFailures();
+    m_soFar = RunSoFar{};
+    m_soFar.clock = m_clock.now();
+    tellProgress();
 }
 
 void Sequencer::abort()
@@ -227,7 +239,11 @@ void Sequencer::checkCompletion()
     if (m_state.AbortRequested)
         return; // stopped from outside meanwhile: the run is over
     m_state.MovePending = false;
+    m_soFar.lastStep = m_now().toUTC();
+    m_soFar.clock = m_clock.now();
     applyTransition();
+    if (isRunning())
+        tellProgress();
 }
 
 void Sequencer::applyTransition()
@@ -270,8 +286,16 @@ void Sequencer::tellEnd(RunEnding how)
     if (m_endTold || !isRunning())
         return;
     m_endTold = true;
+    tellProgress();
     if (m_ended)
         m_ended(how, m_state.CompletedCycles);
+}
+
+void Sequencer::tellProgress()
+{
+    m_soFar.completedCycles = m_state.CompletedCycles;
+    if (m_progressed)
+        m_progressed(m_soFar);
 }
 
 void Sequencer::finishRun()
@@ -375,6 +399,7 @@ void Sequencer::reportIfLarge(const std::string &errorAnswer, std::string_view a
     const std::int64_t error = comm::wholeNumberFromText(errorAnswer).value_or(0);
     if (std::abs(error) <= kErrorThreshold)
         return;
+    ++m_soFar.errors.at(countIndexOf(axisName));
     const QString line = errorLine(stamp(), trimmed(errorAnswer), axisName, testName);
     m_view.addListItem(line);
     m_logs.appendErrors(line);

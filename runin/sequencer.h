@@ -85,6 +85,7 @@ class Sequencer
 public:
     using Now = std::function<QDateTime()>;
     using Ended = std::function<void(RunEnding how, std::int32_t completedCycles)>;
+    using Progressed = std::function<void(const RunSoFar &soFar)>;
 
     Sequencer(comm::CommandChannel &channel, RunInView &view,
               Now now = &QDateTime::currentDateTime);
@@ -98,6 +99,8 @@ public:
     void stop(const QString &reason, RunEnding how);
     // Told once per run, however it ends.
     void setEndHandler(Ended ended) { m_ended = std::move(ended); }
+    // Told at the start, after every step, and just before the end handler.
+    void setProgressHandler(Progressed progressed) { m_progressed = std::move(progressed); }
     // One tick of the timer.
     void tick();
 
@@ -125,6 +128,7 @@ private:
     void applyTransition();
     void finishRun();
     void tellEnd(RunEnding how);
+    void tellProgress();
 
     std::optional<Sample> samplePosition(std::string_view letter);
     std::optional<std::int32_t> freshPosition(std::string_view letter);
@@ -145,6 +149,8 @@ private:
     bool m_running = false;
     Ended m_ended;
     bool m_endTold = true;
+    RunSoFar m_soFar;
+    Progressed m_progressed;
 };
 
 } // namespace runin

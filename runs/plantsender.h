@@ -1,12 +1,16 @@
 #pragma once
 
+#include "progress.h"
+
 #include "base/result.h"
 
+#include <QMutex>
 #include <QObject>
 #include <QString>
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace runs {
 
@@ -21,6 +25,7 @@ base::Result<int> sendWaiting(RunDatabase &station, RunDatabase &plant,
 
 // The outbox's sender, on a thread of its own: a plant that cannot be reached holds up nothing
 // else. Each send() tries once; what fails is told once, until it changes or sending works.
+// It also carries the progress of the run under way, which is never kept for later.
 class PlantSender : public QObject
 {
     Q_OBJECT
@@ -33,6 +38,10 @@ public:
     // Sends what waits. Call it on the sender's thread.
     void send();
 
+    // Sends a run's progress once the thread is free, from any thread. A newer snapshot replaces
+    // one that has not gone yet, and one that cannot be sent is dropped: only the latest counts.
+    void offerProgress(const RunProgress &progress);
+
 signals:
     void sent(int count);
     // A new reason why runs wait.
@@ -40,12 +49,16 @@ signals:
 
 private:
     base::Status sendOnce();
+    base::Status openPlant();
+    void sendProgress();
 
     QString m_stationPath;
     QString m_plantConnection;
     std::unique_ptr<RunDatabase> m_station;
     std::unique_ptr<RunDatabase> m_plant;
     QString m_lastFailure;
+    QMutex m_progressLock;
+    std::optional<RunProgress> m_progress; // under m_progressLock
 };
 
 } // namespace runs

@@ -1,5 +1,7 @@
 #include "rundatabase.h"
 
+#include "progress.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -69,6 +71,7 @@ std::vector<QStringList> migrations(const QString &blob)
         {QStringLiteral("CREATE INDEX runs_station_started ON runs (station, started)"),
          QStringLiteral("CREATE INDEX runs_serial_started ON runs (serial, started)"),
          QStringLiteral("CREATE INDEX runs_operator_started ON runs (operator, started)")},
+        progressMigration(),
     };
 }
 

@@ -17,6 +17,8 @@ class QSqlQuery;
 
 namespace runs {
 
+struct RunProgress;
+
 // A run waiting in the station's outbox: its id and the revision to send.
 struct Waiting
 {
@@ -32,7 +34,7 @@ class RunDatabase
 {
 public:
     // The newest schema this program knows.
-    static constexpr int kSchemaVersion = 2;
+    static constexpr int kSchemaVersion = 3;
 
     // Opens (and creates or migrates) the station's file. A file that is not a database, or is
     // damaged, is moved aside as "<path>.damaged-<time>" and a new one started; notice() then
@@ -72,6 +74,10 @@ public:
     // The outbox: runs whose newest revision the plant does not have yet, oldest first.
     base::Result<std::vector<Waiting>> waiting();
     base::Status markSent(const Waiting &sent);
+
+    // The runs under way: the latest snapshot of each station replaces the one before it.
+    base::Status putProgress(const RunProgress &progress);
+    base::Result<std::vector<RunProgress>> latestProgress();
 
 private:
     enum class Kind { Station, Plant };

@@ -129,7 +129,10 @@ QString testsText(bool singleStep, bool fullStroke)
 } // namespace
 
 RunKeeper::RunKeeper(KeeperSetup setup, QObject *parent)
-    : QObject(parent), m_setup(std::move(setup))
+    : QObject(parent), m_setup(std::move(setup)), m_progress([this](const RunProgress &progress) {
+          if (m_sender != nullptr)
+              m_sender->offerProgress(progress);
+      })
 {
     m_storeThread.setObjectName(QStringLiteral("run records"));
     m_store = new StoreWorker(m_setup.stationPath, m_setup.logFolder);
@@ -203,12 +206,19 @@ void RunKeeper::runStarted(bool singleStep, bool fullStroke)
     m_current->port = m_setup.port ? m_setup.port() : QString();
     m_current->start = QDateTime::currentDateTimeUtc();
     m_current->tests = testsText(singleStep, fullStroke);
+    m_progress.started(*m_current);
+}
+
+void RunKeeper::runProgressed(const runin::RunSoFar &soFar)
+{
+    m_progress.progressed(soFar);
 }
 
 void RunKeeper::runEnded(runin::RunEnding how, std::int32_t completedCycles)
 {
     if (!m_current)
         return;
+    m_progress.ended(completedCycles);
     RunRecord record = std::move(*m_current);
     m_current.reset();
     record.end = QDateTime::currentDateTimeUtc();
