@@ -98,8 +98,9 @@ RunCharts drawRunCharts(const runs::RunRecord &run)
     RunCharts drawn;
     const QSize size(760, 300);
     for (const report::Axis axis : report::kAxes)
-        drawn.charts.push_back({QStringLiteral("%1: positions reached").arg(report::axisTitle(axis)),
-                                chartSvg(report::positionChart(log, axis), size)});
+        drawn.charts.push_back(
+            {QStringLiteral("%1: positions reached").arg(report::axisTitle(axis)),
+             chartSvg(report::positionChart(log, axis), size)});
     drawn.charts.push_back({QStringLiteral("Position errors over the run"),
                             chartSvg(report::errorChart(log, drawn.note), QSize(760, 340))});
     return drawn;

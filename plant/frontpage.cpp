@@ -1,6 +1,9 @@
 #include "pages.h"
 #include "records.h"
 
+#include "runs/progress.h"
+#include "runs/rundatabase.h"
+
 #include "quality/quality.h"
 #include "runs/runqueries.h"
 
@@ -62,10 +65,10 @@ QString lastRunCells(const runs::RunRecord &run)
 
 Reply frontPage(runs::RunDatabase &records, const Request &)
 {
-    auto last = lastRuns(records);
+    auto last = records.lastRunPerStation();
     if (!last)
         return unavailable(last.error());
-    auto live = liveRuns(records);
+    auto live = records.latestProgress();
     if (!live)
         return unavailable(live.error());
     const QDate today = QDate::currentDate();
@@ -74,7 +77,7 @@ Reply frontPage(runs::RunDatabase &records, const Request &)
     auto figures = quality::compute(records, thisWeek);
     if (!figures)
         return unavailable(figures.error());
-    auto latest = runPage(records, {}, 1, kLatestRuns);
+    auto latest = records.page({}, 1, kLatestRuns);
     if (!latest)
         return unavailable(latest.error());
 

@@ -146,8 +146,12 @@ QString age(const QDateTime &utc, const QDateTime &now)
     if (seconds < 60)
         return QStringLiteral("%1 s").arg(seconds);
     if (seconds < 3600)
-        return QStringLiteral("%1 min %2 s").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
-    return QStringLiteral("%1 h %2 min").arg(seconds / 3600).arg(seconds % 3600 / 60, 2, 10, QLatin1Char('0'));
+        return QStringLiteral("%1 min %2 s")
+            .arg(seconds / 60)
+            .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("%1 h %2 min")
+        .arg(seconds / 3600)
+        .arg(seconds % 3600 / 60, 2, 10, QLatin1Char('0'));
 }
 
 QString percent(std::optional<double> value)
@@ -164,7 +168,8 @@ QByteArray page(const QString &title, Section section, const QString &body, bool
                                   "charset=\"utf-8\">\n<meta name=\"viewport\" "
                                   "content=\"width=device-width, initial-scale=1\">\n");
     if (refresh)
-        html += QStringLiteral("<meta http-equiv=\"refresh\" content=\"%1\">\n").arg(kRefreshSeconds);
+        html +=
+            QStringLiteral("<meta http-equiv=\"refresh\" content=\"%1\">\n").arg(kRefreshSeconds);
     html += QStringLiteral("<title>%1 - Velmaro plant</title>\n<style>%2</style></head>\n<body>\n")
                 .arg(escaped(title), QLatin1String(kStyle));
     html += QStringLiteral("<header><div class=\"brand\">Velmaro<small>plant</small></div><nav>") +
@@ -182,16 +187,16 @@ Reply problem(int status, const QString &what)
 {
     Reply reply;
     reply.status = status;
-    const QString body = QStringLiteral("<p class=\"problem\">%1</p>\n%2")
-                             .arg(escaped(what),
-                                  status == 503 ? QStringLiteral("<p class=\"muted\">This page "
-                                                                 "tries again by itself every 30 "
-                                                                 "s.</p>")
-                                                : QStringLiteral("<p><a href=\"/\">Back to the "
-                                                                 "plant</a></p>"));
+    const QString body =
+        QStringLiteral("<p class=\"problem\">%1</p>\n%2")
+            .arg(escaped(what), status == 503 ? QStringLiteral("<p class=\"muted\">This page "
+                                                               "tries again by itself every 30 "
+                                                               "s.</p>")
+                                              : QStringLiteral("<p><a href=\"/\">Back to the "
+                                                               "plant</a></p>"));
     // A fault that passes by itself is worth reloading; a wrong address is not.
-    reply.body = page(QStringLiteral("%1 %2").arg(status).arg(reasonPhrase(status)),
-                      Section::None, body, status == 503);
+    reply.body = page(QStringLiteral("%1 %2").arg(status).arg(reasonPhrase(status)), Section::None,
+                      body, status == 503);
     return reply;
 }
 

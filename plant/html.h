@@ -20,9 +20,9 @@ QString escaped(const QString &text);
 QString urlPart(const QString &text);
 
 // Times in the server's own time zone; dates as YYYY-MM-DD.
-QString localTime(const QDateTime &utc);         // "2026-12-05 14:03:07", "unknown"
-QString localDate(const QDateTime &utc);         // "2026-12-05"
-QString clockTime(const QDateTime &utc);         // "14:03"
+QString localTime(const QDateTime &utc);                 // "2026-12-05 14:03:07", "unknown"
+QString localDate(const QDateTime &utc);                 // "2026-12-05"
+QString clockTime(const QDateTime &utc);                 // "14:03"
 QString age(const QDateTime &utc, const QDateTime &now); // "2 min 05 s"
 
 // A percentage with one decimal and a point whatever the locale, or "-" for none.

@@ -1,6 +1,9 @@
 #include "pages.h"
 #include "records.h"
 
+#include "runs/progress.h"
+#include "runs/rundatabase.h"
+
 namespace plant {
 
 namespace {
@@ -19,7 +22,7 @@ Reply lensPage(runs::RunDatabase &records, const Request &, const QString &seria
 {
     runs::RunFilter filter;
     filter.serial = serial;
-    auto found = runsOf(records, filter);
+    auto found = records.list(filter);
     if (!found)
         return unavailable(found.error());
     QString body;

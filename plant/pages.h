@@ -22,6 +22,7 @@ namespace plant {
 struct Request
 {
     QString path;                  // decoded, "/runs/3f2a..."
+    QStringList segments;          // of the path, each decoded on its own: a serial may hold '/'
     QMap<QString, QString> params; // the query, decoded; the first of a repeated name
     Clock::time_point deadline;    // past it, the answer is 503
 

@@ -14,9 +14,9 @@ namespace {
 QString shown(const QString &text)
 {
     constexpr int kLongest = 80;
-    return text.size() <= kLongest ? text
-                                   : text.left(kLongest) + QStringLiteral("... (%1 characters)")
-                                                               .arg(text.size());
+    return text.size() <= kLongest
+               ? text
+               : text.left(kLongest) + QStringLiteral("... (%1 characters)").arg(text.size());
 }
 
 bool isSerial(const QString &text)
@@ -30,15 +30,15 @@ bool isSerial(const QString &text)
 
 Reply unavailable(const std::string &why)
 {
-    return problem(503, QStringLiteral("The run records cannot be read now: %1")
-                            .arg(QString::fromStdString(why)));
+    return problem(
+        503,
+        QStringLiteral("The run records cannot be read now: %1").arg(QString::fromStdString(why)));
 }
 
 std::variant<runs::RunFilter, Reply> filterOf(const Request &request)
 {
-    auto filter = quality::readFilter([&request](const QString &key) {
-        return request.value(key);
-    });
+    auto filter =
+        quality::readFilter([&request](const QString &key) { return request.value(key); });
     if (!filter)
         return problem(400, QString::fromStdString(filter.error()));
     return *filter;
@@ -134,8 +134,9 @@ QString runsTable(const std::vector<runs::RunRecord> &list, bool withStation)
 
 Reply answer(runs::RunDatabase &records, const Request &request)
 {
-    QStringList parts = request.path.split(u'/');
-    parts.removeFirst(); // before the leading slash
+    QStringList parts = request.segments;
+    if (parts.isEmpty())
+        parts << QString();
     if (parts.size() > 1 && parts.last().isEmpty())
         parts.removeLast(); // "/runs/" as "/runs"
     const QString first = parts.value(0);

@@ -72,30 +72,29 @@ Reply runPage(runs::RunDatabase &records, const Request &request, const QString 
                                            "the server is busy."));
 
     const QString base = QStringLiteral("/runs/") + urlPart(run.id);
-    QString body = QStringLiteral("<dl class=\"fields\">") +
-                   field(QStringLiteral("Run"), QStringLiteral("<span class=\"mono\">%1</span>")
-                                                    .arg(escaped(run.id))) +
-                   field(QStringLiteral("Verdict"),
-                         verdictBadge(passed(run)) + u' ' +
-                             escaped(runs::verdictText(run.errorCount()))) +
-                   field(QStringLiteral("Station"), escaped(run.station)) +
-                   field(QStringLiteral("Operator"), escaped(run.operatorName)) +
-                   field(QStringLiteral("Lens serial"), serialLink(run.serial)) +
-                   field(QStringLiteral("Tests"), escaped(run.tests)) +
-                   field(QStringLiteral("Started"), localTime(run.start)) +
-                   field(QStringLiteral("Ended"), localTime(run.end)) +
-                   field(QStringLiteral("Duration"), runDuration(run)) +
-                   field(QStringLiteral("Cycles"), QString::number(run.cycles)) +
-                   field(QStringLiteral("How it ended"), escaped(runs::endingText(run.ending))) +
-                   field(QStringLiteral("Version"), escaped(run.version)) +
-                   field(QStringLiteral("Port"), escaped(run.port)) +
-                   field(QStringLiteral("Logs digest"),
-                         QStringLiteral("<span class=\"mono\">%1</span>")
-                             .arg(escaped(QString::fromLatin1(run.digest)))) +
-                   QStringLiteral("</dl>\n<p class=\"downloads\"><a href=\"%1/report.pdf\">Report "
-                                  "(PDF)</a><a href=\"%1/complete.log\">Log Complete.txt</a><a "
-                                  "href=\"%1/errors.log\">Log Errors.txt</a></p>\n")
-                       .arg(base);
+    QString body =
+        QStringLiteral("<dl class=\"fields\">") +
+        field(QStringLiteral("Run"),
+              QStringLiteral("<span class=\"mono\">%1</span>").arg(escaped(run.id))) +
+        field(QStringLiteral("Verdict"),
+              verdictBadge(passed(run)) + u' ' + escaped(runs::verdictText(run.errorCount()))) +
+        field(QStringLiteral("Station"), escaped(run.station)) +
+        field(QStringLiteral("Operator"), escaped(run.operatorName)) +
+        field(QStringLiteral("Lens serial"), serialLink(run.serial)) +
+        field(QStringLiteral("Tests"), escaped(run.tests)) +
+        field(QStringLiteral("Started"), localTime(run.start)) +
+        field(QStringLiteral("Ended"), localTime(run.end)) +
+        field(QStringLiteral("Duration"), runDuration(run)) +
+        field(QStringLiteral("Cycles"), QString::number(run.cycles)) +
+        field(QStringLiteral("How it ended"), escaped(runs::endingText(run.ending))) +
+        field(QStringLiteral("Version"), escaped(run.version)) +
+        field(QStringLiteral("Port"), escaped(run.port)) +
+        field(QStringLiteral("Logs digest"), QStringLiteral("<span class=\"mono\">%1</span>")
+                                                 .arg(escaped(QString::fromLatin1(run.digest)))) +
+        QStringLiteral("</dl>\n<p class=\"downloads\"><a href=\"%1/report.pdf\">Report "
+                       "(PDF)</a><a href=\"%1/complete.log\">Log Complete.txt</a><a "
+                       "href=\"%1/errors.log\">Log Errors.txt</a></p>\n")
+            .arg(base);
 
     body += QStringLiteral("<h2>Axes</h2><table><thead><tr><th>Axis</th><th "
                            "class=\"num\">Moves</th><th class=\"num\">Errors above the "

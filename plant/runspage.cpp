@@ -1,6 +1,9 @@
 #include "pages.h"
 #include "records.h"
 
+#include "runs/progress.h"
+#include "runs/rundatabase.h"
+
 #include "quality/export.h"
 
 #include <QJsonArray>
@@ -21,8 +24,8 @@ std::variant<int, Reply> pageOf(const Request &request)
     bool ok = false;
     const int number = text.toInt(&ok);
     if (!ok || number < 1 || text.startsWith(u'+'))
-        return problem(400, QStringLiteral("page: '%1' is not a page number (1, 2, ...)")
-                                .arg(text.left(80)));
+        return problem(
+            400, QStringLiteral("page: '%1' is not a page number (1, 2, ...)").arg(text.left(80)));
     return number;
 }
 
@@ -55,21 +58,21 @@ Reply runsPage(runs::RunDatabase &records, const Request &request)
         return *reply;
     const runs::RunFilter &chosen = std::get<runs::RunFilter>(filter);
     const int pageNumber = std::get<int>(number);
-    auto found = runPage(records, chosen, pageNumber, kPerPage);
+    auto found = records.page(chosen, pageNumber, kPerPage);
     if (!found)
         return unavailable(found.error());
 
     const int first = (pageNumber - 1) * kPerPage + 1;
     QString body = filterForm(chosen, QStringLiteral("/runs"));
-    body += QStringLiteral("<p>%1 run(s)%2. <span class=\"downloads\"><a href=\"/runs.csv%3\">"
-                           "Download CSV</a><a href=\"/api/runs%3\">JSON</a></span></p>\n")
-                .arg(found->total)
-                .arg(found->runs.empty()
-                         ? QString()
-                         : QStringLiteral(", newest first; %1 to %2 shown")
-                               .arg(first)
-                               .arg(first + static_cast<int>(found->runs.size()) - 1))
-                .arg(escaped(filterQuery(chosen)));
+    body +=
+        QStringLiteral("<p>%1 run(s)%2. <span class=\"downloads\"><a href=\"/runs.csv%3\">"
+                       "Download CSV</a><a href=\"/api/runs%3\">JSON</a></span></p>\n")
+            .arg(found->total)
+            .arg(found->runs.empty() ? QString()
+                                     : QStringLiteral(", newest first; %1 to %2 shown")
+                                           .arg(first)
+                                           .arg(first + static_cast<int>(found->runs.size()) - 1))
+            .arg(escaped(filterQuery(chosen)));
     body += runsTable(found->runs) + pager(chosen, pageNumber, found->total);
     Reply reply;
     reply.body = page(QStringLiteral("Runs"), Section::Runs, body);
@@ -84,7 +87,7 @@ Reply runsExport(runs::RunDatabase &records, const Request &request, bool json)
     const runs::RunFilter &chosen = std::get<runs::RunFilter>(filter);
     Reply reply;
     if (!json) {
-        auto found = runsOf(records, chosen);
+        auto found = records.list(chosen);
         if (!found)
             return unavailable(found.error());
         reply.body = quality::runsCsv(*found);
@@ -95,7 +98,7 @@ Reply runsExport(runs::RunDatabase &records, const Request &request, bool json)
     auto number = pageOf(request);
     if (auto *refused = std::get_if<Reply>(&number))
         return *refused;
-    auto found = runPage(records, chosen, std::get<int>(number), kPerPage);
+    auto found = records.page(chosen, std::get<int>(number), kPerPage);
     if (!found)
         return unavailable(found.error());
     QJsonArray list;

@@ -4,6 +4,8 @@
 
 #include "runs/rundatabase.h"
 
+#include <QUrl>
+
 #include <httplib.h>
 
 #include <sys/socket.h>
@@ -40,16 +42,9 @@ void send(const Reply &reply, httplib::Response &res)
     res.set_header("Cache-Control", "no-store");
 }
 
-Reply answerTimely(const Server::Opener &open, const httplib::Request &req)
+// A connection that failed once is not trusted again: the next request opens a new one.
+Reply answerOnThisThread(const Server::Opener &open, const Request &request)
 {
-    Request request;
-    request.deadline = Clock::now() + std::chrono::seconds(Server::kAnswerWithinSeconds);
-    request.path = QString::fromStdString(req.path);
-    for (const auto &[key, value] : req.params) {
-        const QString name = QString::fromStdString(key);
-        if (!request.params.contains(name))
-            request.params.insert(name, QString::fromStdString(value));
-    }
     if (!t_records) {
         auto opened = open();
         if (!opened)
@@ -57,9 +52,32 @@ Reply answerTimely(const Server::Opener &open, const httplib::Request &req)
         t_records = std::move(*opened);
     }
     Reply reply = answer(*t_records, request);
-    // A connection that failed once is not trusted again: the next request opens a new one.
     if (reply.status == 503)
         t_records.reset();
+    return reply;
+}
+
+Reply answerTimely(const Server::Opener &open, const httplib::Request &req)
+{
+    Request request;
+    request.deadline = Clock::now() + std::chrono::seconds(Server::kAnswerWithinSeconds);
+    request.path = QString::fromStdString(req.path);
+    QByteArray target = QByteArray::fromStdString(req.target);
+    if (const qsizetype query = target.indexOf('?'); query >= 0)
+        target.truncate(query);
+    for (const QByteArray &segment : target.split('/').mid(1))
+        request.segments << QUrl::fromPercentEncoding(segment);
+    for (const auto &[key, value] : req.params) {
+        const QString name = QString::fromStdString(key);
+        if (!request.params.contains(name))
+            request.params.insert(name, QString::fromStdString(value));
+    }
+    // A thread's connection may have died with the server since its last request: it is tried
+    // once more on a new one.
+    const bool wasOpen = t_records != nullptr;
+    Reply reply = answerOnThisThread(open, request);
+    if (reply.status == 503 && wasOpen && Clock::now() < request.deadline)
+        reply = answerOnThisThread(open, request);
     if (Clock::now() > request.deadline)
         return problem(503, QStringLiteral("The answer took longer than %1 s; the records or the "
                                            "server are too busy now.")

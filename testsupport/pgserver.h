@@ -1,0 +1,140 @@
+#pragma once
+
+#include <QDir>
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+
+namespace runs::test {
+
+// A real PostgreSQL server of its own on a free loopback port, in a temporary folder, run as an
+// unprivileged user (PostgreSQL refuses root): initdb at construction, start() and kill() at will,
+// stopped at the end.
+class PgServer
+{
+public:
+    static constexpr const char *kBin = "/usr/lib/postgresql/15/bin";
+    static constexpr const char *kSystemUser = "velmaro-test";
+
+    PgServer() : m_port(freePort())
+    {
+        if (!m_dir.isValid())
+            throw std::runtime_error("no temporary folder");
+        if (geteuid() == 0) { // fails harmlessly once the user exists
+            QProcess::execute("useradd", {"--system", "--no-create-home", "--shell",
+                                          "/usr/sbin/nologin", kSystemUser});
+            QProcess::execute("chown", {"-R", kSystemUser, m_dir.path()});
+            QProcess::execute("chmod", {"755", m_dir.path()});
+        }
+        run("initdb", {"-D", dataDir(), "-A", "trust", "-U", "velmaro", "-E", "UTF8", "--no-sync"});
+    }
+    ~PgServer()
+    {
+        QProcess::execute(program("pg_ctl"),
+                          arguments("pg_ctl", {"-D", dataDir(), "-m", "immediate", "-w", "stop"}));
+    }
+    PgServer(const PgServer &) = delete;
+    PgServer &operator=(const PgServer &) = delete;
+
+    void start()
+    {
+        run("pg_ctl", {"-D", dataDir(), "-l", m_dir.filePath("server.log"), "-w", "-o",
+                       QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off")
+                           .arg(m_port)
+                           .arg(m_dir.path()),
+                       "start"});
+        if (!m_created) {
+            run("createdb",
+                {"-h", "127.0.0.1", "-p", QString::number(m_port), "-U", "velmaro", "plant"});
+            m_created = true;
+        }
+    }
+
+    // SIGKILL to the postmaster and every process it started, as a crash would: pg_ctl starts the
+    // postmaster in a session of its own, so its process group holds them all.
+    void kill()
+    {
+        QFile pidFile(dataDir() + "/postmaster.pid");
+        if (!pidFile.open(QIODevice::ReadOnly))
+            return;
+        const pid_t group = pidFile.readLine().trimmed().toInt();
+        if (group <= 1 || ::kill(-group, SIGKILL) != 0)
+            return;
+        // Gone for good before anyone starts it again.
+        for (int i = 0; i < 500 && ::kill(-group, 0) == 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        QFile::remove(dataDir() + "/postmaster.pid");
+    }
+
+    [[nodiscard]] QString connection(const QString &user = "velmaro") const
+    {
+        return QStringLiteral("host=127.0.0.1 port=%1 dbname=plant user=%2 connect_timeout=2")
+            .arg(m_port)
+            .arg(user);
+    }
+
+    // Runs SQL on the plant with psql; gives its output.
+    QString psql(const QString &sql) const
+    {
+        QProcess process;
+        process.start(program("psql"),
+                      arguments("psql", {"-h", "127.0.0.1", "-p", QString::number(m_port), "-U",
+                                         "velmaro", "-d", "plant", "-tAc", sql}));
+        process.waitForFinished(30000);
+        return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+    }
+
+private:
+    [[nodiscard]] QString dataDir() const { return m_dir.filePath("data"); }
+
+    static QString program(const QString &tool)
+    {
+        return geteuid() == 0 ? QStringLiteral("runuser") : QString(kBin) + '/' + tool;
+    }
+    static QStringList arguments(const QString &tool, const QStringList &args)
+    {
+        if (geteuid() != 0)
+            return args;
+        return QStringList{"-u", kSystemUser, "--", QString(kBin) + '/' + tool} + args;
+    }
+
+    void run(const QString &tool, const QStringList &args) const
+    {
+        QProcess process;
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.setWorkingDirectory(m_dir.path());
+        process.start(program(tool), arguments(tool, args));
+        if (!process.waitForFinished(120000) || process.exitCode() != 0)
+            throw std::runtime_error((tool + " failed: " + process.readAll()).toStdString());
+    }
+
+    static int freePort()
+    {
+        const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(probe, reinterpret_cast<sockaddr *>(&address), sizeof address);
+        ::getsockname(probe, reinterpret_cast<sockaddr *>(&address), &length);
+        const int port = ntohs(address.sin_port);
+        ::close(probe);
+        return port;
+    }
+
+    QTemporaryDir m_dir{QDir::tempPath() + "/velmaro-pg-XXXXXX"};
+    int m_port;
+    bool m_created = false;
+};
+
+} // namespace runs::test
