@@ -43,10 +43,9 @@ QString liveCells(const runs::RunProgress &live, const QDateTime &now)
                : QStringLiteral("<span class=\"badge live\">&#9654; running</span>");
     return QStringLiteral("<td>%1</td><td>%2</td><td>%3</td><td class=\"num\">%4</td><td>%5 "
                           "error(s) so far%6</td><td class=\"muted\">snapshot %7 old</td>")
-        .arg(state, serialLink(live.serial), escaped(live.tests))
-        .arg(live.cycles)
-        .arg(errors)
-        .arg(perAxis.isEmpty() ? QString()
+        .arg(state, serialLink(live.serial), escaped(live.tests), QString::number(live.cycles),
+             QString::number(errors),
+             perAxis.isEmpty() ? QString()
                                : QStringLiteral(" (%1)").arg(escaped(perAxis.join(", "))),
              age(live.updated, now));
 }
@@ -55,10 +54,10 @@ QString lastRunCells(const runs::RunRecord &run)
 {
     return QStringLiteral("<td>%1</td><td>%2</td><td>%3</td><td class=\"num\">%4</td><td>%5</td>"
                           "<td>%6</td>")
-        .arg(runLink(run.id, QStringLiteral("last run ") + localTime(run.start)),
-             serialLink(run.serial), escaped(run.tests))
-        .arg(run.cycles)
-        .arg(escaped(runs::endingText(run.ending)), verdictBadge(passed(run)));
+        .arg(QStringLiteral("<a href=\"/runs/%1\">last run</a> %2")
+                 .arg(urlPart(run.id), localTime(run.start)),
+             serialLink(run.serial), escaped(run.tests), QString::number(run.cycles),
+             escaped(runs::endingText(run.ending)), verdictBadge(passed(run)));
 }
 
 } // namespace
@@ -109,8 +108,8 @@ Reply frontPage(runs::RunDatabase &records, const Request &)
         else
             body += QStringLiteral("<td colspan=\"6\" class=\"muted\">no run stored</td>");
         body += QStringLiteral("<td class=\"num\">%1</td><td class=\"num\">%2</td></tr>\n")
-                    .arg(station.week ? station.week->runs : 0)
-                    .arg(percent(station.week ? station.week->firstPassYield() : std::nullopt));
+                    .arg(QString::number(station.week ? station.week->runs : 0),
+                         percent(station.week ? station.week->firstPassYield() : std::nullopt));
     }
     body += QStringLiteral("</tbody></table>\n<h2>Latest runs</h2>\n") + runsTable(latest->runs);
     body += QStringLiteral("<p><a href=\"/runs\">All runs</a> &middot; %1 in the records</p>\n")

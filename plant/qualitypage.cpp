@@ -13,12 +13,9 @@ QString cellRow(const quality::Cell &cell, const QString &week, const QString &s
                           "class=\"num\">%4</td><td class=\"num\">%5</td><td "
                           "class=\"num\">%6</td><td class=\"num\">%7</td><td "
                           "class=\"num\">%8</td></tr>\n")
-        .arg(week, station)
-        .arg(cell.runs)
-        .arg(cell.lenses)
-        .arg(cell.newLenses)
-        .arg(percent(cell.firstPassYield()), percent(cell.finalYield()))
-        .arg(cell.withoutSerial);
+        .arg(week, station, QString::number(cell.runs), QString::number(cell.lenses),
+             QString::number(cell.newLenses), percent(cell.firstPassYield()),
+             percent(cell.finalYield()), QString::number(cell.withoutSerial));
 }
 
 QString bar(double share)
@@ -70,10 +67,9 @@ Reply qualityPage(runs::RunDatabase &records, const Request &request)
             body += QStringLiteral("<tr><td>%1</td><td>%2</td><td class=\"num\">%3</td><td "
                                    "class=\"num\">%4</td><td class=\"num\">%5</td><td "
                                    "class=\"num\">%6</td><td>%7</td></tr>\n")
-                        .arg(escaped(each.axis), escaped(each.tests))
-                        .arg(each.failedRuns)
-                        .arg(each.errors)
-                        .arg(percent(each.share), percent(each.cumulative), bar(each.share));
+                        .arg(escaped(each.axis), escaped(each.tests),
+                             QString::number(each.failedRuns), QString::number(each.errors),
+                             percent(each.share), percent(each.cumulative), bar(each.share));
         body += QStringLiteral("</tbody></table>\n");
     }
     body += QStringLiteral("<h2>Runs by how they ended</h2><table><thead><tr><th>How it "
@@ -81,13 +77,12 @@ Reply qualityPage(runs::RunDatabase &records, const Request &request)
                            "<th class=\"num\">Share of failures</th><th "
                            "class=\"num\">Cumulative</th><th></th></tr></thead><tbody>\n");
     for (const quality::EndingFailures &each : figures->byEnding)
-        body += QStringLiteral("<tr><td>%1</td><td class=\"num\">%2</td><td class=\"num\">%3</td>"
-                               "<td class=\"num\">%4</td><td class=\"num\">%5</td><td>%6</td>"
-                               "</tr>\n")
-                    .arg(escaped(each.ending))
-                    .arg(each.runs)
-                    .arg(each.failed)
-                    .arg(percent(each.share), percent(each.cumulative), bar(each.share));
+        body +=
+            QStringLiteral("<tr><td>%1</td><td class=\"num\">%2</td><td class=\"num\">%3</td>"
+                           "<td class=\"num\">%4</td><td class=\"num\">%5</td><td>%6</td>"
+                           "</tr>\n")
+                .arg(escaped(each.ending), QString::number(each.runs), QString::number(each.failed),
+                     percent(each.share), percent(each.cumulative), bar(each.share));
     body += QStringLiteral("</tbody></table>\n");
     Reply reply;
     reply.body = page(QStringLiteral("Quality"), Section::Quality, body);

@@ -123,11 +123,9 @@ QString runsTable(const std::vector<runs::RunRecord> &list, bool withStation)
         html += QStringLiteral("<td>%1</td><td>%2</td><td class=\"num\">%3</td><td "
                                "class=\"num\">%4</td><td>%5</td><td class=\"num\">%6</td>"
                                "<td>%7</td></tr>\n")
-                    .arg(serialLink(run.serial), escaped(run.operatorName), runDuration(run))
-                    .arg(run.cycles)
-                    .arg(escaped(runs::endingText(run.ending)))
-                    .arg(run.errorCount())
-                    .arg(verdictBadge(passed(run)));
+                    .arg(serialLink(run.serial), escaped(run.operatorName), runDuration(run),
+                         QString::number(run.cycles), escaped(runs::endingText(run.ending)),
+                         QString::number(run.errorCount()), verdictBadge(passed(run)));
     }
     return html + QStringLiteral("</tbody></table>\n");
 }

@@ -111,6 +111,11 @@ TEST_F(Pages, MarkupQuotesAndNonAsciiShowAsTheTextTheyAre)
     EXPECT_NE(lens.find("Zoë Łukasz"), std::string::npos);
     const std::string runs = body("/runs?station=bench-2");
     EXPECT_NE(runs.find("O&#39;Brien &lt;i&gt;&amp;amp;&lt;/i&gt;"), std::string::npos);
+    // A serial's link holds percent signs; the cells after it are still the run's own.
+    EXPECT_NE(runs.find("Zoë Łukasz</td><td class=\"num\">4 min</td><td class=\"num\">5</td>"
+                        "<td>stopped by ABORT</td><td class=\"num\">1</td>"),
+              std::string::npos)
+        << runs;
     // The filter given comes back in the form, escaped, and in the links that keep it.
     const std::string filtered = body("/runs?operator=%22%3E%3Cb%3E");
     EXPECT_NE(filtered.find("value=\"&quot;&gt;&lt;b&gt;\""), std::string::npos);
