@@ -70,9 +70,10 @@ class PlantInABrowser(unittest.TestCase):
     def shot(self, name):
         """The whole page, not only the window's height."""
         height = self.browser.execute_script("return document.documentElement.scrollHeight")
-        self.browser.set_window_size(1280, max(900, min(height + 40, 6000)))
+        self.browser.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
+            "width": 1280, "height": min(height, 6000), "deviceScaleFactor": 1, "mobile": False})
         self.browser.save_screenshot(os.path.join(SHOTS, name + ".png"))
-        self.browser.set_window_size(1280, 900)
+        self.browser.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
 
     def row_of(self, station):
         return self.browser.find_element(

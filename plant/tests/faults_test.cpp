@@ -46,8 +46,12 @@ TEST(PlantFaults, DatabaseStoppedWhileRunning_503WithoutThePassword_ThenBackWith
         ASSERT_TRUE(records) << records.error();
         ASSERT_TRUE(storePlant(**records, QDateTime::currentDateTime()));
     }
-    server.psql("GRANT CONNECT ON DATABASE plant TO viewer; GRANT USAGE ON SCHEMA public TO "
-                "viewer; GRANT SELECT ON ALL TABLES IN SCHEMA public TO viewer");
+    for (const char *grant :
+         {"GRANT CONNECT ON DATABASE plant TO viewer", "GRANT USAGE ON SCHEMA public TO viewer",
+          "GRANT SELECT ON ALL TABLES IN SCHEMA public TO viewer",
+          "ALTER DEFAULT PRIVILEGES FOR ROLE velmaro IN SCHEMA public GRANT SELECT ON TABLES TO "
+          "viewer"})
+        server.psql(grant);
     PlantProcess plant(server.connection("viewer") + " password=hunter2");
     ASSERT_TRUE(plant.ready()) << plant.process().readAllStandardError().toStdString();
     auto before = plant.http().Get("/runs/aaaa0002");
