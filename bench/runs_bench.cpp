@@ -3,8 +3,8 @@
 #include "runs/plantsender.h"
 #include "runs/rundatabase.h"
 #include "runs/runkeeper.h"
-#include "runs/tests/pgserver.h"
-#include "runs/tests/records.h"
+#include "testsupport/pgserver.h"
+#include "testsupport/records.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -89,13 +89,13 @@ void windowHoldUp()
 
 void runsPerSecond()
 {
-    runs::test::PgServer server;
+    testsupport::PgServer server;
     server.start();
     QTemporaryDir dir;
     auto station = runs::RunDatabase::openStation(dir.filePath("runs.sqlite"));
     constexpr int kRuns = 300;
     for (int i = 0; i < kRuns; ++i)
-        (void)(*station)->put(runs::test::madeRun("bench", i, 20000));
+        (void)(*station)->put(testsupport::madeRun("bench", i, 20000));
     auto plant = runs::RunDatabase::openPlant(server.connection());
     if (!plant) {
         std::printf("PostgreSQL: %s\n", plant.error().c_str());
@@ -116,8 +116,8 @@ void historyOverManyRuns()
     {
         auto station = runs::RunDatabase::openStation(path);
         for (int i = 0; i < 10000; ++i)
-            (void)(*station)->put(runs::test::madeRun(i % 2 ? "bench-1" : "bench-2", i, 200,
-                                                      QStringLiteral("L-%1").arg(i / 3)));
+            (void)(*station)->put(testsupport::madeRun(i % 2 ? "bench-1" : "bench-2", i, 200,
+                                                       QStringLiteral("L-%1").arg(i / 3)));
     }
     QProcess report;
     auto environment = QProcessEnvironment::systemEnvironment();

@@ -3,6 +3,7 @@
 #include "filter.h"
 
 #include "runin/loglines.h"
+#include "runs/schema.h"
 
 #include <QJsonArray>
 
@@ -12,8 +13,8 @@ namespace quality {
 
 namespace {
 
-// The axes' column names, as the records keep them.
-constexpr std::array<const char *, runs::kAxisCount> kAxisKeys{"zoom1", "zoom2", "iris", "focus"};
+// The axes' names as the records' columns have them.
+constexpr const auto &kAxisKeys = runs::schema::kAxisColumns;
 
 const QStringList kRunFields{"id",    "station", "operator", "version", "port",   "start",  "end",
                              "tests", "cycles",  "ending",   "serial",  "errors", "verdict"};

@@ -1,6 +1,8 @@
 #include "history.h"
 
-#include "reportcommand.h"
+#include "commandline.h"
+
+#include "runin/verdict.h"
 
 #include <QMarginsF>
 #include <QPageLayout>
@@ -12,13 +14,6 @@
 namespace report {
 
 namespace {
-QString weekOf(const QDate &day)
-{
-    int year = 0;
-    const int week = day.weekNumber(&year);
-    return QStringLiteral("%1-W%2").arg(year).arg(week, 2, 10, QLatin1Char('0'));
-}
-
 QString percent(int part, int whole)
 {
     return whole == 0 ? QStringLiteral("-")
@@ -45,14 +40,20 @@ Tables tablesOf(const History &history)
     return tables;
 }
 
-const QStringList kDayHead{"Day", "Station", "Runs", "No error above 10", "Errors above 10"};
+QStringList dayHead()
+{
+    QString passed = runin::verdictText(0);
+    passed[0] = passed[0].toUpper();
+    return {QStringLiteral("Day"), QStringLiteral("Station"), QStringLiteral("Runs"), passed,
+            QStringLiteral("Errors ") + runin::aboveThresholdText()};
+}
 const QStringList kWeekHead{"Week", "Serials", "First pass", "Yield"};
 } // namespace
 
-History historyOf(const std::vector<runs::RunRecord> &records)
+History historyOf(const std::vector<runs::RunRecord> &records,
+                  const std::vector<quality::Cell> &weeks)
 {
     History history;
-    std::map<QString, const runs::RunRecord *> firstRuns; // by serial; records come oldest first
     for (const runs::RunRecord &run : records) {
         ++history.runs;
         const QString day = run.start.isValid()
@@ -60,19 +61,12 @@ History historyOf(const std::vector<runs::RunRecord> &records)
                                 : QStringLiteral("unknown");
         DayCount &count = history.days[{day, run.station}];
         ++count.runs;
-        count.passed += run.errorCount() == 0 ? 1 : 0;
-        if (run.serial.isEmpty())
-            ++history.withoutSerial;
-        else
-            firstRuns.try_emplace(run.serial, &run);
+        count.passed += runin::passes(run.errorCount()) ? 1 : 0;
+        history.withoutSerial += run.serial.isEmpty() ? 1 : 0;
     }
-    for (const auto &[serial, run] : firstRuns) {
-        WeekYield &yield =
-            history.weeks[run->start.isValid() ? weekOf(run->start.toLocalTime().date())
-                                               : QStringLiteral("unknown")];
-        ++yield.serials;
-        yield.firstPass += run->errorCount() == 0 ? 1 : 0;
-    }
+    for (const quality::Cell &week : weeks)
+        if (week.newLenses > 0)
+            history.weeks[week.week] = {week.newLenses, week.firstPass};
     return history;
 }
 
@@ -82,12 +76,13 @@ QString historyText(const History &history, const QString &source)
     QString text = QStringLiteral("%1 run(s) in %2\n\nRuns per day and station\n")
                        .arg(history.runs)
                        .arg(source);
+    const QStringList head = dayHead();
     text += QStringLiteral("%1  %2  %3  %4  %5\n")
-                .arg(kDayHead[0], -10)
-                .arg(kDayHead[1], -16)
-                .arg(kDayHead[2], 5)
-                .arg(kDayHead[3], 17)
-                .arg(kDayHead[4], 15);
+                .arg(head[0], -10)
+                .arg(head[1], -16)
+                .arg(head[2], 5)
+                .arg(head[3], 17)
+                .arg(head[4], 15);
     for (const QStringList &row : tables.days)
         text += QStringLiteral("%1  %2  %3  %4  %5\n")
                     .arg(row[0], -10)
@@ -95,8 +90,9 @@ QString historyText(const History &history, const QString &source)
                     .arg(row[2], 5)
                     .arg(row[3], 17)
                     .arg(row[4], 15);
-    text += QStringLiteral("\nFirst-pass yield per week (a serial's first run has no error above "
-                           "10; %1 run(s) without a serial are not counted)\n")
+    text += QStringLiteral("\nFirst-pass yield per week (a serial's first run has %1; %2 run(s) "
+                           "without a serial are not counted)\n")
+                .arg(runin::verdictText(0))
                 .arg(history.withoutSerial);
     text += QStringLiteral("%1  %2  %3  %4\n")
                 .arg(kWeekHead[0], -8)
@@ -131,12 +127,13 @@ int writeHistoryPdf(const History &history, const QString &source, const QString
     };
     QTextDocument document;
     document.setHtml(
-        QStringLiteral("<h1>Running-in history</h1><p>%1 run(s) in %2</p>"
-                       "<h2>Runs per day and station</h2>%3"
-                       "<h2>First-pass yield per week</h2><p>A serial's first run has no error "
-                       "above 10; %4 run(s) without a serial are not counted.</p>%5")
+        QStringLiteral(
+            "<h1>Running-in history</h1><p>%1 run(s) in %2</p>"
+            "<h2>Runs per day and station</h2>%3"
+            "<h2>First-pass yield per week</h2><p>A serial's first run has %4; %5 run(s) "
+            "without a serial are not counted.</p>%6")
             .arg(history.runs)
-            .arg(source.toHtmlEscaped(), table(kDayHead, tables.days))
+            .arg(source.toHtmlEscaped(), table(dayHead(), tables.days), runin::verdictText(0))
             .arg(history.withoutSerial)
             .arg(table(kWeekHead, tables.weeks)));
     QSaveFile file(output);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "quality/quality.h"
 #include "runs/runrecord.h"
 
 #include <QString>
@@ -10,13 +11,13 @@
 #include <vector>
 
 // The run records over time: how many runs each station made each day and how they went, and the
-// first-pass yield per week (a lens serial whose first run had no error above 10).
+// first-pass yield per week (a lens serial whose first run passed).
 namespace report {
 
 struct DayCount
 {
     int runs = 0;
-    int passed = 0; // no error above 10
+    int passed = 0; // no error above the threshold
 };
 
 struct WeekYield
@@ -33,7 +34,10 @@ struct History
     int withoutSerial = 0;
 };
 
-History historyOf(const std::vector<runs::RunRecord> &records);
+// The days from the runs, the weeks' yield from the quality figures (a serial's first run is its
+// first in the records, whatever --since says).
+History historyOf(const std::vector<runs::RunRecord> &records,
+                  const std::vector<quality::Cell> &weeks);
 QString historyText(const History &history, const QString &source);
 // Gives the exit status.
 int writeHistoryPdf(const History &history, const QString &source, const QString &output,

@@ -1,7 +1,8 @@
 #include "runreport.h"
 
 #include "pdfreport.h"
-#include "summary.h"
+
+#include "runlog/runlog.h"
 
 namespace report {
 
@@ -34,8 +35,8 @@ std::vector<std::pair<QString, QString>> aboutRun(const runs::RunRecord &run)
 base::Status writeRunReport(const runs::RunRecord &run, QIODevice &out)
 {
     ReportInput input;
-    input.complete = readLog(run.complete, QStringLiteral("Log Complete.txt"));
-    input.errors = readLog(run.errors, QStringLiteral("Log Errors.txt"));
+    input.complete = runlog::readLog(run.complete, QStringLiteral("Log Complete.txt"));
+    input.errors = runlog::readLog(run.errors, QStringLiteral("Log Errors.txt"));
     input.about = aboutRun(run);
     return writePdf(input, out);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "connection.h"
 #include "runfilter.h"
 #include "runqueries.h"
 #include "runrecord.h"
@@ -17,8 +18,6 @@ class QSqlQuery;
 
 namespace runs {
 
-struct RunProgress;
-
 // A run waiting in the station's outbox: its id and the revision to send.
 struct Waiting
 {
@@ -27,15 +26,14 @@ struct Waiting
 };
 
 // The run records in one database through Qt SQL: the station's own SQLite file, or the plant's
-// PostgreSQL database. Both have the same versioned schema. The station's database is also the
+// PostgreSQL database. Both have the same versioned schema (schema.h). Opening, and where the
+// databases are, is in connection.cpp; the schema's migrations in schema.cpp; the queries in
+// rundatabase.cpp. The station's database is also the
 // outbox to the plant: every change to a run raises its revision, and a run waits until the
 // plant has that revision. An object belongs to the thread that opened it.
 class RunDatabase
 {
 public:
-    // The newest schema this program knows.
-    static constexpr int kSchemaVersion = 3;
-
     // Opens (and creates or migrates) the station's file. A file that is not a database, or is
     // damaged, is moved aside as "<path>.damaged-<time>" and a new one started; notice() then
     // says so.
@@ -66,6 +64,8 @@ public:
     base::Result<std::vector<RunRecord>> lastRunPerStation();
     // The sums the quality figures are made of (quality::compute).
     base::Result<QualityCounts> qualityCounts(const RunFilter &filter);
+    // Changes when a run is added: the count of runs and the latest start, cheaply.
+    base::Result<QString> changeMark();
     // A run with its logs, by its id, a unique beginning of it, or "latest".
     base::Result<RunRecord> find(const QString &idOrLatest);
     // Gives a run its lens serial (and, at the station, queues it for the plant).
@@ -74,10 +74,6 @@ public:
     // The outbox: runs whose newest revision the plant does not have yet, oldest first.
     base::Result<std::vector<Waiting>> waiting();
     base::Status markSent(const Waiting &sent);
-
-    // The runs under way: the latest snapshot of each station replaces the one before it.
-    base::Status putProgress(const RunProgress &progress);
-    base::Result<std::vector<RunProgress>> latestProgress();
 
 private:
     enum class Kind { Station, Plant };
@@ -101,14 +97,5 @@ private:
     QString m_name;
     QString m_notice;
 };
-
-// The connection string of the plant's database: $VELMARO_RUNS_DB, else the key VELMARO_RUNS_DB of
-// velmaro/velmaro.conf in the user's configuration folder; empty when neither gives one.
-QString plantConnection();
-// <data home>/velmaro/runs.sqlite
-QString stationDatabasePath();
-// This computer's host name, and the user logged in.
-QString stationName();
-QString operatorName();
 
 } // namespace runs

@@ -3,6 +3,7 @@
 #include "runqueries.h"
 
 #include "rundatabase.h"
+#include "schema.h"
 
 #include <QSqlQuery>
 #include <QVariant>
@@ -16,26 +17,32 @@ namespace {
 
 using Where = FilterSql;
 
-// The ISO week of `column` as one CASE over the local Mondays in between: the database knows
-// nothing of the station's time zone, and this is the same on SQLite and PostgreSQL.
+// The ISO week of `column` as CASEs over the local Mondays in between, halving the weeks at each
+// step: the database knows nothing of the station's time zone, and this is the same on SQLite
+// and PostgreSQL.
+QString weekSearch(const QString &column, const std::vector<QDateTime> &borders, std::size_t from,
+                   std::size_t to)
+{
+    if (to - from == 1)
+        return u'\'' + isoWeek(borders.at(from)) + u'\'';
+    const std::size_t middle = (from + to) / 2;
+    return QStringLiteral("CASE WHEN %1 < '%2' THEN %3 ELSE %4 END")
+        .arg(column, storedTime(borders.at(middle)), weekSearch(column, borders, from, middle),
+             weekSearch(column, borders, middle, to));
+}
+
 QString weekCase(const QString &column, const std::vector<QDateTime> &borders)
 {
     if (borders.size() < 2)
         return QStringLiteral("'unknown'");
-    QString sql = QStringLiteral("CASE WHEN %1 = '' THEN 'unknown'").arg(column);
-    for (std::size_t next = 1; next + 1 < borders.size(); ++next)
-        sql += QStringLiteral(" WHEN %1 < '%2' THEN '%3'")
-                   .arg(column, storedTime(borders.at(next)), isoWeek(borders.at(next - 1)));
-    return sql + QStringLiteral(" ELSE '%1' END").arg(isoWeek(borders.at(borders.size() - 2)));
+    return QStringLiteral("CASE WHEN %1 = '' THEN 'unknown' ELSE %2 END")
+        .arg(column, weekSearch(column, borders, 0, borders.size() - 1));
 }
 
 int number(const QSqlQuery &query, int column)
 {
     return query.value(column).toInt();
 }
-
-constexpr std::array<const char *, kAxisCount> kAxisErrors{"zoom1_errors", "zoom2_errors",
-                                                           "iris_errors", "focus_errors"};
 
 } // namespace
 
@@ -119,11 +126,17 @@ base::Result<RunPage> RunDatabase::page(const RunFilter &filter, int page, int p
     if (skip >= found.total)
         return found;
 
+    // The page's ids first, from the index alone; only then its rows: a deep page does not
+    // read every row before it.
+    QStringList columns = summaryColumns().split(u',');
+    for (QString &column : columns)
+        column.prepend(QStringLiteral("r."));
     QSqlQuery query(db());
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT %1 FROM runs WHERE %2 ORDER BY started DESC, id DESC "
-                                 "LIMIT %3 OFFSET %4")
-                      .arg(summaryColumns(), where.sql())
+    query.prepare(QStringLiteral("SELECT %1 FROM runs r JOIN (SELECT id, started FROM runs WHERE "
+                                 "%2 ORDER BY started DESC, id DESC LIMIT %3 OFFSET %4) p ON "
+                                 "p.id = r.id ORDER BY p.started DESC, p.id DESC")
+                      .arg(columns.join(u','), where.sql())
                       .arg(perPage)
                       .arg(skip));
     where.bind(query);
@@ -140,26 +153,35 @@ base::Result<RunPage> RunDatabase::page(const RunFilter &filter, int page, int p
 
 base::Result<std::vector<RunRecord>> RunDatabase::lastRunPerStation()
 {
-    // The newest start per station comes from the (station, started) index alone.
+    // The stations one by one along the (station, started) index, and the newest run of each:
+    // a few steps per station, however many runs there are.
     QSqlQuery query(db());
     query.setForwardOnly(true);
-    QStringList columns = summaryColumns().split(u',');
-    for (QString &column : columns)
-        column.prepend(QStringLiteral("r."));
-    if (!query.exec(QStringLiteral("SELECT %1 FROM runs r JOIN (SELECT station, max(started) AS "
-                                   "latest FROM runs GROUP BY station) s ON r.station = s.station "
-                                   "AND r.started = s.latest ORDER BY r.station, r.id DESC")
-                        .arg(columns.join(u','))))
+    if (!query.exec(QStringLiteral("WITH RECURSIVE stations(name) AS (SELECT min(station) FROM "
+                                   "runs UNION ALL SELECT (SELECT min(station) FROM runs WHERE "
+                                   "station > name) FROM stations WHERE name IS NOT NULL) SELECT "
+                                   "%1 FROM runs WHERE id IN (SELECT (SELECT id FROM runs r "
+                                   "WHERE r.station = stations.name ORDER BY r.started DESC, r.id "
+                                   "DESC LIMIT 1) FROM stations WHERE name IS NOT NULL) ORDER BY "
+                                   "station")
+                        .arg(summaryColumns())))
         return failure(QStringLiteral("cannot read the run records"), query);
     std::vector<RunRecord> last;
     while (query.next()) {
         auto record = readRecord(query, false);
         if (!record)
             return base::fail(record.error());
-        if (last.empty() || last.back().station != record->station)
-            last.push_back(std::move(*record));
+        last.push_back(std::move(*record));
     }
     return last;
+}
+
+base::Result<QString> RunDatabase::changeMark()
+{
+    QSqlQuery query(db());
+    if (!query.exec(QStringLiteral("SELECT count(*), max(started) FROM runs")) || !query.next())
+        return failure(QStringLiteral("cannot read the run records"), query);
+    return query.value(0).toString() + u'|' + query.value(1).toString();
 }
 
 base::Result<QualityCounts> RunDatabase::qualityCounts(const RunFilter &filter)
@@ -182,14 +204,13 @@ base::Result<QualityCounts> RunDatabase::qualityCounts(const RunFilter &filter)
     QSqlQuery range(db());
     QDateTime first, last;
     if (auto done = run(range,
-                        QStringLiteral("SELECT min(started), max(started), count(DISTINCT "
-                                       "NULLIF(serial, '')) FROM runs WHERE %1 AND started <> ''")
+                        QStringLiteral("SELECT min(started), max(started) FROM runs WHERE %1 AND "
+                                       "started <> ''")
                             .arg(where.sql()),
                         where,
                         [&](const QSqlQuery &row) {
                             first = timeFromStored(row.value(0).toString());
                             last = timeFromStored(row.value(1).toString());
-                            counts.lenses = number(row, 2);
                         });
         !done)
         return base::fail(done.error());
@@ -214,39 +235,41 @@ base::Result<QualityCounts> RunDatabase::qualityCounts(const RunFilter &filter)
         return base::fail(done.error());
     weeks.finish();
 
-    // Each lens's first and latest run, from all of its runs (before `until`); the lens counts
-    // where its first run is, when that run passes the filter.
+    // Each lens with a run in the filter: its first and latest run, from all of its runs (before
+    // `until`), in one pass along the (serial, started) index. The lens counts where its first
+    // run is, when that run passes the filter.
     const Where firstRun = filterSql(filter, QStringLiteral("f"));
-    Where lens;
-    lens.terms << QStringLiteral("serial <> ''");
+    QStringList lensTerms{
+        QStringLiteral("serial <> ''"),
+        QStringLiteral("serial IN (SELECT serial FROM runs WHERE %1)").arg(where.sql())};
+    Where values = where;
     if (filter.until.isValid()) {
-        lens.terms << QStringLiteral("started < :lensuntil");
-        lens.values.emplace_back(QStringLiteral(":lensuntil"), storedTime(filter.until));
+        lensTerms << QStringLiteral("started < :lensuntil");
+        values.values.emplace_back(QStringLiteral(":lensuntil"), storedTime(filter.until));
     }
-    if (!filter.serial.isEmpty()) {
-        lens.terms << QStringLiteral("serial = :lensserial");
-        lens.values.emplace_back(QStringLiteral(":lensserial"), filter.serial);
-    }
-    Where both = lens;
-    both.terms << firstRun.terms;
-    both.values.insert(both.values.end(), firstRun.values.begin(), firstRun.values.end());
+    values.values.insert(values.values.end(), firstRun.values.begin(), firstRun.values.end());
     QSqlQuery cohorts(db());
     if (auto done = run(
             cohorts,
             QStringLiteral(
-                "WITH lens AS (SELECT id, serial, station, operator, started, errors, "
-                "row_number() OVER (PARTITION BY serial ORDER BY started, id) AS firstn, "
-                "row_number() OVER (PARTITION BY serial ORDER BY started DESC, id DESC) AS lastn "
-                "FROM runs WHERE %1) "
-                "SELECT %2 AS week, f.station, count(*), sum(CASE WHEN f.errors = 0 THEN 1 ELSE 0 "
-                "END), sum(CASE WHEN l.errors = 0 THEN 1 ELSE 0 END) FROM lens f JOIN lens l ON "
-                "l.serial = f.serial AND l.lastn = 1 WHERE f.firstn = 1 AND %3 GROUP BY 1, 2 "
-                "ORDER BY 1, 2")
-                .arg(lens.sql(), weekCase(QStringLiteral("f.started"), borders), firstRun.sql()),
-            both,
+                "SELECT week, station, count(*), sum(counted), sum(counted * passed), "
+                "sum(counted * latest_passed) FROM (SELECT %1 AS week, f.station, CASE WHEN %3 "
+                "THEN 1 ELSE 0 END AS counted, CASE WHEN f.errors = 0 THEN 1 ELSE 0 END AS passed, "
+                "CASE WHEN f.latest = 0 THEN 1 ELSE 0 END AS latest_passed FROM (SELECT serial, "
+                "station, operator, started, errors, row_number() OVER lens AS n, "
+                "last_value(errors) OVER (lens ROWS BETWEEN UNBOUNDED PRECEDING AND UNBOUNDED "
+                "FOLLOWING) AS latest FROM runs WHERE %2 WINDOW lens AS (PARTITION BY serial "
+                "ORDER BY started, id)) f WHERE f.n = 1) c GROUP BY 1, 2 ORDER BY 1, 2")
+                .arg(weekCase(QStringLiteral("f.started"), borders),
+                     lensTerms.join(QStringLiteral(" AND ")), firstRun.sql()),
+            values,
             [&](const QSqlQuery &row) {
-                counts.cohorts.push_back({row.value(0).toString(), row.value(1).toString(),
-                                          number(row, 2), number(row, 3), number(row, 4)});
+                // Every lens with a run in the filter is here once; those whose first run
+                // passes it make the cells.
+                counts.lenses += number(row, 2);
+                if (number(row, 3) > 0)
+                    counts.cohorts.push_back({row.value(0).toString(), row.value(1).toString(),
+                                              number(row, 3), number(row, 4), number(row, 5)});
             });
         !done)
         return base::fail(done.error());
@@ -254,8 +277,8 @@ base::Result<QualityCounts> RunDatabase::qualityCounts(const RunFilter &filter)
 
     // The failures by the tests run and how the run ended, split by axis here.
     QString axes;
-    for (const char *axis : kAxisErrors)
-        axes += QStringLiteral(", sum(CASE WHEN %1 > 0 THEN 1 ELSE 0 END), sum(%1)")
+    for (const char *axis : schema::kAxisColumns)
+        axes += QStringLiteral(", sum(CASE WHEN %1_errors > 0 THEN 1 ELSE 0 END), sum(%1_errors)")
                     .arg(QLatin1String(axis));
     std::map<std::pair<int, QString>, AxisTestCounts> byAxisTest;
     std::map<QString, EndingCounts> byEnding;

@@ -15,7 +15,7 @@
 #include <stdexcept>
 #include <thread>
 
-namespace runs::test {
+namespace testsupport {
 
 // A real PostgreSQL server of its own on a free loopback port, in a temporary folder, run as an
 // unprivileged user (PostgreSQL refuses root): initdb at construction, start() and kill() at will,
@@ -137,4 +137,4 @@ private:
     bool m_created = false;
 };
 
-} // namespace runs::test
+} // namespace testsupport

@@ -2,6 +2,9 @@
 #include "records.h"
 
 #include "quality/export.h"
+#include "quality/filter.h"
+
+#include <map>
 
 #include <QJsonArray>
 #include <QLocale>
@@ -116,6 +119,35 @@ TEST_F(Export, QualityCsvAndJsonShareTheirFieldsAndKeepThePoint)
     const QString text = qualityText(quality, "the plant");
     EXPECT_TRUE(text.contains("66.7%")) << text.toStdString();
     EXPECT_FALSE(text.contains("66,7"));
+}
+
+TEST(ReadFilter, NamesTheValueThatDoesNotRead)
+{
+    for (const auto &[key, text, message] : std::vector<std::tuple<QString, QString, std::string>>{
+             {"since", "2026-13-40", "since: '2026-13-40' is not a date YYYY-MM-DD"},
+             {"until", "yesterday", "until: 'yesterday' is not a date YYYY-MM-DD"},
+             {"since", "2026-1-5", "since: '2026-1-5' is not a date YYYY-MM-DD"},
+             {"verdict", "maybe", "verdict: 'maybe' is not pass or fail"}}) {
+        auto filter = readFilter([&](const QString &asked) { return asked == key ? text : ""; });
+        ASSERT_FALSE(filter) << key.toStdString();
+        EXPECT_EQ(filter.error(), message);
+    }
+    auto backwards = readFilter([](const QString &key) {
+        return key == "since" ? "2026-05-04" : key == "until" ? "2026-05-03" : "";
+    });
+    EXPECT_FALSE(backwards);
+
+    // What reads gives the same pairs back, for the links that keep a filter.
+    const std::map<QString, QString> given{{"serial", "L 1"},       {"station", "s1"},
+                                           {"operator", "anna"},    {"verdict", "fail"},
+                                           {"since", "2026-05-02"}, {"until", "2026-05-04"}};
+    auto filter = readFilter([&given](const QString &key) {
+        const auto found = given.find(key);
+        return found == given.end() ? QString() : found->second;
+    });
+    ASSERT_TRUE(filter);
+    const auto pairs = filterPairs(*filter);
+    EXPECT_EQ((std::map<QString, QString>(pairs.begin(), pairs.end())), given);
 }
 
 } // namespace

@@ -2,10 +2,9 @@
 // SQLite file and on a real PostgreSQL server the test starts.
 #include "records.h"
 
+#include "quality/cache.h"
 #include "quality/filter.h"
 #include "quality/quality.h"
-
-#include "testsupport/pgserver.h"
 
 #include <QStringList>
 
@@ -14,46 +13,6 @@
 
 namespace quality::test {
 namespace {
-
-// Weeks are local: the zone is fixed, so that a Sunday night in Rome is a Sunday there.
-const bool kRome = [] {
-    qputenv("TZ", "Europe/Rome");
-    tzset();
-    return true;
-}();
-
-struct StationFile : Backend
-{
-    QTemporaryDir dir;
-    std::unique_ptr<runs::RunDatabase> open() override
-    {
-        auto opened = runs::RunDatabase::openStation(dir.filePath("runs.sqlite"));
-        EXPECT_TRUE(opened) << (opened ? "" : opened.error());
-        return opened ? std::move(*opened) : nullptr;
-    }
-};
-
-// One server for every case; each case starts from an empty plant.
-struct PlantServer : Backend
-{
-    static testsupport::PgServer &server()
-    {
-        static testsupport::PgServer running;
-        return running;
-    }
-    PlantServer()
-    {
-        static const bool started = (server().start(), true);
-        (void)started;
-        server().psql("DELETE FROM runs");
-    }
-    std::unique_ptr<runs::RunDatabase> open() override
-    {
-        auto opened = runs::RunDatabase::openPlant(server().connection());
-        EXPECT_TRUE(opened) << (opened ? "" : opened.error());
-        return opened ? std::move(*opened) : nullptr;
-    }
-};
 
 class Figures : public ::testing::TestWithParam<const char *>
 {
@@ -183,6 +142,21 @@ TEST_P(Figures, FailuresInOrderOfTheirCount)
                   {"completed", 2, 2}, {"stopped by ABORT", 1, 1}, {"the line was lost", 1, 0}}));
 }
 
+TEST_P(Figures, TheCacheGivesNoFiguresOlderThanTheRuns)
+{
+    Cache cache;
+    store(run("s1", "L1", at(2026, 3, 2, 9), 1));
+    ASSERT_EQ(cache.compute(*m_records, {})->total.runs, 1);
+    store(run("s1", "L1", at(2026, 3, 2, 11)));
+    const auto again = cache.compute(*m_records, {});
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->total.runs, 2);
+    EXPECT_EQ(again->total.finalPass, 1);
+    runs::RunFilter other;
+    other.verdict = runs::Verdict::Fail;
+    EXPECT_EQ(cache.compute(*m_records, other)->total.runs, 1);
+}
+
 TEST_P(Figures, PagesNewestFirst_FiltersCombine)
 {
     std::vector<runs::RunRecord> stored;
@@ -237,35 +211,6 @@ std::string storeName(const ::testing::TestParamInfo<const char *> &store)
     return store.param;
 }
 INSTANTIATE_TEST_SUITE_P(Store, Figures, ::testing::Values("sqlite", "postgresql"), storeName);
-
-TEST(ReadFilter, NamesTheValueThatDoesNotRead)
-{
-    for (const auto &[key, text, message] : std::vector<std::tuple<QString, QString, std::string>>{
-             {"since", "2026-13-40", "since: '2026-13-40' is not a date YYYY-MM-DD"},
-             {"until", "yesterday", "until: 'yesterday' is not a date YYYY-MM-DD"},
-             {"since", "2026-1-5", "since: '2026-1-5' is not a date YYYY-MM-DD"},
-             {"verdict", "maybe", "verdict: 'maybe' is not pass or fail"}}) {
-        auto filter = readFilter([&](const QString &asked) { return asked == key ? text : ""; });
-        ASSERT_FALSE(filter) << key.toStdString();
-        EXPECT_EQ(filter.error(), message);
-    }
-    auto backwards = readFilter([](const QString &key) {
-        return key == "since" ? "2026-05-04" : key == "until" ? "2026-05-03" : "";
-    });
-    EXPECT_FALSE(backwards);
-
-    // What reads gives the same pairs back, for the links that keep a filter.
-    const std::map<QString, QString> given{{"serial", "L 1"},       {"station", "s1"},
-                                           {"operator", "anna"},    {"verdict", "fail"},
-                                           {"since", "2026-05-02"}, {"until", "2026-05-04"}};
-    auto filter = readFilter([&given](const QString &key) {
-        const auto found = given.find(key);
-        return found == given.end() ? QString() : found->second;
-    });
-    ASSERT_TRUE(filter);
-    const auto pairs = filterPairs(*filter);
-    EXPECT_EQ((std::map<QString, QString>(pairs.begin(), pairs.end())), given);
-}
 
 } // namespace
 } // namespace quality::test

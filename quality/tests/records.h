@@ -1,6 +1,7 @@
 #pragma once
 
 #include "runs/rundatabase.h"
+#include "testsupport/pgserver.h"
 
 #include <QTemporaryDir>
 #include <QTimeZone>
@@ -8,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <memory>
 
 namespace quality::test {
@@ -17,6 +19,46 @@ struct Backend
 {
     virtual ~Backend() = default;
     virtual std::unique_ptr<runs::RunDatabase> open() = 0;
+};
+
+// Weeks are local: the zone is fixed, so that a Sunday night in Rome is a Sunday there.
+inline const bool kRome = [] {
+    qputenv("TZ", "Europe/Rome");
+    tzset();
+    return true;
+}();
+
+struct StationFile : Backend
+{
+    QTemporaryDir dir;
+    std::unique_ptr<runs::RunDatabase> open() override
+    {
+        auto opened = runs::RunDatabase::openStation(dir.filePath("runs.sqlite"));
+        EXPECT_TRUE(opened) << (opened ? "" : opened.error());
+        return opened ? std::move(*opened) : nullptr;
+    }
+};
+
+// One server for every case; each case starts from an empty plant.
+struct PlantServer : Backend
+{
+    static testsupport::PgServer &server()
+    {
+        static testsupport::PgServer running;
+        return running;
+    }
+    PlantServer()
+    {
+        static const bool started = (server().start(), true);
+        (void)started;
+        server().psql("DELETE FROM runs");
+    }
+    std::unique_ptr<runs::RunDatabase> open() override
+    {
+        auto opened = runs::RunDatabase::openPlant(server().connection());
+        EXPECT_TRUE(opened) << (opened ? "" : opened.error());
+        return opened ? std::move(*opened) : nullptr;
+    }
 };
 
 // A run as the store keeps it: its start in local time, errors on one axis, and a small log.

@@ -1,9 +1,9 @@
 // The keeper on its threads against a station database in a temporary folder: runs stored when
 // they end and when START finds them unstored, and the database's failures.
-#include "records.h"
-
 #include "runs/rundatabase.h"
 #include "runs/runkeeper.h"
+
+#include "testsupport/records.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -14,6 +14,8 @@
 
 namespace runs::test {
 namespace {
+
+using testsupport::madeRun;
 
 ::testing::AssertionResult done(const base::Status &status)
 {

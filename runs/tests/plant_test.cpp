@@ -1,9 +1,10 @@
 // The station's outbox against a real PostgreSQL server that the test starts, stops and kills.
-#include "pgserver.h"
-#include "records.h"
-
 #include "runs/plantsender.h"
 #include "runs/rundatabase.h"
+#include "runs/schema.h"
+
+#include "testsupport/pgserver.h"
+#include "testsupport/records.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -17,6 +18,9 @@
 
 namespace runs::test {
 namespace {
+
+using testsupport::madeRun;
+using testsupport::PgServer;
 
 std::unique_ptr<RunDatabase> opened(base::Result<std::unique_ptr<RunDatabase>> result)
 {
@@ -91,9 +95,9 @@ TEST_F(Plant, RunsStoredWhileTheServerIsDown_ArriveOnceItIsUp)
     m_server.psql("UPDATE velmaro_schema SET version = 99");
     auto newer = RunDatabase::openPlant(m_server.connection());
     ASSERT_FALSE(newer);
-    EXPECT_NE(newer.error().find(QStringLiteral("schema version 99, newer than the %1 this "
-                                                "Velmaro knows")
-                                     .arg(RunDatabase::kSchemaVersion)
+    EXPECT_NE(newer.error().find(QStringLiteral("schema version 99, newer than the %1 this Velmaro "
+                                                "knows")
+                                     .arg(schema::version())
                                      .toStdString()),
               std::string::npos)
         << newer.error();

@@ -9,7 +9,7 @@
 
 #include <QStringView>
 
-namespace report {
+namespace runlog {
 
 namespace {
 
@@ -212,4 +212,4 @@ RunLog readLog(const QByteArray &bytes, const QString &fileName, const QLocale &
     return log;
 }
 
-} // namespace report
+} // namespace runlog

@@ -1,0 +1,263 @@
+#include "commandline.h"
+
+#include "quality/filter.h"
+#include "version.h"
+
+#include <QCommandLineParser>
+
+#include <algorithm>
+#include <vector>
+
+namespace report {
+
+namespace {
+
+// The commands on the stored records, named by the option that asks for each, with their lines
+// in the help. A new command is one more row here, one more option in Options, and its function
+// in commands.cpp.
+struct RecordsCommand
+{
+    QString flag;
+    QString usage;
+    QString help;
+};
+
+const std::vector<RecordsCommand> &recordsCommands()
+{
+    static const std::vector<RecordsCommand> all{
+        {QStringLiteral("runs"), QStringLiteral("--runs [FILTERS] [--csv]"),
+         QStringLiteral("one line per stored run, or CSV")},
+        {QStringLiteral("run"), QStringLiteral("--run ID|latest [-o OUT.pdf]"),
+         QStringLiteral("the report of a stored run")},
+        {QStringLiteral("run"), QStringLiteral("--run ID|latest --serial S"),
+         QStringLiteral("gives the run its lens serial")},
+        {QStringLiteral("history"), QStringLiteral("--history [--since DATE] [-o OUT.pdf]"),
+         QStringLiteral("runs per day and station, yield per week")},
+        {QStringLiteral("sync"), QStringLiteral("--sync"),
+         QStringLiteral("sends the waiting runs to the plant")},
+        {QStringLiteral("quality"), QStringLiteral("--quality [FILTERS] [--csv]"),
+         QStringLiteral("runs, lenses and yields per week and station;")},
+        {{}, {}, QStringLiteral("failures by axis and test, and by ending")},
+        {{}, QStringLiteral("FILTERS: --serial S --station H --operator O"), {}},
+        {{},
+         QStringLiteral("  --verdict pass|fail --since DATE --until DATE"),
+         QStringLiteral("any of them; both days included")},
+        {{}, QStringLiteral("--local"), QStringLiteral("reads this station's own records")},
+    };
+    return all;
+}
+
+QString recordsHelp()
+{
+    QString help = QStringLiteral(
+        "\nStored runs (velmaro/runs.sqlite in the data folder; with VELMARO_RUNS_DB set, the "
+        "plant's\nPostgreSQL database, unless --local is given):\n");
+    for (const RecordsCommand &command : recordsCommands()) {
+        QString line = QStringLiteral("  ") + command.usage.leftJustified(49) +
+                       QStringLiteral("  ") + command.help;
+        while (line.endsWith(u' '))
+            line.chop(1);
+        help += line + u'\n';
+    }
+    return help;
+}
+
+// Every option velmaro-report knows. Those of the stored records are left out of Qt's help:
+// recordsHelp() shows them by command.
+struct Options
+{
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
+                            QStringLiteral("Displays this help.")};
+    QCommandLineOption errors{
+        QStringLiteral("errors"),
+        QStringLiteral("The run's errors log, checked against the error lines of LOG_COMPLETE."),
+        QStringLiteral("LOG_ERRORS")};
+    QCommandLineOption cam{QStringLiteral("cam"),
+                           QStringLiteral("A cam table file to chart and check."),
+                           QStringLiteral("CAM_TABLE")};
+    QCommandLineOption output{
+        {QStringLiteral("o"), QStringLiteral("output")},
+        QStringLiteral("Where the PDF goes; by default beside the log, as <log name>.pdf."),
+        QStringLiteral("OUT.pdf")};
+
+    QCommandLineOption runs{QStringLiteral("runs")};
+    QCommandLineOption run{QStringLiteral("run"), {}, QStringLiteral("ID")};
+    QCommandLineOption history{QStringLiteral("history")};
+    QCommandLineOption sync{QStringLiteral("sync")};
+    QCommandLineOption serial{QStringLiteral("serial"), {}, QStringLiteral("S")};
+    QCommandLineOption station{QStringLiteral("station"), {}, QStringLiteral("H")};
+    QCommandLineOption since{QStringLiteral("since"), {}, QStringLiteral("DATE")};
+    QCommandLineOption until{QStringLiteral("until"), {}, QStringLiteral("DATE")};
+    QCommandLineOption operatorName{QStringLiteral("operator"), {}, QStringLiteral("O")};
+    QCommandLineOption verdict{QStringLiteral("verdict"), {}, QStringLiteral("pass|fail")};
+    QCommandLineOption quality{QStringLiteral("quality")};
+    QCommandLineOption csv{QStringLiteral("csv")};
+    QCommandLineOption local{QStringLiteral("local")};
+
+    void addTo(QCommandLineParser &parser)
+    {
+        parser.addOption(help);
+        parser.addVersionOption();
+        parser.addOptions({errors, cam, output});
+        for (QCommandLineOption *hidden :
+             {&runs, &run, &history, &sync, &quality, &serial, &station, &since, &until,
+              &operatorName, &verdict, &csv, &local}) {
+            hidden->setFlags(QCommandLineOption::HiddenFromHelp);
+            parser.addOption(*hidden);
+        }
+    }
+};
+
+// Which commands an option goes with, and what is said when it is given with another.
+struct Placement
+{
+    const QCommandLineOption *option;
+    std::vector<Command> commands;
+    const char *message;
+};
+
+std::vector<Placement> placements(const Options &options)
+{
+    using enum Command;
+    return {
+        {&options.station, {Runs, Quality}, "--station goes with --runs or --quality"},
+        {&options.operatorName, {Runs, Quality}, "--operator goes with --runs or --quality"},
+        {&options.verdict, {Runs, Quality}, "--verdict goes with --runs or --quality"},
+        {&options.until, {Runs, Quality}, "--until goes with --runs or --quality"},
+        {&options.csv, {Runs, Quality}, "--csv goes with --runs or --quality"},
+        {&options.serial,
+         {Runs, RunSerial, Quality},
+         "--serial goes with --runs, --run or --quality"},
+        {&options.since,
+         {Runs, History, Quality},
+         "--since goes with --runs, --history or --quality"},
+        {&options.output, {Report, RunReport, History}, "-o goes with --run ID or --history"},
+        {&options.errors, {Report}, "--errors goes with LOG_COMPLETE"},
+        {&options.cam, {Report}, "--cam goes with LOG_COMPLETE"},
+        {&options.local,
+         {Runs, RunReport, RunSerial, History, Sync, Quality},
+         "--local goes with the stored runs"},
+    };
+}
+
+// The command the options name, or the status after saying what is wrong.
+std::variant<int, Command> commandOf(const QCommandLineParser &parser, const Options &options,
+                                     std::FILE *err)
+{
+    const std::vector<std::pair<const QCommandLineOption *, Command>> asking{
+        {&options.runs, Command::Runs},
+        {&options.run, parser.isSet(options.serial) ? Command::RunSerial : Command::RunReport},
+        {&options.history, Command::History},
+        {&options.sync, Command::Sync},
+        {&options.quality, Command::Quality},
+    };
+    const auto given = std::count_if(asking.begin(), asking.end(), [&parser](const auto &each) {
+        return parser.isSet(*each.first);
+    });
+    const QStringList positional = parser.positionalArguments();
+    if (given == 0) {
+        if (positional.size() != 1)
+            return fail(err, QStringLiteral("give one LOG_COMPLETE\nTry 'velmaro-report --help'."));
+        return Command::Report;
+    }
+    const auto wrong = [err](const QString &what) {
+        return fail(err, what + QStringLiteral("\nTry 'velmaro-report --help'."));
+    };
+    if (!positional.isEmpty())
+        return wrong(QStringLiteral("\"%1\" is not wanted with the run records")
+                         .arg(positional.constFirst()));
+    if (given != 1) {
+        QStringList flags;
+        for (const auto &[option, command] : asking)
+            flags << QStringLiteral("--") + option->names().constFirst();
+        const QString last = flags.takeLast();
+        return wrong(QStringLiteral("give one of %1 and %2").arg(flags.join(u", "), last));
+    }
+    return std::find_if(asking.begin(), asking.end(),
+                        [&parser](const auto &each) { return parser.isSet(*each.first); })
+        ->second;
+}
+
+} // namespace
+
+void print(std::FILE *stream, const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+}
+
+int fail(std::FILE *err, const QString &what, int status)
+{
+    print(err, QStringLiteral("velmaro-report: %1\n").arg(what));
+    return status;
+}
+
+std::variant<int, CommandLine> readCommandLine(const QStringList &arguments, std::FILE *out,
+                                               std::FILE *err)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Turns a running-in log into a PDF report: the run at a glance, the positions reached by "
+        "each axis, the position errors over time, and the lines that could not be read. With "
+        "--cam it adds the zoom cam table. Exits with 0 when the report was written, 1 when it "
+        "could not be written, 2 when a file could not be read."));
+    Options options;
+    options.addTo(parser);
+    parser.addPositionalArgument(QStringLiteral("LOG_COMPLETE"),
+                                 QStringLiteral("The run's complete log (\"Log Complete.txt\")."));
+
+    const auto wrong = [err](const QString &what) {
+        return fail(err, what + QStringLiteral("\nTry 'velmaro-report --help'."));
+    };
+    if (!parser.parse(arguments))
+        return wrong(parser.errorText());
+    if (parser.isSet(options.help)) {
+        print(out, parser.helpText() + recordsHelp());
+        return kDone;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        print(out, QStringLiteral("velmaro-report %1\n").arg(QLatin1String(velmaro::kVersionText)));
+        return kDone;
+    }
+    const auto command = commandOf(parser, options, err);
+    if (const int *status = std::get_if<int>(&command))
+        return *status;
+
+    CommandLine line;
+    line.command = std::get<Command>(command);
+    for (const Placement &placement : placements(options))
+        if (parser.isSet(*placement.option) &&
+            std::find(placement.commands.begin(), placement.commands.end(), line.command) ==
+                placement.commands.end())
+            return wrong(QString::fromLatin1(placement.message));
+    // The filters read as a page's address reads them; --serial chooses runs only where it is
+    // not the serial to give.
+    const auto filter = quality::readFilter([&](const QString &key) {
+        if (key == QLatin1String("serial") && line.command == Command::RunSerial)
+            return QString();
+        const QCommandLineOption *option = key == QLatin1String("operator")  ? &options.operatorName
+                                           : key == QLatin1String("serial")  ? &options.serial
+                                           : key == QLatin1String("station") ? &options.station
+                                           : key == QLatin1String("verdict") ? &options.verdict
+                                           : key == QLatin1String("since")   ? &options.since
+                                                                             : &options.until;
+        return parser.value(*option);
+    });
+    if (!filter)
+        return wrong(QStringLiteral("--") + QString::fromStdString(filter.error()));
+    line.filter = *filter;
+    line.csv = parser.isSet(options.csv);
+    line.serial = parser.value(options.serial);
+    if (line.command == Command::RunSerial && line.serial.trimmed().isEmpty())
+        return wrong(QStringLiteral("--serial needs the lens serial"));
+
+    if (line.command == Command::Report)
+        line.log = parser.positionalArguments().constFirst();
+    line.errors = parser.value(options.errors);
+    line.cam = parser.value(options.cam);
+    line.output = parser.value(options.output);
+    line.run = parser.value(options.run);
+    line.local = parser.isSet(options.local);
+    return line;
+}
+
+} // namespace report
