@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         input.remove_prefix(end == std::string_view::npos ? input.size() : end + 1);
     }
 
-    (void)shell::checkLensInitialised(channel);
+    (void)shell::checkLensInitialised(channel, clock);
     (void)channel.QueryPosition("A");
     (void)channel.QueryPositionError("B");
     for (const char *letter : {"X", "Y", "Z", "W"}) {

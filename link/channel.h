@@ -65,9 +65,6 @@ public:
     // kNoValue.
     std::string QueryPositionError(std::string_view axisLetter);
 
-    platform::Clock &clock() { return m_clock; }
-    platform::Tone &tone() { return m_tone; }
-
     // Told, with the reason, when a line could not be written.
     void setWriteFailureHandler(std::function<void(const std::string &reason)> handler)
     {

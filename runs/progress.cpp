@@ -1,6 +1,7 @@
 #include "progress.h"
 
 #include "rundatabase.h"
+#include "schema.h"
 
 #include <QSqlQuery>
 #include <QVariant>
@@ -9,8 +10,14 @@ namespace runs {
 
 namespace {
 
-// Per axis, in the order of the figures: Zoom 1, Zoom 2, Iris, Focus.
-const QStringList kErrorColumns{"zoom1_errors", "zoom2_errors", "iris_errors", "focus_errors"};
+// Per axis, as the runs table names them.
+QStringList errorColumns()
+{
+    QStringList columns;
+    for (const char *axis : schema::kAxisColumns)
+        columns << QLatin1String(axis) + QStringLiteral("_errors");
+    return columns;
+}
 
 QString text(const QString &value)
 {
@@ -70,11 +77,9 @@ base::Status RunDatabase::putProgress(const RunProgress &progress)
                             ? QStringLiteral("to_char(now() AT TIME ZONE 'UTC', "
                                              "'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"')")
                             : QStringLiteral("strftime('%Y-%m-%dT%H:%M:%fZ', 'now')");
-    QStringList columns{"run_id", "serial", "tests", "cycles"};
-    for (const QString &column : kErrorColumns)
-        columns << column;
-    columns << "last_step"
-            << "ended";
+    const QStringList errors = errorColumns();
+    const QStringList columns = QStringList{"run_id", "serial", "tests", "cycles"} + errors +
+                                QStringList{"last_step", "ended"};
     QStringList marks, sets;
     for (const QString &column : columns) {
         marks << u':' + column;
@@ -91,8 +96,7 @@ base::Status RunDatabase::putProgress(const RunProgress &progress)
     query.bindValue(QStringLiteral(":tests"), text(progress.tests));
     query.bindValue(QStringLiteral(":cycles"), progress.cycles);
     for (int axis = 0; axis < kAxisCount; ++axis)
-        query.bindValue(u':' + kErrorColumns.at(axis),
-                        progress.errors.at(static_cast<std::size_t>(axis)));
+        query.bindValue(u':' + errors.at(axis), progress.errors.at(static_cast<std::size_t>(axis)));
     query.bindValue(QStringLiteral(":last_step"), text(storedTime(progress.lastStep)));
     query.bindValue(QStringLiteral(":ended"), progress.ended ? 1 : 0);
     if (!query.exec())
@@ -110,7 +114,7 @@ base::Result<std::vector<RunProgress>> RunDatabase::latestProgress()
                                    "p.last_step, p.updated, p.ended, EXISTS (SELECT 1 FROM runs "
                                    "r WHERE r.id = p.run_id) FROM run_progress p ORDER BY "
                                    "p.station")
-                        .arg(QStringLiteral("p.") + kErrorColumns.join(QStringLiteral(", p.")))))
+                        .arg(QStringLiteral("p.") + errorColumns().join(QStringLiteral(", p.")))))
         return failure(QStringLiteral("cannot read the runs under way"), query);
     std::vector<RunProgress> stations;
     while (query.next()) {

@@ -18,6 +18,8 @@ class QSqlQuery;
 
 namespace runs {
 
+struct RunProgress;
+
 // A run waiting in the station's outbox: its id and the revision to send.
 struct Waiting
 {
@@ -74,6 +76,11 @@ public:
     // The outbox: runs whose newest revision the plant does not have yet, oldest first.
     base::Result<std::vector<Waiting>> waiting();
     base::Status markSent(const Waiting &sent);
+
+    // The runs under way (progress.cpp): the latest snapshot of each station replaces the one
+    // before it.
+    base::Status putProgress(const RunProgress &progress);
+    base::Result<std::vector<RunProgress>> latestProgress();
 
 private:
     enum class Kind { Station, Plant };

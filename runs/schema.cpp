@@ -1,5 +1,6 @@
 #include "schema.h"
 
+#include "progress.h"
 #include "rundatabase.h"
 
 #include <QSqlQuery>
@@ -37,6 +38,8 @@ std::vector<QStringList> migrations(Dialect dialect)
          QStringLiteral("CREATE INDEX runs_station_started ON runs (station, started, id)"),
          QStringLiteral("CREATE INDEX runs_serial_started ON runs (serial, started, id)"),
          QStringLiteral("CREATE INDEX runs_operator_started ON runs (operator, started, id)")},
+        // 3: the runs under way, one per station.
+        progressMigration(),
     };
 }
 
@@ -62,6 +65,14 @@ QStringList runColumns()
 
 base::Status RunDatabase::migrate()
 {
+    // A schema already up to date needs no write and no lock, so a user who may only read (the
+    // plant's web page) opens the plant too.
+    {
+        QSqlQuery current(db());
+        if (current.exec(QStringLiteral("SELECT max(version) FROM velmaro_schema")) &&
+            current.next() && current.value(0).toInt() == schema::version())
+            return {};
+    }
     if (auto made = exec(QStringLiteral("CREATE TABLE IF NOT EXISTS velmaro_schema (version "
                                         "INTEGER NOT NULL)"));
         !made)

@@ -95,6 +95,30 @@ TEST_F(Keeper, RunsAreStoredWhenTheyEndAndWhenStartFindsThemUnstored)
     EXPECT_TRUE(m_notes.isEmpty()) << m_notes.join('\n').toStdString();
 }
 
+TEST_F(Keeper, AfterARestartTheStoredRunIsFoundStored_AndARunTheLogsHoldSinceIsKept)
+{
+    writeLogs({}, {});
+    auto before = keeper();
+    before->runStarted(true, false);
+    writeLogs(kReached, kError);
+    before->runEnded(runin::RunEnding::Completed, 0);
+    before.reset();
+
+    // Another keeper knows nothing of what the last one stored: it looks at the logs themselves.
+    auto after = keeper();
+    EXPECT_TRUE(done(after->keepPreviousRun()));
+    ASSERT_EQ(stored().size(), 1U);
+    // A crash in the next run: its logs, the same size as the last run's, never told of.
+    writeLogs(kReached, kReached.left(kError.size()));
+    EXPECT_TRUE(done(after->keepPreviousRun()));
+    EXPECT_TRUE(done(after->keepPreviousRun()));
+    after.reset();
+    const auto runs = stored();
+    ASSERT_EQ(runs.size(), 2U);
+    EXPECT_EQ(runs[0].ending == runin::RunEnding::Unknown ? runs[0].errors : runs[1].errors,
+              kReached.left(kError.size()));
+}
+
 TEST_F(Keeper, DatabaseThatCannotBeWritten_StartIsToldWhyAndTheEndNotesIt)
 {
     // A folder where the file should be: nothing can be stored.

@@ -1,11 +1,10 @@
-// What the plant sees of a run under way: the snapshots' pace on the steps' own clock and what each
-// holds, and the station database's keeping of them.
-#include "records.h"
-
+// What the plant sees of a run under way: the snapshots' pace on the steps' own (virtual) clock and
+// what each holds, and the station database's keeping of them.
 #include "runs/progress.h"
 #include "runs/rundatabase.h"
 
 #include "platform/clock.h"
+#include "testsupport/records.h"
 
 #include <QTemporaryDir>
 
@@ -15,88 +14,59 @@ namespace runs::test {
 namespace {
 
 using namespace std::chrono_literals;
+using Errors = std::array<int, kAxisCount>;
 
-class Pacing : public ::testing::Test
+TEST(Pacing, OneAtTheStartAtMostOneAMinuteAfterAndOneAtTheEnd)
 {
-protected:
-    Pacing()
-    {
-        m_run.id = "3f2a9c1e-0000-4000-8000-000000000001";
-        m_run.station = "station-a";
-        m_run.serial = "L-4711";
-        m_run.tests = "Single Step, Full stroke";
-    }
+    platform::VirtualClock clock;
+    std::vector<RunProgress> sent;
+    ProgressPacer pacer([&sent](const RunProgress &progress) { sent.push_back(progress); });
+    const auto step = [&](int cycles, Errors errors) {
+        const QDateTime at =
+            QDateTime(QDate(2026, 12, 6), QTime(8, 0), Qt::UTC).addMSecs(clock.now().count());
+        pacer.progressed({cycles, errors, at, clock.now()});
+        return at;
+    };
+    step(0, {}); // no run: nothing
+    RunRecord run = testsupport::madeRun("station-a", 1, 10, "L-4711");
+    pacer.started(run);
+    step(0, {});
+    ASSERT_EQ(sent.size(), 1U);
+    EXPECT_EQ(std::tie(sent[0].runId, sent[0].station, sent[0].serial, sent[0].tests),
+              std::tie(run.id, run.station, run.serial, run.tests));
 
-    // The sequencer's count after a step at the virtual clock's present time.
-    void step(int cycles, std::array<int, 4> errors)
-    {
-        runin::RunSoFar soFar{cycles, errors, stepTime(), m_clock.now()};
-        m_pacer.progressed(soFar);
-    }
-    [[nodiscard]] QDateTime stepTime() const
-    {
-        return QDateTime(QDate(2026, 12, 6), QTime(8, 0), Qt::UTC).addMSecs(m_clock.now().count());
-    }
-
-    platform::VirtualClock m_clock;
-    RunRecord m_run;
-    std::vector<RunProgress> m_sent;
-    ProgressPacer m_pacer{[this](const RunProgress &progress) { m_sent.push_back(progress); }};
-};
-
-TEST_F(Pacing, OneAtTheStartAtMostOneAMinuteAndOneAtTheEnd)
-{
-    m_pacer.progressed({}); // no run: nothing
-    m_pacer.started(m_run);
-    EXPECT_TRUE(m_sent.empty()); // the first goes with the sequencer's start
-    m_pacer.progressed({0, {}, {}, m_clock.now()});
-    ASSERT_EQ(m_sent.size(), 1U);
-    RunProgress first;
-    first.runId = m_run.id;
-    first.station = "station-a";
-    first.serial = "L-4711";
-    first.tests = m_run.tests;
-    EXPECT_EQ(m_sent[0], first);
-
-    // Steps every 700 ms: the next snapshot a minute after the one before, on the steps' clock,
-    // with what the latest step counted.
-    for (int i = 0; i < 85; ++i) { // 59.5 s
-        m_clock.advance(700ms);
+    // Steps every 700 ms: the next a minute after the one before, with the latest step's counts.
+    for (int i = 0; i < 85; ++i, clock.advance(700ms))
         step(0, {1, 0, 0, 0});
-    }
-    EXPECT_EQ(m_sent.size(), 1U);
-    m_clock.advance(500ms);
-    step(2, {1, 0, 3, 0});
-    ASSERT_EQ(m_sent.size(), 2U);
-    EXPECT_EQ(m_sent[1].cycles, 2);
-    EXPECT_EQ(m_sent[1].errors, (std::array<int, 4>{1, 0, 3, 0}));
-    EXPECT_EQ(m_sent[1].lastStep, stepTime());
-    EXPECT_FALSE(m_sent[1].ended);
+    EXPECT_EQ(sent.size(), 1U);
+    clock.advance(500ms);
+    const QDateTime at = step(2, {1, 0, 3, 0});
+    ASSERT_EQ(sent.size(), 2U);
+    EXPECT_EQ(std::tie(sent[1].cycles, sent[1].errors, sent[1].lastStep, sent[1].ended),
+              std::make_tuple(2, Errors{1, 0, 3, 0}, at, false));
 
-    // A long step (the line was slow) sends at once, and the minute counts from there.
-    m_clock.advance(5min);
+    // A slow step sends at once, and the next minute counts from it.
+    clock.advance(5min);
     step(3, {1, 0, 3, 0});
-    m_clock.advance(59s);
+    clock.advance(59s);
     step(3, {1, 1, 3, 0});
-    EXPECT_EQ(m_sent.size(), 3U);
+    EXPECT_EQ(sent.size(), 3U);
 
-    // The end goes whatever the pace, with the latest counts and the cycles the end names.
-    m_pacer.ended(4);
-    ASSERT_EQ(m_sent.size(), 4U);
-    EXPECT_TRUE(m_sent[3].ended);
-    EXPECT_EQ(m_sent[3].cycles, 4);
-    EXPECT_EQ(m_sent[3].errors, (std::array<int, 4>{1, 1, 3, 0}));
-    m_pacer.progressed({5, {}, {}, m_clock.now() + 1h});
-    m_pacer.ended(5);
-    EXPECT_EQ(m_sent.size(), 4U);
+    // The end goes whatever the pace, with the latest counts; nothing after it.
+    pacer.ended(4);
+    ASSERT_EQ(sent.size(), 4U);
+    EXPECT_EQ(std::tie(sent[3].cycles, sent[3].errors, sent[3].ended),
+              std::make_tuple(4, Errors{1, 1, 3, 0}, true));
+    clock.advance(1h);
+    step(5, {});
+    pacer.ended(5);
+    EXPECT_EQ(sent.size(), 4U);
 
-    // The next run starts its own pace: its start goes at once.
-    m_run.id = "3f2a9c1e-0000-4000-8000-000000000002";
-    m_pacer.started(m_run);
-    m_pacer.progressed({0, {}, {}, m_clock.now()});
-    ASSERT_EQ(m_sent.size(), 5U);
-    EXPECT_EQ(m_sent[4].runId, m_run.id);
-    EXPECT_EQ(m_sent[4].errors, (std::array<int, 4>{}));
+    // The next run's start goes at once, counted afresh.
+    pacer.started(testsupport::madeRun("station-a", 2));
+    step(0, {});
+    ASSERT_EQ(sent.size(), 5U);
+    EXPECT_NE(sent[4].runId, run.id);
 }
 
 TEST(StationProgress, LatestPerStationWinsAndARecordThatArrivedEndsIt)
@@ -105,19 +75,13 @@ TEST(StationProgress, LatestPerStationWinsAndARecordThatArrivedEndsIt)
     auto opened = RunDatabase::openStation(dir.filePath("runs.sqlite"));
     ASSERT_TRUE(opened) << opened.error();
     RunDatabase &database = **opened;
-
-    const RunRecord run = madeRun("station-a", 1);
-    RunProgress a;
+    const RunRecord run = testsupport::madeRun("station-a", 1);
+    RunProgress a, b;
     a.runId = run.id;
     a.station = "station-a";
-    a.tests = "Full stroke";
-    a.cycles = 7;
     a.errors = {0, 2, 0, 1};
     a.lastStep = QDateTime(QDate(2026, 12, 6), QTime(8, 0, 1, 250), Qt::UTC);
-    RunProgress b;
-    b.runId = "b-run";
     b.station = "station-b";
-    b.serial = "L-1";
     const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
     for (const RunProgress &progress : {a, b, a})
         ASSERT_TRUE(database.putProgress(progress));
@@ -125,22 +89,18 @@ TEST(StationProgress, LatestPerStationWinsAndARecordThatArrivedEndsIt)
     ASSERT_TRUE(database.putProgress(a));
     const QDateTime after = QDateTime::currentDateTimeUtc().addSecs(1);
 
-    auto latest = database.latestProgress();
-    ASSERT_TRUE(latest) << latest.error();
-    ASSERT_EQ(latest->size(), 2U);
-    RunProgress stored = latest->at(0);
-    EXPECT_TRUE(stored.updated > before && stored.updated < after)
-        << stored.updated.toString().toStdString();
-    stored.updated = {};
-    EXPECT_EQ(stored, a);
-    EXPECT_FALSE(latest->at(1).lastStep.isValid()); // no step yet
-    EXPECT_EQ(latest->at(1).serial, "L-1");
+    auto latest = *database.latestProgress();
+    ASSERT_EQ(latest.size(), 2U);
+    // Stamped by the database as it stored it.
+    EXPECT_TRUE(latest[0].updated > before && latest[0].updated < after);
+    latest[0].updated = {};
+    EXPECT_EQ(latest[0], a);
+    EXPECT_FALSE(latest[1].lastStep.isValid()); // no step yet
 
     // Its end snapshot lost on the way, the run's record tells that it is over.
     ASSERT_TRUE(database.put(run));
-    latest = database.latestProgress();
-    EXPECT_TRUE(latest->at(0).ended);
-    EXPECT_FALSE(latest->at(1).ended);
+    latest = *database.latestProgress();
+    EXPECT_TRUE(latest[0].ended && !latest[1].ended);
 }
 
 } // namespace

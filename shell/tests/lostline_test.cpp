@@ -119,14 +119,13 @@ TEST_F(LostLine, IsToldOnceStopsTheRunAndKeepsTheCamTable)
     const auto table = camTable();
     ASSERT_EQ(table[9][0], "x");
 
-    auto &runIn = form->runIn();
     auto *ticks = find<QTimer>("Timer3");
     QTest::mouseClick(find("CheckFullSroke"), Qt::LeftButton);
     QTest::mouseClick(find("CommandStart"), Qt::LeftButton);
     ASSERT_TRUE(ticks->isActive());
     while (clock.now() < platform::Millis{61000}) {
         clock.advance(platform::Millis{100});
-        runIn.Timer3_Timer();
+        ASSERT_TRUE(QMetaObject::invokeMethod(ticks, "timeout"));
     }
     for (int tick = 0; tick < 10; ++tick)
         form->axes().Timer1_Timer();
