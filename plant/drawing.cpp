@@ -1,8 +1,8 @@
 #include "drawing.h"
 
 #include "report/charts.h"
-#include "report/runlog.h"
 #include "report/runreport.h"
+#include "runlog/runlog.h"
 
 #include <QBuffer>
 #include <QChart>
@@ -94,12 +94,12 @@ bool onGuiThread(const std::function<void()> &work, Clock::time_point deadline)
 
 RunCharts drawRunCharts(const runs::RunRecord &run)
 {
-    const report::RunLog log = report::readLog(run.complete, QStringLiteral("Log Complete.txt"));
+    const runlog::RunLog log = runlog::readLog(run.complete, QStringLiteral("Log Complete.txt"));
     RunCharts drawn;
     const QSize size(760, 300);
-    for (const report::Axis axis : report::kAxes)
+    for (const runlog::Axis axis : runlog::kAxes)
         drawn.charts.push_back(
-            {QStringLiteral("%1: positions reached").arg(report::axisTitle(axis)),
+            {QStringLiteral("%1: positions reached").arg(runlog::axisTitle(axis)),
              chartSvg(report::positionChart(log, axis), size)});
     drawn.charts.push_back({QStringLiteral("Position errors over the run"),
                             chartSvg(report::errorChart(log, drawn.note), QSize(760, 340))});

@@ -62,7 +62,7 @@ QString lastRunCells(const runs::RunRecord &run)
 
 } // namespace
 
-Reply frontPage(runs::RunDatabase &records, const Request &)
+Reply frontPage(runs::RunDatabase &records, const Request &request)
 {
     auto last = records.lastRunPerStation();
     if (!last)
@@ -73,7 +73,7 @@ Reply frontPage(runs::RunDatabase &records, const Request &)
     const QDate today = QDate::currentDate();
     runs::RunFilter thisWeek;
     thisWeek.since = today.addDays(1 - today.dayOfWeek()).startOfDay();
-    auto figures = quality::compute(records, thisWeek);
+    auto figures = qualityOf(records, request, thisWeek);
     if (!figures)
         return unavailable(figures.error());
     auto latest = records.page({}, 1, kLatestRuns);

@@ -1,6 +1,8 @@
 #include "pages.h"
 #include "records.h"
 
+#include "runin/verdict.h"
+
 #include "runs/progress.h"
 #include "runs/rundatabase.h"
 
@@ -12,7 +14,7 @@ QString result(const char *which, const runs::RunRecord &run)
 {
     return QStringLiteral("<dt>%1</dt><dd>%2 %3, %4 at %5 (%6)</dd>")
         .arg(QLatin1String(which), verdictBadge(passed(run)),
-             escaped(runs::verdictText(run.errorCount())), localTime(run.start),
+             escaped(runin::verdictText(run.errorCount())), localTime(run.start),
              escaped(run.station), runLink(run.id, run.id.left(8)));
 }
 

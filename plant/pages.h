@@ -12,6 +12,10 @@
 #include <variant>
 #include <vector>
 
+namespace quality {
+class Cache;
+struct Quality;
+} // namespace quality
 namespace runs {
 class RunDatabase;
 }
@@ -25,6 +29,7 @@ struct Request
     QStringList segments;          // of the path, each decoded on its own: a serial may hold '/'
     QMap<QString, QString> params; // the query, decoded; the first of a repeated name
     Clock::time_point deadline;    // past it, the answer is 503
+    quality::Cache *figures = nullptr; // the quality figures lately computed, shared by the threads
 
     [[nodiscard]] QString value(const QString &key) const { return params.value(key); }
 };
@@ -46,6 +51,9 @@ Reply qualityExport(runs::RunDatabase &records, const Request &request, bool jso
 
 // Shared by the pages.
 
+// The quality figures of the filter, from the request's cache when it has one.
+base::Result<quality::Quality> qualityOf(runs::RunDatabase &records, const Request &request,
+                                         const runs::RunFilter &filter);
 // 503 for records that cannot be read now, naming why.
 Reply unavailable(const std::string &why);
 // The filters of the request, or the 400 that names the value that does not read.

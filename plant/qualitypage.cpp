@@ -32,7 +32,7 @@ Reply qualityPage(runs::RunDatabase &records, const Request &request)
     if (auto *reply = std::get_if<Reply>(&filter))
         return *reply;
     const runs::RunFilter &chosen = std::get<runs::RunFilter>(filter);
-    auto figures = quality::compute(records, chosen);
+    auto figures = qualityOf(records, request, chosen);
     if (!figures)
         return unavailable(figures.error());
 
@@ -94,7 +94,7 @@ Reply qualityExport(runs::RunDatabase &records, const Request &request, bool jso
     auto filter = filterOf(request);
     if (auto *reply = std::get_if<Reply>(&filter))
         return *reply;
-    auto figures = quality::compute(records, std::get<runs::RunFilter>(filter));
+    auto figures = qualityOf(records, request, std::get<runs::RunFilter>(filter));
     if (!figures)
         return unavailable(figures.error());
     Reply reply;

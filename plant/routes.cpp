@@ -1,6 +1,7 @@
 #include "pages.h"
 #include "records.h"
 
+#include "quality/cache.h"
 #include "quality/filter.h"
 #include "runs/rundatabase.h"
 
@@ -27,6 +28,13 @@ bool isSerial(const QString &text)
 }
 
 } // namespace
+
+base::Result<quality::Quality> qualityOf(runs::RunDatabase &records, const Request &request,
+                                         const runs::RunFilter &filter)
+{
+    return request.figures != nullptr ? request.figures->compute(records, filter)
+                                      : quality::compute(records, filter);
+}
 
 Reply unavailable(const std::string &why)
 {

@@ -2,6 +2,7 @@
 #include "records.h"
 
 #include "quality/export.h"
+#include "runin/verdict.h"
 #include "runs/rundatabase.h"
 
 #include <QJsonDocument>
@@ -77,7 +78,7 @@ Reply runPage(runs::RunDatabase &records, const Request &request, const QString 
         field(QStringLiteral("Run"),
               QStringLiteral("<span class=\"mono\">%1</span>").arg(escaped(run.id))) +
         field(QStringLiteral("Verdict"),
-              verdictBadge(passed(run)) + u' ' + escaped(runs::verdictText(run.errorCount()))) +
+              verdictBadge(passed(run)) + u' ' + escaped(runin::verdictText(run.errorCount()))) +
         field(QStringLiteral("Station"), escaped(run.station)) +
         field(QStringLiteral("Operator"), escaped(run.operatorName)) +
         field(QStringLiteral("Lens serial"), serialLink(run.serial)) +

@@ -2,6 +2,7 @@
 
 #include "pages.h"
 
+#include "quality/cache.h"
 #include "runs/rundatabase.h"
 
 #include <QUrl>
@@ -57,9 +58,10 @@ Reply answerOnThisThread(const Server::Opener &open, const Request &request)
     return reply;
 }
 
-Reply answerTimely(const Server::Opener &open, const httplib::Request &req)
+Reply answerTimely(const Server::Opener &open, quality::Cache &figures, const httplib::Request &req)
 {
     Request request;
+    request.figures = &figures;
     request.deadline = Clock::now() + std::chrono::seconds(Server::kAnswerWithinSeconds);
     request.path = QString::fromStdString(req.path);
     QByteArray target = QByteArray::fromStdString(req.target);
@@ -87,7 +89,9 @@ Reply answerTimely(const Server::Opener &open, const httplib::Request &req)
 
 } // namespace
 
-Server::Server(Opener open) : m_open(std::move(open)), m_http(std::make_unique<httplib::Server>())
+Server::Server(Opener open)
+    : m_open(std::move(open)), m_figures(std::make_unique<quality::Cache>()),
+      m_http(std::make_unique<httplib::Server>())
 {
     m_http->new_task_queue = [] { return new httplib::ThreadPool(kThreads); };
     // Without the library's SO_REUSEPORT a second server on the same port fails to bind instead of
@@ -102,7 +106,7 @@ Server::Server(Opener open) : m_open(std::move(open)), m_http(std::make_unique<h
     m_http->set_payload_max_length(64 * 1024);
 
     const auto page = [this](const httplib::Request &req, httplib::Response &res) {
-        send(answerTimely(m_open, req), res);
+        send(answerTimely(m_open, *m_figures, req), res);
     };
     m_http->Get(".*", page); // HEAD too: the library answers it from the GET handler
     const auto refuse = [](const httplib::Request &req, httplib::Response &res) {

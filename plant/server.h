@@ -7,6 +7,9 @@
 #include <functional>
 #include <memory>
 
+namespace quality {
+class Cache;
+}
 namespace httplib {
 class Server;
 }
@@ -42,6 +45,7 @@ public:
 
 private:
     Opener m_open;
+    std::unique_ptr<quality::Cache> m_figures;
     std::unique_ptr<httplib::Server> m_http;
 };
 

@@ -19,7 +19,7 @@
 namespace plant::test {
 namespace {
 
-using runs::test::PgServer;
+using testsupport::PgServer;
 
 int stalledClient(int port)
 {

@@ -14,7 +14,7 @@
 namespace plant::test {
 namespace {
 
-using runs::test::PgServer;
+using testsupport::PgServer;
 
 class Pages : public ::testing::Test
 {
