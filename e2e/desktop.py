@@ -5,6 +5,7 @@ themselves, as a window manager would."""
 
 import os
 import re
+import shutil
 import signal
 import socket
 import subprocess
@@ -199,6 +200,7 @@ class Desktop:
                     process.kill()
         self.xvfb.terminate()
         self.xvfb.wait(timeout=5)
+        shutil.rmtree(self.ports, ignore_errors=True)
 
 
 def closed_port():

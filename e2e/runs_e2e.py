@@ -2,7 +2,9 @@
 stored with its logs byte for byte and made into a PDF with velmaro-report; a run cut short by
 SIGKILL is stored as ended "unknown" at the next START."""
 
+import contextlib
 import os
+import shutil
 import signal
 import sqlite3
 import subprocess
@@ -27,10 +29,13 @@ def unpack(blob):
 
 class RunRecords(unittest.TestCase):
     def setUp(self):
-        self.desktop = Desktop(ARTEFACTS)
-        self.addCleanup(self.desktop.close)
         self.workdir = tempfile.mkdtemp(prefix="velmaro-runs-")
         self.home = tempfile.mkdtemp(prefix="velmaro-runs-home-")
+        # Cleanups run last first: the folders go once the desktop and its programs are gone.
+        self.addCleanup(shutil.rmtree, self.workdir, ignore_errors=True)
+        self.addCleanup(shutil.rmtree, self.home, ignore_errors=True)
+        self.desktop = Desktop(ARTEFACTS)
+        self.addCleanup(self.desktop.close)
         self.desktop.env.update(XDG_DATA_HOME=os.path.join(self.home, "data"),
                                 XDG_CONFIG_HOME=os.path.join(self.home, "config"))
         self.desktop.env.pop("VELMARO_RUNS_DB", None)
@@ -48,9 +53,15 @@ class RunRecords(unittest.TestCase):
         return tuple(result)
 
     def stored(self):
+        """The stored runs; none while the program has not made the file and its tables yet (the
+        file comes first, its tables a moment later)."""
         if not os.path.exists(self.database):
             return []
-        with sqlite3.connect(self.database, timeout=10) as db:
+        with contextlib.closing(sqlite3.connect(self.database, timeout=10)) as db:
+            made = db.execute("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
+                              "name = 'runs'").fetchone()[0]
+            if not made:
+                return []
             rows = db.execute("SELECT id, ending, station, log_complete, log_errors FROM runs "
                               "ORDER BY started").fetchall()
         return [(id, ending, station, unpack(complete), unpack(errors))

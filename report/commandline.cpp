@@ -12,58 +12,8 @@ namespace report {
 
 namespace {
 
-// The commands on the stored records, named by the option that asks for each, with their lines
-// in the help. A new command is one more row here, one more option in Options, and its function
-// in commands.cpp.
-struct RecordsCommand
-{
-    QString flag;
-    QString usage;
-    QString help;
-};
-
-const std::vector<RecordsCommand> &recordsCommands()
-{
-    static const std::vector<RecordsCommand> all{
-        {QStringLiteral("runs"), QStringLiteral("--runs [FILTERS] [--csv]"),
-         QStringLiteral("one line per stored run, or CSV")},
-        {QStringLiteral("run"), QStringLiteral("--run ID|latest [-o OUT.pdf]"),
-         QStringLiteral("the report of a stored run")},
-        {QStringLiteral("run"), QStringLiteral("--run ID|latest --serial S"),
-         QStringLiteral("gives the run its lens serial")},
-        {QStringLiteral("history"), QStringLiteral("--history [--since DATE] [-o OUT.pdf]"),
-         QStringLiteral("runs per day and station, yield per week")},
-        {QStringLiteral("sync"), QStringLiteral("--sync"),
-         QStringLiteral("sends the waiting runs to the plant")},
-        {QStringLiteral("quality"), QStringLiteral("--quality [FILTERS] [--csv]"),
-         QStringLiteral("runs, lenses and yields per week and station;")},
-        {{}, {}, QStringLiteral("failures by axis and test, and by ending")},
-        {{}, QStringLiteral("FILTERS: --serial S --station H --operator O"), {}},
-        {{},
-         QStringLiteral("  --verdict pass|fail --since DATE --until DATE"),
-         QStringLiteral("any of them; both days included")},
-        {{}, QStringLiteral("--local"), QStringLiteral("reads this station's own records")},
-    };
-    return all;
-}
-
-QString recordsHelp()
-{
-    QString help = QStringLiteral(
-        "\nStored runs (velmaro/runs.sqlite in the data folder; with VELMARO_RUNS_DB set, the "
-        "plant's\nPostgreSQL database, unless --local is given):\n");
-    for (const RecordsCommand &command : recordsCommands()) {
-        QString line = QStringLiteral("  ") + command.usage.leftJustified(49) +
-                       QStringLiteral("  ") + command.help;
-        while (line.endsWith(u' '))
-            line.chop(1);
-        help += line + u'\n';
-    }
-    return help;
-}
-
-// Every option velmaro-report knows. Those of the stored records are left out of Qt's help:
-// recordsHelp() shows them by command.
+// Every option velmaro-report knows. Those of the stored records are left out of Qt's help: the
+// help lists them by command (recordsHelp()).
 struct Options
 {
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
@@ -140,22 +90,70 @@ std::vector<Placement> placements(const Options &options)
     };
 }
 
+// The commands on the stored records: the option that asks for each (with, where two commands
+// share it, the option that tells them apart) and its line in the help. A new command is a row
+// here, its options in Options and placements(), and its function in commands.h.
+struct RecordsCommand
+{
+    const QCommandLineOption *flag;
+    const QCommandLineOption *with; // none: the flag alone
+    Command command;
+    const char *usage;
+    const char *help;
+};
+
+std::vector<RecordsCommand> recordsCommands(const Options &o)
+{
+    using enum Command;
+    return {
+        {&o.runs, nullptr, Runs, "--runs [FILTERS] [--csv]", "one line per stored run, or CSV"},
+        {&o.run, nullptr, RunReport, "--run ID|latest [-o OUT.pdf]", "the report of a stored run"},
+        {&o.run, &o.serial, RunSerial, "--run ID|latest --serial S",
+         "gives the run its lens serial"},
+        {&o.history, nullptr, History, "--history [--since DATE] [-o OUT.pdf]",
+         "runs per day and station, yield per week"},
+        {&o.sync, nullptr, Sync, "--sync", "sends the waiting runs to the plant"},
+        {&o.quality, nullptr, Quality, "--quality [FILTERS] [--csv]",
+         "runs, lenses and yields per week and station;"},
+    };
+}
+
+QString recordsHelp(const Options &options)
+{
+    QString help = QStringLiteral(
+        "\nStored runs (velmaro/runs.sqlite in the data folder; with VELMARO_RUNS_DB set, the "
+        "plant's\nPostgreSQL database, unless --local is given):\n");
+    const auto line = [&help](const char *usage, const char *what) {
+        QString text = QStringLiteral("  ") + QString::fromLatin1(usage).leftJustified(49) +
+                       QStringLiteral("  ") + QString::fromLatin1(what);
+        while (text.endsWith(u' '))
+            text.chop(1);
+        help += text + u'\n';
+    };
+    for (const RecordsCommand &command : recordsCommands(options))
+        line(command.usage, command.help);
+    line("", "failures by axis and test, and by ending");
+    line("--local", "reads this station's own records");
+    line("FILTERS: --serial S --station H --operator O", "");
+    line("  --verdict pass|fail --since DATE --until DATE", "any of them; both days included");
+    return help;
+}
+
 // The command the options name, or the status after saying what is wrong.
 std::variant<int, Command> commandOf(const QCommandLineParser &parser, const Options &options,
                                      std::FILE *err)
 {
-    const std::vector<std::pair<const QCommandLineOption *, Command>> asking{
-        {&options.runs, Command::Runs},
-        {&options.run, parser.isSet(options.serial) ? Command::RunSerial : Command::RunReport},
-        {&options.history, Command::History},
-        {&options.sync, Command::Sync},
-        {&options.quality, Command::Quality},
-    };
-    const auto given = std::count_if(asking.begin(), asking.end(), [&parser](const auto &each) {
-        return parser.isSet(*each.first);
-    });
+    const std::vector<RecordsCommand> commands = recordsCommands(options);
+    std::vector<const QCommandLineOption *> flags, given;
+    for (const RecordsCommand &command : commands) {
+        if (std::find(flags.begin(), flags.end(), command.flag) != flags.end())
+            continue;
+        flags.push_back(command.flag);
+        if (parser.isSet(*command.flag))
+            given.push_back(command.flag);
+    }
     const QStringList positional = parser.positionalArguments();
-    if (given == 0) {
+    if (given.empty()) {
         if (positional.size() != 1)
             return fail(err, QStringLiteral("give one LOG_COMPLETE\nTry 'velmaro-report --help'."));
         return Command::Report;
@@ -166,16 +164,24 @@ std::variant<int, Command> commandOf(const QCommandLineParser &parser, const Opt
     if (!positional.isEmpty())
         return wrong(QStringLiteral("\"%1\" is not wanted with the run records")
                          .arg(positional.constFirst()));
-    if (given != 1) {
-        QStringList flags;
-        for (const auto &[option, command] : asking)
-            flags << QStringLiteral("--") + option->names().constFirst();
-        const QString last = flags.takeLast();
-        return wrong(QStringLiteral("give one of %1 and %2").arg(flags.join(u", "), last));
+    if (given.size() != 1) {
+        QStringList names;
+        for (const QCommandLineOption *flag : flags)
+            names << QStringLiteral("--") + flag->names().constFirst();
+        const QString last = names.takeLast();
+        return wrong(QStringLiteral("give one of %1 and %2").arg(names.join(u", "), last));
     }
-    return std::find_if(asking.begin(), asking.end(),
-                        [&parser](const auto &each) { return parser.isSet(*each.first); })
-        ->second;
+    // The row of the flag whose telling option is given, else the flag's own.
+    std::optional<Command> chosen;
+    for (const RecordsCommand &command : commands) {
+        if (command.flag != given.front())
+            continue;
+        if (command.with == nullptr && !chosen)
+            chosen = command.command;
+        else if (command.with != nullptr && parser.isSet(*command.with))
+            return command.command;
+    }
+    return *chosen;
 }
 
 } // namespace
@@ -211,7 +217,7 @@ std::variant<int, CommandLine> readCommandLine(const QStringList &arguments, std
     if (!parser.parse(arguments))
         return wrong(parser.errorText());
     if (parser.isSet(options.help)) {
-        print(out, parser.helpText() + recordsHelp());
+        print(out, parser.helpText() + recordsHelp(options));
         return kDone;
     }
     if (parser.isSet(QStringLiteral("version"))) {

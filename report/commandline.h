@@ -19,6 +19,8 @@ inline constexpr int kDone = 0;
 inline constexpr int kCannotWrite = 1; // the PDF could not be written
 inline constexpr int kCannotRead = 2;  // an input file could not be read, or a wrong command line
 
+// A new command: its value here, its row and options in commandline.cpp, its function in
+// commands.h and commands.cpp.
 enum class Command {
     Report,    // LOG_COMPLETE [--errors LOG_ERRORS] [--cam CAM_TABLE] [-o OUT.pdf]
     Runs,      // --runs [FILTERS] [--csv]

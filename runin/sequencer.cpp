@@ -1,9 +1,10 @@
 #include "sequencer.h"
 
 #include "loglines.h"
+#include "workingaxes.h"
 
+#include "base/numbertext.h"
 #include "link/channel.h"
-#include "link/numbertext.h"
 #include "platform/clock.h"
 #include "platform/tone.h"
 
@@ -29,97 +30,6 @@ const QString kNoAnswer =
 // The sequencer addresses the axes by the controller's alternative letters: zoom motor 1 stands
 // for the zoom, motor 2 is read for the log only.
 constexpr std::string_view kZoom2Letter = comm::kAlternativeAxisLetters[1];
-
-// The step test of an axis: values from `first` up to `top` by `stride`, then back down to
-// `first`. The downward half goes on from the step number the upward half reached, so each half
-// turns at its end point.
-struct StepMoves
-{
-    int first;
-    int top;
-    int stride;
-    // The move line upward and downward; the value follows it when `withValue`, else it is only
-    // shown.
-    std::string_view up;
-    std::string_view down;
-    bool withValue;
-
-    // The value of step `k` (counted from 1 through both halves) in its half.
-    [[nodiscard]] constexpr int value(bool ascending, int k) const
-    {
-        const int upwardSteps = (top - first) / stride + 1;
-        return ascending ? first + stride * (k - 1) : top - stride * (k - upwardSteps);
-    }
-};
-
-struct EndPoint
-{
-    std::string_view line;
-    std::string_view label;
-};
-
-// Everything the sequencer knows of one working axis.
-struct AxisFacts
-{
-    WorkingAxis axis;
-    Light light;
-    std::string_view letter;
-    std::string_view name; // in the log lines
-    StepMoves steps;
-    // Full-stroke end points toward the top (UpperEnd) and toward the bottom (LowerEnd).
-    EndPoint upper;
-    EndPoint lower;
-};
-
-constexpr AxisFacts kZoom{ZoomAxis,
-                          Light::Axis1,
-                          comm::kAlternativeAxisLetters[0],
-                          kZoom1Axis,
-                          {75, 500, 5, "zoom = ", "zoom = ", true},
-                          {"zoom = 500", "500"},
-                          {"zoom = 75", "75"}};
-constexpr AxisFacts kIris{IrisAxis,
-                          Light::Axis2,
-                          comm::kAlternativeAxisLetters[2],
-                          kIrisAxis,
-                          {1, 6, 1, "iris = ", "iris = ", true},
-                          {"iris = 6", "6"},
-                          {"iris = 1", "1"}};
-// The focus steps are relative moves of the resident program; its end points are direct
-// controller moves of axis D.
-constexpr AxisFacts kFocus{FocusAxis,
-                           Light::Axis3,
-                           comm::kAlternativeAxisLetters[3],
-                           kFocusAxis,
-                           {0, 100, 1, "focusup = 1", "focusdn = 1", false},
-                           {"PAD = 10100;BGD", "100"},
-                           {"PAD = 100;BGD", "0"}};
-
-static_assert(kZoom.steps.value(false, 87) == 495 && kIris.steps.value(false, 7) == 5 &&
-              kFocus.steps.value(false, 102) == 99);
-
-const AxisFacts &factsOf(WorkingAxis axis)
-{
-    switch (axis) {
-    case ZoomAxis:
-        return kZoom;
-    case IrisAxis:
-        return kIris;
-    default:
-        return kFocus;
-    }
-}
-
-bool isWorkingAxis(WorkingAxis axis)
-{
-    return axis == ZoomAxis || axis == IrisAxis || axis == FocusAxis;
-}
-
-// The axis after `axis`, past the focus too: the full stroke counts a cycle there.
-WorkingAxis nextAxis(WorkingAxis axis)
-{
-    return static_cast<WorkingAxis>(axis + 1);
-}
 
 std::string_view testNameOf(TestKind testKind, StepIndex stepIndex)
 {
@@ -214,7 +124,7 @@ void Sequencer::clearRunFlags()
 void Sequencer::tick()
 {
     m_inTick = true;
-    step();
+    runTick();
     m_inTick = false;
     // A run that ended during the tick is told only now, with its last line written: whoever
     // keeps the run takes the logs as they stand.
@@ -222,7 +132,7 @@ void Sequencer::tick()
         tellEnded(*ending);
 }
 
-void Sequencer::step()
+void Sequencer::runTick()
 {
     // The line is the sequencer's for the whole tick, so the position readout stays off it.
     const auto hold = m_channel.hold();
@@ -242,7 +152,7 @@ void Sequencer::step()
 
 void Sequencer::showWorkingAxis()
 {
-    for (const AxisFacts *facts : {&kZoom, &kIris, &kFocus})
+    for (const AxisFacts *facts : {&kZoomFacts, &kIrisFacts, &kFocusFacts})
         m_view.setLight(facts->light, m_state.WorkingAxis == facts->axis);
 }
 
@@ -284,7 +194,7 @@ void Sequencer::checkCompletion()
 void Sequencer::applyTransition()
 {
     RunState &s = m_state;
-    const auto step = comm::wholeNumberFromText(s.StepValue);
+    const auto step = base::wholeNumberFromText(s.StepValue);
     // The step test of each axis turns downward at its top value and hands over to the next axis
     // at its bottom value; after the focus, the full stroke follows or the run ends.
     const bool known = isWorkingAxis(s.WorkingAxis);
@@ -399,7 +309,7 @@ std::optional<Sequencer::Sample> Sequencer::samplePosition(std::string_view lett
 {
     // An answer that is not a number is taken as no answer.
     const std::string answer = m_channel.QueryPosition(letter);
-    const auto value = comm::wholeNumberFromText(answer);
+    const auto value = base::wholeNumberFromText(answer);
     if (!value)
         return std::nullopt;
     return Sample{std::string(trimmed(answer)), *value};
@@ -433,7 +343,7 @@ void Sequencer::reportIfLarge(const std::string &errorAnswer, std::string_view a
                               std::string_view testName)
 {
     // No answer, or one that is not a number, counts as no error.
-    const std::int64_t error = comm::wholeNumberFromText(errorAnswer).value_or(0);
+    const std::int64_t error = base::wholeNumberFromText(errorAnswer).value_or(0);
     if (std::abs(error) <= kErrorThreshold)
         return;
     ++m_soFar.errors.at(loggedAxisIndex(axisName));

@@ -136,7 +136,7 @@ private:
         std::int32_t value;
     };
 
-    void step();
+    void runTick();
     void showWorkingAxis();
     void checkCompletion();
     void issueStep();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
@@ -81,6 +82,27 @@ public:
         return QStringLiteral("host=127.0.0.1 port=%1 dbname=plant user=%2 connect_timeout=2")
             .arg(m_port)
             .arg(user);
+    }
+
+    [[nodiscard]] int port() const { return m_port; }
+
+    // A login that must give its password over TCP (every other login is trusted), and owns the
+    // plant's database so that it may make the schema. Once the server has started.
+    void addPasswordLogin(const QString &user, const QString &password)
+    {
+        QString quoted = password;
+        quoted.replace(u'\'', QStringLiteral("''"));
+        psql(QStringLiteral("CREATE ROLE %1 LOGIN PASSWORD '%2'").arg(user, quoted));
+        psql(QStringLiteral("ALTER DATABASE plant OWNER TO %1").arg(user));
+        // The first line that matches decides, so this one goes before initdb's.
+        QFile hba(dataDir() + "/pg_hba.conf");
+        if (!hba.open(QIODevice::ReadWrite))
+            throw std::runtime_error("cannot open pg_hba.conf");
+        const QByteArray rest = hba.readAll();
+        hba.seek(0);
+        hba.write("host all " + user.toUtf8() + " 127.0.0.1/32 scram-sha-256\n" + rest);
+        hba.close();
+        psql("SELECT pg_reload_conf()");
     }
 
     // Runs SQL on the plant with psql; gives its output.

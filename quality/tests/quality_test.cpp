@@ -115,6 +115,10 @@ TEST_P(Figures, LensesCountWhereTheirFirstRunWas_YieldsFromTheirFirstAndLatestRu
 
 TEST_P(Figures, FailuresInOrderOfTheirCount)
 {
+    const Quality none = figures(); // no run yet: no week, no failure, and no error
+    EXPECT_TRUE(none.cells.empty());
+    EXPECT_TRUE(none.byEnding.empty());
+    EXPECT_FALSE(none.total.firstPassYield());
     store(run("s1", "A", at(2026, 3, 2, 9), 4, 2));
     store(run("s1", "B", at(2026, 3, 2, 11), 1, 2));
     auto aborted = run("s1", "C", at(2026, 3, 3, 9), 2, 0, "Single Step");

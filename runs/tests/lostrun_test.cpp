@@ -73,6 +73,19 @@ struct UnseenView final : runin::RunInView
     bool ticking = false;
 };
 
+// The logs are written where the program runs: a folder of the test's own, left on every path.
+class InFolder
+{
+public:
+    explicit InFolder(const QString &path) { QDir::setCurrent(path); }
+    ~InFolder() { QDir::setCurrent(m_home); }
+    InFolder(const InFolder &) = delete;
+    InFolder &operator=(const InFolder &) = delete;
+
+private:
+    QString m_home = QDir::currentPath();
+};
+
 QByteArray bytesOf(const char *name)
 {
     QFile file(QString::fromLatin1(name));
@@ -82,56 +95,52 @@ QByteArray bytesOf(const char *name)
 TEST(LostRun, LineLostInAZoomMovesCompletionCheck_TheStoredLogsAreTheFilesAndStartAddsNothing)
 {
     QTemporaryDir dir;
-    const QString home = QDir::currentPath();
-    ASSERT_TRUE(QDir::setCurrent(dir.path())); // the logs are written where the program runs
-    {
-        platform::VirtualClock clock;
-        SilentTone tone;
-        sim::Controller controller;
-        PulledLink link(controller, clock, "A");
-        ASSERT_TRUE(link.open(1));
-        comm::CommandChannel channel(link, clock, tone);
-        UnseenView view;
-        runin::Sequencer sequencer(channel, clock, tone, view);
+    const InFolder inDir(dir.path());
+    platform::VirtualClock clock;
+    SilentTone tone;
+    sim::Controller controller;
+    PulledLink link(controller, clock, "A");
+    ASSERT_TRUE(link.open(1));
+    comm::CommandChannel channel(link, clock, tone);
+    UnseenView view;
+    runin::Sequencer sequencer(channel, clock, tone, view);
 
-        const QString database = dir.filePath("runs.sqlite");
-        RunKeeper keeper(KeeperSetup{database, {}, dir.path(), "station-a", "op", "1.2.0", {}});
-        // Stored the moment the run is handed over, so that a line written after the hand-over
-        // is missed every time, not only when the storing thread happens to be quick.
-        sequencer.setEndHandler([&keeper](runin::RunEnding how, std::int32_t cycles) {
-            keeper.runEnded(how, cycles);
-            keeper.waitForStoring();
-        });
-        // What the main window does when the line is lost.
-        link.setLostHandler([&sequencer](const std::string &reason) {
-            sequencer.stop(QString::fromStdString(reason), runin::RunEnding::LineLost);
-        });
+    const QString database = dir.filePath("runs.sqlite");
+    RunKeeper keeper(KeeperSetup{database, {}, dir.path(), "station-a", "op", "1.2.0", {}});
+    // Stored the moment the run is handed over, so that a line written after the hand-over
+    // is missed every time, not only when the storing thread happens to be quick.
+    sequencer.setEndHandler([&keeper](runin::RunEnding how, std::int32_t cycles) {
+        keeper.runEnded(how, cycles);
+        keeper.waitForStoring();
+    });
+    // What the main window does when the line is lost.
+    link.setLostHandler([&sequencer](const std::string &reason) {
+        sequencer.stop(QString::fromStdString(reason), runin::RunEnding::LineLost);
+    });
 
-        ASSERT_TRUE(keeper.keepPreviousRun());
-        keeper.runStarted(true, false);
-        sequencer.start(true);
-        for (int i = 0; i < 1000 && view.ticking; ++i) {
-            clock.advance(platform::Millis(100));
-            sequencer.tick();
-        }
-        ASSERT_FALSE(sequencer.isRunning());
-        ASSERT_TRUE(keeper.keepPreviousRun()); // the next START
-
-        const auto station = RunDatabase::openStation(database);
-        ASSERT_TRUE(station) << station.error();
-        const auto runs = (*station)->list({});
-        ASSERT_TRUE(runs) << runs.error();
-        ASSERT_EQ(runs->size(), 1U) << "the run is not stored a second time";
-        const auto run = (*station)->find(runs->front().id);
-        ASSERT_TRUE(run) << run.error();
-        EXPECT_EQ(run->ending, runin::RunEnding::LineLost);
-        // The zoom 2 line, written after the loss, is in the file and in the record.
-        EXPECT_TRUE(run->complete.contains("Zoom 2 Axis Step test ascending  Position reached: "
-                                           "###"));
-        EXPECT_EQ(run->complete, bytesOf(runin::LogFiles::kComplete));
-        EXPECT_EQ(run->errors, bytesOf(runin::LogFiles::kErrors));
+    ASSERT_TRUE(keeper.keepPreviousRun());
+    keeper.runStarted(true, false);
+    sequencer.start(true);
+    for (int i = 0; i < 1000 && view.ticking; ++i) {
+        clock.advance(platform::Millis(100));
+        sequencer.tick();
     }
-    QDir::setCurrent(home);
+    ASSERT_FALSE(sequencer.isRunning());
+    ASSERT_TRUE(keeper.keepPreviousRun()); // the next START
+
+    const auto station = RunDatabase::openStation(database);
+    ASSERT_TRUE(station) << station.error();
+    const auto runs = (*station)->list({});
+    ASSERT_TRUE(runs) << runs.error();
+    ASSERT_EQ(runs->size(), 1U) << "the run is not stored a second time";
+    const auto run = (*station)->find(runs->front().id);
+    ASSERT_TRUE(run) << run.error();
+    EXPECT_EQ(run->ending, runin::RunEnding::LineLost);
+    // The zoom 2 line, written after the loss, is in the file and in the record.
+    EXPECT_TRUE(run->complete.contains("Zoom 2 Axis Step test ascending  Position reached: "
+                                       "###"));
+    EXPECT_EQ(run->complete, bytesOf(runin::LogFiles::kComplete));
+    EXPECT_EQ(run->errors, bytesOf(runin::LogFiles::kErrors));
 }
 
 } // namespace
