@@ -56,43 +56,55 @@ int main(int argc, char *argv[])
     // No query may hold a page up past its 10 s; the session reads only.
     if (qEnvironmentVariableIsEmpty("PGOPTIONS"))
         qputenv("PGOPTIONS", "-c statement_timeout=8000");
-    QApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("velmaro-plant"));
-    QCoreApplication::setApplicationVersion(QLatin1String(velmaro::kVersionText));
+    // --help, --version and a wrong command line answer from the core application alone, with
+    // nothing of the display's said on the way.
+    std::pair<QString, int> address;
+    bool localOnly = false;
+    {
+        const QCoreApplication core(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("velmaro-plant"));
+        QCoreApplication::setApplicationVersion(QLatin1String(velmaro::kVersionText));
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Shows the running-in records of a lens plant as web pages: every station now, every run "
-        "with its charts and logs, every lens, and the quality figures, with CSV and JSON for "
-        "other programs. It reads the plant database named by VELMARO_RUNS_DB (the environment, "
-        "then velmaro.conf) as velmaro-report does; without one, or with --local, this station's "
-        "own runs.sqlite. It only reads."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption listen(QStringLiteral("listen"),
-                                    QStringLiteral("The address and port to answer on (default "
-                                                   "127.0.0.1:8470; port 0 lets the system "
-                                                   "choose)."),
-                                    QStringLiteral("HOST:PORT"), QStringLiteral("127.0.0.1:8470"));
-    const QCommandLineOption local(QStringLiteral("local"),
-                                   QStringLiteral("Shows this station's own records, even with a "
-                                                  "plant database set."));
-    parser.addOptions({listen, local});
-    if (!parser.parse(QCoreApplication::arguments()))
-        return refuse(parser.errorText() + QStringLiteral("\nTry 'velmaro-plant --help'."));
-    if (parser.isSet(QStringLiteral("help")))
-        parser.showHelp(0);
-    if (parser.isSet(QStringLiteral("version")))
-        parser.showVersion();
-    if (!parser.positionalArguments().isEmpty())
-        return refuse(QStringLiteral("\"%1\" is not wanted\nTry 'velmaro-plant --help'.")
-                          .arg(parser.positionalArguments().constFirst()));
-    const auto address = readAddress(parser.value(listen));
-    if (!address)
-        return refuse(QStringLiteral("--listen '%1' is not HOST:PORT").arg(parser.value(listen)));
+        QCommandLineParser parser;
+        parser.setApplicationDescription(QStringLiteral(
+            "Shows the running-in records of a lens plant as web pages: every station now, "
+            "every run with its charts and logs, every lens, and the quality figures, with CSV "
+            "and JSON for other programs. It reads the plant database named by VELMARO_RUNS_DB "
+            "(the environment, then velmaro.conf) as velmaro-report does; without one, or with "
+            "--local, this station's own runs.sqlite. It only reads."));
+        parser.addHelpOption();
+        parser.addVersionOption();
+        const QCommandLineOption listen(QStringLiteral("listen"),
+                                        QStringLiteral("The address and port to answer on (default "
+                                                       "127.0.0.1:8470; port 0 lets the system "
+                                                       "choose)."),
+                                        QStringLiteral("HOST:PORT"),
+                                        QStringLiteral("127.0.0.1:8470"));
+        const QCommandLineOption local(
+            QStringLiteral("local"), QStringLiteral("Shows this station's own records, even with a "
+                                                    "plant database set."));
+        parser.addOptions({listen, local});
+        if (!parser.parse(QCoreApplication::arguments()))
+            return refuse(parser.errorText() + QStringLiteral("\nTry 'velmaro-plant --help'."));
+        if (parser.isSet(QStringLiteral("help")))
+            parser.showHelp(0);
+        if (parser.isSet(QStringLiteral("version")))
+            parser.showVersion();
+        if (!parser.positionalArguments().isEmpty())
+            return refuse(QStringLiteral("\"%1\" is not wanted\nTry 'velmaro-plant --help'.")
+                              .arg(parser.positionalArguments().constFirst()));
+        const auto listenAt = readAddress(parser.value(listen));
+        if (!listenAt)
+            return refuse(
+                QStringLiteral("--listen '%1' is not HOST:PORT").arg(parser.value(listen)));
+
+        address = *listenAt;
+        localOnly = parser.isSet(local);
+    }
+    QApplication app(argc, argv);
 
     const QString plant = runs::plantConnection();
-    const bool fromPlant = !plant.isEmpty() && !parser.isSet(local);
+    const bool fromPlant = !plant.isEmpty() && !localOnly;
     const QString stationFile = runs::stationDatabasePath();
     plant::Server::Opener open = [fromPlant, plant, stationFile] {
         return fromPlant ? runs::RunDatabase::openPlant(plant)
@@ -108,11 +120,11 @@ int main(int argc, char *argv[])
     }
 
     plant::Server server(open);
-    const auto bound = server.bind(address->first, address->second);
+    const auto bound = server.bind(address.first, address.second);
     if (!bound)
         return refuse(QString::fromStdString(bound.error()));
     const QString shownHost =
-        address->first.contains(u':') ? u'[' + address->first + u']' : address->first;
+        address.first.contains(u':') ? u'[' + address.first + u']' : address.first;
     std::fprintf(stdout, "Listening on http://%s:%d/\n", shownHost.toLocal8Bit().constData(),
                  *bound);
     std::fflush(stdout);
