@@ -59,7 +59,7 @@ class DebianPackage(unittest.TestCase):
             self.assertIn(library, depends)
 
     def test_programs_run_from_the_unpacked_tree_without_a_display(self):
-        for program in ("velmaro", "velmaro-sim", "velmaro-report"):
+        for program in ("velmaro", "velmaro-sim", "velmaro-report", "velmaro-plant"):
             self.assertTrue(os.access(self.path("bin", program), os.X_OK), program)
         version = subprocess.run([self.path("bin", "velmaro"), "--version"], env=NO_DISPLAY,
                                  capture_output=True, text=True, timeout=30)
@@ -95,12 +95,27 @@ class DebianPackage(unittest.TestCase):
 
     def test_man_pages_come_from_the_programs_help(self):
         for program, option in (("velmaro", "ports"), ("velmaro-sim", "port-dir"),
-                                ("velmaro-report", "cam")):
+                                ("velmaro-report", "cam"), ("velmaro-plant", "listen")):
             with gzip.open(self.path("share", "man", "man1", f"{program}.1.gz"), "rt") as page:
                 text = page.read()
             self.assertIn(f'.TH {program.upper()} "1"', text)
             self.assertIn(VERSION, text)
             self.assertIn(f"\\-\\-{option.replace('-', chr(92) + '-')}", text)
+
+    def test_plant_service_runs_unprivileged_from_its_settings_and_is_not_enabled(self):
+        with open(os.path.join(self.root, "lib", "systemd", "system",
+                               "velmaro-plant.service")) as unit:
+            lines = unit.read().splitlines()
+        self.assertIn("EnvironmentFile=-/etc/default/velmaro-plant", lines)
+        self.assertIn("DynamicUser=yes", lines)
+        self.assertTrue(any(line.startswith("ExecStart=/usr/bin/velmaro-plant ")
+                            for line in lines))
+        self.assertTrue(os.path.exists(os.path.join(self.root, "etc", "default",
+                                                    "velmaro-plant")))
+        control = subprocess.run(["dpkg-deb", "-I", self.deb], capture_output=True, text=True,
+                                 check=True).stdout
+        self.assertIn("conffiles", control)
+        self.assertNotIn("postinst", control)  # nothing enables or starts it
 
     def test_copyright_and_changelog(self):
         with open(self.path("share", "doc", "velmaro", "copyright")) as copyright:

@@ -1,7 +1,7 @@
 #include "camcommands.h"
 #include "commands.h"
 #include "history.h"
-#include "pdfreport.h"
+#include "runreport.h"
 
 #include "quality/export.h"
 #include "quality/quality.h"
@@ -37,37 +37,17 @@ QString duration(const runs::RunRecord &run)
     return runlog::durationText(run.start.msecsTo(run.end));
 }
 
-// The run's own figures, before those its log gives.
-std::vector<std::pair<QString, QString>> aboutRun(const runs::RunRecord &run)
-{
-    return {{QStringLiteral("Run"), run.id},
-            {QStringLiteral("Station"), run.station},
-            {QStringLiteral("Operator"), run.operatorName},
-            {QStringLiteral("Version"), run.version},
-            {QStringLiteral("Port"), run.port},
-            {QStringLiteral("Lens serial"),
-             run.serial.isEmpty() ? QStringLiteral("not given") : run.serial},
-            {QStringLiteral("Tests"), run.tests},
-            {QStringLiteral("Started"), localTime(run.start)},
-            {QStringLiteral("Ended"), localTime(run.end)},
-            {QStringLiteral("How it ended"), runs::endingText(run.ending)}};
-}
-
 int writeRunPdf(runs::RunDatabase &records, const runs::RunRecord &run, const QString &output,
                 std::FILE *out, std::FILE *err)
 {
-    ReportInput input;
     // The lens's calibration as it stood when the run began; a damaged one is named, not shown.
-    if (auto cam = camTableOfRun(records, run))
-        input.cam = std::move(*cam);
-    else
+    auto cam = camTableOfRun(records, run);
+    if (!cam)
         print(err, QStringLiteral("velmaro-report: %1; the report goes without its cam table\n")
                        .arg(QString::fromStdString(cam.error())));
-    input.complete = runlog::readLog(run.complete, QStringLiteral("Log Complete.txt"));
-    input.errors = runlog::readLog(run.errors, QStringLiteral("Log Errors.txt"));
-    input.about = aboutRun(run);
     QSaveFile pdf(output);
-    if (!pdf.open(QIODevice::WriteOnly) || !writePdf(input, pdf) || !pdf.commit()) {
+    if (!pdf.open(QIODevice::WriteOnly) || !writeRunReport(run, cam ? *cam : std::nullopt, pdf) ||
+        !pdf.commit()) {
         print(err, QStringLiteral("velmaro-report: cannot write the report \"%1\": %2\n")
                        .arg(output, pdf.errorString()));
         return kCannotWrite;

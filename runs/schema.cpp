@@ -79,6 +79,14 @@ QStringList runColumns()
 
 base::Status RunDatabase::migrate()
 {
+    // A schema already up to date needs no write and no lock, so a user who may only read (the
+    // plant's web page) opens the plant too.
+    {
+        QSqlQuery current(db());
+        if (current.exec(QStringLiteral("SELECT max(version) FROM velmaro_schema")) &&
+            current.next() && current.value(0).toInt() == schema::version())
+            return {};
+    }
     if (auto made = exec(QStringLiteral("CREATE TABLE IF NOT EXISTS velmaro_schema (version "
                                         "INTEGER NOT NULL)"));
         !made)

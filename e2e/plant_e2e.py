@@ -1,0 +1,147 @@
+"""velmaro-plant in a real browser (headless Chromium through Selenium) over one station's
+records, stored by the real store code: the front page with a run under way and a silent
+station, a station's last run with its charts and error lines, its lens, the filters, and the
+CSV download against velmaro-report's. A screenshot of each page goes to the artefacts."""
+
+import csv
+import io
+import os
+import re
+import shutil
+import sqlite3
+import subprocess
+import sys
+import tempfile
+import unittest
+import urllib.request
+from datetime import datetime, timedelta, timezone
+
+from selenium import webdriver
+from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.by import By
+
+PLANT, FIXTURE, REPORT, ARTEFACTS = sys.argv[1:5]
+SHOTS = os.path.join(ARTEFACTS, "plant")
+
+
+class PlantInABrowser(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.home = tempfile.mkdtemp(prefix="velmaro-plant-e2e-")
+        cls.addClassCleanup(shutil.rmtree, cls.home, ignore_errors=True)
+        cls.env = dict(os.environ, XDG_DATA_HOME=os.path.join(cls.home, "data"),
+                       XDG_CONFIG_HOME=os.path.join(cls.home, "config"), TZ="Europe/Rome")
+        cls.env.pop("VELMARO_RUNS_DB", None)
+        subprocess.run([FIXTURE], env=cls.env, check=True, timeout=120)
+        # The station of bench-4 was killed five minutes ago, in the middle of its run.
+        stale = (datetime.now(timezone.utc) - timedelta(minutes=5)).strftime(
+            "%Y-%m-%dT%H:%M:%S.000Z")
+        with sqlite3.connect(os.path.join(cls.home, "data", "velmaro", "runs.sqlite")) as db:
+            db.execute("UPDATE run_progress SET updated = ? WHERE station = 'bench-4'", (stale,))
+
+        cls.plant = subprocess.Popen([PLANT, "--listen", "127.0.0.1:0"], env=cls.env,
+                                     stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        cls.addClassCleanup(cls.end_plant)
+        line = cls.plant.stdout.readline()
+        match = re.fullmatch(r"Listening on (http://127\.0\.0\.1:\d+/)\n", line)
+        if not match:
+            raise AssertionError(f"no address: {line!r} {cls.plant.stderr.read()}")
+        cls.base = match.group(1)
+
+        options = webdriver.ChromeOptions()
+        options.binary_location = "/usr/bin/chromium"
+        for flag in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
+                     "--disable-background-networking", "--disable-component-update",
+                     "--disable-sync", "--no-first-run", "--window-size=1280,900",
+                     f"--user-data-dir={os.path.join(cls.home, 'chromium')}"):
+            options.add_argument(flag)
+        service = Service(executable_path="/usr/bin/chromedriver")
+        cls.browser = webdriver.Chrome(service=service, options=options)
+        cls.addClassCleanup(cls.browser.quit)
+        os.makedirs(SHOTS, exist_ok=True)
+
+    @classmethod
+    def end_plant(cls):
+        """SIGTERM ends it cleanly."""
+        cls.plant.terminate()
+        if cls.plant.wait(timeout=30) != 0:
+            raise AssertionError(f"velmaro-plant ended with {cls.plant.returncode}")
+
+    def shot(self, name):
+        """The whole page, not only the window's height."""
+        height = self.browser.execute_script("return document.documentElement.scrollHeight")
+        self.browser.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
+            "width": 1280, "height": min(height, 6000), "deviceScaleFactor": 1, "mobile": False})
+        self.browser.save_screenshot(os.path.join(SHOTS, name + ".png"))
+        self.browser.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
+
+    def row_of(self, station):
+        return self.browser.find_element(
+            By.XPATH, f"//table[@id='stations']//tr[td[1]/a[text()='{station}']]")
+
+    def test_a_technician_follows_a_station_to_its_run_and_lens_and_filters(self):
+        self.browser.get(self.base)
+        self.assertEqual(self.browser.title, "The plant now - Velmaro plant")
+        self.assertIn("running", self.row_of("bench-3").text)
+        self.assertIn("1 error(s) so far (Focus: 1)", self.row_of("bench-3").text)
+        self.assertRegex(self.row_of("bench-4").text, r"silent since \d\d:\d\d")
+        # Markup in a serial shows as the text it is, and runs nothing.
+        self.assertIn('<script>alert("x")</script>', self.browser.find_element(
+            By.TAG_NAME, "body").text)
+        self.shot("front")
+
+        self.row_of("bench-1").find_element(By.PARTIAL_LINK_TEXT, "last run").click()
+        self.assertIn("/runs/a0000006-", self.browser.current_url)
+        charts = self.browser.find_elements(By.CSS_SELECTOR, "figure.chart svg")
+        self.assertEqual(len(charts), 5)
+        self.assertTrue(all(chart.size["height"] > 100 for chart in charts))
+        error_lines = self.browser.find_element(By.ID, "error-lines").text
+        self.assertIn("POSITION ERROR (120)", error_lines)
+        self.assertIn("Focus Axis", error_lines)
+        self.shot("run")
+
+        self.browser.find_element(By.LINK_TEXT, "L-1003").click()
+        self.assertTrue(self.browser.current_url.endswith("/lenses/L-1003"))
+        self.assertIn("fail", self.browser.find_element(By.ID, "lens-results").text)
+        self.shot("lens")
+        self.browser.get(self.base + "lenses/L-1001")
+        results = self.browser.find_element(By.ID, "lens-results").text
+        self.assertRegex(results, r"First run\s+\S*\s*fail")
+        self.assertRegex(results, r"Latest run\s+\S*\s*pass")
+
+        self.browser.find_element(By.LINK_TEXT, "Runs").click()
+        self.browser.find_element(By.NAME, "station").send_keys("bench-2")
+        self.browser.find_element(By.CSS_SELECTOR, "form.filters button").click()
+        self.assertIn("station=bench-2", self.browser.current_url)
+        rows = self.browser.find_elements(By.CSS_SELECTOR, "main table tbody tr")
+        self.assertEqual(len(rows), 2)
+        self.assertIn("O'Brien <i>&amp;</i>", rows[1].text)
+        self.shot("runs")
+
+        # The download the page links, against the command line's, over the same filter.
+        link = self.browser.find_element(By.LINK_TEXT, "Download CSV").get_attribute("href")
+        with urllib.request.urlopen(link, timeout=60) as answer:
+            self.assertIn('filename="runs.csv"', answer.headers["Content-Disposition"])
+            downloaded = answer.read()
+        command = subprocess.run([REPORT, "--runs", "--csv", "--station", "bench-2"],
+                                 env=self.env, capture_output=True, timeout=120)
+        self.assertEqual(command.returncode, 0, command.stderr)
+        self.assertEqual(downloaded, command.stdout)
+        table = list(csv.DictReader(io.StringIO(downloaded.decode("utf-8"))))
+        self.assertEqual(sorted(row["serial"] for row in table),
+                         ["<script>alert(\"x\")</script>", "L-1002"])
+
+    def test_the_quality_page_shows_the_weeks_and_the_failures(self):
+        self.browser.get(self.base + "quality")
+        table = self.browser.find_element(By.ID, "quality").text
+        self.assertIn("bench-9", table)
+        self.assertIn("Failures by axis and test", self.browser.page_source)
+        self.shot("quality")
+        self.browser.get(self.base + "quality?since=2026-13-40")
+        self.assertIn("since: '2026-13-40' is not a date YYYY-MM-DD",
+                      self.browser.find_element(By.TAG_NAME, "body").text)
+        self.shot("bad-date")
+
+
+if __name__ == "__main__":
+    unittest.main(argv=sys.argv[:1], verbosity=2)

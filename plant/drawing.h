@@ -1,0 +1,47 @@
+#pragma once
+
+#include "base/result.h"
+#include "report/camcheck.h"
+#include "runs/runrecord.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <vector>
+
+// The work that needs the application's own thread: Qt Charts draws with the graphics view, and
+// so does the PDF. The HTTP server's threads hand it over and wait, but never past the deadline.
+namespace plant {
+
+using Clock = std::chrono::steady_clock;
+
+// Runs `work` on the thread of the application object and waits for it. False when it was not
+// done by `deadline`: it is then dropped if it has not begun. From the application's own thread
+// it runs at once.
+bool onGuiThread(const std::function<void()> &work, Clock::time_point deadline);
+
+// One chart as SVG, with its title for the page.
+struct SvgChart
+{
+    QString title;
+    QByteArray svg; // an <svg> element, without the XML declaration
+};
+
+struct RunCharts
+{
+    std::vector<SvgChart> charts; // the position of each axis, then the errors
+    QString note;                 // of errors that could not be placed
+};
+
+// The report's charts of a run, drawn by the report's own chart code. On the application's thread.
+RunCharts drawRunCharts(const runs::RunRecord &run);
+
+// What velmaro-report --run ID -o writes, with the lens's cam table that report::camTableOfRun
+// found for it. On the application's thread.
+base::Result<QByteArray> drawRunReport(const runs::RunRecord &run,
+                                       const std::optional<report::CamTable> &cam);
+
+} // namespace plant

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <QUrlQuery>
+
+#include <optional>
+
+// The pieces every page of the plant is made of: escaped text, links that keep the filters, the
+// page frame with its header and stylesheet, and the answers the server gives.
+namespace plant {
+
+// Text made safe for an element or a quoted attribute: markup, quotes and ampersands become
+// references, and control characters (other than tab and line ends) are dropped.
+QString escaped(const QString &text);
+
+// A path segment or query value as a URL holds it (UTF-8, percent-encoded).
+QString urlPart(const QString &text);
+
+// Times in the server's own time zone; dates as YYYY-MM-DD.
+QString localTime(const QDateTime &utc);                 // "2026-12-05 14:03:07", "unknown"
+QString localDate(const QDateTime &utc);                 // "2026-12-05"
+QString clockTime(const QDateTime &utc);                 // "14:03"
+QString age(const QDateTime &utc, const QDateTime &now); // "2 min 05 s"
+
+// A percentage with one decimal and a point whatever the locale, or "-" for none.
+QString percent(std::optional<double> value);
+
+// An answer to a request.
+struct Reply
+{
+    int status = 200;
+    QByteArray body;
+    QByteArray contentType = "text/html; charset=utf-8";
+    QString download; // the file name a browser saves it as, when it is a download
+};
+
+// The parts of the site, for the header's navigation.
+enum class Section { Now, Runs, Quality, None };
+
+// A whole HTML page: the title, the header with the navigation, `body` and the footer. The page
+// reloads itself every 30 s at the address it has, query and all, unless `refresh` is off.
+QByteArray page(const QString &title, Section section, const QString &body, bool refresh = true);
+
+// A page that says what went wrong, with its status: 400 (a value that does not read), 404, 405
+// or 503 (the records cannot be read now).
+Reply problem(int status, const QString &what);
+
+// <span class="pass">pass</span> or fail, in words as well as colour.
+QString verdictBadge(bool pass);
+
+} // namespace plant

@@ -1,0 +1,89 @@
+#include "pages.h"
+#include "records.h"
+
+#include "runin/verdict.h"
+
+#include "runs/camrecord.h"
+#include "runs/rundatabase.h"
+
+namespace plant {
+
+namespace {
+
+QString result(const char *which, const runs::RunRecord &run)
+{
+    return QStringLiteral("<dt>%1</dt><dd>%2 %3, %4 at %5 (%6)</dd>")
+        .arg(QLatin1String(which), verdictBadge(passed(run)),
+             escaped(runin::verdictText(run.errorCount())), localTime(run.start),
+             escaped(run.station), runLink(run.id, run.id.left(8)));
+}
+
+QString camTables(const std::vector<runs::CamRecord> &kept)
+{
+    if (kept.empty())
+        return QStringLiteral("<p class=\"muted\">No cam table of this lens is kept.</p>\n");
+    QString html = QStringLiteral("<table id=\"cam-tables\"><thead><tr><th>Table</th><th>Saved</th>"
+                                  "<th>Station</th><th>Operator</th><th class=\"num\">Rows "
+                                  "recorded</th><th>File</th></tr></thead><tbody>\n");
+    for (const runs::CamRecord &record : kept)
+        html += QStringLiteral("<tr><td class=\"mono\">%1</td><td>%2</td><td>%3</td><td>%4</td>"
+                               "<td class=\"num\">%5 of 86</td><td><a href=\"/cams/%6\" "
+                               "download>Camma.txt</a></td></tr>\n")
+                    .arg(escaped(record.id.left(8)), localTime(record.saved),
+                         escaped(record.station), escaped(record.operatorName))
+                    .arg(record.rowsRecorded)
+                    .arg(urlPart(record.id));
+    return html + QStringLiteral("</tbody></table>\n");
+}
+
+} // namespace
+
+Reply camFile(runs::RunDatabase &records, const QString &id)
+{
+    auto found = records.findCamRecord(id);
+    if (!found) {
+        const QString why = QString::fromStdString(found.error());
+        if (why.startsWith(QLatin1String("no cam table")))
+            return problem(404, why);
+        if (why.contains(QLatin1String("more than one")))
+            return problem(400, why);
+        if (why.contains(QLatin1String("does not match its digest")))
+            return problem(500, why); // a damaged record is never handed out
+        return unavailable(found.error());
+    }
+    Reply reply;
+    reply.body = found->bytes;
+    reply.contentType = "text/plain";
+    reply.download = QStringLiteral("Camma.txt");
+    return reply;
+}
+
+Reply lensPage(runs::RunDatabase &records, const Request &, const QString &serial)
+{
+    runs::RunFilter filter;
+    filter.serial = serial;
+    auto found = records.list(filter);
+    if (!found)
+        return unavailable(found.error());
+    QString body;
+    if (found->empty()) {
+        body = QStringLiteral("<p class=\"muted\">No run of the lens %1 is stored.</p>")
+                   .arg(escaped(serial));
+    } else {
+        body = QStringLiteral("<dl class=\"fields\" id=\"lens-results\">") +
+               result("First run", found->front()) + result("Latest run", found->back()) +
+               QStringLiteral("<dt>Runs</dt><dd>%1</dd></dl>\n").arg(found->size());
+        body += QStringLiteral("<h2>Every run, oldest first</h2>\n") + runsTable(*found);
+    }
+    runs::CamFilter cams;
+    cams.serial = serial;
+    auto kept = records.camRecords(cams);
+    if (!kept)
+        return unavailable(kept.error());
+    body += QStringLiteral("<h2>Cam tables, newest first</h2>\n") + camTables(*kept);
+    Reply reply;
+    reply.body = page(QStringLiteral("Lens %1").arg(serial), Section::None, body);
+    return reply;
+}
+
+} // namespace plant

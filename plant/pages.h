@@ -1,0 +1,75 @@
+#pragma once
+
+#include "drawing.h"
+#include "html.h"
+
+#include "base/result.h"
+#include "runs/runfilter.h"
+
+#include <QMap>
+#include <QString>
+
+#include <variant>
+#include <vector>
+
+namespace quality {
+class Cache;
+struct Quality;
+} // namespace quality
+namespace runs {
+class RunDatabase;
+}
+
+// The pages of the plant, each a function of the records and the request.
+namespace plant {
+
+struct Request
+{
+    QString path;                  // decoded, "/runs/3f2a..."
+    QStringList segments;          // of the path, each decoded on its own: a serial may hold '/'
+    QMap<QString, QString> params; // the query, decoded; the first of a repeated name
+    Clock::time_point deadline;    // past it, the answer is 503
+    quality::Cache *figures = nullptr; // the quality figures lately computed, shared by the threads
+
+    [[nodiscard]] QString value(const QString &key) const { return params.value(key); }
+};
+
+// Which page the request names, and its answer.
+Reply answer(runs::RunDatabase &records, const Request &request);
+
+// The pages, as `answer` routes them.
+Reply frontPage(runs::RunDatabase &records, const Request &request);
+Reply runsPage(runs::RunDatabase &records, const Request &request);
+Reply runsExport(runs::RunDatabase &records, const Request &request, bool json);
+Reply runPage(runs::RunDatabase &records, const Request &request, const QString &id);
+Reply runFile(runs::RunDatabase &records, const Request &request, const QString &id,
+              const QString &file);
+Reply runJson(runs::RunDatabase &records, const QString &id);
+Reply lensPage(runs::RunDatabase &records, const Request &request, const QString &serial);
+// A kept cam table's bytes as the station wrote them, as a download named as the station names
+// its file; a record whose bytes no longer match their digest is refused, naming it.
+Reply camFile(runs::RunDatabase &records, const QString &id);
+Reply qualityPage(runs::RunDatabase &records, const Request &request);
+Reply qualityExport(runs::RunDatabase &records, const Request &request, bool json);
+
+// Shared by the pages.
+
+// The quality figures of the filter, from the request's cache when it has one.
+base::Result<quality::Quality> qualityOf(runs::RunDatabase &records, const Request &request,
+                                         const runs::RunFilter &filter);
+// 503 for records that cannot be read now, naming why.
+Reply unavailable(const std::string &why);
+// The filters of the request, or the 400 that names the value that does not read.
+std::variant<runs::RunFilter, Reply> filterOf(const Request &request);
+// "?serial=...&station=..." for links that keep the filters; empty without any.
+QString filterQuery(const runs::RunFilter &filter, const QString &extra = {});
+// The form of the filters, filled in as given, sending to `action`.
+QString filterForm(const runs::RunFilter &filter, const QString &action);
+// A table of runs, newest or oldest first as given, each row linking to its run.
+QString runsTable(const std::vector<runs::RunRecord> &runs, bool withStation = true);
+// "1 h 02 min" between its start and end, or "unknown".
+QString runDuration(const runs::RunRecord &run);
+QString serialLink(const QString &serial);
+QString runLink(const QString &id, const QString &text);
+
+} // namespace plant

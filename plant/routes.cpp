@@ -1,0 +1,197 @@
+#include "pages.h"
+#include "records.h"
+
+#include "quality/cache.h"
+#include "quality/filter.h"
+#include "runs/camrecord.h"
+#include "runs/rundatabase.h"
+
+#include <QRegularExpression>
+
+namespace plant {
+
+namespace {
+
+// A value shown in a message: whole when short, its beginning when it is not.
+QString shown(const QString &text)
+{
+    constexpr int kLongest = 80;
+    return text.size() <= kLongest
+               ? text
+               : text.left(kLongest) + QStringLiteral("... (%1 characters)").arg(text.size());
+}
+
+} // namespace
+
+base::Result<quality::Quality> qualityOf(runs::RunDatabase &records, const Request &request,
+                                         const runs::RunFilter &filter)
+{
+    return request.figures != nullptr ? request.figures->compute(records, filter)
+                                      : quality::compute(records, filter);
+}
+
+Reply unavailable(const std::string &why)
+{
+    return problem(
+        503,
+        QStringLiteral("The run records cannot be read now: %1").arg(QString::fromStdString(why)));
+}
+
+std::variant<runs::RunFilter, Reply> filterOf(const Request &request)
+{
+    auto filter =
+        quality::readFilter([&request](const QString &key) { return request.value(key); });
+    if (!filter)
+        return problem(400, QString::fromStdString(filter.error()));
+    return *filter;
+}
+
+QString filterQuery(const runs::RunFilter &filter, const QString &extra)
+{
+    QStringList pairs;
+    for (const auto &[key, value] : quality::filterPairs(filter))
+        pairs << key + u'=' + urlPart(value);
+    if (!extra.isEmpty())
+        pairs << extra;
+    return pairs.isEmpty() ? QString() : u'?' + pairs.join(u'&');
+}
+
+QString filterForm(const runs::RunFilter &filter, const QString &action)
+{
+    QMap<QString, QString> given;
+    for (const auto &[key, value] : quality::filterPairs(filter))
+        given[key] = value;
+    const auto field = [&given](const char *name, const char *label, const char *type) {
+        return QStringLiteral("<label>%1<input type=\"%2\" name=\"%3\" value=\"%4\"></label>")
+            .arg(QLatin1String(label), QLatin1String(type), QLatin1String(name),
+                 escaped(given.value(QLatin1String(name))));
+    };
+    const QString verdict = given.value(QStringLiteral("verdict"));
+    const auto option = [&verdict](const char *value, const char *text) {
+        return QStringLiteral("<option value=\"%1\"%2>%3</option>")
+            .arg(QLatin1String(value),
+                 verdict == QLatin1String(value) ? QStringLiteral(" selected") : QString(),
+                 QLatin1String(text));
+    };
+    return QStringLiteral("<form class=\"filters\" method=\"get\" action=\"%1\">").arg(action) +
+           field("serial", "Lens serial", "text") + field("station", "Station", "text") +
+           field("operator", "Operator", "text") +
+           QStringLiteral("<label>Verdict<select name=\"verdict\">") + option("", "any") +
+           option("pass", "pass") + option("fail", "fail") + QStringLiteral("</select></label>") +
+           field("since", "Since", "date") + field("until", "Until", "date") +
+           QStringLiteral("<button type=\"submit\">Filter</button> <a href=\"%1\">Clear</a></form>")
+               .arg(action);
+}
+
+QString runDuration(const runs::RunRecord &run)
+{
+    if (!run.start.isValid() || !run.end.isValid())
+        return QStringLiteral("unknown");
+    const qint64 minutes = run.start.secsTo(run.end) / 60;
+    return minutes < 60 ? QStringLiteral("%1 min").arg(minutes)
+                        : QStringLiteral("%1 h %2 min")
+                              .arg(minutes / 60)
+                              .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString serialLink(const QString &serial)
+{
+    if (serial.isEmpty())
+        return QStringLiteral("<span class=\"muted\">none</span>");
+    return QStringLiteral("<a href=\"/lenses/%1\">%2</a>").arg(urlPart(serial), escaped(serial));
+}
+
+QString runLink(const QString &id, const QString &text)
+{
+    return QStringLiteral("<a class=\"mono\" href=\"/runs/%1\">%2</a>")
+        .arg(urlPart(id), escaped(text));
+}
+
+QString runsTable(const std::vector<runs::RunRecord> &list, bool withStation)
+{
+    if (list.empty())
+        return QStringLiteral("<p class=\"muted\">No runs.</p>");
+    QString html = QStringLiteral("<table><thead><tr><th>Run</th><th>Started</th>");
+    if (withStation)
+        html += QStringLiteral("<th>Station</th>");
+    html += QStringLiteral("<th>Lens serial</th><th>Operator</th><th class=\"num\">Duration</th>"
+                           "<th class=\"num\">Cycles</th><th>How it ended</th><th "
+                           "class=\"num\">Errors</th><th>Verdict</th></tr></thead><tbody>\n");
+    for (const runs::RunRecord &run : list) {
+        html += QStringLiteral("<tr><td>%1</td><td>%2</td>")
+                    .arg(runLink(run.id, run.id.left(8)), localTime(run.start));
+        if (withStation)
+            html += QStringLiteral("<td>%1</td>").arg(escaped(run.station));
+        html += QStringLiteral("<td>%1</td><td>%2</td><td class=\"num\">%3</td><td "
+                               "class=\"num\">%4</td><td>%5</td><td class=\"num\">%6</td>"
+                               "<td>%7</td></tr>\n")
+                    .arg(serialLink(run.serial), escaped(run.operatorName), runDuration(run),
+                         QString::number(run.cycles), escaped(runs::endingText(run.ending)),
+                         QString::number(run.errorCount()), verdictBadge(passed(run)));
+    }
+    return html + QStringLiteral("</tbody></table>\n");
+}
+
+Reply answer(runs::RunDatabase &records, const Request &request)
+{
+    QStringList parts = request.segments;
+    if (parts.isEmpty())
+        parts << QString();
+    if (parts.size() > 1 && parts.last().isEmpty())
+        parts.removeLast(); // "/runs/" as "/runs"
+    const QString first = parts.value(0);
+    const auto checkedId = [](const QString &id) -> std::optional<Reply> {
+        static const QRegularExpression idText(QStringLiteral("^[0-9a-fA-F-]{1,36}$"));
+        if (idText.match(id).hasMatch())
+            return std::nullopt;
+        return problem(400, QStringLiteral("id: '%1' is not an id (its hexadecimal digits, "
+                                           "whole or a unique beginning)")
+                                .arg(shown(id)));
+    };
+
+    if (parts.size() == 1 && first.isEmpty())
+        return frontPage(records, request);
+    if (parts.size() == 1 && first == QLatin1String("runs"))
+        return runsPage(records, request);
+    if (parts.size() == 1 && first == QLatin1String("runs.csv"))
+        return runsExport(records, request, false);
+    if (parts.size() == 1 && first == QLatin1String("quality"))
+        return qualityPage(records, request);
+    if (parts.size() == 1 && first == QLatin1String("quality.csv"))
+        return qualityExport(records, request, false);
+    if (first == QLatin1String("runs") && (parts.size() == 2 || parts.size() == 3)) {
+        if (auto wrong = checkedId(parts.at(1)))
+            return *wrong;
+        if (parts.size() == 2)
+            return runPage(records, request, parts.at(1));
+        if (QStringList{"report.pdf", "complete.log", "errors.log"}.contains(parts.at(2)))
+            return runFile(records, request, parts.at(1), parts.at(2));
+    }
+    if (first == QLatin1String("lenses") && parts.size() == 2) {
+        if (auto wrong = runs::checkSerial(parts.at(1)); !wrong)
+            return problem(400,
+                           QStringLiteral("serial: '%1': %2")
+                               .arg(shown(parts.at(1)), QString::fromStdString(wrong.error())));
+        return lensPage(records, request, parts.at(1));
+    }
+    if (first == QLatin1String("cams") && parts.size() == 2) {
+        if (auto wrong = checkedId(parts.at(1)))
+            return *wrong;
+        return camFile(records, parts.at(1));
+    }
+    if (first == QLatin1String("api") && parts.value(1) == QLatin1String("runs")) {
+        if (parts.size() == 2)
+            return runsExport(records, request, true);
+        if (parts.size() == 3) {
+            if (auto wrong = checkedId(parts.at(2)))
+                return *wrong;
+            return runJson(records, parts.at(2));
+        }
+    }
+    if (first == QLatin1String("api") && parts.value(1) == QLatin1String("quality") &&
+        parts.size() == 2)
+        return qualityExport(records, request, true);
+    return problem(404, QStringLiteral("There is no page %1 here.").arg(shown(request.path)));
+}
+
+} // namespace plant

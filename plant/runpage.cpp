@@ -1,0 +1,174 @@
+#include "pages.h"
+#include "records.h"
+
+#include "quality/export.h"
+#include "report/camcommands.h"
+#include "runin/verdict.h"
+#include "runs/rundatabase.h"
+
+#include <QJsonDocument>
+
+namespace plant {
+
+namespace {
+
+// The run an id names, or the answer that says why there is none: 404 for no run, 400 naming the
+// runs a beginning fits, 503 when the records cannot be read.
+std::variant<runs::RunRecord, Reply> findRun(runs::RunDatabase &records, const QString &id)
+{
+    auto found = records.find(id);
+    if (found)
+        return std::move(*found);
+    const QString why = QString::fromStdString(found.error());
+    if (why.startsWith(QLatin1String("no run with the id")))
+        return problem(404, QStringLiteral("No run has the id %1.").arg(id));
+    if (!why.contains(QLatin1String("more than one run")))
+        return unavailable(found.error());
+    QStringList fitting;
+    if (auto all = records.list({}); all) {
+        for (const runs::RunRecord &run : *all)
+            if (run.id.startsWith(id, Qt::CaseInsensitive))
+                fitting << run.id;
+    }
+    return problem(400, QStringLiteral("id: '%1' is the beginning of more than one run: %2. Give "
+                                       "more of it.")
+                            .arg(id, fitting.join(QStringLiteral(", "))));
+}
+
+QString field(const QString &name, const QString &html)
+{
+    return QStringLiteral("<dt>%1</dt><dd>%2</dd>").arg(name, html);
+}
+
+QString largestText(const std::optional<double> &largest)
+{
+    return largest ? QString::number(*largest, 'f', 1) : QStringLiteral("-");
+}
+
+QString errorLines(const QByteArray &log)
+{
+    // Written by the running-in test in the system's 8-bit encoding, CR LF at each end.
+    QStringList lines = QString::fromLocal8Bit(log).split(QStringLiteral("\r\n"));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    if (lines.isEmpty())
+        return QStringLiteral("<p class=\"muted\">The errors log holds no line.</p>");
+    return QStringLiteral("<p class=\"muted\">%1 line(s), as \"Log Errors.txt\" holds them.</p>"
+                          "<pre class=\"log\" id=\"error-lines\">%2</pre>")
+        .arg(lines.size())
+        .arg(escaped(lines.join(u'\n')));
+}
+
+} // namespace
+
+Reply runPage(runs::RunDatabase &records, const Request &request, const QString &id)
+{
+    auto found = findRun(records, id);
+    if (auto *reply = std::get_if<Reply>(&found))
+        return *reply;
+    const runs::RunRecord &run = std::get<runs::RunRecord>(found);
+
+    RunCharts charts;
+    if (!onGuiThread([&] { charts = drawRunCharts(run); }, request.deadline))
+        return problem(503, QStringLiteral("The charts of the run could not be drawn within 10 s; "
+                                           "the server is busy."));
+
+    const QString base = QStringLiteral("/runs/") + urlPart(run.id);
+    QString body =
+        QStringLiteral("<dl class=\"fields\">") +
+        field(QStringLiteral("Run"),
+              QStringLiteral("<span class=\"mono\">%1</span>").arg(escaped(run.id))) +
+        field(QStringLiteral("Verdict"),
+              verdictBadge(passed(run)) + u' ' + escaped(runin::verdictText(run.errorCount()))) +
+        field(QStringLiteral("Station"), escaped(run.station)) +
+        field(QStringLiteral("Operator"), escaped(run.operatorName)) +
+        field(QStringLiteral("Lens serial"), serialLink(run.serial)) +
+        field(QStringLiteral("Tests"), escaped(run.tests)) +
+        field(QStringLiteral("Started"), localTime(run.start)) +
+        field(QStringLiteral("Ended"), localTime(run.end)) +
+        field(QStringLiteral("Duration"), runDuration(run)) +
+        field(QStringLiteral("Cycles"), QString::number(run.cycles)) +
+        field(QStringLiteral("How it ended"), escaped(runs::endingText(run.ending))) +
+        field(QStringLiteral("Version"), escaped(run.version)) +
+        field(QStringLiteral("Port"), escaped(run.port)) +
+        field(QStringLiteral("Logs digest"), QStringLiteral("<span class=\"mono\">%1</span>")
+                                                 .arg(escaped(QString::fromLatin1(run.digest)))) +
+        QStringLiteral("</dl>\n<p class=\"downloads\"><a href=\"%1/report.pdf\">Report "
+                       "(PDF)</a><a href=\"%1/complete.log\">Log Complete.txt</a><a "
+                       "href=\"%1/errors.log\">Log Errors.txt</a></p>\n")
+            .arg(base);
+
+    body += QStringLiteral("<h2>Axes</h2><table><thead><tr><th>Axis</th><th "
+                           "class=\"num\">Moves</th><th class=\"num\">Errors above the "
+                           "threshold</th><th class=\"num\">Largest error</th></tr></thead>"
+                           "<tbody>\n");
+    for (int axis = 0; axis < runs::kAxisCount; ++axis) {
+        const runs::AxisFigures &figures = run.axes.at(std::size_t(axis));
+        body += QStringLiteral("<tr><td>%1</td><td class=\"num\">%2</td><td "
+                               "class=\"num\">%3</td><td class=\"num\">%4</td></tr>\n")
+                    .arg(runs::axisName(axis))
+                    .arg(figures.moves)
+                    .arg(figures.errors)
+                    .arg(largestText(figures.largest));
+    }
+    body += QStringLiteral("</tbody></table>\n<h2>Error lines</h2>\n") + errorLines(run.errors);
+
+    body += QStringLiteral("<h2>Charts</h2>\n<div class=\"charts\">\n");
+    for (const SvgChart &chart : charts.charts)
+        body += QStringLiteral("<figure class=\"chart\" title=\"%1\">%2</figure>\n")
+                    .arg(escaped(chart.title), QString::fromUtf8(chart.svg));
+    body += QStringLiteral("</div>\n");
+    if (!charts.note.isEmpty())
+        body += QStringLiteral("<p class=\"muted\">%1</p>\n").arg(escaped(charts.note));
+
+    Reply reply;
+    reply.body = page(QStringLiteral("Run %1").arg(run.id.left(8)), Section::Runs, body);
+    return reply;
+}
+
+Reply runFile(runs::RunDatabase &records, const Request &request, const QString &id,
+              const QString &file)
+{
+    auto found = findRun(records, id);
+    if (auto *reply = std::get_if<Reply>(&found))
+        return *reply;
+    const runs::RunRecord &run = std::get<runs::RunRecord>(found);
+    Reply reply;
+    if (file == QLatin1String("complete.log") || file == QLatin1String("errors.log")) {
+        // Byte for byte, under the names the station gives its logs.
+        const bool complete = file == QLatin1String("complete.log");
+        reply.body = complete ? run.complete : run.errors;
+        reply.contentType = "text/plain";
+        reply.download =
+            complete ? QStringLiteral("Log Complete.txt") : QStringLiteral("Log Errors.txt");
+        return reply;
+    }
+    // The lens's cam table is read here, on this thread's connection; only the drawing moves. As
+    // velmaro-report does, a table that cannot be read leaves the report without it.
+    auto cam = report::camTableOfRun(records, run);
+    const std::optional<report::CamTable> table = cam ? *cam : std::nullopt;
+    std::optional<base::Result<QByteArray>> pdf;
+    if (!onGuiThread([&] { pdf = drawRunReport(run, table); }, request.deadline))
+        return problem(503, QStringLiteral("The report could not be drawn within 10 s; the "
+                                           "server is busy."));
+    if (!*pdf)
+        return problem(503, QStringLiteral("The report could not be drawn: %1")
+                                .arg(QString::fromStdString(pdf->error())));
+    reply.body = std::move(**pdf);
+    reply.contentType = "application/pdf";
+    reply.download = QStringLiteral("run-%1.pdf").arg(run.id.left(8));
+    return reply;
+}
+
+Reply runJson(runs::RunDatabase &records, const QString &id)
+{
+    auto found = findRun(records, id);
+    if (auto *reply = std::get_if<Reply>(&found))
+        return *reply;
+    Reply reply;
+    reply.body = QJsonDocument(quality::runJson(std::get<runs::RunRecord>(found))).toJson();
+    reply.contentType = "application/json";
+    return reply;
+}
+
+} // namespace plant

@@ -1,0 +1,116 @@
+#include "pages.h"
+#include "records.h"
+
+#include "runs/progress.h"
+#include "runs/rundatabase.h"
+
+#include "quality/export.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+
+namespace plant {
+
+namespace {
+
+constexpr int kPerPage = 100;
+
+// The page number of the request: 1 when none is given.
+std::variant<int, Reply> pageOf(const Request &request)
+{
+    if (!request.params.contains(QStringLiteral("page")))
+        return 1;
+    const QString text = request.value(QStringLiteral("page"));
+    bool ok = false;
+    const int number = text.toInt(&ok);
+    if (!ok || number < 1 || text.startsWith(u'+'))
+        return problem(
+            400, QStringLiteral("page: '%1' is not a page number (1, 2, ...)").arg(text.left(80)));
+    return number;
+}
+
+QString pager(const runs::RunFilter &filter, int number, int total)
+{
+    const int pages = std::max(1, (total + kPerPage - 1) / kPerPage);
+    const auto link = [&filter](int to, const char *text) {
+        return QStringLiteral("<a href=\"/runs%1\" rel=\"%2\">%3</a>")
+            .arg(escaped(filterQuery(filter, QStringLiteral("page=%1").arg(to))),
+                 QLatin1String(text[0] == 'N' ? "next" : "prev"), QLatin1String(text));
+    };
+    QString html = QStringLiteral("<div class=\"pager\">");
+    if (number > 1)
+        html += link(number - 1, "Previous page");
+    html += QStringLiteral("<span>Page %1 of %2</span>").arg(number).arg(pages);
+    if (number < pages)
+        html += link(number + 1, "Next page");
+    return html + QStringLiteral("</div>\n");
+}
+
+} // namespace
+
+Reply runsPage(runs::RunDatabase &records, const Request &request)
+{
+    auto filter = filterOf(request);
+    if (auto *reply = std::get_if<Reply>(&filter))
+        return *reply;
+    auto number = pageOf(request);
+    if (auto *reply = std::get_if<Reply>(&number))
+        return *reply;
+    const runs::RunFilter &chosen = std::get<runs::RunFilter>(filter);
+    const int pageNumber = std::get<int>(number);
+    auto found = records.page(chosen, pageNumber, kPerPage);
+    if (!found)
+        return unavailable(found.error());
+
+    const int first = (pageNumber - 1) * kPerPage + 1;
+    QString body = filterForm(chosen, QStringLiteral("/runs"));
+    body +=
+        QStringLiteral("<p>%1 run(s)%2. <span class=\"downloads\"><a href=\"/runs.csv%3\">"
+                       "Download CSV</a><a href=\"/api/runs%3\">JSON</a></span></p>\n")
+            .arg(found->total)
+            .arg(found->runs.empty() ? QString()
+                                     : QStringLiteral(", newest first; %1 to %2 shown")
+                                           .arg(first)
+                                           .arg(first + static_cast<int>(found->runs.size()) - 1))
+            .arg(escaped(filterQuery(chosen)));
+    body += runsTable(found->runs) + pager(chosen, pageNumber, found->total);
+    Reply reply;
+    reply.body = page(QStringLiteral("Runs"), Section::Runs, body);
+    return reply;
+}
+
+Reply runsExport(runs::RunDatabase &records, const Request &request, bool json)
+{
+    auto filter = filterOf(request);
+    if (auto *reply = std::get_if<Reply>(&filter))
+        return *reply;
+    const runs::RunFilter &chosen = std::get<runs::RunFilter>(filter);
+    Reply reply;
+    if (!json) {
+        auto found = records.list(chosen);
+        if (!found)
+            return unavailable(found.error());
+        reply.body = quality::runsCsv(*found);
+        reply.contentType = "text/csv; charset=utf-8";
+        reply.download = QStringLiteral("runs.csv");
+        return reply;
+    }
+    auto number = pageOf(request);
+    if (auto *refused = std::get_if<Reply>(&number))
+        return *refused;
+    auto found = records.page(chosen, std::get<int>(number), kPerPage);
+    if (!found)
+        return unavailable(found.error());
+    QJsonArray list;
+    for (const runs::RunRecord &run : found->runs)
+        list.append(quality::runJson(run));
+    reply.body = QJsonDocument(QJsonObject{{"total", found->total},
+                                           {"page", std::get<int>(number)},
+                                           {"per_page", kPerPage},
+                                           {"runs", list}})
+                     .toJson();
+    reply.contentType = "application/json";
+    return reply;
+}
+
+} // namespace plant

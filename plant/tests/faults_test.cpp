@@ -1,0 +1,132 @@
+// velmaro-plant when things go wrong: the database goes away and comes back, clients stall, the
+// port is taken, the program is told to end.
+#include "plantprocess.h"
+#include "plantrecords.h"
+
+#include "testsupport/pgserver.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <future>
+#include <vector>
+
+namespace plant::test {
+namespace {
+
+using testsupport::PgServer;
+
+int stalledClient(int port)
+{
+    const int sock = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(sock, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0) {
+        const char half[] = "GET / HTTP/1.1\r\nHost: x\r\n"; // and never the blank line
+        [[maybe_unused]] auto sent = ::send(sock, half, sizeof half - 1, 0);
+    }
+    return sock;
+}
+
+TEST(PlantFaults, DatabaseStoppedWhileRunning_503WithoutThePassword_ThenBackWithoutARestart)
+{
+    PgServer server;
+    server.start();
+    // A SELECT-only user, as the README grants it.
+    server.psql("CREATE ROLE viewer LOGIN PASSWORD 'hunter2'");
+    {
+        auto records = runs::RunDatabase::openPlant(server.connection());
+        ASSERT_TRUE(records) << records.error();
+        ASSERT_TRUE(storePlant(**records, QDateTime::currentDateTime()));
+    }
+    for (const char *grant :
+         {"GRANT CONNECT ON DATABASE plant TO viewer", "GRANT USAGE ON SCHEMA public TO viewer",
+          "GRANT SELECT ON ALL TABLES IN SCHEMA public TO viewer",
+          "ALTER DEFAULT PRIVILEGES FOR ROLE velmaro IN SCHEMA public GRANT SELECT ON TABLES TO "
+          "viewer"})
+        server.psql(grant);
+    PlantProcess plant(server.connection("viewer") + " password=hunter2");
+    ASSERT_TRUE(plant.ready()) << plant.process().readAllStandardError().toStdString();
+    auto before = plant.http().Get("/runs/aaaa0002");
+    ASSERT_TRUE(before);
+    EXPECT_EQ(before->status, 200);
+
+    server.kill();
+    for (const char *path : {"/", "/runs/aaaa0002", "/quality", "/runs.csv"}) {
+        auto down = plant.http().Get(path);
+        ASSERT_TRUE(down) << path;
+        EXPECT_EQ(down->status, 503) << path;
+        EXPECT_NE(down->body.find("The run records cannot be read now"), std::string::npos)
+            << down->body;
+        EXPECT_NE(down->body.find("plant on 127.0.0.1"), std::string::npos) << down->body;
+        EXPECT_EQ(down->body.find("hunter2"), std::string::npos);
+    }
+
+    server.start();
+    auto back = plant.http().Get("/runs/aaaa0002");
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->status, 200);
+    EXPECT_EQ(plant.process().state(), QProcess::Running);
+
+    // Stuck clients hold threads of their own, never the page.
+    std::vector<int> stalled;
+    for (int i = 0; i < 10; ++i)
+        stalled.push_back(stalledClient(plant.port()));
+    std::vector<std::future<int>> answers;
+    for (int i = 0; i < 8; ++i)
+        answers.push_back(std::async(std::launch::async, [&plant] {
+            httplib::Client client("127.0.0.1", plant.port());
+            client.set_read_timeout(60);
+            auto res = client.Get("/quality");
+            return res ? res->status : 0;
+        }));
+    for (auto &answer : answers)
+        EXPECT_EQ(answer.get(), 200);
+    for (const int sock : stalled)
+        ::close(sock);
+
+    plant.process().terminate(); // SIGTERM
+    ASSERT_TRUE(plant.process().waitForFinished(30000));
+    EXPECT_EQ(plant.process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(plant.process().exitCode(), 0);
+}
+
+TEST(PlantFaults, TakenPortOrUnreadableDatabaseAtStartEndsWith2NamingIt)
+{
+    PlantProcess first(QString(), {"--local"});
+    ASSERT_TRUE(first.ready());
+
+    QProcess second;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_DATA_HOME", first.home() + "/data");
+    env.remove("VELMARO_RUNS_DB");
+    second.setProcessEnvironment(env);
+    second.start(VELMARO_PLANT_PATH,
+                 {"--listen", QStringLiteral("127.0.0.1:%1").arg(first.port())});
+    ASSERT_TRUE(second.waitForFinished(30000));
+    EXPECT_EQ(second.exitCode(), 2);
+    EXPECT_TRUE(second.readAllStandardError().contains(
+        QStringLiteral("cannot listen on 127.0.0.1:%1").arg(first.port()).toUtf8()));
+
+    PgServer stopped; // made, never started
+    PlantProcess unreachable(stopped.connection());
+    EXPECT_FALSE(unreachable.ready());
+    EXPECT_EQ(unreachable.process().exitCode(), 2);
+    EXPECT_TRUE(unreachable.process().readAllStandardError().contains(
+        "cannot connect to the plant database plant on 127.0.0.1"));
+
+    ::kill(static_cast<pid_t>(first.process().processId()), SIGINT);
+    ASSERT_TRUE(first.process().waitForFinished(30000));
+    EXPECT_EQ(first.process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(first.process().exitCode(), 0);
+}
+
+} // namespace
+} // namespace plant::test

@@ -1,0 +1,220 @@
+// velmaro-plant's pages over a real PostgreSQL server holding records stored by the real store
+// code: what each address answers, what a hostile value becomes, paging, the downloads.
+#include "plantprocess.h"
+#include "plantrecords.h"
+
+#include "testsupport/pgserver.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <gtest/gtest.h>
+
+namespace plant::test {
+namespace {
+
+using testsupport::PgServer;
+
+class Pages : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        s_server = new PgServer;
+        s_server->start();
+        auto records = runs::RunDatabase::openPlant(s_server->connection());
+        ASSERT_TRUE(records) << records.error();
+        auto stored = storePlant(**records, QDateTime::currentDateTime());
+        ASSERT_TRUE(stored) << stored.error();
+        s_plant = new PlantProcess(s_server->connection());
+        ASSERT_TRUE(s_plant->ready());
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_plant;
+        delete s_server;
+    }
+    static std::string body(const std::string &path) { return s_plant->get(path); }
+
+    static PgServer *s_server;
+    static PlantProcess *s_plant;
+};
+PgServer *Pages::s_server = nullptr;
+PlantProcess *Pages::s_plant = nullptr;
+
+TEST_F(Pages, EachAddressAnswersWithItsStatusAndALineNamingWhatIsWrong)
+{
+    const std::string longId(10000, 'a');
+    const struct
+    {
+        std::string path;
+        int status;
+        std::string says;
+    } cases[] = {
+        {"/", 200, "The plant now"},
+        {"/runs", 200, "126 run(s)"},
+        {"/runs?station=bench-1&verdict=fail", 200, "2 run(s)"},
+        {"/quality?station=bench-2", 200, "Failures by axis and test"},
+        {"/runs?page=-1", 400, "page: &#39;-1&#39; is not a page number"},
+        {"/runs?page=two", 400, "page: &#39;two&#39;"},
+        {"/runs?since=2026-13-40", 400, "since: &#39;2026-13-40&#39; is not a date YYYY-MM-DD"},
+        {"/quality?verdict=maybe", 400, "verdict: &#39;maybe&#39;"},
+        {"/runs/" + longId, 400, "longer than any id"},
+        {"/runs/" + std::string(2000, 'a'), 400, "(2000 characters)"},
+        {"/runs/not-an-id", 400, "id: &#39;not-an-id&#39; is not a run id"},
+        {"/runs/0123abcd", 404, "No run has the id 0123abcd"},
+        {"/runs/aaaa", 400,
+         "aaaa0001-0000-4000-8000-000000000001, aaaa0002-0000-4000-8000-000000000002"},
+        {"/runs/aaaa0002", 200, "aaaa0002-0000-4000-8000-000000000002"},
+        {"/runs/aaaa0002/nothing", 404, "There is no page"},
+        {"/api/runs/aaaa", 400, "more than one run"},
+        {"/lenses/" + std::string(41, 'L'), 400, "is not a lens serial"},
+        {"/lenses/L-1001", 200, "Every run, oldest first"},
+        {"/nowhere", 404, "There is no page /nowhere here."},
+    };
+    for (const auto &each : cases) {
+        auto res = s_plant->http().Get(each.path);
+        ASSERT_TRUE(res) << each.path.substr(0, 60);
+        EXPECT_EQ(res->status, each.status) << each.path.substr(0, 60);
+        EXPECT_NE(res->body.find(each.says), std::string::npos) << each.path.substr(0, 60) << "\n"
+                                                                << res->body.substr(0, 3000);
+        EXPECT_EQ(res->get_header_value("Content-Type"), "text/html; charset=utf-8");
+    }
+
+    // Only GET and HEAD: nothing can change a record.
+    httplib::Result refused[] = {s_plant->http().Post("/runs", "x", "text/plain"),
+                                 s_plant->http().Delete("/runs/aaaa0002"),
+                                 s_plant->http().Put("/", "x", "text/plain")};
+    for (const auto &res : refused) {
+        ASSERT_TRUE(res);
+        EXPECT_EQ(res->status, 405);
+        EXPECT_EQ(res->get_header_value("Allow"), "GET, HEAD");
+    }
+    auto head = s_plant->http().Head("/runs");
+    ASSERT_TRUE(head);
+    EXPECT_EQ(head->status, 200);
+    EXPECT_TRUE(head->body.empty());
+}
+
+TEST_F(Pages, MarkupQuotesAndNonAsciiShowAsTheTextTheyAre)
+{
+    for (const std::string path : {"/", "/runs?station=bench-2", "/runs/b0000004",
+                                   "/lenses/%3Cscript%3Ealert(%22x%22)%3C%2Fscript%3E"}) {
+        const std::string page = body(path);
+        EXPECT_EQ(page.find("<script"), std::string::npos) << path;
+        EXPECT_EQ(page.find("<i>"), std::string::npos) << path;
+    }
+    const std::string lens = body("/lenses/%3Cscript%3Ealert(%22x%22)%3C%2Fscript%3E");
+    EXPECT_NE(lens.find("Lens &lt;script&gt;alert(&quot;x&quot;)&lt;/script&gt;"),
+              std::string::npos);
+    EXPECT_NE(lens.find("Zoë Łukasz"), std::string::npos);
+    const std::string runs = body("/runs?station=bench-2");
+    EXPECT_NE(runs.find("O&#39;Brien &lt;i&gt;&amp;amp;&lt;/i&gt;"), std::string::npos);
+    // A serial's link holds percent signs; the cells after it are still the run's own.
+    EXPECT_NE(runs.find("Zoë Łukasz</td><td class=\"num\">4 min</td><td class=\"num\">5</td>"
+                        "<td>stopped by ABORT</td><td class=\"num\">1</td>"),
+              std::string::npos)
+        << runs;
+    // The filter given comes back in the form, escaped, and in the links that keep it.
+    const std::string filtered = body("/runs?operator=%22%3E%3Cb%3E");
+    EXPECT_NE(filtered.find("value=\"&quot;&gt;&lt;b&gt;\""), std::string::npos);
+    EXPECT_EQ(filtered.find("<b>"), std::string::npos);
+}
+
+TEST_F(Pages, RunsComeAHundredAPageNewestFirstAndTheLinksKeepTheFilter)
+{
+    const std::string first = body("/runs?station=bench-9");
+    EXPECT_NE(first.find("120 run(s), newest first; 1 to 100 shown"), std::string::npos);
+    EXPECT_NE(first.find("Page 1 of 2"), std::string::npos);
+    EXPECT_NE(first.find("href=\"/runs?station=bench-9&amp;page=2\""), std::string::npos);
+    EXPECT_LT(first.find(fillerId(0).left(8).toStdString()),
+              first.find(fillerId(99).left(8).toStdString()));
+    EXPECT_EQ(first.find(fillerId(100).left(8).toStdString()), std::string::npos);
+    const std::string second = body("/runs?station=bench-9&page=2");
+    EXPECT_NE(second.find("101 to 120 shown"), std::string::npos);
+    EXPECT_NE(second.find(fillerId(119).left(8).toStdString()), std::string::npos);
+    EXPECT_NE(body("/runs?station=bench-9&page=9").find("Page 9 of 2"), std::string::npos);
+
+    const auto api =
+        QJsonDocument::fromJson(QByteArray::fromStdString(body("/api/runs?station=bench-9&page=2")))
+            .object();
+    EXPECT_EQ(api["total"].toInt(), 120);
+    EXPECT_EQ(api["runs"].toArray().size(), 20);
+    EXPECT_EQ(api["runs"].toArray().first()["id"].toString(), fillerId(100));
+}
+
+TEST_F(Pages, FrontPageShowsEachStationsRunUnderWayOrItsLastRun)
+{
+    // bench-4 stopped sending five minutes ago, in the middle of its run.
+    s_server->psql("UPDATE run_progress SET updated = to_char((now() - interval '5 minutes') AT "
+                   "TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"') WHERE station = "
+                   "'bench-4'");
+    const std::string page = body("/");
+    const auto row = [&page](const std::string &station) {
+        const auto begin = page.find(">" + station + "</a></td>");
+        return begin == std::string::npos ? std::string()
+                                          : page.substr(begin, page.find("</tr>", begin) - begin);
+    };
+    EXPECT_NE(row("bench-3").find("running"), std::string::npos) << row("bench-3");
+    EXPECT_NE(row("bench-3").find("<td class=\"num\">12</td><td>1 error(s) so far (Focus: 1)"),
+              std::string::npos)
+        << row("bench-3");
+    EXPECT_NE(row("bench-4").find("silent since"), std::string::npos) << row("bench-4");
+    EXPECT_NE(row("bench-1").find("last run"), std::string::npos);
+    EXPECT_NE(row("bench-1").find("L-1003"), std::string::npos);
+    EXPECT_NE(row("bench-1").find("fail"), std::string::npos);
+}
+
+TEST_F(Pages, DownloadsAreTheStoredBytesUnderTheStationsNames)
+{
+    auto records = runs::RunDatabase::openPlant(s_server->connection());
+    ASSERT_TRUE(records) << records.error();
+    auto run = (*records)->find("b0000004");
+    ASSERT_TRUE(run);
+    for (const auto &[file, bytes, name] :
+         {std::tuple{"complete.log", run->complete, "Log Complete.txt"},
+          std::tuple{"errors.log", run->errors, "Log Errors.txt"}}) {
+        auto res = s_plant->http().Get(std::string("/runs/b0000004/") + file);
+        ASSERT_TRUE(res);
+        EXPECT_EQ(QByteArray::fromStdString(res->body), bytes);
+        EXPECT_NE(res->get_header_value("Content-Disposition").find(name), std::string::npos);
+    }
+
+    // The report is the one velmaro-report writes for the run.
+    auto pdf = s_plant->http().Get("/runs/b0000004/report.pdf");
+    ASSERT_TRUE(pdf);
+    EXPECT_EQ(pdf->get_header_value("Content-Type"), "application/pdf");
+    QTemporaryDir dir;
+    QFile web(dir.filePath("web.pdf"));
+    ASSERT_TRUE(web.open(QIODevice::WriteOnly));
+    web.write(pdf->body.data(), static_cast<qint64>(pdf->body.size()));
+    web.close();
+    QProcess report;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("VELMARO_RUNS_DB", s_server->connection());
+    report.setProcessEnvironment(env);
+    report.start(VELMARO_REPORT_PATH, {"--run", "b0000004", "-o", dir.filePath("cli.pdf")});
+    ASSERT_TRUE(report.waitForFinished(60000));
+    ASSERT_EQ(report.exitCode(), 0) << report.readAllStandardError().toStdString();
+    const auto text = [](const QString &file) {
+        QProcess pdftotext;
+        pdftotext.start("pdftotext", {file, "-"});
+        pdftotext.waitForFinished(60000);
+        return pdftotext.readAllStandardOutput();
+    };
+    EXPECT_EQ(text(dir.filePath("web.pdf")), text(dir.filePath("cli.pdf")));
+    EXPECT_TRUE(text(dir.filePath("web.pdf")).contains("b0000004"));
+
+    // The run's page carries its charts and its error line.
+    const std::string page = body("/runs/b0000004");
+    std::size_t charts = 0;
+    for (auto at = page.find("<figure class=\"chart\""); at != std::string::npos;
+         at = page.find("<figure class=\"chart\"", at + 1))
+        ++charts;
+    EXPECT_EQ(charts, 5U);
+    EXPECT_NE(page.find("POSITION ERROR (-41)"), std::string::npos);
+}
+
+} // namespace
+} // namespace plant::test
