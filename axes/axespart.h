@@ -34,8 +34,6 @@ public:
     // the window shows.
     void enableTickedAxes();
 
-    void setLocked(bool locked);
-
     void CheckStatus_Click(int axis);
     void Timer1_Timer();
     void CommandJogPos_MouseDown(int axis);

@@ -31,7 +31,6 @@ public:
     // Creates the 86 empty rows, one per focal length.
     void fillRows();
 
-    void setLocked(bool locked);
     // Gives saving and loading back while the rows stay locked: the table reaches the disk
     // without moving the lens.
     void unlockFiles();

@@ -31,8 +31,6 @@ public:
     // No focus button held, step count 0.
     void resetFocus();
 
-    void setLocked(bool locked);
-
     void ComboFocalLength_Click();
     void ComboIrisPosition_Click();
     // The slider's thumb is being dragged; called for every position it passes.

@@ -79,6 +79,9 @@ public:
     void LockControls();
     void UnlockControls();
 
+    // The port the window works on, chosen by the operator; 0 until the start-up has read it.
+    [[nodiscard]] int portNumber() const { return m_portNumber; }
+
     [[nodiscard]] std::int16_t KeySum() const { return m_serviceCode.keySum(); }
     comm::CommandChannel &channel() { return m_channel; }
     LineWatch &lineWatch() { return m_lineWatch; }
@@ -130,6 +133,8 @@ private:
     std::unique_ptr<axes::AxesPart> m_axes;
     std::unique_ptr<camtable::CamTablePart> m_camTable;
     std::unique_ptr<runin::RunInPart> m_runIn;
+    // The port the window opened at start-up, and opens again after a loss.
+    int m_portNumber = 0;
     bool m_activated = false;
     bool m_unloaded = false;
     // The controls are locked until the lens is ready after the line came back.

@@ -8,9 +8,10 @@
 namespace shell {
 
 Launcher::Launcher(platform::Clock &clock, platform::Tone &tone, ui::Dialogs &dialogs,
-                   LinkFactory linkFactory, update::UpdateServices updateServices)
+                   LinkFactory linkFactory, update::UpdateServices updateServices,
+                   runin::RunRecorder *recorder)
     : m_clock(clock), m_tone(tone), m_linkFactory(std::move(linkFactory)), m_dialogs(dialogs),
-      m_updateServices(std::move(updateServices))
+      m_updateServices(std::move(updateServices)), m_recorder(recorder)
 {}
 
 Launcher::~Launcher()
@@ -18,6 +19,11 @@ Launcher::~Launcher()
     delete m_main;
     delete m_portSelection;
     delete m_splash;
+}
+
+int Launcher::portNumber() const
+{
+    return m_main ? m_main->portNumber() : 0;
 }
 
 void Launcher::start()

@@ -35,8 +35,11 @@ class Launcher : public QObject
 public:
     using LinkFactory = std::function<std::unique_ptr<comm::SerialLink>()>;
 
+    // The main window hands every running-in run to `recorder` (none when null), which outlives
+    // the launcher.
     Launcher(platform::Clock &clock, platform::Tone &tone, ui::Dialogs &dialogs,
-             LinkFactory linkFactory, update::UpdateServices updateServices);
+             LinkFactory linkFactory, update::UpdateServices updateServices,
+             runin::RunRecorder *recorder = nullptr);
     ~Launcher() override;
     Launcher(const Launcher &) = delete;
     Launcher &operator=(const Launcher &) = delete;
@@ -44,8 +47,8 @@ public:
     // Opens the first window.
     void start();
 
-    // The main window hands every running-in run to `recorder`, which outlives it.
-    void setRecorder(runin::RunRecorder *recorder) { m_recorder = recorder; }
+    // The port the main window works on; 0 while there is none or it has not opened one.
+    [[nodiscard]] int portNumber() const;
 
     [[nodiscard]] update::frmSplash *splash() const { return m_splash; }
     [[nodiscard]] frmComPort *portSelection() const { return m_portSelection; }
@@ -68,7 +71,7 @@ private:
     QPointer<update::frmSplash> m_splash;
     QPointer<frmComPort> m_portSelection;
     QPointer<frmMain> m_main;
-    runin::RunRecorder *m_recorder = nullptr;
+    runin::RunRecorder *m_recorder;
 };
 
 } // namespace shell

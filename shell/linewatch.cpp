@@ -2,7 +2,6 @@
 
 #include "lenscheck.h"
 
-#include "link/modvariabili.h"
 #include "link/seriallink.h"
 
 namespace shell {
@@ -26,8 +25,9 @@ LineWatch::~LineWatch()
     stop();
 }
 
-void LineWatch::watch()
+void LineWatch::watch(int portNumber)
 {
+    m_portNumber = portNumber;
     m_link.setLostHandler([this](const std::string &reason) { onLost(reason); });
 }
 
@@ -52,7 +52,7 @@ void LineWatch::tryReopen()
     if (!isLost())
         return;
     // A device that is not back yet fails at once; nothing to tell until it is.
-    if (!m_link.open(modVariabili::PortNumber))
+    if (!m_link.open(m_portNumber))
         return;
     m_reopen.stop();
     askLens(true);

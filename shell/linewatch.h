@@ -28,8 +28,9 @@ public:
     LineWatch(const LineWatch &) = delete;
     LineWatch &operator=(const LineWatch &) = delete;
 
-    // From now on the open port, the one the operator chose, is watched.
-    void watch();
+    // From now on the open port, the one the operator chose, is watched; a lost line is opened
+    // again on that port.
+    void watch(int portNumber);
     // Stops watching and gives up any reopening or asking under way.
     void stop();
 
@@ -58,6 +59,7 @@ private:
 
     comm::SerialLink &m_link;
     comm::CommandChannel &m_channel;
+    int m_portNumber = 0;
     QTimer m_reopen;
     QTimer m_askAgain;
 };

@@ -45,6 +45,8 @@ public:
         return {};
     }
     void close() override { m_open = false; }
+    // The port last opened.
+    [[nodiscard]] int portNumber() const { return m_port; }
     [[nodiscard]] bool isOpen() const override { return m_open; }
     base::Status write(std::string_view data) override
     {

@@ -1,5 +1,5 @@
 // The axis panels of the full window: enable, readout, jog, absolute moves and the network address.
-#include "shell/tests/mainwindowfixture.h"
+#include "testsupport/mainwindowfixture.h"
 
 #include "ui/controls.h"
 #include "ui/form.h"
@@ -166,7 +166,7 @@ TEST_F(AxisPanels, AbsoluteMoveFromTheButtonAndFromEnter)
 }
 
 // The accepted address and its confirmation are the end-to-end test's; here the refusals.
-TEST_F(AxisPanels, SetIpCancelledSendsNothing_ABadOrUnwritableAddressIsAWrongIp)
+TEST_F(AxisPanels, SetIpCancelledSendsNothing_ABadOrUnwritableAddressIsAWrongIpAndNothingMore)
 {
     auto &script = createOnScript();
     script.answer(": 1.0000\r\n");
@@ -174,16 +174,31 @@ TEST_F(AxisPanels, SetIpCancelledSendsNothing_ABadOrUnwritableAddressIsAWrongIp)
     find<QTimer>("Timer1")->stop();
     const std::size_t before = script.written.size();
     dialogs.shown.clear();
-    dialogs.inputAnswers = {"", "256.1.1.1"};
-    axes().CommandSetIP_Click();
-    axes().CommandSetIP_Click();
+    const auto setIp = [this](const QString &answer) {
+        dialogs.inputAnswers = {answer};
+        QTest::mouseClick(find("CommandSetIP"), Qt::LeftButton);
+        QCoreApplication::processEvents(); // whatever the window queued after it
+    };
+    setIp("");
+    setIp("256.1.1.1");
     EXPECT_EQ(script.written.size(), before) << "nothing goes to the controller";
     script.failWrites(true);
-    dialogs.inputAnswers = {"192.168.1.10"};
-    axes().CommandSetIP_Click();
-    ASSERT_EQ(dialogs.shown.size(), 5U);
+    setIp("192.168.1.10");
+    ASSERT_EQ(dialogs.shown.size(), 5U) << "no box of the line's own follows";
     EXPECT_EQ(dialogs.shown[2].text, "Wrong IP !");
     EXPECT_EQ(dialogs.shown[4].text, "Wrong IP !");
+    EXPECT_EQ(dialogs.shown[4].title, "Error");
+
+    // The next failure of the line, met elsewhere, is the window's to tell again.
+    script.failWrites(false);
+    setIp("10.0.0.1");
+    script.failWrites(true);
+    dialogs.shown.clear();
+    QTest::mouseClick(of("CheckStatus", 2), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(dialogs.shown.size(), 1U);
+    EXPECT_THAT(dialogs.shown[0].text.toStdString(),
+                testing::StartsWith("The controller cannot be reached"));
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // The cam table list on the main window: recording from the readout, replaying on the controller,
 // and keeping the table in its file.
-#include "shell/tests/mainwindowfixture.h"
+#include "testsupport/mainwindowfixture.h"
 
 #include "axes/axespart.h"
 #include "camtable/camtablepart.h"
@@ -207,7 +207,8 @@ TEST_F(CamTable, LoadingSetsMarksWithoutRecording_AHalfRowSendsNothing_ABadCellS
     dialogs.shown.clear();
     QTest::mouseClick(find("CommandSalva"), Qt::LeftButton);
     ASSERT_EQ(dialogs.shown.size(), 1U);
-    EXPECT_THAT(dialogs.shown[0].text.toStdString(), HasSubstr("row 5 (95 mm)"));
+    EXPECT_THAT(dialogs.shown[0].text.toStdString(),
+                HasSubstr("row 5 (95 mm), Pos Zoom 2 holds \"2;;3\", which is not a number"));
     EXPECT_THAT(dialogs.shown[0].text.toStdString(),
                 HasSubstr(QDir::toNativeSeparators(filePath()).toStdString()));
     EXPECT_EQ(fileBytes(), old);

@@ -1,5 +1,5 @@
 // The operator column: the preset lists, the focal length slider and the focus buttons.
-#include "shell/tests/mainwindowfixture.h"
+#include "testsupport/mainwindowfixture.h"
 
 #include "lens/lenspart.h"
 

@@ -1,6 +1,6 @@
 // A serial line that vanishes under the running program: told once, a run stopped, nothing else
 // lost, and the same port taken up again when the device is back.
-#include "mainwindowfixture.h"
+#include "testsupport/mainwindowfixture.h"
 
 #include "camtable/camtablepart.h"
 #include "lens/lenspart.h"
@@ -154,6 +154,8 @@ TEST_F(LostLine, TheSamePortIsOpenedAgainWhenTheDeviceIsBack_AndASecondLossIsTol
     showAndStart(5);
     find<QTimer>("Timer1")->stop();
     const QString titleBefore = form->windowTitle();
+    // The choice was read once, at start-up; from then on the port is the window's own.
+    modVariabili::PortNumber = 9;
 
     script.refuseOpen(true);
     script.loseLine();
@@ -170,6 +172,7 @@ TEST_F(LostLine, TheSamePortIsOpenedAgainWhenTheDeviceIsBack_AndASecondLossIsTol
     auto written = script.written.size();
     form->lineWatch().tryReopen();
     EXPECT_EQ(script.opens, 2);
+    EXPECT_EQ(script.portNumber(), 5);
     EXPECT_FALSE(form->lineWatch().isLost());
     EXPECT_EQ(
         std::vector(script.written.begin() + long(written), script.written.end()),

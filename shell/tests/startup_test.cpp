@@ -1,5 +1,5 @@
 // The start-up sequence of the main window, from its first activation.
-#include "mainwindowfixture.h"
+#include "testsupport/mainwindowfixture.h"
 
 #include "shell/frmcomport.h"
 #include "shell/launcher.h"
