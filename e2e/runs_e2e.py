@@ -7,7 +7,6 @@ import signal
 import sqlite3
 import subprocess
 import sys
-import tempfile
 import time
 import unittest
 import zlib
@@ -29,8 +28,8 @@ class RunRecords(unittest.TestCase):
     def setUp(self):
         self.desktop = Desktop(ARTEFACTS)
         self.addCleanup(self.desktop.close)
-        self.workdir = tempfile.mkdtemp(prefix="velmaro-runs-")
-        self.home = tempfile.mkdtemp(prefix="velmaro-runs-home-")
+        self.workdir = self.desktop.folder("runs")
+        self.home = self.desktop.folder("home")
         self.desktop.env.update(XDG_DATA_HOME=os.path.join(self.home, "data"),
                                 XDG_CONFIG_HOME=os.path.join(self.home, "config"))
         self.desktop.env.pop("VELMARO_RUNS_DB", None)

@@ -71,6 +71,17 @@ std::string closedPort()
 class UpdateServer : public testing::Test
 {
 protected:
+    // The updater's private copy goes into the temporary folder: one of the test's own, removed
+    // with it.
+    UpdateServer() : tmpBefore(qgetenv("TMPDIR")) { qputenv("TMPDIR", tmp.path().toLocal8Bit()); }
+    ~UpdateServer() override
+    {
+        launcher.reset();
+        qputenv("TMPDIR", tmpBefore);
+    }
+    UpdateServer(const UpdateServer &) = delete;
+    UpdateServer &operator=(const UpdateServer &) = delete;
+
     void serve(const char *name, const QByteArray &content)
     {
         QFile file(remote.filePath(name));
@@ -118,6 +129,8 @@ protected:
                                               : QString();
     }
 
+    QTemporaryDir tmp;
+    QByteArray tmpBefore;
     QTemporaryDir remote;
     QTemporaryDir local;
     platform::VirtualClock clock;
