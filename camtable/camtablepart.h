@@ -35,6 +35,10 @@ public:
     // without moving the lens.
     void unlockFiles();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private slots:
     // The operator ticked or unticked `item`: record the last zoom positions, or ask and clear.
     void ListView1_ItemCheck(QTreeWidgetItem *item);
     // The operator clicked `item` anywhere but on its check box: replay its positions.
@@ -42,14 +46,10 @@ public:
     void CommandSalva_Click();
     void CommandCarica_Click();
 
-    // The position cells of every row, as they stand.
-    [[nodiscard]] CamRows rows() const;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
 private:
     void ListView1_ItemChanged(QTreeWidgetItem *item, int column);
+    // The position cells of every row, as they stand.
+    [[nodiscard]] CamRows rows() const;
     // Sets cells and marks without counting them as the operator's.
     void showRow(QTreeWidgetItem *item, const CamRow &row);
     void error(const std::string &message);

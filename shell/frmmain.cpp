@@ -43,7 +43,7 @@ const QString kTitle = QStringLiteral("T7342 Galil");
 frmMain::frmMain(Platform platform, QWidget *parent)
     : QWidget(parent, ui::kFixedWindow), m_link(std::move(platform.link)),
       m_dialogs(platform.dialogs, this), m_channel(*m_link, platform.clock, platform.tone),
-      m_lineWatch(*m_link, m_channel)
+      m_lineWatch(*m_link, m_channel, this)
 {
     setObjectName("frmMain");
     setWindowTitle(kTitle);

@@ -67,30 +67,16 @@ public:
     frmMain(const frmMain &) = delete;
     frmMain &operator=(const frmMain &) = delete;
 
-    // The start-up sequence, run on the first activation.
-    void Form_Activate();
-
-    // Every key press of the window, before the control with the focus sees it.
-    void Form_KeyDown(int keyCode, int shift);
-
-    // The mouse moved over the window's bare surface, outside every control.
-    void Form_MouseMove();
-
-    void LockControls();
-    void UnlockControls();
-
     // The port the window works on, chosen by the operator; 0 until the start-up has read it.
     [[nodiscard]] int portNumber() const { return m_portNumber; }
 
+    // The window-wide state: the service code's running sum and the last zoom positions read.
     [[nodiscard]] std::int16_t KeySum() const { return m_serviceCode.keySum(); }
-    comm::CommandChannel &channel() { return m_channel; }
-    LineWatch &lineWatch() { return m_lineWatch; }
-    lens::LensPart &lens() { return *m_lens; }
-    axes::AxesPart &axes() { return *m_axes; }
-    camtable::CamTablePart &camTable() { return *m_camTable; }
-    runin::RunInPart &runIn() { return *m_runIn; }
-
     [[nodiscard]] const ui::WindowState &state() const { return m_state; }
+
+    // The line to the controller and the running-in test, for what the test's own folder checks.
+    comm::CommandChannel &channel() { return m_channel; }
+    runin::RunInPart &runIn() { return *m_runIn; }
 
 signals:
     // The start-up sequence no longer needs the port selection window.
@@ -105,6 +91,16 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
+
+private slots:
+    // The start-up sequence, run on the first activation.
+    void Form_Activate();
+    // Every key press of the window, before the control with the focus sees it.
+    void Form_KeyDown(int keyCode, int shift);
+    // The mouse moved over the window's bare surface, outside every control.
+    void Form_MouseMove();
+    void LockControls();
+    void UnlockControls();
 
 private:
     void buildOwnControls();

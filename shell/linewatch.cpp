@@ -14,6 +14,11 @@ constexpr int kAskAgainIntervalMs = 2000;
 LineWatch::LineWatch(comm::SerialLink &link, comm::CommandChannel &channel, QObject *parent)
     : QObject(parent), m_link(link), m_channel(channel)
 {
+    // Found by name among the window's timers.
+    m_reopen.setParent(this);
+    m_reopen.setObjectName("reopen");
+    m_askAgain.setParent(this);
+    m_askAgain.setObjectName("askAgain");
     m_reopen.setInterval(kReopenIntervalMs);
     connect(&m_reopen, &QTimer::timeout, this, &LineWatch::tryReopen);
     m_askAgain.setInterval(kAskAgainIntervalMs);

@@ -39,11 +39,6 @@ public:
     // The port is back but the lens was not ready when last asked.
     [[nodiscard]] bool isWaitingForLens() const { return m_askAgain.isActive(); }
 
-    // One attempt to open the port again; the timer makes one every half second while lost.
-    void tryReopen();
-    // Asks the lens once more while waiting for it; the timer asks every 2 s.
-    void askLensAgain();
-
 signals:
     // Told once per loss, at once, while the handler that met the loss may still be running.
     void lost(const QString &reason);
@@ -52,6 +47,13 @@ signals:
     // The port is open again but the lens is not ready: told once per return, with the text the
     // start-up shows for that answer. It is asked again until it is ready, then back() follows.
     void lensNotReady(const QString &message);
+
+private slots:
+    // One attempt to open the port again; the timer "reopen" makes one every half second while
+    // lost.
+    void tryReopen();
+    // Asks the lens once more while waiting for it; the timer "askAgain" asks every 2 s.
+    void askLensAgain();
 
 private:
     void onLost(const std::string &reason);

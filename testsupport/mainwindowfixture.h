@@ -10,9 +10,8 @@
 #include "testsupport/findchild.h"
 #include "testsupport/qtprint.h"
 #include "testsupport/recordingdialogs.h"
+#include "testsupport/timers.h"
 #include "testsupport/waitfor.h"
-
-#include "axes/axespart.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -49,6 +48,9 @@ protected:
         ASSERT_TRUE(testsupport::waitFor(
             [this] { return unloaded->count() > 0 || find<QTimer>("Timer1")->isActive(); }));
     }
+
+    // One tick of the window's timer `name`, as its interval gives it.
+    void tick(const QString &name) const { testsupport::fire(find<QTimer>(name)); }
 
     // A control or timer of the window, by its given name.
     template <class T = QWidget> T *find(const QString &name) const

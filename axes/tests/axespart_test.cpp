@@ -37,7 +37,6 @@ protected:
         return {all.begin() + static_cast<std::ptrdiff_t>(sentBefore), all.end()};
     }
 
-    axes::AxesPart &axes() { return form->axes(); }
     static std::size_t at(int axis) { return static_cast<std::size_t>(axis); }
 
     // Element `axis` of a control array of the axis frames.
@@ -68,7 +67,7 @@ TEST_F(AxisPanels, ReadoutLeavesTheLineAloneWhileAnotherExchangeHoldsIt)
 {
     startOnController();
     const auto hold = form->channel().hold();
-    axes().Timer1_Timer();
+    tick("Timer1");
     EXPECT_THAT(sent(), IsEmpty());
     EXPECT_EQ(of<QLabel>("Position", 0)->text(), "Actual position: -");
     EXPECT_GT(form->channel().PendingCount(), 0) << "the unread answers stay for their owner";
@@ -87,7 +86,7 @@ TEST_F(AxisPanels, ReadoutShowsOnlyWhatAnswersAndStoresOnlyZoomNumbers)
     script.answer("-441\r\n", platform::Millis{40});
     script.answer("77\r\n", platform::Millis{60});
     script.answer("5", platform::Millis{80});
-    axes().Timer1_Timer();
+    tick("Timer1");
     expectShown({"812", "-441", "77", "5"});
     EXPECT_EQ(form->state().ActualPosZoom1, 812);
     EXPECT_EQ(form->state().ActualPosZoom2, -441);
@@ -96,7 +95,7 @@ TEST_F(AxisPanels, ReadoutShowsOnlyWhatAnswersAndStoresOnlyZoomNumbers)
     script.answer(":", platform::Millis{20});
     script.answer("?x\r\n", platform::Millis{40});
     script.answer("99\r\n", platform::Millis{60});
-    axes().Timer1_Timer();
+    tick("Timer1");
     expectShown({"812", "?x", "99", "5"});
     EXPECT_EQ(form->state().ActualPosZoom1, 812);
     EXPECT_EQ(form->state().ActualPosZoom2, -441);

@@ -94,8 +94,8 @@ protected:
         form->channel().SendLine("PAX=" + std::to_string(zoom1) + ";PAY=" + std::to_string(zoom2) +
                                  ";BGXY");
         clock.advance(platform::Millis{30000});
-        form->axes().Timer1_Timer(); // takes the acknowledgements with the first answer
-        form->axes().Timer1_Timer();
+        tick("Timer1"); // takes the acknowledgements with the first answer
+        tick("Timer1");
         ASSERT_EQ(form->state().ActualPosZoom1, zoom1);
         ASSERT_EQ(form->state().ActualPosZoom2, zoom2);
     }

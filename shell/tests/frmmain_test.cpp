@@ -49,6 +49,12 @@ protected:
         ASSERT_TRUE(dialogs.shown.empty());
     }
 
+    // The window's own locking, as the running-in test calls it.
+    void lock(bool locked) const
+    {
+        QMetaObject::invokeMethod(form.get(), locked ? "LockControls" : "UnlockControls");
+    }
+
     int px(int twips) const { return ui::toPixels(twips, form->logicalDpiX()); }
 
     // The named controls: all of them, or those placed directly on the window (a frame stands
@@ -141,7 +147,8 @@ TEST_F(MainWindow, AKeyWithoutTextTypedIntoAnyTextBoxResetsTheServiceCode)
     // No input method may compose on a text box: it would hold a dead key (and the key after it)
     // back from the key preview.
     for (const QLineEdit *box : form->findChildren<QLineEdit *>())
-        EXPECT_FALSE(box->inputMethodQuery(Qt::ImEnabled).toBool()) << box->objectName().toStdString();
+        EXPECT_FALSE(box->inputMethodQuery(Qt::ImEnabled).toBool())
+            << box->objectName().toStdString();
 
     for (const char *name : {"Text0", "JogSpeed(3)", "AbsolutePos(1)"}) {
         auto *box = find<QLineEdit>(name);
@@ -173,23 +180,23 @@ TEST_F(MainWindow, LockingChangesTheOperatorControlsInTheirOrderAndNothingElse)
     auto before = enabledStates();
     EXPECT_FALSE(before.at("CommandStart"));
     EXPECT_FALSE(before.at("CommandAbort"));
-    form->LockControls();
+    lock(true);
     const auto locked = enabledStates();
-    form->LockControls();
+    lock(true);
     EXPECT_EQ(enabledStates(), locked) << "locking twice is locking once";
     expectOnlyLockableChanged(locked, before, lockable, false);
 
     EnabledChanges changes;
-    form->UnlockControls();
+    lock(false);
     EXPECT_EQ(changes.names, order) << "unlocking";
     changes.names.clear();
-    form->UnlockControls();
+    lock(false);
     EXPECT_THAT(changes.names, testing::IsEmpty()) << "unlocking twice is unlocking once";
     const auto unlocked = enabledStates();
     expectOnlyLockableChanged(unlocked, before, lockable, true);
     EXPECT_TRUE(unlocked.at("CommandStart")) << "whatever the check boxes show";
 
-    form->LockControls();
+    lock(true);
     EXPECT_EQ(changes.names, order) << "locking";
 }
 

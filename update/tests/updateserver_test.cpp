@@ -6,8 +6,10 @@
 
 #include "platform/clock.h"
 #include "testsupport/fakelink.h"
+#include "testsupport/findchild.h"
 #include "testsupport/recordingdialogs.h"
 #include "testsupport/signing.h"
+#include "testsupport/timers.h"
 #include "testsupport/waitfor.h"
 #include "updateconfig.h"
 
@@ -108,7 +110,7 @@ protected:
         finished = std::make_unique<QSignalSpy>(launcher.get(), &shell::Launcher::finished);
         launcher->start();
         splash = launcher->splash();
-        launcher->splash()->Timer1_Timer();
+        testsupport::fire(testsupport::child<QTimer>(splash, "Timer1"));
     }
 
     QStringList localFiles() const { return QDir(local.path()).entryList(QDir::Files); }
