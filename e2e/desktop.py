@@ -82,12 +82,17 @@ class Desktop:
         wait_until(lambda: os.path.islink(link), what=f"the simulator's link {link}")
         return log
 
+    BUILT_IN = "built-in"
+
     def start_program(self, program, *arguments, update_host=None, cwd=None, output=None):
         """Starts the program with `arguments` in `cwd` (by default this process's). Its update
         check asks `update_host` (host:port); by default a closed loopback port, so that it goes
-        on at once to the port selection. Its output goes to a pipe, or to the file `output` for
-        a long run that nobody reads along."""
+        on at once to the port selection; Desktop.BUILT_IN leaves it the host the build was
+        configured with. Its output goes to a pipe, or to the file `output` for a long run that
+        nobody reads along."""
         env = dict(self.env, VELMARO_UPDATE_HOST=update_host or closed_port())
+        if update_host == Desktop.BUILT_IN:
+            del env["VELMARO_UPDATE_HOST"]
         sink = open(output, "wb") if output else subprocess.PIPE
         process = subprocess.Popen([program, *arguments], env=env, cwd=cwd, stdout=sink,
                                    stderr=subprocess.STDOUT)
@@ -96,12 +101,12 @@ class Desktop:
         self.processes.append(process)
         return process
 
-    def start_ftp_server(self, directory):
+    def start_ftp_server(self, directory, port=0):
         """Serves `directory` to the update account, with the password of the build under test
-        (from $VELMARO_UPDATE_PASSWORD). Gives the server as host:port."""
+        (from $VELMARO_UPDATE_PASSWORD), on `port` or a free one. Gives the server as host:port."""
         process = subprocess.Popen(
             ["/usr/bin/python3", FTP_SERVER, "--dir", directory, "--user", UPDATE_USER,
-             "--password", os.environ["VELMARO_UPDATE_PASSWORD"]],
+             "--password", os.environ["VELMARO_UPDATE_PASSWORD"], "--port", str(port)],
             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         self.processes.append(process)
         line = process.stdout.readline()

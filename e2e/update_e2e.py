@@ -1,7 +1,9 @@
 """The real program under Xvfb with its update check: the splash stays painted while the server
 keeps it waiting and then hands over to the port selection; a newer version on a real FTP server
-starts the updater, and the program ends; with an update key built in, an updater changed after
-it was signed is refused."""
+starts the updater, and the program ends. A build without a key starts it unverified. A build
+configured with a key, as the maker configures one, starts an updater signed with the key's
+private half by tools/velmaro-sign, from the server and with the password it was built with, and
+refuses one changed after it was signed."""
 
 import os
 import socket
@@ -13,6 +15,14 @@ from desktop import Desktop, wait_until
 
 PROGRAM, SIMULATOR, ARTEFACTS = sys.argv[1:4]
 SIGN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools", "velmaro-sign")
+
+# The key this build holds (empty: none), the host it was configured with, and the private half
+# of its key when the test command made it.
+BUILT_KEY = os.environ.get("VELMARO_BUILT_UPDATE_KEY", "")
+BUILT_HOST = os.environ.get("VELMARO_BUILT_UPDATE_HOST", "")
+SIGNING_KEY = os.environ.get("VELMARO_TEST_SIGNING_KEY", "")
+KEYED = unittest.skipUnless(BUILT_KEY and SIGNING_KEY, "this build holds no update key")
+UNKEYED = unittest.skipIf(BUILT_KEY, "this build holds an update key")
 
 # Leaves the folder it ran in as its mark.
 TEST_UPDATER = "#!/bin/sh\npwd > updater-ran\n"
@@ -60,31 +70,52 @@ class UpdateCheck(unittest.TestCase):
                 out.write(text)
         return served
 
-    def test_a_newer_version_starts_the_updater_and_the_program_ends(self):
+    def assert_the_updater_ran(self):
+        mark = os.path.join(self.folder, "updater-ran")
+        wait_until(lambda: os.path.exists(mark) and os.path.getsize(mark) > 0,
+                   what="the updater's mark")
+        with open(mark, encoding="utf-8") as ran:
+            self.assertEqual(ran.read().strip(), os.path.realpath(self.folder))
+
+    @UNKEYED
+    def test_a_newer_version_starts_the_updater_unverified_and_the_program_ends(self):
         server = self.desktop.start_ftp_server(self.serve_update())
         program = self.desktop.start_program(PROGRAM, update_host=server, cwd=self.folder)
 
         self.assertEqual(program.wait(timeout=30), 0)
         self.assertIn("Update check: the updater UpdateVelmaro.exe is not verified",
                       program.stdout.read().decode())
-        mark = os.path.join(self.folder, "updater-ran")
-        wait_until(lambda: os.path.exists(mark) and os.path.getsize(mark) > 0,
-                   what="the updater's mark")
-        with open(mark, encoding="utf-8") as ran:
-            self.assertEqual(ran.read().strip(), os.path.realpath(self.folder))
+        self.assert_the_updater_ran()
         self.assertEqual(sorted(os.listdir(self.folder)),
                          ["SetupUpdate.ini", "UpdateVelmaro.exe", "updater-ran"])
 
-    def test_with_a_key_an_updater_changed_after_signing_is_refused_and_the_port_list_opens(self):
+    def serve_signed_update(self):
+        """The update of serve_update(), its updater signed as the maker signs; gives the folder."""
         served = self.serve_update()
-        updater = os.path.join(served, "UpdateVelmaro.exe")
-        subprocess.run([SIGN, "sign", os.environ["VELMARO_TEST_UPDATE_KEY"], updater], check=True,
-                       stdout=subprocess.DEVNULL)
-        with open(updater, "a", encoding="ascii") as out:
+        subprocess.run([SIGN, "sign", SIGNING_KEY, os.path.join(served, "UpdateVelmaro.exe")],
+                       check=True, stdout=subprocess.DEVNULL)
+        return served
+
+    @KEYED
+    def test_with_a_key_a_signed_updater_from_the_built_in_server_starts_and_the_program_ends(self):
+        # The test command configures the build with a loopback host and port of its own.
+        host, _, port = BUILT_HOST.partition(":")
+        self.assertEqual(host, "127.0.0.1", "the keyed test build names a loopback update host")
+        self.desktop.start_ftp_server(self.serve_signed_update(), port=int(port))
+        program = self.desktop.start_program(PROGRAM, update_host=self.desktop.BUILT_IN,
+                                             cwd=self.folder)
+
+        self.assertEqual(program.wait(timeout=60), 0)
+        self.assertNotIn("not verified", program.stdout.read().decode())
+        self.assert_the_updater_ran()
+
+    @KEYED
+    def test_with_a_key_an_updater_changed_after_signing_is_refused_and_the_port_list_opens(self):
+        served = self.serve_signed_update()
+        with open(os.path.join(served, "UpdateVelmaro.exe"), "a", encoding="ascii") as out:
             out.write("echo one more line\n")
         server = self.desktop.start_ftp_server(served)
-        program = self.desktop.start_program(os.environ["VELMARO_TESTKEY_PROGRAM"],
-                                             update_host=server, cwd=self.folder)
+        program = self.desktop.start_program(PROGRAM, update_host=server, cwd=self.folder)
 
         # Five requests and their pauses first; a busy machine may take a while.
         wait_until(lambda: self.desktop.shown("^Errore$"), timeout=60, what="the box")

@@ -16,6 +16,7 @@ def main():
     parser.add_argument("--dir", required=True)
     parser.add_argument("--user", required=True)
     parser.add_argument("--password", required=True)
+    parser.add_argument("--port", type=int, default=0)
     options = parser.parse_args()
 
     logging.basicConfig(stream=sys.stderr, level=logging.DEBUG, format="%(message)s")
@@ -23,7 +24,7 @@ def main():
     authorizer.add_user(options.user, options.password, options.dir, perm="elr")
     handler = FTPHandler
     handler.authorizer = authorizer
-    server = FTPServer(("127.0.0.1", 0), handler)
+    server = FTPServer(("127.0.0.1", options.port), handler)
     print(f"port {server.address[1]}", flush=True)
     server.serve_forever()
 
