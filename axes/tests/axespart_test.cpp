@@ -188,8 +188,18 @@ TEST_F(AxisPanels, SetIpCancelledSendsNothing_ABadOrUnwritableAddressIsAWrongIpA
     EXPECT_EQ(dialogs.shown[4].text, "Wrong IP !");
     EXPECT_EQ(dialogs.shown[4].title, "Error");
 
-    // The next failure of the line, met elsewhere, is the window's to tell again.
+    // The device vanishes under the write: the window shows its state in the title, no box.
     script.failWrites(false);
+    dialogs.shown.clear();
+    script.loseLineOnNextWrite();
+    setIp("192.168.1.10");
+    ASSERT_EQ(dialogs.shown.size(), 2U);
+    EXPECT_EQ(dialogs.shown[1].text, "Wrong IP !");
+    EXPECT_THAT(form->windowTitle().toStdString(), testing::HasSubstr("line lost"));
+
+    // The next failure of the line, met elsewhere, is the window's to tell again.
+    script.answer(": 1.0000\r\n"); // the lens is ready when the device is back
+    tick("reopen");
     setIp("10.0.0.1");
     script.failWrites(true);
     dialogs.shown.clear();
