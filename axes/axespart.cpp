@@ -158,7 +158,7 @@ void AxesPart::CheckStatus_Click(int axis)
     const auto i = static_cast<std::size_t>(axis);
     m_context.focusSink();
     const bool enable = CheckStatus[i]->isChecked();
-    sendHeld(m_context.channel, enableLines(comm::AxisLetter(axis), enable));
+    sendHeld(m_context.channel, m_context.clock, enableLines(comm::AxisLetter(axis), enable));
     Status[i]->setText(enable ? "ENABLED" : "DISABLED");
     ui::setColours(Status[i], enable ? ui::colour::kGreen : ui::colour::kRed,
                    ui::colour::kDarkGrey);
@@ -198,13 +198,13 @@ void AxesPart::jog(int axis, bool forward)
 {
     // The focus stays on the button that is held.
     const QString speed = JogSpeed[static_cast<std::size_t>(axis)]->text();
-    sendHeld(m_context.channel,
+    sendHeld(m_context.channel, m_context.clock,
              jogLines(comm::AxisLetter(axis), speed.toLatin1().toStdString(), forward));
 }
 
 void AxesPart::CommandJog_MouseUp(int axis)
 {
-    sendHeld(m_context.channel, stopLines(comm::AxisLetter(axis)));
+    sendHeld(m_context.channel, m_context.clock, stopLines(comm::AxisLetter(axis)));
     m_context.focusSink();
 }
 

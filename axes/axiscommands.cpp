@@ -40,12 +40,13 @@ std::vector<std::string> absoluteMoveLines(std::string_view letter, std::string_
             joined("BG", letter)};
 }
 
-void sendHeld(comm::CommandChannel &channel, const std::vector<std::string> &lines)
+void sendHeld(comm::CommandChannel &channel, platform::Clock &clock,
+              const std::vector<std::string> &lines)
 {
     const auto hold = channel.hold();
     for (const auto &line : lines)
         channel.SendLine(line);
-    channel.clock().sleep(kSettle);
+    clock.sleep(kSettle);
 }
 
 } // namespace axes

@@ -8,6 +8,10 @@ namespace comm {
 class CommandChannel;
 }
 
+namespace platform {
+class Clock;
+}
+
 // The lines of manual axis control. `letter` is the controller's axis letter; speed and target
 // texts are the operator's, sent exactly as typed.
 namespace axes {
@@ -27,6 +31,7 @@ std::vector<std::string> absoluteMoveLines(std::string_view letter, std::string_
 
 // Sends `lines` back to back with the readout kept off the line, then leaves the controller
 // 100 ms to take them before the readout may poll again. Blocks for those 100 ms.
-void sendHeld(comm::CommandChannel &channel, const std::vector<std::string> &lines);
+void sendHeld(comm::CommandChannel &channel, platform::Clock &clock,
+              const std::vector<std::string> &lines);
 
 } // namespace axes

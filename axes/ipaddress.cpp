@@ -1,6 +1,6 @@
 #include "ipaddress.h"
 
-#include "link/numbertext.h"
+#include "base/numbertext.h"
 
 #include <cmath>
 
@@ -15,7 +15,7 @@ constexpr double kHighest = 255;
 base::Result<std::int16_t> fieldValue(std::string_view field, std::size_t index)
 {
     const std::string which = "number " + std::to_string(index + 1);
-    const auto number = comm::numberFromText(field);
+    const auto number = base::numberFromText(field);
     if (!number)
         return base::fail(which + " is empty or not a number");
     const double whole = std::floor(*number);

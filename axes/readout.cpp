@@ -1,7 +1,7 @@
 #include "readout.h"
 
+#include "base/numbertext.h"
 #include "link/channel.h"
-#include "link/numbertext.h"
 
 namespace axes {
 
@@ -11,7 +11,7 @@ std::optional<PositionReading> readPosition(comm::CommandChannel &channel, std::
     auto reply = channel.positionReply(letter, comm::ShortReply::AsItCame);
     if (!reply)
         return std::nullopt;
-    auto position = comm::wholeNumberFromText(*reply);
+    auto position = base::wholeNumberFromText(*reply);
     return PositionReading{std::move(*reply), position};
 }
 

@@ -127,7 +127,7 @@ void BM_StepTest(benchmark::State &state)
     comm::CommandChannel channel(serial, clock, tone);
     QEventLoop loop;
     TimerView view(loop);
-    runin::Sequencer sequencer(channel, view);
+    runin::Sequencer sequencer(channel, clock, tone, view);
     view.setTick([&sequencer] { sequencer.tick(); });
 
     double seconds = 0;

@@ -1,7 +1,7 @@
 #include "camfile.h"
 
+#include "base/numbertext.h"
 #include "lens/presets.h"
-#include "link/numbertext.h"
 
 #include <QDir>
 #include <QFile>
@@ -98,7 +98,7 @@ base::Result<std::string> formatCamFile(const CamRows &rows)
             text += ';';
             if (cell->empty())
                 continue;
-            const auto value = comm::numberFromText(*cell);
+            const auto value = base::numberFromText(*cell);
             if (!value)
                 return base::fail("in row " + std::to_string(n) + " (" +
                                   std::to_string(lens::focalLengthAt(n - 1)) + " mm), " + caption +

@@ -2,6 +2,7 @@
 stored with its logs byte for byte and made into a PDF with velmaro-report; a run cut short by
 SIGKILL is stored as ended "unknown" at the next START."""
 
+import contextlib
 import os
 import signal
 import sqlite3
@@ -43,9 +44,15 @@ class RunRecords(unittest.TestCase):
         return tuple(result)
 
     def stored(self):
+        """The stored runs; none while the program has not made the file and its tables yet (the
+        file comes first, its tables a moment later)."""
         if not os.path.exists(self.database):
             return []
-        with sqlite3.connect(self.database, timeout=10) as db:
+        with contextlib.closing(sqlite3.connect(self.database, timeout=10)) as db:
+            made = db.execute("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
+                              "name = 'runs'").fetchone()[0]
+            if not made:
+                return []
             rows = db.execute("SELECT id, ending, station, log_complete, log_errors FROM runs "
                               "ORDER BY started").fetchall()
         return [(id, ending, station, unpack(complete), unpack(errors))

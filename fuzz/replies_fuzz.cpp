@@ -1,8 +1,8 @@
 // Whatever the controller answers, in whatever pieces: the position and position-error queries,
 // the readout and the start-up check take it without fault.
 #include "axes/readout.h"
+#include "base/numbertext.h"
 #include "link/channel.h"
-#include "link/numbertext.h"
 #include "platform/clock.h"
 #include "shell/lenscheck.h"
 #include "testsupport/fakelink.h"
@@ -29,12 +29,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         input.remove_prefix(end == std::string_view::npos ? input.size() : end + 1);
     }
 
-    (void)shell::checkLensInitialised(channel);
+    (void)shell::checkLensInitialised(channel, clock);
     (void)channel.QueryPosition("A");
     (void)channel.QueryPositionError("B");
     for (const char *letter : {"X", "Y", "Z", "W"}) {
         if (const auto reading = axes::readPosition(channel, letter))
-            (void)comm::wholeNumberFromText(reading->text);
+            (void)base::wholeNumberFromText(reading->text);
     }
     return 0;
 }

@@ -1,6 +1,6 @@
 // A stored log as a database hands it back: the plant's database is shared by every station and
 // anyone with its login, so its bytes are not trusted. Unpacked, then read as a log.
-#include "report/runlog.h"
+#include "runlog/runlog.h"
 #include "runs/runrecord.h"
 
 #include "fuzzcheck.h"
@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         return 0;
     // What unpacks is what was packed, and packs back to the same log.
     fuzz::check(*runs::unpackLog(runs::packLog(*log)) == *log);
-    const report::RunLog read = report::readLog(*log, QStringLiteral("fuzz"), QLocale::c());
+    const runlog::RunLog read = runlog::readLog(*log, QStringLiteral("fuzz"), QLocale::c());
     fuzz::check(static_cast<std::size_t>(read.lineCount) ==
                 read.entries.size() + read.unreadable.size());
     return 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/numbertext.h"
 #include "platform/clock.h"
 
 #include <array>
@@ -17,7 +18,7 @@ namespace comm {
 class SerialLink;
 
 // What a query gives when no value was read.
-inline constexpr std::string_view kNoValue = "###";
+using base::kNoValue;
 
 // What a reply of one character other than ':' counts as: it has no room for the two line-end
 // characters that the value is cut from.
@@ -64,9 +65,6 @@ public:
     // The integer part of the axis's position error as text, leading blank or sign kept, or
     // kNoValue.
     std::string QueryPositionError(std::string_view axisLetter);
-
-    platform::Clock &clock() { return m_clock; }
-    platform::Tone &tone() { return m_tone; }
 
     // Told, with the reason, when a line could not be written.
     void setWriteFailureHandler(std::function<void(const std::string &reason)> handler)

@@ -1,7 +1,7 @@
 #include "camcheck.h"
 
+#include "base/numbertext.h"
 #include "camtable/camfile.h"
-#include "link/numbertext.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -24,7 +24,7 @@ std::optional<double> cellValue(const std::string &cell, CamTable &table, int ro
 {
     if (cell.empty())
         return std::nullopt;
-    const auto value = comm::numberFromText(cell);
+    const auto value = base::numberFromText(cell);
     if (!value)
         table.unreadable.push_back({table.file, row, QString::fromLocal8Bit(cell.c_str()),
                                     QStringLiteral("the Zoom %1 position of %2 mm is not a number")

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "runlog.h"
+#include "runlog/runlog.h"
 
 #include "base/result.h"
 
@@ -23,8 +23,8 @@ struct CamPoint
 struct CamTable
 {
     QString file;
-    std::vector<CamPoint> points;       // all 86 rows
-    std::vector<Unreadable> unreadable; // cells that are not numbers
+    std::vector<CamPoint> points;               // all 86 rows
+    std::vector<runlog::Unreadable> unreadable; // cells that are not numbers
 };
 
 // Reads the cam table file; a file that cannot be read or has not the table's shape gives why.

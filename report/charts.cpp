@@ -1,7 +1,9 @@
 #include "charts.h"
 
 #include "series.h"
-#include "summary.h"
+
+#include "runin/verdict.h"
+#include "runlog/summary.h"
 
 #include <QChart>
 #include <QDateTimeAxis>
@@ -16,6 +18,12 @@
 #include <array>
 
 namespace report {
+
+using runlog::Axis;
+using runlog::axisTitle;
+using runlog::Entry;
+using runlog::kAxes;
+using runlog::RunLog;
 
 namespace {
 
@@ -116,7 +124,7 @@ std::unique_ptr<QChart> errorChart(const RunLog &log, QString &note)
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
 
-    double first = 0, last = 0, low = -kErrorThreshold, high = kErrorThreshold;
+    double first = 0, last = 0, low = -runin::kErrorThreshold, high = runin::kErrorThreshold;
     bool timed = false;
     for (const Entry &entry : log.entries) {
         if (!entry.moment)
@@ -152,7 +160,8 @@ std::unique_ptr<QChart> errorChart(const RunLog &log, QString &note)
     }
     if (last - first < 60'000)
         last = first + 60'000;
-    for (const double threshold : {kErrorThreshold, -kErrorThreshold}) {
+    for (const double threshold :
+         {double{runin::kErrorThreshold}, double{-runin::kErrorThreshold}}) {
         auto *line = new QLineSeries;
         line->setName(QStringLiteral("\u00b110"));
         line->setPen(QPen(Qt::red, 1, Qt::DashLine));

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "camcheck.h"
-#include "runlog.h"
+#include "runlog/runlog.h"
 
 #include <QString>
 
@@ -15,11 +15,11 @@ class QRectF;
 namespace report {
 
 // The positions reached by one axis, move by move.
-std::unique_ptr<QChart> positionChart(const RunLog &log, Axis axis);
+std::unique_ptr<QChart> positionChart(const runlog::RunLog &log, runlog::Axis axis);
 
 // Every reported error over the run's time, each axis in its colour, with the threshold either
 // way. `note` tells of errors that could not be placed.
-std::unique_ptr<QChart> errorChart(const RunLog &log, QString &note);
+std::unique_ptr<QChart> errorChart(const runlog::RunLog &log, QString &note);
 
 // Zoom 1 and Zoom 2 against the focal length; unrecorded rows leave gaps.
 std::unique_ptr<QChart> camChart(const CamTable &table);

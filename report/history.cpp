@@ -1,6 +1,8 @@
 #include "history.h"
 
-#include "reportcommand.h"
+#include "commandline.h"
+
+#include "runin/verdict.h"
 
 #include <QMarginsF>
 #include <QPageLayout>
@@ -45,7 +47,13 @@ Tables tablesOf(const History &history)
     return tables;
 }
 
-const QStringList kDayHead{"Day", "Station", "Runs", "No error above 10", "Errors above 10"};
+QStringList dayHead()
+{
+    QString passed = runin::verdictText(0);
+    passed[0] = passed[0].toUpper();
+    return {QStringLiteral("Day"), QStringLiteral("Station"), QStringLiteral("Runs"), passed,
+            QStringLiteral("Errors ") + runin::aboveThresholdText()};
+}
 const QStringList kWeekHead{"Week", "Serials", "First pass", "Yield"};
 } // namespace
 
@@ -60,7 +68,7 @@ History historyOf(const std::vector<runs::RunRecord> &records)
                                 : QStringLiteral("unknown");
         DayCount &count = history.days[{day, run.station}];
         ++count.runs;
-        count.passed += run.errorCount() == 0 ? 1 : 0;
+        count.passed += runin::passes(run.errorCount()) ? 1 : 0;
         if (run.serial.isEmpty())
             ++history.withoutSerial;
         else
@@ -71,7 +79,7 @@ History historyOf(const std::vector<runs::RunRecord> &records)
             history.weeks[run->start.isValid() ? weekOf(run->start.toLocalTime().date())
                                                : QStringLiteral("unknown")];
         ++yield.serials;
-        yield.firstPass += run->errorCount() == 0 ? 1 : 0;
+        yield.firstPass += runin::passes(run->errorCount()) ? 1 : 0;
     }
     return history;
 }
@@ -82,12 +90,13 @@ QString historyText(const History &history, const QString &source)
     QString text = QStringLiteral("%1 run(s) in %2\n\nRuns per day and station\n")
                        .arg(history.runs)
                        .arg(source);
+    const QStringList head = dayHead();
     text += QStringLiteral("%1  %2  %3  %4  %5\n")
-                .arg(kDayHead[0], -10)
-                .arg(kDayHead[1], -16)
-                .arg(kDayHead[2], 5)
-                .arg(kDayHead[3], 17)
-                .arg(kDayHead[4], 15);
+                .arg(head[0], -10)
+                .arg(head[1], -16)
+                .arg(head[2], 5)
+                .arg(head[3], 17)
+                .arg(head[4], 15);
     for (const QStringList &row : tables.days)
         text += QStringLiteral("%1  %2  %3  %4  %5\n")
                     .arg(row[0], -10)
@@ -95,8 +104,9 @@ QString historyText(const History &history, const QString &source)
                     .arg(row[2], 5)
                     .arg(row[3], 17)
                     .arg(row[4], 15);
-    text += QStringLiteral("\nFirst-pass yield per week (a serial's first run has no error above "
-                           "10; %1 run(s) without a serial are not counted)\n")
+    text += QStringLiteral("\nFirst-pass yield per week (a serial's first run has %1; %2 run(s) "
+                           "without a serial are not counted)\n")
+                .arg(runin::verdictText(0))
                 .arg(history.withoutSerial);
     text += QStringLiteral("%1  %2  %3  %4\n")
                 .arg(kWeekHead[0], -8)
@@ -131,12 +141,13 @@ int writeHistoryPdf(const History &history, const QString &source, const QString
     };
     QTextDocument document;
     document.setHtml(
-        QStringLiteral("<h1>Running-in history</h1><p>%1 run(s) in %2</p>"
-                       "<h2>Runs per day and station</h2>%3"
-                       "<h2>First-pass yield per week</h2><p>A serial's first run has no error "
-                       "above 10; %4 run(s) without a serial are not counted.</p>%5")
+        QStringLiteral(
+            "<h1>Running-in history</h1><p>%1 run(s) in %2</p>"
+            "<h2>Runs per day and station</h2>%3"
+            "<h2>First-pass yield per week</h2><p>A serial's first run has %4; %5 run(s) "
+            "without a serial are not counted.</p>%6")
             .arg(history.runs)
-            .arg(source.toHtmlEscaped(), table(kDayHead, tables.days))
+            .arg(source.toHtmlEscaped(), table(dayHead(), tables.days), runin::verdictText(0))
             .arg(history.withoutSerial)
             .arg(table(kWeekHead, tables.weeks)));
     QSaveFile file(output);

@@ -10,13 +10,13 @@
 #include <vector>
 
 // The run records over time: how many runs each station made each day and how they went, and the
-// first-pass yield per week (a lens serial whose first run had no error above 10).
+// first-pass yield per week (a lens serial whose first run passed).
 namespace report {
 
 struct DayCount
 {
     int runs = 0;
-    int passed = 0; // no error above 10
+    int passed = 0; // no error above the threshold
 };
 
 struct WeekYield

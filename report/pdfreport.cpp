@@ -1,7 +1,9 @@
 #include "pdfreport.h"
 
 #include "charts.h"
-#include "summary.h"
+
+#include "runin/verdict.h"
+#include "runlog/summary.h"
 
 #include <QChart>
 #include <QPageLayout>
@@ -10,6 +12,22 @@
 #include <QTextDocument>
 
 namespace report {
+
+using runlog::Axis;
+using runlog::AxisErrors;
+using runlog::axisTitle;
+using runlog::compareErrorLogs;
+using runlog::durationText;
+using runlog::ErrorsCheck;
+using runlog::kAxes;
+using runlog::kAxisCount;
+using runlog::kTests;
+using runlog::LogMoment;
+using runlog::summarise;
+using runlog::Summary;
+using runlog::TestName;
+using runlog::testTitle;
+using runlog::Unreadable;
 
 namespace {
 
@@ -69,18 +87,14 @@ QString movesTable(const Summary &summary)
 QString errorsTable(const Summary &summary)
 {
     QString html = QStringLiteral("<table cellspacing=0 border=1><tr><th>Axis</th>"
-                                  "<th class=num>Errors above 10</th><th class=num>Largest</th>"
-                                  "<th>Verdict</th></tr>");
+                                  "<th class=num>Errors %1</th><th class=num>Largest</th>"
+                                  "<th>Verdict</th></tr>")
+                       .arg(runin::aboveThresholdText());
     for (const Axis axis : kAxes) {
         const AxisErrors &errors = summary.errors.at(static_cast<std::size_t>(axis));
         const QString verdict =
-            errors.count == 0
-                ? QStringLiteral("<span style=\"color:%1\"><b>no error above 10</b></span>")
-                      .arg(kGreen)
-                : QStringLiteral("<span style=\"color:%1\"><b>%2 %3 above 10</b></span>")
-                      .arg(kRed)
-                      .arg(errors.count)
-                      .arg(errors.count == 1 ? QStringLiteral("error") : QStringLiteral("errors"));
+            QStringLiteral("<span style=\"color:%1\"><b>%2</b></span>")
+                .arg(runin::passes(errors.count) ? kGreen : kRed, runin::verdictText(errors.count));
         html += QStringLiteral("<tr><td>%1</td><td class=num>%2</td><td class=num>%3</td>"
                                "<td>%4</td></tr>")
                     .arg(axisTitle(axis))

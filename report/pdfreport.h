@@ -1,7 +1,7 @@
 #pragma once
 
 #include "camcheck.h"
-#include "runlog.h"
+#include "runlog/runlog.h"
 
 #include "base/result.h"
 
@@ -17,8 +17,8 @@ namespace report {
 
 struct ReportInput
 {
-    RunLog complete;
-    std::optional<RunLog> errors; // the errors log, when given
+    runlog::RunLog complete;
+    std::optional<runlog::RunLog> errors; // the errors log, when given
     std::optional<CamTable> cam;
     // What page 1 says of a stored run before the log's own figures (station, operator, ...).
     std::vector<std::pair<QString, QString>> about;

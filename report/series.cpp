@@ -4,6 +4,10 @@
 
 namespace report {
 
+using runlog::Axis;
+using runlog::Entry;
+using runlog::RunLog;
+
 std::vector<Point> positionsOf(const RunLog &log, Axis axis)
 {
     std::vector<Point> points;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "runlog.h"
+#include "runlog/runlog.h"
 
 #include <cstddef>
 #include <vector>
@@ -19,11 +19,11 @@ struct Point
 
 // The axis's positions reached, move by move: x is the move's number on that axis, from 1. A move
 // whose position the controller did not give has its number and no point.
-std::vector<Point> positionsOf(const RunLog &log, Axis axis);
+std::vector<Point> positionsOf(const runlog::RunLog &log, runlog::Axis axis);
 
 // The axis's errors over time: x is milliseconds since the epoch. Errors whose time does not
 // read are left out; `undated` counts them.
-std::vector<Point> errorsOf(const RunLog &log, Axis axis, int &undated);
+std::vector<Point> errorsOf(const runlog::RunLog &log, runlog::Axis axis, int &undated);
 
 // At most about `maxPoints` of `points` (ordered by x), keeping in each stretch its lowest and its
 // highest point in their order, so that the drawn line spans the same band.

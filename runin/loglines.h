@@ -1,6 +1,7 @@
 #pragma once
 
 #include "timestamp.h"
+#include "verdict.h"
 
 #include <QString>
 
@@ -8,10 +9,6 @@
 
 // The texts of the running-in test's log lines: which axis, which test, and the two kinds of line.
 namespace runin {
-
-// A position error whose absolute value is greater than this, in counts, is reported with an
-// error line; 10 itself is not.
-inline constexpr int kErrorThreshold = 10;
 
 inline constexpr std::string_view kZoom1Axis = "Zoom 1 Axis ";
 inline constexpr std::string_view kZoom2Axis = "Zoom 2 Axis ";

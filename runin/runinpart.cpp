@@ -31,8 +31,8 @@ ui::Shape *addLight(QWidget *parent, const QString &name, int left, int top)
 }
 } // namespace
 
-RunInPart::RunInPart(QWidget *form, ui::PartContext context)
-    : m_context(std::move(context)), m_sequencer(m_context.channel, *this)
+RunInPart::RunInPart(QWidget *form, ui::PartContext context, platform::Tone &tone)
+    : m_context(std::move(context)), m_sequencer(m_context.channel, m_context.clock, tone, *this)
 {
     FrameRodaggio =
         ui::addFrame(form, "FrameRodaggio", "Running Up", Twips{120, 8760, 14415, 2250});

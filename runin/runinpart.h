@@ -15,6 +15,10 @@ class QListWidget;
 class QPushButton;
 class QWidget;
 
+namespace platform {
+class Tone;
+}
+
 namespace ui {
 class Shape;
 }
@@ -27,7 +31,8 @@ class RunInPart : public QObject, private RunInView
 {
     Q_OBJECT
 public:
-    RunInPart(QWidget *form, ui::PartContext context);
+    // Error reports sound on `tone`.
+    RunInPart(QWidget *form, ui::PartContext context, platform::Tone &tone);
 
     // No run pending: nothing asked to abort and no move awaited.
     void clearRunFlags();
@@ -42,16 +47,6 @@ public:
 
     // Where every run is kept; none by default.
     void setRecorder(RunRecorder *recorder);
-    // A line of its own in the error list, stamped like the others.
-    void addNote(const QString &text);
-
-    [[nodiscard]] const RunState &state() const { return m_sequencer.state(); }
-
-    void CheckSingleStep_Click();
-    void CheckFullSroke_Click();
-    void CommandStart_Click();
-    void CommandAbort_Click();
-    void Timer3_Timer();
 
 signals:
     // A run starts: every operator control but ABORT is to be taken away.
@@ -59,8 +54,17 @@ signals:
     // A run has ended: the operator controls are to come back.
     void unlockRequested();
 
+private slots:
+    void CheckSingleStep_Click();
+    void CheckFullSroke_Click();
+    void CommandStart_Click();
+    void CommandAbort_Click();
+    void Timer3_Timer();
+
 private:
     void enableStartByBoxes();
+    // A line of its own in the error list, stamped like the others.
+    void addNote(const QString &text);
 
     void setLabelStep1(const QString &text) override;
     void setLabelStep2(const QString &text) override;

@@ -1,14 +1,15 @@
 #include "sequencer.h"
 
 #include "loglines.h"
+#include "workingaxes.h"
 
+#include "base/numbertext.h"
 #include "link/channel.h"
-#include "link/numbertext.h"
 #include "platform/clock.h"
 #include "platform/tone.h"
 
-#include <array>
 #include <cmath>
+#include <utility>
 
 namespace runin {
 
@@ -22,14 +23,6 @@ constexpr platform::Millis kReportTone{1000};
 constexpr platform::Millis kReportPause{20};
 constexpr int kReportTones = 3;
 
-constexpr std::int16_t kZoom = 1;
-constexpr std::int16_t kIris = 2;
-constexpr std::int16_t kFocus = 3;
-
-// Step values at which the step test of zoom, iris and focus turns and ends.
-constexpr std::array<int, 3> kStepTop{500, 6, 100};
-constexpr std::array<int, 3> kStepBottom{75, 1, 0};
-
 const QString kNoAnswer =
     QStringLiteral("The controller stopped answering during the running-in test; the test was "
                    "stopped.");
@@ -38,31 +31,7 @@ const QString kNoAnswer =
 // for the zoom, motor 2 is read for the log only.
 constexpr std::string_view kZoom2Letter = comm::kAlternativeAxisLetters[1];
 
-std::string_view letterOf(std::int16_t workingAxis)
-{
-    switch (workingAxis) {
-    case kZoom:
-        return comm::kAlternativeAxisLetters[0];
-    case kIris:
-        return comm::kAlternativeAxisLetters[2];
-    default:
-        return comm::kAlternativeAxisLetters[3];
-    }
-}
-
-std::string_view axisNameOf(std::int16_t workingAxis)
-{
-    switch (workingAxis) {
-    case kZoom:
-        return kZoom1Axis;
-    case kIris:
-        return kIrisAxis;
-    default:
-        return kFocusAxis;
-    }
-}
-
-std::string_view testNameOf(TestKind testKind, std::int16_t stepIndex)
+std::string_view testNameOf(TestKind testKind, StepIndex stepIndex)
 {
     switch (testKind) {
     case TestKind::StepAscending:
@@ -70,7 +39,7 @@ std::string_view testNameOf(TestKind testKind, std::int16_t stepIndex)
     case TestKind::StepDescending:
         return kStepDescending;
     default:
-        return stepIndex == 1 ? kStrokeAscending : kStrokeDescending;
+        return stepIndex == UpperEnd ? kStrokeAscending : kStrokeDescending;
     }
 }
 
@@ -90,42 +59,19 @@ struct Move
     std::string line;
 };
 
-// Step k of the step test for an axis, upward or downward. The downward formulas go on from the
-// step number the upward half reached, so each half turns at its end point.
-Move stepMove(std::int16_t workingAxis, bool ascending, int k)
+Move stepMove(const StepMoves &steps, bool ascending, int k)
 {
-    switch (workingAxis) {
-    case kZoom: {
-        const int value = ascending ? 75 + 5 * (k - 1) : 925 - 5 * (k - 1);
-        return {value, "zoom = " + std::to_string(value)};
-    }
-    case kIris: {
-        const int value = ascending ? k : 12 - k;
-        return {value, "iris = " + std::to_string(value)};
-    }
-    default:
-        return {ascending ? k - 1 : 201 - k, ascending ? "focusup = 1" : "focusdn = 1"};
-    }
+    const int value = steps.value(ascending, k);
+    std::string line(ascending ? steps.up : steps.down);
+    if (steps.withValue)
+        line += std::to_string(value);
+    return {value, std::move(line)};
 }
-
-struct EndPoint
-{
-    const char *line;
-    const char *label;
-};
-
-// Per working axis, the end toward the top (direction 1) and toward the bottom (direction 2).
-// The focus ends are direct controller moves of axis D.
-constexpr std::array<std::array<EndPoint, 2>, 3> kEndPoints{{
-    {{{"zoom = 500", "500"}, {"zoom = 75", "75"}}},
-    {{{"iris = 6", "6"}, {"iris = 1", "1"}}},
-    {{{"PAD = 10100;BGD", "100"}, {"PAD = 100;BGD", "0"}}},
-}};
 } // namespace
 
-Sequencer::Sequencer(comm::CommandChannel &channel, RunInView &view, Now now)
-    : m_channel(channel), m_clock(channel.clock()), m_tone(channel.tone()), m_view(view),
-      m_now(std::move(now))
+Sequencer::Sequencer(comm::CommandChannel &channel, platform::Clock &clock, platform::Tone &tone,
+                     RunInView &view, Now now)
+    : m_channel(channel), m_clock(clock), m_tone(tone), m_view(view), m_now(std::move(now))
 {}
 
 void Sequencer::start(bool singleStep)
@@ -134,10 +80,10 @@ void Sequencer::start(bool singleStep)
     m_state.MovePending = false;
     m_state.AbortRequested = false;
     m_state.CompletedCycles = 0;
-    m_state.WorkingAxis = kZoom;
-    m_state.StepValue = "0";
+    m_state.WorkingAxis = ZoomAxis;
+    m_state.StepValue = std::string("0"); // a fresh string: g++ 12 warns wrongly on assigning "0"
     m_state.TestKind = singleStep ? TestKind::StepAscending : TestKind::FullStroke;
-    m_state.StepIndex = 1;
+    m_state.StepIndex = FirstStep;
     m_running = true;
     m_endTold = false;
     m_view.startTicking();
@@ -175,6 +121,17 @@ void Sequencer::clearRunFlags()
 
 void Sequencer::tick()
 {
+    m_inTick = true;
+    runTick();
+    m_inTick = false;
+    // A run that ended during the tick is told only now, with its last line written: whoever
+    // keeps the run takes the logs as they stand.
+    if (const auto ending = std::exchange(m_ending, std::nullopt))
+        tellEnded(*ending);
+}
+
+void Sequencer::runTick()
+{
     // The line is the sequencer's for the whole tick, so the position readout stays off it.
     const auto hold = m_channel.hold();
     if (m_state.AbortRequested) {
@@ -193,17 +150,16 @@ void Sequencer::tick()
 
 void Sequencer::showWorkingAxis()
 {
-    m_view.setLight(Light::Axis1, m_state.WorkingAxis == kZoom);
-    m_view.setLight(Light::Axis2, m_state.WorkingAxis == kIris);
-    m_view.setLight(Light::Axis3, m_state.WorkingAxis == kFocus);
+    for (const AxisFacts *facts : {&kZoomFacts, &kIrisFacts, &kFocusFacts})
+        m_view.setLight(facts->light, m_state.WorkingAxis == facts->axis);
 }
 
 void Sequencer::checkCompletion()
 {
     if (m_state.TestKind == TestKind::None)
         return;
-    const std::string_view letter = letterOf(m_state.WorkingAxis);
-    const auto sample = samplePosition(letter);
+    const AxisFacts &axis = factsOf(m_state.WorkingAxis);
+    const auto sample = samplePosition(axis.letter);
     if (!sample)
         return; // no answer: the next tick samples again
     if (sample->value != m_state.LastPosition) {
@@ -213,11 +169,10 @@ void Sequencer::checkCompletion()
 
     // Two equal samples in a row: the axis stands still and the move has ended.
     const std::string_view test = testNameOf(m_state.TestKind, m_state.StepIndex);
-    const std::string_view axisName = axisNameOf(m_state.WorkingAxis);
-    writeReached(axisName, test, sample->text);
+    writeReached(axis.name, test, sample->text);
     m_clock.sleep(kBeforeErrorQuery);
-    reportIfLarge(m_channel.QueryPositionError(letter), axisName, test);
-    if (m_state.WorkingAxis == kZoom) {
+    reportIfLarge(m_channel.QueryPositionError(axis.letter), axis.name, test);
+    if (m_state.WorkingAxis == ZoomAxis) {
         // Zoom motor 2 follows motor 1 on the cam; it is read for the log only.
         const auto second = samplePosition(kZoom2Letter);
         const std::string secondError = m_channel.QueryPositionError(kZoom2Letter);
@@ -233,35 +188,35 @@ void Sequencer::checkCompletion()
 void Sequencer::applyTransition()
 {
     RunState &s = m_state;
-    const auto step = comm::wholeNumberFromText(s.StepValue);
+    const auto step = base::wholeNumberFromText(s.StepValue);
     // The step test of each axis turns downward at its top value and hands over to the next axis
     // at its bottom value; after the focus, the full stroke follows or the run ends.
-    const bool known = s.WorkingAxis >= kZoom && s.WorkingAxis <= kFocus;
-    const auto axis = static_cast<std::size_t>(known ? s.WorkingAxis - 1 : 0);
-    if (known && s.TestKind == TestKind::StepAscending && step == kStepTop.at(axis)) {
+    const bool known = isWorkingAxis(s.WorkingAxis);
+    const StepMoves &steps = factsOf(s.WorkingAxis).steps;
+    if (known && s.TestKind == TestKind::StepAscending && step == steps.top) {
         s.TestKind = TestKind::StepDescending;
-    } else if (known && s.TestKind == TestKind::StepDescending && step == kStepBottom.at(axis)) {
-        if (s.WorkingAxis != kFocus) {
-            ++s.WorkingAxis;
+    } else if (known && s.TestKind == TestKind::StepDescending && step == steps.first) {
+        if (s.WorkingAxis != FocusAxis) {
+            s.WorkingAxis = nextAxis(s.WorkingAxis);
             s.TestKind = TestKind::StepAscending;
-            s.StepIndex = 1;
+            s.StepIndex = FirstStep;
         } else if (m_view.fullStrokeTicked()) {
             s.TestKind = TestKind::FullStroke;
-            s.StepIndex = 1;
-            s.WorkingAxis = kZoom;
+            s.StepIndex = UpperEnd;
+            s.WorkingAxis = ZoomAxis;
         } else {
             finishRun();
         }
-    } else if (s.TestKind == TestKind::FullStroke && s.StepIndex == 2) {
-        s.StepIndex = 1;
-        ++s.WorkingAxis;
-        if (s.WorkingAxis > kFocus) {
+    } else if (s.TestKind == TestKind::FullStroke && s.StepIndex == LowerEnd) {
+        s.StepIndex = UpperEnd;
+        s.WorkingAxis = nextAxis(s.WorkingAxis);
+        if (s.WorkingAxis > FocusAxis) {
             ++s.CompletedCycles;
-            s.WorkingAxis = kZoom;
+            s.WorkingAxis = ZoomAxis;
             m_view.setLabelCycles(QStringLiteral("Completed Cycles: %1").arg(s.CompletedCycles));
         }
-    } else if (s.TestKind == TestKind::FullStroke && s.StepIndex == 1) {
-        s.StepIndex = 2;
+    } else if (s.TestKind == TestKind::FullStroke && s.StepIndex == UpperEnd) {
+        s.StepIndex = LowerEnd;
     }
 }
 
@@ -270,6 +225,14 @@ void Sequencer::tellEnd(RunEnding how)
     if (m_endTold || !isRunning())
         return;
     m_endTold = true;
+    if (m_inTick)
+        m_ending = how; // the tick may still write a line
+    else
+        tellEnded(how);
+}
+
+void Sequencer::tellEnded(RunEnding how)
+{
     if (m_ended)
         m_ended(how, m_state.CompletedCycles);
 }
@@ -301,19 +264,20 @@ void Sequencer::issueStepTestMove()
     m_view.setLight(Light::Test2, false);
     m_state.MovePending = true;
 
-    const Move move = stepMove(m_state.WorkingAxis, m_state.TestKind == TestKind::StepAscending,
-                               m_state.StepIndex);
+    const AxisFacts &axis = factsOf(m_state.WorkingAxis);
+    const Move move =
+        stepMove(axis.steps, m_state.TestKind == TestKind::StepAscending, m_state.StepIndex);
     m_state.StepValue = std::to_string(move.value);
     m_view.setLabelStep1(QString::fromStdString(m_state.StepValue));
 
     // The first completion check compares with where the axis was before the move.
-    const auto start = freshPosition(letterOf(m_state.WorkingAxis));
+    const auto start = freshPosition(axis.letter);
     if (!start)
         return;
     m_state.LastPosition = *start;
     m_channel.SendLine(move.line);
     m_clock.sleep(kAfterMoveLine);
-    ++m_state.StepIndex;
+    m_state.StepIndex = static_cast<StepIndex>(m_state.StepIndex + 1);
 }
 
 void Sequencer::issueFullStrokeMove()
@@ -323,13 +287,13 @@ void Sequencer::issueFullStrokeMove()
     m_view.setLight(Light::Test2, true);
     m_state.MovePending = true;
 
-    const auto start = freshPosition(letterOf(m_state.WorkingAxis));
+    const AxisFacts &axis = factsOf(m_state.WorkingAxis);
+    const auto start = freshPosition(axis.letter);
     if (!start)
         return;
-    const EndPoint &end = kEndPoints.at(static_cast<std::size_t>(m_state.WorkingAxis - 1))
-                              .at(m_state.StepIndex == 1 ? 0 : 1);
+    const EndPoint &end = m_state.StepIndex == UpperEnd ? axis.upper : axis.lower;
     m_channel.SendLine(end.line);
-    m_view.setLabelStep2(QString::fromLatin1(end.label));
+    m_view.setLabelStep2(QString::fromLatin1(end.label.data(), qsizetype(end.label.size())));
     m_clock.sleep(kAfterMoveLine);
     m_state.LastPosition = *start;
 }
@@ -338,7 +302,7 @@ std::optional<Sequencer::Sample> Sequencer::samplePosition(std::string_view lett
 {
     // An answer that is not a number is taken as no answer.
     const std::string answer = m_channel.QueryPosition(letter);
-    const auto value = comm::wholeNumberFromText(answer);
+    const auto value = base::wholeNumberFromText(answer);
     if (!value)
         return std::nullopt;
     return Sample{std::string(trimmed(answer)), *value};
@@ -372,7 +336,7 @@ void Sequencer::reportIfLarge(const std::string &errorAnswer, std::string_view a
                               std::string_view testName)
 {
     // No answer, or one that is not a number, counts as no error.
-    const std::int64_t error = comm::wholeNumberFromText(errorAnswer).value_or(0);
+    const std::int64_t error = base::wholeNumberFromText(errorAnswer).value_or(0);
     if (std::abs(error) <= kErrorThreshold)
         return;
     const QString line = errorLine(stamp(), trimmed(errorAnswer), axisName, testName);

@@ -33,6 +33,22 @@ enum class TestKind : std::int16_t {
     FullStroke = 3,
 };
 
+// The axis a run moves, numbered as the running-in test's description numbers them. Plain enums
+// with a fixed underlying type: the numbers are the state's own and take part in its arithmetic.
+enum WorkingAxis : std::int16_t {
+    ZoomAxis = 1,
+    IrisAxis = 2,
+    FocusAxis = 3,
+};
+
+// The step test counts its steps from FirstStep on, through both halves of an axis; the
+// full-stroke test holds the end being approached.
+enum StepIndex : std::int16_t {
+    FirstStep = 1,
+    UpperEnd = 1,
+    LowerEnd = 2,
+};
+
 // What the sequencer keeps from one tick to the next.
 struct RunState
 {
@@ -43,9 +59,8 @@ struct RunState
     runin::TestKind TestKind = runin::TestKind::None;
     // Step test: the next step, counted from 1 for each axis through both halves.
     // Full-stroke test: 1 toward the upper end, 2 toward the lower end.
-    std::int16_t StepIndex = 0;
-    // 1 zoom, 2 iris, 3 focus.
-    std::int16_t WorkingAxis = 0;
+    runin::StepIndex StepIndex{};
+    runin::WorkingAxis WorkingAxis{};
     std::int32_t CompletedCycles = 0;
     // The working axis's last position sample, rounded down.
     std::int32_t LastPosition = 0;
@@ -86,8 +101,8 @@ public:
     using Now = std::function<QDateTime()>;
     using Ended = std::function<void(RunEnding how, std::int32_t completedCycles)>;
 
-    Sequencer(comm::CommandChannel &channel, RunInView &view,
-              Now now = &QDateTime::currentDateTime);
+    Sequencer(comm::CommandChannel &channel, platform::Clock &clock, platform::Tone &tone,
+              RunInView &view, Now now = &QDateTime::currentDateTime);
 
     // Starts a run: the step test first when `singleStep`, else the full-stroke test.
     void start(bool singleStep);
@@ -96,7 +111,8 @@ public:
     // Ends a run under way as abort does and says why in the error list. Does nothing when no
     // run is under way.
     void stop(const QString &reason, RunEnding how);
-    // Told once per run, however it ends.
+    // Told once per run, however it ends, when the run has written its last line: at once, or at
+    // the end of the tick it ended in.
     void setEndHandler(Ended ended) { m_ended = std::move(ended); }
     // One tick of the timer.
     void tick();
@@ -117,6 +133,7 @@ private:
         std::int32_t value;
     };
 
+    void runTick();
     void showWorkingAxis();
     void checkCompletion();
     void issueStep();
@@ -125,6 +142,7 @@ private:
     void applyTransition();
     void finishRun();
     void tellEnd(RunEnding how);
+    void tellEnded(RunEnding how);
 
     std::optional<Sample> samplePosition(std::string_view letter);
     std::optional<std::int32_t> freshPosition(std::string_view letter);
@@ -145,6 +163,9 @@ private:
     bool m_running = false;
     Ended m_ended;
     bool m_endTold = true;
+    bool m_inTick = false;
+    // The end of a run that ended during the tick under way, told when the tick is over.
+    std::optional<RunEnding> m_ending;
 };
 
 } // namespace runin

@@ -1,72 +1,18 @@
 #include "rundatabase.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
+#include "schema.h"
+
 #include <QRegularExpression>
-#include <QSettings>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QStandardPaths>
-#include <QSysInfo>
-#include <QUrl>
-#include <QUrlQuery>
-#include <QUuid>
 #include <QVariant>
-
-#ifndef Q_OS_WIN
-#include <pwd.h>
-#include <unistd.h>
-#endif
 
 namespace runs {
 
 namespace {
 
-constexpr const char *kSettingsKey = "VELMARO_RUNS_DB";
-// How long a writer waits for the other program (velmaro and velmaro-report share the file).
-constexpr int kBusyTimeoutMs = 10000;
-constexpr int kConnectTimeoutS = 5;
-
-const std::array<const char *, kAxisCount> kAxisColumns{"zoom1", "zoom2", "iris", "focus"};
-
-QStringList recordColumns()
-{
-    QStringList columns{"id",    "station", "operator", "version", "port",   "started",
-                        "ended", "tests",   "cycles",   "ending",  "serial", "errors"};
-    for (const char *axis : kAxisColumns)
-        for (const char *figure : {"_moves", "_errors", "_largest"})
-            columns << QLatin1String(axis) + QLatin1String(figure);
-    columns << "digest"
-            << "log_complete"
-            << "log_errors";
-    return columns;
-}
-
-// Each schema version, as the statements that lead to it from the one before. The blob type is
-// the one part that differs between SQLite and PostgreSQL.
-std::vector<QStringList> migrations(const QString &blob)
-{
-    QString axes;
-    for (const char *axis : kAxisColumns)
-        axes += QStringLiteral("%1_moves INTEGER NOT NULL, %1_errors INTEGER NOT NULL, "
-                               "%1_largest DOUBLE PRECISION, ")
-                    .arg(QLatin1String(axis));
-    return {
-        {QStringLiteral("CREATE TABLE runs (id TEXT PRIMARY KEY, station TEXT NOT NULL, "
-                        "operator TEXT NOT NULL, version TEXT NOT NULL, port TEXT NOT NULL, "
-                        "started TEXT NOT NULL, ended TEXT NOT NULL, tests TEXT NOT NULL, "
-                        "cycles INTEGER NOT NULL, ending TEXT NOT NULL, serial TEXT NOT NULL, "
-                        "errors INTEGER NOT NULL, %1digest TEXT NOT NULL, log_complete %2 NOT "
-                        "NULL, log_errors %2 NOT NULL, revision BIGINT NOT NULL DEFAULT 1, "
-                        "sent_revision BIGINT NOT NULL DEFAULT 0)")
-             .arg(axes, blob),
-         QStringLiteral("CREATE INDEX runs_started ON runs (started)"),
-         QStringLiteral("CREATE INDEX runs_digest ON runs (digest)"),
-         QStringLiteral("CREATE INDEX runs_serial ON runs (serial)")},
-    };
-}
+using schema::kAxisColumns;
 
 // A null text would be stored as NULL; the columns hold text, empty when unknown.
 QString text(const QString &value)
@@ -74,183 +20,7 @@ QString text(const QString &value)
     return value.isNull() ? QStringLiteral("") : value;
 }
 
-QString newConnectionName()
-{
-    return QStringLiteral("velmaro-runs-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
-}
-
-bool isDamage(const QSqlError &error)
-{
-    // SQLITE_CORRUPT and SQLITE_NOTADB.
-    const QString code = error.nativeErrorCode();
-    return code == QLatin1String("11") || code == QLatin1String("26");
-}
-
-// A plant address without its password, to name it in messages.
-QString plantName(const QSqlDatabase &db)
-{
-    return QStringLiteral("the plant database %1 on %2")
-        .arg(db.databaseName().isEmpty() ? QStringLiteral("(default)") : db.databaseName(),
-             db.hostName().isEmpty() ? QStringLiteral("the local server") : db.hostName());
-}
-
-// libpq's key=value form, as far as the fields Qt takes apart go; the rest stays an option.
-void applyConnectionString(QSqlDatabase &db, const QString &connection)
-{
-    QStringList options;
-    bool timeoutGiven = false;
-    if (connection.startsWith(QLatin1String("postgres://")) ||
-        connection.startsWith(QLatin1String("postgresql://"))) {
-        const QUrl url(connection);
-        db.setHostName(url.host());
-        if (url.port() > 0)
-            db.setPort(url.port());
-        db.setUserName(url.userName());
-        db.setPassword(url.password());
-        db.setDatabaseName(url.path().mid(1));
-        for (const auto &[key, value] : QUrlQuery(url).queryItems(QUrl::FullyDecoded)) {
-            options << key + u'=' + value;
-            timeoutGiven = timeoutGiven || key == QLatin1String("connect_timeout");
-        }
-    } else {
-        static const QRegularExpression pair(QStringLiteral(R"((\w+)\s*=\s*('[^']*'|\S*))"));
-        for (auto match = pair.globalMatch(connection); match.hasNext();) {
-            const auto m = match.next();
-            const QString key = m.captured(1);
-            QString value = m.captured(2);
-            if (value.startsWith(u'\'') && value.endsWith(u'\'') && value.size() >= 2)
-                value = value.mid(1, value.size() - 2);
-            if (key == QLatin1String("host"))
-                db.setHostName(value);
-            else if (key == QLatin1String("port"))
-                db.setPort(value.toInt());
-            else if (key == QLatin1String("dbname"))
-                db.setDatabaseName(value);
-            else if (key == QLatin1String("user"))
-                db.setUserName(value);
-            else if (key == QLatin1String("password"))
-                db.setPassword(value);
-            else
-                options << key + u'=' + value;
-            timeoutGiven = timeoutGiven || key == QLatin1String("connect_timeout");
-        }
-    }
-    // An unreachable plant must not keep the sender from the next try for long.
-    if (!timeoutGiven)
-        options << QStringLiteral("connect_timeout=%1").arg(kConnectTimeoutS);
-    db.setConnectOptions(options.join(u';'));
-}
-
 } // namespace
-
-RunDatabase::RunDatabase(Kind kind, QString connectionName, QString name)
-    : m_kind(kind), m_connection(std::move(connectionName)), m_name(std::move(name))
-{}
-
-RunDatabase::~RunDatabase()
-{
-    {
-        QSqlDatabase database = QSqlDatabase::database(m_connection, false);
-        database.close();
-    }
-    QSqlDatabase::removeDatabase(m_connection);
-}
-
-QSqlDatabase RunDatabase::db() const
-{
-    return QSqlDatabase::database(m_connection, false);
-}
-
-base::Result<std::unique_ptr<RunDatabase>> RunDatabase::openStation(const QString &path)
-{
-    const QFileInfo info(path);
-    if (!QDir().mkpath(info.absolutePath()))
-        return base::fail(QStringLiteral("cannot make the folder \"%1\" for the run records")
-                              .arg(info.absolutePath())
-                              .toStdString());
-    bool damaged = false;
-    auto opened = tryOpenStation(path, &damaged);
-    if (opened || !damaged)
-        return opened;
-
-    // Moved aside, never deleted: what can still be read of it is the user's.
-    const QString aside = path + QStringLiteral(".damaged-") +
-                          QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    if (!QFile::rename(path, aside))
-        return base::fail(QStringLiteral("the run records \"%1\" are damaged (%2) and cannot be "
-                                         "moved aside")
-                              .arg(path, QString::fromStdString(opened.error()))
-                              .toStdString());
-    for (const char *suffix : {"-wal", "-shm"})
-        if (QFile::exists(path + QLatin1String(suffix)))
-            QFile::rename(path + QLatin1String(suffix), aside + QLatin1String(suffix));
-    auto fresh = tryOpenStation(path, &damaged);
-    if (fresh)
-        (*fresh)->m_notice = QStringLiteral("The run records \"%1\" were damaged (%2). They were "
-                                            "moved to \"%3\", and a new \"%1\" was started.")
-                                 .arg(path, QString::fromStdString(opened.error()), aside);
-    return fresh;
-}
-
-base::Result<std::unique_ptr<RunDatabase>> RunDatabase::tryOpenStation(const QString &path,
-                                                                       bool *damaged)
-{
-    const QString connection = newConnectionName();
-    {
-        QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-        database.setDatabaseName(path);
-        database.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
-    }
-    std::unique_ptr<RunDatabase> store(new RunDatabase(Kind::Station, connection, path));
-    QSqlDatabase database = store->db();
-    if (!database.open())
-        return base::fail(QStringLiteral("cannot open the run records \"%1\": %2")
-                              .arg(path, database.lastError().text())
-                              .toStdString());
-    // Write-ahead logging lets velmaro and velmaro-report read and write the file at once.
-    QSqlQuery wal(database);
-    if (!wal.exec(QStringLiteral("PRAGMA journal_mode=WAL"))) {
-        *damaged = isDamage(wal.lastError());
-        return store->failure(QStringLiteral("cannot open the run records"), wal);
-    }
-    wal.finish();
-    if (auto migrated = store->migrate(); !migrated) {
-        QSqlQuery check(database);
-        *damaged = !check.exec(QStringLiteral("PRAGMA quick_check")) || !check.next() ||
-                   check.value(0).toString() != QLatin1String("ok");
-        return base::fail(migrated.error());
-    }
-    return store;
-}
-
-base::Result<std::unique_ptr<RunDatabase>> RunDatabase::openPlant(const QString &connection)
-{
-    const QString name = newConnectionName();
-    {
-        QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
-        applyConnectionString(database, connection);
-    }
-    std::unique_ptr<RunDatabase> plant(
-        new RunDatabase(Kind::Plant, name, plantName(QSqlDatabase::database(name, false))));
-    QString refused;
-    {
-        QSqlDatabase database = plant->db();
-        if (!database.isValid())
-            refused = QStringLiteral("the PostgreSQL driver of Qt (package libqt6sql6-psql) is "
-                                     "missing");
-        else if (!database.open())
-            refused = QStringLiteral("cannot connect to %1: %2")
-                          .arg(plant->m_name, database.lastError().text().trimmed());
-    }
-    if (!refused.isEmpty())
-        return base::fail(refused.toStdString());
-    // The server's notices ("already exists, skipping") are not for the operator.
-    if (auto quiet = plant->exec(QStringLiteral("SET client_min_messages = warning")); !quiet)
-        return base::fail(quiet.error());
-    if (auto migrated = plant->migrate(); !migrated)
-        return base::fail(migrated.error());
-    return plant;
-}
 
 base::Failure RunDatabase::failure(const QString &what, const QSqlQuery &query) const
 {
@@ -286,67 +56,9 @@ void RunDatabase::rollback()
     query.exec(QStringLiteral("ROLLBACK"));
 }
 
-base::Status RunDatabase::migrate()
-{
-    if (auto made = exec(QStringLiteral("CREATE TABLE IF NOT EXISTS velmaro_schema (version "
-                                        "INTEGER NOT NULL)"));
-        !made)
-        return made;
-    if (auto begun = begin(); !begun)
-        return begun;
-    if (m_kind == Kind::Plant) {
-        // Two stations starting at once migrate one after the other.
-        if (auto locked = exec(QStringLiteral("LOCK TABLE velmaro_schema IN EXCLUSIVE MODE"));
-            !locked) {
-            rollback();
-            return locked;
-        }
-    }
-    QSqlQuery read(db());
-    if (!read.exec(QStringLiteral("SELECT max(version) FROM velmaro_schema"))) {
-        const auto why = failure(QStringLiteral("cannot read the run records"), read);
-        rollback();
-        return why;
-    }
-    const int version = read.next() ? read.value(0).toInt() : 0;
-    read.finish();
-    if (version > kSchemaVersion) {
-        rollback();
-        return base::fail(QStringLiteral("%1 has schema version %2, newer than the %3 this "
-                                         "Velmaro knows; update Velmaro")
-                              .arg(m_name)
-                              .arg(version)
-                              .arg(kSchemaVersion)
-                              .toStdString());
-    }
-    const auto steps =
-        migrations(m_kind == Kind::Station ? QStringLiteral("BLOB") : QStringLiteral("BYTEA"));
-    for (int next = version + 1; next <= kSchemaVersion; ++next) {
-        for (const QString &sql : steps.at(static_cast<std::size_t>(next - 1))) {
-            if (auto done = exec(sql); !done) {
-                rollback();
-                return done;
-            }
-        }
-    }
-    if (version < kSchemaVersion) {
-        if (auto done = exec(QStringLiteral("DELETE FROM velmaro_schema")); !done) {
-            rollback();
-            return done;
-        }
-        if (auto done =
-                exec(QStringLiteral("INSERT INTO velmaro_schema VALUES (%1)").arg(kSchemaVersion));
-            !done) {
-            rollback();
-            return done;
-        }
-    }
-    return commit();
-}
-
 base::Status RunDatabase::put(const RunRecord &record)
 {
-    const QStringList columns = recordColumns();
+    const QStringList columns = schema::runColumns();
     QStringList marks;
     for (const QString &column : columns)
         marks << u':' + column;
@@ -446,7 +158,7 @@ base::Result<RunRecord> RunDatabase::readRecord(QSqlQuery &query, bool withLogs)
 
 base::Result<std::vector<RunRecord>> RunDatabase::list(const RunFilter &filter)
 {
-    QStringList columns = recordColumns();
+    QStringList columns = schema::runColumns();
     columns.removeLast();
     columns.removeLast();
     QStringList where{QStringLiteral("1 = 1")};
@@ -481,7 +193,7 @@ base::Result<std::vector<RunRecord>> RunDatabase::list(const RunFilter &filter)
 base::Result<RunRecord> RunDatabase::find(const QString &idOrLatest)
 {
     QSqlQuery query(db());
-    const QString columns = recordColumns().join(u',');
+    const QString columns = schema::runColumns().join(u',');
     if (idOrLatest == QLatin1String("latest")) {
         query.prepare(
             QStringLiteral("SELECT %1 FROM runs ORDER BY started DESC, id LIMIT 2").arg(columns));
@@ -555,49 +267,6 @@ base::Status RunDatabase::markSent(const Waiting &sent)
     if (!query.exec())
         return failure(QStringLiteral("cannot mark the run %1 as sent").arg(sent.id), query);
     return {};
-}
-
-QString plantConnection()
-{
-    const QString fromEnvironment = qEnvironmentVariable(kSettingsKey).trimmed();
-    if (!fromEnvironment.isEmpty())
-        return fromEnvironment;
-    const QSettings settings(
-        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-            QStringLiteral("/velmaro/velmaro.conf"),
-        QSettings::IniFormat);
-    // An unquoted value with commas reads as a list; it was meant as one string.
-    const QVariant value = settings.value(QLatin1String(kSettingsKey));
-    if (value.metaType() == QMetaType::fromType<QStringList>())
-        return value.toStringList().join(QStringLiteral(", ")).trimmed();
-    return value.toString().trimmed();
-}
-
-QString stationDatabasePath()
-{
-    // The generic data home with our own folder: the same file for velmaro and velmaro-report,
-    // whatever each calls itself.
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-           QStringLiteral("/velmaro/runs.sqlite");
-}
-
-QString stationName()
-{
-    return QSysInfo::machineHostName();
-}
-
-QString operatorName()
-{
-    for (const char *variable : {"USER", "LOGNAME", "USERNAME"}) {
-        const QString name = qEnvironmentVariable(variable);
-        if (!name.isEmpty())
-            return name;
-    }
-#ifndef Q_OS_WIN
-    if (const passwd *entry = getpwuid(geteuid()); entry != nullptr && entry->pw_name != nullptr)
-        return QString::fromLocal8Bit(entry->pw_name);
-#endif
-    return QStringLiteral("unknown");
 }
 
 } // namespace runs

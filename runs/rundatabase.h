@@ -1,5 +1,6 @@
 #pragma once
 
+#include "connection.h"
 #include "runrecord.h"
 
 #include "base/result.h"
@@ -31,15 +32,14 @@ struct Waiting
 };
 
 // The run records in one database through Qt SQL: the station's own SQLite file, or the plant's
-// PostgreSQL database. Both have the same versioned schema. The station's database is also the
+// PostgreSQL database. Both have the same versioned schema (schema.h). Opening, and where the
+// databases are, is in connection.cpp; the schema's migrations in schema.cpp; the queries in
+// rundatabase.cpp. The station's database is also the
 // outbox to the plant: every change to a run raises its revision, and a run waits until the
 // plant has that revision. An object belongs to the thread that opened it.
 class RunDatabase
 {
 public:
-    // The newest schema this program knows.
-    static constexpr int kSchemaVersion = 1;
-
     // Opens (and creates or migrates) the station's file. A file that is not a database, or is
     // damaged, is moved aside as "<path>.damaged-<time>" and a new one started; notice() then
     // says so.
@@ -93,14 +93,5 @@ private:
     QString m_name;
     QString m_notice;
 };
-
-// The connection string of the plant's database: $VELMARO_RUNS_DB, else the key VELMARO_RUNS_DB of
-// velmaro/velmaro.conf in the user's configuration folder; empty when neither gives one.
-QString plantConnection();
-// <data home>/velmaro/runs.sqlite
-QString stationDatabasePath();
-// This computer's host name, and the user logged in.
-QString stationName();
-QString operatorName();
 
 } // namespace runs

@@ -8,11 +8,28 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QUuid>
 
+#include <array>
 #include <optional>
+#include <utility>
 
 namespace runs {
+
+namespace {
+constexpr std::array<const char *, 2> kLogNames{runin::LogFiles::kComplete,
+                                                runin::LogFiles::kErrors};
+
+// The logs as the file system describes them, without reading them: the size and the last change
+// of each file (-1 for a file that is missing). Whatever writes to a log changes its stamp.
+struct LogsStamp
+{
+    std::array<std::pair<qint64, qint64>, 2> files{};
+
+    bool operator==(const LogsStamp &) const = default;
+};
+} // namespace
 
 // The keeper's half on the storing thread: the station's database and the logs on disk.
 class StoreWorker : public QObject
@@ -26,23 +43,30 @@ public:
     // Stores a run that has just ended, with the logs as they are now.
     base::Status storeEnded(RunRecord record)
     {
+        // Taken before the logs are read: a write in between makes the stamp stale, never wrong.
+        const LogsStamp seen = logsStamp();
         if (auto read = readLogs(record); !read)
             return failed(record, read);
         takeFiguresFromLogs(record);
-        return put(record);
+        return keptAs(seen, put(record));
     }
 
     // Makes sure the logs on disk are stored; `unknown` is the record to use if they are not.
     base::Status keepLogs(RunRecord unknown)
     {
+        // Logs untouched since this keeper stored them need neither reading nor asking: after a
+        // long run that is most of the time START takes.
+        const LogsStamp seen = logsStamp();
+        if (m_kept == seen)
+            return {};
         if (auto read = readLogs(unknown); !read)
             return read;
         if (unknown.complete.isEmpty() && unknown.errors.isEmpty())
-            return {}; // no run to keep
+            return keptAs(seen, {}); // no run to keep
         unknown.digest = logsDigest(unknown.complete, unknown.errors);
         // A run whose end could not be stored keeps what it knew of itself.
         if (m_unstored && m_unstored->digest == unknown.digest)
-            return put(*m_unstored);
+            return keptAs(seen, put(*m_unstored));
         auto database = open();
         if (!database)
             return base::fail(database.error());
@@ -50,9 +74,9 @@ public:
         if (!known)
             return base::fail(known.error());
         if (*known)
-            return {};
+            return keptAs(seen, {});
         takeFiguresFromLogs(unknown);
-        return put(unknown);
+        return keptAs(seen, put(unknown));
     }
 
 signals:
@@ -60,12 +84,36 @@ signals:
     void stored();
 
 private:
+    [[nodiscard]] QString logPath(const char *name) const
+    {
+        return QDir(m_logFolder).filePath(QString::fromLatin1(name));
+    }
+
+    [[nodiscard]] LogsStamp logsStamp() const
+    {
+        LogsStamp stamp;
+        for (std::size_t i = 0; i < kLogNames.size(); ++i) {
+            const QFileInfo file(logPath(kLogNames.at(i)));
+            stamp.files.at(i) =
+                file.exists() ? std::pair{file.size(), file.lastModified().toMSecsSinceEpoch()}
+                              : std::pair<qint64, qint64>{-1, -1};
+        }
+        return stamp;
+    }
+
+    // Remembers the logs as kept when `status` says they are.
+    base::Status keptAs(const LogsStamp &seen, base::Status status)
+    {
+        if (status)
+            m_kept = seen;
+        return status;
+    }
+
     base::Status readLogs(RunRecord &record) const
     {
-        const QDir folder(m_logFolder);
-        for (auto [name, into] : {std::pair{runin::LogFiles::kComplete, &record.complete},
-                                  std::pair{runin::LogFiles::kErrors, &record.errors}}) {
-            QFile file(folder.filePath(QString::fromLatin1(name)));
+        for (auto [name, into] :
+             {std::pair{kLogNames[0], &record.complete}, std::pair{kLogNames[1], &record.errors}}) {
+            QFile file(logPath(name));
             if (!file.exists())
                 continue;
             if (!file.open(QIODevice::ReadOnly))
@@ -84,6 +132,8 @@ private:
             if (!opened)
                 return base::fail(opened.error());
             m_database = std::move(*opened);
+            // Another file than the one the kept logs went to, maybe: they are looked at again.
+            m_kept.reset();
             if (!m_database->notice().isEmpty())
                 emit noted(m_database->notice());
         }
@@ -114,6 +164,8 @@ private:
     QString m_logFolder;
     std::unique_ptr<RunDatabase> m_database;
     std::optional<RunRecord> m_unstored;
+    // The logs as they stood when they were last found stored, or stored.
+    std::optional<LogsStamp> m_kept;
 };
 
 namespace {

@@ -44,14 +44,13 @@ public:
     void runEnded(runin::RunEnding how, std::int32_t completedCycles) override;
     void setNoteHandler(Note note) override;
 
-    // Asks the sender to send what waits now.
-    void sendToPlant();
-
     // Returns when every record handed over so far is stored (or failed); for a clean end.
     void waitForStoring();
 
 private:
     void note(const QString &text);
+    // Asks the sender to send what waits now.
+    void sendToPlant();
 
     KeeperSetup m_setup;
     QThread m_storeThread;

@@ -1,8 +1,7 @@
 #include "runrecord.h"
 
-#include "report/runlog.h"
-#include "report/summary.h"
-#include "runin/loglines.h"
+#include "runlog/runlog.h"
+#include "runlog/summary.h"
 
 #include <QCryptographicHash>
 
@@ -55,17 +54,7 @@ std::optional<RunEnding> endingFromText(const QString &text)
 
 QString axisName(int axis)
 {
-    return report::axisTitle(report::kAxes.at(static_cast<std::size_t>(axis)));
-}
-
-QString verdictText(int errors)
-{
-    if (errors == 0)
-        return QStringLiteral("no error above %1").arg(runin::kErrorThreshold);
-    return QStringLiteral("%1 error%2 above %3")
-        .arg(errors)
-        .arg(errors == 1 ? "" : "s")
-        .arg(runin::kErrorThreshold);
+    return runlog::axisTitle(runlog::kAxes.at(static_cast<std::size_t>(axis)));
 }
 
 QByteArray logsDigest(const QByteArray &complete, const QByteArray &errors)
@@ -80,8 +69,8 @@ QByteArray logsDigest(const QByteArray &complete, const QByteArray &errors)
 
 void takeFiguresFromLogs(RunRecord &record)
 {
-    const report::Summary summary =
-        report::summarise(report::readLog(record.complete, QStringLiteral("Log Complete.txt")));
+    const runlog::Summary summary =
+        runlog::summarise(runlog::readLog(record.complete, QStringLiteral("Log Complete.txt")));
     for (int axis = 0; axis < kAxisCount; ++axis) {
         const auto index = static_cast<std::size_t>(axis);
         const auto &moves = summary.moves.at(index);

@@ -19,7 +19,7 @@ inline constexpr int kAxisCount = 4; // Zoom 1, Zoom 2, Iris, Focus
 struct AxisFigures
 {
     int moves = 0;
-    int errors = 0;                // position errors above 10, either way
+    int errors = 0;                // position errors beyond the threshold, either way
     std::optional<double> largest; // the largest of them, by size
     bool operator==(const AxisFigures &) const = default;
 };
@@ -50,9 +50,6 @@ std::optional<runin::RunEnding> endingFromText(const QString &text);
 
 // "Zoom 1", "Zoom 2", "Iris", "Focus".
 QString axisName(int axis);
-
-// "no error above 10", "3 errors above 10"
-QString verdictText(int errors);
 
 // The digest of a pair of logs, the key that finds a stored run by its logs.
 QByteArray logsDigest(const QByteArray &complete, const QByteArray &errors);

@@ -41,9 +41,9 @@ const QString kTitle = QStringLiteral("T7342 Galil");
 } // namespace
 
 frmMain::frmMain(Platform platform, QWidget *parent)
-    : QWidget(parent, ui::kFixedWindow), m_link(std::move(platform.link)),
-      m_dialogs(platform.dialogs, this), m_channel(*m_link, platform.clock, platform.tone),
-      m_lineWatch(*m_link, m_channel, this)
+    : QWidget(parent, ui::kFixedWindow), m_link(std::move(platform.link)), m_clock(platform.clock),
+      m_dialogs(platform.dialogs, this), m_channel(*m_link, m_clock, platform.tone),
+      m_lineWatch(*m_link, m_channel, m_clock, this)
 {
     setObjectName("frmMain");
     setWindowTitle(kTitle);
@@ -54,14 +54,13 @@ frmMain::frmMain(Platform platform, QWidget *parent)
     Text0 = ui::addTextBox(this, "Text0", "Text1", Twips{360, 4320, 615, 285});
     buildOwnControls();
 
-    ui::PartContext context{m_channel, m_channel.clock(), m_dialogs, m_state,
-                            [this] { Text0->setFocus(); }};
+    ui::PartContext context{m_channel, m_clock, m_dialogs, m_state, [this] { Text0->setFocus(); }};
     m_lens = std::make_unique<lens::LensPart>(this, context);
     m_axes = std::make_unique<axes::AxesPart>(this, context);
     // A replay moves the zoom axes at the speeds typed in their jog panels.
     m_camTable = std::make_unique<camtable::CamTablePart>(
         this, context, [this] { return m_axes->zoomJogSpeeds(); });
-    m_runIn = std::make_unique<runin::RunInPart>(this, context);
+    m_runIn = std::make_unique<runin::RunInPart>(this, context, platform.tone);
     m_runIn->setRecorder(platform.recorder);
     connect(m_runIn.get(), &runin::RunInPart::lockRequested, this, &frmMain::LockControls);
     connect(m_runIn.get(), &runin::RunInPart::unlockRequested, this, &frmMain::UnlockControls);
@@ -140,7 +139,7 @@ void frmMain::Form_Activate()
         unload();
         return;
     }
-    if (const base::Status ready = checkLensInitialised(m_channel); !ready) {
+    if (const base::Status ready = checkLensInitialised(m_channel, m_clock); !ready) {
         m_dialogs.message(QString::fromStdString(ready.error()), "Errore",
                           ui::Dialogs::Icon::Critical);
         unload();

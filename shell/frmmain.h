@@ -117,6 +117,7 @@ private:
     QLineEdit *Text0;
 
     std::unique_ptr<comm::SerialLink> m_link;
+    platform::Clock &m_clock;
     ui::WindowDialogs m_dialogs;
     comm::CommandChannel m_channel;
     LineWatch m_lineWatch;

@@ -17,9 +17,8 @@ char thirdCharacter(const std::string &reply)
 }
 } // namespace
 
-base::Status checkLensInitialised(comm::CommandChannel &channel)
+base::Status checkLensInitialised(comm::CommandChannel &channel, platform::Clock &clock)
 {
-    platform::Clock &clock = channel.clock();
     channel.SendLine("init = @OUT[01];init=?");
     clock.sleep(kStartupAnswerWait);
     if (channel.PendingCount() == 0)

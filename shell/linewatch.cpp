@@ -11,8 +11,9 @@ constexpr int kReopenIntervalMs = 500;
 constexpr int kAskAgainIntervalMs = 2000;
 } // namespace
 
-LineWatch::LineWatch(comm::SerialLink &link, comm::CommandChannel &channel, QObject *parent)
-    : QObject(parent), m_link(link), m_channel(channel)
+LineWatch::LineWatch(comm::SerialLink &link, comm::CommandChannel &channel, platform::Clock &clock,
+                     QObject *parent)
+    : QObject(parent), m_link(link), m_channel(channel), m_clock(clock)
 {
     // Found by name among the window's timers.
     m_reopen.setParent(this);
@@ -71,7 +72,7 @@ void LineWatch::askLensAgain()
 
 void LineWatch::askLens(bool firstAfterReopen)
 {
-    const auto answer = checkLensInitialised(m_channel);
+    const auto answer = checkLensInitialised(m_channel, m_clock);
     // Lost again while asking: the reopening has begun anew and says the rest.
     if (isLost())
         return;

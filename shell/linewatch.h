@@ -10,6 +10,10 @@ class CommandChannel;
 class SerialLink;
 } // namespace comm
 
+namespace platform {
+class Clock;
+} // namespace platform
+
 namespace shell {
 
 // Watches the serial line for a device that vanishes (an adapter pulled, the controller's end
@@ -22,7 +26,8 @@ class LineWatch : public QObject
 {
     Q_OBJECT
 public:
-    LineWatch(comm::SerialLink &link, comm::CommandChannel &channel, QObject *parent = nullptr);
+    LineWatch(comm::SerialLink &link, comm::CommandChannel &channel, platform::Clock &clock,
+              QObject *parent = nullptr);
     // The link may outlive the watch; it is told of it no more.
     ~LineWatch() override;
     LineWatch(const LineWatch &) = delete;
@@ -62,6 +67,7 @@ private:
     comm::SerialLink &m_link;
     comm::CommandChannel &m_channel;
     int m_portNumber = 0;
+    platform::Clock &m_clock;
     QTimer m_reopen;
     QTimer m_askAgain;
 };

@@ -1,60 +1,40 @@
 #include "updateversion.h"
 
+#include "base/numbertext.h"
+
 #include "version.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace update {
 
 namespace {
 
-constexpr std::string_view kBlanks = " \t";
-
-std::string_view trimmed(std::string_view text)
-{
-    const auto first = text.find_first_not_of(kBlanks);
-    if (first == std::string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-}
-
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
 // The whole number at or below the decimal number `text`, when it is one and fits in 16 bits.
+// The version line has no exponents; the digits are summed exactly, so that a long fraction never
+// rounds a field up.
 std::optional<std::int16_t> wholeNumber(std::string_view text, std::string &why)
 {
-    text = trimmed(text);
-    if (text.empty()) {
+    if (base::trimmed(text).empty()) {
         why = "is empty";
         return std::nullopt;
     }
-    const bool negative = text.front() == '-';
-    if (text.front() == '-' || text.front() == '+')
-        text.remove_prefix(1);
-
-    // Any value past this bound is out of range, so longer digit strings need not be summed.
-    constexpr long long kCap = 1'000'000;
-    long long whole = 0;
-    std::size_t at = 0;
-    for (; at < text.size() && isDigit(text[at]); ++at)
-        whole = std::min(kCap, whole * 10 + (text[at] - '0'));
-    const std::size_t wholeDigits = at;
-    bool fraction = false;
-    std::size_t fractionDigits = 0;
-    if (at < text.size() && text[at] == '.') {
-        for (++at; at < text.size() && isDigit(text[at]); ++at, ++fractionDigits)
-            fraction = fraction || text[at] != '0';
-    }
-    if (at != text.size() || wholeDigits + fractionDigits == 0) {
+    const auto number = base::decimalText(text);
+    if (!number || !number->exponent.empty()) {
         why = "is not a number";
         return std::nullopt;
     }
 
+    // Any value past this bound is out of range, so longer digit strings need not be summed.
+    constexpr long long kCap = 1'000'000;
+    long long whole = 0;
+    for (const char digit : number->whole)
+        whole = std::min(kCap, whole * 10 + (digit - '0'));
+    const bool fraction = number->fraction.find_first_not_of('0') != std::string_view::npos;
+
     // Rounded down: -1.5 becomes -2.
-    const long long value = negative ? -whole - (fraction ? 1 : 0) : whole;
+    const long long value = number->negative ? -whole - (fraction ? 1 : 0) : whole;
     if (value < std::numeric_limits<std::int16_t>::min() ||
         value > std::numeric_limits<std::int16_t>::max()) {
         why = "is out of range";

@@ -2,8 +2,8 @@
 #include "axes/ipaddress.h"
 #include "axes/readout.h"
 
+#include "base/numbertext.h"
 #include "link/channel.h"
-#include "link/numbertext.h"
 #include "testsupport/fakelink.h"
 
 #include <gtest/gtest.h>
@@ -44,9 +44,9 @@ TEST(WholeNumberFromText, IsTheNumberRoundedDownWhenItFits)
                                                    {"7.9", 7},
                                                    {"2147483647", 2147483647},
                                                    {"-2147483648", -2147483647 - 1}})
-        EXPECT_EQ(comm::wholeNumberFromText(text), number) << text;
+        EXPECT_EQ(base::wholeNumberFromText(text), number) << text;
     for (const char *text : {"2147483648", "", "?", "12, 40", "1234\r\n5678"})
-        EXPECT_FALSE(comm::wholeNumberFromText(text)) << text;
+        EXPECT_FALSE(base::wholeNumberFromText(text)) << text;
 }
 
 class ReadoutAnswer : public testing::Test

@@ -1,9 +1,9 @@
 // velmaro-report's command from its arguments to the PDF: the figures of page 1 as pdftotext
 // reads them, every page rendered to PNG as a test artefact, and the exit statuses.
-#include "logmaker.h"
+#include "report/commands.h"
+#include "runlog/summary.h"
 
-#include "report/reportcommand.h"
-#include "report/summary.h"
+#include "testsupport/logmaker.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,6 +22,8 @@ namespace {
 
 using namespace runin;
 using testing::HasSubstr;
+using testsupport::LogMaker;
+using testsupport::stepTestLog;
 
 struct Outcome
 {
@@ -47,7 +49,7 @@ protected:
         const std::unique_ptr<std::FILE, int (*)(std::FILE *)> out(std::tmpfile(), &std::fclose);
         const std::unique_ptr<std::FILE, int (*)(std::FILE *)> err(std::tmpfile(), &std::fclose);
         Outcome outcome;
-        outcome.status = runReport(arguments, out.get(), err.get());
+        outcome.status = runCommandLine(arguments, out.get(), err.get());
         outcome.out = contentsOf(out.get());
         outcome.err = contentsOf(err.get());
         return outcome;
@@ -130,7 +132,7 @@ TEST_F(ReportCommand, PageOneHoldsTheRunsFiguresAndTheLastPageTheUnreadableLines
     // 557 lines of the step test, 16 of two cycles, one error: 3 s apart, as far as the locale's
     // short time shows seconds.
     const auto end = momentOf(stampOf(QDateTime(QDate(2026, 3, 4), QTime(8, 28, 39))));
-    const auto duration = durationText(momentOf(start)->msecsTo(*end));
+    const auto duration = runlog::durationText(momentOf(start)->msecsTo(*end));
     EXPECT_THAT(first.toStdString(), HasSubstr("Duration " + duration.toStdString()));
     for (const char *figure :
          {"Lines 574 read, 1 unreadable", "Unreadable elsewhere 1 in Camma.txt",

@@ -141,7 +141,8 @@ protected:
         link = std::move(serial);
         EXPECT_TRUE(link->open(1));
         channel = std::make_unique<comm::CommandChannel>(*link, clock, tone);
-        sequencer = std::make_unique<Sequencer>(*channel, view, [this] { return kNow; });
+        sequencer =
+            std::make_unique<Sequencer>(*channel, clock, tone, view, [this] { return kNow; });
         // A scripted controller notes whether the channel it is on now is held.
         if (auto *scripted = dynamic_cast<ScriptedController *>(link.get()))
             scripted->channel = channel.get();

@@ -1,9 +1,9 @@
 // The keeper on its threads against a station database in a temporary folder: runs stored when
 // they end and when START finds them unstored, and the database's failures.
-#include "records.h"
-
 #include "runs/rundatabase.h"
 #include "runs/runkeeper.h"
+
+#include "testsupport/records.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -14,6 +14,8 @@
 
 namespace runs::test {
 namespace {
+
+using testsupport::madeRun;
 
 ::testing::AssertionResult done(const base::Status &status)
 {
@@ -91,6 +93,30 @@ TEST_F(Keeper, RunsAreStoredWhenTheyEndAndWhenStartFindsThemUnstored)
     EXPECT_EQ(aborted.axes[0].largest, 57.0);
     EXPECT_EQ(unknown.complete, kReached);
     EXPECT_TRUE(m_notes.isEmpty()) << m_notes.join('\n').toStdString();
+}
+
+TEST_F(Keeper, AfterARestartTheStoredRunIsFoundStored_AndARunTheLogsHoldSinceIsKept)
+{
+    writeLogs({}, {});
+    auto before = keeper();
+    before->runStarted(true, false);
+    writeLogs(kReached, kError);
+    before->runEnded(runin::RunEnding::Completed, 0);
+    before.reset();
+
+    // Another keeper knows nothing of what the last one stored: it looks at the logs themselves.
+    auto after = keeper();
+    EXPECT_TRUE(done(after->keepPreviousRun()));
+    ASSERT_EQ(stored().size(), 1U);
+    // A crash in the next run: its logs, the same size as the last run's, never told of.
+    writeLogs(kReached, kReached.left(kError.size()));
+    EXPECT_TRUE(done(after->keepPreviousRun()));
+    EXPECT_TRUE(done(after->keepPreviousRun()));
+    after.reset();
+    const auto runs = stored();
+    ASSERT_EQ(runs.size(), 2U);
+    EXPECT_EQ(runs[0].ending == runin::RunEnding::Unknown ? runs[0].errors : runs[1].errors,
+              kReached.left(kError.size()));
 }
 
 TEST_F(Keeper, DatabaseThatCannotBeWritten_StartIsToldWhyAndTheEndNotesIt)

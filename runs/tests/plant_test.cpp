@@ -1,9 +1,10 @@
 // The station's outbox against a real PostgreSQL server that the test starts, stops and kills.
-#include "pgserver.h"
-#include "records.h"
-
 #include "runs/plantsender.h"
 #include "runs/rundatabase.h"
+#include "runs/schema.h"
+
+#include "testsupport/pgserver.h"
+#include "testsupport/records.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -17,6 +18,9 @@
 
 namespace runs::test {
 namespace {
+
+using testsupport::madeRun;
+using testsupport::PgServer;
 
 std::unique_ptr<RunDatabase> opened(base::Result<std::unique_ptr<RunDatabase>> result)
 {
@@ -49,6 +53,28 @@ void expectInPlantOnce(const PgServer &server, const std::vector<RunRecord> &run
 class Plant : public ::testing::Test
 {
 protected:
+    // velmaro-report as the user runs it, with `home` for the data and configuration folders and
+    // `plant` as VELMARO_RUNS_DB (none when empty); gives its exit status and all it said.
+    static std::pair<int, QString> runReport(const QTemporaryDir &home, const QString &plant,
+                                             const QStringList &arguments)
+    {
+        QProcess process;
+        auto environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_DATA_HOME", home.filePath("data"));
+        environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
+        if (plant.isEmpty())
+            environment.remove("VELMARO_RUNS_DB");
+        else
+            environment.insert("VELMARO_RUNS_DB", plant);
+        process.setProcessEnvironment(environment);
+        process.setWorkingDirectory(home.path());
+        process.start(VELMARO_REPORT_PATH, arguments);
+        process.waitForFinished(60000);
+        return std::pair{process.exitCode(),
+                         QString::fromLocal8Bit(process.readAllStandardOutput() +
+                                                process.readAllStandardError())};
+    }
+
     QTemporaryDir m_dir;
     PgServer m_server;
 };
@@ -91,7 +117,10 @@ TEST_F(Plant, RunsStoredWhileTheServerIsDown_ArriveOnceItIsUp)
     m_server.psql("UPDATE velmaro_schema SET version = 99");
     auto newer = RunDatabase::openPlant(m_server.connection());
     ASSERT_FALSE(newer);
-    EXPECT_NE(newer.error().find("schema version 99, newer than the 1 this Velmaro knows"),
+    EXPECT_NE(newer.error().find(QStringLiteral("schema version 99, newer than the %1 this Velmaro "
+                                                "knows")
+                                     .arg(schema::version())
+                                     .toStdString()),
               std::string::npos)
         << newer.error();
 }
@@ -158,21 +187,7 @@ TEST_F(Plant, TwoStationsIntoOnePlant_HistoryShowsBoth)
     }
 
     const auto report = [&](const QStringList &arguments, bool withPlant = true) {
-        QProcess process;
-        auto environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("XDG_DATA_HOME", home.filePath("data"));
-        environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
-        if (withPlant)
-            environment.insert("VELMARO_RUNS_DB", m_server.connection());
-        else
-            environment.remove("VELMARO_RUNS_DB");
-        process.setProcessEnvironment(environment);
-        process.setWorkingDirectory(home.path());
-        process.start(VELMARO_REPORT_PATH, arguments);
-        process.waitForFinished(60000);
-        return std::pair{process.exitCode(),
-                         QString::fromLocal8Bit(process.readAllStandardOutput() +
-                                                process.readAllStandardError())};
+        return runReport(home, withPlant ? m_server.connection() : QString(), arguments);
     };
 
     const auto [status, history] = report({"--history"});
@@ -209,6 +224,40 @@ TEST_F(Plant, TwoStationsIntoOnePlant_HistoryShowsBoth)
         EXPECT_EQ(wrongStatus, 2) << message.toStdString();
         EXPECT_TRUE(message.contains(wrong.at(1))) << message.toStdString();
     }
+}
+
+TEST_F(Plant, TheAddressFormReachesThePlantWithItsUserAndPasswordAndNeverShowsThePassword)
+{
+    m_server.start();
+    m_server.addPasswordLogin("reader", "p@ss:w/rd");
+    QTemporaryDir home;
+    {
+        auto own = station(home.filePath("data/velmaro/runs.sqlite"));
+        ASSERT_TRUE(own->put(madeRun("station-a", 3, 500, "L-4711")));
+    }
+    const auto address = [this](const QString &scheme, const QString &password) {
+        return scheme + "://reader:" + password + "@127.0.0.1:" + QString::number(m_server.port()) +
+               "/plant";
+    };
+    const QString password = QStringLiteral("p%40ss%3Aw%2Frd"); // "p@ss:w/rd", as a URL holds it
+
+    const auto [sent, sentText] = runReport(home, address("postgresql", password), {"--sync"});
+    EXPECT_EQ(sent, 0) << sentText.toStdString();
+    EXPECT_TRUE(sentText.contains("1 run(s) sent to the plant database plant on 127.0.0.1"))
+        << sentText.toStdString();
+    // The login named in the address made the schema, with the password it gave.
+    EXPECT_EQ(m_server.psql("SELECT tableowner FROM pg_tables WHERE tablename = 'runs'"), "reader");
+    EXPECT_EQ(m_server.psql("SELECT serial FROM runs"), "L-4711");
+
+    const auto [listed, list] = runReport(home, address("postgres", password), {"--runs"});
+    EXPECT_EQ(listed, 0) << list.toStdString();
+    EXPECT_TRUE(list.contains("1 run(s) in the plant database plant on 127.0.0.1"))
+        << list.toStdString();
+
+    const auto [refused, why] = runReport(home, address("postgresql", "Zq7-not-it"), {"--runs"});
+    EXPECT_EQ(refused, 2);
+    EXPECT_TRUE(why.contains("the plant database plant on 127.0.0.1")) << why.toStdString();
+    EXPECT_FALSE(why.contains("Zq7")) << why.toStdString();
 }
 
 } // namespace

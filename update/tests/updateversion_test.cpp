@@ -36,6 +36,10 @@ TEST(UpdateVersion, AWellFormedLineGivesItsThreeNumbers)
                  {"1.2.3.4", {1, 2, 3}},
                  {"1.2.-0.5", {1, 2, -1}},
                  {"+1.02.007", {1, 2, 7}},
+                 {"1.5..9", {1, 5, 0}},
+                 // Summed digit by digit: a long fraction never rounds up, however close to 1.
+                 {"1.2.0.99999999999999999999", {1, 2, 0}},
+                 {"1.2.-0.00000000000000000001", {1, 2, -1}},
                  {"32767.-32768.0", {32767, -32768, 0}}};
     for (const auto &line : lines) {
         const auto parsed = update::parseVersionLine(line.text);
@@ -46,8 +50,9 @@ TEST(UpdateVersion, AWellFormedLineGivesItsThreeNumbers)
 
 TEST(UpdateVersion, AMalformedLineSaysWhatIsWrong)
 {
-    for (const char *line : {"1.2", "", "120", "1..0", ".2.0", "1.2.", "1.a.0", "1.2.0x", "1.2.0 1",
-                             "32768.0.0", "1.-32769.0", "99999999999999999999.0.0", "1.2.-"}) {
+    for (const char *line :
+         {"1.2", "", "120", "1..0", ".2.0", "1.2.", "1.a.0", "1.2.0x", "1.2.0 1", "32768.0.0",
+          "1.-32769.0", "99999999999999999999.0.0", "1.2.-", "1.2.1e1", "1.0x1.0"}) {
         const auto parsed = update::parseVersionLine(line);
         ASSERT_FALSE(parsed) << line;
         EXPECT_NE(parsed.error().find(std::string("\"") + line + "\""), std::string::npos)

@@ -1,21 +1,21 @@
 // A running-in log read back and summed up: the step test's moves and errors, full-stroke cycles,
 // lines that do not read, and an empty log.
-#include "logmaker.h"
+#include "runlog/runlog.h"
+#include "runlog/summary.h"
 
-#include "report/runlog.h"
-#include "report/series.h"
-#include "report/summary.h"
-
+#include "testsupport/logmaker.h"
 #include "testsupport/qtprint.h"
 
 #include <gmock/gmock.h>
 
-namespace report::test {
+namespace runlog::test {
 namespace {
 
 using namespace runin;
 using testing::ElementsAre;
 using testing::Field;
+using testsupport::LogMaker;
+using testsupport::stepTestLog;
 
 std::size_t at(Axis axis)
 {
@@ -40,10 +40,6 @@ TEST(RunLog, StepTestSumsUpTheDescendingMovesAndKeepsEveryPosition)
     EXPECT_EQ(moves(summary, Axis::Iris, TestName::StepDescending), 5);
     EXPECT_EQ(summary.errors.at(at(Axis::Zoom2)).count, 1);
     EXPECT_EQ(durationText(*summary.durationMs), QStringLiteral("0 h 27 min 48 s"));
-
-    const std::vector<Point> focus = positionsOf(log, Axis::Focus);
-    ASSERT_EQ(focus.size(), 201u);
-    EXPECT_EQ(focus.at(100), (Point{101, 10100}));
 }
 
 TEST(RunLog, FullStrokeCountsCompletedCyclesOnly)
@@ -123,20 +119,5 @@ TEST(RunLog, TheErrorsLogIsComparedWithTheCompleteLog)
     EXPECT_THAT(check.notErrorLines, ElementsAre(3));
 }
 
-TEST(Series, ThinningKeepsEachStretchsExtremesInOrder)
-{
-    std::vector<Point> points;
-    points.reserve(10'000);
-    for (int i = 0; i < 10'000; ++i)
-        points.push_back({static_cast<double>(i), i % 2 == 0 ? 75.0 : 500.0});
-    points.at(5'000).y = 900;
-    const std::vector<Point> kept = thinned(points, 100);
-    EXPECT_LE(kept.size(), 102u);
-    EXPECT_TRUE(std::is_sorted(kept.begin(), kept.end(),
-                               [](const Point &a, const Point &b) { return a.x < b.x; }));
-    EXPECT_TRUE(std::any_of(kept.begin(), kept.end(), [](const Point &p) { return p.y == 900; }));
-    EXPECT_TRUE(std::any_of(kept.begin(), kept.end(), [](const Point &p) { return p.y == 75; }));
-}
-
 } // namespace
-} // namespace report::test
+} // namespace runlog::test

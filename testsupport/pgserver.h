@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
@@ -15,7 +16,7 @@
 #include <stdexcept>
 #include <thread>
 
-namespace runs::test {
+namespace testsupport {
 
 // A real PostgreSQL server of its own on a free loopback port, in a temporary folder, run as an
 // unprivileged user (PostgreSQL refuses root): initdb at construction, start() and kill() at will,
@@ -83,6 +84,27 @@ public:
             .arg(user);
     }
 
+    [[nodiscard]] int port() const { return m_port; }
+
+    // A login that must give its password over TCP (every other login is trusted), and owns the
+    // plant's database so that it may make the schema. Once the server has started.
+    void addPasswordLogin(const QString &user, const QString &password)
+    {
+        QString quoted = password;
+        quoted.replace(u'\'', QStringLiteral("''"));
+        psql(QStringLiteral("CREATE ROLE %1 LOGIN PASSWORD '%2'").arg(user, quoted));
+        psql(QStringLiteral("ALTER DATABASE plant OWNER TO %1").arg(user));
+        // The first line that matches decides, so this one goes before initdb's.
+        QFile hba(dataDir() + "/pg_hba.conf");
+        if (!hba.open(QIODevice::ReadWrite))
+            throw std::runtime_error("cannot open pg_hba.conf");
+        const QByteArray rest = hba.readAll();
+        hba.seek(0);
+        hba.write("host all " + user.toUtf8() + " 127.0.0.1/32 scram-sha-256\n" + rest);
+        hba.close();
+        psql("SELECT pg_reload_conf()");
+    }
+
     // Runs SQL on the plant with psql; gives its output.
     QString psql(const QString &sql) const
     {
@@ -137,4 +159,4 @@ private:
     bool m_created = false;
 };
 
-} // namespace runs::test
+} // namespace testsupport

@@ -5,13 +5,13 @@
 #include <QRandomGenerator>
 #include <QUuid>
 
-namespace runs::test {
+namespace testsupport {
 
 // A run record as the station keeps one, with logs of `logBytes` bytes that hardly compress.
-inline RunRecord madeRun(const QString &station, int number, int logBytes = 2000,
-                         const QString &serial = {})
+inline runs::RunRecord madeRun(const QString &station, int number, int logBytes = 2000,
+                               const QString &serial = {})
 {
-    RunRecord run;
+    runs::RunRecord run;
     run.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
     run.station = station;
     run.operatorName = "op";
@@ -28,8 +28,8 @@ inline RunRecord madeRun(const QString &station, int number, int logBytes = 2000
     while (run.complete.size() < logBytes)
         run.complete += QByteArray::number(random.generate64(), 36) + "\r\n";
     run.errors = "05/12/26  08:00  POSITION ERROR (42)  Iris Axis Full stroke test ascending\r\n";
-    run.digest = logsDigest(run.complete, run.errors);
+    run.digest = runs::logsDigest(run.complete, run.errors);
     return run;
 }
 
-} // namespace runs::test
+} // namespace testsupport

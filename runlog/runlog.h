@@ -11,7 +11,7 @@
 
 // A running-in log read back line by line: what each line says, and the lines that say nothing
 // readable, with the reason.
-namespace report {
+namespace runlog {
 
 enum class Axis { Zoom1, Zoom2, Iris, Focus };
 enum class TestName { StepAscending, StepDescending, StrokeAscending, StrokeDescending };
@@ -64,4 +64,4 @@ struct RunLog
 RunLog readLog(const QByteArray &bytes, const QString &fileName,
                const QLocale &locale = QLocale::system());
 
-} // namespace report
+} // namespace runlog

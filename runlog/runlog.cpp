@@ -1,15 +1,13 @@
 #include "runlog.h"
 
-#include "link/channel.h"
-#include "link/numbertext.h"
+#include "base/numbertext.h"
+#include "base/result.h"
 #include "runin/loglines.h"
 #include "runin/timestamp.h"
 
-#include "base/result.h"
-
 #include <QStringView>
 
-namespace report {
+namespace runlog {
 
 namespace {
 
@@ -76,7 +74,7 @@ std::optional<std::pair<Subject, qsizetype>> subjectAtEnd(QStringView text)
 // Positions and errors as the controller answered them.
 std::optional<double> numberOf(QStringView text)
 {
-    return comm::numberFromText(text.toLatin1().toStdString());
+    return base::numberFromText(text.toLatin1().toStdString());
 }
 
 class LineReader
@@ -128,7 +126,7 @@ private:
         Entry entry;
         entry.axis = subject->first.axis;
         entry.test = subject->first.test;
-        if (position != fromAscii(comm::kNoValue)) {
+        if (position != fromAscii(base::kNoValue)) {
             entry.value = numberOf(position);
             if (!entry.value)
                 return base::fail(QStringLiteral("the position \"%1\" is not a number")
@@ -212,4 +210,4 @@ RunLog readLog(const QByteArray &bytes, const QString &fileName, const QLocale &
     return log;
 }
 
-} // namespace report
+} // namespace runlog

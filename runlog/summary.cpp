@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-namespace report {
+namespace runlog {
 
 namespace {
 
@@ -42,7 +42,7 @@ Summary summarise(const RunLog &log)
             continue;
         }
         const double error = std::abs(entry.value.value_or(0));
-        if (error <= kErrorThreshold)
+        if (error <= runin::kErrorThreshold)
             continue;
         AxisErrors &errors = summary.errors.at(indexOf(entry.axis));
         ++errors.count;
@@ -90,4 +90,4 @@ ErrorsCheck compareErrorLogs(const RunLog &complete, const RunLog &errors)
     return check;
 }
 
-} // namespace report
+} // namespace runlog

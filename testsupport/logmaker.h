@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-namespace report::test {
+namespace testsupport {
 
 // Writes a running-in log as the test writes it, with the same line texts and stamps, a few
 // seconds per line.
@@ -81,4 +81,4 @@ inline QByteArray stepTestLog(LogMaker &log)
     return log.bytes;
 }
 
-} // namespace report::test
+} // namespace testsupport

@@ -2,7 +2,7 @@
 
 #include "runlog.h"
 
-#include "runin/loglines.h"
+#include "runin/verdict.h"
 
 #include <QDateTime>
 #include <QString>
@@ -13,10 +13,7 @@
 
 // What a technician reads first: when the run went, what moved, and which axes erred beyond the
 // threshold.
-namespace report {
-
-// The running-in test's threshold: beyond it, either way, a position error is an error.
-inline constexpr double kErrorThreshold = runin::kErrorThreshold;
+namespace runlog {
 
 struct AxisErrors
 {
@@ -60,4 +57,4 @@ struct ErrorsCheck
 
 ErrorsCheck compareErrorLogs(const RunLog &complete, const RunLog &errors);
 
-} // namespace report
+} // namespace runlog

@@ -1,0 +1,250 @@
+#include "commandline.h"
+
+#include "version.h"
+
+#include <QCommandLineParser>
+
+#include <algorithm>
+#include <vector>
+
+namespace report {
+
+namespace {
+
+// Every option velmaro-report knows. Those of the stored records are left out of Qt's help: the
+// help lists them by command (recordsHelp()).
+struct Options
+{
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
+                            QStringLiteral("Displays this help.")};
+    QCommandLineOption errors{
+        QStringLiteral("errors"),
+        QStringLiteral("The run's errors log, checked against the error lines of LOG_COMPLETE."),
+        QStringLiteral("LOG_ERRORS")};
+    QCommandLineOption cam{QStringLiteral("cam"),
+                           QStringLiteral("A cam table file to chart and check."),
+                           QStringLiteral("CAM_TABLE")};
+    QCommandLineOption output{
+        {QStringLiteral("o"), QStringLiteral("output")},
+        QStringLiteral("Where the PDF goes; by default beside the log, as <log name>.pdf."),
+        QStringLiteral("OUT.pdf")};
+
+    QCommandLineOption runs{QStringLiteral("runs")};
+    QCommandLineOption run{QStringLiteral("run"), {}, QStringLiteral("ID")};
+    QCommandLineOption history{QStringLiteral("history")};
+    QCommandLineOption sync{QStringLiteral("sync")};
+    QCommandLineOption serial{QStringLiteral("serial"), {}, QStringLiteral("S")};
+    QCommandLineOption station{QStringLiteral("station"), {}, QStringLiteral("H")};
+    QCommandLineOption since{QStringLiteral("since"), {}, QStringLiteral("DATE")};
+    QCommandLineOption local{QStringLiteral("local")};
+
+    void addTo(QCommandLineParser &parser)
+    {
+        parser.addOption(help);
+        parser.addVersionOption();
+        parser.addOptions({errors, cam, output});
+        for (QCommandLineOption *hidden :
+             {&runs, &run, &history, &sync, &serial, &station, &since, &local}) {
+            hidden->setFlags(QCommandLineOption::HiddenFromHelp);
+            parser.addOption(*hidden);
+        }
+    }
+};
+
+// Which commands an option goes with, and what is said when it is given with another.
+struct Placement
+{
+    const QCommandLineOption *option;
+    std::vector<Command> commands;
+    const char *message;
+};
+
+std::vector<Placement> placements(const Options &options)
+{
+    using enum Command;
+    return {
+        {&options.station, {Runs}, "--station goes with --runs"},
+        {&options.serial, {Runs, RunSerial}, "--serial goes with --runs or --run"},
+        {&options.since, {Runs, History}, "--since goes with --runs or --history"},
+        {&options.output, {Report, RunReport, History}, "-o goes with --run ID or --history"},
+        {&options.errors, {Report}, "--errors goes with LOG_COMPLETE"},
+        {&options.cam, {Report}, "--cam goes with LOG_COMPLETE"},
+        {&options.local,
+         {Runs, RunReport, RunSerial, History, Sync},
+         "--local goes with the stored runs"},
+    };
+}
+
+// The commands on the stored records: the option that asks for each (with, where two commands
+// share it, the option that tells them apart) and its line in the help. A new command is a row
+// here, its options in Options and placements(), and its function in commands.h.
+struct RecordsCommand
+{
+    const QCommandLineOption *flag;
+    const QCommandLineOption *with; // none: the flag alone
+    Command command;
+    const char *usage;
+    const char *help;
+};
+
+std::vector<RecordsCommand> recordsCommands(const Options &o)
+{
+    using enum Command;
+    return {
+        {&o.runs, nullptr, Runs, "--runs [--serial S] [--station H] [--since DATE]",
+         "one line per stored run"},
+        {&o.run, nullptr, RunReport, "--run ID|latest [-o OUT.pdf]", "the report of a stored run"},
+        {&o.run, &o.serial, RunSerial, "--run ID|latest --serial S",
+         "gives the run its lens serial"},
+        {&o.history, nullptr, History, "--history [--since DATE] [-o OUT.pdf]",
+         "runs per day and station, yield per week"},
+        {&o.sync, nullptr, Sync, "--sync", "sends the waiting runs to the plant"},
+    };
+}
+
+QString recordsHelp(const Options &options)
+{
+    QString help = QStringLiteral(
+        "\nStored runs (velmaro/runs.sqlite in the data folder; with VELMARO_RUNS_DB set, the "
+        "plant's\nPostgreSQL database, unless --local is given):\n");
+    const auto line = [&help](const char *usage, const char *what) {
+        help += QStringLiteral("  ") + QString::fromLatin1(usage).leftJustified(49) +
+                QStringLiteral("  ") + QString::fromLatin1(what) + u'\n';
+    };
+    for (const RecordsCommand &command : recordsCommands(options))
+        line(command.usage, command.help);
+    line("--local", "reads this station's own records");
+    return help;
+}
+
+// The command the options name, or the status after saying what is wrong.
+std::variant<int, Command> commandOf(const QCommandLineParser &parser, const Options &options,
+                                     std::FILE *err)
+{
+    const std::vector<RecordsCommand> commands = recordsCommands(options);
+    std::vector<const QCommandLineOption *> flags, given;
+    for (const RecordsCommand &command : commands) {
+        if (std::find(flags.begin(), flags.end(), command.flag) != flags.end())
+            continue;
+        flags.push_back(command.flag);
+        if (parser.isSet(*command.flag))
+            given.push_back(command.flag);
+    }
+    const QStringList positional = parser.positionalArguments();
+    if (given.empty()) {
+        if (positional.size() != 1)
+            return fail(err, QStringLiteral("give one LOG_COMPLETE\nTry 'velmaro-report --help'."));
+        return Command::Report;
+    }
+    const auto wrong = [err](const QString &what) {
+        return fail(err, what + QStringLiteral("\nTry 'velmaro-report --help'."));
+    };
+    if (!positional.isEmpty())
+        return wrong(QStringLiteral("\"%1\" is not wanted with the run records")
+                         .arg(positional.constFirst()));
+    if (given.size() != 1) {
+        QStringList names;
+        for (const QCommandLineOption *flag : flags)
+            names << QStringLiteral("--") + flag->names().constFirst();
+        const QString last = names.takeLast();
+        return wrong(QStringLiteral("give one of %1 and %2").arg(names.join(u", "), last));
+    }
+    // The row of the flag whose telling option is given, else the flag's own.
+    std::optional<Command> chosen;
+    for (const RecordsCommand &command : commands) {
+        if (command.flag != given.front())
+            continue;
+        if (command.with == nullptr && !chosen)
+            chosen = command.command;
+        else if (command.with != nullptr && parser.isSet(*command.with))
+            return command.command;
+    }
+    return *chosen;
+}
+
+} // namespace
+
+void print(std::FILE *stream, const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+}
+
+int fail(std::FILE *err, const QString &what, int status)
+{
+    print(err, QStringLiteral("velmaro-report: %1\n").arg(what));
+    return status;
+}
+
+std::optional<QDateTime> readSince(const QString &text)
+{
+    // A day alone is the whole text: Qt reads the date of "2026-11-01T06:00" as a day too.
+    const QDate day = QDate::fromString(text, Qt::ISODate);
+    if (day.isValid() && text.size() == 10)
+        return day.startOfDay().toUTC();
+    const QDateTime moment = QDateTime::fromString(text, Qt::ISODate);
+    if (moment.isValid())
+        return moment.toUTC();
+    return std::nullopt;
+}
+
+std::variant<int, CommandLine> readCommandLine(const QStringList &arguments, std::FILE *out,
+                                               std::FILE *err)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Turns a running-in log into a PDF report: the run at a glance, the positions reached by "
+        "each axis, the position errors over time, and the lines that could not be read. With "
+        "--cam it adds the zoom cam table. Exits with 0 when the report was written, 1 when it "
+        "could not be written, 2 when a file could not be read."));
+    Options options;
+    options.addTo(parser);
+    parser.addPositionalArgument(QStringLiteral("LOG_COMPLETE"),
+                                 QStringLiteral("The run's complete log (\"Log Complete.txt\")."));
+
+    const auto wrong = [err](const QString &what) {
+        return fail(err, what + QStringLiteral("\nTry 'velmaro-report --help'."));
+    };
+    if (!parser.parse(arguments))
+        return wrong(parser.errorText());
+    if (parser.isSet(options.help)) {
+        print(out, parser.helpText() + recordsHelp(options));
+        return kDone;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        print(out, QStringLiteral("velmaro-report %1\n").arg(QLatin1String(velmaro::kVersionText)));
+        return kDone;
+    }
+    const auto command = commandOf(parser, options, err);
+    if (const int *status = std::get_if<int>(&command))
+        return *status;
+
+    CommandLine line;
+    line.command = std::get<Command>(command);
+    for (const Placement &placement : placements(options))
+        if (parser.isSet(*placement.option) &&
+            std::find(placement.commands.begin(), placement.commands.end(), line.command) ==
+                placement.commands.end())
+            return wrong(QString::fromLatin1(placement.message));
+    if (parser.isSet(options.since)) {
+        const auto since = readSince(parser.value(options.since));
+        if (!since)
+            return wrong(QStringLiteral("--since \"%1\" is not a date (YYYY-MM-DD)")
+                             .arg(parser.value(options.since)));
+        line.since = *since;
+    }
+    line.serial = parser.value(options.serial);
+    if (line.command == Command::RunSerial && line.serial.trimmed().isEmpty())
+        return wrong(QStringLiteral("--serial needs the lens serial"));
+
+    if (line.command == Command::Report)
+        line.log = parser.positionalArguments().constFirst();
+    line.errors = parser.value(options.errors);
+    line.cam = parser.value(options.cam);
+    line.output = parser.value(options.output);
+    line.run = parser.value(options.run);
+    line.station = parser.value(options.station);
+    line.local = parser.isSet(options.local);
+    return line;
+}
+
+} // namespace report

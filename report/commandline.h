@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <cstdio>
+#include <optional>
+#include <variant>
+
+// velmaro-report's command line, read in one place: every option it knows, which command each
+// goes with, and the help.
+namespace report {
+
+// Exit statuses of velmaro-report.
+inline constexpr int kDone = 0;
+inline constexpr int kCannotWrite = 1; // the PDF could not be written
+inline constexpr int kCannotRead = 2;  // an input file could not be read, or a wrong command line
+
+// A new command: its value here, its row and options in commandline.cpp, its function in
+// commands.h and commands.cpp.
+enum class Command {
+    Report,    // LOG_COMPLETE [--errors LOG_ERRORS] [--cam CAM_TABLE] [-o OUT.pdf]
+    Runs,      // --runs [--serial S] [--station H] [--since DATE]
+    RunReport, // --run ID|latest [-o OUT.pdf]
+    RunSerial, // --run ID|latest --serial S
+    History,   // --history [--since DATE] [-o OUT.pdf]
+    Sync,      // --sync
+};
+
+// What the command line asks for. Fields a command does not take stay empty.
+struct CommandLine
+{
+    Command command = Command::Report;
+    QString log;     // LOG_COMPLETE
+    QString errors;  // empty: none given
+    QString cam;     // empty: none given
+    QString output;  // -o; empty: the command's own default
+    QString run;     // the ID given to --run
+    QString serial;  // --serial as given (--run trims it)
+    QString station; // --station
+    QDateTime since; // --since, in UTC; invalid: none given
+    bool local = false;
+};
+
+// Reads the command line (arguments[0] is the program). --help, --version and a wrong command
+// line are answered here, on `out` or `err`, and give the exit status. Needs only the core
+// application, so that these answers need no display.
+std::variant<int, CommandLine> readCommandLine(const QStringList &arguments, std::FILE *out,
+                                               std::FILE *err);
+
+// The day or moment --since takes: "2026-12-01" (from its start, local time) or an ISO 8601 time.
+std::optional<QDateTime> readSince(const QString &text);
+
+// The commands' way of answering: text as it is on `out`, "velmaro-report: <what>" on `err`.
+void print(std::FILE *stream, const QString &text);
+int fail(std::FILE *err, const QString &what, int status = kCannotRead);
+
+} // namespace report

@@ -1,0 +1,206 @@
+#include "commands.h"
+#include "history.h"
+#include "pdfreport.h"
+
+#include "runin/verdict.h"
+#include "runlog/summary.h"
+#include "runs/plantsender.h"
+#include "runs/rundatabase.h"
+
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <memory>
+
+namespace report {
+
+namespace {
+
+int cannot(std::FILE *err, const std::string &why)
+{
+    return fail(err, QString::fromStdString(why));
+}
+
+QString localTime(const QDateTime &utc)
+{
+    return utc.isValid() ? utc.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                         : QStringLiteral("unknown");
+}
+
+QString duration(const runs::RunRecord &run)
+{
+    if (!run.start.isValid() || !run.end.isValid())
+        return QStringLiteral("unknown");
+    return runlog::durationText(run.start.msecsTo(run.end));
+}
+
+// The run's own figures, before those its log gives.
+std::vector<std::pair<QString, QString>> aboutRun(const runs::RunRecord &run)
+{
+    return {{QStringLiteral("Run"), run.id},
+            {QStringLiteral("Station"), run.station},
+            {QStringLiteral("Operator"), run.operatorName},
+            {QStringLiteral("Version"), run.version},
+            {QStringLiteral("Port"), run.port},
+            {QStringLiteral("Lens serial"),
+             run.serial.isEmpty() ? QStringLiteral("not given") : run.serial},
+            {QStringLiteral("Tests"), run.tests},
+            {QStringLiteral("Started"), localTime(run.start)},
+            {QStringLiteral("Ended"), localTime(run.end)},
+            {QStringLiteral("How it ended"), runs::endingText(run.ending)}};
+}
+
+int writeRunPdf(const runs::RunRecord &run, const QString &output, std::FILE *out, std::FILE *err)
+{
+    ReportInput input;
+    input.complete = runlog::readLog(run.complete, QStringLiteral("Log Complete.txt"));
+    input.errors = runlog::readLog(run.errors, QStringLiteral("Log Errors.txt"));
+    input.about = aboutRun(run);
+    QSaveFile pdf(output);
+    if (!pdf.open(QIODevice::WriteOnly) || !writePdf(input, pdf) || !pdf.commit()) {
+        print(err, QStringLiteral("velmaro-report: cannot write the report \"%1\": %2\n")
+                       .arg(output, pdf.errorString()));
+        return kCannotWrite;
+    }
+    print(out, QStringLiteral("Report written to %1\n").arg(output));
+    return kDone;
+}
+
+QString runLine(const runs::RunRecord &run)
+{
+    return QStringLiteral("%1  %2  %3  %4  %5  %6  %7  %8\n")
+        .arg(run.id.left(8), localTime(run.start), duration(run).leftJustified(16),
+             run.station.leftJustified(12),
+             (run.serial.isEmpty() ? "-" : run.serial).leftJustified(10),
+             runs::endingText(run.ending).leftJustified(37))
+        .arg(run.cycles, 6)
+        .arg(runin::verdictText(run.errorCount()));
+}
+
+using Records = std::unique_ptr<runs::RunDatabase>;
+
+// The plant's records when a plant is set, unless the line asks for the station's own; what was
+// done to open them that the user should know goes to `err`.
+base::Result<Records> openRecords(const CommandLine &line, std::FILE *err)
+{
+    const QString plant = runs::plantConnection();
+    auto opened = !plant.isEmpty() && !line.local
+                      ? runs::RunDatabase::openPlant(plant)
+                      : runs::RunDatabase::openStation(runs::stationDatabasePath());
+    if (opened && !(*opened)->notice().isEmpty())
+        print(err, QStringLiteral("velmaro-report: %1\n").arg((*opened)->notice()));
+    return opened;
+}
+
+} // namespace
+
+int syncCommand(const CommandLine &, std::FILE *out, std::FILE *err)
+{
+    const QString plantAddress = runs::plantConnection();
+    if (plantAddress.isEmpty())
+        return fail(err, QStringLiteral("--sync: no plant database is set (VELMARO_RUNS_DB)\n"
+                                        "Try 'velmaro-report --help'."));
+    auto own = runs::RunDatabase::openStation(runs::stationDatabasePath());
+    if (!own)
+        return cannot(err, own.error());
+    auto plant = runs::RunDatabase::openPlant(plantAddress);
+    if (!plant)
+        return cannot(err, plant.error());
+    auto sent = runs::sendWaiting(**own, **plant);
+    if (!sent)
+        return cannot(err, sent.error());
+    print(out,
+          QStringLiteral("%1 run(s) sent to %2; none waiting.\n").arg(*sent).arg((*plant)->name()));
+    return kDone;
+}
+
+int runsCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
+{
+    auto records = openRecords(line, err);
+    if (!records)
+        return cannot(err, records.error());
+    auto found = (*records)->list({line.serial, line.station, line.since});
+    if (!found)
+        return cannot(err, found.error());
+    for (const runs::RunRecord &each : *found)
+        print(out, runLine(each));
+    print(out, QStringLiteral("%1 run(s) in %2\n").arg(found->size()).arg((*records)->name()));
+    return kDone;
+}
+
+int historyCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
+{
+    auto records = openRecords(line, err);
+    if (!records)
+        return cannot(err, records.error());
+    auto found = (*records)->list({{}, {}, line.since});
+    if (!found)
+        return cannot(err, found.error());
+    const History summary = historyOf(*found);
+    if (line.output.isEmpty()) {
+        print(out, historyText(summary, (*records)->name()));
+        return kDone;
+    }
+    return writeHistoryPdf(summary, (*records)->name(), line.output, out, err);
+}
+
+int runReportCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
+{
+    auto records = openRecords(line, err);
+    if (!records)
+        return cannot(err, records.error());
+    auto found = (*records)->find(line.run);
+    if (!found)
+        return cannot(err, found.error());
+    const QString pdf =
+        line.output.isEmpty() ? QStringLiteral("run-%1.pdf").arg(found->id.left(8)) : line.output;
+    return writeRunPdf(*found, pdf, out, err);
+}
+
+// The serial goes to the station's record, and from there through the outbox; a run of another
+// station is given its serial in the plant itself.
+int runSerialCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
+{
+    auto records = openRecords(line, err);
+    if (!records)
+        return cannot(err, records.error());
+    auto found = (*records)->find(line.run);
+    if (!found)
+        return cannot(err, found.error());
+
+    const QString plantAddress = runs::plantConnection();
+    const bool fromPlant = !plantAddress.isEmpty() && !line.local;
+    const QString serialText = line.serial.trimmed();
+    Records ownStation;
+    runs::RunDatabase *target = records->get();
+    if (fromPlant) {
+        auto own = runs::RunDatabase::openStation(runs::stationDatabasePath());
+        if (own && (*own)->find(found->id))
+            ownStation = std::move(*own);
+        if (ownStation)
+            target = ownStation.get();
+    }
+    if (auto given = target->setSerial(found->id, serialText); !given)
+        return cannot(err, given.error());
+    print(out, QStringLiteral("Run %1 has the lens serial %2.\n").arg(found->id, serialText));
+    const bool viaOutbox = ownStation != nullptr || (!fromPlant && !plantAddress.isEmpty());
+    if (!viaOutbox)
+        return kDone;
+    Records plant;
+    if (fromPlant) {
+        plant = std::move(*records);
+    } else if (auto reached = runs::RunDatabase::openPlant(plantAddress)) {
+        plant = std::move(*reached);
+    } else {
+        print(err, QStringLiteral("velmaro-report: %1; the serial waits in the outbox\n")
+                       .arg(QString::fromStdString(reached.error())));
+    }
+    if (plant) {
+        if (auto sent = runs::sendWaiting(*target, *plant); !sent)
+            print(err, QStringLiteral("velmaro-report: %1; the serial waits in the outbox\n")
+                           .arg(QString::fromStdString(sent.error())));
+    }
+    return kDone;
+}
+
+} // namespace report

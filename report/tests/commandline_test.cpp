@@ -1,0 +1,124 @@
+// velmaro-report's one command line: which command each line asks for, what goes with what, and
+// the help that lists every command.
+#include "report/commandline.h"
+
+#include <gmock/gmock.h>
+
+#include <cstdio>
+#include <memory>
+
+namespace report::test {
+namespace {
+
+using testing::HasSubstr;
+
+struct Read
+{
+    std::variant<int, CommandLine> result;
+    std::string out, err;
+};
+
+std::string contentsOf(std::FILE *stream)
+{
+    std::rewind(stream);
+    std::string text;
+    for (int c = std::fgetc(stream); c != EOF; c = std::fgetc(stream))
+        text.push_back(static_cast<char>(c));
+    return text;
+}
+
+Read read(QStringList arguments)
+{
+    arguments.prepend(QStringLiteral("velmaro-report"));
+    const std::unique_ptr<std::FILE, int (*)(std::FILE *)> out(std::tmpfile(), &std::fclose);
+    const std::unique_ptr<std::FILE, int (*)(std::FILE *)> err(std::tmpfile(), &std::fclose);
+    Read read{readCommandLine(arguments, out.get(), err.get()), {}, {}};
+    read.out = contentsOf(out.get());
+    read.err = contentsOf(err.get());
+    return read;
+}
+
+TEST(CommandLine, EachCommandIsTakenWithItsOwnOptions)
+{
+    const auto line = [](const QStringList &arguments) {
+        const Read got = read(arguments);
+        EXPECT_TRUE(std::holds_alternative<CommandLine>(got.result)) << got.err;
+        return std::holds_alternative<CommandLine>(got.result) ? std::get<CommandLine>(got.result)
+                                                               : CommandLine{};
+    };
+    const CommandLine report =
+        line({"--errors", "e.txt", "--cam", "Camma.txt", "-o", "r.pdf", "Log Complete.txt"});
+    EXPECT_EQ(report.command, Command::Report);
+    EXPECT_EQ(report.log, QStringLiteral("Log Complete.txt"));
+    EXPECT_EQ(report.errors, QStringLiteral("e.txt"));
+    EXPECT_EQ(report.cam, QStringLiteral("Camma.txt"));
+    EXPECT_EQ(report.output, QStringLiteral("r.pdf"));
+
+    const CommandLine runs =
+        line({"--runs", "--serial", "L-1", "--station", "bench-2", "--since", "2026-12-01"});
+    EXPECT_EQ(runs.command, Command::Runs);
+    EXPECT_EQ(runs.serial, QStringLiteral("L-1"));
+    EXPECT_EQ(runs.station, QStringLiteral("bench-2"));
+    EXPECT_EQ(runs.since, QDate(2026, 12, 1).startOfDay().toUTC());
+    EXPECT_FALSE(runs.local);
+
+    EXPECT_EQ(line({"--run", "3f2a", "-o", "x.pdf"}).command, Command::RunReport);
+    const CommandLine serial = line({"--run=latest", "--serial", " L-2 ", "--local"});
+    EXPECT_EQ(serial.command, Command::RunSerial);
+    EXPECT_EQ(serial.run, QStringLiteral("latest"));
+    EXPECT_TRUE(serial.local);
+    EXPECT_EQ(line({"--history", "--since", "2026-11-01T06:00:00Z"}).since,
+              QDateTime(QDate(2026, 11, 1), QTime(6, 0), Qt::UTC));
+    EXPECT_EQ(line({"--sync"}).command, Command::Sync);
+}
+
+TEST(CommandLine, AWrongLineExitsWith2AndSaysWhatIsWrong)
+{
+    const std::pair<QStringList, const char *> cases[] = {
+        {{}, "give one LOG_COMPLETE"},
+        {{"a.txt", "b.txt"}, "give one LOG_COMPLETE"},
+        {{"--colour", "a.txt"}, "Unknown option 'colour'"},
+        {{"--runs", "a.txt"}, "\"a.txt\" is not wanted with the run records"},
+        {{"--runs", "--history"}, "give one of --runs, --run, --history and --sync"},
+        {{"--history", "--station", "h"}, "--station goes with --runs"},
+        {{"--sync", "--serial", "S"}, "--serial goes with --runs or --run"},
+        {{"--run", "latest", "--since", "2026-01-01"}, "--since goes with --runs or --history"},
+        {{"--runs", "-o", "x.pdf"}, "-o goes with --run ID or --history"},
+        {{"--run", "latest", "--serial", "S", "-o", "x.pdf"}, "-o goes with --run ID or --history"},
+        {{"--runs", "--cam", "Camma.txt"}, "--cam goes with LOG_COMPLETE"},
+        {{"--local", "a.txt"}, "--local goes with the stored runs"},
+        {{"--runs", "--since", "yesterday"}, "--since \"yesterday\" is not a date (YYYY-MM-DD)"},
+        {{"--run", "latest", "--serial", "  "}, "--serial needs the lens serial"},
+    };
+    for (const auto &[arguments, message] : cases) {
+        const Read got = read(arguments);
+        ASSERT_TRUE(std::holds_alternative<int>(got.result)) << message;
+        EXPECT_EQ(std::get<int>(got.result), kCannotRead) << message;
+        EXPECT_THAT(got.err, HasSubstr(std::string("velmaro-report: ") + message));
+        EXPECT_THAT(got.err, HasSubstr("Try 'velmaro-report --help'."));
+        EXPECT_TRUE(got.out.empty());
+    }
+}
+
+TEST(CommandLine, HelpListsTheReportsOptionsAndEveryStoredRunsCommand)
+{
+    for (const QStringList &arguments :
+         {QStringList{"--help"}, QStringList{"-h"}, QStringList{"--runs", "--help"}}) {
+        const Read got = read(arguments);
+        ASSERT_TRUE(std::holds_alternative<int>(got.result));
+        EXPECT_EQ(std::get<int>(got.result), kDone);
+        EXPECT_THAT(got.out, HasSubstr("LOG_COMPLETE"));
+        EXPECT_THAT(got.out, HasSubstr("--errors <LOG_ERRORS>"));
+        EXPECT_THAT(got.out, HasSubstr("\n  --run ID|latest --serial S                         "
+                                       "gives the run its lens serial\n"));
+        EXPECT_THAT(got.out, HasSubstr("\n  --local                                            "
+                                       "reads this station's own records\n"));
+        // The stored runs' options are listed by command, not again among Qt's.
+        EXPECT_THAT(got.out, testing::Not(HasSubstr("--station <H>")));
+    }
+    const Read version = read({"--version"});
+    EXPECT_THAT(version.out, testing::StartsWith("velmaro-report "));
+}
+
+} // namespace
+} // namespace report::test

@@ -1,0 +1,20 @@
+#include "verdict.h"
+
+namespace runin {
+
+QString aboveThresholdText()
+{
+    return QStringLiteral("above %1").arg(kErrorThreshold);
+}
+
+QString verdictText(int errorsAboveThreshold)
+{
+    if (passes(errorsAboveThreshold))
+        return QStringLiteral("no error ") + aboveThresholdText();
+    return QStringLiteral("%1 %2 %3")
+        .arg(errorsAboveThreshold)
+        .arg(errorsAboveThreshold == 1 ? QStringLiteral("error") : QStringLiteral("errors"),
+             aboveThresholdText());
+}
+
+} // namespace runin

@@ -1,0 +1,255 @@
+#include "connection.h"
+
+#include "rundatabase.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QSysInfo>
+#include <QUrl>
+#include <QUrlQuery>
+#include <QUuid>
+#include <QVariant>
+
+#ifndef Q_OS_WIN
+#include <pwd.h>
+#include <unistd.h>
+#endif
+
+namespace runs {
+
+namespace {
+
+constexpr const char *kSettingsKey = "VELMARO_RUNS_DB";
+// How long a writer waits for the other program (velmaro and velmaro-report share the file).
+constexpr int kBusyTimeoutMs = 10000;
+constexpr int kConnectTimeoutS = 5;
+
+QString newConnectionName()
+{
+    return QStringLiteral("velmaro-runs-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
+bool isDamage(const QSqlError &error)
+{
+    // SQLITE_CORRUPT and SQLITE_NOTADB.
+    const QString code = error.nativeErrorCode();
+    return code == QLatin1String("11") || code == QLatin1String("26");
+}
+
+// A plant address without its password, to name it in messages.
+QString plantName(const QSqlDatabase &db)
+{
+    return QStringLiteral("the plant database %1 on %2")
+        .arg(db.databaseName().isEmpty() ? QStringLiteral("(default)") : db.databaseName(),
+             db.hostName().isEmpty() ? QStringLiteral("the local server") : db.hostName());
+}
+
+// libpq's key=value form, as far as the fields Qt takes apart go; the rest stays an option.
+void applyConnectionString(QSqlDatabase &db, const QString &connection)
+{
+    QStringList options;
+    bool timeoutGiven = false;
+    if (connection.startsWith(QLatin1String("postgres://")) ||
+        connection.startsWith(QLatin1String("postgresql://"))) {
+        const QUrl url(connection);
+        db.setHostName(url.host());
+        if (url.port() > 0)
+            db.setPort(url.port());
+        db.setUserName(url.userName());
+        db.setPassword(url.password());
+        db.setDatabaseName(url.path().mid(1));
+        for (const auto &[key, value] : QUrlQuery(url).queryItems(QUrl::FullyDecoded)) {
+            options << key + u'=' + value;
+            timeoutGiven = timeoutGiven || key == QLatin1String("connect_timeout");
+        }
+    } else {
+        static const QRegularExpression pair(QStringLiteral(R"((\w+)\s*=\s*('[^']*'|\S*))"));
+        for (auto match = pair.globalMatch(connection); match.hasNext();) {
+            const auto m = match.next();
+            const QString key = m.captured(1);
+            QString value = m.captured(2);
+            if (value.startsWith(u'\'') && value.endsWith(u'\'') && value.size() >= 2)
+                value = value.mid(1, value.size() - 2);
+            if (key == QLatin1String("host"))
+                db.setHostName(value);
+            else if (key == QLatin1String("port"))
+                db.setPort(value.toInt());
+            else if (key == QLatin1String("dbname"))
+                db.setDatabaseName(value);
+            else if (key == QLatin1String("user"))
+                db.setUserName(value);
+            else if (key == QLatin1String("password"))
+                db.setPassword(value);
+            else
+                options << key + u'=' + value;
+            timeoutGiven = timeoutGiven || key == QLatin1String("connect_timeout");
+        }
+    }
+    // An unreachable plant must not keep the sender from the next try for long.
+    if (!timeoutGiven)
+        options << QStringLiteral("connect_timeout=%1").arg(kConnectTimeoutS);
+    db.setConnectOptions(options.join(u';'));
+}
+
+} // namespace
+
+RunDatabase::RunDatabase(Kind kind, QString connectionName, QString name)
+    : m_kind(kind), m_connection(std::move(connectionName)), m_name(std::move(name))
+{}
+
+RunDatabase::~RunDatabase()
+{
+    {
+        QSqlDatabase database = QSqlDatabase::database(m_connection, false);
+        database.close();
+    }
+    QSqlDatabase::removeDatabase(m_connection);
+}
+
+QSqlDatabase RunDatabase::db() const
+{
+    return QSqlDatabase::database(m_connection, false);
+}
+
+base::Result<std::unique_ptr<RunDatabase>> RunDatabase::openStation(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!QDir().mkpath(info.absolutePath()))
+        return base::fail(QStringLiteral("cannot make the folder \"%1\" for the run records")
+                              .arg(info.absolutePath())
+                              .toStdString());
+    bool damaged = false;
+    auto opened = tryOpenStation(path, &damaged);
+    if (opened || !damaged)
+        return opened;
+
+    // Moved aside, never deleted: what can still be read of it is the user's.
+    const QString aside = path + QStringLiteral(".damaged-") +
+                          QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    if (!QFile::rename(path, aside))
+        return base::fail(QStringLiteral("the run records \"%1\" are damaged (%2) and cannot be "
+                                         "moved aside")
+                              .arg(path, QString::fromStdString(opened.error()))
+                              .toStdString());
+    for (const char *suffix : {"-wal", "-shm"})
+        if (QFile::exists(path + QLatin1String(suffix)))
+            QFile::rename(path + QLatin1String(suffix), aside + QLatin1String(suffix));
+    auto fresh = tryOpenStation(path, &damaged);
+    if (fresh)
+        (*fresh)->m_notice = QStringLiteral("The run records \"%1\" were damaged (%2). They were "
+                                            "moved to \"%3\", and a new \"%1\" was started.")
+                                 .arg(path, QString::fromStdString(opened.error()), aside);
+    return fresh;
+}
+
+base::Result<std::unique_ptr<RunDatabase>> RunDatabase::tryOpenStation(const QString &path,
+                                                                       bool *damaged)
+{
+    const QString connection = newConnectionName();
+    {
+        QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        database.setDatabaseName(path);
+        database.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
+    }
+    std::unique_ptr<RunDatabase> store(new RunDatabase(Kind::Station, connection, path));
+    QSqlDatabase database = store->db();
+    if (!database.open())
+        return base::fail(QStringLiteral("cannot open the run records \"%1\": %2")
+                              .arg(path, database.lastError().text())
+                              .toStdString());
+    // Write-ahead logging lets velmaro and velmaro-report read and write the file at once.
+    QSqlQuery wal(database);
+    if (!wal.exec(QStringLiteral("PRAGMA journal_mode=WAL"))) {
+        *damaged = isDamage(wal.lastError());
+        return store->failure(QStringLiteral("cannot open the run records"), wal);
+    }
+    wal.finish();
+    if (auto migrated = store->migrate(); !migrated) {
+        QSqlQuery check(database);
+        *damaged = !check.exec(QStringLiteral("PRAGMA quick_check")) || !check.next() ||
+                   check.value(0).toString() != QLatin1String("ok");
+        return base::fail(migrated.error());
+    }
+    return store;
+}
+
+base::Result<std::unique_ptr<RunDatabase>> RunDatabase::openPlant(const QString &connection)
+{
+    const QString name = newConnectionName();
+    {
+        QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+        applyConnectionString(database, connection);
+    }
+    std::unique_ptr<RunDatabase> plant(
+        new RunDatabase(Kind::Plant, name, plantName(QSqlDatabase::database(name, false))));
+    QString refused;
+    {
+        QSqlDatabase database = plant->db();
+        if (!database.isValid())
+            refused = QStringLiteral("the PostgreSQL driver of Qt (package libqt6sql6-psql) is "
+                                     "missing");
+        else if (!database.open())
+            refused = QStringLiteral("cannot connect to %1: %2")
+                          .arg(plant->m_name, database.lastError().text().trimmed());
+    }
+    if (!refused.isEmpty())
+        return base::fail(refused.toStdString());
+    // The server's notices ("already exists, skipping") are not for the operator.
+    if (auto quiet = plant->exec(QStringLiteral("SET client_min_messages = warning")); !quiet)
+        return base::fail(quiet.error());
+    if (auto migrated = plant->migrate(); !migrated)
+        return base::fail(migrated.error());
+    return plant;
+}
+
+QString plantConnection()
+{
+    const QString fromEnvironment = qEnvironmentVariable(kSettingsKey).trimmed();
+    if (!fromEnvironment.isEmpty())
+        return fromEnvironment;
+    const QSettings settings(
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+            QStringLiteral("/velmaro/velmaro.conf"),
+        QSettings::IniFormat);
+    // An unquoted value with commas reads as a list; it was meant as one string.
+    const QVariant value = settings.value(QLatin1String(kSettingsKey));
+    if (value.metaType() == QMetaType::fromType<QStringList>())
+        return value.toStringList().join(QStringLiteral(", ")).trimmed();
+    return value.toString().trimmed();
+}
+
+QString stationDatabasePath()
+{
+    // The generic data home with our own folder: the same file for velmaro and velmaro-report,
+    // whatever each calls itself.
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/velmaro/runs.sqlite");
+}
+
+QString stationName()
+{
+    return QSysInfo::machineHostName();
+}
+
+QString operatorName()
+{
+    for (const char *variable : {"USER", "LOGNAME", "USERNAME"}) {
+        const QString name = qEnvironmentVariable(variable);
+        if (!name.isEmpty())
+            return name;
+    }
+#ifndef Q_OS_WIN
+    if (const passwd *entry = getpwuid(geteuid()); entry != nullptr && entry->pw_name != nullptr)
+        return QString::fromLocal8Bit(entry->pw_name);
+#endif
+    return QStringLiteral("unknown");
+}
+
+} // namespace runs

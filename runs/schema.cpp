@@ -1,0 +1,115 @@
+#include "schema.h"
+
+#include "rundatabase.h"
+
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace runs {
+
+namespace schema {
+
+std::vector<QStringList> migrations(Dialect dialect)
+{
+    const QString blob =
+        dialect == Dialect::Sqlite ? QStringLiteral("BLOB") : QStringLiteral("BYTEA");
+    QString axes;
+    for (const char *axis : kAxisColumns)
+        axes += QStringLiteral("%1_moves INTEGER NOT NULL, %1_errors INTEGER NOT NULL, "
+                               "%1_largest DOUBLE PRECISION, ")
+                    .arg(QLatin1String(axis));
+    return {
+        // 1: the runs.
+        {QStringLiteral("CREATE TABLE runs (id TEXT PRIMARY KEY, station TEXT NOT NULL, "
+                        "operator TEXT NOT NULL, version TEXT NOT NULL, port TEXT NOT NULL, "
+                        "started TEXT NOT NULL, ended TEXT NOT NULL, tests TEXT NOT NULL, "
+                        "cycles INTEGER NOT NULL, ending TEXT NOT NULL, serial TEXT NOT NULL, "
+                        "errors INTEGER NOT NULL, %1digest TEXT NOT NULL, log_complete %2 NOT "
+                        "NULL, log_errors %2 NOT NULL, revision BIGINT NOT NULL DEFAULT 1, "
+                        "sent_revision BIGINT NOT NULL DEFAULT 0)")
+             .arg(axes, blob),
+         QStringLiteral("CREATE INDEX runs_started ON runs (started)"),
+         QStringLiteral("CREATE INDEX runs_digest ON runs (digest)"),
+         QStringLiteral("CREATE INDEX runs_serial ON runs (serial)")},
+    };
+}
+
+int version()
+{
+    return static_cast<int>(migrations(Dialect::Sqlite).size());
+}
+
+QStringList runColumns()
+{
+    QStringList columns{"id",    "station", "operator", "version", "port",   "started",
+                        "ended", "tests",   "cycles",   "ending",  "serial", "errors"};
+    for (const char *axis : kAxisColumns)
+        for (const char *figure : {"_moves", "_errors", "_largest"})
+            columns << QLatin1String(axis) + QLatin1String(figure);
+    columns << "digest"
+            << "log_complete"
+            << "log_errors";
+    return columns;
+}
+
+} // namespace schema
+
+base::Status RunDatabase::migrate()
+{
+    if (auto made = exec(QStringLiteral("CREATE TABLE IF NOT EXISTS velmaro_schema (version "
+                                        "INTEGER NOT NULL)"));
+        !made)
+        return made;
+    if (auto begun = begin(); !begun)
+        return begun;
+    if (m_kind == Kind::Plant) {
+        // Two stations starting at once migrate one after the other.
+        if (auto locked = exec(QStringLiteral("LOCK TABLE velmaro_schema IN EXCLUSIVE MODE"));
+            !locked) {
+            rollback();
+            return locked;
+        }
+    }
+    QSqlQuery read(db());
+    if (!read.exec(QStringLiteral("SELECT max(version) FROM velmaro_schema"))) {
+        const auto why = failure(QStringLiteral("cannot read the run records"), read);
+        rollback();
+        return why;
+    }
+    const int version = read.next() ? read.value(0).toInt() : 0;
+    read.finish();
+    const auto steps = schema::migrations(m_kind == Kind::Station ? schema::Dialect::Sqlite
+                                                                  : schema::Dialect::Postgres);
+    const int newest = static_cast<int>(steps.size());
+    if (version > newest) {
+        rollback();
+        return base::fail(QStringLiteral("%1 has schema version %2, newer than the %3 this "
+                                         "Velmaro knows; update Velmaro")
+                              .arg(m_name)
+                              .arg(version)
+                              .arg(newest)
+                              .toStdString());
+    }
+    for (int next = version + 1; next <= newest; ++next) {
+        for (const QString &sql : steps.at(static_cast<std::size_t>(next - 1))) {
+            if (auto done = exec(sql); !done) {
+                rollback();
+                return done;
+            }
+        }
+    }
+    if (version < newest) {
+        if (auto done = exec(QStringLiteral("DELETE FROM velmaro_schema")); !done) {
+            rollback();
+            return done;
+        }
+        if (auto done = exec(QStringLiteral("INSERT INTO velmaro_schema VALUES (%1)").arg(newest));
+            !done) {
+            rollback();
+            return done;
+        }
+    }
+    return commit();
+}
+
+} // namespace runs
