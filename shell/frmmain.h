@@ -74,9 +74,8 @@ public:
     [[nodiscard]] std::int16_t KeySum() const { return m_serviceCode.keySum(); }
     [[nodiscard]] const ui::WindowState &state() const { return m_state; }
 
-    // The line to the controller and the running-in test, for what the test's own folder checks.
+    // The window's one line to the controller.
     comm::CommandChannel &channel() { return m_channel; }
-    runin::RunInPart &runIn() { return *m_runIn; }
 
 signals:
     // The start-up sequence no longer needs the port selection window.
