@@ -38,9 +38,10 @@ int main(int argc, char *argv[])
     // The maker's key belongs to the executable (app/CMakeLists.txt), checked when it was built.
     if (constexpr std::string_view key = VELMARO_UPDATE_PUBLIC_KEY; !key.empty())
         updates.publicKey = update::parsePublicKey(key).value();
-    // Every running-in run is kept. The windows borrow the keeper, so it is declared before the
-    // launcher that holds them and outlives them: a run cut short by closing the program is
-    // stored before it ends. A run is recorded with the port the main window opened.
+    // Every running-in run and every saved cam table is kept. The windows borrow the keeper, so it
+    // is declared before the launcher that holds them and outlives them: a run cut short by
+    // closing the program is stored before it ends. A run is recorded with the port the main
+    // window opened.
     const shell::Launcher *windows = nullptr;
     runs::RunKeeper keeper(runs::KeeperSetup{
         runs::stationDatabasePath(), runs::plantConnection(), QDir::currentPath(),
@@ -57,8 +58,10 @@ int main(int argc, char *argv[])
                 return link;
             return std::make_unique<comm::TracingLink>(std::move(link), *trace);
         },
-        std::move(updates), &keeper);
+        std::move(updates));
     windows = &launcher;
+    launcher.setRecorder(&keeper);
+    launcher.setCamRecorder(&keeper);
     QObject::connect(&launcher, &shell::Launcher::finished, &app, &QApplication::quit,
                      Qt::QueuedConnection);
     launcher.start();

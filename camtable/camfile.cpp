@@ -147,7 +147,7 @@ QString camFilePath()
 #endif
 }
 
-base::Status saveCamFile(const QString &path, const CamRows &rows)
+base::Result<std::string> saveCamFile(const QString &path, const CamRows &rows)
 {
     const auto formatted = formatCamFile(rows);
     if (!formatted)
@@ -182,7 +182,7 @@ base::Status saveCamFile(const QString &path, const CamRows &rows)
         ::close(fd);
     }
 #endif
-    return {};
+    return text;
 }
 
 base::Result<CamRows> loadCamFile(const QString &path)

@@ -50,8 +50,8 @@ base::Result<CamRows> parseCamFile(std::string_view text);
 QString camFilePath();
 
 // Writes the table to a temporary file beside `path`, flushes it to the disk and renames it over
-// `path`, so that whatever goes wrong the previous file stays whole.
-base::Status saveCamFile(const QString &path, const CamRows &rows);
+// `path`, so that whatever goes wrong the previous file stays whole. Gives the bytes written.
+base::Result<std::string> saveCamFile(const QString &path, const CamRows &rows);
 
 // Reads and checks all 86 lines before giving any of them.
 base::Result<CamRows> loadCamFile(const QString &path);

@@ -7,11 +7,15 @@
 #include "ui/form.h"
 #include "ui/windowstate.h"
 
+#include <QDir>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QTreeWidget>
+
+#include <algorithm>
 
 namespace camtable {
 
@@ -141,8 +145,29 @@ void CamTablePart::ListView1_ItemClick(QTreeWidgetItem *item)
 
 void CamTablePart::CommandSalva_Click()
 {
-    if (const auto saved = saveCamFile(camFilePath(), rows()); !saved)
+    const CamRows table = rows();
+    const QString path = camFilePath();
+    const auto saved = saveCamFile(path, table);
+    if (!saved) {
         error(saved.error());
+        return;
+    }
+    if (m_recorder == nullptr)
+        return;
+    const auto recorded =
+        std::count_if(table.begin(), table.end(), [](const CamRow &row) { return row.recorded(); });
+    // The file is written whatever becomes of the record; a record that cannot be kept is told
+    // once the keeper knows, without holding up the window meanwhile.
+    m_recorder->keepCamTable(
+        QByteArray(saved->data(), qsizetype(saved->size())), int(recorded),
+        [part = QPointer<CamTablePart>(this), path](const base::Status &kept) {
+            if (part && !kept)
+                part->m_context.dialogs.message(
+                    QStringLiteral("The cam table was saved to \"%1\" but not kept in the "
+                                   "records: %2.")
+                        .arg(QDir::toNativeSeparators(path), QString::fromStdString(kept.error())),
+                    "Errore", ui::Dialogs::Icon::Warning);
+        });
 }
 
 void CamTablePart::CommandCarica_Click()

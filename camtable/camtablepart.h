@@ -1,6 +1,7 @@
 #pragma once
 
 #include "camfile.h"
+#include "camrecorder.h"
 
 #include "ui/partcontext.h"
 
@@ -31,6 +32,8 @@ public:
     // Creates the 86 empty rows, one per focal length.
     void fillRows();
 
+    // Keeps every saved table as a record from now on; none when null.
+    void setRecorder(CamRecorder *recorder) { m_recorder = recorder; }
     // Gives saving and loading back while the rows stay locked: the table reaches the disk
     // without moving the lens.
     void unlockFiles();
@@ -60,6 +63,7 @@ private:
 
     ui::PartContext m_context;
     ZoomSpeeds m_zoomSpeeds;
+    CamRecorder *m_recorder = nullptr;
     // Set when the operator changes a check mark, cleared by the next mouse press: the click that
     // toggled a check box is not also a click on its row.
     bool m_checkChangedSincePress = false;

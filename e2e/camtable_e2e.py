@@ -33,6 +33,8 @@ class CamTable(unittest.TestCase):
         self.drive = tempfile.mkdtemp(prefix="velmaro-drive-c-")
         self.addCleanup(shutil.rmtree, self.drive, ignore_errors=True)
         self.desktop.env["VELMARO_DRIVE_C"] = self.drive
+        # Each save is kept as a record too: in the test's own data folder, not the user's.
+        self.desktop.env["XDG_DATA_HOME"] = os.path.join(self.drive, "data")
 
     def click(self, point):
         self.desktop.mouse(self.main, point, "click", "1")

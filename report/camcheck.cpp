@@ -85,15 +85,22 @@ base::Result<CamTable> readCamTable(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return cannotRead(file.errorString());
-    const QByteArray bytes = file.readAll();
+    auto table = camTableFromBytes(file.readAll(), QFileInfo(path).fileName());
+    if (!table)
+        return cannotRead(QString::fromStdString(table.error()));
+    return table;
+}
+
+base::Result<CamTable> camTableFromBytes(const QByteArray &bytes, const QString &name)
+{
     // The program's own reader of the file: the report sees the cells the list would load.
     const auto rows = camtable::parseCamFile(
         std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
     if (!rows)
-        return cannotRead(QString::fromUtf8(rows.error().c_str()));
+        return base::fail(rows.error());
 
     CamTable table;
-    table.file = QFileInfo(path).fileName();
+    table.file = name;
     int row = 0;
     for (const camtable::CamRow &cells : *rows) {
         CamPoint point;
@@ -117,6 +124,68 @@ std::vector<CamJump> camJumps(const std::vector<CamPoint> &points)
     std::sort(jumps.begin(), jumps.end(),
               [](const CamJump &a, const CamJump &b) { return a.row < b.row; });
     return jumps;
+}
+
+bool CamCheck::passes() const
+{
+    const bool zoom1OneWay = std::none_of(turns.begin(), turns.end(),
+                                          [](const CamStep &turn) { return turn.zoom == 1; });
+    return recorded == camtable::kRowCount && zoom1OneWay && jumps.empty();
+}
+
+CamCheck checkCam(const CamTable &table)
+{
+    CamCheck check;
+    check.recorded =
+        static_cast<int>(std::count_if(table.points.begin(), table.points.end(),
+                                       [](const CamPoint &p) { return p.zoom1.has_value(); }));
+    for (int zoom = 1; zoom <= 2; ++zoom) {
+        const CamPoint *previous = nullptr;
+        double direction = 0; // the sign of the last step that moved
+        auto &largest = check.largest.at(static_cast<std::size_t>(zoom - 1));
+        for (const CamPoint &point : table.points) {
+            const auto value = zoom == 1 ? point.zoom1 : point.zoom2;
+            if (!value)
+                continue;
+            if (previous != nullptr) {
+                const CamStep step{zoom, previous->row, point.row,
+                                   *(zoom == 1 ? previous->zoom1 : previous->zoom2), *value};
+                if (!largest || std::abs(step.size()) > std::abs(largest->size()))
+                    largest = step;
+                if (step.size() != 0) {
+                    const double sign = step.size() > 0 ? 1 : -1;
+                    if (direction != 0 && sign != direction)
+                        check.turns.push_back(step);
+                    direction = sign;
+                }
+            }
+            previous = &point;
+        }
+    }
+    std::sort(check.turns.begin(), check.turns.end(), [](const CamStep &a, const CamStep &b) {
+        return std::pair(a.zoom, a.to) < std::pair(b.zoom, b.to);
+    });
+    check.jumps = camJumps(table.points);
+    return check;
+}
+
+std::vector<CamDifference> camDifferences(const CamTable &first, const CamTable &second)
+{
+    std::vector<CamDifference> differences;
+    const std::size_t rows = std::min(first.points.size(), second.points.size());
+    for (std::size_t i = 0; i < rows; ++i) {
+        const CamPoint &a = first.points.at(i);
+        const CamPoint &b = second.points.at(i);
+        if (a.zoom1 == b.zoom1 && a.zoom2 == b.zoom2)
+            continue;
+        CamDifference difference{a.row, a.focalLength, a, b, {}};
+        if (a.zoom1 && b.zoom1)
+            difference.change[0] = *b.zoom1 - *a.zoom1;
+        if (a.zoom2 && b.zoom2)
+            difference.change[1] = *b.zoom2 - *a.zoom2;
+        differences.push_back(difference);
+    }
+    return differences;
 }
 
 } // namespace report

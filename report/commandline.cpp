@@ -1,5 +1,6 @@
 #include "commandline.h"
 
+#include "runs/camrecord.h"
 #include "version.h"
 
 #include <QCommandLineParser>
@@ -37,14 +38,21 @@ struct Options
     QCommandLineOption station{QStringLiteral("station"), {}, QStringLiteral("H")};
     QCommandLineOption since{QStringLiteral("since"), {}, QStringLiteral("DATE")};
     QCommandLineOption local{QStringLiteral("local")};
+    // --lens takes its serial, and --cam-diff its second id, as a word of their own: --lens
+    // alone shows the lens.
+    QCommandLineOption lens{QStringLiteral("lens")};
+    QCommandLineOption cams{QStringLiteral("cams")};
+    QCommandLineOption camRecord{QStringLiteral("cam-record"), {}, QStringLiteral("ID")};
+    QCommandLineOption camDiff{QStringLiteral("cam-diff"), {}, QStringLiteral("ID1")};
+    QCommandLineOption check{QStringLiteral("check")};
 
     void addTo(QCommandLineParser &parser)
     {
         parser.addOption(help);
         parser.addVersionOption();
         parser.addOptions({errors, cam, output});
-        for (QCommandLineOption *hidden :
-             {&runs, &run, &history, &sync, &serial, &station, &since, &local}) {
+        for (QCommandLineOption *hidden : {&runs, &run, &history, &sync, &serial, &station, &since,
+                                           &local, &lens, &cams, &camRecord, &camDiff, &check}) {
             hidden->setFlags(QCommandLineOption::HiddenFromHelp);
             parser.addOption(*hidden);
         }
@@ -63,15 +71,20 @@ std::vector<Placement> placements(const Options &options)
 {
     using enum Command;
     return {
-        {&options.station, {Runs}, "--station goes with --runs"},
-        {&options.serial, {Runs, RunSerial}, "--serial goes with --runs or --run"},
-        {&options.since, {Runs, History}, "--since goes with --runs or --history"},
-        {&options.output, {Report, RunReport, History}, "-o goes with --run ID or --history"},
+        {&options.station, {Runs, Cams}, "--station goes with --runs or --cams"},
+        {&options.serial,
+         {Runs, RunSerial, Cams, CamSerial},
+         "--serial goes with --runs, --run, --cams or --cam-record"},
+        {&options.since, {Runs, History, Cams}, "--since goes with --runs, --cams or --history"},
+        {&options.output,
+         {Report, RunReport, History, CamWrite},
+         "-o goes with --run ID, --cam-record ID or --history"},
+        {&options.check, {CamCheck}, "--check goes with --cam-record ID"},
         {&options.errors, {Report}, "--errors goes with LOG_COMPLETE"},
         {&options.cam, {Report}, "--cam goes with LOG_COMPLETE"},
         {&options.local,
-         {Runs, RunReport, RunSerial, History, Sync},
-         "--local goes with the stored runs"},
+         {Runs, RunReport, RunSerial, History, Sync, Cams, CamWrite, CamSerial, CamCheck, CamDiff},
+         "--local goes with the stored records"},
     };
 }
 
@@ -98,7 +111,18 @@ std::vector<RecordsCommand> recordsCommands(const Options &o)
          "gives the run its lens serial"},
         {&o.history, nullptr, History, "--history [--since DATE] [-o OUT.pdf]",
          "runs per day and station, yield per week"},
-        {&o.sync, nullptr, Sync, "--sync", "sends the waiting runs to the plant"},
+        {&o.sync, nullptr, Sync, "--sync", "sends the waiting records to the plant"},
+        {&o.lens, nullptr, Lens, "--lens [SERIAL|none]",
+         "the lens on this station: shown, set or cleared"},
+        {&o.cams, nullptr, Cams, "--cams [--serial S] [--station H] [--since DATE]",
+         "one line per kept cam table"},
+        {&o.camRecord, nullptr, CamWrite, "--cam-record ID|latest -o FILE",
+         "writes the kept table's bytes"},
+        {&o.camRecord, &o.serial, CamSerial, "--cam-record ID|latest --serial S",
+         "gives the table its lens serial"},
+        {&o.camRecord, &o.check, CamCheck, "--cam-record ID|latest --check",
+         "checks the table (exit 0 or 1)"},
+        {&o.camDiff, nullptr, CamDiff, "--cam-diff ID1 ID2", "the rows that differ (exit 0 or 1)"},
     };
 }
 
@@ -139,9 +163,15 @@ std::variant<int, Command> commandOf(const QCommandLineParser &parser, const Opt
     const auto wrong = [err](const QString &what) {
         return fail(err, what + QStringLiteral("\nTry 'velmaro-report --help'."));
     };
-    if (!positional.isEmpty())
-        return wrong(QStringLiteral("\"%1\" is not wanted with the run records")
-                         .arg(positional.constFirst()));
+    // Only --lens SERIAL and --cam-diff ID1 ID2 take a word of their own.
+    const qsizetype words = parser.isSet(options.camDiff) ? 1
+                            : parser.isSet(options.lens) ? std::min<qsizetype>(positional.size(), 1)
+                                                         : 0;
+    if (positional.size() > words)
+        return wrong(
+            QStringLiteral("\"%1\" is not wanted with the run records").arg(positional.at(words)));
+    if (positional.size() < words)
+        return wrong(QStringLiteral("--cam-diff needs two ids"));
     if (given.size() != 1) {
         QStringList names;
         for (const QCommandLineOption *flag : flags)
@@ -233,8 +263,21 @@ std::variant<int, CommandLine> readCommandLine(const QStringList &arguments, std
         line.since = *since;
     }
     line.serial = parser.value(options.serial);
-    if (line.command == Command::RunSerial && line.serial.trimmed().isEmpty())
-        return wrong(QStringLiteral("--serial needs the lens serial"));
+    if (line.command == Command::RunSerial || line.command == Command::CamSerial)
+        if (auto valid = runs::checkSerial(line.serial); !valid)
+            return wrong(QStringLiteral("--serial: %1").arg(QString::fromStdString(valid.error())));
+    if (line.command == Command::CamWrite && !parser.isSet(options.output))
+        return wrong(QStringLiteral("--cam-record ID needs -o FILE, --serial S or --check"));
+    line.camRecord =
+        parser.value(parser.isSet(options.camDiff) ? options.camDiff : options.camRecord);
+    if (line.command == Command::CamDiff)
+        line.otherCamRecord = parser.positionalArguments().constFirst();
+    if (line.command == Command::Lens && !parser.positionalArguments().isEmpty()) {
+        line.lens = parser.positionalArguments().constFirst();
+        if (auto valid = runs::checkSerial(*line.lens);
+            !valid && *line.lens != QLatin1String("none"))
+            return wrong(QStringLiteral("--lens: %1").arg(QString::fromStdString(valid.error())));
+    }
 
     if (line.command == Command::Report)
         line.log = parser.positionalArguments().constFirst();

@@ -26,20 +26,29 @@ enum class Command {
     RunSerial, // --run ID|latest --serial S
     History,   // --history [--since DATE] [-o OUT.pdf]
     Sync,      // --sync
+    Lens,      // --lens [SERIAL|none]
+    Cams,      // --cams [--serial S] [--station H] [--since DATE]
+    CamWrite,  // --cam-record ID|latest -o FILE
+    CamSerial, // --cam-record ID|latest --serial S
+    CamCheck,  // --cam-record ID|latest --check
+    CamDiff,   // --cam-diff ID1 ID2
 };
 
 // What the command line asks for. Fields a command does not take stay empty.
 struct CommandLine
 {
     Command command = Command::Report;
-    QString log;     // LOG_COMPLETE
-    QString errors;  // empty: none given
-    QString cam;     // empty: none given
-    QString output;  // -o; empty: the command's own default
-    QString run;     // the ID given to --run
-    QString serial;  // --serial as given (--run trims it)
-    QString station; // --station
-    QDateTime since; // --since, in UTC; invalid: none given
+    QString log;                 // LOG_COMPLETE
+    QString errors;              // empty: none given
+    QString cam;                 // empty: none given
+    QString output;              // -o; empty: the command's own default
+    QString run;                 // the ID given to --run
+    QString serial;              // --serial, checked to be a lens serial where it gives one
+    QString camRecord;           // the ID given to --cam-record, or the first one to --cam-diff
+    QString otherCamRecord;      // the second ID of --cam-diff
+    std::optional<QString> lens; // --lens SERIAL or none; empty: --lens alone
+    QString station;             // --station
+    QDateTime since;             // --since, in UTC; invalid: none given
     bool local = false;
 };
 

@@ -8,13 +8,19 @@ namespace report {
 namespace {
 using Function = int (*)(const CommandLine &, std::FILE *, std::FILE *);
 
-constexpr std::array<std::pair<Command, Function>, 6> kCommands{{
+constexpr std::array<std::pair<Command, Function>, 12> kCommands{{
     {Command::Report, &reportCommand},
     {Command::Runs, &runsCommand},
     {Command::RunReport, &runReportCommand},
     {Command::RunSerial, &runSerialCommand},
     {Command::History, &historyCommand},
     {Command::Sync, &syncCommand},
+    {Command::Lens, &lensCommand},
+    {Command::Cams, &camsCommand},
+    {Command::CamWrite, &camWriteCommand},
+    {Command::CamSerial, &camSerialCommand},
+    {Command::CamCheck, &camCheckCommand},
+    {Command::CamDiff, &camDiffCommand},
 }};
 } // namespace
 

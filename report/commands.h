@@ -2,9 +2,17 @@
 
 #include "commandline.h"
 
+#include "base/result.h"
+
 #include <QStringList>
 
 #include <cstdio>
+#include <functional>
+#include <memory>
+
+namespace runs {
+class RunDatabase;
+}
 
 // velmaro-report's commands, one function each: each answers on `out` or `err` and gives the exit
 // status. They need a QApplication: Qt Charts draws with the graphics view.
@@ -20,6 +28,35 @@ int runReportCommand(const CommandLine &line, std::FILE *out, std::FILE *err);
 int runSerialCommand(const CommandLine &line, std::FILE *out, std::FILE *err);
 int historyCommand(const CommandLine &line, std::FILE *out, std::FILE *err);
 int syncCommand(const CommandLine &line, std::FILE *out, std::FILE *err);
+
+// The kept cam tables and the lens on the station (camcommands.cpp).
+int lensCommand(const CommandLine &line, std::FILE *out, std::FILE *err);
+int camsCommand(const CommandLine &line, std::FILE *out, std::FILE *err);
+int camWriteCommand(const CommandLine &line, std::FILE *out, std::FILE *err);
+int camSerialCommand(const CommandLine &line, std::FILE *out, std::FILE *err);
+int camCheckCommand(const CommandLine &line, std::FILE *out, std::FILE *err);
+int camDiffCommand(const CommandLine &line, std::FILE *out, std::FILE *err);
+
+// Shared by the commands on stored records (runscommands.cpp). The plant's records when a plant
+// is set, unless the line asks for the station's own; what was done to open them that the user
+// should know goes to `err`.
+base::Result<std::unique_ptr<runs::RunDatabase>> openRecords(const CommandLine &line,
+                                                             std::FILE *err);
+
+// A record to give its lens serial: what it is called ("Run", "Cam table"), whether a database
+// holds it, and the giving.
+struct SerialTarget
+{
+    QString kind;
+    QString id;
+    std::function<bool(runs::RunDatabase &)> heldBy;
+    std::function<base::Status(runs::RunDatabase &)> give;
+};
+
+// The serial goes to the station's record, and from there through the outbox; a record of
+// another station is given its serial in the plant itself. `records` are those the line opened.
+int giveSerial(const SerialTarget &target, const CommandLine &line,
+               std::unique_ptr<runs::RunDatabase> records, std::FILE *out, std::FILE *err);
 
 // The command the line asks for.
 int carryOut(const CommandLine &line, std::FILE *out, std::FILE *err);

@@ -1,3 +1,4 @@
+#include "camcommands.h"
 #include "commands.h"
 #include "history.h"
 #include "pdfreport.h"
@@ -50,9 +51,16 @@ std::vector<std::pair<QString, QString>> aboutRun(const runs::RunRecord &run)
             {QStringLiteral("How it ended"), runs::endingText(run.ending)}};
 }
 
-int writeRunPdf(const runs::RunRecord &run, const QString &output, std::FILE *out, std::FILE *err)
+int writeRunPdf(runs::RunDatabase &records, const runs::RunRecord &run, const QString &output,
+                std::FILE *out, std::FILE *err)
 {
     ReportInput input;
+    // The lens's calibration as it stood when the run began; a damaged one is named, not shown.
+    if (auto cam = camTableOfRun(records, run))
+        input.cam = std::move(*cam);
+    else
+        print(err, QStringLiteral("velmaro-report: %1; the report goes without its cam table\n")
+                       .arg(QString::fromStdString(cam.error())));
     input.complete = runlog::readLog(run.complete, QStringLiteral("Log Complete.txt"));
     input.errors = runlog::readLog(run.errors, QStringLiteral("Log Errors.txt"));
     input.about = aboutRun(run);
@@ -79,8 +87,8 @@ QString runLine(const runs::RunRecord &run)
 
 using Records = std::unique_ptr<runs::RunDatabase>;
 
-// The plant's records when a plant is set, unless the line asks for the station's own; what was
-// done to open them that the user should know goes to `err`.
+} // namespace
+
 base::Result<Records> openRecords(const CommandLine &line, std::FILE *err)
 {
     const QString plant = runs::plantConnection();
@@ -92,7 +100,44 @@ base::Result<Records> openRecords(const CommandLine &line, std::FILE *err)
     return opened;
 }
 
-} // namespace
+int giveSerial(const SerialTarget &target, const CommandLine &line, Records records, std::FILE *out,
+               std::FILE *err)
+{
+    const QString plantAddress = runs::plantConnection();
+    const bool fromPlant = !plantAddress.isEmpty() && !line.local;
+    Records ownStation;
+    runs::RunDatabase *into = records.get();
+    if (fromPlant) {
+        auto own = runs::RunDatabase::openStation(runs::stationDatabasePath());
+        if (own && target.heldBy(**own))
+            ownStation = std::move(*own);
+        if (ownStation)
+            into = ownStation.get();
+    }
+    if (auto given = target.give(*into); !given)
+        return cannot(err, given.error());
+    print(
+        out,
+        QStringLiteral("%1 %2 has the lens serial %3.\n").arg(target.kind, target.id, line.serial));
+    const bool viaOutbox = ownStation != nullptr || (!fromPlant && !plantAddress.isEmpty());
+    if (!viaOutbox)
+        return kDone;
+    Records plant;
+    if (fromPlant) {
+        plant = std::move(records);
+    } else if (auto reached = runs::RunDatabase::openPlant(plantAddress)) {
+        plant = std::move(*reached);
+    } else {
+        print(err, QStringLiteral("velmaro-report: %1; the serial waits in the outbox\n")
+                       .arg(QString::fromStdString(reached.error())));
+    }
+    if (plant) {
+        if (auto sent = runs::sendWaiting(*into, *plant); !sent)
+            print(err, QStringLiteral("velmaro-report: %1; the serial waits in the outbox\n")
+                           .arg(QString::fromStdString(sent.error())));
+    }
+    return kDone;
+}
 
 int syncCommand(const CommandLine &, std::FILE *out, std::FILE *err)
 {
@@ -109,8 +154,9 @@ int syncCommand(const CommandLine &, std::FILE *out, std::FILE *err)
     auto sent = runs::sendWaiting(**own, **plant);
     if (!sent)
         return cannot(err, sent.error());
-    print(out,
-          QStringLiteral("%1 run(s) sent to %2; none waiting.\n").arg(*sent).arg((*plant)->name()));
+    print(out, QStringLiteral("%1 record(s) sent to %2; none waiting.\n")
+                   .arg(*sent)
+                   .arg((*plant)->name()));
     return kDone;
 }
 
@@ -154,11 +200,9 @@ int runReportCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
         return cannot(err, found.error());
     const QString pdf =
         line.output.isEmpty() ? QStringLiteral("run-%1.pdf").arg(found->id.left(8)) : line.output;
-    return writeRunPdf(*found, pdf, out, err);
+    return writeRunPdf(**records, *found, pdf, out, err);
 }
 
-// The serial goes to the station's record, and from there through the outbox; a run of another
-// station is given its serial in the plant itself.
 int runSerialCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
 {
     auto records = openRecords(line, err);
@@ -167,40 +211,11 @@ int runSerialCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
     auto found = (*records)->find(line.run);
     if (!found)
         return cannot(err, found.error());
-
-    const QString plantAddress = runs::plantConnection();
-    const bool fromPlant = !plantAddress.isEmpty() && !line.local;
-    const QString serialText = line.serial.trimmed();
-    Records ownStation;
-    runs::RunDatabase *target = records->get();
-    if (fromPlant) {
-        auto own = runs::RunDatabase::openStation(runs::stationDatabasePath());
-        if (own && (*own)->find(found->id))
-            ownStation = std::move(*own);
-        if (ownStation)
-            target = ownStation.get();
-    }
-    if (auto given = target->setSerial(found->id, serialText); !given)
-        return cannot(err, given.error());
-    print(out, QStringLiteral("Run %1 has the lens serial %2.\n").arg(found->id, serialText));
-    const bool viaOutbox = ownStation != nullptr || (!fromPlant && !plantAddress.isEmpty());
-    if (!viaOutbox)
-        return kDone;
-    Records plant;
-    if (fromPlant) {
-        plant = std::move(*records);
-    } else if (auto reached = runs::RunDatabase::openPlant(plantAddress)) {
-        plant = std::move(*reached);
-    } else {
-        print(err, QStringLiteral("velmaro-report: %1; the serial waits in the outbox\n")
-                       .arg(QString::fromStdString(reached.error())));
-    }
-    if (plant) {
-        if (auto sent = runs::sendWaiting(*target, *plant); !sent)
-            print(err, QStringLiteral("velmaro-report: %1; the serial waits in the outbox\n")
-                           .arg(QString::fromStdString(sent.error())));
-    }
-    return kDone;
+    const QString id = found->id;
+    return giveSerial(
+        {QStringLiteral("Run"), id, [id](runs::RunDatabase &db) { return db.find(id).ok(); },
+         [id, &line](runs::RunDatabase &db) { return db.setSerial(id, line.serial); }},
+        line, std::move(*records), out, err);
 }
 
 } // namespace report

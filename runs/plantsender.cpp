@@ -26,6 +26,21 @@ base::Result<int> sendWaiting(RunDatabase &station, RunDatabase &plant,
             return base::fail(marked.error());
         ++sent;
     }
+    auto tables = station.camWaiting();
+    if (!tables)
+        return base::fail(tables.error());
+    for (const Waiting &table : *tables) {
+        if (stop && stop())
+            break;
+        auto record = station.findCamRecord(table.id);
+        if (!record)
+            return base::fail(record.error());
+        if (auto put = plant.putCamRecord(*record); !put)
+            return base::fail(put.error());
+        if (auto marked = station.markCamSent(table); !marked)
+            return base::fail(marked.error());
+        ++sent;
+    }
     return sent;
 }
 

@@ -12,10 +12,10 @@ namespace runs {
 
 class RunDatabase;
 
-// Sends every run waiting in the station's outbox to the plant, oldest first, and marks each as
-// sent once the plant has it. A run that reached the plant but was not marked (the line broke in
+// Sends every run, then every cam table, waiting in the station's outbox to the plant, oldest
+// first, and marks each as sent once the plant has it. A run that reached the plant but was not marked (the line broke in
 // between) goes again, and the plant keeps its first copy: none is lost and none is there twice.
-// Gives how many were sent; stops at the first failure. `stop` is asked between runs.
+// Gives how many records were sent; stops at the first failure. `stop` is asked between records.
 base::Result<int> sendWaiting(RunDatabase &station, RunDatabase &plant,
                               const std::function<bool()> &stop = {});
 

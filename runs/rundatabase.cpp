@@ -2,7 +2,6 @@
 
 #include "schema.h"
 
-#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -198,8 +197,7 @@ base::Result<RunRecord> RunDatabase::find(const QString &idOrLatest)
         query.prepare(
             QStringLiteral("SELECT %1 FROM runs ORDER BY started DESC, id LIMIT 2").arg(columns));
     } else {
-        static const QRegularExpression idText(QStringLiteral("^[0-9a-fA-F-]{1,36}$"));
-        if (!idText.match(idOrLatest).hasMatch())
+        if (!readsAsId(idOrLatest))
             return base::fail(QStringLiteral("\"%1\" is not a run id (give the id, its "
                                              "beginning as --runs shows it, or latest)")
                                   .arg(idOrLatest)

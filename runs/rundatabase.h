@@ -1,5 +1,6 @@
 #pragma once
 
+#include "camrecord.h"
 #include "connection.h"
 #include "runrecord.h"
 
@@ -72,6 +73,27 @@ public:
     // The outbox: runs whose newest revision the plant does not have yet, oldest first.
     base::Result<std::vector<Waiting>> waiting();
     base::Status markSent(const Waiting &sent);
+
+    // Keeps a saved cam table at the station, unless its bytes are those of the station's latest
+    // kept table; gives whether it made a new record.
+    base::Result<bool> keepCamRecord(const CamRecord &record);
+    // Stores a kept table; the plant keeps its first copy and takes only a changed serial later.
+    base::Status putCamRecord(const CamRecord &record);
+    // The kept tables, newest first, without their bytes.
+    base::Result<std::vector<CamRecord>> camRecords(const CamFilter &filter);
+    // A kept table with its bytes, by its id, a unique beginning of it, or "latest". A table
+    // whose bytes do not match its digest is refused, naming it.
+    base::Result<CamRecord> findCamRecord(const QString &idOrLatest);
+    // Gives a table its lens serial (and, at the station, queues it for the plant).
+    base::Status setCamSerial(const QString &id, const QString &serial);
+    // The outbox of the tables, as waiting() is for the runs.
+    base::Result<std::vector<Waiting>> camWaiting();
+    base::Status markCamSent(const Waiting &sent);
+
+    // The serial of the lens now on this station; empty while none is set.
+    base::Result<QString> lensOnStation();
+    // Sets it; the empty serial clears it.
+    base::Status setLensOnStation(const QString &serial);
 
 private:
     enum class Kind { Station, Plant };

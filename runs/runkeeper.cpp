@@ -9,6 +9,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QUuid>
 
 #include <array>
@@ -43,12 +44,43 @@ public:
     // Stores a run that has just ended, with the logs as they are now.
     base::Status storeEnded(RunRecord record)
     {
+        if (record.serial.isEmpty())
+            record.serial = m_lensAtStart.value(record.id);
+        m_lensAtStart.remove(record.id);
         // Taken before the logs are read: a write in between makes the stamp stale, never wrong.
         const LogsStamp seen = logsStamp();
         if (auto read = readLogs(record); !read)
             return failed(record, read);
         takeFiguresFromLogs(record);
         return keptAs(seen, put(record));
+    }
+
+    // The lens a run starts with is the lens it runs, whatever is set while it runs.
+    void runStarted(const QString &id)
+    {
+        if (auto database = open())
+            if (auto lens = (*database)->lensOnStation())
+                m_lensAtStart.insert(id, *lens);
+    }
+
+    // Keeps a saved cam table with the lens now on the station; gives whether it is a new record.
+    base::Result<bool> keepCam(CamRecord record)
+    {
+        auto database = open();
+        if (!database)
+            return base::fail(database.error());
+        auto lens = (*database)->lensOnStation();
+        if (lens)
+            record.serial = *lens;
+        auto kept = lens ? (*database)->keepCamRecord(record)
+                         : base::Result<bool>(base::fail(lens.error()));
+        if (!kept) {
+            m_database.reset(); // opened afresh next time, as for runs
+            return kept;
+        }
+        if (*kept)
+            emit stored();
+        return kept;
     }
 
     // Makes sure the logs on disk are stored; `unknown` is the record to use if they are not.
@@ -75,6 +107,8 @@ public:
             return base::fail(known.error());
         if (*known)
             return keptAs(seen, {});
+        if (auto lens = (*database)->lensOnStation(); lens && unknown.serial.isEmpty())
+            unknown.serial = *lens;
         takeFiguresFromLogs(unknown);
         return keptAs(seen, put(unknown));
     }
@@ -166,6 +200,7 @@ private:
     std::optional<RunRecord> m_unstored;
     // The logs as they stood when they were last found stored, or stored.
     std::optional<LogsStamp> m_kept;
+    QHash<QString, QString> m_lensAtStart; // by run id
 };
 
 namespace {
@@ -255,6 +290,36 @@ void RunKeeper::runStarted(bool singleStep, bool fullStroke)
     m_current->port = m_setup.port ? m_setup.port() : QString();
     m_current->start = QDateTime::currentDateTimeUtc();
     m_current->tests = testsText(singleStep, fullStroke);
+    QMetaObject::invokeMethod(
+        m_store, [store = m_store, id = m_current->id] { store->runStarted(id); },
+        Qt::QueuedConnection);
+}
+
+void RunKeeper::keepCamTable(const QByteArray &bytes, int rowsRecorded, Kept done)
+{
+    CamRecord record;
+    record.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    record.station = m_setup.station;
+    record.operatorName = m_setup.operatorName;
+    record.version = m_setup.version;
+    record.saved = QDateTime::currentDateTimeUtc();
+    record.bytes = bytes;
+    record.rowsRecorded = rowsRecorded;
+    record.digest = camDigest(bytes);
+    QMetaObject::invokeMethod(
+        m_store,
+        [this, record = std::move(record), done = std::move(done)]() mutable {
+            base::Result<bool> kept = m_store->keepCam(std::move(record));
+            const base::Status outcome = kept ? base::Status{} : base::fail(kept.error());
+            QMetaObject::invokeMethod(
+                this,
+                [done = std::move(done), outcome] {
+                    if (done)
+                        done(outcome);
+                },
+                Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
 }
 
 void RunKeeper::runEnded(runin::RunEnding how, std::int32_t completedCycles)

@@ -2,6 +2,7 @@
 
 #include "runrecord.h"
 
+#include "camtable/camrecorder.h"
 #include "runin/runrecorder.h"
 
 #include <QObject>
@@ -27,10 +28,11 @@ struct KeeperSetup
 };
 
 // Keeps every running-in run: stores it at the station when it ends (and, at the next START, a
-// run the logs hold that is not stored yet), and sends it on to the plant. Storing and sending run
-// on threads of their own; the user-interface thread only hands over and, at START, waits with
-// its events going on.
-class RunKeeper : public QObject, public runin::RunRecorder
+// run the logs hold that is not stored yet), and sends it on to the plant. Keeps every saved cam
+// table the same way. Both get the serial of the lens on the station. Storing and sending run on
+// threads of their own; the user-interface thread only hands over and, at START, waits with its
+// events going on.
+class RunKeeper : public QObject, public runin::RunRecorder, public camtable::CamRecorder
 {
     Q_OBJECT
 public:
@@ -43,6 +45,7 @@ public:
     void runStarted(bool singleStep, bool fullStroke) override;
     void runEnded(runin::RunEnding how, std::int32_t completedCycles) override;
     void setNoteHandler(Note note) override;
+    void keepCamTable(const QByteArray &bytes, int rowsRecorded, Kept done) override;
 
     // Returns when every record handed over so far is stored (or failed); for a clean end.
     void waitForStoring();

@@ -4,6 +4,7 @@
 #include "runlog/summary.h"
 
 #include <QCryptographicHash>
+#include <QRegularExpression>
 
 #include <numeric>
 
@@ -123,6 +124,12 @@ QString storedTime(const QDateTime &utc)
 QDateTime timeFromStored(const QString &text)
 {
     return QDateTime::fromString(text, Qt::ISODateWithMs).toUTC();
+}
+
+bool readsAsId(const QString &text)
+{
+    static const QRegularExpression idText(QStringLiteral("^[0-9a-fA-F-]{1,36}$"));
+    return idText.match(text).hasMatch();
 }
 
 } // namespace runs

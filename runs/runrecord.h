@@ -65,4 +65,7 @@ base::Result<QByteArray> unpackLog(const QByteArray &packed);
 QString storedTime(const QDateTime &utc);
 QDateTime timeFromStored(const QString &text);
 
+// Whether a record id as a user gives it can be one: a UUID or a beginning of one, any case.
+bool readsAsId(const QString &text);
+
 } // namespace runs

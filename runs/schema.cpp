@@ -31,6 +31,17 @@ std::vector<QStringList> migrations(Dialect dialect)
          QStringLiteral("CREATE INDEX runs_started ON runs (started)"),
          QStringLiteral("CREATE INDEX runs_digest ON runs (digest)"),
          QStringLiteral("CREATE INDEX runs_serial ON runs (serial)")},
+        // The kept cam tables, with an outbox of their own, and the lens on the station.
+        {QStringLiteral("CREATE TABLE cam_records (id TEXT PRIMARY KEY, station TEXT NOT NULL, "
+                        "operator TEXT NOT NULL, version TEXT NOT NULL, saved TEXT NOT NULL, "
+                        "rows_recorded INTEGER NOT NULL, serial TEXT NOT NULL, digest TEXT NOT "
+                        "NULL, bytes %1 NOT NULL, revision BIGINT NOT NULL DEFAULT 1, "
+                        "sent_revision BIGINT NOT NULL DEFAULT 0)")
+             .arg(blob),
+         QStringLiteral("CREATE INDEX cam_records_saved ON cam_records (saved)"),
+         QStringLiteral("CREATE INDEX cam_records_serial ON cam_records (serial, saved)"),
+         QStringLiteral("CREATE TABLE station_settings (name TEXT PRIMARY KEY, value TEXT NOT "
+                        "NULL)")},
     };
 }
 

@@ -60,6 +60,7 @@ frmMain::frmMain(Platform platform, QWidget *parent)
     // A replay moves the zoom axes at the speeds typed in their jog panels.
     m_camTable = std::make_unique<camtable::CamTablePart>(
         this, context, [this] { return m_axes->zoomJogSpeeds(); });
+    m_camTable->setRecorder(platform.camRecorder);
     m_runIn = std::make_unique<runin::RunInPart>(this, context, platform.tone);
     m_runIn->setRecorder(platform.recorder);
     connect(m_runIn.get(), &runin::RunInPart::lockRequested, this, &frmMain::LockControls);

@@ -37,7 +37,8 @@ class AxesPart;
 }
 namespace camtable {
 class CamTablePart;
-}
+class CamRecorder;
+} // namespace camtable
 namespace runin {
 class RunInPart;
 class RunRecorder;
@@ -54,6 +55,8 @@ struct Platform
     ui::Dialogs &dialogs;
     // Keeps every running-in run; none when null.
     runin::RunRecorder *recorder = nullptr;
+    // Keeps every saved cam table; none when null.
+    camtable::CamRecorder *camRecorder = nullptr;
 };
 
 // The program's working window. It owns the serial line and the window-wide state, and composes

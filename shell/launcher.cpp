@@ -8,10 +8,9 @@
 namespace shell {
 
 Launcher::Launcher(platform::Clock &clock, platform::Tone &tone, ui::Dialogs &dialogs,
-                   LinkFactory linkFactory, update::UpdateServices updateServices,
-                   runin::RunRecorder *recorder)
+                   LinkFactory linkFactory, update::UpdateServices updateServices)
     : m_clock(clock), m_tone(tone), m_linkFactory(std::move(linkFactory)), m_dialogs(dialogs),
-      m_updateServices(std::move(updateServices)), m_recorder(recorder)
+      m_updateServices(std::move(updateServices))
 {}
 
 Launcher::~Launcher()
@@ -54,7 +53,8 @@ bool Launcher::showPortSelection()
 
 QWidget *Launcher::loadMainWindow()
 {
-    auto *window = new frmMain(Platform{m_linkFactory(), m_clock, m_tone, m_dialogs, m_recorder});
+    auto *window = new frmMain(
+        Platform{m_linkFactory(), m_clock, m_tone, m_dialogs, m_recorder, m_camRecorder});
     m_main = window;
     connect(window, &frmMain::portSelectionDone, this, [this] {
         // Gone from now on, even though the deletion waits for the event loop.

@@ -35,11 +35,8 @@ class Launcher : public QObject
 public:
     using LinkFactory = std::function<std::unique_ptr<comm::SerialLink>()>;
 
-    // The main window hands every running-in run to `recorder` (none when null), which outlives
-    // the launcher.
     Launcher(platform::Clock &clock, platform::Tone &tone, ui::Dialogs &dialogs,
-             LinkFactory linkFactory, update::UpdateServices updateServices,
-             runin::RunRecorder *recorder = nullptr);
+             LinkFactory linkFactory, update::UpdateServices updateServices);
     ~Launcher() override;
     Launcher(const Launcher &) = delete;
     Launcher &operator=(const Launcher &) = delete;
@@ -49,6 +46,11 @@ public:
 
     // The port the main window works on; 0 while there is none or it has not opened one.
     [[nodiscard]] int portNumber() const;
+
+    // The main window hands every running-in run to `recorder`, which outlives it.
+    void setRecorder(runin::RunRecorder *recorder) { m_recorder = recorder; }
+    // ... and every saved cam table to `camRecorder`, which outlives it too.
+    void setCamRecorder(camtable::CamRecorder *camRecorder) { m_camRecorder = camRecorder; }
 
     [[nodiscard]] update::frmSplash *splash() const { return m_splash; }
     [[nodiscard]] frmComPort *portSelection() const { return m_portSelection; }
@@ -71,7 +73,8 @@ private:
     QPointer<update::frmSplash> m_splash;
     QPointer<frmComPort> m_portSelection;
     QPointer<frmMain> m_main;
-    runin::RunRecorder *m_recorder;
+    runin::RunRecorder *m_recorder = nullptr;
+    camtable::CamRecorder *m_camRecorder = nullptr;
 };
 
 } // namespace shell

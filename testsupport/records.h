@@ -1,5 +1,6 @@
 #pragma once
 
+#include "runs/camrecord.h"
 #include "runs/runrecord.h"
 
 #include <QRandomGenerator>
@@ -30,6 +31,33 @@ inline runs::RunRecord madeRun(const QString &station, int number, int logBytes 
     run.errors = "05/12/26  08:00  POSITION ERROR (42)  Iris Axis Full stroke test ascending\r\n";
     run.digest = runs::logsDigest(run.complete, run.errors);
     return run;
+}
+
+// A cam table file as the program saves it: every row recorded, Zoom 1 shifted by `shift`.
+inline QByteArray camBytes(int shift)
+{
+    QByteArray bytes;
+    for (int n = 1; n <= 86; ++n)
+        bytes += QByteArray::number(70 + 5 * n) + ';' + QByteArray::number(100 * n + shift) + ';' +
+                 QByteArray::number(-50 * n) + "\r\n";
+    return bytes;
+}
+
+// A kept cam table as the station keeps one, saved `seconds` after 1 December 2026, 08:00 UTC.
+inline runs::CamRecord madeCam(const QByteArray &bytes, qint64 seconds,
+                               const QString &station = "station-a", const QString &serial = {})
+{
+    runs::CamRecord record;
+    record.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    record.station = station;
+    record.operatorName = "op";
+    record.version = "1.2.0";
+    record.saved = QDateTime(QDate(2026, 12, 1), QTime(8, 0), Qt::UTC).addSecs(seconds);
+    record.bytes = bytes;
+    record.rowsRecorded = static_cast<int>(bytes.count("\r\n"));
+    record.digest = runs::camDigest(bytes);
+    record.serial = serial;
+    return record;
 }
 
 } // namespace testsupport

@@ -249,4 +249,41 @@ TEST_F(CamTable, ARefusedFileLeavesTheTableAsItWas_AndSaysWhichFileAndLine)
     }
 }
 
+// Keeps nothing: it is handed what was saved and answers when the test says.
+struct HeldRecorder final : camtable::CamRecorder
+{
+    void keepCamTable(const QByteArray &bytes, int rowsRecorded, Kept done) override
+    {
+        handed.emplace_back(bytes, rowsRecorded);
+        answers.push_back(std::move(done));
+    }
+    std::vector<std::pair<QByteArray, int>> handed;
+    std::vector<Kept> answers;
+};
+
+TEST_F(CamTable, EverySaveIsHandedOnAsWritten_ARecordNotKeptIsToldOnceTheKeeperAnswers)
+{
+    HeldRecorder recorder;
+    form->camTable().setRecorder(&recorder);
+    record(10, 812, -441);
+    record(11, 900, -500);
+    QTest::mouseClick(find("CommandSalva"), Qt::LeftButton);
+    ASSERT_EQ(recorder.handed.size(), 1U);
+    EXPECT_EQ(recorder.handed[0], std::pair(fileBytes(), 2));
+    recorder.answers[0](base::Status{});
+    EXPECT_THAT(dialogs.shown, IsEmpty());
+
+    QTest::mouseClick(find("CommandSalva"), Qt::LeftButton);
+    EXPECT_THAT(dialogs.shown, IsEmpty()) << "the window does not wait for the keeper";
+    recorder.answers[1](base::fail("database or disk is full"));
+    ASSERT_EQ(dialogs.shown.size(), 1U);
+    EXPECT_EQ(dialogs.shown[0].title, "Errore");
+    EXPECT_EQ(dialogs.shown[0].icon, ui::Dialogs::Icon::Warning);
+    EXPECT_EQ(dialogs.shown[0].text,
+              QStringLiteral("The cam table was saved to \"%1\" but not kept in the records: "
+                             "database or disk is full.")
+                  .arg(QDir::toNativeSeparators(filePath())));
+    EXPECT_EQ(recorder.handed[1].first, fileBytes()) << "the file is written all the same";
+}
+
 } // namespace

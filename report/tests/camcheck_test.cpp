@@ -80,5 +80,74 @@ TEST(CamCheck, AFileOfTheWrongShapeSaysWhy)
     EXPECT_THAT(noSemicolons.error(), testing::HasSubstr("line 7"));
 }
 
+// The bytes of a table as the program saves it; `cells` as for camFile.
+QByteArray camBytes(const std::function<QString(int)> &cells)
+{
+    QByteArray text;
+    for (int n = 1; n <= 86; ++n)
+        text += QString::number(75 + 5 * (n - 1)).toLatin1() + ';' + cells(n).toLatin1() + "\r\n";
+    return text;
+}
+
+TEST(CamCheck, AWholeOneWayTablePassesTurnsOfZoom1AndGapsDoNot)
+{
+    // Zoom 2 rises and falls, as a compensator may.
+    const auto compensator = [](int n) {
+        return QStringLiteral("%1;%2").arg(100 * n).arg(-(n - 40) * (n - 40));
+    };
+    const auto whole = camTableFromBytes(camBytes(compensator), "kept");
+    ASSERT_TRUE(whole) << whole.error();
+    const CamCheck good = checkCam(*whole);
+    EXPECT_EQ(good.recorded, 86);
+    ASSERT_EQ(good.turns.size(), 1U);
+    EXPECT_EQ(good.turns[0].zoom, 2);
+    EXPECT_TRUE(good.passes());
+    ASSERT_TRUE(good.largest[0]);
+    EXPECT_EQ(good.largest[0]->size(), 100);
+    ASSERT_TRUE(good.largest[1]);
+    EXPECT_EQ(good.largest[1]->to, 86);
+
+    // Zoom 1 falls back at 150 mm (row 16) and rises again after it; two rows not recorded.
+    const auto faulty = camTableFromBytes(camBytes([&](int n) {
+                                              if (n == 16)
+                                                  return QStringLiteral("1450;-576");
+                                              if (n == 3 || n == 4)
+                                                  return QStringLiteral(";");
+                                              return compensator(n);
+                                          }),
+                                          "kept");
+    const CamCheck bad = checkCam(*faulty);
+    EXPECT_EQ(bad.recorded, 84);
+    EXPECT_THAT(bad.turns, ElementsAre(Field(&CamStep::to, 16), Field(&CamStep::to, 17),
+                                       Field(&CamStep::zoom, 2)));
+    EXPECT_EQ(bad.turns[0].before, 1500);
+    EXPECT_EQ(bad.turns[0].after, 1450);
+    EXPECT_FALSE(bad.passes());
+    // The gap's step counts whole between neighbouring recorded rows.
+    EXPECT_EQ(bad.largest[0]->from, 2);
+    EXPECT_EQ(bad.largest[0]->to, 5);
+}
+
+TEST(CamCheck, DifferencesAreTheRowsThatChangedWithTheirStepsPerAxis)
+{
+    const auto first = camTableFromBytes(camBytes(smooth), "a");
+    const auto second = camTableFromBytes(camBytes([](int n) {
+                                              if (n == 10)
+                                                  return QStringLiteral("1012;-500");
+                                              if (n == 20)
+                                                  return QStringLiteral(";");
+                                              return smooth(n);
+                                          }),
+                                          "b");
+    EXPECT_TRUE(camDifferences(*first, *first).empty());
+    const auto differences = camDifferences(*first, *second);
+    ASSERT_EQ(differences.size(), 2U);
+    EXPECT_EQ(differences[0].focalLength, 120);
+    EXPECT_EQ(differences[0].change[0], 12);
+    EXPECT_EQ(differences[0].change[1], 0);
+    EXPECT_EQ(differences[1].row, 20);
+    EXPECT_FALSE(differences[1].change[0]) << "no step to a row that is not recorded";
+}
+
 } // namespace
 } // namespace report::test

@@ -63,13 +63,27 @@ TEST(CommandLine, EachCommandIsTakenWithItsOwnOptions)
     EXPECT_FALSE(runs.local);
 
     EXPECT_EQ(line({"--run", "3f2a", "-o", "x.pdf"}).command, Command::RunReport);
-    const CommandLine serial = line({"--run=latest", "--serial", " L-2 ", "--local"});
+    const CommandLine serial = line({"--run=latest", "--serial", "L-2 A/7", "--local"});
     EXPECT_EQ(serial.command, Command::RunSerial);
     EXPECT_EQ(serial.run, QStringLiteral("latest"));
     EXPECT_TRUE(serial.local);
     EXPECT_EQ(line({"--history", "--since", "2026-11-01T06:00:00Z"}).since,
               QDateTime(QDate(2026, 11, 1), QTime(6, 0), Qt::UTC));
     EXPECT_EQ(line({"--sync"}).command, Command::Sync);
+
+    EXPECT_EQ(line({"--lens"}).lens, std::nullopt);
+    EXPECT_EQ(line({"--lens", "none"}).lens, QStringLiteral("none"));
+    EXPECT_EQ(line({"--lens", "L-4711"}).command, Command::Lens);
+    EXPECT_EQ(line({"--cams", "--serial", "L-1", "--since", "2026-12-01"}).command, Command::Cams);
+    const CommandLine written = line({"--cam-record", "7c41", "-o", "Camma.txt", "--local"});
+    EXPECT_EQ(written.command, Command::CamWrite);
+    EXPECT_EQ(written.camRecord, QStringLiteral("7c41"));
+    EXPECT_EQ(line({"--cam-record", "latest", "--serial", "L-1"}).command, Command::CamSerial);
+    EXPECT_EQ(line({"--cam-record", "latest", "--check"}).command, Command::CamCheck);
+    const CommandLine diff = line({"--cam-diff", "7c41", "b93a"});
+    EXPECT_EQ(diff.command, Command::CamDiff);
+    EXPECT_EQ(std::pair(diff.camRecord, diff.otherCamRecord),
+              std::pair(QStringLiteral("7c41"), QStringLiteral("b93a")));
 }
 
 TEST(CommandLine, AWrongLineExitsWith2AndSaysWhatIsWrong)
@@ -79,16 +93,26 @@ TEST(CommandLine, AWrongLineExitsWith2AndSaysWhatIsWrong)
         {{"a.txt", "b.txt"}, "give one LOG_COMPLETE"},
         {{"--colour", "a.txt"}, "Unknown option 'colour'"},
         {{"--runs", "a.txt"}, "\"a.txt\" is not wanted with the run records"},
-        {{"--runs", "--history"}, "give one of --runs, --run, --history and --sync"},
-        {{"--history", "--station", "h"}, "--station goes with --runs"},
-        {{"--sync", "--serial", "S"}, "--serial goes with --runs or --run"},
-        {{"--run", "latest", "--since", "2026-01-01"}, "--since goes with --runs or --history"},
-        {{"--runs", "-o", "x.pdf"}, "-o goes with --run ID or --history"},
-        {{"--run", "latest", "--serial", "S", "-o", "x.pdf"}, "-o goes with --run ID or --history"},
+        {{"--runs", "--cams"},
+         "give one of --runs, --run, --history, --sync, --lens, --cams, "
+         "--cam-record and --cam-diff"},
+        {{"--history", "--station", "h"}, "--station goes with --runs or --cams"},
+        {{"--sync", "--serial", "S"}, "--serial goes with --runs, --run, --cams or --cam-record"},
+        {{"--run", "latest", "--since", "2026-01-01"},
+         "--since goes with --runs, --cams or --history"},
+        {{"--runs", "-o", "x.pdf"}, "-o goes with --run ID, --cam-record ID or --history"},
+        {{"--run", "latest", "--serial", "S", "-o", "x.pdf"}, "-o goes with --run ID,"},
         {{"--runs", "--cam", "Camma.txt"}, "--cam goes with LOG_COMPLETE"},
-        {{"--local", "a.txt"}, "--local goes with the stored runs"},
+        {{"--local", "a.txt"}, "--local goes with the stored records"},
+        {{"--lens", "--local"}, "--local goes with the stored records"},
         {{"--runs", "--since", "yesterday"}, "--since \"yesterday\" is not a date (YYYY-MM-DD)"},
-        {{"--run", "latest", "--serial", "  "}, "--serial needs the lens serial"},
+        {{"--run", "latest", "--serial", "  "}, "--serial: the lens serial \"  \" begins with"},
+        {{"--cam-record", "latest", "--serial", ""}, "--serial: the lens serial is empty"},
+        {{"--lens", "L-1 "}, "--lens: the lens serial \"L-1 \" ends with a blank"},
+        {{"--lens", "L-1", "L-2"}, "\"L-2\" is not wanted"},
+        {{"--cam-record", "latest"}, "--cam-record ID needs -o FILE, --serial S or --check"},
+        {{"--runs", "--check"}, "--check goes with --cam-record ID"},
+        {{"--cam-diff", "7c41"}, "--cam-diff needs two ids"},
     };
     for (const auto &[arguments, message] : cases) {
         const Read got = read(arguments);
@@ -113,6 +137,7 @@ TEST(CommandLine, HelpListsTheReportsOptionsAndEveryStoredRunsCommand)
                                        "gives the run its lens serial\n"));
         EXPECT_THAT(got.out, HasSubstr("\n  --local                                            "
                                        "reads this station's own records\n"));
+        EXPECT_THAT(got.out, HasSubstr("\n  --cam-diff ID1 ID2  "));
         // The stored runs' options are listed by command, not again among Qt's.
         EXPECT_THAT(got.out, testing::Not(HasSubstr("--station <H>")));
     }

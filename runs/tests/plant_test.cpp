@@ -170,6 +170,61 @@ TEST_F(Plant, ServerKilledMidSend_NoRunLostAndNoneTwice)
     expectInPlantOnce(m_server, runs);
 }
 
+TEST_F(Plant, CamTablesCutShortMidSend_EachArrivesOnceWhole)
+{
+    // The station of this user (the data home's velmaro/runs.sqlite), so that the real
+    // velmaro-report --sync sends what the cut left.
+    QTemporaryDir home;
+    const QString path = home.filePath("data/velmaro/runs.sqlite");
+    constexpr int kTables = 600;
+    {
+        auto own = station(path);
+        ASSERT_TRUE(own->put(madeRun("station-a", 0)));
+        for (int i = 0; i < kTables; ++i) {
+            ASSERT_TRUE(own->keepCamRecord(testsupport::madeCam(
+                testsupport::camBytes(i), i, "station-a", QStringLiteral("L-%1").arg(i % 7))));
+        }
+    }
+    m_server.start();
+    std::atomic<bool> failed{false};
+    std::thread sending([&] {
+        auto own = RunDatabase::openStation(path);
+        auto target = RunDatabase::openPlant(m_server.connection());
+        failed = !own || !target || !sendWaiting(**own, **target);
+    });
+    auto watcher = station(path);
+    while (watcher->camWaiting()->size() > kTables - 20)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    m_server.kill();
+    sending.join();
+    EXPECT_TRUE(failed) << "the kill came too late to cut a send short";
+    EXPECT_GT(watcher->camWaiting()->size(), 0U);
+
+    m_server.start();
+    const auto report = [&](const QStringList &arguments) {
+        QProcess process;
+        auto environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_DATA_HOME", home.filePath("data"));
+        environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
+        environment.insert("VELMARO_RUNS_DB", m_server.connection());
+        process.setProcessEnvironment(environment);
+        process.start(VELMARO_REPORT_PATH, arguments);
+        process.waitForFinished(120000);
+        return std::pair{process.exitCode(),
+                         QString::fromLocal8Bit(process.readAllStandardOutput() +
+                                                process.readAllStandardError())};
+    };
+    const auto [synced, syncText] = report({"--sync"});
+    EXPECT_EQ(synced, 0) << syncText.toStdString();
+    EXPECT_TRUE(watcher->camWaiting()->empty());
+    EXPECT_EQ(m_server.psql("SELECT count(*), count(DISTINCT id) FROM cam_records WHERE "
+                            "encode(sha256(bytes), 'hex') = digest"),
+              QStringLiteral("%1|%1").arg(kTables));
+    const auto [listed, list] = report({"--cams", "--serial", "L-3"});
+    EXPECT_EQ(listed, 0) << list.toStdString();
+    EXPECT_TRUE(list.contains("86 cam table(s) in the plant database")) << list.toStdString();
+}
+
 TEST_F(Plant, TwoStationsIntoOnePlant_HistoryShowsBoth)
 {
     m_server.start();
@@ -243,7 +298,7 @@ TEST_F(Plant, TheAddressFormReachesThePlantWithItsUserAndPasswordAndNeverShowsTh
 
     const auto [sent, sentText] = runReport(home, address("postgresql", password), {"--sync"});
     EXPECT_EQ(sent, 0) << sentText.toStdString();
-    EXPECT_TRUE(sentText.contains("1 run(s) sent to the plant database plant on 127.0.0.1"))
+    EXPECT_TRUE(sentText.contains("1 record(s) sent to the plant database plant on 127.0.0.1"))
         << sentText.toStdString();
     // The login named in the address made the schema, with the password it gave.
     EXPECT_EQ(m_server.psql("SELECT tableowner FROM pg_tables WHERE tablename = 'runs'"), "reader");
