@@ -70,6 +70,8 @@ protected:
     std::optional<sim::Controller> controller;
     testsupport::RecordingTone tone;
     testsupport::RecordingDialogs dialogs;
+    // Where the window hands every saved cam table; none when null.
+    camtable::CamRecorder *camRecorder = nullptr;
     std::unique_ptr<shell::frmMain> form;
     std::unique_ptr<QSignalSpy> unloaded;
     std::unique_ptr<QSignalSpy> portOpenFailed;
@@ -77,7 +79,7 @@ protected:
     void create(std::unique_ptr<comm::SerialLink> link)
     {
         form = std::make_unique<shell::frmMain>(
-            shell::Platform{std::move(link), clock, tone, dialogs});
+            shell::Platform{std::move(link), clock, tone, dialogs, nullptr, camRecorder});
         unloaded = std::make_unique<QSignalSpy>(form.get(), &shell::frmMain::unloaded);
         portOpenFailed = std::make_unique<QSignalSpy>(form.get(), &shell::frmMain::portOpenFailed);
     }

@@ -35,6 +35,18 @@ struct Shown
     }
 };
 
+// Keeps nothing: it is handed what was saved and answers when the test says.
+struct HeldRecorder final : camtable::CamRecorder
+{
+    void keepCamTable(const QByteArray &bytes, int rowsRecorded, Kept done) override
+    {
+        handed.emplace_back(bytes, rowsRecorded);
+        answers.push_back(std::move(done));
+    }
+    std::vector<std::pair<QByteArray, int>> handed;
+    std::vector<Kept> answers;
+};
+
 class CamTable : public MainWindowFixture
 {
 protected:
@@ -42,6 +54,7 @@ protected:
     {
         ASSERT_TRUE(m_drive.isValid());
         qputenv("VELMARO_DRIVE_C", QFile::encodeName(m_drive.path()));
+        camRecorder = &recorder;
         createOnController();
         showAndStart();
         ASSERT_THAT(dialogs.shown, IsEmpty());
@@ -50,7 +63,11 @@ protected:
         list = find<QTreeWidget>("ListView1");
     }
 
-    void TearDown() override { qunsetenv("VELMARO_DRIVE_C"); }
+    void TearDown() override
+    {
+        form.reset(); // before the recorder it hands the tables to
+        qunsetenv("VELMARO_DRIVE_C");
+    }
 
     QTreeWidgetItem *row(int n) const { return list->topLevelItem(n - 1); }
 
@@ -143,6 +160,7 @@ protected:
     }
 
     QTreeWidget *list = nullptr;
+    HeldRecorder recorder;
 
 private:
     QTemporaryDir m_drive;
@@ -249,22 +267,8 @@ TEST_F(CamTable, ARefusedFileLeavesTheTableAsItWas_AndSaysWhichFileAndLine)
     }
 }
 
-// Keeps nothing: it is handed what was saved and answers when the test says.
-struct HeldRecorder final : camtable::CamRecorder
-{
-    void keepCamTable(const QByteArray &bytes, int rowsRecorded, Kept done) override
-    {
-        handed.emplace_back(bytes, rowsRecorded);
-        answers.push_back(std::move(done));
-    }
-    std::vector<std::pair<QByteArray, int>> handed;
-    std::vector<Kept> answers;
-};
-
 TEST_F(CamTable, EverySaveIsHandedOnAsWritten_ARecordNotKeptIsToldOnceTheKeeperAnswers)
 {
-    HeldRecorder recorder;
-    form->camTable().setRecorder(&recorder);
     record(10, 812, -441);
     record(11, 900, -500);
     QTest::mouseClick(find("CommandSalva"), Qt::LeftButton);
