@@ -1,12 +1,14 @@
 // Figures for the run records: how long the window is held up while a 24-hour run is stored, how
-// soon the first tick follows START after it, how many runs a second go to PostgreSQL on loopback,
-// and how long --history takes over 10,000 runs; for the kept cam tables, the window's longest
-// wait while saves are kept and --cams over 10,000.
+// soon the first tick follows START after it, and while a run's progress goes to a plant that is
+// down; how many runs a second go to PostgreSQL on loopback, and how long --history takes over
+// 10,000 runs; for the kept cam tables, the window's longest wait while saves are kept and
+// --cams over 10,000.
 #include "runs/plantsender.h"
 #include "runs/rundatabase.h"
 #include "runs/runkeeper.h"
 #include "testsupport/pgserver.h"
 #include "testsupport/records.h"
+#include "testsupport/silentserver.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -111,6 +113,77 @@ void windowHoldUp()
         runs::KeeperSetup{dir.filePath("runs.sqlite"), {}, dir.path(), "bench", "op", "1.2.0", {}});
     std::printf("START after that run, first START after a restart:\n");
     firstTick(restarted);
+}
+
+// A run whose every step is due to send its progress (the steps' clock moves a minute a step),
+// stepped every 5 ms for 2 s, ended, and the next START, while the plant cannot be reached.
+void progressToADownPlant(const char *how, const QString &plant)
+{
+    QTemporaryDir dir;
+    runs::RunKeeper keeper(runs::KeeperSetup{dir.filePath("runs.sqlite"), plant, dir.path(),
+                                             "bench", "op", "1.2.0", [] { return QString(); }});
+    QElapsedTimer sinceTick;
+    qint64 longestGap = 0;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        longestGap = std::max(longestGap, sinceTick.nsecsElapsed());
+        sinceTick.restart();
+    });
+    ticker.start(1);
+    QEventLoop settle;
+    QTimer::singleShot(50, &settle, &QEventLoop::quit);
+    settle.exec();
+    longestGap = 0;
+
+    qint64 longestCall = 0;
+    const auto timed = [&longestCall](const auto &call) {
+        QElapsedTimer timer;
+        timer.start();
+        call();
+        longestCall = std::max(longestCall, timer.nsecsElapsed());
+    };
+    timed([&] { keeper.runStarted(false, true); });
+    int step = 0;
+    QTimer stepper;
+    QEventLoop run;
+    QObject::connect(&stepper, &QTimer::timeout, [&] {
+        timed([&] {
+            keeper.runProgressed({step / 6,
+                                  {step % 3, 0, 0, 0},
+                                  QDateTime::currentDateTimeUtc(),
+                                  std::chrono::minutes(step)});
+        });
+        if (++step == 400)
+            run.quit();
+    });
+    stepper.start(5);
+    run.exec();
+    stepper.stop();
+    timed([&] { keeper.runEnded(runin::RunEnding::Aborted, step / 6); });
+    QElapsedTimer start;
+    start.start();
+    (void)keeper.keepPreviousRun();
+    std::printf("Progress of a run to a plant that is down (%s): %d snapshots due; the longest "
+                "of the keeper's calls on the window's thread %.3f ms, START's wait for the "
+                "store %.1f ms; longest gap between 1 ms ticks of its event loop %.2f ms\n",
+                how, step + 2, static_cast<double>(longestCall) / 1e6,
+                static_cast<double>(start.nsecsElapsed()) / 1e6,
+                static_cast<double>(longestGap) / 1e6);
+}
+
+void progressToDownPlants()
+{
+    const QString plant = QStringLiteral("host=127.0.0.1 port=%1 dbname=plant user=velmaro");
+    int closedPort = 0;
+    {
+        const testsupport::SilentServer probe;
+        closedPort = probe.port(); // refused once it is closed
+    }
+    progressToADownPlant("connection refused", plant.arg(closedPort));
+    testsupport::SilentServer silent;
+    progressToADownPlant("a server that never answers, 5 s connect timeout",
+                         plant.arg(silent.port()));
 }
 
 void runsPerSecond()
@@ -257,6 +330,7 @@ int main(int argc, char *argv[])
     // "cams" as the argument: only the cam tables' figures.
     if (argc < 2 || std::string_view(argv[1]) != "cams") {
         windowHoldUp();
+        progressToDownPlants();
         runsPerSecond();
         historyOverManyRuns();
     }

@@ -1,5 +1,6 @@
 #include "commandline.h"
 
+#include "quality/filter.h"
 #include "runs/camrecord.h"
 #include "version.h"
 
@@ -45,14 +46,20 @@ struct Options
     QCommandLineOption camRecord{QStringLiteral("cam-record"), {}, QStringLiteral("ID")};
     QCommandLineOption camDiff{QStringLiteral("cam-diff"), {}, QStringLiteral("ID1")};
     QCommandLineOption check{QStringLiteral("check")};
+    QCommandLineOption until{QStringLiteral("until"), {}, QStringLiteral("DATE")};
+    QCommandLineOption operatorName{QStringLiteral("operator"), {}, QStringLiteral("O")};
+    QCommandLineOption verdict{QStringLiteral("verdict"), {}, QStringLiteral("pass|fail")};
+    QCommandLineOption quality{QStringLiteral("quality")};
+    QCommandLineOption csv{QStringLiteral("csv")};
 
     void addTo(QCommandLineParser &parser)
     {
         parser.addOption(help);
         parser.addVersionOption();
         parser.addOptions({errors, cam, output});
-        for (QCommandLineOption *hidden : {&runs, &run, &history, &sync, &serial, &station, &since,
-                                           &local, &lens, &cams, &camRecord, &camDiff, &check}) {
+        for (QCommandLineOption *hidden :
+             {&runs, &run, &history, &sync, &serial, &station, &since, &local, &lens, &cams,
+              &camRecord, &camDiff, &check, &quality, &until, &operatorName, &verdict, &csv}) {
             hidden->setFlags(QCommandLineOption::HiddenFromHelp);
             parser.addOption(*hidden);
         }
@@ -71,11 +78,19 @@ std::vector<Placement> placements(const Options &options)
 {
     using enum Command;
     return {
-        {&options.station, {Runs, Cams}, "--station goes with --runs or --cams"},
+        {&options.station,
+         {Runs, Cams, Quality},
+         "--station goes with --runs, --cams or --quality"},
         {&options.serial,
-         {Runs, RunSerial, Cams, CamSerial},
-         "--serial goes with --runs, --run, --cams or --cam-record"},
-        {&options.since, {Runs, History, Cams}, "--since goes with --runs, --cams or --history"},
+         {Runs, RunSerial, Cams, CamSerial, Quality},
+         "--serial goes with --runs, --run, --cams, --cam-record or --quality"},
+        {&options.since,
+         {Runs, History, Cams, Quality},
+         "--since goes with --runs, --cams, --history or --quality"},
+        {&options.operatorName, {Runs, Quality}, "--operator goes with --runs or --quality"},
+        {&options.verdict, {Runs, Quality}, "--verdict goes with --runs or --quality"},
+        {&options.until, {Runs, Quality}, "--until goes with --runs or --quality"},
+        {&options.csv, {Runs, Quality}, "--csv goes with --runs or --quality"},
         {&options.output,
          {Report, RunReport, History, CamWrite},
          "-o goes with --run ID, --cam-record ID or --history"},
@@ -83,7 +98,8 @@ std::vector<Placement> placements(const Options &options)
         {&options.errors, {Report}, "--errors goes with LOG_COMPLETE"},
         {&options.cam, {Report}, "--cam goes with LOG_COMPLETE"},
         {&options.local,
-         {Runs, RunReport, RunSerial, History, Sync, Cams, CamWrite, CamSerial, CamCheck, CamDiff},
+         {Runs, RunReport, RunSerial, History, Sync, Cams, CamWrite, CamSerial, CamCheck, CamDiff,
+          Quality},
          "--local goes with the stored records"},
     };
 }
@@ -104,8 +120,7 @@ std::vector<RecordsCommand> recordsCommands(const Options &o)
 {
     using enum Command;
     return {
-        {&o.runs, nullptr, Runs, "--runs [--serial S] [--station H] [--since DATE]",
-         "one line per stored run"},
+        {&o.runs, nullptr, Runs, "--runs [FILTERS] [--csv]", "one line per stored run, or CSV"},
         {&o.run, nullptr, RunReport, "--run ID|latest [-o OUT.pdf]", "the report of a stored run"},
         {&o.run, &o.serial, RunSerial, "--run ID|latest --serial S",
          "gives the run its lens serial"},
@@ -123,6 +138,8 @@ std::vector<RecordsCommand> recordsCommands(const Options &o)
         {&o.camRecord, &o.check, CamCheck, "--cam-record ID|latest --check",
          "checks the table (exit 0 or 1)"},
         {&o.camDiff, nullptr, CamDiff, "--cam-diff ID1 ID2", "the rows that differ (exit 0 or 1)"},
+        {&o.quality, nullptr, Quality, "--quality [FILTERS] [--csv]",
+         "runs, lenses and yields per week and station;"},
     };
 }
 
@@ -132,12 +149,18 @@ QString recordsHelp(const Options &options)
         "\nStored runs (velmaro/runs.sqlite in the data folder; with VELMARO_RUNS_DB set, the "
         "plant's\nPostgreSQL database, unless --local is given):\n");
     const auto line = [&help](const char *usage, const char *what) {
-        help += QStringLiteral("  ") + QString::fromLatin1(usage).leftJustified(49) +
-                QStringLiteral("  ") + QString::fromLatin1(what) + u'\n';
+        QString text = QStringLiteral("  ") + QString::fromLatin1(usage).leftJustified(49) +
+                       QStringLiteral("  ") + QString::fromLatin1(what);
+        while (text.endsWith(u' '))
+            text.chop(1);
+        help += text + u'\n';
     };
     for (const RecordsCommand &command : recordsCommands(options))
         line(command.usage, command.help);
+    line("", "failures by axis and test, and by ending");
     line("--local", "reads this station's own records");
+    line("FILTERS: --serial S --station H --operator O", "");
+    line("  --verdict pass|fail --since DATE --until DATE", "any of them; both days included");
     return help;
 }
 
@@ -205,18 +228,6 @@ int fail(std::FILE *err, const QString &what, int status)
     return status;
 }
 
-std::optional<QDateTime> readSince(const QString &text)
-{
-    // A day alone is the whole text: Qt reads the date of "2026-11-01T06:00" as a day too.
-    const QDate day = QDate::fromString(text, Qt::ISODate);
-    if (day.isValid() && text.size() == 10)
-        return day.startOfDay().toUTC();
-    const QDateTime moment = QDateTime::fromString(text, Qt::ISODate);
-    if (moment.isValid())
-        return moment.toUTC();
-    return std::nullopt;
-}
-
 std::variant<int, CommandLine> readCommandLine(const QStringList &arguments, std::FILE *out,
                                                std::FILE *err)
 {
@@ -255,13 +266,26 @@ std::variant<int, CommandLine> readCommandLine(const QStringList &arguments, std
             std::find(placement.commands.begin(), placement.commands.end(), line.command) ==
                 placement.commands.end())
             return wrong(QString::fromLatin1(placement.message));
-    if (parser.isSet(options.since)) {
-        const auto since = readSince(parser.value(options.since));
-        if (!since)
-            return wrong(QStringLiteral("--since \"%1\" is not a date (YYYY-MM-DD)")
-                             .arg(parser.value(options.since)));
-        line.since = *since;
-    }
+    // The filters read as a page's address reads them; --serial chooses runs only where it is
+    // not the serial to give.
+    const bool givesSerial =
+        line.command == Command::RunSerial || line.command == Command::CamSerial;
+    const auto filter = quality::readFilter([&](const QString &key) {
+        if (key == QLatin1String("serial") && givesSerial)
+            return QString();
+        const QCommandLineOption *option = key == QLatin1String("operator")  ? &options.operatorName
+                                           : key == QLatin1String("serial")  ? &options.serial
+                                           : key == QLatin1String("station") ? &options.station
+                                           : key == QLatin1String("verdict") ? &options.verdict
+                                           : key == QLatin1String("since")   ? &options.since
+                                                                             : &options.until;
+        return parser.value(*option);
+    });
+    if (!filter)
+        return wrong(QStringLiteral("--") + QString::fromStdString(filter.error()));
+    line.filter = *filter;
+    line.since = filter->since.toUTC();
+    line.csv = parser.isSet(options.csv);
     line.serial = parser.value(options.serial);
     if (line.command == Command::RunSerial || line.command == Command::CamSerial)
         if (auto valid = runs::checkSerial(line.serial); !valid)

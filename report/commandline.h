@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runs/runfilter.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -21,7 +23,7 @@ inline constexpr int kCannotRead = 2;  // an input file could not be read, or a 
 // commands.h and commands.cpp.
 enum class Command {
     Report,    // LOG_COMPLETE [--errors LOG_ERRORS] [--cam CAM_TABLE] [-o OUT.pdf]
-    Runs,      // --runs [--serial S] [--station H] [--since DATE]
+    Runs,      // --runs [FILTERS] [--csv]
     RunReport, // --run ID|latest [-o OUT.pdf]
     RunSerial, // --run ID|latest --serial S
     History,   // --history [--since DATE] [-o OUT.pdf]
@@ -32,6 +34,7 @@ enum class Command {
     CamSerial, // --cam-record ID|latest --serial S
     CamCheck,  // --cam-record ID|latest --check
     CamDiff,   // --cam-diff ID1 ID2
+    Quality,   // --quality [FILTERS] [--csv]
 };
 
 // What the command line asks for. Fields a command does not take stay empty.
@@ -49,6 +52,10 @@ struct CommandLine
     std::optional<QString> lens; // --lens SERIAL or none; empty: --lens alone
     QString station;             // --station
     QDateTime since;             // --since, in UTC; invalid: none given
+    // --serial, --station, --operator, --verdict, --since and --until, for the commands that
+    // choose runs (--history takes --since alone).
+    runs::RunFilter filter;
+    bool csv = false;
     bool local = false;
 };
 
@@ -57,9 +64,6 @@ struct CommandLine
 // application, so that these answers need no display.
 std::variant<int, CommandLine> readCommandLine(const QStringList &arguments, std::FILE *out,
                                                std::FILE *err);
-
-// The day or moment --since takes: "2026-12-01" (from its start, local time) or an ISO 8601 time.
-std::optional<QDateTime> readSince(const QString &text);
 
 // The commands' way of answering: text as it is on `out`, "velmaro-report: <what>" on `err`.
 void print(std::FILE *stream, const QString &text);

@@ -8,7 +8,7 @@ namespace report {
 namespace {
 using Function = int (*)(const CommandLine &, std::FILE *, std::FILE *);
 
-constexpr std::array<std::pair<Command, Function>, 12> kCommands{{
+constexpr std::array<std::pair<Command, Function>, 13> kCommands{{
     {Command::Report, &reportCommand},
     {Command::Runs, &runsCommand},
     {Command::RunReport, &runReportCommand},
@@ -21,6 +21,7 @@ constexpr std::array<std::pair<Command, Function>, 12> kCommands{{
     {Command::CamSerial, &camSerialCommand},
     {Command::CamCheck, &camCheckCommand},
     {Command::CamDiff, &camDiffCommand},
+    {Command::Quality, &qualityCommand},
 }};
 } // namespace
 

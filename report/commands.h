@@ -28,6 +28,8 @@ int runReportCommand(const CommandLine &line, std::FILE *out, std::FILE *err);
 int runSerialCommand(const CommandLine &line, std::FILE *out, std::FILE *err);
 int historyCommand(const CommandLine &line, std::FILE *out, std::FILE *err);
 int syncCommand(const CommandLine &line, std::FILE *out, std::FILE *err);
+// The quality figures (runscommands.cpp): a table, or CSV.
+int qualityCommand(const CommandLine &line, std::FILE *out, std::FILE *err);
 
 // The kept cam tables and the lens on the station (camcommands.cpp).
 int lensCommand(const CommandLine &line, std::FILE *out, std::FILE *err);

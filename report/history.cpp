@@ -14,13 +14,6 @@
 namespace report {
 
 namespace {
-QString weekOf(const QDate &day)
-{
-    int year = 0;
-    const int week = day.weekNumber(&year);
-    return QStringLiteral("%1-W%2").arg(year).arg(week, 2, 10, QLatin1Char('0'));
-}
-
 QString percent(int part, int whole)
 {
     return whole == 0 ? QStringLiteral("-")
@@ -57,10 +50,10 @@ QStringList dayHead()
 const QStringList kWeekHead{"Week", "Serials", "First pass", "Yield"};
 } // namespace
 
-History historyOf(const std::vector<runs::RunRecord> &records)
+History historyOf(const std::vector<runs::RunRecord> &records,
+                  const std::vector<quality::Cell> &weeks)
 {
     History history;
-    std::map<QString, const runs::RunRecord *> firstRuns; // by serial; records come oldest first
     for (const runs::RunRecord &run : records) {
         ++history.runs;
         const QString day = run.start.isValid()
@@ -69,18 +62,11 @@ History historyOf(const std::vector<runs::RunRecord> &records)
         DayCount &count = history.days[{day, run.station}];
         ++count.runs;
         count.passed += runin::passes(run.errorCount()) ? 1 : 0;
-        if (run.serial.isEmpty())
-            ++history.withoutSerial;
-        else
-            firstRuns.try_emplace(run.serial, &run);
+        history.withoutSerial += run.serial.isEmpty() ? 1 : 0;
     }
-    for (const auto &[serial, run] : firstRuns) {
-        WeekYield &yield =
-            history.weeks[run->start.isValid() ? weekOf(run->start.toLocalTime().date())
-                                               : QStringLiteral("unknown")];
-        ++yield.serials;
-        yield.firstPass += runin::passes(run->errorCount()) ? 1 : 0;
-    }
+    for (const quality::Cell &week : weeks)
+        if (week.newLenses > 0)
+            history.weeks[week.week] = {week.newLenses, week.firstPass};
     return history;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "quality/quality.h"
 #include "runs/runrecord.h"
 
 #include <QString>
@@ -33,7 +34,10 @@ struct History
     int withoutSerial = 0;
 };
 
-History historyOf(const std::vector<runs::RunRecord> &records);
+// The days from the runs, the weeks' yield from the quality figures (a serial's first run is its
+// first in the records, whatever --since says).
+History historyOf(const std::vector<runs::RunRecord> &records,
+                  const std::vector<quality::Cell> &weeks);
 QString historyText(const History &history, const QString &source);
 // Gives the exit status.
 int writeHistoryPdf(const History &history, const QString &source, const QString &output,

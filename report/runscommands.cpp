@@ -3,6 +3,8 @@
 #include "history.h"
 #include "pdfreport.h"
 
+#include "quality/export.h"
+#include "quality/quality.h"
 #include "runin/verdict.h"
 #include "runlog/summary.h"
 #include "runs/plantsender.h"
@@ -165,12 +167,34 @@ int runsCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
     auto records = openRecords(line, err);
     if (!records)
         return cannot(err, records.error());
-    auto found = (*records)->list({line.serial, line.station, line.since});
+    auto found = (*records)->list(line.filter);
     if (!found)
         return cannot(err, found.error());
+    if (line.csv) {
+        const QByteArray csv = quality::runsCsv(*found);
+        std::fwrite(csv.constData(), 1, static_cast<std::size_t>(csv.size()), out);
+        return kDone;
+    }
     for (const runs::RunRecord &each : *found)
         print(out, runLine(each));
     print(out, QStringLiteral("%1 run(s) in %2\n").arg(found->size()).arg((*records)->name()));
+    return kDone;
+}
+
+int qualityCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
+{
+    auto records = openRecords(line, err);
+    if (!records)
+        return cannot(err, records.error());
+    auto figures = quality::compute(**records, line.filter);
+    if (!figures)
+        return cannot(err, figures.error());
+    if (line.csv) {
+        const QByteArray csv = quality::qualityCsv(*figures);
+        std::fwrite(csv.constData(), 1, static_cast<std::size_t>(csv.size()), out);
+        return kDone;
+    }
+    print(out, quality::qualityText(*figures, (*records)->name()));
     return kDone;
 }
 
@@ -179,10 +203,13 @@ int historyCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
     auto records = openRecords(line, err);
     if (!records)
         return cannot(err, records.error());
-    auto found = (*records)->list({{}, {}, line.since});
+    auto found = (*records)->list(line.filter);
     if (!found)
         return cannot(err, found.error());
-    const History summary = historyOf(*found);
+    auto figures = quality::compute(**records, line.filter);
+    if (!figures)
+        return cannot(err, figures.error());
+    const History summary = historyOf(*found, quality::weeklyYield(*figures));
     if (line.output.isEmpty()) {
         print(out, historyText(summary, (*records)->name()));
         return kDone;

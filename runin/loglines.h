@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <algorithm>
+#include <array>
 #include <string_view>
 
 // The texts of the running-in test's log lines: which axis, which test, and the two kinds of line.
@@ -14,6 +16,15 @@ inline constexpr std::string_view kZoom1Axis = "Zoom 1 Axis ";
 inline constexpr std::string_view kZoom2Axis = "Zoom 2 Axis ";
 inline constexpr std::string_view kIrisAxis = "Iris Axis ";
 inline constexpr std::string_view kFocusAxis = "Focus Axis ";
+// The four in the order a run's figures count them.
+inline constexpr std::array kLoggedAxes{kZoom1Axis, kZoom2Axis, kIrisAxis, kFocusAxis};
+
+// Where an axis stands in that order.
+constexpr std::size_t loggedAxisIndex(std::string_view axisName)
+{
+    return static_cast<std::size_t>(std::find(kLoggedAxes.begin(), kLoggedAxes.end(), axisName) -
+                                    kLoggedAxes.begin());
+}
 
 inline constexpr std::string_view kStepAscending = "Step test ascending";
 inline constexpr std::string_view kStepDescending = "Step test descending";

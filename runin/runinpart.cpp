@@ -84,6 +84,10 @@ RunInPart::RunInPart(QWidget *form, ui::PartContext context, platform::Tone &ton
         if (m_recorder != nullptr)
             m_recorder->runEnded(how, cycles);
     });
+    m_sequencer.setProgressHandler([this](const RunSoFar &soFar) {
+        if (m_recorder != nullptr)
+            m_recorder->runProgressed(soFar);
+    });
 }
 
 void RunInPart::clearRunFlags()

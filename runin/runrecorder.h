@@ -1,9 +1,12 @@
 #pragma once
 
 #include "base/result.h"
+#include "platform/clock.h"
 
+#include <QDateTime>
 #include <QString>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 
@@ -17,6 +20,18 @@ enum class RunEnding {
     LineLost,  // the serial line was lost
     Closed,    // the program was closed during the run
     Unknown,   // found unstored at the next START, after a crash
+};
+
+// What a run under way has done so far, as the sequencer counts it.
+struct RunSoFar
+{
+    std::int32_t completedCycles = 0;
+    // Position errors above the threshold so far: Zoom 1, Zoom 2, Iris, Focus.
+    std::array<int, 4> errors{};
+    QDateTime lastStep;        // UTC: when the latest move came to rest; null before the first
+    platform::Millis clock{0}; // the program's clock then (at the start, before the first)
+
+    bool operator==(const RunSoFar &) const = default;
 };
 
 // Keeps every run as a record. The running-in part tells it when a run starts and ends; what it
@@ -36,6 +51,9 @@ public:
     // the reason, when it is not kept and cannot be.
     virtual base::Status keepPreviousRun() = 0;
     virtual void runStarted(bool singleStep, bool fullStroke) = 0;
+    // The run has started or taken a step (and once more just before it ends). Told often: what
+    // the recorder passes on, and how often, is its own business.
+    virtual void runProgressed(const RunSoFar &soFar) = 0;
     // The run is over; the logs hold all of it.
     virtual void runEnded(RunEnding how, std::int32_t completedCycles) = 0;
 };

@@ -90,6 +90,8 @@ void Sequencer::start(bool singleStep)
     m_view.setLabelCycles(QStringLiteral("Completed Cycles: 0"));
     m_logs.startRun();
     noteLogFailures();
+    m_soFar = RunSoFar{0, {}, {}, m_clock.now()};
+    tellProgress();
 }
 
 void Sequencer::abort()
@@ -182,7 +184,11 @@ void Sequencer::checkCompletion()
     if (m_state.AbortRequested)
         return; // stopped from outside meanwhile: the run is over
     m_state.MovePending = false;
+    m_soFar.lastStep = m_now().toUTC();
+    m_soFar.clock = m_clock.now();
     applyTransition();
+    if (isRunning())
+        tellProgress();
 }
 
 void Sequencer::applyTransition()
@@ -233,6 +239,7 @@ void Sequencer::tellEnd(RunEnding how)
 
 void Sequencer::tellEnded(RunEnding how)
 {
+    tellProgress();
     if (m_ended)
         m_ended(how, m_state.CompletedCycles);
 }
@@ -339,6 +346,7 @@ void Sequencer::reportIfLarge(const std::string &errorAnswer, std::string_view a
     const std::int64_t error = base::wholeNumberFromText(errorAnswer).value_or(0);
     if (std::abs(error) <= kErrorThreshold)
         return;
+    ++m_soFar.errors.at(loggedAxisIndex(axisName));
     const QString line = errorLine(stamp(), trimmed(errorAnswer), axisName, testName);
     m_view.addListItem(line);
     m_logs.appendErrors(line);

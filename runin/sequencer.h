@@ -100,6 +100,7 @@ class Sequencer
 public:
     using Now = std::function<QDateTime()>;
     using Ended = std::function<void(RunEnding how, std::int32_t completedCycles)>;
+    using Progressed = std::function<void(const RunSoFar &soFar)>;
 
     Sequencer(comm::CommandChannel &channel, platform::Clock &clock, platform::Tone &tone,
               RunInView &view, Now now = &QDateTime::currentDateTime);
@@ -114,6 +115,8 @@ public:
     // Told once per run, however it ends, when the run has written its last line: at once, or at
     // the end of the tick it ended in.
     void setEndHandler(Ended ended) { m_ended = std::move(ended); }
+    // Told at the start, after every step, and just before the end handler.
+    void setProgressHandler(Progressed progressed) { m_progressed = std::move(progressed); }
     // One tick of the timer.
     void tick();
 
@@ -142,6 +145,12 @@ private:
     void applyTransition();
     void finishRun();
     void tellEnd(RunEnding how);
+    void tellProgress()
+    {
+        m_soFar.completedCycles = m_state.CompletedCycles;
+        if (m_progressed)
+            m_progressed(m_soFar);
+    }
     void tellEnded(RunEnding how);
 
     std::optional<Sample> samplePosition(std::string_view letter);
@@ -163,6 +172,8 @@ private:
     bool m_running = false;
     Ended m_ended;
     bool m_endTold = true;
+    RunSoFar m_soFar;
+    Progressed m_progressed;
     bool m_inTick = false;
     // The end of a run that ended during the tick under way, told when the tick is over.
     std::optional<RunEnding> m_ending;

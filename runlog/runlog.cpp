@@ -37,14 +37,12 @@ struct NamedSubject
 const std::vector<NamedSubject> &subjects()
 {
     static const std::vector<NamedSubject> all = [] {
-        const std::array axisNames{runin::kZoom1Axis, runin::kZoom2Axis, runin::kIrisAxis,
-                                   runin::kFocusAxis};
         const std::array testNames{runin::kStepAscending, runin::kStepDescending,
                                    runin::kStrokeAscending, runin::kStrokeDescending};
         std::vector<NamedSubject> named;
-        for (std::size_t a = 0; a < axisNames.size(); ++a)
+        for (std::size_t a = 0; a < runin::kLoggedAxes.size(); ++a)
             for (std::size_t t = 0; t < testNames.size(); ++t)
-                named.push_back({fromAscii(axisNames.at(a)) + fromAscii(testNames.at(t)),
+                named.push_back({fromAscii(runin::kLoggedAxes.at(a)) + fromAscii(testNames.at(t)),
                                  {kAxes.at(a), kTests.at(t)}});
         return named;
     }();

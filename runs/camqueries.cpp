@@ -162,45 +162,17 @@ base::Result<CamRecord> RunDatabase::findCamRecord(const QString &idOrLatest)
 
 base::Status RunDatabase::setCamSerial(const QString &id, const QString &serial)
 {
-    QSqlQuery query(db());
-    query.prepare(m_kind == Kind::Station
-                      ? QStringLiteral("UPDATE cam_records SET serial = :serial, revision = "
-                                       "revision + 1 WHERE id = :id")
-                      : QStringLiteral("UPDATE cam_records SET serial = :serial WHERE id = :id"));
-    query.bindValue(QStringLiteral(":serial"), text(serial));
-    query.bindValue(QStringLiteral(":id"), id);
-    if (!query.exec())
-        return failure(QStringLiteral("cannot give the cam table %1 its serial").arg(id), query);
-    if (query.numRowsAffected() == 0)
-        return base::fail(
-            QStringLiteral("no cam table with the id %1 in %2").arg(id, m_name).toStdString());
-    return {};
+    return setSerialOf(kCams, id, serial);
 }
 
 base::Result<std::vector<Waiting>> RunDatabase::camWaiting()
 {
-    QSqlQuery query(db());
-    query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral("SELECT id, revision FROM cam_records WHERE sent_revision < "
-                                   "revision ORDER BY saved, id")))
-        return failure(QStringLiteral("cannot read the outbox"), query);
-    std::vector<Waiting> waiting;
-    while (query.next())
-        waiting.push_back({query.value(0).toString(), query.value(1).toLongLong()});
-    return waiting;
+    return waitingOf(kCams);
 }
 
 base::Status RunDatabase::markCamSent(const Waiting &sent)
 {
-    // A serial given meanwhile raised the revision: that one still waits.
-    QSqlQuery query(db());
-    query.prepare(QStringLiteral("UPDATE cam_records SET sent_revision = :revision WHERE id = :id "
-                                 "AND sent_revision < :revision"));
-    query.bindValue(QStringLiteral(":revision"), sent.revision);
-    query.bindValue(QStringLiteral(":id"), sent.id);
-    if (!query.exec())
-        return failure(QStringLiteral("cannot mark the cam table %1 as sent").arg(sent.id), query);
-    return {};
+    return markSentOf(kCams, sent);
 }
 
 base::Result<QString> RunDatabase::lensOnStation()

@@ -71,12 +71,8 @@ base::Status PlantSender::sendOnce()
             return base::fail(opened.error());
         m_station = std::move(*opened);
     }
-    if (!m_plant) {
-        auto opened = RunDatabase::openPlant(m_plantConnection);
-        if (!opened)
-            return base::fail(opened.error() + "; the runs wait on this station and go later");
-        m_plant = std::move(*opened);
-    }
+    if (auto plant = openPlant(); !plant)
+        return base::fail(plant.error() + "; the runs wait on this station and go later");
     auto sent = sendWaiting(*m_station, *m_plant,
                             [] { return QThread::currentThread()->isInterruptionRequested(); });
     if (!sent) {
@@ -87,6 +83,60 @@ base::Status PlantSender::sendOnce()
     if (*sent > 0)
         emit this->sent(*sent);
     return {};
+}
+
+base::Status PlantSender::openPlant()
+{
+    if (!m_plant) {
+        auto opened = RunDatabase::openPlant(m_plantConnection);
+        if (!opened)
+            return base::fail(opened.error());
+        m_plant = std::move(*opened);
+    }
+    return {};
+}
+
+void PlantSender::offerProgress(const RunProgress &progress)
+{
+    bool sendPending = false;
+    {
+        const QMutexLocker lock(&m_progressLock);
+        sendPending = m_progress.has_value();
+        m_progress = progress;
+    }
+    if (!sendPending)
+        QMetaObject::invokeMethod(this, &PlantSender::sendProgress, Qt::QueuedConnection);
+}
+
+void PlantSender::sendProgress()
+{
+    std::optional<RunProgress> progress;
+    {
+        const QMutexLocker lock(&m_progressLock);
+        progress.swap(m_progress);
+    }
+    if (!progress)
+        return;
+    if (progress->serial.isEmpty())
+        progress->serial = lensOf(progress->runId);
+    // Dropped when it cannot go: the next one says more, and the run's record goes by the outbox.
+    if (!openPlant() || !m_plant->putProgress(*progress))
+        m_plant.reset();
+}
+
+QString PlantSender::lensOf(const QString &runId)
+{
+    // The lens a run starts with is the lens it runs: the station's lens as the run's first
+    // snapshot comes, which is at its START.
+    if (m_lens.first != runId) {
+        if (!m_station) {
+            if (auto opened = RunDatabase::openStation(m_stationPath))
+                m_station = std::move(*opened);
+        }
+        auto lens = m_station ? m_station->lensOnStation() : base::Result<QString>(QString());
+        m_lens = {runId, lens ? *lens : QString()};
+    }
+    return m_lens.second;
 }
 
 } // namespace runs

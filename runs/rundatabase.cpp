@@ -155,28 +155,22 @@ base::Result<RunRecord> RunDatabase::readRecord(QSqlQuery &query, bool withLogs)
     return record;
 }
 
-base::Result<std::vector<RunRecord>> RunDatabase::list(const RunFilter &filter)
+QString RunDatabase::summaryColumns()
 {
     QStringList columns = schema::runColumns();
     columns.removeLast();
     columns.removeLast();
-    QStringList where{QStringLiteral("1 = 1")};
-    if (!filter.serial.isEmpty())
-        where << QStringLiteral("serial = :serial");
-    if (!filter.station.isEmpty())
-        where << QStringLiteral("station = :station");
-    if (filter.since.isValid())
-        where << QStringLiteral("started >= :since");
+    return columns.join(u',');
+}
+
+base::Result<std::vector<RunRecord>> RunDatabase::list(const RunFilter &filter)
+{
+    const FilterSql where = filterSql(filter);
     QSqlQuery query(db());
     query.setForwardOnly(true);
     query.prepare(QStringLiteral("SELECT %1 FROM runs WHERE %2 ORDER BY started, id")
-                      .arg(columns.join(u','), where.join(QStringLiteral(" AND "))));
-    if (!filter.serial.isEmpty())
-        query.bindValue(QStringLiteral(":serial"), filter.serial);
-    if (!filter.station.isEmpty())
-        query.bindValue(QStringLiteral(":station"), filter.station);
-    if (filter.since.isValid())
-        query.bindValue(QStringLiteral(":since"), storedTime(filter.since));
+                      .arg(summaryColumns(), where.sql()));
+    where.bind(query);
     if (!query.exec())
         return failure(QStringLiteral("cannot read the run records"), query);
     std::vector<RunRecord> records;
@@ -224,29 +218,52 @@ base::Result<RunRecord> RunDatabase::find(const QString &idOrLatest)
     return record;
 }
 
+const RunDatabase::Kept RunDatabase::kRuns{"runs", "started", "run"};
+const RunDatabase::Kept RunDatabase::kCams{"cam_records", "saved", "cam table"};
+
 base::Status RunDatabase::setSerial(const QString &id, const QString &serial)
 {
-    QSqlQuery query(db());
-    query.prepare(m_kind == Kind::Station
-                      ? QStringLiteral("UPDATE runs SET serial = :serial, revision = revision + 1 "
-                                       "WHERE id = :id")
-                      : QStringLiteral("UPDATE runs SET serial = :serial WHERE id = :id"));
-    query.bindValue(QStringLiteral(":serial"), text(serial));
-    query.bindValue(QStringLiteral(":id"), id);
-    if (!query.exec())
-        return failure(QStringLiteral("cannot give the run %1 its serial").arg(id), query);
-    if (query.numRowsAffected() == 0)
-        return base::fail(
-            QStringLiteral("no run with the id %1 in %2").arg(id, m_name).toStdString());
-    return {};
+    return setSerialOf(kRuns, id, serial);
 }
 
 base::Result<std::vector<Waiting>> RunDatabase::waiting()
 {
+    return waitingOf(kRuns);
+}
+
+base::Status RunDatabase::markSent(const Waiting &sent)
+{
+    return markSentOf(kRuns, sent);
+}
+
+base::Status RunDatabase::setSerialOf(const Kept &kept, const QString &id, const QString &serial)
+{
+    // At the station a new serial raises the revision, so that the plant gets it too.
+    QSqlQuery query(db());
+    query.prepare(QStringLiteral("UPDATE %1 SET serial = :serial%2 WHERE id = :id")
+                      .arg(QLatin1String(kept.table),
+                           m_kind == Kind::Station ? QStringLiteral(", revision = revision + 1")
+                                                   : QString()));
+    query.bindValue(QStringLiteral(":serial"), text(serial));
+    query.bindValue(QStringLiteral(":id"), id);
+    if (!query.exec())
+        return failure(
+            QStringLiteral("cannot give the %1 %2 its serial").arg(QLatin1String(kept.noun), id),
+            query);
+    if (query.numRowsAffected() == 0)
+        return base::fail(QStringLiteral("no %1 with the id %2 in %3")
+                              .arg(QLatin1String(kept.noun), id, m_name)
+                              .toStdString());
+    return {};
+}
+
+base::Result<std::vector<Waiting>> RunDatabase::waitingOf(const Kept &kept)
+{
     QSqlQuery query(db());
     query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral("SELECT id, revision FROM runs WHERE sent_revision < revision "
-                                   "ORDER BY started, id")))
+    if (!query.exec(QStringLiteral("SELECT id, revision FROM %1 WHERE sent_revision < revision "
+                                   "ORDER BY %2, id")
+                        .arg(QLatin1String(kept.table), QLatin1String(kept.order))))
         return failure(QStringLiteral("cannot read the outbox"), query);
     std::vector<Waiting> waiting;
     while (query.next())
@@ -254,16 +271,19 @@ base::Result<std::vector<Waiting>> RunDatabase::waiting()
     return waiting;
 }
 
-base::Status RunDatabase::markSent(const Waiting &sent)
+base::Status RunDatabase::markSentOf(const Kept &kept, const Waiting &sent)
 {
     // A serial given meanwhile raised the revision: that one still waits.
     QSqlQuery query(db());
-    query.prepare(QStringLiteral("UPDATE runs SET sent_revision = :revision WHERE id = :id AND "
-                                 "sent_revision < :revision"));
+    query.prepare(QStringLiteral("UPDATE %1 SET sent_revision = :revision WHERE id = :id AND "
+                                 "sent_revision < :revision")
+                      .arg(QLatin1String(kept.table)));
     query.bindValue(QStringLiteral(":revision"), sent.revision);
     query.bindValue(QStringLiteral(":id"), sent.id);
     if (!query.exec())
-        return failure(QStringLiteral("cannot mark the run %1 as sent").arg(sent.id), query);
+        return failure(
+            QStringLiteral("cannot mark the %1 %2 as sent").arg(QLatin1String(kept.noun), sent.id),
+            query);
     return {};
 }
 

@@ -2,6 +2,8 @@
 
 #include "camrecord.h"
 #include "connection.h"
+#include "runfilter.h"
+#include "runqueries.h"
 #include "runrecord.h"
 
 #include "base/result.h"
@@ -17,13 +19,7 @@ class QSqlQuery;
 
 namespace runs {
 
-// Which runs a list holds; an empty field does not filter.
-struct RunFilter
-{
-    QString serial;
-    QString station;
-    QDateTime since; // runs started at or after it
-};
+struct RunProgress;
 
 // A run waiting in the station's outbox: its id and the revision to send.
 struct Waiting
@@ -65,6 +61,14 @@ public:
     base::Result<bool> hasLogs(const QByteArray &digest);
     // The runs, oldest first, without their logs.
     base::Result<std::vector<RunRecord>> list(const RunFilter &filter);
+    // One page of runs, newest first, without their logs, and the count of all; from page 1.
+    base::Result<RunPage> page(const RunFilter &filter, int page, int perPage);
+    // Each station's newest run, without its logs, by station.
+    base::Result<std::vector<RunRecord>> lastRunPerStation();
+    // The sums the quality figures are made of (quality::compute).
+    base::Result<QualityCounts> qualityCounts(const RunFilter &filter);
+    // Changes when a run is added: the count of runs and the latest start, cheaply.
+    base::Result<QString> changeMark();
     // A run with its logs, by its id, a unique beginning of it, or "latest".
     base::Result<RunRecord> find(const QString &idOrLatest);
     // Gives a run its lens serial (and, at the station, queues it for the plant).
@@ -95,6 +99,11 @@ public:
     // Sets it; the empty serial clears it.
     base::Status setLensOnStation(const QString &serial);
 
+    // The runs under way (progress.cpp): the latest snapshot of each station replaces the one
+    // before it.
+    base::Status putProgress(const RunProgress &progress);
+    base::Result<std::vector<RunProgress>> latestProgress();
+
 private:
     enum class Kind { Station, Plant };
     RunDatabase(Kind kind, QString connectionName, QString name);
@@ -109,6 +118,21 @@ private:
     void rollback();
     base::Failure failure(const QString &what, const QSqlQuery &query) const;
     base::Result<RunRecord> readRecord(QSqlQuery &query, bool withLogs) const;
+    // The columns readRecord() reads, without the logs.
+    static QString summaryColumns();
+
+    // A table of kept records with its own outbox: the runs, the cam tables.
+    struct Kept
+    {
+        const char *table; // "runs"
+        const char *order; // the column that orders its outbox, oldest first
+        const char *noun;  // "run", for the messages
+    };
+    static const Kept kRuns;
+    static const Kept kCams;
+    base::Status setSerialOf(const Kept &kept, const QString &id, const QString &serial);
+    base::Result<std::vector<Waiting>> waitingOf(const Kept &kept);
+    base::Status markSentOf(const Kept &kept, const Waiting &sent);
 
     Kind m_kind;
     QString m_connection;

@@ -216,7 +216,10 @@ QString testsText(bool singleStep, bool fullStroke)
 } // namespace
 
 RunKeeper::RunKeeper(KeeperSetup setup, QObject *parent)
-    : QObject(parent), m_setup(std::move(setup))
+    : QObject(parent), m_setup(std::move(setup)), m_progress([this](const RunProgress &progress) {
+          if (m_sender != nullptr)
+              m_sender->offerProgress(progress);
+      })
 {
     m_storeThread.setObjectName(QStringLiteral("run records"));
     m_store = new StoreWorker(m_setup.stationPath, m_setup.logFolder);
@@ -293,6 +296,12 @@ void RunKeeper::runStarted(bool singleStep, bool fullStroke)
     QMetaObject::invokeMethod(
         m_store, [store = m_store, id = m_current->id] { store->runStarted(id); },
         Qt::QueuedConnection);
+    m_progress.started(*m_current);
+}
+
+void RunKeeper::runProgressed(const runin::RunSoFar &soFar)
+{
+    m_progress.progressed(soFar);
 }
 
 void RunKeeper::keepCamTable(const QByteArray &bytes, int rowsRecorded, Kept done)
@@ -326,6 +335,7 @@ void RunKeeper::runEnded(runin::RunEnding how, std::int32_t completedCycles)
 {
     if (!m_current)
         return;
+    m_progress.ended(completedCycles);
     RunRecord record = std::move(*m_current);
     m_current.reset();
     record.end = QDateTime::currentDateTimeUtc();

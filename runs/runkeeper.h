@@ -1,5 +1,6 @@
 #pragma once
 
+#include "progress.h"
 #include "runrecord.h"
 
 #include "camtable/camrecorder.h"
@@ -43,6 +44,7 @@ public:
 
     base::Status keepPreviousRun() override;
     void runStarted(bool singleStep, bool fullStroke) override;
+    void runProgressed(const runin::RunSoFar &soFar) override;
     void runEnded(runin::RunEnding how, std::int32_t completedCycles) override;
     void setNoteHandler(Note note) override;
     void keepCamTable(const QByteArray &bytes, int rowsRecorded, Kept done) override;
@@ -61,6 +63,7 @@ private:
     StoreWorker *m_store = nullptr;
     PlantSender *m_sender = nullptr;
     std::unique_ptr<RunRecord> m_current; // the run under way
+    ProgressPacer m_progress;             // what the plant sees of it
     Note m_note;
     QStringList m_unheard; // notes from before anyone listened
 };

@@ -1,5 +1,6 @@
 #include "schema.h"
 
+#include "progress.h"
 #include "rundatabase.h"
 
 #include <QSqlQuery>
@@ -42,6 +43,17 @@ std::vector<QStringList> migrations(Dialect dialect)
          QStringLiteral("CREATE INDEX cam_records_serial ON cam_records (serial, saved)"),
          QStringLiteral("CREATE TABLE station_settings (name TEXT PRIMARY KEY, value TEXT NOT "
                         "NULL)")},
+        // The plant's pages, newest first and a page deep without a sort: all runs, a
+        // station's, a lens's (also its first and latest), an operator's.
+        {QStringLiteral("CREATE INDEX IF NOT EXISTS runs_started_id ON runs (started, id)"),
+         QStringLiteral(
+             "CREATE INDEX IF NOT EXISTS runs_station_started ON runs (station, started, id)"),
+         QStringLiteral(
+             "CREATE INDEX IF NOT EXISTS runs_serial_started ON runs (serial, started, id)"),
+         QStringLiteral(
+             "CREATE INDEX IF NOT EXISTS runs_operator_started ON runs (operator, started, id)")},
+        // 4: the runs under way, one per station.
+        progressMigration(),
     };
 }
 

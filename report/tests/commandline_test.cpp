@@ -55,17 +55,27 @@ TEST(CommandLine, EachCommandIsTakenWithItsOwnOptions)
     EXPECT_EQ(report.output, QStringLiteral("r.pdf"));
 
     const CommandLine runs =
-        line({"--runs", "--serial", "L-1", "--station", "bench-2", "--since", "2026-12-01"});
+        line({"--runs", "--serial", "L-1", "--station", "bench-2", "--since", "2026-12-01",
+              "--until", "2026-12-03", "--operator", "anna", "--verdict", "fail", "--csv"});
     EXPECT_EQ(runs.command, Command::Runs);
     EXPECT_EQ(runs.serial, QStringLiteral("L-1"));
     EXPECT_EQ(runs.station, QStringLiteral("bench-2"));
     EXPECT_EQ(runs.since, QDate(2026, 12, 1).startOfDay().toUTC());
+    EXPECT_EQ(runs.filter.serial, QStringLiteral("L-1"));
+    EXPECT_EQ(runs.filter.station, QStringLiteral("bench-2"));
+    EXPECT_EQ(runs.filter.since, QDate(2026, 12, 1).startOfDay());
+    EXPECT_EQ(runs.filter.until, QDate(2026, 12, 4).startOfDay()); // the whole of the 3rd
+    EXPECT_EQ(runs.filter.operatorName, QStringLiteral("anna"));
+    EXPECT_EQ(runs.filter.verdict, runs::Verdict::Fail);
+    EXPECT_TRUE(runs.csv);
+    EXPECT_EQ(line({"--quality", "--station", "b"}).command, Command::Quality);
     EXPECT_FALSE(runs.local);
 
     EXPECT_EQ(line({"--run", "3f2a", "-o", "x.pdf"}).command, Command::RunReport);
     const CommandLine serial = line({"--run=latest", "--serial", "L-2 A/7", "--local"});
     EXPECT_EQ(serial.command, Command::RunSerial);
     EXPECT_EQ(serial.run, QStringLiteral("latest"));
+    EXPECT_TRUE(serial.filter.serial.isEmpty()); // the serial to give, not a filter
     EXPECT_TRUE(serial.local);
     EXPECT_EQ(line({"--history", "--since", "2026-11-01T06:00:00Z"}).since,
               QDateTime(QDate(2026, 11, 1), QTime(6, 0), Qt::UTC));
@@ -95,17 +105,21 @@ TEST(CommandLine, AWrongLineExitsWith2AndSaysWhatIsWrong)
         {{"--runs", "a.txt"}, "\"a.txt\" is not wanted with the run records"},
         {{"--runs", "--cams"},
          "give one of --runs, --run, --history, --sync, --lens, --cams, "
-         "--cam-record and --cam-diff"},
-        {{"--history", "--station", "h"}, "--station goes with --runs or --cams"},
-        {{"--sync", "--serial", "S"}, "--serial goes with --runs, --run, --cams or --cam-record"},
+         "--cam-record, --cam-diff and --quality"},
+        {{"--history", "--station", "h"}, "--station goes with --runs, --cams or --quality"},
+        {{"--sync", "--serial", "S"},
+         "--serial goes with --runs, --run, --cams, --cam-record or --quality"},
         {{"--run", "latest", "--since", "2026-01-01"},
-         "--since goes with --runs, --cams or --history"},
+         "--since goes with --runs, --cams, --history or --quality"},
+        {{"--history", "--csv"}, "--csv goes with --runs or --quality"},
+        {{"--quality", "--verdict", "good"}, "--verdict: 'good' is not pass or fail"},
+        {{"--quality", "--until", "2026-02-30"}, "--until: '2026-02-30' is not a date YYYY-MM-DD"},
         {{"--runs", "-o", "x.pdf"}, "-o goes with --run ID, --cam-record ID or --history"},
         {{"--run", "latest", "--serial", "S", "-o", "x.pdf"}, "-o goes with --run ID,"},
         {{"--runs", "--cam", "Camma.txt"}, "--cam goes with LOG_COMPLETE"},
         {{"--local", "a.txt"}, "--local goes with the stored records"},
         {{"--lens", "--local"}, "--local goes with the stored records"},
-        {{"--runs", "--since", "yesterday"}, "--since \"yesterday\" is not a date (YYYY-MM-DD)"},
+        {{"--runs", "--since", "yesterday"}, "--since: 'yesterday' is not a date YYYY-MM-DD"},
         {{"--run", "latest", "--serial", "  "}, "--serial: the lens serial \"  \" begins with"},
         {{"--cam-record", "latest", "--serial", ""}, "--serial: the lens serial is empty"},
         {{"--lens", "L-1 "}, "--lens: the lens serial \"L-1 \" ends with a blank"},

@@ -57,6 +57,33 @@ TEST_F(Report, ErrorsBeyondTenGoToTheListAndBothFilesAlikeWithThreeTones)
                             Beep{1000, second, end + 2 * (second + platform::Millis(20))}));
 }
 
+TEST_F(Report, ProgressCountsEachAxisErrorsAtTheStartAfterEachStepAndBeforeTheEnd)
+{
+    auto &script = onScript();
+    script.errors = {{"A", " 11.0000"}, {"B", "-12.0000"}};
+    std::vector<RunSoFar> told;
+    std::size_t toldAtEnd = 0;
+    sequencer->setProgressHandler([&told](const RunSoFar &soFar) { told.push_back(soFar); });
+    sequencer->setEndHandler([&](RunEnding, std::int32_t) { toldAtEnd = told.size(); });
+    clock.advance(platform::Millis(5000));
+    sequencer->start(true);
+    ASSERT_TRUE(firstMoveEnded());
+    // Within the limit on Zoom 1, above it on Zoom 2: only Zoom 2 counts again.
+    script.errors["A"] = "-10.0000";
+    ASSERT_TRUE(tickUntil([this] { return sequencer->state().StepIndex == 3; }));
+    ASSERT_TRUE(tickUntil([this] { return !sequencer->state().MovePending; }));
+    sequencer->abort();
+    ASSERT_EQ(told.size(), 4U);
+    EXPECT_EQ(told[0], (RunSoFar{0, {}, {}, platform::Millis(5000)}));
+    EXPECT_EQ(told[1].errors, (std::array<int, 4>{1, 1, 0, 0}));
+    EXPECT_EQ(told[1].lastStep, kNow.toUTC());
+    EXPECT_GT(told[1].clock, told[0].clock);
+    EXPECT_EQ(told[2].errors, (std::array<int, 4>{1, 2, 0, 0}));
+    // The end comes after a last count of what the run did in all.
+    EXPECT_EQ(toldAtEnd, 4U);
+    EXPECT_EQ(told[3], told[2]);
+}
+
 TEST_F(Report, AMissingWorkingDirectoryIsToldOnceAndTheRunGoesOn)
 {
     // A removed working directory stops every writer, root included.

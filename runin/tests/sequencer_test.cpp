@@ -90,8 +90,13 @@ TEST_F(Sequence, WithBothBoxesTheStepTestGoesStraightIntoTheFullStroke)
 TEST_F(Sequence, FullStrokeCyclesThroughSixEndPointsAndCountsEachCycle)
 {
     onController();
+    std::vector<std::int32_t> toldCycles;
+    sequencer->setProgressHandler(
+        [&toldCycles](const RunSoFar &soFar) { toldCycles.push_back(soFar.completedCycles); });
     sequencer->start(false);
     ASSERT_TRUE(tickUntil([this] { return sequencer->state().CompletedCycles == 2; }));
+    // Told at the start and after each of the twelve moves, the cycle counted with its last move.
+    EXPECT_THAT(toldCycles, ElementsAre(0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 2));
     const std::vector<std::string> cycle{"zoom = 500", "zoom = 75",       "iris = 6",
                                          "iris = 1",   "PAD = 10100;BGD", "PAD = 100;BGD"};
     auto twice = cycle;

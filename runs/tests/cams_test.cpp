@@ -114,6 +114,7 @@ TEST_F(Cams, AnOlderDatabaseGainsTheTablesAndKeepsItsRuns)
     // As the previous version left it: its runs, and no cam tables yet.
     tamper(dbPath(), "DROP TABLE cam_records");
     tamper(dbPath(), "DROP TABLE station_settings");
+    tamper(dbPath(), "DROP TABLE run_progress");
     tamper(dbPath(), "UPDATE velmaro_schema SET version = 1");
     auto db = open();
     EXPECT_EQ(*db->find(run.id), run);

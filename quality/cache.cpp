@@ -1,0 +1,56 @@
+#include "cache.h"
+
+#include "filter.h"
+
+#include "runs/rundatabase.h"
+
+#include <optional>
+
+namespace quality {
+
+namespace {
+// Enough for the filters a plant's people use in a day; beyond it the oldest goes.
+constexpr std::size_t kMostKept = 64;
+} // namespace
+
+base::Result<Quality> Cache::compute(runs::RunDatabase &records, const runs::RunFilter &filter)
+{
+    auto mark = records.changeMark();
+    if (!mark)
+        return base::fail(mark.error());
+    QString key = records.name();
+    for (const auto &[name, value] : filterPairs(filter))
+        key += u'\n' + name + u'=' + value;
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+
+    std::promise<base::Result<Quality>> computing;
+    std::optional<std::shared_future<base::Result<Quality>>> kept;
+    {
+        const std::lock_guard lock(m_mutex);
+        const auto found = m_kept.find(key);
+        if (found != m_kept.end() && found->second.mark == *mark &&
+            found->second.made.secsTo(now) < m_maxAge.count()) {
+            kept = found->second.quality;
+        } else if (m_kept.size() >= kMostKept && found == m_kept.end()) {
+            auto oldest = m_kept.begin();
+            for (auto each = m_kept.begin(); each != m_kept.end(); ++each)
+                if (each->second.made < oldest->second.made)
+                    oldest = each;
+            m_kept.erase(oldest);
+        }
+        if (!kept)
+            m_kept[key] = {*mark, now, computing.get_future().share()};
+    }
+    if (kept)
+        return kept->get();
+    auto computed = quality::compute(records, filter);
+    computing.set_value(computed);
+    if (!computed) { // asked again, it is tried again
+        const std::lock_guard lock(m_mutex);
+        if (const auto found = m_kept.find(key); found != m_kept.end() && found->second.made == now)
+            m_kept.erase(found);
+    }
+    return computed;
+}
+
+} // namespace quality

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "quality.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <chrono>
+#include <future>
+#include <map>
+#include <mutex>
+
+namespace quality {
+
+// The figures of each filter computed lately, for a page that many ask for again and again: given
+// again while the records hold the same runs (the same count and latest start) and for at most
+// `maxAge`, so that a serial given to an old run shows within that time. Any thread may ask; while
+// one computes a filter's figures, the others asking for the same wait for them.
+class Cache
+{
+public:
+    explicit Cache(std::chrono::seconds maxAge = std::chrono::seconds(60)) : m_maxAge(maxAge) {}
+
+    base::Result<Quality> compute(runs::RunDatabase &records, const runs::RunFilter &filter);
+
+private:
+    struct Kept
+    {
+        QString mark;
+        QDateTime made;
+        std::shared_future<base::Result<Quality>> quality;
+    };
+    std::chrono::seconds m_maxAge;
+    std::mutex m_mutex;
+    std::map<QString, Kept> m_kept; // by database and filter
+};
+
+} // namespace quality

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "runrecord.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <vector>
+
+namespace runs {
+
+// A run passes when no axis had a position error above the running-in test's threshold.
+enum class Verdict { Any, Pass, Fail };
+
+// Which runs a list, a page or the quality figures hold; an empty field does not filter. The
+// times are instants (UTC or local, compared as instants): a day given by the user becomes the
+// start of that local day for `since` and the start of the next one for `until`, so both days
+// are included.
+struct RunFilter
+{
+    QString serial;
+    QString station;
+    QDateTime since; // runs started at or after it
+    QDateTime until; // runs started before it
+    QString operatorName;
+    Verdict verdict = Verdict::Any;
+};
+
+// One page of runs, newest first, and how many runs the filter holds in all.
+struct RunPage
+{
+    std::vector<RunRecord> runs;
+    int total = 0;
+};
+
+} // namespace runs

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "runfilter.h"
+
+#include "runin/runrecorder.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <array>
+#include <utility>
+#include <vector>
+
+class QSqlQuery;
+
+// The counts behind the quality figures, as the database sums them up: no run is loaded whole.
+namespace runs {
+
+// A filter as SQL terms over the columns of the runs table (named `table` when given), and the
+// values of their marks.
+struct FilterSql
+{
+    QStringList terms{QStringLiteral("1 = 1")};
+    std::vector<std::pair<QString, QVariant>> values;
+
+    [[nodiscard]] QString sql() const;
+    void bind(QSqlQuery &query) const;
+};
+FilterSql filterSql(const RunFilter &filter, const QString &table = {});
+
+// "2026-W49": the ISO week of the local day a run started on.
+QString isoWeek(const QDateTime &start);
+// The local Mondays (as instants) from the week holding `from` to the one after `to`: the
+// borders between the weeks the runs in between fall into.
+std::vector<QDateTime> weekBorders(const QDateTime &from, const QDateTime &to);
+
+// The runs of one ISO week at one station.
+struct WeekCounts
+{
+    QString week, station;
+    int runs = 0;
+    int withoutSerial = 0;
+    int passed = 0;
+    int lenses = 0; // distinct serials run
+};
+
+// The lenses whose first run ever was in one week at one station, and how they went. A lens
+// counts when its first run passes the filter; its latest run is its latest before `until`,
+// wherever and by whomever it was made.
+struct CohortCounts
+{
+    QString week, station;
+    int lenses = 0;
+    int firstPass = 0; // the first run had no error above the threshold
+    int finalPass = 0; // the latest run had none
+};
+
+// Runs that had errors above the threshold on one axis, by the tests they ran.
+struct AxisTestCounts
+{
+    int axis = 0; // 0 Zoom 1 ... 3 Focus
+    QString tests;
+    int failedRuns = 0;
+    int errors = 0;
+};
+
+struct EndingCounts
+{
+    runin::RunEnding ending = runin::RunEnding::Unknown;
+    int runs = 0;
+    int failed = 0;
+};
+
+struct QualityCounts
+{
+    std::vector<WeekCounts> weeks;     // by week, then station
+    std::vector<CohortCounts> cohorts; // by week, then station
+    std::vector<AxisTestCounts> axisTests;
+    std::vector<EndingCounts> endings;
+    int lenses = 0; // distinct serials among the runs
+};
+
+} // namespace runs

@@ -1,0 +1,68 @@
+"""A real PostgreSQL server of its own for the end-to-end tests, as the C++ plant tests start one:
+initdb in a temporary folder, a free loopback port, run as an unprivileged user when the tests
+run as root (PostgreSQL refuses root), stopped and removed by close()."""
+
+import os
+import shutil
+import socket
+import subprocess
+import tempfile
+
+BIN = "/usr/lib/postgresql/15/bin"
+SYSTEM_USER = "velmaro-test"
+
+
+def free_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+class PgServer:
+    def __init__(self):
+        self.folder = tempfile.mkdtemp(prefix="velmaro-pg-")
+        self.port = free_port()
+        self.created = False
+        if os.geteuid() == 0:
+            subprocess.run(["useradd", "--system", "--no-create-home", "--shell",
+                            "/usr/sbin/nologin", SYSTEM_USER], capture_output=True)
+            subprocess.run(["chown", "-R", SYSTEM_USER, self.folder], check=True)
+            os.chmod(self.folder, 0o755)
+        self._run("initdb", "-D", self.data, "-A", "trust", "-U", "velmaro", "-E", "UTF8",
+                  "--no-sync")
+
+    @property
+    def data(self):
+        return os.path.join(self.folder, "data")
+
+    def connection(self):
+        return f"host=127.0.0.1 port={self.port} dbname=plant user=velmaro connect_timeout=2"
+
+    def start(self):
+        self._run("pg_ctl", "-D", self.data, "-l", os.path.join(self.folder, "server.log"), "-w",
+                  "-o", f"-p {self.port} -k {self.folder} -c listen_addresses=127.0.0.1 "
+                  "-c fsync=off", "start")
+        if not self.created:
+            self._run("createdb", "-h", "127.0.0.1", "-p", str(self.port), "-U", "velmaro",
+                      "plant")
+            self.created = True
+
+    def psql(self, sql):
+        """Rows of the query's answer, each a list of its fields as text."""
+        result = self._run("psql", "-h", "127.0.0.1", "-p", str(self.port), "-U", "velmaro",
+                           "-d", "plant", "-tAc", sql, check=False)
+        return [line.split("|") for line in result.stdout.splitlines() if line]
+
+    def close(self):
+        self._run("pg_ctl", "-D", self.data, "-m", "immediate", "-w", "stop", check=False)
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+    def _run(self, tool, *arguments, check=True):
+        command = [os.path.join(BIN, tool), *arguments]
+        if os.geteuid() == 0:
+            command = ["runuser", "-u", SYSTEM_USER, "--", *command]
+        result = subprocess.run(command, cwd=self.folder, capture_output=True, text=True,
+                                timeout=120)
+        if check and result.returncode != 0:
+            raise RuntimeError(f"{tool} failed: {result.stdout}{result.stderr}")
+        return result
