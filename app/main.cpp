@@ -1,5 +1,4 @@
 #include "commandline.h"
-#include "link/modvariabili.h"
 #include "link/portmap.h"
 #include "link/qtseriallink.h"
 #include "link/tracinglink.h"
@@ -39,6 +38,18 @@ int main(int argc, char *argv[])
     // The maker's key belongs to the executable (app/CMakeLists.txt), checked when it was built.
     if (constexpr std::string_view key = VELMARO_UPDATE_PUBLIC_KEY; !key.empty())
         updates.publicKey = update::parsePublicKey(key).value();
+    // Every running-in run and every saved cam table is kept. The windows borrow the keeper, so it
+    // is declared before the launcher that holds them and outlives them: a run cut short by
+    // closing the program is stored before it ends. A run is recorded with the port the main
+    // window opened.
+    const shell::Launcher *windows = nullptr;
+    runs::RunKeeper keeper(runs::KeeperSetup{
+        runs::stationDatabasePath(), runs::plantConnection(), QDir::currentPath(),
+        runs::stationName(), runs::operatorName(), QString::fromLatin1(velmaro::kVersionText),
+        [&windows] {
+            const int port = windows != nullptr ? windows->portNumber() : 0;
+            return QStringLiteral("%1 (%2)").arg(comm::portName(port), comm::portDevice(port));
+        }});
     shell::Launcher launcher(
         clock, *tone, dialogs,
         [trace]() -> std::unique_ptr<comm::SerialLink> {
@@ -48,14 +59,7 @@ int main(int argc, char *argv[])
             return std::make_unique<comm::TracingLink>(std::move(link), *trace);
         },
         std::move(updates));
-    // Every running-in run and every saved cam table is kept; the keeper outlives the windows, so
-    // a run cut short by closing the program is stored before it ends.
-    runs::RunKeeper keeper(runs::KeeperSetup{
-        runs::stationDatabasePath(), runs::plantConnection(), QDir::currentPath(),
-        runs::stationName(), runs::operatorName(), QString::fromLatin1(velmaro::kVersionText), [] {
-            const int port = modVariabili::PortNumber;
-            return QStringLiteral("%1 (%2)").arg(comm::portName(port), comm::portDevice(port));
-        }});
+    windows = &launcher;
     launcher.setRecorder(&keeper);
     launcher.setCamRecorder(&keeper);
     QObject::connect(&launcher, &shell::Launcher::finished, &app, &QApplication::quit,

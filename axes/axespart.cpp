@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 
 namespace axes {
 
@@ -152,19 +153,6 @@ std::array<QString, 2> AxesPart::zoomJogSpeeds() const
     return {JogSpeed[0]->text(), JogSpeed[1]->text()};
 }
 
-void AxesPart::setLocked(bool locked)
-{
-    CommandSetIP->setEnabled(!locked);
-    for (std::size_t i = 0; i < kAxisCount; ++i) {
-        CheckStatus[i]->setEnabled(!locked);
-        CommandJogNeg[i]->setEnabled(!locked);
-        CommandJogPos[i]->setEnabled(!locked);
-        CommandAbsolutePos[i]->setEnabled(!locked);
-        JogSpeed[i]->setEnabled(!locked);
-        AbsolutePos[i]->setEnabled(!locked);
-    }
-}
-
 void AxesPart::CheckStatus_Click(int axis)
 {
     const auto i = static_cast<std::size_t>(axis);
@@ -263,7 +251,12 @@ void AxesPart::CommandSetIP_Click()
     if (answer.isEmpty())
         return;
     const auto address = parseNetworkAddress(answer.toLatin1().toStdString());
-    if (!address || !m_context.channel.SendLine(setAddressLine(*address))) {
+    const auto sent = [this, &address] {
+        // A write that fails is one more wrong address to the operator, and nothing else.
+        const QScopedValueRollback toldHere(m_context.state.lineFailureToldByHandler, true);
+        return m_context.channel.SendLine(setAddressLine(*address));
+    };
+    if (!address || !sent()) {
         m_context.dialogs.message("Wrong IP !", "Error", ui::Dialogs::Icon::Critical);
         return;
     }

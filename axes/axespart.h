@@ -34,8 +34,14 @@ public:
     // the window shows.
     void enableTickedAxes();
 
-    void setLocked(bool locked);
+    // The jog speed texts of Zoom 1 and Zoom 2 as typed: the speeds a cam table replay moves the
+    // zoom axes at.
+    [[nodiscard]] std::array<QString, 2> zoomJogSpeeds() const;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private slots:
     void CheckStatus_Click(int axis);
     void Timer1_Timer();
     void CommandJogPos_MouseDown(int axis);
@@ -46,13 +52,6 @@ public:
     // A key typed into the axis's target box; Enter starts the move. True when the key was taken.
     bool AbsolutePos_KeyPress(int axis, int keyAscii);
     void CommandSetIP_Click();
-
-    // The jog speed texts of Zoom 1 and Zoom 2 as typed: the speeds a cam table replay moves the
-    // zoom axes at.
-    [[nodiscard]] std::array<QString, 2> zoomJogSpeeds() const;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildAxisFrame(int axis);

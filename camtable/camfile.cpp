@@ -102,7 +102,7 @@ base::Result<std::string> formatCamFile(const CamRows &rows)
             if (!value)
                 return base::fail("in row " + std::to_string(n) + " (" +
                                   std::to_string(lens::focalLengthAt(n - 1)) + " mm), " + caption +
-                                  " holds " + quotedCell(*cell) + ", which is not a whole number");
+                                  " holds " + quotedCell(*cell) + ", which is not a number");
             text += decimalText(*value);
         }
         text += kLineEnd;

@@ -91,13 +91,6 @@ void CamTablePart::fillRows()
     }
 }
 
-void CamTablePart::setLocked(bool locked)
-{
-    CommandSalva->setEnabled(!locked);
-    CommandCarica->setEnabled(!locked);
-    ListView1->setEnabled(!locked);
-}
-
 void CamTablePart::unlockFiles()
 {
     CommandSalva->setEnabled(true);

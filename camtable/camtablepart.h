@@ -34,12 +34,14 @@ public:
 
     // Keeps every saved table as a record from now on; none when null.
     void setRecorder(CamRecorder *recorder) { m_recorder = recorder; }
-
-    void setLocked(bool locked);
     // Gives saving and loading back while the rows stay locked: the table reaches the disk
     // without moving the lens.
     void unlockFiles();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private slots:
     // The operator ticked or unticked `item`: record the last zoom positions, or ask and clear.
     void ListView1_ItemCheck(QTreeWidgetItem *item);
     // The operator clicked `item` anywhere but on its check box: replay its positions.
@@ -47,14 +49,10 @@ public:
     void CommandSalva_Click();
     void CommandCarica_Click();
 
-    // The position cells of every row, as they stand.
-    [[nodiscard]] CamRows rows() const;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
 private:
     void ListView1_ItemChanged(QTreeWidgetItem *item, int column);
+    // The position cells of every row, as they stand.
+    [[nodiscard]] CamRows rows() const;
     // Sets cells and marks without counting them as the operator's.
     void showRow(QTreeWidgetItem *item, const CamRow &row);
     void error(const std::string &message);

@@ -39,7 +39,9 @@ class Desktop:
     def __init__(self, artefacts, window_manager=True):
         self.artefacts = artefacts
         os.makedirs(artefacts, exist_ok=True)
-        self.ports = tempfile.mkdtemp(prefix="velmaro-ports-")
+        # Every folder of the test's and of the programs' it starts lies in one, removed at close.
+        self.root = tempfile.mkdtemp(prefix="velmaro-e2e-")
+        self.ports = self.folder("ports")
         self.processes = []
         read_end, write_end = os.pipe()
         # -noreset: otherwise the server resets when its last client leaves, and a program
@@ -53,7 +55,8 @@ class Desktop:
             display = reader.readline().strip()
         if not display:
             raise RuntimeError("Xvfb did not start")
-        self.env = dict(os.environ, DISPLAY=":" + display, VELMARO_PORT_DIR=self.ports)
+        self.env = dict(os.environ, DISPLAY=":" + display, VELMARO_PORT_DIR=self.ports,
+                        TMPDIR=self.folder("tmp"))
         self.env.pop("QT_QPA_PLATFORM", None)
         self.env.pop("WAYLAND_DISPLAY", None)
         self.window_manager = window_manager
@@ -200,7 +203,11 @@ class Desktop:
                     process.kill()
         self.xvfb.terminate()
         self.xvfb.wait(timeout=5)
-        shutil.rmtree(self.ports, ignore_errors=True)
+        shutil.rmtree(self.root, ignore_errors=True)
+
+    def folder(self, name):
+        """A new empty folder of the test's own, gone when the desktop closes."""
+        return tempfile.mkdtemp(prefix=name + "-", dir=self.root)
 
 
 def closed_port():

@@ -7,7 +7,6 @@ import os
 import re
 import subprocess
 import sys
-import tempfile
 import time
 import unittest
 
@@ -59,7 +58,7 @@ class RunningIn(unittest.TestCase):
     def setUp(self):
         self.desktop = Desktop(ARTEFACTS)
         self.addCleanup(self.desktop.close)
-        self.workdir = tempfile.mkdtemp(prefix="velmaro-runin-")
+        self.workdir = self.desktop.folder("runin")
 
     def log_lines(self, name):
         path = os.path.join(self.workdir, name)

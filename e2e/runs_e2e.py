@@ -4,12 +4,10 @@ SIGKILL is stored as ended "unknown" at the next START."""
 
 import contextlib
 import os
-import shutil
 import signal
 import sqlite3
 import subprocess
 import sys
-import tempfile
 import time
 import unittest
 import zlib
@@ -29,13 +27,10 @@ def unpack(blob):
 
 class RunRecords(unittest.TestCase):
     def setUp(self):
-        self.workdir = tempfile.mkdtemp(prefix="velmaro-runs-")
-        self.home = tempfile.mkdtemp(prefix="velmaro-runs-home-")
-        # Cleanups run last first: the folders go once the desktop and its programs are gone.
-        self.addCleanup(shutil.rmtree, self.workdir, ignore_errors=True)
-        self.addCleanup(shutil.rmtree, self.home, ignore_errors=True)
         self.desktop = Desktop(ARTEFACTS)
         self.addCleanup(self.desktop.close)
+        self.workdir = self.desktop.folder("runs")
+        self.home = self.desktop.folder("home")
         self.desktop.env.update(XDG_DATA_HOME=os.path.join(self.home, "data"),
                                 XDG_CONFIG_HOME=os.path.join(self.home, "config"))
         self.desktop.env.pop("VELMARO_RUNS_DB", None)

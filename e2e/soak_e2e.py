@@ -8,7 +8,6 @@ VELMARO_SOAK_SECONDS sets how long each fault runs (20 s by default; minutes by 
 import os
 import re
 import sys
-import tempfile
 import time
 import unittest
 
@@ -34,7 +33,7 @@ class Soak(unittest.TestCase):
     def setUp(self):
         self.desktop = Desktop(ARTEFACTS)
         self.addCleanup(self.desktop.close)
-        self.workdir = tempfile.mkdtemp(prefix="velmaro-soak-")
+        self.workdir = self.desktop.folder("soak")
 
     def start_full_stroke(self, port, *faults, moves=True):
         program, main, log = self.desktop.open_lens(

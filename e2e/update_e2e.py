@@ -9,7 +9,6 @@ import os
 import socket
 import subprocess
 import sys
-import tempfile
 import unittest
 
 from desktop import Desktop, wait_until
@@ -39,7 +38,7 @@ class UpdateCheck(unittest.TestCase):
     def setUp(self):
         self.desktop = Desktop(ARTEFACTS)
         self.addCleanup(self.desktop.close)
-        self.folder = tempfile.mkdtemp(prefix="velmaro-cwd-")
+        self.folder = self.desktop.folder("cwd")
 
     def test_the_splash_stays_painted_while_the_server_answers_late_then_the_port_list_opens(self):
         # A server that takes the connection and does not greet: the check waits on it.
@@ -64,7 +63,7 @@ class UpdateCheck(unittest.TestCase):
 
     def serve_update(self):
         """A server folder offering 1.2.1 with its updater; gives the folder."""
-        served = tempfile.mkdtemp(prefix="velmaro-ftp-")
+        served = self.desktop.folder("ftp")
         for name, text in (("VerVelmaro.txt", "1.2.1\r\n"), ("UpdateVelmaro.exe", TEST_UPDATER),
                            ("SetupUpdate.ini", "[Setup]\r\n")):
             with open(os.path.join(served, name), "w", encoding="ascii") as out:

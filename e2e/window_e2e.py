@@ -2,8 +2,8 @@
 (openbox) the compact and the full size and the full window's place are those of the outer
 window, frame included; the boxes the window raises belong to it and open centred on it; and
 every key press counts for the service code: dead keys and keys without a code bound on the X
-keyboard map reset it, and the key after a dead key counts as itself. Without a window manager
-window and frame are one, and the same sizes hold."""
+keyboard map reset it, and the key after a dead key counts as itself, in a text box too.
+Without a window manager window and frame are one, and the same sizes hold."""
 
 import subprocess
 import sys
@@ -17,6 +17,7 @@ PROGRAM, SIMULATOR, ARTEFACTS = sys.argv[1:4]
 COMPACT_SIZE = (132, 320)  # 1980 x 4800 twips at 15 twips a pixel
 FULL_CORNER = (1, 1)  # left 10, top 10 twips
 SET_IP = twips_centre(360, 3360, 1095, 375)
+ZOOM2_TARGET = twips_centre(2160 + 120 + 1650 + 75 + 120, 1320 + 300 + 5100, 1410, 345)
 # Keys no US keyboard has, bound on spare key codes of the X keyboard map.
 EXTRA_KEYS = {250: "dead_grave", 251: "dead_circumflex", 252: "ograve"}
 
@@ -72,6 +73,12 @@ class UnderWindowManager(unittest.TestCase):
                                                      "space", "n"))
         self.assertTrue(self.code_places_the_window("dead_grave", *SERVICE_CODE),
                         "the key after a dead key counts as itself")
+        # The same in a box that takes what is typed: no input method holds the keys back.
+        self.desktop.mouse(self.main, ZOOM2_TARGET, "click", "1")
+        self.assertFalse(self.code_places_the_window("Escape", "u", "n", "v", "dead_grave", "k",
+                                                     "n"), "a dead key in a text box")
+        self.assertTrue(self.code_places_the_window("dead_grave", *SERVICE_CODE),
+                        "the key after a dead key in a text box")
 
     def test_3_boxes_belong_to_the_window_and_open_centred_on_it(self):
         self.desktop.open_full_window(self.main)

@@ -82,15 +82,6 @@ void LensPart::resetFocus()
     FocusPos = 0;
 }
 
-void LensPart::setLocked(bool locked)
-{
-    HScroll->setEnabled(!locked);
-    ComboFocalLength->setEnabled(!locked);
-    ComboIrisPosition->setEnabled(!locked);
-    CommandFocusUp->setEnabled(!locked);
-    CommandFocusDn->setEnabled(!locked);
-}
-
 void LensPart::ComboFocalLength_Click()
 {
     const int index = ComboFocalLength->currentIndex();

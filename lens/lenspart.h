@@ -31,8 +31,10 @@ public:
     // No focus button held, step count 0.
     void resetFocus();
 
-    void setLocked(bool locked);
+    // The mouse moved over the window's bare surface: whatever the buttons say, the repeat ends.
+    void stopFocusRepeat();
 
+private slots:
     void ComboFocalLength_Click();
     void ComboIrisPosition_Click();
     // The slider's thumb is being dragged; called for every position it passes.
@@ -43,8 +45,6 @@ public:
     // Ends the hold of either focus button.
     void CommandFocus_MouseUp();
     void Timer2_Timer();
-    // The mouse moved over the window's bare surface: whatever the buttons say, the repeat ends.
-    void stopFocusRepeat();
 
 private:
     void startFocusRepeat(lens::FocusDir direction);

@@ -140,13 +140,13 @@ Reply answer(runs::RunDatabase &records, const Request &request)
     if (parts.size() > 1 && parts.last().isEmpty())
         parts.removeLast(); // "/runs/" as "/runs"
     const QString first = parts.value(0);
-    const auto checkedId = [](const QString &id) -> std::optional<Reply> {
+    const auto checkedId = [](const QString &id, const char *noun = "run") -> std::optional<Reply> {
         static const QRegularExpression idText(QStringLiteral("^[0-9a-fA-F-]{1,36}$"));
         if (idText.match(id).hasMatch())
             return std::nullopt;
-        return problem(400, QStringLiteral("id: '%1' is not an id (its hexadecimal digits, "
+        return problem(400, QStringLiteral("id: '%1' is not a %2 id (its hexadecimal digits, "
                                            "whole or a unique beginning)")
-                                .arg(shown(id)));
+                                .arg(shown(id), QLatin1String(noun)));
     };
 
     if (parts.size() == 1 && first.isEmpty())
@@ -170,12 +170,11 @@ Reply answer(runs::RunDatabase &records, const Request &request)
     if (first == QLatin1String("lenses") && parts.size() == 2) {
         if (auto wrong = runs::checkSerial(parts.at(1)); !wrong)
             return problem(400,
-                           QStringLiteral("serial: '%1': %2")
-                               .arg(shown(parts.at(1)), QString::fromStdString(wrong.error())));
+                           QStringLiteral("serial: %1").arg(QString::fromStdString(wrong.error())));
         return lensPage(records, request, parts.at(1));
     }
     if (first == QLatin1String("cams") && parts.size() == 2) {
-        if (auto wrong = checkedId(parts.at(1)))
+        if (auto wrong = checkedId(parts.at(1), "cam table"))
             return *wrong;
         return camFile(records, parts.at(1));
     }

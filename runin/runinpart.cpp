@@ -236,14 +236,6 @@ void RunInPart::stopTicking()
     Timer3.stop();
 }
 
-void RunInPart::setLocked(bool locked)
-{
-    CheckSingleStep->setEnabled(!locked);
-    CheckFullSroke->setEnabled(!locked);
-    CommandStart->setEnabled(!locked);
-    CommandAbort->setEnabled(locked);
-}
-
 void RunInPart::lockAbort()
 {
     CommandAbort->setEnabled(false);

@@ -37,8 +37,6 @@ public:
     // No run pending: nothing asked to abort and no move awaited.
     void clearRunFlags();
 
-    // Takes the test's own controls away during a run (ABORT comes the other way).
-    void setLocked(bool locked);
     // Takes ABORT away as well, where the controls are locked with no test running.
     void lockAbort();
 

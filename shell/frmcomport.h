@@ -26,17 +26,17 @@ public:
 
     frmComPort(LinkFactory probeLink, MainWindowLoader loadMainWindow, QWidget *parent = nullptr);
 
-    // Builds the port list.
-    void Form_Load();
-
-    void ComboSerialPort_Click();
-
 signals:
     // The operator closed the window without choosing.
     void closedByOperator();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+
+private slots:
+    // Builds the port list.
+    void Form_Load();
+    void ComboSerialPort_Click();
 
 private:
     QLabel *LabelSerialPort;

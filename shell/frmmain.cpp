@@ -1,5 +1,6 @@
 #include "frmmain.h"
 
+#include "controllock.h"
 #include "lenscheck.h"
 #include "ui/logo.h"
 #include "virtualkey.h"
@@ -42,7 +43,7 @@ const QString kTitle = QStringLiteral("T7342 Galil");
 frmMain::frmMain(Platform platform, QWidget *parent)
     : QWidget(parent, ui::kFixedWindow), m_link(std::move(platform.link)), m_clock(platform.clock),
       m_dialogs(platform.dialogs, this), m_channel(*m_link, m_clock, platform.tone),
-      m_lineWatch(*m_link, m_channel, m_clock)
+      m_lineWatch(*m_link, m_channel, m_clock, this)
 {
     setObjectName("frmMain");
     setWindowTitle(kTitle);
@@ -50,9 +51,7 @@ frmMain::frmMain(Platform platform, QWidget *parent)
     ui::setColours(this, ui::colour::kBlue, ui::colour::kWhite);
 
     // The focus sink comes first in the tab order, so it holds the focus when the window opens.
-    // The sink takes no typed text, so no input method may compose on it: a dead key would be
-    // swallowed there (and the key after it too) and never reach the service code.
-    Text0 = ui::addKeysOnlyTextBox(this, "Text0", "Text1", Twips{360, 4320, 615, 285});
+    Text0 = ui::addTextBox(this, "Text0", "Text1", Twips{360, 4320, 615, 285});
     buildOwnControls();
 
     ui::PartContext context{m_channel, m_clock, m_dialogs, m_state, [this] { Text0->setFocus(); }};
@@ -131,7 +130,9 @@ void frmMain::Form_Activate()
         QStringLiteral("Version %1.%2").arg(velmaro::kVersionMajor).arg(velmaro::kVersionMinor));
     emit portSelectionDone();
 
-    if (const base::Status opened = m_link->open(modVariabili::PortNumber); !opened) {
+    // The one reading of the operator's choice: from here on the port is the window's.
+    m_portNumber = modVariabili::PortNumber;
+    if (const base::Status opened = m_link->open(m_portNumber); !opened) {
         m_dialogs.message(QString::fromStdString(opened.error()) +
                               "\n\nChoose the serial port again.",
                           "Errore", ui::Dialogs::Icon::Critical);
@@ -146,7 +147,7 @@ void frmMain::Form_Activate()
         return;
     }
 
-    m_lineWatch.watch();
+    m_lineWatch.watch(m_portNumber);
     m_lens->resetFocus();
     for (int axis = 0; axis < axes::kAxisCount; ++axis)
         m_channel.SendLine("SH" + comm::AxisLetter(axis));
@@ -177,6 +178,9 @@ void frmMain::closeEvent(QCloseEvent *event)
 
 void frmMain::reportWriteFailure(const std::string &reason)
 {
+    // The handler that met the failure tells it itself.
+    if (m_state.lineFailureToldByHandler)
+        return;
     // Shown once the current handler has finished, so that no timer runs inside its exchange.
     QMetaObject::invokeMethod(
         this,
@@ -192,7 +196,7 @@ void frmMain::reportWriteFailure(const std::string &reason)
 
 void frmMain::lineLost(const QString &reason)
 {
-    const QString port = comm::portName(modVariabili::PortNumber);
+    const QString port = comm::portName(m_portNumber);
     // At once, so that no further step of a run goes out on a line that is not there.
     m_runIn->stopRun(QStringLiteral("The line to the controller on %1 was lost; the test was "
                                     "stopped.")
@@ -204,6 +208,9 @@ void frmMain::lineLost(const QString &reason)
     m_lens->stopFocusRepeat();
     setWindowTitle(
         QStringLiteral("%1 - %2: line lost, waiting for it to come back").arg(kTitle, port));
+    // Lost under a handler that tells of its failure itself: the title says the rest.
+    if (m_state.lineFailureToldByHandler)
+        return;
     QMetaObject::invokeMethod(
         this,
         [this, port, reason] {
@@ -229,7 +236,7 @@ void frmMain::lineBack()
         UnlockControls();
     }
     setWindowTitle(QStringLiteral("%1 - %2: line back since %3")
-                       .arg(kTitle, comm::portName(modVariabili::PortNumber),
+                       .arg(kTitle, comm::portName(m_portNumber),
                             QTime::currentTime().toString(QStringLiteral("HH:mm:ss"))));
 }
 
@@ -241,7 +248,7 @@ void frmMain::lensNotReadyAfterReturn(const QString &message)
     m_runIn->lockAbort();
     m_camTable->unlockFiles();
     setWindowTitle(QStringLiteral("%1 - %2: line back, lens not ready")
-                       .arg(kTitle, comm::portName(modVariabili::PortNumber)));
+                       .arg(kTitle, comm::portName(m_portNumber)));
     // The lens is asked again while the box is up; its readiness may come before the box goes.
     m_dialogs.message(message, "Errore", ui::Dialogs::Icon::Critical);
 }
@@ -285,18 +292,12 @@ void frmMain::Form_MouseMove()
 
 void frmMain::LockControls()
 {
-    m_lens->setLocked(true);
-    m_camTable->setLocked(true);
-    m_axes->setLocked(true);
-    m_runIn->setLocked(true);
+    setControlsLocked(*this, true);
 }
 
 void frmMain::UnlockControls()
 {
-    m_lens->setLocked(false);
-    m_camTable->setLocked(false);
-    m_axes->setLocked(false);
-    m_runIn->setLocked(false);
+    setControlsLocked(*this, false);
 }
 
 } // namespace shell

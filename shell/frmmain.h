@@ -70,27 +70,15 @@ public:
     frmMain(const frmMain &) = delete;
     frmMain &operator=(const frmMain &) = delete;
 
-    // The start-up sequence, run on the first activation.
-    void Form_Activate();
+    // The port the window works on, chosen by the operator; 0 until the start-up has read it.
+    [[nodiscard]] int portNumber() const { return m_portNumber; }
 
-    // Every key press of the window, before the control with the focus sees it.
-    void Form_KeyDown(int keyCode, int shift);
-
-    // The mouse moved over the window's bare surface, outside every control.
-    void Form_MouseMove();
-
-    void LockControls();
-    void UnlockControls();
-
+    // The window-wide state: the service code's running sum and the last zoom positions read.
     [[nodiscard]] std::int16_t KeySum() const { return m_serviceCode.keySum(); }
-    comm::CommandChannel &channel() { return m_channel; }
-    LineWatch &lineWatch() { return m_lineWatch; }
-    lens::LensPart &lens() { return *m_lens; }
-    axes::AxesPart &axes() { return *m_axes; }
-    camtable::CamTablePart &camTable() { return *m_camTable; }
-    runin::RunInPart &runIn() { return *m_runIn; }
-
     [[nodiscard]] const ui::WindowState &state() const { return m_state; }
+
+    // The window's one line to the controller.
+    comm::CommandChannel &channel() { return m_channel; }
 
 signals:
     // The start-up sequence no longer needs the port selection window.
@@ -105,6 +93,16 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
+
+private slots:
+    // The start-up sequence, run on the first activation.
+    void Form_Activate();
+    // Every key press of the window, before the control with the focus sees it.
+    void Form_KeyDown(int keyCode, int shift);
+    // The mouse moved over the window's bare surface, outside every control.
+    void Form_MouseMove();
+    void LockControls();
+    void UnlockControls();
 
 private:
     void buildOwnControls();
@@ -134,6 +132,8 @@ private:
     std::unique_ptr<axes::AxesPart> m_axes;
     std::unique_ptr<camtable::CamTablePart> m_camTable;
     std::unique_ptr<runin::RunInPart> m_runIn;
+    // The port the window opened at start-up, and opens again after a loss.
+    int m_portNumber = 0;
     bool m_activated = false;
     bool m_unloaded = false;
     // The controls are locked until the lens is ready after the line came back.

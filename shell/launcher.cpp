@@ -20,6 +20,11 @@ Launcher::~Launcher()
     delete m_splash;
 }
 
+int Launcher::portNumber() const
+{
+    return m_main ? m_main->portNumber() : 0;
+}
+
 void Launcher::start()
 {
     auto *splash = new update::frmSplash(m_updateServices, m_clock, m_dialogs,

@@ -44,6 +44,9 @@ public:
     // Opens the first window.
     void start();
 
+    // The port the main window works on; 0 while there is none or it has not opened one.
+    [[nodiscard]] int portNumber() const;
+
     // The main window hands every running-in run to `recorder`, which outlives it.
     void setRecorder(runin::RunRecorder *recorder) { m_recorder = recorder; }
     // ... and every saved cam table to `camRecorder`, which outlives it too.

@@ -2,7 +2,6 @@
 
 #include "lenscheck.h"
 
-#include "link/modvariabili.h"
 #include "link/seriallink.h"
 
 namespace shell {
@@ -16,6 +15,11 @@ LineWatch::LineWatch(comm::SerialLink &link, comm::CommandChannel &channel, plat
                      QObject *parent)
     : QObject(parent), m_link(link), m_channel(channel), m_clock(clock)
 {
+    // Found by name among the window's timers.
+    m_reopen.setParent(this);
+    m_reopen.setObjectName("reopen");
+    m_askAgain.setParent(this);
+    m_askAgain.setObjectName("askAgain");
     m_reopen.setInterval(kReopenIntervalMs);
     connect(&m_reopen, &QTimer::timeout, this, &LineWatch::tryReopen);
     m_askAgain.setInterval(kAskAgainIntervalMs);
@@ -27,8 +31,9 @@ LineWatch::~LineWatch()
     stop();
 }
 
-void LineWatch::watch()
+void LineWatch::watch(int portNumber)
 {
+    m_portNumber = portNumber;
     m_link.setLostHandler([this](const std::string &reason) { onLost(reason); });
 }
 
@@ -53,7 +58,7 @@ void LineWatch::tryReopen()
     if (!isLost())
         return;
     // A device that is not back yet fails at once; nothing to tell until it is.
-    if (!m_link.open(modVariabili::PortNumber))
+    if (!m_link.open(m_portNumber))
         return;
     m_reopen.stop();
     askLens(true);

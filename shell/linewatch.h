@@ -33,8 +33,9 @@ public:
     LineWatch(const LineWatch &) = delete;
     LineWatch &operator=(const LineWatch &) = delete;
 
-    // From now on the open port, the one the operator chose, is watched.
-    void watch();
+    // From now on the open port, the one the operator chose, is watched; a lost line is opened
+    // again on that port.
+    void watch(int portNumber);
     // Stops watching and gives up any reopening or asking under way.
     void stop();
 
@@ -42,11 +43,6 @@ public:
     [[nodiscard]] bool isLost() const { return m_reopen.isActive(); }
     // The port is back but the lens was not ready when last asked.
     [[nodiscard]] bool isWaitingForLens() const { return m_askAgain.isActive(); }
-
-    // One attempt to open the port again; the timer makes one every half second while lost.
-    void tryReopen();
-    // Asks the lens once more while waiting for it; the timer asks every 2 s.
-    void askLensAgain();
 
 signals:
     // Told once per loss, at once, while the handler that met the loss may still be running.
@@ -57,12 +53,20 @@ signals:
     // start-up shows for that answer. It is asked again until it is ready, then back() follows.
     void lensNotReady(const QString &message);
 
+private slots:
+    // One attempt to open the port again; the timer "reopen" makes one every half second while
+    // lost.
+    void tryReopen();
+    // Asks the lens once more while waiting for it; the timer "askAgain" asks every 2 s.
+    void askLensAgain();
+
 private:
     void onLost(const std::string &reason);
     void askLens(bool firstAfterReopen);
 
     comm::SerialLink &m_link;
     comm::CommandChannel &m_channel;
+    int m_portNumber = 0;
     platform::Clock &m_clock;
     QTimer m_reopen;
     QTimer m_askAgain;

@@ -26,6 +26,8 @@ public:
     }
     void failWrites(bool fail) { m_failWrites = fail; }
     void refuseOpen(bool refuse) { m_refuseOpen = refuse; }
+    // The device vanishes during the next write, which fails with it, as a pulled adapter does.
+    void loseLineOnNextWrite() { m_loseOnWrite = true; }
     void raiseEvent() const { notifyEvent(); }
     // The device vanishes: the port closes and says so, as a pulled adapter does.
     void loseLine()
@@ -45,9 +47,13 @@ public:
         return {};
     }
     void close() override { m_open = false; }
+    // The port last opened.
+    [[nodiscard]] int portNumber() const { return m_port; }
     [[nodiscard]] bool isOpen() const override { return m_open; }
     base::Status write(std::string_view data) override
     {
+        if (std::exchange(m_loseOnWrite, false) && m_open)
+            loseLine();
         if (m_failWrites || !m_open)
             return base::fail("the serial port is not open");
         written.emplace_back(data);
@@ -87,6 +93,7 @@ private:
     bool m_open = false;
     int m_port = 0;
     bool m_failWrites = false;
+    bool m_loseOnWrite = false;
     bool m_refuseOpen = false;
 };
 

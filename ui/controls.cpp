@@ -94,13 +94,6 @@ QComboBox *addComboBox(QWidget *parent, const QString &name, Twips at)
 
 QLineEdit *addTextBox(QWidget *parent, const QString &name, const QString &text, Twips at)
 {
-    auto *box = create<QLineEdit>(parent, name, at);
-    box->setText(text);
-    return box;
-}
-
-QLineEdit *addKeysOnlyTextBox(QWidget *parent, const QString &name, const QString &text, Twips at)
-{
     auto *box = create<KeysOnlyBox>(parent, name, at);
     box->setAttribute(Qt::WA_InputMethodEnabled, false);
     box->setText(text);

@@ -31,9 +31,10 @@ QPushButton *addButton(QWidget *parent, const QString &name, const QString &capt
                        const QColor &colour);
 QCheckBox *addCheckBox(QWidget *parent, const QString &name, const QString &caption, Twips at);
 QComboBox *addComboBox(QWidget *parent, const QString &name, Twips at);
+// A text box on which no input method composes: every key press arrives as a key, so that the
+// window's key preview counts each one for the service code (a dead key, and the key after it,
+// would otherwise be held back to be composed and never seen).
 QLineEdit *addTextBox(QWidget *parent, const QString &name, const QString &text, Twips at);
-// A text box on which no input method composes, so that every key press arrives as a key.
-QLineEdit *addKeysOnlyTextBox(QWidget *parent, const QString &name, const QString &text, Twips at);
 QGroupBox *addFrame(QWidget *parent, const QString &name, const QString &caption, Twips at);
 
 // "Name(3)": the object name of element 3 of a control array.

@@ -12,6 +12,11 @@ struct WindowState
     // cam table).
     std::int32_t ActualPosZoom1 = 0;
     std::int32_t ActualPosZoom2 = 0;
+
+    // While set, a failure of the line is told by the handler that meets it, in its own words, and
+    // the window's own box for that failure stays away (written by the address setting around its
+    // one write, read by the main window).
+    bool lineFailureToldByHandler = false;
 };
 
 } // namespace ui

@@ -29,9 +29,6 @@ public:
     frmSplash(UpdateServices &services, platform::Clock &clock, ui::Dialogs &dialogs,
               PortSelection showPortSelection, QWidget *parent = nullptr);
 
-    // One tick, 300 ms after the window is shown: runs the update check.
-    void Timer1_Timer();
-
 signals:
     // The window has closed; `wentOn` when the port selection took over, otherwise the program
     // is over (the updater runs, or the operator closed the window).
@@ -40,6 +37,10 @@ signals:
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+
+private slots:
+    // One tick, 300 ms after the window is shown: runs the update check.
+    void Timer1_Timer();
 
 private:
     void goOn();

@@ -1,5 +1,5 @@
 // The axis panels of the full window: enable, readout, jog, absolute moves and the network address.
-#include "shell/tests/mainwindowfixture.h"
+#include "testsupport/mainwindowfixture.h"
 
 #include "ui/controls.h"
 #include "ui/form.h"
@@ -37,7 +37,6 @@ protected:
         return {all.begin() + static_cast<std::ptrdiff_t>(sentBefore), all.end()};
     }
 
-    axes::AxesPart &axes() { return form->axes(); }
     static std::size_t at(int axis) { return static_cast<std::size_t>(axis); }
 
     // Element `axis` of a control array of the axis frames.
@@ -68,7 +67,7 @@ TEST_F(AxisPanels, ReadoutLeavesTheLineAloneWhileAnotherExchangeHoldsIt)
 {
     startOnController();
     const auto hold = form->channel().hold();
-    axes().Timer1_Timer();
+    tick("Timer1");
     EXPECT_THAT(sent(), IsEmpty());
     EXPECT_EQ(of<QLabel>("Position", 0)->text(), "Actual position: -");
     EXPECT_GT(form->channel().PendingCount(), 0) << "the unread answers stay for their owner";
@@ -87,7 +86,7 @@ TEST_F(AxisPanels, ReadoutShowsOnlyWhatAnswersAndStoresOnlyZoomNumbers)
     script.answer("-441\r\n", platform::Millis{40});
     script.answer("77\r\n", platform::Millis{60});
     script.answer("5", platform::Millis{80});
-    axes().Timer1_Timer();
+    tick("Timer1");
     expectShown({"812", "-441", "77", "5"});
     EXPECT_EQ(form->state().ActualPosZoom1, 812);
     EXPECT_EQ(form->state().ActualPosZoom2, -441);
@@ -96,7 +95,7 @@ TEST_F(AxisPanels, ReadoutShowsOnlyWhatAnswersAndStoresOnlyZoomNumbers)
     script.answer(":", platform::Millis{20});
     script.answer("?x\r\n", platform::Millis{40});
     script.answer("99\r\n", platform::Millis{60});
-    axes().Timer1_Timer();
+    tick("Timer1");
     expectShown({"812", "?x", "99", "5"});
     EXPECT_EQ(form->state().ActualPosZoom1, 812);
     EXPECT_EQ(form->state().ActualPosZoom2, -441);
@@ -166,7 +165,7 @@ TEST_F(AxisPanels, AbsoluteMoveFromTheButtonAndFromEnter)
 }
 
 // The accepted address and its confirmation are the end-to-end test's; here the refusals.
-TEST_F(AxisPanels, SetIpCancelledSendsNothing_ABadOrUnwritableAddressIsAWrongIp)
+TEST_F(AxisPanels, SetIpCancelledSendsNothing_ABadOrUnwritableAddressIsAWrongIpAndNothingMore)
 {
     auto &script = createOnScript();
     script.answer(": 1.0000\r\n");
@@ -174,16 +173,41 @@ TEST_F(AxisPanels, SetIpCancelledSendsNothing_ABadOrUnwritableAddressIsAWrongIp)
     find<QTimer>("Timer1")->stop();
     const std::size_t before = script.written.size();
     dialogs.shown.clear();
-    dialogs.inputAnswers = {"", "256.1.1.1"};
-    axes().CommandSetIP_Click();
-    axes().CommandSetIP_Click();
+    const auto setIp = [this](const QString &answer) {
+        dialogs.inputAnswers = {answer};
+        QTest::mouseClick(find("CommandSetIP"), Qt::LeftButton);
+        QCoreApplication::processEvents(); // whatever the window queued after it
+    };
+    setIp("");
+    setIp("256.1.1.1");
     EXPECT_EQ(script.written.size(), before) << "nothing goes to the controller";
     script.failWrites(true);
-    dialogs.inputAnswers = {"192.168.1.10"};
-    axes().CommandSetIP_Click();
-    ASSERT_EQ(dialogs.shown.size(), 5U);
+    setIp("192.168.1.10");
+    ASSERT_EQ(dialogs.shown.size(), 5U) << "no box of the line's own follows";
     EXPECT_EQ(dialogs.shown[2].text, "Wrong IP !");
     EXPECT_EQ(dialogs.shown[4].text, "Wrong IP !");
+    EXPECT_EQ(dialogs.shown[4].title, "Error");
+
+    // The device vanishes under the write: the window shows its state in the title, no box.
+    script.failWrites(false);
+    dialogs.shown.clear();
+    script.loseLineOnNextWrite();
+    setIp("192.168.1.10");
+    ASSERT_EQ(dialogs.shown.size(), 2U);
+    EXPECT_EQ(dialogs.shown[1].text, "Wrong IP !");
+    EXPECT_THAT(form->windowTitle().toStdString(), testing::HasSubstr("line lost"));
+
+    // The next failure of the line, met elsewhere, is the window's to tell again.
+    script.answer(": 1.0000\r\n"); // the lens is ready when the device is back
+    tick("reopen");
+    setIp("10.0.0.1");
+    script.failWrites(true);
+    dialogs.shown.clear();
+    QTest::mouseClick(of("CheckStatus", 2), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(dialogs.shown.size(), 1U);
+    EXPECT_THAT(dialogs.shown[0].text.toStdString(),
+                testing::StartsWith("The controller cannot be reached"));
 }
 
 } // namespace

@@ -81,7 +81,7 @@ TEST(CamFileFormat, CellsAreWrittenAsTheirNumbersInPlainDecimal_AndACellThatIsNo
         const auto result = camtable::formatCamFile(rows);
         ASSERT_FALSE(result.ok()) << bad;
         EXPECT_THAT(result.error(), HasSubstr("row 12 (130 mm), Pos Zoom 2 holds \"" + bad +
-                                              "\", which is not a whole number"));
+                                              "\", which is not a number"));
     }
 }
 

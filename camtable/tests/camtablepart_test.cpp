@@ -1,6 +1,6 @@
 // The cam table list on the main window: recording from the readout, replaying on the controller,
 // and keeping the table in its file.
-#include "shell/tests/mainwindowfixture.h"
+#include "testsupport/mainwindowfixture.h"
 
 #include "axes/axespart.h"
 #include "camtable/camtablepart.h"
@@ -35,6 +35,18 @@ struct Shown
     }
 };
 
+// Keeps nothing: it is handed what was saved and answers when the test says.
+struct HeldRecorder final : camtable::CamRecorder
+{
+    void keepCamTable(const QByteArray &bytes, int rowsRecorded, Kept done) override
+    {
+        handed.emplace_back(bytes, rowsRecorded);
+        answers.push_back(std::move(done));
+    }
+    std::vector<std::pair<QByteArray, int>> handed;
+    std::vector<Kept> answers;
+};
+
 class CamTable : public MainWindowFixture
 {
 protected:
@@ -42,6 +54,7 @@ protected:
     {
         ASSERT_TRUE(m_drive.isValid());
         qputenv("VELMARO_DRIVE_C", QFile::encodeName(m_drive.path()));
+        camRecorder = &recorder;
         createOnController();
         showAndStart();
         ASSERT_THAT(dialogs.shown, IsEmpty());
@@ -50,7 +63,11 @@ protected:
         list = find<QTreeWidget>("ListView1");
     }
 
-    void TearDown() override { qunsetenv("VELMARO_DRIVE_C"); }
+    void TearDown() override
+    {
+        form.reset(); // before the recorder it hands the tables to
+        qunsetenv("VELMARO_DRIVE_C");
+    }
 
     QTreeWidgetItem *row(int n) const { return list->topLevelItem(n - 1); }
 
@@ -94,8 +111,8 @@ protected:
         form->channel().SendLine("PAX=" + std::to_string(zoom1) + ";PAY=" + std::to_string(zoom2) +
                                  ";BGXY");
         clock.advance(platform::Millis{30000});
-        form->axes().Timer1_Timer(); // takes the acknowledgements with the first answer
-        form->axes().Timer1_Timer();
+        tick("Timer1"); // takes the acknowledgements with the first answer
+        tick("Timer1");
         ASSERT_EQ(form->state().ActualPosZoom1, zoom1);
         ASSERT_EQ(form->state().ActualPosZoom2, zoom2);
     }
@@ -143,6 +160,7 @@ protected:
     }
 
     QTreeWidget *list = nullptr;
+    HeldRecorder recorder;
 
 private:
     QTemporaryDir m_drive;
@@ -207,7 +225,8 @@ TEST_F(CamTable, LoadingSetsMarksWithoutRecording_AHalfRowSendsNothing_ABadCellS
     dialogs.shown.clear();
     QTest::mouseClick(find("CommandSalva"), Qt::LeftButton);
     ASSERT_EQ(dialogs.shown.size(), 1U);
-    EXPECT_THAT(dialogs.shown[0].text.toStdString(), HasSubstr("row 5 (95 mm)"));
+    EXPECT_THAT(dialogs.shown[0].text.toStdString(),
+                HasSubstr("row 5 (95 mm), Pos Zoom 2 holds \"2;;3\", which is not a number"));
     EXPECT_THAT(dialogs.shown[0].text.toStdString(),
                 HasSubstr(QDir::toNativeSeparators(filePath()).toStdString()));
     EXPECT_EQ(fileBytes(), old);
@@ -248,22 +267,8 @@ TEST_F(CamTable, ARefusedFileLeavesTheTableAsItWas_AndSaysWhichFileAndLine)
     }
 }
 
-// Keeps nothing: it is handed what was saved and answers when the test says.
-struct HeldRecorder final : camtable::CamRecorder
-{
-    void keepCamTable(const QByteArray &bytes, int rowsRecorded, Kept done) override
-    {
-        handed.emplace_back(bytes, rowsRecorded);
-        answers.push_back(std::move(done));
-    }
-    std::vector<std::pair<QByteArray, int>> handed;
-    std::vector<Kept> answers;
-};
-
 TEST_F(CamTable, EverySaveIsHandedOnAsWritten_ARecordNotKeptIsToldOnceTheKeeperAnswers)
 {
-    HeldRecorder recorder;
-    form->camTable().setRecorder(&recorder);
     record(10, 812, -441);
     record(11, 900, -500);
     QTest::mouseClick(find("CommandSalva"), Qt::LeftButton);

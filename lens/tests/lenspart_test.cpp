@@ -1,5 +1,5 @@
 // The operator column: the preset lists, the focal length slider and the focus buttons.
-#include "shell/tests/mainwindowfixture.h"
+#include "testsupport/mainwindowfixture.h"
 
 #include "lens/lenspart.h"
 
@@ -128,13 +128,12 @@ TEST_F(LensColumn, FocusClickStepsOnceAndShowsTheCount)
 
 TEST_F(LensColumn, FocusHoldRepeatsAfter300AndThenEvery80MillisecondsAlsoAtTheLimit)
 {
-    auto *part = &form->lens();
     QTest::mousePress(up(), Qt::LeftButton);
     EXPECT_EQ(sent().size(), 1U);
     EXPECT_TRUE(repeat()->isActive());
     EXPECT_EQ(repeat()->interval(), 300);
-    for (int tick = 0; tick < 101; ++tick) {
-        part->Timer2_Timer();
+    for (int i = 0; i < 101; ++i) {
+        tick("Timer2");
         EXPECT_EQ(repeat()->interval(), 80);
     }
     QTest::mouseRelease(up(), Qt::LeftButton);
@@ -143,7 +142,7 @@ TEST_F(LensColumn, FocusHoldRepeatsAfter300AndThenEvery80MillisecondsAlsoAtTheLi
     EXPECT_FALSE(repeat()->isActive());
 
     // A tick already queued when the button came up steps nowhere.
-    part->Timer2_Timer();
+    tick("Timer2");
     EXPECT_EQ(sent().size(), 102U);
 }
 
@@ -158,7 +157,7 @@ TEST_F(LensColumn, MovingOverTheBareWindowStopsTheRepeatButNotOverAControl)
     ASSERT_EQ(form->childAt(bare), nullptr);
     moveOverWindowAt(bare);
     EXPECT_FALSE(repeat()->isActive());
-    form->lens().Timer2_Timer();
+    tick("Timer2");
     EXPECT_EQ(sent().size(), 1U) << "no direction left to step in";
     QTest::mouseRelease(down(), Qt::LeftButton);
 

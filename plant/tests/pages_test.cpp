@@ -4,6 +4,7 @@
 #include "plantrecords.h"
 
 #include "testsupport/pgserver.h"
+#include "testsupport/records.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -69,7 +70,7 @@ TEST_F(Pages, EachAddressAnswersWithItsStatusAndALineNamingWhatIsWrong)
         {"/runs/aaaa0002", 200, "aaaa0002-0000-4000-8000-000000000002"},
         {"/runs/aaaa0002/nothing", 404, "There is no page"},
         {"/api/runs/aaaa", 400, "more than one run"},
-        {"/lenses/" + std::string(41, 'L'), 400, "is not a lens serial"},
+        {"/lenses/" + std::string(41, 'L'), 400, "has 41 characters; at most 40"},
         {"/lenses/L-1001", 200, "Every run, oldest first"},
         {"/nowhere", 404, "There is no page /nowhere here."},
     };
@@ -214,6 +215,39 @@ TEST_F(Pages, DownloadsAreTheStoredBytesUnderTheStationsNames)
         ++charts;
     EXPECT_EQ(charts, 5U);
     EXPECT_NE(page.find("POSITION ERROR (-41)"), std::string::npos);
+}
+
+TEST_F(Pages, ALensShowsItsKeptCamTablesNewestFirstAndADamagedOneIsNeverHandedOut)
+{
+    auto records = runs::RunDatabase::openPlant(s_server->connection());
+    ASSERT_TRUE(records) << records.error();
+    const auto older = testsupport::madeCam(testsupport::camBytes(0), 60, "bench-1", "L-1003");
+    const auto newer = testsupport::madeCam(testsupport::camBytes(7), 120, "bench-1", "L-1003");
+    ASSERT_TRUE((*records)->putCamRecord(older));
+    ASSERT_TRUE((*records)->putCamRecord(newer));
+
+    const std::string page = body("/lenses/L-1003");
+    const auto at = [&page](const runs::CamRecord &record) {
+        return page.find("/cams/" + record.id.toStdString());
+    };
+    ASSERT_NE(at(newer), std::string::npos);
+    ASSERT_NE(at(older), std::string::npos);
+    EXPECT_LT(at(newer), at(older));
+
+    auto file = s_plant->http().Get("/cams/" + older.id.left(8).toStdString());
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->status, 200);
+    EXPECT_EQ(QByteArray::fromStdString(file->body), older.bytes);
+    EXPECT_NE(file->get_header_value("Content-Disposition").find("Camma.txt"), std::string::npos);
+
+    s_server->psql(QStringLiteral("UPDATE cam_records SET bytes = decode('3b3b0d0a', 'hex') "
+                                  "WHERE id = '%1'")
+                       .arg(older.id));
+    auto damaged = s_plant->http().Get("/cams/" + older.id.toStdString());
+    ASSERT_TRUE(damaged);
+    EXPECT_EQ(damaged->status, 500);
+    EXPECT_NE(damaged->body.find(older.id.toStdString()), std::string::npos);
+    EXPECT_EQ(damaged->body.find(";;"), std::string::npos);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // The running-in frame in the main window: its check boxes, START and ABORT with the window's
 // control lock, against the in-process controller.
-#include "shell/tests/mainwindowfixture.h"
+#include "testsupport/mainwindowfixture.h"
 
 #include "lens/lenspart.h"
 #include "runin/logfiles.h"

@@ -1,11 +1,13 @@
 // The main window's layout, its hidden service mode and the locking of its controls.
-#include "mainwindowfixture.h"
+#include "testsupport/mainwindowfixture.h"
 
 #include "axes/axespart.h"
 #include "runin/runinpart.h"
 #include "ui/form.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -16,6 +18,27 @@
 
 namespace {
 
+// The named controls whose enabled state changes while it lives, in the order they change.
+class EnabledChanges : public QObject
+{
+public:
+    EnabledChanges() { qApp->installEventFilter(this); }
+    ~EnabledChanges() override { qApp->removeEventFilter(this); }
+    EnabledChanges(const EnabledChanges &) = delete;
+    EnabledChanges &operator=(const EnabledChanges &) = delete;
+
+    std::vector<QString> names;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        const QString name = watched->objectName();
+        if (event->type() == QEvent::EnabledChange && !name.isEmpty() && !name.startsWith("qt_"))
+            names.push_back(name);
+        return false;
+    }
+};
+
 class MainWindow : public MainWindowFixture
 {
 protected:
@@ -24,6 +47,12 @@ protected:
         createOnController();
         showAndStart();
         ASSERT_TRUE(dialogs.shown.empty());
+    }
+
+    // The window's own locking, as the running-in test calls it.
+    void lock(bool locked) const
+    {
+        QMetaObject::invokeMethod(form.get(), locked ? "LockControls" : "UnlockControls");
     }
 
     int px(int twips) const { return ui::toPixels(twips, form->logicalDpiX()); }
@@ -113,33 +142,62 @@ TEST_F(MainWindow, CompactShowsTheLeftColumnAndTheServiceCodeOpensEverythingAtTh
     EXPECT_EQ(form->pos(), QPoint(px(10), px(10)));
 }
 
-TEST_F(MainWindow, LockingChangesTheOperatorControlsAndNothingElse)
+TEST_F(MainWindow, AKeyWithoutTextTypedIntoAnyTextBoxResetsTheServiceCode)
 {
-    std::set<QString> lockable = {"HScroll",          "CommandSalva",      "CommandCarica",
+    // No input method may compose on a text box: it would hold a dead key (and the key after it)
+    // back from the key preview.
+    for (const QLineEdit *box : form->findChildren<QLineEdit *>())
+        EXPECT_FALSE(box->inputMethodQuery(Qt::ImEnabled).toBool())
+            << box->objectName().toStdString();
+
+    for (const char *name : {"Text0", "JogSpeed(3)", "AbsolutePos(1)"}) {
+        auto *box = find<QLineEdit>(name);
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_Escape);
+        QTest::keyClick(box, Qt::Key_U);
+        EXPECT_EQ(form->KeySum(), 112) << name;
+        // What a dead key gives: a key press with no text.
+        QKeyEvent dead(QEvent::KeyPress, Qt::Key_Dead_Grave, Qt::NoModifier, QString());
+        QApplication::sendEvent(box, &dead);
+        EXPECT_EQ(form->KeySum(), 0) << name;
+    }
+}
+
+TEST_F(MainWindow, LockingChangesTheOperatorControlsInTheirOrderAndNothingElse)
+{
+    std::vector<QString> order = {"HScroll",          "CommandSalva",      "CommandCarica",
                                   "ComboFocalLength", "ComboIrisPosition", "CommandFocusUp",
-                                  "CommandFocusDn",   "CommandSetIP",      "CheckSingleStep",
-                                  "CheckFullSroke",   "CommandStart",      "ListView1"};
+                                  "CommandFocusDn",   "CommandSetIP"};
     for (int axis = 0; axis < 4; ++axis) {
         for (const char *name : {"CheckStatus", "CommandJogNeg", "CommandJogPos",
                                  "CommandAbsolutePos", "JogSpeed", "AbsolutePos"})
-            lockable.insert(QStringLiteral("%1(%2)").arg(name).arg(axis));
+            order.push_back(QStringLiteral("%1(%2)").arg(name).arg(axis));
     }
+    order.insert(order.end(), {"CheckSingleStep", "CheckFullSroke", "CommandStart", "ListView1",
+                               "CommandAbort"});
+    const std::set<QString> lockable(order.begin(), order.end() - 1);
 
     auto before = enabledStates();
     EXPECT_FALSE(before.at("CommandStart"));
     EXPECT_FALSE(before.at("CommandAbort"));
-    form->LockControls();
+    lock(true);
     const auto locked = enabledStates();
-    form->LockControls();
+    lock(true);
     EXPECT_EQ(enabledStates(), locked) << "locking twice is locking once";
-
     expectOnlyLockableChanged(locked, before, lockable, false);
 
-    form->UnlockControls();
-    form->UnlockControls();
+    EnabledChanges changes;
+    lock(false);
+    EXPECT_EQ(changes.names, order) << "unlocking";
+    changes.names.clear();
+    lock(false);
+    EXPECT_THAT(changes.names, testing::IsEmpty()) << "unlocking twice is unlocking once";
     const auto unlocked = enabledStates();
     expectOnlyLockableChanged(unlocked, before, lockable, true);
     EXPECT_TRUE(unlocked.at("CommandStart")) << "whatever the check boxes show";
+
+    lock(true);
+    EXPECT_EQ(changes.names, order) << "locking";
 }
 
 TEST_F(MainWindow, AJogHeldWhileTheWindowGoesIsStoppedOnTheLineStillThere)

@@ -1,6 +1,6 @@
 // A serial line that vanishes under the running program: told once, a run stopped, nothing else
 // lost, and the same port taken up again when the device is back.
-#include "mainwindowfixture.h"
+#include "testsupport/mainwindowfixture.h"
 
 #include "camtable/camtablepart.h"
 #include "lens/lenspart.h"
@@ -111,8 +111,8 @@ TEST_F(LostLine, IsToldOnceStopsTheRunAndKeepsTheCamTable)
     showAndStart(3);
     find<QTimer>("Timer1")->stop();
     // Row 10 recorded from the readout, with the space bar.
-    form->axes().Timer1_Timer();
-    form->axes().Timer1_Timer();
+    tick("Timer1");
+    tick("Timer1");
     auto *list = find<QTreeWidget>("ListView1");
     list->setCurrentItem(list->topLevelItem(9));
     QTest::keyClick(list, Qt::Key_Space);
@@ -125,10 +125,10 @@ TEST_F(LostLine, IsToldOnceStopsTheRunAndKeepsTheCamTable)
     ASSERT_TRUE(ticks->isActive());
     while (clock.now() < platform::Millis{61000}) {
         clock.advance(platform::Millis{100});
-        ASSERT_TRUE(QMetaObject::invokeMethod(ticks, "timeout"));
+        tick("Timer3");
     }
-    for (int tick = 0; tick < 10; ++tick)
-        form->axes().Timer1_Timer();
+    for (int i = 0; i < 10; ++i)
+        tick("Timer1");
     settle();
 
     ASSERT_EQ(dialogs.shown.size(), 1U) << "one message, not one a tick";
@@ -153,12 +153,14 @@ TEST_F(LostLine, TheSamePortIsOpenedAgainWhenTheDeviceIsBack_AndASecondLossIsTol
     showAndStart(5);
     find<QTimer>("Timer1")->stop();
     const QString titleBefore = form->windowTitle();
+    // The choice was read once, at start-up; from then on the port is the window's own.
+    modVariabili::PortNumber = 9;
 
     script.refuseOpen(true);
     script.loseLine();
-    EXPECT_TRUE(form->lineWatch().isLost());
-    form->axes().Timer1_Timer(); // writes fail meanwhile, and say nothing more
-    form->lineWatch().tryReopen();
+    EXPECT_TRUE(find<QTimer>("reopen")->isActive());
+    tick("Timer1"); // writes fail meanwhile, and say nothing more
+    tick("reopen");
     settle();
     ASSERT_EQ(dialogs.shown.size(), 1U);
     EXPECT_THAT(dialogs.shown[0].text.toStdString(), HasSubstr("COM5"));
@@ -167,9 +169,10 @@ TEST_F(LostLine, TheSamePortIsOpenedAgainWhenTheDeviceIsBack_AndASecondLossIsTol
     script.refuseOpen(false);
     script.answer(": 1.0000\r\n", platform::Millis{100});
     auto written = script.written.size();
-    form->lineWatch().tryReopen();
+    tick("reopen");
     EXPECT_EQ(script.opens, 2);
-    EXPECT_FALSE(form->lineWatch().isLost());
+    EXPECT_EQ(script.portNumber(), 5);
+    EXPECT_FALSE(find<QTimer>("reopen")->isActive());
     EXPECT_EQ(
         std::vector(script.written.begin() + long(written), script.written.end()),
         (std::vector<std::string>{"init = @OUT[01];init=?\r", "SHX\r", "SHY\r", "SHZ\r", "SHW\r"}));
@@ -178,7 +181,7 @@ TEST_F(LostLine, TheSamePortIsOpenedAgainWhenTheDeviceIsBack_AndASecondLossIsTol
     EXPECT_TRUE(find<QTimer>("Timer1")->isActive());
 
     written = script.written.size();
-    form->axes().Timer1_Timer();
+    tick("Timer1");
     ASSERT_EQ(script.written.size(), written + 4) << "the readout goes on";
     EXPECT_EQ(script.written[written], "TPX\r");
     settle();
@@ -215,7 +218,7 @@ protected:
         m_line->pull();
         settle();
         m_line->plug(next);
-        form->lineWatch().tryReopen();
+        tick("reopen");
     }
 
     static std::vector<std::string> received(const sim::Controller &device)
@@ -271,7 +274,7 @@ TEST_F(LineBack, AReadyLensGetsItsTickedAxesEnabledAndTheReadoutAgain_NothingUnd
     EXPECT_TRUE(find<QTimer>("Timer1")->isActive());
     EXPECT_THAT(form->windowTitle().toStdString(), HasSubstr("COM4: line back since"));
     clock.advance(platform::Millis{200});
-    form->axes().Timer1_Timer();
+    tick("Timer1");
     EXPECT_EQ(received(reset).back(), "TPW");
     settle();
     ASSERT_EQ(boxes().size(), 1U) << "the loss's box only";
@@ -293,7 +296,7 @@ TEST_F(LineBack, ALensNotInitialisedLocksTheControlsUntilItIsReady)
 
     for (int round = 0; round < 3; ++round) {
         clock.advance(platform::Millis{2000});
-        form->lineWatch().askLensAgain();
+        tick("askAgain");
     }
     const std::vector<std::string> asked{"init = @OUT[01];init=?", "allarme=?"};
     std::vector<std::string> fourTimes;
@@ -306,9 +309,9 @@ TEST_F(LineBack, ALensNotInitialisedLocksTheControlsUntilItIsReady)
     sim::Controller &ready = newController();
     m_line->plug(ready);
     clock.advance(platform::Millis{2000});
-    form->lineWatch().askLensAgain();
+    tick("askAgain");
     EXPECT_THAT(received(ready), ElementsAre("init = @OUT[01];init=?", "SHX", "SHY", "SHZ", "SHW"));
-    EXPECT_FALSE(form->lineWatch().isWaitingForLens());
+    EXPECT_FALSE(find<QTimer>("askAgain")->isActive());
     EXPECT_THAT(form->windowTitle().toStdString(), HasSubstr("COM4: line back since"));
     expectLocked(false);
     EXPECT_TRUE(find<QTimer>("Timer1")->isActive());

@@ -1,5 +1,5 @@
 // The start-up sequence of the main window, from its first activation.
-#include "mainwindowfixture.h"
+#include "testsupport/mainwindowfixture.h"
 
 #include "shell/frmcomport.h"
 #include "shell/launcher.h"
@@ -138,13 +138,15 @@ protected:
 TEST_F(Launcher, APortGoneSinceTheListWasBuiltLeadsBackToAFreshPortList)
 {
     ftp->refuseConnection = true;
-    splash->Timer1_Timer();
+    testsupport::fire(testsupport::child<QTimer>(splash, "Timer1"));
     QPointer<shell::frmComPort> first = launcher->portSelection();
     ASSERT_TRUE(first);
 
     portGone = true;
-    testsupport::child<QComboBox>(first, "ComboSerialPort")->setCurrentIndex(2);
-    first->ComboSerialPort_Click();
+    // The operator picks the third port of the list.
+    auto *ports = testsupport::child<QComboBox>(first, "ComboSerialPort");
+    ports->setCurrentIndex(2);
+    emit ports->activated(2);
     QPointer<shell::frmMain> main = launcher->mainWindow();
     ASSERT_TRUE(main);
     ASSERT_TRUE(testsupport::waitFor([&] { return !main && !first; }))
@@ -175,7 +177,7 @@ TEST_F(Launcher, ClosingTheSplashDuringARequestCallsOffTheCheck)
     ftp->pollsPerRequest = 1;
     ftp->whilePolled = [this] { splash->close(); };
 
-    splash->Timer1_Timer();
+    testsupport::fire(testsupport::child<QTimer>(splash, "Timer1"));
 
     EXPECT_EQ(ftp->cancels, 1);
     EXPECT_EQ(ftp->requests.size(), 1U);

@@ -10,6 +10,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -41,8 +43,9 @@ protected:
     testsupport::RecordingStarter starter;
     // An empty folder of the test's own, standing in for the program's current directory.
     fs::path directory = [] {
-        auto path = fs::temp_directory_path() / "velmaro-" /
-                    testing::UnitTest::GetInstance()->current_test_info()->name();
+        auto path = fs::temp_directory_path() /
+                    ("velmaro-update-check-" + std::to_string(getpid()) + "-" +
+                     testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(path);
         return fs::create_directories(path), path;
     }();

@@ -6,8 +6,10 @@
 
 #include "platform/clock.h"
 #include "testsupport/fakelink.h"
+#include "testsupport/findchild.h"
 #include "testsupport/recordingdialogs.h"
 #include "testsupport/signing.h"
+#include "testsupport/timers.h"
 #include "testsupport/waitfor.h"
 #include "updateconfig.h"
 
@@ -71,6 +73,17 @@ std::string closedPort()
 class UpdateServer : public testing::Test
 {
 protected:
+    // The updater's private copy goes into the temporary folder: one of the test's own, removed
+    // with it.
+    UpdateServer() : tmpBefore(qgetenv("TMPDIR")) { qputenv("TMPDIR", tmp.path().toLocal8Bit()); }
+    ~UpdateServer() override
+    {
+        launcher.reset();
+        qputenv("TMPDIR", tmpBefore);
+    }
+    UpdateServer(const UpdateServer &) = delete;
+    UpdateServer &operator=(const UpdateServer &) = delete;
+
     void serve(const char *name, const QByteArray &content)
     {
         QFile file(remote.filePath(name));
@@ -97,7 +110,7 @@ protected:
         finished = std::make_unique<QSignalSpy>(launcher.get(), &shell::Launcher::finished);
         launcher->start();
         splash = launcher->splash();
-        launcher->splash()->Timer1_Timer();
+        testsupport::fire(testsupport::child<QTimer>(splash, "Timer1"));
     }
 
     QStringList localFiles() const { return QDir(local.path()).entryList(QDir::Files); }
@@ -118,6 +131,8 @@ protected:
                                               : QString();
     }
 
+    QTemporaryDir tmp;
+    QByteArray tmpBefore;
     QTemporaryDir remote;
     QTemporaryDir local;
     platform::VirtualClock clock;

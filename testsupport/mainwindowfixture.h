@@ -10,9 +10,8 @@
 #include "testsupport/findchild.h"
 #include "testsupport/qtprint.h"
 #include "testsupport/recordingdialogs.h"
+#include "testsupport/timers.h"
 #include "testsupport/waitfor.h"
-
-#include "axes/axespart.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -50,6 +49,9 @@ protected:
             [this] { return unloaded->count() > 0 || find<QTimer>("Timer1")->isActive(); }));
     }
 
+    // One tick of the window's timer `name`, as its interval gives it.
+    void tick(const QString &name) const { testsupport::fire(find<QTimer>(name)); }
+
     // A control or timer of the window, by its given name.
     template <class T = QWidget> T *find(const QString &name) const
     {
@@ -68,6 +70,8 @@ protected:
     std::optional<sim::Controller> controller;
     testsupport::RecordingTone tone;
     testsupport::RecordingDialogs dialogs;
+    // Where the window hands every saved cam table; none when null.
+    camtable::CamRecorder *camRecorder = nullptr;
     std::unique_ptr<shell::frmMain> form;
     std::unique_ptr<QSignalSpy> unloaded;
     std::unique_ptr<QSignalSpy> portOpenFailed;
@@ -75,7 +79,7 @@ protected:
     void create(std::unique_ptr<comm::SerialLink> link)
     {
         form = std::make_unique<shell::frmMain>(
-            shell::Platform{std::move(link), clock, tone, dialogs});
+            shell::Platform{std::move(link), clock, tone, dialogs, nullptr, camRecorder});
         unloaded = std::make_unique<QSignalSpy>(form.get(), &shell::frmMain::unloaded);
         portOpenFailed = std::make_unique<QSignalSpy>(form.get(), &shell::frmMain::portOpenFailed);
     }
