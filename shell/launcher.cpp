@@ -22,7 +22,8 @@ Launcher::~Launcher()
 
 int Launcher::portNumber() const
 {
-    return m_main ? m_main->portNumber() : 0;
+    const frmMain *main = m_main.data();
+    return main != nullptr ? main->portNumber() : 0;
 }
 
 void Launcher::start()
