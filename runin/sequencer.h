@@ -94,7 +94,7 @@ public:
 };
 
 // The running-in test: one move per tick, each watched until the axis stands still, every
-// position reached logged and every position error above 10 reported.
+// position reached logged and every position error above the threshold (kErrorThreshold) reported.
 class Sequencer
 {
 public:
