@@ -45,6 +45,24 @@ QString stepText(const CamStep &step)
              signedSteps(step.size()));
 }
 
+// The records and the kept table the command line names (--cam-record ID|latest).
+struct Named
+{
+    std::unique_ptr<runs::RunDatabase> records;
+    runs::CamRecord record;
+};
+
+base::Result<Named> namedTable(const CommandLine &line, std::FILE *err)
+{
+    auto records = openRecords(line, err);
+    if (!records)
+        return base::fail(records.error());
+    auto found = (*records)->findCamRecord(line.camRecord);
+    if (!found)
+        return base::fail(found.error());
+    return Named{std::move(*records), std::move(*found)};
+}
+
 // The table of a kept record, read as the report reads the file.
 base::Result<CamTable> tableOf(const runs::CamRecord &record)
 {
@@ -146,12 +164,10 @@ int camsCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
 
 int camWriteCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
 {
-    auto records = openRecords(line, err);
-    if (!records)
-        return cannot(err, records.error());
-    auto found = (*records)->findCamRecord(line.camRecord);
-    if (!found)
-        return cannot(err, found.error());
+    auto named = namedTable(line, err);
+    if (!named)
+        return cannot(err, named.error());
+    runs::CamRecord *found = &named->record;
     // Written beside the target and renamed over it: the file is whole or as it was.
     QSaveFile file(line.output);
     if (!file.open(QIODevice::WriteOnly) || file.write(found->bytes) != found->bytes.size() ||
@@ -166,28 +182,24 @@ int camWriteCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
 
 int camSerialCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
 {
-    auto records = openRecords(line, err);
-    if (!records)
-        return cannot(err, records.error());
-    auto found = (*records)->findCamRecord(line.camRecord);
-    if (!found)
-        return cannot(err, found.error());
+    auto named = namedTable(line, err);
+    if (!named)
+        return cannot(err, named.error());
+    runs::CamRecord *found = &named->record;
     const QString id = found->id;
     return giveSerial(
         {QStringLiteral("Cam table"), id,
          [id](runs::RunDatabase &db) { return db.findCamRecord(id).ok(); },
          [id, &line](runs::RunDatabase &db) { return db.setCamSerial(id, line.serial); }},
-        line, std::move(*records), out, err);
+        line, std::move(named->records), out, err);
 }
 
 int camCheckCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
 {
-    auto records = openRecords(line, err);
-    if (!records)
-        return cannot(err, records.error());
-    auto found = (*records)->findCamRecord(line.camRecord);
-    if (!found)
-        return cannot(err, found.error());
+    auto named = namedTable(line, err);
+    if (!named)
+        return cannot(err, named.error());
+    runs::CamRecord *found = &named->record;
     auto table = tableOf(*found);
     if (!table)
         return cannot(err, table.error());
