@@ -22,6 +22,9 @@ import time
 import unittest
 import urllib.request
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "testsupport"))
+from pgserver import PgServer  # noqa: E402
+
 from desktop import ABORT, FULL_STROKE_BOX, START, Desktop, pdf_words, wait_until
 from camtable_e2e import CARICA, SALVA
 
@@ -30,7 +33,6 @@ SOURCE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BIN = os.path.dirname(PROGRAM)
 PG_BIN = "/usr/lib/postgresql/15/bin"
 OPERATOR = pwd.getpwuid(os.geteuid()).pw_name
-PG_USER = "velmaro-test"  # PostgreSQL refuses to run as root
 
 # Commands the test cannot run, and why. Each is the command as the README has it, without its
 # comment, blanks collapsed.
@@ -171,40 +173,22 @@ class Readme(unittest.TestCase):
     @classmethod
     def tearDownClass(cls):
         cls.desktop.close()
-        if hasattr(cls, "pg_port"):
-            cls.pg("pg_ctl", "-D", cls.pg_data, "-m", "immediate", "-w", "stop", check=False)
-        for folder in (cls.scratch, cls.keys, getattr(cls, "pg_folder", cls.scratch)):
+        if hasattr(cls, "pg_server"):
+            cls.pg_server.close()
+        for folder in (cls.scratch, cls.keys):
             shutil.rmtree(folder, ignore_errors=True)
 
     # The plant: a PostgreSQL server of the test's own, with the superuser `postgres` the README's
     # commands use, then made and named as the README says.
     @classmethod
     def start_plant(cls):
-        cls.pg_folder = tempfile.mkdtemp(prefix="velmaro-readme-pg-")
-        cls.pg_data = os.path.join(cls.pg_folder, "data")
-        with socket.socket() as probe:
-            probe.bind(("127.0.0.1", 0))
-            cls.pg_port = probe.getsockname()[1]
-        if os.geteuid() == 0:
-            subprocess.run(["useradd", "--system", "--no-create-home", "--shell",
-                            "/usr/sbin/nologin", PG_USER], capture_output=True)
-            subprocess.run(["chown", "-R", PG_USER, cls.pg_folder], check=True)
-            os.chmod(cls.pg_folder, 0o755)
-        cls.pg("initdb", "-D", cls.pg_data, "-A", "trust", "-U", "postgres", "--no-sync")
-        cls.pg("pg_ctl", "-D", cls.pg_data, "-l", os.path.join(cls.pg_folder, "log"), "-w", "-o",
-               f"-p {cls.pg_port} -k {cls.pg_folder} -c listen_addresses=127.0.0.1 -c fsync=off",
-               "start")
+        cls.pg_server = PgServer(superuser="postgres", database=None)
+        cls.pg_server.start()
+        cls.pg_port = cls.pg_server.port
 
     @classmethod
     def pg(cls, tool, *arguments, check=True):
-        command = [os.path.join(PG_BIN, tool), *arguments]
-        if os.geteuid() == 0:
-            command = ["runuser", "-u", PG_USER, "--", *command]
-        result = subprocess.run(command, cwd=cls.pg_folder, capture_output=True, text=True,
-                                timeout=120)
-        if check and result.returncode != 0:
-            raise RuntimeError(f"{tool} failed: {result.stdout}{result.stderr}")
-        return result
+        return cls.pg_server.run(tool, *arguments, check=check)
 
     @classmethod
     def plant_sql(cls, sql):
