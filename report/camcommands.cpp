@@ -56,10 +56,10 @@ base::Result<Named> namedTable(const CommandLine &line, std::FILE *err)
 {
     auto records = openRecords(line, err);
     if (!records)
-        return base::fail(records.error());
+        return records.failure();
     auto found = (*records)->findCamRecord(line.camRecord);
     if (!found)
-        return base::fail(found.error());
+        return found.failure();
     return Named{std::move(*records), std::move(*found)};
 }
 
@@ -127,16 +127,17 @@ base::Result<std::optional<CamTable>> camTableOfRun(runs::RunDatabase &records,
         return std::optional<CamTable>();
     auto kept = records.camRecords({run.serial, {}, {}, run.start});
     if (!kept)
-        return base::fail(kept.error());
+        return kept.failure();
     if (kept->empty())
         return std::optional<CamTable>();
     auto found = records.findCamRecord(kept->front().id);
     if (!found)
-        return base::fail(found.error());
+        return found.failure();
     auto table = camTableFromBytes(
         found->bytes, QStringLiteral("%1, saved %2").arg(found->id, localTime(found->saved)));
     if (!table)
-        return base::fail(QStringLiteral("the kept cam table %1 cannot be read: %2")
+        return base::fail(base::FailureKind::Damaged,
+                          QStringLiteral("the kept cam table %1 cannot be read: %2")
                               .arg(found->id, QString::fromStdString(table.error()))
                               .toStdString());
     return std::optional<CamTable>(std::move(*table));
