@@ -205,8 +205,11 @@ base::Result<RunRecord> RunDatabase::find(const QString &idOrLatest)
 {
     QSqlQuery query(db());
     const QString columns = schema::runColumns().join(u',');
+    // A statement that cannot be prepared (PostgreSQL prepares at once: a lock held elsewhere
+    // times out here) fails for its own reason, not for the empty one that follows.
+    bool prepared = false;
     if (idOrLatest == QLatin1String("latest")) {
-        query.prepare(
+        prepared = query.prepare(
             QStringLiteral("SELECT %1 FROM runs ORDER BY started DESC, id LIMIT 2").arg(columns));
     } else {
         if (!readsAsId(idOrLatest))
@@ -215,12 +218,13 @@ base::Result<RunRecord> RunDatabase::find(const QString &idOrLatest)
                                              "beginning as --runs shows it, or latest)")
                                   .arg(idOrLatest)
                                   .toStdString());
-        query.prepare(QStringLiteral("SELECT %1 FROM runs WHERE id LIKE :prefix ORDER BY id "
-                                     "LIMIT 2")
-                          .arg(columns));
+        prepared =
+            query.prepare(QStringLiteral("SELECT %1 FROM runs WHERE id LIKE :prefix ORDER BY id "
+                                         "LIMIT 2")
+                              .arg(columns));
         query.bindValue(QStringLiteral(":prefix"), idOrLatest.toLower() + u'%');
     }
-    if (!query.exec())
+    if (!prepared || !query.exec())
         return failure(QStringLiteral("cannot read the run records"), query);
     if (!query.next())
         return base::fail(

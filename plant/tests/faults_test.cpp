@@ -86,7 +86,7 @@ TEST(PlantFaults, EachFailureAnswersByItsKind_ALostDatabaseComesBackWithoutARest
                 "'%pg_sleep(600)' AND pid <> pg_backend_pid()");
     ASSERT_TRUE(locker.waitForFinished(30000));
     expect("/runs/aaaa0002", 200, "aaaa0002-0000-4000-8000-000000000002");
-    EXPECT_EQ(server.psql(connections), connected);
+    EXPECT_EQ(server.psql(connections).toStdString(), connected.toStdString());
 
     server.kill();
     for (const char *path : {"/", "/runs/aaaa0002", "/quality", "/runs.csv"})
