@@ -34,8 +34,7 @@ public:
     int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
                   QStyleHintReturn *answer) const override
     {
-        return hint == SH_ComboBox_Popup ? 0
-                                         : QProxyStyle::styleHint(hint, option, widget, answer);
+        return hint == SH_ComboBox_Popup ? 0 : QProxyStyle::styleHint(hint, option, widget, answer);
     }
 };
 
