@@ -13,8 +13,7 @@
 namespace quality {
 
 // The figures of each filter computed lately, for a page that many ask for again and again: given
-// again while the records hold the same runs (the same count and latest start) and for at most
-// `maxAge`, so that a serial given to an old run shows within that time. Any thread may ask; while
+// again while the records hold the same runs (RunDatabase::changeMark) and for at most `maxAge`. Any thread may ask; while
 // one computes a filter's figures, the others asking for the same wait for them.
 class Cache
 {
