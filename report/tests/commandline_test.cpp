@@ -1,6 +1,6 @@
 // velmaro-report's one command line: which command each line asks for, what goes with what, and
 // the help that lists every command.
-#include "report/commandline.h"
+#include "report/commands.h"
 
 #include <gmock/gmock.h>
 
@@ -48,7 +48,7 @@ TEST(CommandLine, EachCommandIsTakenWithItsOwnOptions)
     };
     const CommandLine report =
         line({"--errors", "e.txt", "--cam", "Camma.txt", "-o", "r.pdf", "Log Complete.txt"});
-    EXPECT_EQ(report.command, Command::Report);
+    EXPECT_EQ(report.command->function, &reportCommand);
     EXPECT_EQ(report.log, QStringLiteral("Log Complete.txt"));
     EXPECT_EQ(report.errors, QStringLiteral("e.txt"));
     EXPECT_EQ(report.cam, QStringLiteral("Camma.txt"));
@@ -57,7 +57,7 @@ TEST(CommandLine, EachCommandIsTakenWithItsOwnOptions)
     const CommandLine runs =
         line({"--runs", "--serial", "L-1", "--station", "bench-2", "--since", "2026-12-01",
               "--until", "2026-12-03", "--operator", "anna", "--verdict", "fail", "--csv"});
-    EXPECT_EQ(runs.command, Command::Runs);
+    EXPECT_EQ(runs.command->function, &runsCommand);
     EXPECT_EQ(runs.serial, QStringLiteral("L-1"));
     EXPECT_EQ(runs.station, QStringLiteral("bench-2"));
     EXPECT_EQ(runs.since, QDate(2026, 12, 1).startOfDay().toUTC());
@@ -68,30 +68,32 @@ TEST(CommandLine, EachCommandIsTakenWithItsOwnOptions)
     EXPECT_EQ(runs.filter.operatorName, QStringLiteral("anna"));
     EXPECT_EQ(runs.filter.verdict, runs::Verdict::Fail);
     EXPECT_TRUE(runs.csv);
-    EXPECT_EQ(line({"--quality", "--station", "b"}).command, Command::Quality);
+    EXPECT_EQ(line({"--quality", "--station", "b"}).command->function, &qualityCommand);
     EXPECT_FALSE(runs.local);
 
-    EXPECT_EQ(line({"--run", "3f2a", "-o", "x.pdf"}).command, Command::RunReport);
+    EXPECT_EQ(line({"--run", "3f2a", "-o", "x.pdf"}).command->function, &runReportCommand);
     const CommandLine serial = line({"--run=latest", "--serial", "L-2 A/7", "--local"});
-    EXPECT_EQ(serial.command, Command::RunSerial);
+    EXPECT_EQ(serial.command->function, &runSerialCommand);
     EXPECT_EQ(serial.run, QStringLiteral("latest"));
     EXPECT_TRUE(serial.filter.serial.isEmpty()); // the serial to give, not a filter
     EXPECT_TRUE(serial.local);
     EXPECT_EQ(line({"--history", "--since", "2026-11-01T06:00:00Z"}).since,
               QDateTime(QDate(2026, 11, 1), QTime(6, 0), Qt::UTC));
-    EXPECT_EQ(line({"--sync"}).command, Command::Sync);
+    EXPECT_EQ(line({"--sync"}).command->function, &syncCommand);
 
     EXPECT_EQ(line({"--lens"}).lens, std::nullopt);
     EXPECT_EQ(line({"--lens", "none"}).lens, QStringLiteral("none"));
-    EXPECT_EQ(line({"--lens", "L-4711"}).command, Command::Lens);
-    EXPECT_EQ(line({"--cams", "--serial", "L-1", "--since", "2026-12-01"}).command, Command::Cams);
+    EXPECT_EQ(line({"--lens", "L-4711"}).command->function, &lensCommand);
+    EXPECT_EQ(line({"--cams", "--serial", "L-1", "--since", "2026-12-01"}).command->function,
+              &camsCommand);
     const CommandLine written = line({"--cam-record", "7c41", "-o", "Camma.txt", "--local"});
-    EXPECT_EQ(written.command, Command::CamWrite);
+    EXPECT_EQ(written.command->function, &camWriteCommand);
     EXPECT_EQ(written.camRecord, QStringLiteral("7c41"));
-    EXPECT_EQ(line({"--cam-record", "latest", "--serial", "L-1"}).command, Command::CamSerial);
-    EXPECT_EQ(line({"--cam-record", "latest", "--check"}).command, Command::CamCheck);
+    EXPECT_EQ(line({"--cam-record", "latest", "--serial", "L-1"}).command->function,
+              &camSerialCommand);
+    EXPECT_EQ(line({"--cam-record", "latest", "--check"}).command->function, &camCheckCommand);
     const CommandLine diff = line({"--cam-diff", "7c41", "b93a"});
-    EXPECT_EQ(diff.command, Command::CamDiff);
+    EXPECT_EQ(diff.command->function, &camDiffCommand);
     EXPECT_EQ(std::pair(diff.camRecord, diff.otherCamRecord),
               std::pair(QStringLiteral("7c41"), QStringLiteral("b93a")));
 }
