@@ -92,6 +92,22 @@ TEST_F(LensColumn, ListChoicesSendTheirPresetAndLeaveTheFocusOnTheSink)
     EXPECT_TRUE(sinkHasFocus());
 }
 
+TEST_F(LensColumn, ListsDropDownBelowTenRowsWithAScrollBarWithinTheScreen)
+{
+    for (const auto &[name, rows] : {std::pair{"ComboFocalLength", 10}, {"ComboIrisPosition", 6}}) {
+        auto *combo = find<QComboBox>(name);
+        combo->showPopup();
+        QAbstractItemView *view = combo->view();
+        ASSERT_TRUE(testsupport::waitFor([view] { return view->isVisible(); }));
+        const QRect list = view->window()->geometry();
+        EXPECT_EQ(list.top(), combo->mapToGlobal(combo->rect().bottomLeft()).y()) << name;
+        EXPECT_TRUE(combo->screen()->availableGeometry().contains(list)) << name;
+        EXPECT_EQ(view->indexAt(QPoint(1, view->viewport()->height() - 1)).row(), rows - 1) << name;
+        EXPECT_EQ(view->verticalScrollBar()->isVisible(), rows < combo->count()) << name;
+        combo->hidePopup();
+    }
+}
+
 TEST_F(LensColumn, SliderSendsForEveryPositionOfADrag)
 {
     drag({751, 760, 5000, 750});
