@@ -312,16 +312,10 @@ def closed_port():
 
 def read_wire_log(path):
     """The lines the simulator received, in order, as sent (without their carriage return)."""
-    return [text for _, text in read_wire_log_timed(path)]
-
-
-def read_wire_log_timed(path):
-    """The lines the simulator received, each with the second it arrived."""
     if not os.path.exists(path):
         return []
     with open(path, encoding="ascii", errors="replace") as log:
-        entries = [line.rstrip("\n").split("\t", 1) for line in log if "\t" in line]
-    return [(float(seconds), text) for seconds, text in entries]
+        return [line.rstrip("\n").split("\t", 1)[1] for line in log if "\t" in line]
 
 
 def readouts_pass(log, count=40, timeout=DEADLINE):

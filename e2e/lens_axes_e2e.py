@@ -10,8 +10,6 @@ from desktop import Desktop, main, read_wire_log, readouts_pass, twips_centre, w
 
 PROGRAM, SIMULATOR, ARTEFACTS = sys.argv[1:4]
 
-STARTUP_LINES = ["init = @OUT[01];init=?", "SHX", "SHY", "SHZ", "SHW", "zoom=75", "iris=1",
-                 "PAW=focusmin;BGW"]
 FOCUS_UP = twips_centre(360, 2760, 495, 375)
 SET_IP = twips_centre(360, 3360, 1095, 375)
 # Zoom 1's panel: the manual frame at (2160, 1320), its first axis frame 120 and 300 inside it.
@@ -38,11 +36,6 @@ class LensAndAxes(unittest.TestCase):
 
     def mouse(self, at, *actions):
         self.desktop.mouse(self.main, at, *actions)
-
-    def test_0_the_lens_starts_up_in_the_compact_window(self):
-        self.assertEqual(read_wire_log(self.log)[:len(STARTUP_LINES)], STARTUP_LINES)
-        self.assertEqual(self.desktop.outer_geometry(self.main)[2:], (132, 320))
-        self.desktop.screenshot(self.main, "main-compact.png")
 
     def test_1_holding_plus_repeats_the_focus_step_until_the_mouse_lets_go(self):
         # The repeat's timing is the widget test's, in virtual time; here the real mouse.

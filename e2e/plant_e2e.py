@@ -83,7 +83,8 @@ class PlantInABrowser(unittest.TestCase):
 
     def find(self, by, what):
         """The element, once the page has it."""
-        return WebDriverWait(self.browser, DEADLINE).until(EC.presence_of_element_located((by, what)))
+        return WebDriverWait(self.browser, DEADLINE).until(
+            EC.presence_of_element_located((by, what)))
 
     def go(self, address_part, action):
         """Does `action` (a click, or a get) and waits for the next page, at an address holding

@@ -494,13 +494,9 @@ class Readme(unittest.TestCase):
         private = os.path.join(self.keys, "velmaro-update.key")
         self.assertEqual(os.stat(private).st_mode & 0o777, 0o600)
         self.assertEqual(self.ok(f"tools/velmaro-sign public {private}").stdout.strip(), key)
-        # The configure's own check of the key, without configuring the build under test.
-        for good in (key, key.upper()):
-            self.ok(f'cmake -DKEY="{good}" -P update/updatekey.cmake')
-        refused = self.sh(f'cmake -DKEY="{key[:-1]}" -P update/updatekey.cmake')
-        self.assertNotEqual(refused.returncode, 0)
-        self.assertIn("as 64 hexadecimal digits", " ".join(refused.stderr.split()))
-        self.__class__.public_key = key
+        # The configure's own check of the key, without configuring the build under test (what
+        # it refuses is its own test's).
+        self.ok(f'cmake -DKEY="{key}" -P update/updatekey.cmake')
 
     def sign(self, typed):
         with open(self.path("UpdateVelmaro.exe"), "wb") as updater:
