@@ -294,7 +294,8 @@ class Desktop:
                     process.kill()
         self.xvfb.terminate()
         self.xvfb.wait(timeout=5)
-        WITNESSES.remove(self)
+        if self in WITNESSES:
+            WITNESSES.remove(self)
         if not self.failed:
             shutil.rmtree(self.root, ignore_errors=True)
 

@@ -84,7 +84,7 @@ class NotInitialised(unittest.TestCase):
         desktop.window("T7342 Galil")
         desktop.screenshot(desktop.window("Errore"), "not-initialised-message.png")
         desktop.xdotool("key", "--clearmodifiers", "Return")
-        self.assertEqual(program.wait(timeout=10), 0)
+        self.assertEqual(program.wait(timeout=30), 0)
         self.assertEqual(read_wire_log(log), ["init = @OUT[01];init=?", "allarme=?"])
 
 

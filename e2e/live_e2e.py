@@ -58,7 +58,7 @@ class LiveProgress(unittest.TestCase):
         [(second, _, _)] = wait_until(lambda: [s for s in self.snapshots() if s[0] != first],
                                       what="the next run's snapshot")
         program.send_signal(signal.SIGKILL)
-        program.wait(timeout=10)
+        program.wait(timeout=30)
         self.assertEqual([(run, ended) for run, _, ended in self.snapshots()], [(second, False)])
         self.assertNotIn(second, self.stored_runs())
 

@@ -135,9 +135,14 @@ class Readme(unittest.TestCase):
     def setUpClass(cls):
         with open(os.path.join(SOURCE, "README.md"), encoding="utf-8") as readme:
             cls.text = readme.read()
-        cls.scratch = tempfile.mkdtemp(prefix="velmaro-readme-")
-        cls.keys = tempfile.mkdtemp(prefix="velmaro-readme-keys-")
+        # Everything is undone by class cleanups, which run after a failed setUpClass too, once
+        # the failure has been told (with the desktop still there to be seen).
+        cls.keys = tempfile.mkdtemp(prefix="velmaro-readme-keys-")  # outside every tree
         os.rmdir(cls.keys)  # keygen makes it, as on a fresh disk
+        cls.addClassCleanup(shutil.rmtree, cls.keys, ignore_errors=True)
+        cls.desktop = Desktop(ARTEFACTS)
+        cls.addClassCleanup(cls.desktop.close)
+        cls.scratch = cls.desktop.folder("readme")
         cls.home = os.path.join(cls.scratch, "home")
         os.makedirs(os.path.join(cls.scratch, "build", "default"))
         os.makedirs(cls.home)
@@ -153,35 +158,23 @@ class Readme(unittest.TestCase):
                        VELMARO_DRIVE_C=cls.home, PATH=BIN + os.pathsep + os.environ["PATH"])
         os.mkdir(cls.env["XDG_RUNTIME_DIR"], 0o700)
         cls.run_id, cls.cam_ids = "", ["", ""]
-        cls.desktop = Desktop(ARTEFACTS)
-        try:
-            cls.desktop.env.update({k: v for k, v in cls.env.items() if k != "PATH"})
-            cls.desktop.env.pop("VELMARO_RUNS_DB", None)
-            served = os.path.join(cls.scratch, "served")
-            os.makedirs(served)
-            with open(os.path.join(served, "VerVelmaro.txt"), "w") as version:
-                version.write("1.2.0\r\n")
-            cls.ftp_host = cls.desktop.start_ftp_server(served)
-            cls.start_plant()
-            cls.plant_as_the_readme_makes_it()
-            cls.store_a_run()
-        except BaseException:
-            cls.tearDownClass()
-            raise
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.desktop.close()
-        if hasattr(cls, "pg_server"):
-            cls.pg_server.close()
-        for folder in (cls.scratch, cls.keys):
-            shutil.rmtree(folder, ignore_errors=True)
+        cls.desktop.env.update({k: v for k, v in cls.env.items() if k != "PATH"})
+        cls.desktop.env.pop("VELMARO_RUNS_DB", None)
+        served = os.path.join(cls.scratch, "served")
+        os.makedirs(served)
+        with open(os.path.join(served, "VerVelmaro.txt"), "w") as version:
+            version.write("1.2.0\r\n")
+        cls.ftp_host = cls.desktop.start_ftp_server(served)
+        cls.start_plant()
+        cls.plant_as_the_readme_makes_it()
+        cls.store_a_run()
 
     # The plant: a PostgreSQL server of the test's own, with the superuser `postgres` the README's
     # commands use, then made and named as the README says.
     @classmethod
     def start_plant(cls):
         cls.pg_server = PgServer(superuser="postgres", database=None)
+        cls.addClassCleanup(cls.pg_server.close)
         cls.pg_server.start()
         cls.pg_port = cls.pg_server.port
 

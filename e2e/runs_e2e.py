@@ -95,7 +95,7 @@ class RunRecords(unittest.TestCase):
         self.desktop.start_full_stroke(main)
         self.moves_logged(3)
         program.send_signal(signal.SIGKILL)
-        program.wait(timeout=10)
+        program.wait(timeout=30)
         held = self.logs()
         self.assertEqual(self.stored(), [])
 

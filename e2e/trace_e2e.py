@@ -63,7 +63,7 @@ class Trace(unittest.TestCase):
         wait_until(lambda: sum(line.startswith("TP") for line in read_wire_log(log)) >= 20,
                    what="the position readout")
         program.terminate()
-        program.wait(timeout=10)
+        program.wait(timeout=30)
 
         entries = read_trace(trace_path)
         self.assertTrue(all(entries), "every line has a time, a direction and what went")
