@@ -23,6 +23,7 @@ UPDATE_USER = "ruz_uvavurud"
 # Typed on the main window, it opens the full window.
 SERVICE_CODE = ("Escape", "u", "n", "v", "k", "n")
 FULL_SIZE = (987, 767)
+FULL_CORNER = (1, 1)  # left 10, top 10 twips
 
 
 # A deadline for a test that is stuck, on a busy machine too; never a measure of the program.
@@ -211,10 +212,13 @@ class Desktop:
         return process, main, log
 
     def open_full_window(self, main):
+        """Types the service code unless the window is full already, and waits until it is full
+        in its place: it grows first and moves after, and a click meant for it must not land
+        where it was."""
         if self.outer_geometry(main)[2:] != FULL_SIZE:
             self.xdotool("key", "--clearmodifiers", *SERVICE_CODE)
-            wait_until(lambda: self.outer_geometry(main)[2:] == FULL_SIZE,
-                       what="the full window")
+        wait_until(lambda: self.outer_geometry(main) == (*FULL_CORNER, *FULL_SIZE),
+                   what="the full window in its place")
 
     def start_full_stroke(self, main):
         """Ticks Full stroke and presses START (X gives the program the clicks in order)."""

@@ -9,13 +9,12 @@ import subprocess
 import sys
 import unittest
 
-from desktop import (FULL_SIZE, SERVICE_CODE, Desktop, main, readouts_pass, twips_centre,
-                     wait_until)
+from desktop import (FULL_CORNER, FULL_SIZE, SERVICE_CODE, Desktop, main, readouts_pass,
+                     twips_centre, wait_until)
 
 PROGRAM, SIMULATOR, ARTEFACTS = sys.argv[1:4]
 
 COMPACT_SIZE = (132, 320)  # 1980 x 4800 twips at 15 twips a pixel
-FULL_CORNER = (1, 1)  # left 10, top 10 twips
 SET_IP = twips_centre(360, 3360, 1095, 375)
 ZOOM2_TARGET = twips_centre(2160 + 120 + 1650 + 75 + 120, 1320 + 300 + 5100, 1410, 345)
 # Keys no US keyboard has, bound on spare key codes of the X keyboard map.
