@@ -4,7 +4,9 @@
 #include "runin/verdict.h"
 
 #include "runs/camrecord.h"
+#include "runs/camstore.h"
 #include "runs/rundatabase.h"
+#include "runs/runstore.h"
 
 namespace plant {
 
@@ -40,7 +42,7 @@ QString camTables(const std::vector<runs::CamRecord> &kept)
 
 Reply camFile(runs::RunDatabase &records, const QString &id)
 {
-    auto found = records.findCamRecord(id);
+    auto found = runs::CamStore(records).find(id);
     if (!found) {
         const QString why = QString::fromStdString(found.error());
         if (why.startsWith(QLatin1String("no cam table")))
@@ -62,7 +64,7 @@ Reply lensPage(runs::RunDatabase &records, const Request &, const QString &seria
 {
     runs::RunFilter filter;
     filter.serial = serial;
-    auto found = records.list(filter);
+    auto found = runs::RunStore(records).list(filter);
     if (!found)
         return unavailable(found.error());
     QString body;
@@ -77,7 +79,7 @@ Reply lensPage(runs::RunDatabase &records, const Request &, const QString &seria
     }
     runs::CamFilter cams;
     cams.serial = serial;
-    auto kept = records.camRecords(cams);
+    auto kept = runs::CamStore(records).list(cams);
     if (!kept)
         return unavailable(kept.error());
     body += QStringLiteral("<h2>Cam tables, newest first</h2>\n") + camTables(*kept);

@@ -5,6 +5,7 @@
 #include "report/camcommands.h"
 #include "runin/verdict.h"
 #include "runs/rundatabase.h"
+#include "runs/runstore.h"
 
 #include <QJsonDocument>
 
@@ -16,7 +17,7 @@ namespace {
 // runs a beginning fits, 503 when the records cannot be read.
 std::variant<runs::RunRecord, Reply> findRun(runs::RunDatabase &records, const QString &id)
 {
-    auto found = records.find(id);
+    auto found = runs::RunStore(records).find(id);
     if (found)
         return std::move(*found);
     const QString why = QString::fromStdString(found.error());
@@ -25,7 +26,7 @@ std::variant<runs::RunRecord, Reply> findRun(runs::RunDatabase &records, const Q
     if (!why.contains(QLatin1String("more than one run")))
         return unavailable(found.error());
     QStringList fitting;
-    if (auto all = records.list({}); all) {
+    if (auto all = runs::RunStore(records).list({}); all) {
         for (const runs::RunRecord &run : *all)
             if (run.id.startsWith(id, Qt::CaseInsensitive))
                 fitting << run.id;

@@ -2,7 +2,10 @@
 
 #include "commands.h"
 
+#include "runs/camstore.h"
+#include "runs/connection.h"
 #include "runs/rundatabase.h"
+#include "runs/stationsettings.h"
 
 #include <QSaveFile>
 
@@ -57,7 +60,7 @@ base::Result<Named> namedTable(const CommandLine &line, std::FILE *err)
     auto records = openRecords(line, err);
     if (!records)
         return base::fail(records.error());
-    auto found = (*records)->findCamRecord(line.camRecord);
+    auto found = runs::CamStore(**records).find(line.camRecord);
     if (!found)
         return base::fail(found.error());
     return Named{std::move(*records), std::move(*found)};
@@ -125,12 +128,12 @@ base::Result<std::optional<CamTable>> camTableOfRun(runs::RunDatabase &records,
 {
     if (run.serial.isEmpty() || !run.start.isValid())
         return std::optional<CamTable>();
-    auto kept = records.camRecords({run.serial, {}, {}, run.start});
+    auto kept = runs::CamStore(records).list({run.serial, {}, {}, run.start});
     if (!kept)
         return base::fail(kept.error());
     if (kept->empty())
         return std::optional<CamTable>();
-    auto found = records.findCamRecord(kept->front().id);
+    auto found = runs::CamStore(records).find(kept->front().id);
     if (!found)
         return base::fail(found.error());
     auto table = camTableFromBytes(
@@ -147,7 +150,7 @@ int camsCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
     auto records = openRecords(line, err);
     if (!records)
         return cannot(err, records.error());
-    auto found = (*records)->camRecords({line.serial, line.station, line.since, {}});
+    auto found = runs::CamStore(**records).list({line.serial, line.station, line.since, {}});
     if (!found)
         return cannot(err, found.error());
     for (const runs::CamRecord &record : *found)
@@ -187,11 +190,12 @@ int camSerialCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
         return cannot(err, named.error());
     runs::CamRecord *found = &named->record;
     const QString id = found->id;
-    return giveSerial(
-        {QStringLiteral("Cam table"), id,
-         [id](runs::RunDatabase &db) { return db.findCamRecord(id).ok(); },
-         [id, &line](runs::RunDatabase &db) { return db.setCamSerial(id, line.serial); }},
-        line, std::move(named->records), out, err);
+    return giveSerial({QStringLiteral("Cam table"), id,
+                       [id](runs::RunDatabase &db) { return runs::CamStore(db).find(id).ok(); },
+                       [id, &line](runs::RunDatabase &db) {
+                           return runs::CamStore(db).setSerial(id, line.serial);
+                       }},
+                      line, std::move(named->records), out, err);
 }
 
 int camCheckCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
@@ -215,7 +219,7 @@ int camDiffCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
         return cannot(err, records.error());
     std::array<CamTable, 2> tables;
     for (std::size_t i = 0; i < tables.size(); ++i) {
-        auto found = (*records)->findCamRecord(i == 0 ? line.camRecord : line.otherCamRecord);
+        auto found = runs::CamStore(**records).find(i == 0 ? line.camRecord : line.otherCamRecord);
         if (!found)
             return cannot(err, found.error());
         auto table = tableOf(*found);
@@ -248,7 +252,8 @@ int lensCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
     runs::RunDatabase &station = **opened;
     if (line.lens) {
         const bool clearing = *line.lens == QLatin1String("none");
-        if (auto set = station.setLensOnStation(clearing ? QString() : *line.lens); !set)
+        if (auto set = runs::StationSettings(station).setLens(clearing ? QString() : *line.lens);
+            !set)
             return cannot(err, set.error());
         print(out, clearing ? QStringLiteral("No lens is set on this station now.\n")
                             : QStringLiteral("The lens %1 is on this station now: runs and cam "
@@ -256,7 +261,7 @@ int lensCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
                                   .arg(*line.lens));
         return kDone;
     }
-    auto lens = station.lensOnStation();
+    auto lens = runs::StationSettings(station).lens();
     if (!lens)
         return cannot(err, lens.error());
     print(out, lens->isEmpty() ? QStringLiteral("none\n") : *lens + u'\n');

@@ -7,8 +7,10 @@
 #include "quality/quality.h"
 #include "runin/verdict.h"
 #include "runlog/summary.h"
+#include "runs/connection.h"
 #include "runs/plantsender.h"
 #include "runs/rundatabase.h"
+#include "runs/runstore.h"
 
 #include <QFileInfo>
 #include <QSaveFile>
@@ -147,7 +149,7 @@ int runsCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
     auto records = openRecords(line, err);
     if (!records)
         return cannot(err, records.error());
-    auto found = (*records)->list(line.filter);
+    auto found = runs::RunStore(**records).list(line.filter);
     if (!found)
         return cannot(err, found.error());
     if (line.csv) {
@@ -183,7 +185,7 @@ int historyCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
     auto records = openRecords(line, err);
     if (!records)
         return cannot(err, records.error());
-    auto found = (*records)->list(line.filter);
+    auto found = runs::RunStore(**records).list(line.filter);
     if (!found)
         return cannot(err, found.error());
     auto figures = quality::compute(**records, line.filter);
@@ -202,7 +204,7 @@ int runReportCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
     auto records = openRecords(line, err);
     if (!records)
         return cannot(err, records.error());
-    auto found = (*records)->find(line.run);
+    auto found = runs::RunStore(**records).find(line.run);
     if (!found)
         return cannot(err, found.error());
     const QString pdf =
@@ -215,14 +217,16 @@ int runSerialCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
     auto records = openRecords(line, err);
     if (!records)
         return cannot(err, records.error());
-    auto found = (*records)->find(line.run);
+    auto found = runs::RunStore(**records).find(line.run);
     if (!found)
         return cannot(err, found.error());
     const QString id = found->id;
-    return giveSerial(
-        {QStringLiteral("Run"), id, [id](runs::RunDatabase &db) { return db.find(id).ok(); },
-         [id, &line](runs::RunDatabase &db) { return db.setSerial(id, line.serial); }},
-        line, std::move(*records), out, err);
+    return giveSerial({QStringLiteral("Run"), id,
+                       [id](runs::RunDatabase &db) { return runs::RunStore(db).find(id).ok(); },
+                       [id, &line](runs::RunDatabase &db) {
+                           return runs::RunStore(db).setSerial(id, line.serial);
+                       }},
+                      line, std::move(*records), out, err);
 }
 
 } // namespace report

@@ -1,6 +1,9 @@
 // The station's outbox against a real PostgreSQL server that the test starts, stops and kills.
+#include "runs/camstore.h"
+#include "runs/outbox.h"
 #include "runs/plantsender.h"
 #include "runs/rundatabase.h"
+#include "runs/runstore.h"
 #include "runs/schema.h"
 
 #include "testsupport/pgserver.h"
@@ -44,7 +47,7 @@ void expectInPlantOnce(const PgServer &server, const std::vector<RunRecord> &run
     auto reader = plant(server);
     ASSERT_TRUE(reader);
     for (const RunRecord &run : runs) {
-        auto found = reader->find(run.id);
+        auto found = RunStore(*reader).find(run.id);
         ASSERT_TRUE(found) << found.error();
         EXPECT_EQ(*found, run);
     }
@@ -85,7 +88,7 @@ TEST_F(Plant, RunsStoredWhileTheServerIsDown_ArriveOnceItIsUp)
     std::vector<RunRecord> runs;
     for (int i = 0; i < 3; ++i) {
         runs.push_back(madeRun("station-a", i));
-        ASSERT_TRUE(own->put(runs.back()));
+        ASSERT_TRUE(RunStore(*own).put(runs.back()));
     }
 
     // Down: one clear message naming the plant; the runs stay in the outbox.
@@ -94,7 +97,7 @@ TEST_F(Plant, RunsStoredWhileTheServerIsDown_ArriveOnceItIsUp)
     EXPECT_NE(unreachable.error().find("cannot connect to the plant database plant on 127.0.0.1"),
               std::string::npos)
         << unreachable.error();
-    EXPECT_EQ(own->waiting()->size(), 3U);
+    EXPECT_EQ(Outbox(*own, kRunTable).waiting()->size(), 3U);
 
     m_server.start();
 
@@ -104,11 +107,11 @@ TEST_F(Plant, RunsStoredWhileTheServerIsDown_ArriveOnceItIsUp)
     sender.send();
     sender.send(); // nothing waits any more: nothing goes twice
     EXPECT_EQ(sent, std::vector<int>{3});
-    EXPECT_TRUE(own->waiting()->empty());
+    EXPECT_TRUE(Outbox(*own, kRunTable).waiting()->empty());
     expectInPlantOnce(m_server, runs);
 
     // A serial given later follows the run through the outbox; the rest of it stays as it was.
-    ASSERT_TRUE(own->setSerial(runs[1].id, "L-4711"));
+    ASSERT_TRUE(RunStore(*own).setSerial(runs[1].id, "L-4711"));
     runs[1].serial = "L-4711";
     sender.send();
     expectInPlantOnce(m_server, runs);
@@ -133,7 +136,7 @@ TEST_F(Plant, ServerKilledMidSend_NoRunLostAndNoneTwice)
         auto own = station(path);
         for (int i = 0; i < 24; ++i) {
             runs.push_back(madeRun("station-a", i, 1 << 20));
-            ASSERT_TRUE(own->put(runs.back()));
+            ASSERT_TRUE(RunStore(*own).put(runs.back()));
         }
     }
     m_server.start();
@@ -142,7 +145,7 @@ TEST_F(Plant, ServerKilledMidSend_NoRunLostAndNoneTwice)
     // again, and changes nothing there.
     {
         auto target = plant(m_server);
-        ASSERT_TRUE(target->put(runs[0]));
+        ASSERT_TRUE(RunStore(*target).put(runs[0]));
     }
 
     std::atomic<bool> failed{false};
@@ -153,12 +156,12 @@ TEST_F(Plant, ServerKilledMidSend_NoRunLostAndNoneTwice)
     });
     auto watcher = station(path);
     // Killed once a few runs have gone, while the next is on its way.
-    while (watcher->waiting()->size() > runs.size() - 3)
+    while (Outbox(*watcher, kRunTable).waiting()->size() > runs.size() - 3)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     m_server.kill();
     sending.join();
     EXPECT_TRUE(failed) << "the kill came too late to cut a send short";
-    const std::size_t left = watcher->waiting()->size();
+    const std::size_t left = Outbox(*watcher, kRunTable).waiting()->size();
     EXPECT_GT(left, 0U);
 
     m_server.start();
@@ -166,7 +169,7 @@ TEST_F(Plant, ServerKilledMidSend_NoRunLostAndNoneTwice)
     auto resent = sendWaiting(*watcher, *target);
     ASSERT_TRUE(resent) << resent.error();
     EXPECT_EQ(static_cast<std::size_t>(*resent), left);
-    EXPECT_TRUE(watcher->waiting()->empty());
+    EXPECT_TRUE(Outbox(*watcher, kRunTable).waiting()->empty());
     expectInPlantOnce(m_server, runs);
 }
 
@@ -179,9 +182,9 @@ TEST_F(Plant, CamTablesCutShortMidSend_EachArrivesOnceWhole)
     constexpr int kTables = 600;
     {
         auto own = station(path);
-        ASSERT_TRUE(own->put(madeRun("station-a", 0)));
+        ASSERT_TRUE(RunStore(*own).put(madeRun("station-a", 0)));
         for (int i = 0; i < kTables; ++i) {
-            ASSERT_TRUE(own->keepCamRecord(testsupport::madeCam(
+            ASSERT_TRUE(CamStore(*own).keep(testsupport::madeCam(
                 testsupport::camBytes(i), i, "station-a", QStringLiteral("L-%1").arg(i % 7))));
         }
     }
@@ -193,12 +196,12 @@ TEST_F(Plant, CamTablesCutShortMidSend_EachArrivesOnceWhole)
         failed = !own || !target || !sendWaiting(**own, **target);
     });
     auto watcher = station(path);
-    while (watcher->camWaiting()->size() > kTables - 20)
+    while (Outbox(*watcher, kCamTable).waiting()->size() > kTables - 20)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     m_server.kill();
     sending.join();
     EXPECT_TRUE(failed) << "the kill came too late to cut a send short";
-    EXPECT_GT(watcher->camWaiting()->size(), 0U);
+    EXPECT_GT(Outbox(*watcher, kCamTable).waiting()->size(), 0U);
 
     m_server.start();
     const auto report = [&](const QStringList &arguments) {
@@ -216,7 +219,7 @@ TEST_F(Plant, CamTablesCutShortMidSend_EachArrivesOnceWhole)
     };
     const auto [synced, syncText] = report({"--sync"});
     EXPECT_EQ(synced, 0) << syncText.toStdString();
-    EXPECT_TRUE(watcher->camWaiting()->empty());
+    EXPECT_TRUE(Outbox(*watcher, kCamTable).waiting()->empty());
     EXPECT_EQ(m_server.psql("SELECT count(*), count(DISTINCT id) FROM cam_records WHERE "
                             "encode(sha256(bytes), 'hex') = digest"),
               QStringLiteral("%1|%1").arg(kTables));
@@ -234,8 +237,8 @@ TEST_F(Plant, TwoStationsIntoOnePlant_HistoryShowsBoth)
     const QString otherPath = m_dir.filePath("b.sqlite");
     for (const auto &[path, name] : {std::pair{ownPath, "station-a"}, {otherPath, "station-b"}}) {
         auto own = station(path);
-        ASSERT_TRUE(own->put(madeRun(name, 0, 500, QStringLiteral("%1-1").arg(name))));
-        ASSERT_TRUE(own->put(madeRun(name, 1, 500, QStringLiteral("%1-2").arg(name))));
+        ASSERT_TRUE(RunStore(*own).put(madeRun(name, 0, 500, QStringLiteral("%1-1").arg(name))));
+        ASSERT_TRUE(RunStore(*own).put(madeRun(name, 1, 500, QStringLiteral("%1-2").arg(name))));
         auto sent = sendWaiting(*own, *plant(m_server));
         ASSERT_TRUE(sent);
         EXPECT_EQ(*sent, 2);
@@ -288,7 +291,7 @@ TEST_F(Plant, TheAddressFormReachesThePlantWithItsUserAndPasswordAndNeverShowsTh
     QTemporaryDir home;
     {
         auto own = station(home.filePath("data/velmaro/runs.sqlite"));
-        ASSERT_TRUE(own->put(madeRun("station-a", 3, 500, "L-4711")));
+        ASSERT_TRUE(RunStore(*own).put(madeRun("station-a", 3, 500, "L-4711")));
     }
     const auto address = [this](const QString &scheme, const QString &password) {
         return scheme + "://reader:" + password + "@127.0.0.1:" + QString::number(m_server.port()) +
