@@ -1,5 +1,6 @@
 #include "camstore.h"
 
+#include "localtime.h"
 #include "recordtable.h"
 #include "rundatabase.h"
 #include "runrecord.h"
@@ -130,6 +131,28 @@ base::Result<CamRecord> CamStore::find(const QString &idOrLatest)
 base::Status CamStore::setSerial(const QString &id, const QString &serial)
 {
     return runs::setSerial(m_database, kCamTable, id, serial);
+}
+
+base::Result<std::optional<camtable::CamTable>> CamStore::tableOfRun(const RunRecord &run)
+{
+    using Found = std::optional<camtable::CamTable>;
+    if (run.serial.isEmpty() || !run.start.isValid())
+        return Found();
+    auto kept = list({run.serial, {}, {}, run.start});
+    if (!kept)
+        return base::fail(kept.error());
+    if (kept->empty())
+        return Found();
+    auto found = find(kept->front().id);
+    if (!found)
+        return base::fail(found.error());
+    auto table = camtable::camTableFromBytes(
+        found->bytes, QStringLiteral("%1, saved %2").arg(found->id, localTime(found->saved)));
+    if (!table)
+        return base::fail(QStringLiteral("the kept cam table %1 cannot be read: %2")
+                              .arg(found->id, QString::fromStdString(table.error()))
+                              .toStdString());
+    return Found(std::move(*table));
 }
 
 } // namespace runs

@@ -1,11 +1,14 @@
 #pragma once
 
 #include "camrecord.h"
+#include "runrecord.h"
 
 #include "base/result.h"
+#include "camtable/camcheck.h"
 
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 namespace runs {
@@ -30,6 +33,9 @@ public:
     base::Result<CamRecord> find(const QString &idOrLatest);
     // Gives a table its lens serial (and, at the station, queues it for the plant).
     base::Status setSerial(const QString &id, const QString &serial);
+    // The lens's cam table for the report of a stored run: the latest table kept with the run's
+    // serial that was saved before the run started; none when there is none.
+    base::Result<std::optional<camtable::CamTable>> tableOfRun(const RunRecord &run);
 
 private:
     RunDatabase &m_database;

@@ -46,12 +46,12 @@ base::Status findById(RunDatabase &database, const RecordTable &table, const QSt
 base::Status setSerial(RunDatabase &database, const RecordTable &table, const QString &id,
                        const QString &serial)
 {
-    // At the station a new serial raises the revision, so that the plant gets it too.
+    // A new serial raises the revision: at the station so that the plant gets it too, and
+    // everywhere so that figures made before it are not given again (changeMark).
     QSqlQuery query(database.connection());
-    query.prepare(
-        QStringLiteral("UPDATE %1 SET serial = :serial%2 WHERE id = :id")
-            .arg(QLatin1String(table.table),
-                 database.isPlant() ? QString() : QStringLiteral(", revision = revision + 1")));
+    query.prepare(QStringLiteral("UPDATE %1 SET serial = :serial, revision = revision + 1 WHERE "
+                                 "id = :id")
+                      .arg(QLatin1String(table.table)));
     query.bindValue(QStringLiteral(":serial"), storedText(serial));
     query.bindValue(QStringLiteral(":id"), id);
     const QString noun = QLatin1String(table.noun);

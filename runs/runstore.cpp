@@ -21,7 +21,8 @@ base::Status RunStore::put(const RunRecord &record)
         QStringLiteral("INSERT INTO runs (%1) VALUES (%2) ON CONFLICT (id) DO UPDATE SET ")
             .arg(columns.join(u','), marks.join(u','));
     if (m_database.isPlant()) {
-        sql += QStringLiteral("serial = excluded.serial WHERE runs.serial <> excluded.serial");
+        sql += QStringLiteral("serial = excluded.serial, revision = runs.revision + 1 WHERE "
+                              "runs.serial <> excluded.serial");
     } else {
         QStringList sets;
         for (const QString &column : columns.mid(1))
@@ -200,9 +201,11 @@ base::Result<std::vector<RunRecord>> RunStore::lastRunPerStation()
 base::Result<QString> RunStore::changeMark()
 {
     QSqlQuery query(m_database.connection());
-    if (!query.exec(QStringLiteral("SELECT count(*), max(started) FROM runs")) || !query.next())
+    if (!query.exec(QStringLiteral("SELECT count(*), max(started), sum(revision) FROM runs")) ||
+        !query.next())
         return m_database.failure(QStringLiteral("cannot read the run records"), query);
-    return query.value(0).toString() + u'|' + query.value(1).toString();
+    return query.value(0).toString() + u'|' + query.value(1).toString() + u'|' +
+           query.value(2).toString();
 }
 
 base::Result<RunRecord> RunStore::find(const QString &idOrLatest)

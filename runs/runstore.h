@@ -31,7 +31,8 @@ public:
     base::Result<RunPage> page(const RunFilter &filter, int page, int perPage);
     // Each station's newest run, without its logs, by station.
     base::Result<std::vector<RunRecord>> lastRunPerStation();
-    // Changes when a run is added: the count of runs and the latest start, cheaply.
+    // Changes when a run is added or given a serial: the count of runs, the latest start and the
+    // sum of the revisions.
     base::Result<QString> changeMark();
     // A run with its logs, by its id, a unique beginning of it, or "latest".
     base::Result<RunRecord> find(const QString &idOrLatest);
