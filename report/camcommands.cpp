@@ -2,6 +2,7 @@
 
 #include "commands.h"
 
+#include "lens/presets.h"
 #include "runs/rundatabase.h"
 
 #include <QSaveFile>
@@ -35,7 +36,7 @@ QString signedSteps(double steps)
 
 QString rowName(int row)
 {
-    return QStringLiteral("%1 mm (row %2)").arg(75 + 5 * (row - 1)).arg(row);
+    return QStringLiteral("%1 mm (row %2)").arg(lens::focalLengthOfRow(row)).arg(row);
 }
 
 QString stepText(const CamStep &step)
