@@ -8,8 +8,11 @@
 #include "ui/form.h"
 #include "ui/mousehold.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QScrollBar>
 
@@ -18,6 +21,38 @@ namespace lens {
 namespace {
 constexpr int kFocusFirstRepeatMs = 300;
 constexpr int kFocusRepeatMs = 80;
+constexpr int kListRows = 10;
+
+// The window's style opens a list over its shown item, as tall as the screen, with arrows that
+// scroll it while the pointer merely rests on them. A list of this style drops down below itself
+// (above when the screen ends first), a few rows with a scroll bar, and moves only when scrolled.
+class DropDownStyle : public QProxyStyle
+{
+public:
+    using QProxyStyle::QProxyStyle;
+
+    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                  QStyleHintReturn *answer) const override
+    {
+        return hint == SH_ComboBox_Popup ? 0 : QProxyStyle::styleHint(hint, option, widget, answer);
+    }
+};
+
+void dropDownBelow(QComboBox *combo)
+{
+    QAbstractItemView *list = combo->view();
+    // A child made after the list's container, so that it outlives it.
+    auto *style = new DropDownStyle(QApplication::style()->name());
+    style->setParent(combo);
+    combo->setStyle(style);
+    combo->setMaxVisibleItems(kListRows);
+    list->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // Not in the colours of the window's surface: its arrows would be white on grey.
+    QPalette ordinary = QApplication::palette();
+    for (const QPalette::ColorRole role : {QPalette::Window, QPalette::WindowText})
+        ordinary.setColor(role, ordinary.color(role));
+    list->verticalScrollBar()->setPalette(ordinary);
+}
 } // namespace
 
 LensPart::LensPart(QWidget *form, ui::PartContext context) : m_context(std::move(context))
@@ -29,6 +64,8 @@ LensPart::LensPart(QWidget *form, ui::PartContext context) : m_context(std::move
     LabelIrisPosition =
         ui::addLabel(form, "LabelIrisPosition", "Iris position:", Twips{360, 1440, 1095, 255});
     ComboIrisPosition = ui::addComboBox(form, "ComboIrisPosition", Twips{360, 1680, 1095, 330});
+    dropDownBelow(ComboFocalLength);
+    dropDownBelow(ComboIrisPosition);
     Label1 = ui::addLabel(form, "Label1", "Focus setting:", Twips{360, 2160, 1095, 255});
     LabelFocusPos = ui::addLabel(form, "LabelFocusPos", "0", Twips{360, 2400, 1095, 285},
                                  ui::colour::kWhite, ui::colour::kBlue);

@@ -25,20 +25,7 @@ using testing::SizeIs;
 class LensColumn : public MainWindowFixture
 {
 protected:
-    void SetUp() override
-    {
-        createOnController();
-        showAndStart();
-        ASSERT_TRUE(dialogs.shown.empty());
-        find<QTimer>("Timer1")->stop(); // only this column's lines on the wire
-        sentBefore = controller->receivedLines().size();
-    }
-
-    std::vector<std::string> sent() const
-    {
-        const auto all = linesReceived();
-        return {all.begin() + static_cast<std::ptrdiff_t>(sentBefore), all.end()};
-    }
+    void SetUp() override { startQuiet(); }
 
     QScrollBar *slider() const { return find<QScrollBar>("HScroll"); }
     QPushButton *up() const { return find<QPushButton>("CommandFocusUp"); }
@@ -74,8 +61,6 @@ protected:
                          Qt::NoModifier);
         QApplication::sendEvent(form.get(), &move);
     }
-
-    std::size_t sentBefore = 0;
 };
 
 TEST_F(LensColumn, ListChoicesSendTheirPresetAndLeaveTheFocusOnTheSink)
@@ -90,6 +75,22 @@ TEST_F(LensColumn, ListChoicesSendTheirPresetAndLeaveTheFocusOnTheSink)
     choose(focalLength, 85); // the item shown, chosen again after the slider moved
     EXPECT_THAT(sent(), ElementsAre("zoom=120", "iris=6", "iris=1", "zoom=500", "zoom=500"));
     EXPECT_TRUE(sinkHasFocus());
+}
+
+TEST_F(LensColumn, ListsDropDownBelowTenRowsWithAScrollBarWithinTheScreen)
+{
+    for (const auto &[name, rows] : {std::pair{"ComboFocalLength", 10}, {"ComboIrisPosition", 6}}) {
+        auto *combo = find<QComboBox>(name);
+        combo->showPopup();
+        QAbstractItemView *view = combo->view();
+        ASSERT_TRUE(testsupport::waitFor([view] { return view->isVisible(); }));
+        const QRect list = view->window()->geometry();
+        EXPECT_EQ(list.top(), combo->mapToGlobal(combo->rect().bottomLeft()).y()) << name;
+        EXPECT_TRUE(combo->screen()->availableGeometry().contains(list)) << name;
+        EXPECT_EQ(view->indexAt(QPoint(1, view->viewport()->height() - 1)).row(), rows - 1) << name;
+        EXPECT_EQ(view->verticalScrollBar()->isVisible(), rows < combo->count()) << name;
+        combo->hidePopup();
+    }
 }
 
 TEST_F(LensColumn, SliderSendsForEveryPositionOfADrag)

@@ -1,7 +1,8 @@
 #include "camcheck.h"
 
 #include "base/numbertext.h"
-#include "camtable/camfile.h"
+#include "camfile.h"
+
 #include "lens/presets.h"
 
 #include <QFile>
@@ -10,7 +11,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace report {
+namespace camtable {
 
 namespace {
 
@@ -184,4 +185,4 @@ std::vector<CamDifference> camDifferences(const CamTable &first, const CamTable 
     return differences;
 }
 
-} // namespace report
+} // namespace camtable

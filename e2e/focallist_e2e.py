@@ -1,0 +1,68 @@
+"""The preset lists as the operator meets them, without a window manager and under openbox: each
+drops down below itself, ten rows with a scroll bar (the iris list's six whole), and stays where
+it is while the pointer rests; the item then clicked is the one sent."""
+
+import os
+import subprocess
+import sys
+import time
+import unittest
+
+from desktop import Desktop, read_wire_log, twips_centre, wait_until
+
+PROGRAM, SIMULATOR, ARTEFACTS = sys.argv[1:4]
+# Each list: its top in twips, the rows it shows, the row clicked and the line that row sends.
+LISTS = {"focal": (960, 10, 9, "zoom=120"), "iris": (1680, 6, 3, "iris=4")}
+
+
+class PresetLists(unittest.TestCase):
+    def grab(self, box, name=None):
+        x, y, width, height = box
+        image = subprocess.run(["import", "-window", "root", "-crop", f"{width}x{height}+{x}+{y}",
+                                "ppm:-"], env=self.desktop.env, capture_output=True, check=True,
+                               timeout=20).stdout
+        if name:
+            subprocess.run(["convert", "ppm:-", os.path.join(ARTEFACTS, name)], input=image,
+                           check=True, timeout=20)
+        return image
+
+    def choose(self, main, log, name, suffix):
+        top, rows, row, line = LISTS[name]
+        left, window_top = self.desktop.geometry(main)[:2]
+        combo_bottom = window_top + (top + 330) // 15
+        self.desktop.click(main, *twips_centre(360, top, 1095, 330))
+        popup = wait_until(lambda: [w for w in self.desktop.xdotool(
+            "search", "--onlyvisible", "--classname", "velmaro").split() if w != main],
+            what="the drop-down list")[0]
+        x, y, width, height = self.desktop.geometry(popup)
+        self.assertTrue(combo_bottom - 1 <= y <= combo_bottom + 4, (combo_bottom, y))
+        area = (left, combo_bottom - 330 // 15, x + width - left, y + height - combo_bottom + 22)
+        wait_until(lambda: self.grab(area) == self.grab(area), what="a still list")
+        shown = self.grab(area, f"{name}-list-{suffix}.png")
+        # The pointer rests where it clicked; the readout's next request shows the program ran on.
+        time.sleep(3)
+        sent = len(read_wire_log(log))
+        wait_until(lambda: len(read_wire_log(log)) > sent, what="the readout")
+        self.assertEqual(self.grab(area), shown, "the list scrolled under the resting pointer")
+        sent = len(read_wire_log(log))
+        self.desktop.mouse(popup, (width // 2, height * (2 * row + 1) // (2 * rows)), "click", "1")
+        wait_until(lambda: line in read_wire_log(log)[sent:], what=line)
+        return height / rows
+
+    def check(self, window_manager, port):
+        self.desktop = Desktop(ARTEFACTS, window_manager=window_manager)
+        self.addCleanup(self.desktop.close)
+        _, main, log = self.desktop.open_lens(PROGRAM, SIMULATOR, port, full=False)
+        suffix = "openbox" if window_manager else "bare"
+        focal_row = self.choose(main, log, "focal", suffix)
+        self.assertAlmostEqual(self.choose(main, log, "iris", suffix), focal_row, delta=1)
+
+    def test_without_a_window_manager(self):
+        self.check(False, 5)
+
+    def test_under_openbox(self):
+        self.check(True, 6)
+
+
+if __name__ == "__main__":
+    unittest.main(argv=sys.argv[:1], verbosity=2)
