@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "camtable/camcheck.h"
+#include "lens/presets.h"
 #include "runs/camstore.h"
 #include "runs/connection.h"
 #include "runs/localtime.h"
@@ -42,7 +43,7 @@ QString signedSteps(double steps)
 
 QString rowName(int row)
 {
-    return QStringLiteral("%1 mm (row %2)").arg(75 + 5 * (row - 1)).arg(row);
+    return QStringLiteral("%1 mm (row %2)").arg(lens::focalLengthOfRow(row)).arg(row);
 }
 
 QString stepText(const CamStep &step)

@@ -141,7 +141,7 @@ void RunKeeper::runProgressed(const runin::RunSoFar &soFar)
     m_progress.progressed(soFar);
 }
 
-void RunKeeper::keepCamTable(const QByteArray &bytes, int rowsRecorded, Kept done)
+void RunKeeper::keepCamTable(const QByteArray &bytes, int rowsRecorded, OutcomeHandler done)
 {
     CamRecord record;
     record.id = QUuid::createUuid().toString(QUuid::WithoutBraces);

@@ -47,7 +47,7 @@ public:
     void runProgressed(const runin::RunSoFar &soFar) override;
     void runEnded(runin::RunEnding how, std::int32_t completedCycles) override;
     void setNoteHandler(Note note) override;
-    void keepCamTable(const QByteArray &bytes, int rowsRecorded, Kept done) override;
+    void keepCamTable(const QByteArray &bytes, int rowsRecorded, OutcomeHandler done) override;
 
     // Returns when every record handed over so far is stored (or failed); for a clean end.
     void waitForStoring();
