@@ -2,9 +2,10 @@
 // reads them, every page rendered to PNG as a test artefact, and the exit statuses.
 #include "report/camcommands.h"
 #include "report/commands.h"
-#include "runs/rundatabase.h"
 #include "runlog/summary.h"
+#include "runs/rundatabase.h"
 
+#include "testsupport/camtext.h"
 #include "testsupport/capture.h"
 #include "testsupport/logmaker.h"
 #include "testsupport/records.h"
@@ -96,13 +97,14 @@ TEST_F(ReportCommand, PageOneHoldsTheRunsFiguresAndTheLastPageTheUnreadableLines
         write(QStringLiteral("Log Errors.txt"),
               log.bytes.split('\n').at(6) + "\n" + log.bytes.split('\n').at(81) + "\n");
 
-    QByteArray cam;
     // Every 20th row unrecorded, row 33 mis-recorded, row 50 hand-edited into nonsense.
-    for (int n = 1; n <= 86; ++n) {
-        const QByteArray zoom1 = n == 50 ? "abc" : QByteArray::number(n == 33 ? 9000 : 40 * n);
-        cam += QByteArray::number(75 + 5 * (n - 1)) + ';' +
-               (n % 20 == 0 ? QByteArray(";") : zoom1 + ';' + QByteArray::number(-25 * n)) + "\r\n";
-    }
+    const QByteArray cam = testsupport::camText([](int n) {
+        return n % 20 == 0 ? QStringLiteral(";")
+                           : QStringLiteral("%1;%2")
+                                 .arg(n == 50 ? QStringLiteral("abc")
+                                              : QString::number(n == 33 ? 9000 : 40 * n))
+                                 .arg(-25 * n);
+    });
     const QString camTable = write(QStringLiteral("Camma.txt"), cam);
 
     const Outcome outcome =
@@ -184,10 +186,9 @@ TEST(RunReport, TakesTheSerialsLatestCamTableSavedBeforeTheStart)
     const qint64 start = testsupport::madeCam({}, 0).saved.secsTo(run.start);
     using testsupport::camBytes, testsupport::madeCam;
     const runs::CamRecord latest = madeCam(camBytes(5), start - 60, "station-a", "L-7");
-    for (const runs::CamRecord &cam :
-         {madeCam(camBytes(1), start - 7200, "station-a", "L-7"), latest,
-          madeCam(camBytes(9), start + 60, "station-a", "L-7"),
-          madeCam(camBytes(3), start - 30, "station-a", "L-8")})
+    for (const runs::CamRecord &cam : {madeCam(camBytes(1), start - 7200, "station-a", "L-7"),
+                                       latest, madeCam(camBytes(9), start + 60, "station-a", "L-7"),
+                                       madeCam(camBytes(3), start - 30, "station-a", "L-8")})
         ASSERT_TRUE((*records)->putCamRecord(cam));
     const auto table = camTableOfRun(**records, run);
     ASSERT_TRUE(table && *table) << (table ? "none" : table.error());
