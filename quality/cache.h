@@ -23,7 +23,8 @@ public:
     base::Result<Quality> compute(runs::RunDatabase &records, const runs::RunFilter &filter);
 
 private:
-    struct Kept
+    // One filter's figures, computed or being computed, and what they were computed from.
+    struct CachedFigures
     {
         QString mark;
         QDateTime made;
@@ -31,7 +32,7 @@ private:
     };
     std::chrono::seconds m_maxAge;
     std::mutex m_mutex;
-    std::map<QString, Kept> m_kept; // by database and filter
+    std::map<QString, CachedFigures> m_cached; // by database and filter
 };
 
 } // namespace quality

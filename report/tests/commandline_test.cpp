@@ -1,6 +1,6 @@
 // velmaro-report's one command line: which command each line asks for, what goes with what, and
 // the help that lists every command.
-#include "report/commandline.h"
+#include "report/commands.h"
 
 #include "testsupport/capture.h"
 
@@ -27,25 +27,25 @@ Read read(QStringList arguments)
 
 TEST(CommandLine, EachLineAsksForItsCommand)
 {
-    const std::pair<QStringList, Command> cases[] = {
-        {{"--errors", "e.txt", "--cam", "Camma.txt", "-o", "r.pdf", "Log.txt"}, Command::Report},
-        {{"--runs", "--until", "2026-12-03", "--verdict", "fail", "--csv"}, Command::Runs},
-        {{"--quality", "--station", "b"}, Command::Quality},
-        {{"--run", "3f2a", "-o", "x.pdf"}, Command::RunReport},
-        {{"--run=latest", "--serial", "L-2 A/7", "--local"}, Command::RunSerial},
-        {{"--history", "--since", "2026-11-01T06:00:00Z"}, Command::History},
-        {{"--sync"}, Command::Sync},
-        {{"--lens", "L-4711"}, Command::Lens},
-        {{"--cams", "--serial", "L-1", "--since", "2026-12-01"}, Command::Cams},
-        {{"--cam-record", "7c41", "-o", "Camma.txt", "--local"}, Command::CamWrite},
-        {{"--cam-record", "latest", "--serial", "L-1"}, Command::CamSerial},
-        {{"--cam-record", "latest", "--check"}, Command::CamCheck},
-        {{"--cam-diff", "7c41", "b93a"}, Command::CamDiff},
+    const std::pair<QStringList, decltype(Command::function)> cases[] = {
+        {{"--errors", "e.txt", "--cam", "Camma.txt", "-o", "r.pdf", "Log.txt"}, &reportCommand},
+        {{"--runs", "--until", "2026-12-03", "--verdict", "fail", "--csv"}, &runsCommand},
+        {{"--quality", "--station", "b"}, &qualityCommand},
+        {{"--run", "3f2a", "-o", "x.pdf"}, &runReportCommand},
+        {{"--run=latest", "--serial", "L-2 A/7", "--local"}, &runSerialCommand},
+        {{"--history", "--since", "2026-11-01T06:00:00Z"}, &historyCommand},
+        {{"--sync"}, &syncCommand},
+        {{"--lens", "L-4711"}, &lensCommand},
+        {{"--cams", "--serial", "L-1", "--since", "2026-12-01"}, &camsCommand},
+        {{"--cam-record", "7c41", "-o", "Camma.txt", "--local"}, &camWriteCommand},
+        {{"--cam-record", "latest", "--serial", "L-1"}, &camSerialCommand},
+        {{"--cam-record", "latest", "--check"}, &camCheckCommand},
+        {{"--cam-diff", "7c41", "b93a"}, &camDiffCommand},
     };
     for (const auto &[arguments, command] : cases) {
         const Read got = read(arguments);
         ASSERT_TRUE(std::holds_alternative<CommandLine>(got.result)) << got.err;
-        EXPECT_EQ(std::get<CommandLine>(got.result).command, command) << got.out;
+        EXPECT_EQ(std::get<CommandLine>(got.result).command->function, command) << got.out;
     }
     // --until takes the whole of its day; the serial of --run is the one to give, not a filter.
     const auto runs = std::get<CommandLine>(read(cases[1].first).result);

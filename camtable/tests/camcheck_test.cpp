@@ -1,6 +1,6 @@
 // The cam table as the report reads it: gaps, cells that are not numbers, files of the wrong
 // shape, and the rows that step far more than the others.
-#include "report/camcheck.h"
+#include "camtable/camcheck.h"
 
 #include "testsupport/camtext.h"
 #include "testsupport/qtprint.h"
@@ -10,7 +10,7 @@
 
 #include <gmock/gmock.h>
 
-namespace report::test {
+namespace camtable::test {
 namespace {
 
 using testing::ElementsAre;
@@ -142,4 +142,4 @@ TEST(CamCheck, DifferencesAreTheRowsThatChangedWithTheirStepsPerAxis)
 }
 
 } // namespace
-} // namespace report::test
+} // namespace camtable::test
