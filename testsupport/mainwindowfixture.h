@@ -66,10 +66,11 @@ protected:
         showAndStart();
         ASSERT_TRUE(dialogs.shown.empty());
         find<QTimer>("Timer1")->stop();
-        m_sentBefore = controller->receivedLines().size();
+        markSent();
     }
+    void markSent() { m_sentBefore = controller->receivedLines().size(); }
 
-    // Lines the controller received since startQuiet().
+    // Lines the controller received since startQuiet() or markSent().
     std::vector<std::string> sent() const
     {
         const auto all = linesReceived();

@@ -2,6 +2,7 @@
 
 #include "runs/camrecord.h"
 #include "runs/runrecord.h"
+#include "testsupport/camtext.h"
 
 #include <QRandomGenerator>
 #include <QUuid>
@@ -36,11 +37,8 @@ inline runs::RunRecord madeRun(const QString &station, int number, int logBytes 
 // A cam table file as the program saves it: every row recorded, Zoom 1 shifted by `shift`.
 inline QByteArray camBytes(int shift)
 {
-    QByteArray bytes;
-    for (int n = 1; n <= 86; ++n)
-        bytes += QByteArray::number(70 + 5 * n) + ';' + QByteArray::number(100 * n + shift) + ';' +
-                 QByteArray::number(-50 * n) + "\r\n";
-    return bytes;
+    return camText(
+        [shift](int n) { return QStringLiteral("%1;%2").arg(100 * n + shift).arg(-50 * n); });
 }
 
 // A kept cam table as the station keeps one, saved `seconds` after 1 December 2026, 08:00 UTC.

@@ -2,6 +2,7 @@
 // shape, and the rows that step far more than the others.
 #include "camtable/camcheck.h"
 
+#include "testsupport/camtext.h"
 #include "testsupport/qtprint.h"
 
 #include <QFile>
@@ -15,19 +16,12 @@ namespace {
 using testing::ElementsAre;
 using testing::Field;
 
-// The bytes of a table as the program saves it; `cells` gives "<zoom1>;<zoom2>" for row n (1 on).
-QByteArray camBytes(const std::function<QString(int)> &cells, int rows = 86)
-{
-    QByteArray text;
-    for (int n = 1; n <= rows; ++n)
-        text += QString::number(75 + 5 * (n - 1)).toLatin1() + ';' + cells(n).toLatin1() + "\r\n";
-    return text;
-}
+using testsupport::camText;
 
-// The same as a file.
+// A cam table file in `dir`.
 QString camFile(const QTemporaryDir &dir, const std::function<QString(int)> &cells, int rows = 86)
 {
-    const QByteArray text = camBytes(cells, rows);
+    const QByteArray text = camText(cells, rows);
     QString path = dir.filePath(QStringLiteral("Camma.txt"));
     QFile file(path);
     EXPECT_TRUE(file.open(QIODevice::WriteOnly));
@@ -93,7 +87,7 @@ TEST(CamCheck, AWholeOneWayTablePassesTurnsOfZoom1AndGapsDoNot)
     const auto compensator = [](int n) {
         return QStringLiteral("%1;%2").arg(100 * n).arg(-(n - 40) * (n - 40));
     };
-    const auto whole = camTableFromBytes(camBytes(compensator), "kept");
+    const auto whole = camTableFromBytes(camText(compensator), "kept");
     ASSERT_TRUE(whole) << whole.error();
     const CamCheck good = checkCam(*whole);
     EXPECT_EQ(good.recorded, 86);
@@ -106,7 +100,7 @@ TEST(CamCheck, AWholeOneWayTablePassesTurnsOfZoom1AndGapsDoNot)
     EXPECT_EQ(good.largest[1]->to, 86);
 
     // Zoom 1 falls back at 150 mm (row 16) and rises again after it; two rows not recorded.
-    const auto faulty = camTableFromBytes(camBytes([&](int n) {
+    const auto faulty = camTableFromBytes(camText([&](int n) {
                                               if (n == 16)
                                                   return QStringLiteral("1450;-576");
                                               if (n == 3 || n == 4)
@@ -128,8 +122,8 @@ TEST(CamCheck, AWholeOneWayTablePassesTurnsOfZoom1AndGapsDoNot)
 
 TEST(CamCheck, DifferencesAreTheRowsThatChangedWithTheirStepsPerAxis)
 {
-    const auto first = camTableFromBytes(camBytes(smooth), "a");
-    const auto second = camTableFromBytes(camBytes([](int n) {
+    const auto first = camTableFromBytes(camText(smooth), "a");
+    const auto second = camTableFromBytes(camText([](int n) {
                                               if (n == 10)
                                                   return QStringLiteral("1012;-500");
                                               if (n == 20)

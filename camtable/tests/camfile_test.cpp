@@ -1,6 +1,7 @@
 // The cam table file: its 86 lines, what a load takes from them, and a save that never loses the
 // file that was there.
 #include "camtable/camfile.h"
+#include "testsupport/camtext.h"
 #include "testsupport/qtprint.h"
 
 #include <QByteArray>
@@ -22,25 +23,7 @@ using camtable::CamRow;
 using camtable::CamRows;
 using testing::HasSubstr;
 
-std::string table(const std::vector<std::string> &lines)
-{
-    std::string text;
-    for (const auto &line : lines)
-        text += line + "\r\n";
-    return text;
-}
-
-// 86 lines "focal length;;", with some of them replaced.
-std::vector<std::string> emptyLines(const std::map<int, std::string> &replaced = {})
-{
-    std::vector<std::string> lines;
-    for (int n = 1; n <= camtable::kRowCount; ++n) {
-        const auto found = replaced.find(n);
-        lines.push_back(found != replaced.end() ? found->second
-                                                : std::to_string(70 + 5 * n) + ";;");
-    }
-    return lines;
-}
+using testsupport::camText;
 
 // The value of a result that should have one.
 template <class T> T valueOf(base::Result<T> result)
@@ -87,18 +70,20 @@ TEST(CamFileFormat, CellsAreWrittenAsTheirNumbersInPlainDecimal_AndACellThatIsNo
 
 TEST(CamFileParse, ReadsEightySixLinesWithAnyLineEnds_AndRefusesABrokenOneByNumber)
 {
-    std::string text;
-    for (const auto &line : emptyLines({{1, "75;1;2"}, {86, "500;3;4"}}))
-        text += line + (line.starts_with("1") ? "\r" : "\n");
+    // Lines ending in CR LF, in CR alone and in LF alone.
+    std::string text = camText({{1, "75;1;2"}, {86, "500;3;4"}})
+                           .replace("5;;\r\n", "5;;\r")
+                           .replace("0;;\r\n", "0;;\n")
+                           .toStdString();
     EXPECT_EQ(parsed(text + "no semicolons here\n")[85], (CamRow{"3", "4"}));
-    text.pop_back(); // the last line without its line end
+    text.resize(text.size() - 2); // the last line without its line end
     const CamRows rows = parsed(text);
     EXPECT_EQ(rows[0], (CamRow{"1", "2"}));
     EXPECT_EQ(rows[85], (CamRow{"3", "4"}));
 
     for (const auto &[file, says] : std::vector<std::pair<std::string, std::string>>{
              {"", "empty"},
-             {table(emptyLines({{12, ""}})), "line 12 has fewer than two \";\""},
+             {camText({{12, ""}}).toStdString(), "line 12 has fewer than two \";\""},
          }) {
         const auto result = camtable::parseCamFile(file);
         ASSERT_FALSE(result.ok()) << says;
@@ -194,7 +179,7 @@ protected:
 
     QString m_disk;
     bool m_mounted = false;
-    const QByteArray m_old = QByteArray::fromStdString(table(emptyLines({{1, "75;-3;4"}})));
+    const QByteArray m_old = camText({{1, "75;-3;4"}});
 };
 
 TEST_F(CamFileOnSmallDisk, ASaveOnAFullOrReadOnlyDisk_LeavesTheOldFileByteForByte)

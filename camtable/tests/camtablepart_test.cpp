@@ -1,5 +1,6 @@
 // The cam table list on the main window: recording from the readout, replaying on the controller,
 // and keeping the table in its file.
+#include "testsupport/camtext.h"
 #include "testsupport/mainwindowfixture.h"
 
 #include "axes/axespart.h"
@@ -55,11 +56,8 @@ protected:
         ASSERT_TRUE(m_drive.isValid());
         qputenv("VELMARO_DRIVE_C", QFile::encodeName(m_drive.path()));
         camRecorder = &recorder;
-        createOnController();
-        showAndStart();
-        ASSERT_THAT(dialogs.shown, IsEmpty());
         // The tests tick the readout themselves, once the zoom axes stand where they want them.
-        find<QTimer>("Timer1")->stop();
+        startQuiet();
         list = find<QTreeWidget>("ListView1");
     }
 
@@ -120,31 +118,19 @@ protected:
     void record(int n, std::int32_t zoom1, std::int32_t zoom2)
     {
         zoomAt(zoom1, zoom2);
-        const std::size_t mark = linesReceived().size();
+        markSent();
         clickCheckBox(n);
         ASSERT_EQ(shown(n), (Shown{true, QString::number(zoom1), QString::number(zoom2)}));
-        ASSERT_THAT(sentSince(mark), IsEmpty()) << "recording moves nothing";
-    }
-
-    std::vector<std::string> sentSince(std::size_t mark) const
-    {
-        const auto lines = linesReceived();
-        return {lines.begin() + std::ptrdiff_t(mark), lines.end()};
+        ASSERT_THAT(sent(), IsEmpty()) << "recording moves nothing";
     }
 
     QString filePath() const { return m_drive.filePath("Camma.txt"); }
 
-    void writeFile(const std::map<int, std::string> &replaced, int lineCount = 86) const
+    void writeFile(const std::map<int, QByteArray> &lines, int count = 86) const
     {
-        QByteArray bytes;
-        for (int n = 1; n <= lineCount; ++n) {
-            const auto found = replaced.find(n);
-            bytes += found != replaced.end() ? found->second : std::to_string(70 + 5 * n) + ";;";
-            bytes += "\r\n";
-        }
         QFile file(filePath());
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
+        file.write(testsupport::camText(lines, count));
     }
 
     QByteArray fileBytes() const
@@ -175,9 +161,9 @@ TEST_F(CamTable, ReplayUsesTheJogSpeedsAsTyped_SpaceTicks_NoKeepsTheRow)
         find<QLineEdit>(box)->selectAll();
         QTest::keyClicks(find<QLineEdit>(box), speed);
     }
-    std::size_t mark = linesReceived().size();
+    markSent();
     clickRow(10);
-    EXPECT_THAT(sentSince(mark), ElementsAre("SP250, -7x", "PAX=812", "PAY=-441", "BGXY"));
+    EXPECT_THAT(sent(), ElementsAre("SP250, -7x", "PAX=812", "PAY=-441", "BGXY"));
 
     // The space bar ticks the current row too, whichever of its cells is current.
     zoomAt(5, 0);
@@ -188,12 +174,12 @@ TEST_F(CamTable, ReplayUsesTheJogSpeedsAsTyped_SpaceTicks_NoKeepsTheRow)
 
     // Had the program's own re-tick been taken for the operator's, these would be recorded.
     zoomAt(1, 2);
-    mark = linesReceived().size();
+    markSent();
     dialogs.yesNoAnswers = {false};
     clickCheckBox(10);
     EXPECT_EQ(dialogs.shown.size(), 1U);
     EXPECT_EQ(shown(10), (Shown{true, "812", "-441"}));
-    EXPECT_THAT(sentSince(mark), IsEmpty());
+    EXPECT_THAT(sent(), IsEmpty());
 }
 
 TEST_F(CamTable, LoadingSetsMarksWithoutRecording_AHalfRowSendsNothing_ABadCellStopsASave)
@@ -216,9 +202,9 @@ TEST_F(CamTable, LoadingSetsMarksWithoutRecording_AHalfRowSendsNothing_ABadCellS
     EXPECT_EQ(shown(86), (Shown{true, "-9", "9"}));
     EXPECT_EQ(row(86)->text(1), "500") << "the focal length field is not read";
 
-    const std::size_t mark = linesReceived().size();
+    markSent();
     clickRow(4);
-    EXPECT_THAT(sentSince(mark), IsEmpty());
+    EXPECT_THAT(sent(), IsEmpty());
 
     const QByteArray old = fileBytes();
     const auto before = everyRow();

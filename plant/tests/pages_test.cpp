@@ -7,6 +7,7 @@
 #include "runs/runstore.h"
 #include "testsupport/pgserver.h"
 #include "testsupport/records.h"
+#include "testsupport/reportprocess.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -193,13 +194,10 @@ TEST_F(Pages, DownloadsAreTheStoredBytesUnderTheStationsNames)
     ASSERT_TRUE(web.open(QIODevice::WriteOnly));
     web.write(pdf->body.data(), static_cast<qint64>(pdf->body.size()));
     web.close();
-    QProcess report;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("VELMARO_RUNS_DB", s_server->connection());
-    report.setProcessEnvironment(env);
-    report.start(VELMARO_REPORT_PATH, {"--run", "b0000004", "-o", dir.filePath("cli.pdf")});
-    ASSERT_TRUE(report.waitForFinished(60000));
-    ASSERT_EQ(report.exitCode(), 0) << report.readAllStandardError().toStdString();
+    const auto report =
+        testsupport::runReport({"--run", "b0000004", "-o", dir.filePath("cli.pdf")}, dir.path(),
+                               {{"VELMARO_RUNS_DB", s_server->connection()}});
+    ASSERT_EQ(report.status, 0) << report.said();
     const auto text = [](const QString &file) {
         QProcess pdftotext;
         pdftotext.start("pdftotext", {file, "-"});

@@ -6,19 +6,14 @@
 #include "quality/filter.h"
 #include "runs/runstore.h"
 
-#include <QProcess>
-#include <QProcessEnvironment>
+#include "testsupport/reportprocess.h"
 
 #include <map>
 
 namespace quality::test {
 namespace {
 
-struct Answer
-{
-    int status = -1;
-    QByteArray out, err;
-};
+using Answer = testsupport::ReportAnswer;
 
 class Command : public ::testing::Test
 {
@@ -39,18 +34,10 @@ protected:
     // The program in a German locale (a decimal comma), reading the plant.
     Answer report(const QStringList &arguments)
     {
-        QProcess process;
-        auto environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("VELMARO_RUNS_DB", PlantServer::server().connection());
-        environment.insert("XDG_DATA_HOME", m_home.filePath("data"));
-        environment.insert("XDG_CONFIG_HOME", m_home.filePath("config"));
-        environment.insert("LC_ALL", "de_DE.UTF-8");
-        environment.insert("LANG", "de_DE.UTF-8");
-        process.setProcessEnvironment(environment);
-        process.start(VELMARO_REPORT_PATH, arguments);
-        process.waitForFinished(60000);
-        return {process.exitCode(), process.readAllStandardOutput(),
-                process.readAllStandardError()};
+        return testsupport::runReport(arguments, m_home.path(),
+                                      {{"VELMARO_RUNS_DB", PlantServer::server().connection()},
+                                       {"LC_ALL", "de_DE.UTF-8"},
+                                       {"LANG", "de_DE.UTF-8"}});
     }
 
     runs::RunFilter filter(std::map<QString, QString> pairs)

@@ -5,6 +5,7 @@
 #include "runs/camstore.h"
 #include "runs/rundatabase.h"
 
+#include "testsupport/camtext.h"
 #include "testsupport/capture.h"
 #include "testsupport/logmaker.h"
 #include "testsupport/records.h"
@@ -96,13 +97,14 @@ TEST_F(ReportCommand, PageOneHoldsTheRunsFiguresAndTheLastPageTheUnreadableLines
         write(QStringLiteral("Log Errors.txt"),
               log.bytes.split('\n').at(6) + "\n" + log.bytes.split('\n').at(81) + "\n");
 
-    QByteArray cam;
     // Every 20th row unrecorded, row 33 mis-recorded, row 50 hand-edited into nonsense.
-    for (int n = 1; n <= 86; ++n) {
-        const QByteArray zoom1 = n == 50 ? "abc" : QByteArray::number(n == 33 ? 9000 : 40 * n);
-        cam += QByteArray::number(75 + 5 * (n - 1)) + ';' +
-               (n % 20 == 0 ? QByteArray(";") : zoom1 + ';' + QByteArray::number(-25 * n)) + "\r\n";
-    }
+    const QByteArray cam = testsupport::camText([](int n) {
+        return n % 20 == 0 ? QStringLiteral(";")
+                           : QStringLiteral("%1;%2")
+                                 .arg(n == 50 ? QStringLiteral("abc")
+                                              : QString::number(n == 33 ? 9000 : 40 * n))
+                                 .arg(-25 * n);
+    });
     const QString camTable = write(QStringLiteral("Camma.txt"), cam);
 
     const Outcome outcome =

@@ -10,6 +10,7 @@
 #include "sim/simlink.h"
 #include "testsupport/infolder.h"
 #include "testsupport/qtprint.h"
+#include "testsupport/recordingview.h"
 
 #include <QDir>
 #include <QFile>
@@ -24,30 +25,7 @@
 
 namespace runin::test {
 
-// The running-in frame, remembered instead of shown.
-struct RecordingView final : RunInView
-{
-    void setLabelStep1(const QString &text) override { step1 = text; }
-    void setLabelStep2(const QString &text) override { step2 = text; }
-    void setLabelCycles(const QString &text) override { cycles.push_back(text); }
-    void setLight(Light light, bool active) override { lights[light] = active; }
-    void addListItem(const QString &text) override { list.push_back(text); }
-    bool fullStrokeTicked() override { return fullStroke; }
-    void lockControls() override { locked = true; }
-    void unlockControls() override { locked = false; }
-    void startTicking() override { ticking = true; }
-    void stopTicking() override { ticking = false; }
-
-    [[nodiscard]] bool anyLightOn() const
-    {
-        return std::any_of(lights.begin(), lights.end(), [](const auto &l) { return l.second; });
-    }
-
-    QString step1, step2;
-    std::vector<QString> cycles, list;
-    std::map<Light, bool> lights;
-    bool fullStroke = false, locked = false, ticking = false;
-};
+using testsupport::RecordingView;
 
 // A controller answering from a script: a position and an error text per axis letter (none when
 // the letter is missing), ":" to any other line, which it keeps as a move.

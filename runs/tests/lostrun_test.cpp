@@ -6,12 +6,12 @@
 
 #include "link/channel.h"
 #include "platform/clock.h"
-#include "platform/tone.h"
 #include "runin/logfiles.h"
 #include "runin/sequencer.h"
-#include "sim/controller.h"
-#include "sim/simlink.h"
+#include "testsupport/fakelink.h"
 #include "testsupport/infolder.h"
+#include "testsupport/recordingview.h"
+#include "testsupport/repluglink.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,59 +21,6 @@
 
 namespace runs::test {
 namespace {
-
-// The in-process controller behind a cable that comes out at the first position-error query of
-// `letter`: from that write on, nothing goes through and the loss is told at once, as the real
-// port tells it.
-class PulledLink final : public comm::SerialLink
-{
-public:
-    PulledLink(sim::Controller &controller, platform::Clock &clock, std::string letter)
-        : m_link(controller, clock), m_pullAt("erorre = _TE" + letter + "\r")
-    {}
-
-    base::Status open(int portNumber) override { return m_link.open(portNumber); }
-    void close() override { m_link.close(); }
-    [[nodiscard]] bool isOpen() const override { return !m_pulled && m_link.isOpen(); }
-    base::Status write(std::string_view data) override
-    {
-        if (!m_pulled && data == m_pullAt) {
-            m_pulled = true;
-            notifyLost("the device was pulled");
-        }
-        if (m_pulled)
-            return base::fail(base::FailureKind::Unavailable, "the serial port is not open");
-        return m_link.write(data);
-    }
-    int bytesWaiting() override { return m_pulled ? 0 : m_link.bytesWaiting(); }
-    std::string takeAll() override { return m_pulled ? std::string() : m_link.takeAll(); }
-
-private:
-    sim::SimLink m_link;
-    std::string m_pullAt;
-    bool m_pulled = false;
-};
-
-struct SilentTone final : platform::Tone
-{
-    void beep(int, platform::Millis) override {}
-};
-
-// The frame's controls, not looked at here.
-struct UnseenView final : runin::RunInView
-{
-    void setLabelStep1(const QString &) override {}
-    void setLabelStep2(const QString &) override {}
-    void setLabelCycles(const QString &) override {}
-    void setLight(runin::Light, bool) override {}
-    void addListItem(const QString &) override {}
-    bool fullStrokeTicked() override { return false; }
-    void lockControls() override {}
-    void unlockControls() override {}
-    void startTicking() override { ticking = true; }
-    void stopTicking() override { ticking = false; }
-    bool ticking = false;
-};
 
 QByteArray bytesOf(const char *name)
 {
@@ -85,12 +32,15 @@ TEST(LostRun, LineLostInAZoomMovesCompletionCheck_TheStoredLogsAreTheFilesAndSta
 {
     const testsupport::InTemporaryFolder dir;
     platform::VirtualClock clock;
-    SilentTone tone;
+    testsupport::RecordingTone tone;
     sim::Controller controller;
-    PulledLink link(controller, clock, "A");
+    // The cable comes out at the first position-error query of Zoom 1.
+    testsupport::ReplugLink link(clock);
+    link.plug(controller);
+    link.pullAt = "erorre = _TEA\r";
     ASSERT_TRUE(link.open(1));
     comm::CommandChannel channel(link, clock, tone);
-    UnseenView view;
+    testsupport::RecordingView view;
     runin::Sequencer sequencer(channel, clock, tone, view);
 
     const QString database = dir.filePath("runs.sqlite");

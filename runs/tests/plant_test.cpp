@@ -8,9 +8,8 @@
 
 #include "testsupport/pgserver.h"
 #include "testsupport/records.h"
+#include "testsupport/reportprocess.h"
 
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -92,21 +91,9 @@ protected:
     static std::pair<int, QString> runReport(const QTemporaryDir &home, const QString &plant,
                                              const QStringList &arguments)
     {
-        QProcess process;
-        auto environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("XDG_DATA_HOME", home.filePath("data"));
-        environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
-        if (plant.isEmpty())
-            environment.remove("VELMARO_RUNS_DB");
-        else
-            environment.insert("VELMARO_RUNS_DB", plant);
-        process.setProcessEnvironment(environment);
-        process.setWorkingDirectory(home.path());
-        process.start(VELMARO_REPORT_PATH, arguments);
-        process.waitForFinished(60000);
-        return std::pair{process.exitCode(),
-                         QString::fromLocal8Bit(process.readAllStandardOutput() +
-                                                process.readAllStandardError())};
+        const auto answer =
+            testsupport::runReport(arguments, home.path(), {{"VELMARO_RUNS_DB", plant}});
+        return {answer.status, QString::fromLocal8Bit(answer.out + answer.err)};
     }
 
     QTemporaryDir m_dir;
@@ -251,17 +238,7 @@ TEST_F(Plant, CamTablesCutShortMidSend_EachArrivesOnceWhole)
 
     m_server.start();
     const auto report = [&](const QStringList &arguments) {
-        QProcess process;
-        auto environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("XDG_DATA_HOME", home.filePath("data"));
-        environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
-        environment.insert("VELMARO_RUNS_DB", m_server.connection());
-        process.setProcessEnvironment(environment);
-        process.start(VELMARO_REPORT_PATH, arguments);
-        process.waitForFinished(120000);
-        return std::pair{process.exitCode(),
-                         QString::fromLocal8Bit(process.readAllStandardOutput() +
-                                                process.readAllStandardError())};
+        return runReport(home, m_server.connection(), arguments);
     };
     const auto [synced, syncText] = report({"--sync"});
     EXPECT_EQ(synced, 0) << syncText.toStdString();

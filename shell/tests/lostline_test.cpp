@@ -2,6 +2,7 @@
 // lost, and the same port taken up again when the device is back.
 #include "testsupport/infolder.h"
 #include "testsupport/mainwindowfixture.h"
+#include "testsupport/repluglink.h"
 
 #include "camtable/camtablepart.h"
 #include "lens/lenspart.h"
@@ -24,55 +25,7 @@ namespace {
 using testing::ElementsAre;
 using testing::HasSubstr;
 
-// The in-process controller behind a cable that can be pulled and put into another controller,
-// as when the controller is power-cycled or swapped while the program runs.
-class ReplugLink final : public comm::SerialLink
-{
-public:
-    explicit ReplugLink(platform::Clock &clock) : m_clock(clock) {}
-
-    // From now on the line leads to `controller`, opened if the line was open; the program is
-    // not told, as a controller that finishes its initialisation tells nobody.
-    void plug(sim::Controller &device)
-    {
-        const bool open = isOpen();
-        m_link = std::make_unique<sim::SimLink>(device, m_clock);
-        if (open)
-            (void)m_link->open(m_port);
-    }
-    void pull()
-    {
-        m_link.reset();
-        notifyLost("the device was pulled");
-    }
-
-    base::Status open(int portNumber) override
-    {
-        m_port = portNumber;
-        if (!m_link)
-            return base::fail(base::FailureKind::Unavailable, "no device");
-        return m_link->open(portNumber);
-    }
-    void close() override
-    {
-        if (m_link)
-            m_link->close();
-    }
-    [[nodiscard]] bool isOpen() const override { return m_link && m_link->isOpen(); }
-    base::Status write(std::string_view data) override
-    {
-        if (!m_link)
-            return base::fail(base::FailureKind::Unavailable, "no device");
-        return m_link->write(data);
-    }
-    int bytesWaiting() override { return m_link ? m_link->bytesWaiting() : 0; }
-    std::string takeAll() override { return m_link ? m_link->takeAll() : std::string(); }
-
-private:
-    platform::Clock &m_clock;
-    std::unique_ptr<sim::SimLink> m_link;
-    int m_port = 0;
-};
+using testsupport::ReplugLink;
 
 class LostLine : public MainWindowFixture
 {
@@ -141,52 +94,6 @@ TEST_F(LostLine, IsToldOnceStopsTheRunAndKeepsTheCamTable)
     EXPECT_THAT(errors->item(errors->count() - 1)->text().toStdString(),
                 HasSubstr("The line to the controller on COM3 was lost"));
     EXPECT_EQ(camTable(), table);
-}
-
-TEST_F(LostLine, TheSamePortIsOpenedAgainWhenTheDeviceIsBack_AndASecondLossIsToldAgain)
-{
-    auto &script = createOnScript();
-    script.answer(": 1.0000\r\n");
-    showAndStart(5);
-    find<QTimer>("Timer1")->stop();
-    const QString titleBefore = form->windowTitle();
-    // The choice was read once, at start-up; from then on the port is the window's own.
-    modVariabili::PortNumber = 9;
-
-    script.refuseOpen(true);
-    script.loseLine();
-    EXPECT_TRUE(find<QTimer>("reopen")->isActive());
-    tick("Timer1"); // writes fail meanwhile, and say nothing more
-    tick("reopen");
-    settle();
-    ASSERT_EQ(dialogs.shown.size(), 1U);
-    EXPECT_THAT(dialogs.shown[0].text.toStdString(), HasSubstr("COM5"));
-
-    // Back with a ready lens: asked as at start-up, then the readout again, without a box.
-    script.refuseOpen(false);
-    script.answer(": 1.0000\r\n", platform::Millis{100});
-    auto written = script.written.size();
-    tick("reopen");
-    EXPECT_EQ(script.opens, 2);
-    EXPECT_EQ(script.portNumber(), 5);
-    EXPECT_FALSE(find<QTimer>("reopen")->isActive());
-    EXPECT_EQ(
-        std::vector(script.written.begin() + long(written), script.written.end()),
-        (std::vector<std::string>{"init = @OUT[01];init=?\r", "SHX\r", "SHY\r", "SHZ\r", "SHW\r"}));
-    EXPECT_THAT(form->windowTitle().toStdString(), HasSubstr("COM5: line back since"));
-    EXPECT_TRUE(form->windowTitle().startsWith(titleBefore));
-    EXPECT_TRUE(find<QTimer>("Timer1")->isActive());
-
-    written = script.written.size();
-    tick("Timer1");
-    ASSERT_EQ(script.written.size(), written + 4) << "the readout goes on";
-    EXPECT_EQ(script.written[written], "TPX\r");
-    settle();
-    EXPECT_EQ(dialogs.shown.size(), 1U) << "the way back to a ready lens needs no box";
-
-    script.loseLine();
-    settle();
-    EXPECT_EQ(dialogs.shown.size(), 2U);
 }
 
 // A controller that comes back after the line was lost: asked as at start-up before anything
@@ -258,18 +165,31 @@ protected:
 
 TEST_F(LineBack, AReadyLensGetsItsTickedAxesEnabledAndTheReadoutAgain_NothingUnderWayIsReplayed)
 {
+    const QString titleBefore = form->windowTitle();
+    // The choice was read once, at start-up; from then on the port is the window's own.
+    modVariabili::PortNumber = 9;
     QTest::mouseClick(control<QCheckBox>("CheckStatus(2)"), Qt::LeftButton); // Iris off
     // A move and a focus step under way when the line goes.
     control<QLineEdit>("AbsolutePos(0)")->setText("5000");
     QTest::mouseClick(control<QPushButton>("CommandAbsolutePos(0)"), Qt::LeftButton);
     QTest::mousePress(control<QPushButton>("CommandFocusUp"), Qt::LeftButton);
 
+    m_line->pull();
+    settle();
+    tick("Timer1"); // writes fail meanwhile, and say nothing more
+    tick("reopen"); // no device yet: the port does not open
+    settle();
+    EXPECT_TRUE(find<QTimer>("reopen")->isActive());
     sim::Controller &reset = newController();
-    comeBackTo(reset);
+    m_line->plug(reset);
+    tick("reopen");
+    EXPECT_EQ(m_line->port(), 4);
+    EXPECT_FALSE(find<QTimer>("reopen")->isActive());
     EXPECT_FALSE(find<QTimer>("Timer2")->isActive()) << "the focus repeat ended with the line";
     EXPECT_THAT(received(reset), ElementsAre("init = @OUT[01];init=?", "SHX", "SHY", "SHW"));
     EXPECT_TRUE(find<QTimer>("Timer1")->isActive());
     EXPECT_THAT(form->windowTitle().toStdString(), HasSubstr("COM4: line back since"));
+    EXPECT_TRUE(form->windowTitle().startsWith(titleBefore));
     clock.advance(platform::Millis{200});
     tick("Timer1");
     EXPECT_EQ(received(reset).back(), "TPW");

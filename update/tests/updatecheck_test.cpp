@@ -5,7 +5,6 @@
 #include "platform/clock.h"
 #include "testsupport/fakeupdate.h"
 #include "testsupport/signing.h"
-#include "updateconfig.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -133,17 +132,6 @@ TEST_F(UpdateCheck, ABrokenFetchOfTheSignatureIsFollowedByThePauseAndRefusesTheU
     EXPECT_EQ(clock.now(), platform::Millis{2500});
     EXPECT_TRUE(starter.started.empty());
     EXPECT_FALSE(fs::exists(directory / "UpdateVelmaro.exe"));
-}
-
-TEST(UpdateServer, TheAddressCarriesTheLoginAndTheEnvironmentChoosesTheHost)
-{
-    unsetenv("VELMARO_UPDATE_HOST");
-    EXPECT_EQ(update::configuredUpdateServer().host, velmaro::kUpdateHost);
-    setenv("VELMARO_UPDATE_HOST", "127.0.0.1:2121", 1);
-    const auto server = update::configuredUpdateServer();
-    unsetenv("VELMARO_UPDATE_HOST");
-    EXPECT_EQ(update::updateAddress(server),
-              std::string("ftp://ruz_uvavurud:") + velmaro::kUpdatePassword + "@127.0.0.1:2121");
 }
 
 } // namespace
