@@ -8,6 +8,8 @@
 
 #include <QRegularExpression>
 
+#include <map>
+
 namespace plant {
 
 namespace {
@@ -30,11 +32,25 @@ base::Result<quality::Quality> qualityOf(runs::RunDatabase &records, const Reque
                                       : quality::compute(records, filter);
 }
 
-Reply unavailable(const std::string &why)
+Reply failed(base::FailureKind kind, const QString &what)
 {
-    return problem(
-        503,
-        QStringLiteral("The run records cannot be read now: %1").arg(QString::fromStdString(why)));
+    using enum base::FailureKind;
+    static const std::map<base::FailureKind, int> kStatus{
+        {NotFound, 404}, {Ambiguous, 400},   {InvalidInput, 400}, {Damaged, 500},
+        {Internal, 500}, {Unavailable, 503}, {TimedOut, 503},
+    };
+    Reply reply = problem(kStatus.at(kind), what);
+    reply.failure = kind;
+    return reply;
+}
+
+Reply failed(const base::Failure &failure)
+{
+    const QString why = QString::fromStdString(failure.reason);
+    const bool passes = failure.kind == base::FailureKind::Unavailable ||
+                        failure.kind == base::FailureKind::TimedOut;
+    return failed(failure.kind,
+                  passes ? QStringLiteral("The run records cannot be read now: %1").arg(why) : why);
 }
 
 std::variant<runs::RunFilter, Reply> filterOf(const Request &request)
@@ -42,7 +58,7 @@ std::variant<runs::RunFilter, Reply> filterOf(const Request &request)
     auto filter =
         quality::readFilter([&request](const QString &key) { return request.value(key); });
     if (!filter)
-        return problem(400, QString::fromStdString(filter.error()));
+        return failed(filter.failure());
     return *filter;
 }
 

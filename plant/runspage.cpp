@@ -60,7 +60,7 @@ Reply runsPage(runs::RunDatabase &records, const Request &request)
     const int pageNumber = std::get<int>(number);
     auto found = records.page(chosen, pageNumber, kPerPage);
     if (!found)
-        return unavailable(found.error());
+        return failed(found.failure());
 
     const int first = (pageNumber - 1) * kPerPage + 1;
     QString body = filterForm(chosen, QStringLiteral("/runs"));
@@ -89,7 +89,7 @@ Reply runsExport(runs::RunDatabase &records, const Request &request, bool json)
     if (!json) {
         auto found = records.list(chosen);
         if (!found)
-            return unavailable(found.error());
+            return failed(found.failure());
         reply.body = quality::runsCsv(*found);
         reply.contentType = "text/csv; charset=utf-8";
         reply.download = QStringLiteral("runs.csv");
@@ -100,7 +100,7 @@ Reply runsExport(runs::RunDatabase &records, const Request &request, bool json)
         return *refused;
     auto found = records.page(chosen, std::get<int>(number), kPerPage);
     if (!found)
-        return unavailable(found.error());
+        return failed(found.failure());
     QJsonArray list;
     for (const runs::RunRecord &run : found->runs)
         list.append(quality::runJson(run));
