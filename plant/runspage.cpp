@@ -3,6 +3,7 @@
 
 #include "runs/progress.h"
 #include "runs/rundatabase.h"
+#include "runs/runstore.h"
 
 #include "quality/export.h"
 
@@ -58,7 +59,7 @@ Reply runsPage(runs::RunDatabase &records, const Request &request)
         return *reply;
     const runs::RunFilter &chosen = std::get<runs::RunFilter>(filter);
     const int pageNumber = std::get<int>(number);
-    auto found = records.page(chosen, pageNumber, kPerPage);
+    auto found = runs::RunStore(records).page(chosen, pageNumber, kPerPage);
     if (!found)
         return failed(found.failure());
 
@@ -87,7 +88,7 @@ Reply runsExport(runs::RunDatabase &records, const Request &request, bool json)
     const runs::RunFilter &chosen = std::get<runs::RunFilter>(filter);
     Reply reply;
     if (!json) {
-        auto found = records.list(chosen);
+        auto found = runs::RunStore(records).list(chosen);
         if (!found)
             return failed(found.failure());
         reply.body = quality::runsCsv(*found);
@@ -98,7 +99,7 @@ Reply runsExport(runs::RunDatabase &records, const Request &request, bool json)
     auto number = pageOf(request);
     if (auto *refused = std::get_if<Reply>(&number))
         return *refused;
-    auto found = records.page(chosen, std::get<int>(number), kPerPage);
+    auto found = runs::RunStore(records).page(chosen, std::get<int>(number), kPerPage);
     if (!found)
         return failed(found.failure());
     QJsonArray list;
