@@ -127,13 +127,28 @@ class Desktop:
             self.start_window_manager()
 
     def start_window_manager(self):
-        """openbox with its stock settings; ready once it has claimed the screen."""
+        """openbox with its stock settings; ready once it has framed a window. It names itself
+        on the screen early in its start-up, and a window mapped before its event loop runs can
+        wait unframed for the next event that reaches it; so a probe window is framed first,
+        with the root touched at each look to give it that event."""
         self.processes.append(subprocess.Popen(
             ["openbox", "--sm-disable"], env=self.env, stdout=subprocess.DEVNULL,
             stderr=subprocess.DEVNULL))
         wait_until(lambda: "window id" in subprocess.run(
             ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=self.env, capture_output=True,
             text=True).stdout, what="the window manager")
+        probe = subprocess.Popen(["xlogo", "-title", "window-manager-probe"], env=self.env,
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+        def framed():
+            subprocess.run(["xprop", "-root", "-f", "_VELMARO_PROBE", "32c", "-set",
+                            "_VELMARO_PROBE", "1"], env=self.env, capture_output=True)
+            return self.shown("^window-manager-probe$")
+        try:
+            wait_until(framed, what="the window manager to frame a window")
+        finally:
+            probe.terminate()
+            probe.wait(timeout=DEADLINE)
 
     def start_simulator(self, simulator, port, *options):
         log = os.path.join(self.ports, f"wire-COM{port}.log")

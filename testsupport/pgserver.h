@@ -73,7 +73,7 @@ public:
         if (group <= 1 || ::kill(-group, SIGKILL) != 0)
             return;
         // Gone for good before anyone starts it again.
-        for (int i = 0; i < 500 && ::kill(-group, 0) == 0; ++i)
+        for (int i = 0; i < 3000 && ::kill(-group, 0) == 0; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         QFile::remove(dataDir() + "/postmaster.pid");
     }

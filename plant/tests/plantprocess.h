@@ -31,7 +31,7 @@ public:
     {
         if (m_process.state() != QProcess::NotRunning) {
             m_process.kill();
-            m_process.waitForFinished(10000);
+            m_process.waitForFinished(30000);
         }
     }
     PlantProcess(const PlantProcess &) = delete;

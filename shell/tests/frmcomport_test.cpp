@@ -91,7 +91,7 @@ TEST_F(PortSelection, ListsTheUsablePortsUpToTwentyLeavingOutAHeldOneAndChoosesN
     // Another program takes COM3 and keeps it.
     QProcess holder;
     holder.start("flock", {"--nonblock", ptys[1]->path(), "-c", "echo held; exec sleep 60"});
-    ASSERT_TRUE(holder.waitForReadyRead(5000));
+    ASSERT_TRUE(holder.waitForReadyRead(30000));
     ASSERT_EQ(holder.readAll().trimmed(), "held");
     const auto window = makeWindow();
     EXPECT_EQ(entries(*window), QStringList({"COM1", "COM12"}));

@@ -15,9 +15,9 @@ namespace {
 using platform::Millis;
 
 constexpr int kPort = 7;
-constexpr int kProcessTimeoutMs = 10000;
+constexpr int kProcessTimeoutMs = 30000;
 // Steps of 10 ms that a test waits at most for an answer: long past any wait of the program's.
-constexpr int kPatienceSteps = 1000;
+constexpr int kPatienceSteps = 3000;
 
 class SimulatorOnPty : public testing::Test
 {

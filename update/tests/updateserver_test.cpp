@@ -41,7 +41,7 @@ public:
         m_process.setArguments({VELMARO_FTP_SERVER, "--dir", directory, "--user",
                                 update::kUpdateUser, "--password", velmaro::kUpdatePassword});
         m_process.start();
-        while (!m_process.canReadLine() && m_process.waitForReadyRead(10000)) {
+        while (!m_process.canReadLine() && m_process.waitForReadyRead(30000)) {
         }
         const QString line = QString::fromLatin1(m_process.readLine()).trimmed();
         if (!line.startsWith("port "))
@@ -126,7 +126,7 @@ protected:
     [[nodiscard]] QString updaterRanIn() const
     {
         QFile mark(local.filePath("updater-ran"));
-        testsupport::waitFor([&] { return mark.exists() && mark.size() > 0; }, 10000);
+        testsupport::waitFor([&] { return mark.exists() && mark.size() > 0; });
         return mark.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(mark.readAll()).trimmed()
                                               : QString();
     }
