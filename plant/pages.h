@@ -34,6 +34,10 @@ struct Request
     [[nodiscard]] QString value(const QString &key) const { return params.value(key); }
 };
 
+// The request of an address as a request line holds it ("/lenses/L%2D1?since=..."): each part
+// decoded, or 400 when one is not UTF-8 text or holds a control character.
+std::variant<Request, Reply> readRequest(const QByteArray &target);
+
 // Which page the request names, and its answer.
 Reply answer(runs::RunDatabase &records, const Request &request);
 
@@ -57,7 +61,7 @@ Reply qualityExport(runs::RunDatabase &records, const Request &request, bool jso
 // The quality figures of the filter, from the request's cache when it has one.
 base::Result<quality::Quality> qualityOf(runs::RunDatabase &records, const Request &request,
                                          const runs::RunFilter &filter);
-// 503 for records that cannot be read now, naming why.
+// 503 for records that cannot be read now; why goes to the server's log.
 Reply unavailable(const std::string &why);
 // The filters of the request, or the 400 that names the value that does not read.
 std::variant<runs::RunFilter, Reply> filterOf(const Request &request);
