@@ -1,7 +1,7 @@
 // A kept cam table as a database hands it back: the plant's database is shared by every station
 // and anyone with its login, so neither its bytes nor its digest are trusted. Checked against the
 // digest, then read, checked and compared as velmaro-report does.
-#include "report/camcheck.h"
+#include "camtable/camcheck.h"
 #include "runs/camrecord.h"
 
 #include "fuzzcheck.h"
@@ -25,14 +25,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         fuzz::check(!runs::checkCamBytes(damaged));
     }
 
-    const auto table = report::camTableFromBytes(record.bytes, record.id);
+    const auto table = camtable::camTableFromBytes(record.bytes, record.id);
     if (!table)
         return 0;
-    const report::CamCheck check = report::checkCam(*table);
+    const camtable::CamCheck check = camtable::checkCam(*table);
     fuzz::check(check.recorded >= 0 && check.recorded <= 86);
     fuzz::check(!check.passes() || (check.recorded == 86 && check.jumps.empty()));
-    for (const report::CamStep &turn : check.turns)
+    for (const camtable::CamStep &turn : check.turns)
         fuzz::check(turn.from < turn.to && turn.size() != 0);
-    fuzz::check(report::camDifferences(*table, *table).empty());
+    fuzz::check(camtable::camDifferences(*table, *table).empty());
     return 0;
 }

@@ -1,7 +1,7 @@
 #include "drawing.h"
 
-#include "report/charts.h"
-#include "report/runreport.h"
+#include "drawing/charts.h"
+#include "drawing/runreport.h"
 #include "runlog/runlog.h"
 
 #include <QBuffer>
@@ -39,7 +39,7 @@ QByteArray chartSvg(std::unique_ptr<QChart> chart, const QSize &size)
         svg.setViewBox(QRect(QPoint(0, 0), size));
         svg.setResolution(96);
         QPainter painter(&svg);
-        report::drawChart(painter, std::move(chart), QRectF(QPointF(0, 0), size));
+        drawing::drawChart(painter, std::move(chart), QRectF(QPointF(0, 0), size));
     }
     QByteArray text = buffer.data();
     // The element goes inside the page: no declaration, and no fixed size in millimetres.
@@ -100,18 +100,18 @@ RunCharts drawRunCharts(const runs::RunRecord &run)
     for (const runlog::Axis axis : runlog::kAxes)
         drawn.charts.push_back(
             {QStringLiteral("%1: positions reached").arg(runlog::axisTitle(axis)),
-             chartSvg(report::positionChart(log, axis), size)});
+             chartSvg(drawing::positionChart(log, axis), size)});
     drawn.charts.push_back({QStringLiteral("Position errors over the run"),
-                            chartSvg(report::errorChart(log, drawn.note), QSize(760, 340))});
+                            chartSvg(drawing::errorChart(log, drawn.note), QSize(760, 340))});
     return drawn;
 }
 
 base::Result<QByteArray> drawRunReport(const runs::RunRecord &run,
-                                       const std::optional<report::CamTable> &cam)
+                                       const std::optional<camtable::CamTable> &cam)
 {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
-    if (auto written = report::writeRunReport(run, cam, buffer); !written)
+    if (auto written = drawing::writeRunReport(run, cam, buffer); !written)
         return base::fail(written.error());
     return buffer.data();
 }

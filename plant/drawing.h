@@ -1,7 +1,7 @@
 #pragma once
 
 #include "base/result.h"
-#include "report/camcheck.h"
+#include "camtable/camcheck.h"
 #include "runs/runrecord.h"
 
 #include <QByteArray>
@@ -39,9 +39,9 @@ struct RunCharts
 // The report's charts of a run, drawn by the report's own chart code. On the application's thread.
 RunCharts drawRunCharts(const runs::RunRecord &run);
 
-// What velmaro-report --run ID -o writes, with the lens's cam table that report::camTableOfRun
+// What velmaro-report --run ID -o writes, with the lens's cam table that runs::camTableOfRun
 // found for it. On the application's thread.
 base::Result<QByteArray> drawRunReport(const runs::RunRecord &run,
-                                       const std::optional<report::CamTable> &cam);
+                                       const std::optional<camtable::CamTable> &cam);
 
 } // namespace plant

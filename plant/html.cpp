@@ -122,12 +122,6 @@ QString urlPart(const QString &text)
     return QString::fromLatin1(QUrl::toPercentEncoding(text));
 }
 
-QString localTime(const QDateTime &utc)
-{
-    return utc.isValid() ? utc.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
-                         : QStringLiteral("unknown");
-}
-
 QString localDate(const QDateTime &utc)
 {
     return utc.isValid() ? utc.toLocalTime().toString(QStringLiteral("yyyy-MM-dd"))

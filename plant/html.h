@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runs/localtime.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -20,7 +22,7 @@ QString escaped(const QString &text);
 QString urlPart(const QString &text);
 
 // Times in the server's own time zone; dates as YYYY-MM-DD.
-QString localTime(const QDateTime &utc);                 // "2026-12-05 14:03:07", "unknown"
+using runs::localTime;                                   // "2026-12-05 14:03:07", "unknown"
 QString localDate(const QDateTime &utc);                 // "2026-12-05"
 QString clockTime(const QDateTime &utc);                 // "14:03"
 QString age(const QDateTime &utc, const QDateTime &now); // "2 min 05 s"

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <pthread.h>
 #include <thread>
+#include <variant>
 
 namespace {
 
@@ -38,6 +39,55 @@ std::optional<std::pair<QString, int>> readAddress(const QString &text)
     return std::pair{host, port};
 }
 
+// Where to listen and whose records to show.
+struct Start
+{
+    std::pair<QString, int> address;
+    bool localOnly = false;
+};
+
+// --help, --version and a wrong command line answer from the core application alone, with
+// nothing of the display's said on the way: the exit status then, else the start.
+std::variant<int, Start> readCommandLine(int &argc, char **argv)
+{
+    const QCoreApplication core(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("velmaro-plant"));
+    QCoreApplication::setApplicationVersion(QLatin1String(velmaro::kVersionText));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Shows the running-in records of a lens plant as web pages: every station now, "
+        "every run with its charts and logs, every lens, and the quality figures, with CSV "
+        "and JSON for other programs. It reads the plant database named by VELMARO_RUNS_DB "
+        "(the environment, then velmaro.conf) as velmaro-report does; without one, or with "
+        "--local, this station's own runs.sqlite. It only reads."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption listen(QStringLiteral("listen"),
+                                    QStringLiteral("The address and port to answer on (default "
+                                                   "127.0.0.1:8470; port 0 lets the system "
+                                                   "choose)."),
+                                    QStringLiteral("HOST:PORT"), QStringLiteral("127.0.0.1:8470"));
+    const QCommandLineOption local(QStringLiteral("local"),
+                                   QStringLiteral("Shows this station's own records, even with a "
+                                                  "plant database set."));
+    parser.addOptions({listen, local});
+    if (!parser.parse(QCoreApplication::arguments()))
+        return refuse(parser.errorText() + QStringLiteral("\nTry 'velmaro-plant --help'."));
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp(0);
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
+    if (!parser.positionalArguments().isEmpty())
+        return refuse(QStringLiteral("\"%1\" is not wanted\nTry 'velmaro-plant --help'.")
+                          .arg(parser.positionalArguments().constFirst()));
+    const auto listenAt = readAddress(parser.value(listen));
+    if (!listenAt)
+        return refuse(QStringLiteral("--listen '%1' is not HOST:PORT").arg(parser.value(listen)));
+
+    return Start{*listenAt, parser.isSet(local)};
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -56,51 +106,10 @@ int main(int argc, char *argv[])
     // No query may hold a page up past its 10 s; the session reads only.
     if (qEnvironmentVariableIsEmpty("PGOPTIONS"))
         qputenv("PGOPTIONS", "-c statement_timeout=8000");
-    // --help, --version and a wrong command line answer from the core application alone, with
-    // nothing of the display's said on the way.
-    std::pair<QString, int> address;
-    bool localOnly = false;
-    {
-        const QCoreApplication core(argc, argv);
-        QCoreApplication::setApplicationName(QStringLiteral("velmaro-plant"));
-        QCoreApplication::setApplicationVersion(QLatin1String(velmaro::kVersionText));
-
-        QCommandLineParser parser;
-        parser.setApplicationDescription(QStringLiteral(
-            "Shows the running-in records of a lens plant as web pages: every station now, "
-            "every run with its charts and logs, every lens, and the quality figures, with CSV "
-            "and JSON for other programs. It reads the plant database named by VELMARO_RUNS_DB "
-            "(the environment, then velmaro.conf) as velmaro-report does; without one, or with "
-            "--local, this station's own runs.sqlite. It only reads."));
-        parser.addHelpOption();
-        parser.addVersionOption();
-        const QCommandLineOption listen(QStringLiteral("listen"),
-                                        QStringLiteral("The address and port to answer on (default "
-                                                       "127.0.0.1:8470; port 0 lets the system "
-                                                       "choose)."),
-                                        QStringLiteral("HOST:PORT"),
-                                        QStringLiteral("127.0.0.1:8470"));
-        const QCommandLineOption local(
-            QStringLiteral("local"), QStringLiteral("Shows this station's own records, even with a "
-                                                    "plant database set."));
-        parser.addOptions({listen, local});
-        if (!parser.parse(QCoreApplication::arguments()))
-            return refuse(parser.errorText() + QStringLiteral("\nTry 'velmaro-plant --help'."));
-        if (parser.isSet(QStringLiteral("help")))
-            parser.showHelp(0);
-        if (parser.isSet(QStringLiteral("version")))
-            parser.showVersion();
-        if (!parser.positionalArguments().isEmpty())
-            return refuse(QStringLiteral("\"%1\" is not wanted\nTry 'velmaro-plant --help'.")
-                              .arg(parser.positionalArguments().constFirst()));
-        const auto listenAt = readAddress(parser.value(listen));
-        if (!listenAt)
-            return refuse(
-                QStringLiteral("--listen '%1' is not HOST:PORT").arg(parser.value(listen)));
-
-        address = *listenAt;
-        localOnly = parser.isSet(local);
-    }
+    const auto start = readCommandLine(argc, argv);
+    if (const int *status = std::get_if<int>(&start))
+        return *status;
+    const auto &[address, localOnly] = std::get<Start>(start);
     QApplication app(argc, argv);
 
     const QString plant = runs::plantConnection();

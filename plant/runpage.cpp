@@ -2,8 +2,8 @@
 #include "records.h"
 
 #include "quality/export.h"
-#include "report/camcommands.h"
 #include "runin/verdict.h"
+#include "runs/runcamtable.h"
 #include "runs/rundatabase.h"
 
 #include <QJsonDocument>
@@ -145,8 +145,8 @@ Reply runFile(runs::RunDatabase &records, const Request &request, const QString 
     }
     // The lens's cam table is read here, on this thread's connection; only the drawing moves. As
     // velmaro-report does, a table that cannot be read leaves the report without it.
-    auto cam = report::camTableOfRun(records, run);
-    const std::optional<report::CamTable> table = cam ? *cam : std::nullopt;
+    auto cam = runs::camTableOfRun(records, run);
+    const std::optional<camtable::CamTable> table = cam ? *cam : std::nullopt;
     std::optional<base::Result<QByteArray>> pdf;
     if (!onGuiThread([&] { pdf = drawRunReport(run, table); }, request.deadline))
         return problem(503, QStringLiteral("The report could not be drawn within 10 s; the "

@@ -10,7 +10,7 @@ namespace quality {
 
 namespace {
 // Enough for the filters a plant's people use in a day; beyond it the oldest goes.
-constexpr std::size_t kMostKept = 64;
+constexpr std::size_t kMostCached = 64;
 } // namespace
 
 base::Result<Quality> Cache::compute(runs::RunDatabase &records, const runs::RunFilter &filter)
@@ -27,19 +27,19 @@ base::Result<Quality> Cache::compute(runs::RunDatabase &records, const runs::Run
     std::optional<std::shared_future<base::Result<Quality>>> kept;
     {
         const std::lock_guard lock(m_mutex);
-        const auto found = m_kept.find(key);
-        if (found != m_kept.end() && found->second.mark == *mark &&
+        const auto found = m_cached.find(key);
+        if (found != m_cached.end() && found->second.mark == *mark &&
             found->second.made.secsTo(now) < m_maxAge.count()) {
             kept = found->second.quality;
-        } else if (m_kept.size() >= kMostKept && found == m_kept.end()) {
-            auto oldest = m_kept.begin();
-            for (auto each = m_kept.begin(); each != m_kept.end(); ++each)
+        } else if (m_cached.size() >= kMostCached && found == m_cached.end()) {
+            auto oldest = m_cached.begin();
+            for (auto each = m_cached.begin(); each != m_cached.end(); ++each)
                 if (each->second.made < oldest->second.made)
                     oldest = each;
-            m_kept.erase(oldest);
+            m_cached.erase(oldest);
         }
         if (!kept)
-            m_kept[key] = {*mark, now, computing.get_future().share()};
+            m_cached[key] = {*mark, now, computing.get_future().share()};
     }
     if (kept)
         return kept->get();
@@ -47,8 +47,9 @@ base::Result<Quality> Cache::compute(runs::RunDatabase &records, const runs::Run
     computing.set_value(computed);
     if (!computed) { // asked again, it is tried again
         const std::lock_guard lock(m_mutex);
-        if (const auto found = m_kept.find(key); found != m_kept.end() && found->second.made == now)
-            m_kept.erase(found);
+        if (const auto found = m_cached.find(key);
+            found != m_cached.end() && found->second.made == now)
+            m_cached.erase(found);
     }
     return computed;
 }

@@ -13,8 +13,7 @@
 namespace quality {
 
 // The figures of each filter computed lately, for a page that many ask for again and again: given
-// again while the records hold the same runs (the same count and latest start) and for at most
-// `maxAge`, so that a serial given to an old run shows within that time. Any thread may ask; while
+// again while the records hold the same runs (RunDatabase::changeMark) and for at most `maxAge`. Any thread may ask; while
 // one computes a filter's figures, the others asking for the same wait for them.
 class Cache
 {
@@ -24,7 +23,8 @@ public:
     base::Result<Quality> compute(runs::RunDatabase &records, const runs::RunFilter &filter);
 
 private:
-    struct Kept
+    // One filter's figures, computed or being computed, and what they were computed from.
+    struct CachedFigures
     {
         QString mark;
         QDateTime made;
@@ -32,7 +32,7 @@ private:
     };
     std::chrono::seconds m_maxAge;
     std::mutex m_mutex;
-    std::map<QString, Kept> m_kept; // by database and filter
+    std::map<QString, CachedFigures> m_cached; // by database and filter
 };
 
 } // namespace quality

@@ -177,18 +177,11 @@ QJsonDocument qualityJson(const Quality &quality)
                                      {"by_ending", byEnding}});
 }
 
-QString qualityText(const Quality &quality, const QString &source)
+namespace {
+
+// Per week and station, then the total.
+QString yieldTable(const Quality &quality)
 {
-    const Cell &total = quality.total;
-    QString text = QStringLiteral("%1 run(s) of %2 lens(es) in %3\n\n")
-                       .arg(total.runs)
-                       .arg(total.lenses)
-                       .arg(source);
-    text += QStringLiteral("Per week and station (a lens counts where its first run was; the "
-                           "yields are of those lenses; no error above %1 passes; %2 run(s) "
-                           "without a serial count in no yield)\n")
-                .arg(runin::kErrorThreshold)
-                .arg(total.withoutSerial);
     const auto row = [](const QStringList &cells) {
         // One arg() for all: a station named "%1" stays as it is.
         return QStringLiteral("%1  %2  %3  %4  %5  %6  %7  %8\n")
@@ -197,8 +190,8 @@ QString qualityText(const Quality &quality, const QString &source)
                  cells[5].rightJustified(10), cells[6].rightJustified(10),
                  cells[7].rightJustified(11));
     };
-    text += row({"Week", "Station", "Runs", "No serial", "Lenses", "New lenses", "First pass",
-                 "Final yield"});
+    QString text = row({"Week", "Station", "Runs", "No serial", "Lenses", "New lenses",
+                        "First pass", "Final yield"});
     const auto cellRow = [&row](const Cell &cell, const QString &week) {
         return row({week, cell.station, QString::number(cell.runs),
                     QString::number(cell.withoutSerial), QString::number(cell.lenses),
@@ -207,9 +200,12 @@ QString qualityText(const Quality &quality, const QString &source)
     };
     for (const Cell &cell : quality.cells)
         text += cellRow(cell, cell.week);
-    text += cellRow(total, QStringLiteral("Total"));
+    return text + cellRow(quality.total, QStringLiteral("Total"));
+}
 
-    text +=
+QString axisTestTable(const Quality &quality)
+{
+    QString text =
         QStringLiteral("\nFailures by axis and test (runs with an error above %1 on the axis)\n")
             .arg(runin::kErrorThreshold);
     text += QStringLiteral("%1  %2  %3  %4  %5  %6\n")
@@ -226,7 +222,12 @@ QString qualityText(const Quality &quality, const QString &source)
                          QString::number(failures.errors).rightJustified(7),
                          percentText(failures.share).rightJustified(6),
                          percentText(failures.cumulative).rightJustified(10));
-    text += QStringLiteral("\nFailures by how the run ended\n");
+    return text;
+}
+
+QString endingTable(const Quality &quality)
+{
+    QString text = QStringLiteral("\nFailures by how the run ended\n");
     text += QStringLiteral("%1  %2  %3  %4  %5\n")
                 .arg("How it ended", -37)
                 .arg("Runs", 6)
@@ -241,6 +242,23 @@ QString qualityText(const Quality &quality, const QString &source)
                     .arg(percentText(ending.share), 6)
                     .arg(percentText(ending.cumulative), 10);
     return text;
+}
+
+} // namespace
+
+QString qualityText(const Quality &quality, const QString &source)
+{
+    const Cell &total = quality.total;
+    QString text = QStringLiteral("%1 run(s) of %2 lens(es) in %3\n\n")
+                       .arg(total.runs)
+                       .arg(total.lenses)
+                       .arg(source);
+    text += QStringLiteral("Per week and station (a lens counts where its first run was; the "
+                           "yields are of those lenses; no error above %1 passes; %2 run(s) "
+                           "without a serial count in no yield)\n")
+                .arg(runin::kErrorThreshold)
+                .arg(total.withoutSerial);
+    return text + yieldTable(quality) + axisTestTable(quality) + endingTable(quality);
 }
 
 } // namespace quality

@@ -1,7 +1,7 @@
-#include "camcommands.h"
-
 #include "commands.h"
 
+#include "camtable/camcheck.h"
+#include "runs/localtime.h"
 #include "runs/rundatabase.h"
 
 #include <QSaveFile>
@@ -10,17 +10,21 @@ namespace report {
 
 namespace {
 
+using camtable::CamCheck;
+using camtable::CamDifference;
+using camtable::CamJump;
+using camtable::CamPoint;
+using camtable::CamStep;
+using camtable::CamTable;
+using camtable::camTableFromBytes;
+using runs::localTime;
+
 // As diff: the tables differ, or the check found what keeps a table from passing.
 constexpr int kFound = 1;
 
 int cannot(std::FILE *err, const std::string &why)
 {
     return fail(err, QString::fromStdString(why));
-}
-
-QString localTime(const QDateTime &utc)
-{
-    return utc.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
 QString position(const std::optional<double> &value)
@@ -48,19 +52,16 @@ QString stepText(const CamStep &step)
 // The records and the kept table the command line names (--cam-record ID|latest).
 struct Named
 {
-    std::unique_ptr<runs::RunDatabase> records;
+    Records records;
     runs::CamRecord record;
 };
 
-base::Result<Named> namedTable(const CommandLine &line, std::FILE *err)
+base::Result<Named> namedTable(const CommandLine &line, Records records)
 {
-    auto records = openRecords(line, err);
-    if (!records)
-        return base::fail(records.error());
-    auto found = (*records)->findCamRecord(line.camRecord);
+    auto found = records->findCamRecord(line.camRecord);
     if (!found)
         return base::fail(found.error());
-    return Named{std::move(*records), std::move(*found)};
+    return Named{std::move(records), std::move(*found)};
 }
 
 // The table of a kept record, read as the report reads the file.
@@ -120,34 +121,9 @@ QString checkText(const runs::CamRecord &record, const CamTable &table, const Ca
 
 } // namespace
 
-base::Result<std::optional<CamTable>> camTableOfRun(runs::RunDatabase &records,
-                                                    const runs::RunRecord &run)
+int camsCommand(const CommandLine &line, Records records, std::FILE *out, std::FILE *err)
 {
-    if (run.serial.isEmpty() || !run.start.isValid())
-        return std::optional<CamTable>();
-    auto kept = records.camRecords({run.serial, {}, {}, run.start});
-    if (!kept)
-        return base::fail(kept.error());
-    if (kept->empty())
-        return std::optional<CamTable>();
-    auto found = records.findCamRecord(kept->front().id);
-    if (!found)
-        return base::fail(found.error());
-    auto table = camTableFromBytes(
-        found->bytes, QStringLiteral("%1, saved %2").arg(found->id, localTime(found->saved)));
-    if (!table)
-        return base::fail(QStringLiteral("the kept cam table %1 cannot be read: %2")
-                              .arg(found->id, QString::fromStdString(table.error()))
-                              .toStdString());
-    return std::optional<CamTable>(std::move(*table));
-}
-
-int camsCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
-{
-    auto records = openRecords(line, err);
-    if (!records)
-        return cannot(err, records.error());
-    auto found = (*records)->camRecords({line.serial, line.station, line.since, {}});
+    auto found = records->camRecords({line.serial, line.station, line.since, {}});
     if (!found)
         return cannot(err, found.error());
     for (const runs::CamRecord &record : *found)
@@ -157,14 +133,13 @@ int camsCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
                             (record.serial.isEmpty() ? QStringLiteral("-") : record.serial)
                                 .leftJustified(10))
                        .arg(record.rowsRecorded, 2));
-    print(out,
-          QStringLiteral("%1 cam table(s) in %2\n").arg(found->size()).arg((*records)->name()));
+    print(out, QStringLiteral("%1 cam table(s) in %2\n").arg(found->size()).arg(records->name()));
     return kDone;
 }
 
-int camWriteCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
+int camWriteCommand(const CommandLine &line, Records records, std::FILE *out, std::FILE *err)
 {
-    auto named = namedTable(line, err);
+    auto named = namedTable(line, std::move(records));
     if (!named)
         return cannot(err, named.error());
     runs::CamRecord *found = &named->record;
@@ -180,9 +155,9 @@ int camWriteCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
     return kDone;
 }
 
-int camSerialCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
+int camSerialCommand(const CommandLine &line, Records records, std::FILE *out, std::FILE *err)
 {
-    auto named = namedTable(line, err);
+    auto named = namedTable(line, std::move(records));
     if (!named)
         return cannot(err, named.error());
     runs::CamRecord *found = &named->record;
@@ -194,9 +169,9 @@ int camSerialCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
         line, std::move(named->records), out, err);
 }
 
-int camCheckCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
+int camCheckCommand(const CommandLine &line, Records records, std::FILE *out, std::FILE *err)
 {
-    auto named = namedTable(line, err);
+    auto named = namedTable(line, std::move(records));
     if (!named)
         return cannot(err, named.error());
     runs::CamRecord *found = &named->record;
@@ -208,14 +183,11 @@ int camCheckCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
     return check.passes() ? kDone : kFound;
 }
 
-int camDiffCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
+int camDiffCommand(const CommandLine &line, Records records, std::FILE *out, std::FILE *err)
 {
-    auto records = openRecords(line, err);
-    if (!records)
-        return cannot(err, records.error());
     std::array<CamTable, 2> tables;
     for (std::size_t i = 0; i < tables.size(); ++i) {
-        auto found = (*records)->findCamRecord(i == 0 ? line.camRecord : line.otherCamRecord);
+        auto found = records->findCamRecord(i == 0 ? line.camRecord : line.otherCamRecord);
         if (!found)
             return cannot(err, found.error());
         auto table = tableOf(*found);
@@ -239,7 +211,7 @@ int camDiffCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
     return differences.empty() ? kDone : kFound;
 }
 
-int lensCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
+int lensCommand(const CommandLine &line, Records, std::FILE *out, std::FILE *err)
 {
     // The lens belongs to this station whatever plant it reports to.
     auto opened = runs::RunDatabase::openStation(runs::stationDatabasePath());

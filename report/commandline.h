@@ -1,5 +1,6 @@
 #pragma once
 
+#include "runs/rundatabase.h"
 #include "runs/runfilter.h"
 
 #include <QDateTime>
@@ -7,8 +8,12 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <variant>
+#include <vector>
+
+class QCommandLineParser;
 
 // velmaro-report's command line, read in one place: every option it knows, which command each
 // goes with, and the help.
@@ -19,34 +24,18 @@ inline constexpr int kDone = 0;
 inline constexpr int kCannotWrite = 1; // the PDF could not be written
 inline constexpr int kCannotRead = 2;  // an input file could not be read, or a wrong command line
 
-// A new command: its value here, its row and options in commandline.cpp, its function in
-// commands.h and commands.cpp.
-enum class Command {
-    Report,    // LOG_COMPLETE [--errors LOG_ERRORS] [--cam CAM_TABLE] [-o OUT.pdf]
-    Runs,      // --runs [FILTERS] [--csv]
-    RunReport, // --run ID|latest [-o OUT.pdf]
-    RunSerial, // --run ID|latest --serial S
-    History,   // --history [--since DATE] [-o OUT.pdf]
-    Sync,      // --sync
-    Lens,      // --lens [SERIAL|none]
-    Cams,      // --cams [--serial S] [--station H] [--since DATE]
-    CamWrite,  // --cam-record ID|latest -o FILE
-    CamSerial, // --cam-record ID|latest --serial S
-    CamCheck,  // --cam-record ID|latest --check
-    CamDiff,   // --cam-diff ID1 ID2
-    Quality,   // --quality [FILTERS] [--csv]
-};
+struct Command;
 
 // What the command line asks for. Fields a command does not take stay empty.
 struct CommandLine
 {
-    Command command = Command::Report;
-    QString log;                 // LOG_COMPLETE
-    QString errors;              // empty: none given
-    QString cam;                 // empty: none given
-    QString output;              // -o; empty: the command's own default
-    QString run;                 // the ID given to --run
-    QString serial;              // --serial, checked to be a lens serial where it gives one
+    const Command *command = nullptr; // its row in commandTable()
+    QString log;                      // LOG_COMPLETE
+    QString errors;                   // empty: none given
+    QString cam;                      // empty: none given
+    QString output;                   // -o; empty: the command's own default
+    QString run;                      // the ID given to --run
+    QString serial;                   // --serial, checked to be a lens serial where it gives one
     QString camRecord;           // the ID given to --cam-record, or the first one to --cam-diff
     QString otherCamRecord;      // the second ID of --cam-diff
     std::optional<QString> lens; // --lens SERIAL or none; empty: --lens alone
@@ -58,6 +47,35 @@ struct CommandLine
     bool csv = false;
     bool local = false;
 };
+
+using Records = std::unique_ptr<runs::RunDatabase>;
+
+// What a command reads before its function begins.
+enum class Reads {
+    Files,         // the files the line names, which its function reads
+    StoredRecords, // the stored records the line chooses (openRecords), handed to its function
+    Station,       // this station's own records (and the plant's), which its function opens
+};
+
+// One command of velmaro-report: how the line asks for it, what goes with it, and what carries it
+// out. A new command is a row of commandTable() and its function.
+struct Command
+{
+    const char *flag = nullptr; // the option that asks for it; none: the report of LOG_COMPLETE
+    const char *with = nullptr; // where commands share a flag, the option that tells this one apart
+    QStringList options;        // the others it takes
+    qsizetype minWords = 0, maxWords = 0; // words of its own on the line
+    const char *fewerWords = nullptr;     // what is said when they are too few
+    Reads reads = Reads::Files;
+    const char *usage = nullptr, *help = nullptr; // its lines in the help; none: Qt's own
+    int (*function)(const CommandLine &line, Records records, std::FILE *out,
+                    std::FILE *err) = nullptr;
+    // Reads what is the command's own from the line: gives what is wrong with it.
+    std::optional<QString> (*finish)(CommandLine &line, const QCommandLineParser &parser) = nullptr;
+};
+
+// Every command, in the order of the help.
+const std::vector<Command> &commandTable();
 
 // Reads the command line (arguments[0] is the program). --help, --version and a wrong command
 // line are answered here, on `out` or `err`, and give the exit status. Needs only the core

@@ -1,5 +1,6 @@
 #include "commands.h"
-#include "pdfreport.h"
+
+#include "drawing/pdfreport.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,12 +26,12 @@ base::Result<runlog::RunLog> loadLog(const QString &path)
 }
 
 // Written beside and renamed into place, so that a failed report leaves no half PDF.
-base::Status savePdf(const ReportInput &input, const QString &path)
+base::Status savePdf(const drawing::ReportInput &input, const QString &path)
 {
     QSaveFile pdf(path);
     if (!pdf.open(QIODevice::WriteOnly))
         return base::fail(pdf.errorString().toStdString());
-    if (base::Status written = writePdf(input, pdf); !written)
+    if (base::Status written = drawing::writePdf(input, pdf); !written)
         return written;
     if (!pdf.commit())
         return base::fail(pdf.errorString().toStdString());
@@ -46,10 +47,10 @@ QString defaultOutput(const QString &log)
 
 } // namespace
 
-int reportCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
+int reportCommand(const CommandLine &line, Records, std::FILE *out, std::FILE *err)
 {
     // Each file is read whole before anything is drawn; the first that cannot be read ends it.
-    ReportInput input;
+    drawing::ReportInput input;
     base::Status read;
     const auto take = [&read](auto loaded, auto &into) {
         if (!read)
@@ -63,7 +64,7 @@ int reportCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
     if (!line.errors.isEmpty())
         take(loadLog(line.errors), input.errors);
     if (!line.cam.isEmpty())
-        take(readCamTable(line.cam), input.cam);
+        take(camtable::readCamTable(line.cam), input.cam);
     if (!read)
         return fail(err, QString::fromStdString(read.error()));
 

@@ -1,14 +1,14 @@
-#include "camcommands.h"
 #include "commands.h"
 #include "history.h"
-#include "runreport.h"
 
+#include "drawing/runreport.h"
 #include "quality/export.h"
 #include "quality/quality.h"
 #include "runin/verdict.h"
 #include "runlog/summary.h"
+#include "runs/localtime.h"
 #include "runs/plantsender.h"
-#include "runs/rundatabase.h"
+#include "runs/runcamtable.h"
 
 #include <QFileInfo>
 #include <QSaveFile>
@@ -24,12 +24,6 @@ int cannot(std::FILE *err, const std::string &why)
     return fail(err, QString::fromStdString(why));
 }
 
-QString localTime(const QDateTime &utc)
-{
-    return utc.isValid() ? utc.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
-                         : QStringLiteral("unknown");
-}
-
 QString duration(const runs::RunRecord &run)
 {
     if (!run.start.isValid() || !run.end.isValid())
@@ -41,13 +35,13 @@ int writeRunPdf(runs::RunDatabase &records, const runs::RunRecord &run, const QS
                 std::FILE *out, std::FILE *err)
 {
     // The lens's calibration as it stood when the run began; a damaged one is named, not shown.
-    auto cam = camTableOfRun(records, run);
+    auto cam = runs::camTableOfRun(records, run);
     if (!cam)
         print(err, QStringLiteral("velmaro-report: %1; the report goes without its cam table\n")
                        .arg(QString::fromStdString(cam.error())));
     QSaveFile pdf(output);
-    if (!pdf.open(QIODevice::WriteOnly) || !writeRunReport(run, cam ? *cam : std::nullopt, pdf) ||
-        !pdf.commit()) {
+    if (!pdf.open(QIODevice::WriteOnly) ||
+        !drawing::writeRunReport(run, cam ? *cam : std::nullopt, pdf) || !pdf.commit()) {
         print(err, QStringLiteral("velmaro-report: cannot write the report \"%1\": %2\n")
                        .arg(output, pdf.errorString()));
         return kCannotWrite;
@@ -59,14 +53,12 @@ int writeRunPdf(runs::RunDatabase &records, const runs::RunRecord &run, const QS
 QString runLine(const runs::RunRecord &run)
 {
     return QStringLiteral("%1  %2  %3  %4  %5  %6  %7  %8\n")
-        .arg(run.id.left(8), localTime(run.start), duration(run).leftJustified(16),
+        .arg(run.id.left(8), runs::localTime(run.start), duration(run).leftJustified(16),
              run.station.leftJustified(12),
              (run.serial.isEmpty() ? "-" : run.serial).leftJustified(10),
              runs::endingText(run.ending).leftJustified(37),
              QString::number(run.cycles).rightJustified(6), runin::verdictText(run.errorCount()));
 }
-
-using Records = std::unique_ptr<runs::RunDatabase>;
 
 } // namespace
 
@@ -120,7 +112,7 @@ int giveSerial(const SerialTarget &target, const CommandLine &line, Records reco
     return kDone;
 }
 
-int syncCommand(const CommandLine &, std::FILE *out, std::FILE *err)
+int syncCommand(const CommandLine &, Records, std::FILE *out, std::FILE *err)
 {
     const QString plantAddress = runs::plantConnection();
     if (plantAddress.isEmpty())
@@ -141,12 +133,9 @@ int syncCommand(const CommandLine &, std::FILE *out, std::FILE *err)
     return kDone;
 }
 
-int runsCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
+int runsCommand(const CommandLine &line, Records records, std::FILE *out, std::FILE *err)
 {
-    auto records = openRecords(line, err);
-    if (!records)
-        return cannot(err, records.error());
-    auto found = (*records)->list(line.filter);
+    auto found = records->list(line.filter);
     if (!found)
         return cannot(err, found.error());
     if (line.csv) {
@@ -156,16 +145,13 @@ int runsCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
     }
     for (const runs::RunRecord &each : *found)
         print(out, runLine(each));
-    print(out, QStringLiteral("%1 run(s) in %2\n").arg(found->size()).arg((*records)->name()));
+    print(out, QStringLiteral("%1 run(s) in %2\n").arg(found->size()).arg(records->name()));
     return kDone;
 }
 
-int qualityCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
+int qualityCommand(const CommandLine &line, Records records, std::FILE *out, std::FILE *err)
 {
-    auto records = openRecords(line, err);
-    if (!records)
-        return cannot(err, records.error());
-    auto figures = quality::compute(**records, line.filter);
+    auto figures = quality::compute(*records, line.filter);
     if (!figures)
         return cannot(err, figures.error());
     if (line.csv) {
@@ -173,55 +159,46 @@ int qualityCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
         std::fwrite(csv.constData(), 1, static_cast<std::size_t>(csv.size()), out);
         return kDone;
     }
-    print(out, quality::qualityText(*figures, (*records)->name()));
+    print(out, quality::qualityText(*figures, records->name()));
     return kDone;
 }
 
-int historyCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
+int historyCommand(const CommandLine &line, Records records, std::FILE *out, std::FILE *err)
 {
-    auto records = openRecords(line, err);
-    if (!records)
-        return cannot(err, records.error());
-    auto found = (*records)->list(line.filter);
+    auto found = records->list(line.filter);
     if (!found)
         return cannot(err, found.error());
-    auto figures = quality::compute(**records, line.filter);
+    auto figures = quality::compute(*records, line.filter);
     if (!figures)
         return cannot(err, figures.error());
     const History summary = historyOf(*found, quality::weeklyYield(*figures));
     if (line.output.isEmpty()) {
-        print(out, historyText(summary, (*records)->name()));
+        print(out, historyText(summary, records->name()));
         return kDone;
     }
-    return writeHistoryPdf(summary, (*records)->name(), line.output, out, err);
+    return writeHistoryPdf(summary, records->name(), line.output, out, err);
 }
 
-int runReportCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
+int runReportCommand(const CommandLine &line, Records records, std::FILE *out, std::FILE *err)
 {
-    auto records = openRecords(line, err);
-    if (!records)
-        return cannot(err, records.error());
-    auto found = (*records)->find(line.run);
+    auto found = records->find(line.run);
     if (!found)
         return cannot(err, found.error());
     const QString pdf =
         line.output.isEmpty() ? QStringLiteral("run-%1.pdf").arg(found->id.left(8)) : line.output;
-    return writeRunPdf(**records, *found, pdf, out, err);
+    return writeRunPdf(*records, *found, pdf, out, err);
 }
 
-int runSerialCommand(const CommandLine &line, std::FILE *out, std::FILE *err)
+int runSerialCommand(const CommandLine &line, Records records, std::FILE *out, std::FILE *err)
 {
-    auto records = openRecords(line, err);
-    if (!records)
-        return cannot(err, records.error());
-    auto found = (*records)->find(line.run);
+    auto found = records->find(line.run);
     if (!found)
         return cannot(err, found.error());
     const QString id = found->id;
     return giveSerial(
         {QStringLiteral("Run"), id, [id](runs::RunDatabase &db) { return db.find(id).ok(); },
          [id, &line](runs::RunDatabase &db) { return db.setSerial(id, line.serial); }},
-        line, std::move(*records), out, err);
+        line, std::move(records), out, err);
 }
 
 } // namespace report

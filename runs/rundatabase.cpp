@@ -65,7 +65,8 @@ base::Status RunDatabase::put(const RunRecord &record)
         QStringLiteral("INSERT INTO runs (%1) VALUES (%2) ON CONFLICT (id) DO UPDATE SET ")
             .arg(columns.join(u','), marks.join(u','));
     if (m_kind == Kind::Plant) {
-        sql += QStringLiteral("serial = excluded.serial WHERE runs.serial <> excluded.serial");
+        sql += QStringLiteral("serial = excluded.serial, revision = runs.revision + 1 WHERE "
+                              "runs.serial <> excluded.serial");
     } else {
         QStringList sets;
         for (const QString &column : columns.mid(1))
@@ -238,12 +239,12 @@ base::Status RunDatabase::markSent(const Waiting &sent)
 
 base::Status RunDatabase::setSerialOf(const Kept &kept, const QString &id, const QString &serial)
 {
-    // At the station a new serial raises the revision, so that the plant gets it too.
+    // A new serial raises the revision: at the station so that the plant gets it too, and
+    // everywhere so that figures made before it are not given again (changeMark).
     QSqlQuery query(db());
-    query.prepare(QStringLiteral("UPDATE %1 SET serial = :serial%2 WHERE id = :id")
-                      .arg(QLatin1String(kept.table),
-                           m_kind == Kind::Station ? QStringLiteral(", revision = revision + 1")
-                                                   : QString()));
+    query.prepare(QStringLiteral("UPDATE %1 SET serial = :serial, revision = revision + 1 WHERE "
+                                 "id = :id")
+                      .arg(QLatin1String(kept.table)));
     query.bindValue(QStringLiteral(":serial"), text(serial));
     query.bindValue(QStringLiteral(":id"), id);
     if (!query.exec())

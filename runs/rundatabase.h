@@ -67,7 +67,8 @@ public:
     base::Result<std::vector<RunRecord>> lastRunPerStation();
     // The sums the quality figures are made of (quality::compute).
     base::Result<QualityCounts> qualityCounts(const RunFilter &filter);
-    // Changes when a run is added: the count of runs and the latest start, cheaply.
+    // Changes when a run is added or given a serial: the count of runs, the latest start and the
+    // sum of the revisions.
     base::Result<QString> changeMark();
     // A run with its logs, by its id, a unique beginning of it, or "latest".
     base::Result<RunRecord> find(const QString &idOrLatest);

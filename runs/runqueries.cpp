@@ -179,9 +179,11 @@ base::Result<std::vector<RunRecord>> RunDatabase::lastRunPerStation()
 base::Result<QString> RunDatabase::changeMark()
 {
     QSqlQuery query(db());
-    if (!query.exec(QStringLiteral("SELECT count(*), max(started) FROM runs")) || !query.next())
+    if (!query.exec(QStringLiteral("SELECT count(*), max(started), sum(revision) FROM runs")) ||
+        !query.next())
         return failure(QStringLiteral("cannot read the run records"), query);
-    return query.value(0).toString() + u'|' + query.value(1).toString();
+    return query.value(0).toString() + u'|' + query.value(1).toString() + u'|' +
+           query.value(2).toString();
 }
 
 base::Result<QualityCounts> RunDatabase::qualityCounts(const RunFilter &filter)

@@ -58,6 +58,24 @@ protected:
         return testsupport::child<T>(form.get(), name);
     }
 
+    // On the controller, started without a message and with the readout stopped: the tests tick
+    // it themselves, and sent() holds only their own lines.
+    void startQuiet()
+    {
+        createOnController();
+        showAndStart();
+        ASSERT_TRUE(dialogs.shown.empty());
+        find<QTimer>("Timer1")->stop();
+        m_sentBefore = controller->receivedLines().size();
+    }
+
+    // Lines the controller received since startQuiet().
+    std::vector<std::string> sent() const
+    {
+        const auto all = linesReceived();
+        return {all.begin() + static_cast<std::ptrdiff_t>(m_sentBefore), all.end()};
+    }
+
     std::vector<std::string> linesReceived() const
     {
         std::vector<std::string> lines;
@@ -70,16 +88,18 @@ protected:
     std::optional<sim::Controller> controller;
     testsupport::RecordingTone tone;
     testsupport::RecordingDialogs dialogs;
-    // Where the window hands every saved cam table; none when null.
+    // Where the window hands every run and every saved cam table; none when null.
+    runin::RunRecorder *recorder = nullptr;
     camtable::CamRecorder *camRecorder = nullptr;
     std::unique_ptr<shell::frmMain> form;
     std::unique_ptr<QSignalSpy> unloaded;
     std::unique_ptr<QSignalSpy> portOpenFailed;
+    std::size_t m_sentBefore = 0;
 
     void create(std::unique_ptr<comm::SerialLink> link)
     {
         form = std::make_unique<shell::frmMain>(
-            shell::Platform{std::move(link), clock, tone, dialogs, nullptr, camRecorder});
+            shell::Platform{std::move(link), clock, tone, dialogs, recorder, camRecorder});
         unloaded = std::make_unique<QSignalSpy>(form.get(), &shell::frmMain::unloaded);
         portOpenFailed = std::make_unique<QSignalSpy>(form.get(), &shell::frmMain::portOpenFailed);
     }

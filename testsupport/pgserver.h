@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <memory>
 #include <stdexcept>
 #include <thread>
 
@@ -114,6 +115,27 @@ public:
                                          "velmaro", "-d", "plant", "-tAc", sql}));
         process.waitForFinished(30000);
         return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+    }
+
+    // A session of its own that runs `lock` (LOCK TABLE ...) in a transaction it keeps open until
+    // the object goes, so that others wait on it; lockWaits() counts them.
+    std::unique_ptr<QProcess> holding(const QString &lock) const
+    {
+        auto session = std::make_unique<QProcess>();
+        session->start(program("psql"),
+                       arguments("psql", {"-h", "127.0.0.1", "-p", QString::number(m_port), "-U",
+                                          "velmaro", "-d", "plant", "-tAq"}));
+        session->write(("BEGIN;\n" + lock + ";\nSELECT 'held';\n").toUtf8());
+        QByteArray said;
+        while (!said.contains("held") && session->waitForReadyRead(30000))
+            said += session->readAllStandardOutput();
+        if (!said.contains("held"))
+            throw std::runtime_error("cannot hold " + lock.toStdString());
+        return session;
+    }
+    int lockWaits() const
+    {
+        return psql("SELECT count(*) FROM pg_stat_activity WHERE wait_event_type = 'Lock'").toInt();
     }
 
 private:

@@ -21,22 +21,6 @@ using testing::IsEmpty;
 class AxisPanels : public MainWindowFixture
 {
 protected:
-    void startOnController()
-    {
-        createOnController();
-        showAndStart();
-        ASSERT_TRUE(dialogs.shown.empty());
-        find<QTimer>("Timer1")->stop(); // the tests tick the readout themselves
-        sentBefore = controller->receivedLines().size();
-    }
-
-    // Lines the controller received since the window started.
-    std::vector<std::string> sent() const
-    {
-        const auto all = linesReceived();
-        return {all.begin() + static_cast<std::ptrdiff_t>(sentBefore), all.end()};
-    }
-
     static std::size_t at(int axis) { return static_cast<std::size_t>(axis); }
 
     // Element `axis` of a control array of the axis frames.
@@ -60,12 +44,11 @@ protected:
                       QString("Actual position: ") + positions[at(axis)]);
     }
 
-    std::size_t sentBefore = 0;
 };
 
 TEST_F(AxisPanels, ReadoutLeavesTheLineAloneWhileAnotherExchangeHoldsIt)
 {
-    startOnController();
+    startQuiet();
     const auto hold = form->channel().hold();
     tick("Timer1");
     EXPECT_THAT(sent(), IsEmpty());
@@ -103,7 +86,7 @@ TEST_F(AxisPanels, ReadoutShowsOnlyWhatAnswersAndStoresOnlyZoomNumbers)
 
 TEST_F(AxisPanels, JogRunsWhileTheMouseHoldsTheButtonAtTheSpeedAsTyped)
 {
-    startOnController();
+    startQuiet();
     auto *forward = of<QPushButton>("CommandJogPos", 0);
     forward->setFocus();
     QTest::keyClick(forward, Qt::Key_Space);
@@ -126,7 +109,7 @@ TEST_F(AxisPanels, JogRunsWhileTheMouseHoldsTheButtonAtTheSpeedAsTyped)
 
 TEST_F(AxisPanels, JogStopsAtOnceWhenTheWindowLosesTheMouse)
 {
-    startOnController();
+    startQuiet();
     auto *jog = of<QPushButton>("CommandJogPos", 2);
     QTest::mousePress(jog, Qt::LeftButton);
     ASSERT_THAT(sent(), ElementsAre("JGZ=1000", "BGZ"));
@@ -144,7 +127,7 @@ TEST_F(AxisPanels, JogStopsAtOnceWhenTheWindowLosesTheMouse)
 
 TEST_F(AxisPanels, AbsoluteMoveFromTheButtonAndFromEnter)
 {
-    startOnController();
+    startQuiet();
     typeInto(of<QLineEdit>("AbsolutePos", 2), "5000");
     QTest::mouseClick(of<QPushButton>("CommandAbsolutePos", 2), Qt::LeftButton);
     EXPECT_THAT(sent(), ElementsAre("SPZ=1000", "PAZ=5000", "BGZ"));

@@ -25,20 +25,7 @@ using testing::SizeIs;
 class LensColumn : public MainWindowFixture
 {
 protected:
-    void SetUp() override
-    {
-        createOnController();
-        showAndStart();
-        ASSERT_TRUE(dialogs.shown.empty());
-        find<QTimer>("Timer1")->stop(); // only this column's lines on the wire
-        sentBefore = controller->receivedLines().size();
-    }
-
-    std::vector<std::string> sent() const
-    {
-        const auto all = linesReceived();
-        return {all.begin() + static_cast<std::ptrdiff_t>(sentBefore), all.end()};
-    }
+    void SetUp() override { startQuiet(); }
 
     QScrollBar *slider() const { return find<QScrollBar>("HScroll"); }
     QPushButton *up() const { return find<QPushButton>("CommandFocusUp"); }
@@ -74,8 +61,6 @@ protected:
                          Qt::NoModifier);
         QApplication::sendEvent(form.get(), &move);
     }
-
-    std::size_t sentBefore = 0;
 };
 
 TEST_F(LensColumn, ListChoicesSendTheirPresetAndLeaveTheFocusOnTheSink)

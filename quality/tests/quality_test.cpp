@@ -159,6 +159,13 @@ TEST_P(Figures, TheCacheGivesNoFiguresOlderThanTheRuns)
     runs::RunFilter other;
     other.verdict = runs::Verdict::Fail;
     EXPECT_EQ(cache.compute(*m_records, other)->total.runs, 1);
+
+    // A serial corrected on an old run shows at the next request.
+    const runs::RunRecord unnamed = run("s1", "", at(2026, 3, 1, 9));
+    store(unnamed);
+    ASSERT_EQ(cache.compute(*m_records, {})->total.withoutSerial, 1);
+    ASSERT_TRUE(m_records->setSerial(unnamed.id, "L2"));
+    EXPECT_EQ(cache.compute(*m_records, {})->total.withoutSerial, 0);
 }
 
 TEST_P(Figures, PagesNewestFirst_FiltersCombine)

@@ -1,11 +1,10 @@
 // velmaro-report's one command line: which command each line asks for, what goes with what, and
 // the help that lists every command.
-#include "report/commandline.h"
+#include "report/commands.h"
+
+#include "testsupport/capture.h"
 
 #include <gmock/gmock.h>
-
-#include <cstdio>
-#include <memory>
 
 namespace report::test {
 namespace {
@@ -18,82 +17,40 @@ struct Read
     std::string out, err;
 };
 
-std::string contentsOf(std::FILE *stream)
-{
-    std::rewind(stream);
-    std::string text;
-    for (int c = std::fgetc(stream); c != EOF; c = std::fgetc(stream))
-        text.push_back(static_cast<char>(c));
-    return text;
-}
-
 Read read(QStringList arguments)
 {
     arguments.prepend(QStringLiteral("velmaro-report"));
-    const std::unique_ptr<std::FILE, int (*)(std::FILE *)> out(std::tmpfile(), &std::fclose);
-    const std::unique_ptr<std::FILE, int (*)(std::FILE *)> err(std::tmpfile(), &std::fclose);
-    Read read{readCommandLine(arguments, out.get(), err.get()), {}, {}};
-    read.out = contentsOf(out.get());
-    read.err = contentsOf(err.get());
-    return read;
+    auto [result, out, err] = testsupport::captured(
+        [&](std::FILE *o, std::FILE *e) { return readCommandLine(arguments, o, e); });
+    return {std::move(result), std::move(out), std::move(err)};
 }
 
-TEST(CommandLine, EachCommandIsTakenWithItsOwnOptions)
+TEST(CommandLine, EachLineAsksForItsCommand)
 {
-    const auto line = [](const QStringList &arguments) {
-        const Read got = read(arguments);
-        EXPECT_TRUE(std::holds_alternative<CommandLine>(got.result)) << got.err;
-        return std::holds_alternative<CommandLine>(got.result) ? std::get<CommandLine>(got.result)
-                                                               : CommandLine{};
+    const std::pair<QStringList, decltype(Command::function)> cases[] = {
+        {{"--errors", "e.txt", "--cam", "Camma.txt", "-o", "r.pdf", "Log.txt"}, &reportCommand},
+        {{"--runs", "--until", "2026-12-03", "--verdict", "fail", "--csv"}, &runsCommand},
+        {{"--quality", "--station", "b"}, &qualityCommand},
+        {{"--run", "3f2a", "-o", "x.pdf"}, &runReportCommand},
+        {{"--run=latest", "--serial", "L-2 A/7", "--local"}, &runSerialCommand},
+        {{"--history", "--since", "2026-11-01T06:00:00Z"}, &historyCommand},
+        {{"--sync"}, &syncCommand},
+        {{"--lens", "L-4711"}, &lensCommand},
+        {{"--cams", "--serial", "L-1", "--since", "2026-12-01"}, &camsCommand},
+        {{"--cam-record", "7c41", "-o", "Camma.txt", "--local"}, &camWriteCommand},
+        {{"--cam-record", "latest", "--serial", "L-1"}, &camSerialCommand},
+        {{"--cam-record", "latest", "--check"}, &camCheckCommand},
+        {{"--cam-diff", "7c41", "b93a"}, &camDiffCommand},
     };
-    const CommandLine report =
-        line({"--errors", "e.txt", "--cam", "Camma.txt", "-o", "r.pdf", "Log Complete.txt"});
-    EXPECT_EQ(report.command, Command::Report);
-    EXPECT_EQ(report.log, QStringLiteral("Log Complete.txt"));
-    EXPECT_EQ(report.errors, QStringLiteral("e.txt"));
-    EXPECT_EQ(report.cam, QStringLiteral("Camma.txt"));
-    EXPECT_EQ(report.output, QStringLiteral("r.pdf"));
-
-    const CommandLine runs =
-        line({"--runs", "--serial", "L-1", "--station", "bench-2", "--since", "2026-12-01",
-              "--until", "2026-12-03", "--operator", "anna", "--verdict", "fail", "--csv"});
-    EXPECT_EQ(runs.command, Command::Runs);
-    EXPECT_EQ(runs.serial, QStringLiteral("L-1"));
-    EXPECT_EQ(runs.station, QStringLiteral("bench-2"));
-    EXPECT_EQ(runs.since, QDate(2026, 12, 1).startOfDay().toUTC());
-    EXPECT_EQ(runs.filter.serial, QStringLiteral("L-1"));
-    EXPECT_EQ(runs.filter.station, QStringLiteral("bench-2"));
-    EXPECT_EQ(runs.filter.since, QDate(2026, 12, 1).startOfDay());
-    EXPECT_EQ(runs.filter.until, QDate(2026, 12, 4).startOfDay()); // the whole of the 3rd
-    EXPECT_EQ(runs.filter.operatorName, QStringLiteral("anna"));
-    EXPECT_EQ(runs.filter.verdict, runs::Verdict::Fail);
-    EXPECT_TRUE(runs.csv);
-    EXPECT_EQ(line({"--quality", "--station", "b"}).command, Command::Quality);
-    EXPECT_FALSE(runs.local);
-
-    EXPECT_EQ(line({"--run", "3f2a", "-o", "x.pdf"}).command, Command::RunReport);
-    const CommandLine serial = line({"--run=latest", "--serial", "L-2 A/7", "--local"});
-    EXPECT_EQ(serial.command, Command::RunSerial);
-    EXPECT_EQ(serial.run, QStringLiteral("latest"));
-    EXPECT_TRUE(serial.filter.serial.isEmpty()); // the serial to give, not a filter
-    EXPECT_TRUE(serial.local);
-    EXPECT_EQ(line({"--history", "--since", "2026-11-01T06:00:00Z"}).since,
-              QDateTime(QDate(2026, 11, 1), QTime(6, 0), Qt::UTC));
-    EXPECT_EQ(line({"--sync"}).command, Command::Sync);
-
-    EXPECT_EQ(line({"--lens"}).lens, std::nullopt);
-    EXPECT_EQ(line({"--lens", "none"}).lens, QStringLiteral("none"));
-    EXPECT_EQ(line({"--lens", "L-4711"}).command, Command::Lens);
-    EXPECT_EQ(line({"--cams", "--serial", "L-1", "--since", "2026-12-01"}).command, Command::Cams);
-    const CommandLine written = line({"--cam-record", "7c41", "-o", "Camma.txt", "--local"});
-    EXPECT_EQ(written.command, Command::CamWrite);
-    EXPECT_EQ(written.camRecord, QStringLiteral("7c41"));
-    EXPECT_EQ(line({"--cam-record", "latest", "--serial", "L-1"}).command, Command::CamSerial);
-    EXPECT_EQ(line({"--cam-record", "latest", "--check"}).command, Command::CamCheck);
-    const CommandLine diff = line({"--cam-diff", "7c41", "b93a"});
-    EXPECT_EQ(diff.command, Command::CamDiff);
-    EXPECT_EQ(std::pair(diff.camRecord, diff.otherCamRecord),
-              std::pair(QStringLiteral("7c41"), QStringLiteral("b93a")));
+    for (const auto &[arguments, command] : cases) {
+        const Read got = read(arguments);
+        ASSERT_TRUE(std::holds_alternative<CommandLine>(got.result)) << got.err;
+        EXPECT_EQ(std::get<CommandLine>(got.result).command->function, command) << got.out;
+    }
+    // --until takes the whole of its day; the serial of --run is the one to give, not a filter.
+    const auto runs = std::get<CommandLine>(read(cases[1].first).result);
+    EXPECT_EQ(runs.filter.until, QDate(2026, 12, 4).startOfDay());
+    EXPECT_TRUE(std::get<CommandLine>(read(cases[4].first).result).filter.serial.isEmpty());
 }
 
 TEST(CommandLine, AWrongLineExitsWith2AndSaysWhatIsWrong)

@@ -1,9 +1,13 @@
 // velmaro-report's command from its arguments to the PDF: the figures of page 1 as pdftotext
 // reads them, every page rendered to PNG as a test artefact, and the exit statuses.
+#include "report/camcommands.h"
 #include "report/commands.h"
+#include "runs/rundatabase.h"
 #include "runlog/summary.h"
 
+#include "testsupport/capture.h"
 #include "testsupport/logmaker.h"
+#include "testsupport/records.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,8 +17,6 @@
 
 #include <gmock/gmock.h>
 
-#include <cstdio>
-#include <memory>
 #include <tuple>
 
 namespace report::test {
@@ -31,28 +33,15 @@ struct Outcome
     std::string out, err;
 };
 
-std::string contentsOf(std::FILE *stream)
-{
-    std::rewind(stream);
-    std::string text;
-    for (int c = std::fgetc(stream); c != EOF; c = std::fgetc(stream))
-        text.push_back(static_cast<char>(c));
-    return text;
-}
-
 class ReportCommand : public testing::Test
 {
 protected:
     Outcome run(QStringList arguments)
     {
         arguments.prepend(QStringLiteral("velmaro-report"));
-        const std::unique_ptr<std::FILE, int (*)(std::FILE *)> out(std::tmpfile(), &std::fclose);
-        const std::unique_ptr<std::FILE, int (*)(std::FILE *)> err(std::tmpfile(), &std::fclose);
-        Outcome outcome;
-        outcome.status = runCommandLine(arguments, out.get(), err.get());
-        outcome.out = contentsOf(out.get());
-        outcome.err = contentsOf(err.get());
-        return outcome;
+        auto [status, out, err] = testsupport::captured(
+            [&](std::FILE *o, std::FILE *e) { return runCommandLine(arguments, o, e); });
+        return {status, std::move(out), std::move(err)};
     }
 
     QString write(const QString &name, const QByteArray &bytes)
@@ -182,6 +171,27 @@ TEST_F(ReportCommand, AFileThatCannotBeReadOrWrittenIsNamed_AnEmptyLogStillMakes
     ASSERT_EQ(run({complete, QStringLiteral("-o"), out}).status, kDone);
     render(out, QStringLiteral("report-empty"));
     EXPECT_THAT(pdfText(out, 1, 1).toStdString(), HasSubstr("Lines 0 read, 0 unreadable"));
+}
+
+// The cam table a run's report shows is the one its lens had when the run started: the serial's
+// latest table saved before the start, not an older one, a newer one or another lens's.
+TEST(RunReport, TakesTheSerialsLatestCamTableSavedBeforeTheStart)
+{
+    QTemporaryDir dir;
+    auto records = runs::RunDatabase::openStation(dir.filePath("runs.sqlite"));
+    ASSERT_TRUE(records) << records.error();
+    const runs::RunRecord run = testsupport::madeRun("station-a", 1, 100, "L-7");
+    const qint64 start = testsupport::madeCam({}, 0).saved.secsTo(run.start);
+    using testsupport::camBytes, testsupport::madeCam;
+    const runs::CamRecord latest = madeCam(camBytes(5), start - 60, "station-a", "L-7");
+    for (const runs::CamRecord &cam :
+         {madeCam(camBytes(1), start - 7200, "station-a", "L-7"), latest,
+          madeCam(camBytes(9), start + 60, "station-a", "L-7"),
+          madeCam(camBytes(3), start - 30, "station-a", "L-8")})
+        ASSERT_TRUE((*records)->putCamRecord(cam));
+    const auto table = camTableOfRun(**records, run);
+    ASSERT_TRUE(table && *table) << (table ? "none" : table.error());
+    EXPECT_TRUE((*table)->file.startsWith(latest.id)) << (*table)->file.toStdString();
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "platform/tone.h"
 #include "sim/controller.h"
 #include "sim/simlink.h"
+#include "testsupport/infolder.h"
 #include "testsupport/qtprint.h"
 
 #include <QDir>
@@ -118,9 +119,6 @@ inline std::vector<QString> logLines(const char *name)
 class SequencerFixture : public testing::Test
 {
 protected:
-    SequencerFixture() { QDir::setCurrent(m_dir.path()); }
-    ~SequencerFixture() override { QDir::setCurrent(m_home); }
-
     void onController(sim::Faults faults = {})
     {
         controller.emplace(faults);
@@ -177,8 +175,7 @@ protected:
     std::unique_ptr<Sequencer> sequencer;
 
 private:
-    QString m_home = QDir::currentPath();
-    QTemporaryDir m_dir;
+    testsupport::InTemporaryFolder m_folder;
 };
 
 } // namespace runin::test

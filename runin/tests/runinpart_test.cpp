@@ -1,5 +1,6 @@
 // The running-in frame in the main window: its check boxes, START and ABORT with the window's
 // control lock, against the in-process controller.
+#include "testsupport/infolder.h"
 #include "testsupport/mainwindowfixture.h"
 
 #include "lens/lenspart.h"
@@ -23,9 +24,6 @@ namespace {
 class RunInFrame : public MainWindowFixture
 {
 protected:
-    RunInFrame() : m_home(QDir::currentPath()) { QDir::setCurrent(m_dir.path()); }
-    ~RunInFrame() override { QDir::setCurrent(m_home); }
-
     void startWith(sim::Faults faults = {})
     {
         createOnController(faults);
@@ -48,9 +46,23 @@ protected:
 
     void click(const char *name) { QTest::mouseClick(find(name), Qt::LeftButton); }
 
+    // The logs as the previous run left them.
+    static void writeLastRun()
+    {
+        for (const char *name : {runin::LogFiles::kComplete, runin::LogFiles::kErrors}) {
+            QFile old(QString::fromLatin1(name));
+            ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+            old.write("last run\r\n");
+        }
+    }
+    static qint64 logBytes()
+    {
+        return QFileInfo(runin::LogFiles::kComplete).size() +
+               QFileInfo(runin::LogFiles::kErrors).size();
+    }
+
 private:
-    QTemporaryDir m_dir;
-    QString m_home;
+    testsupport::InTemporaryFolder m_folder;
 };
 
 TEST_F(RunInFrame, TheBoxesStartAndAbortRunThroughTheWindowsLock)
@@ -64,11 +76,7 @@ TEST_F(RunInFrame, TheBoxesStartAndAbortRunThroughTheWindowsLock)
     click("CheckFullSroke");
     EXPECT_TRUE(find("CommandStart")->isEnabled());
 
-    for (const char *name : {runin::LogFiles::kComplete, runin::LogFiles::kErrors}) {
-        QFile old(QString::fromLatin1(name));
-        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-        old.write("last run\r\n");
-    }
+    writeLastRun();
     click("CommandStart");
     EXPECT_FALSE(find("ComboFocalLength")->isEnabled());
     EXPECT_FALSE(find("CheckFullSroke")->isEnabled());
@@ -93,6 +101,42 @@ TEST_F(RunInFrame, TheBoxesStartAndAbortRunThroughTheWindowsLock)
     EXPECT_EQ(controller->receivedLines().size(), sent);
     EXPECT_FALSE(form->channel().busy());
     EXPECT_EQ(QFileInfo(runin::LogFiles::kComplete).size(), 0);
+}
+
+// A recorder whose store is out of reach: it cannot keep the run the logs hold.
+struct UnkeptRecorder final : runin::RunRecorder
+{
+    void setNoteHandler(Note) override {}
+    base::Status keepPreviousRun() override { return base::fail("the disk is full"); }
+    void runStarted(bool, bool) override { ++started; }
+    void runProgressed(const runin::RunSoFar &) override {}
+    void runEnded(runin::RunEnding, std::int32_t) override {}
+    int started = 0;
+};
+
+TEST_F(RunInFrame, StartAsksWhenThePreviousRunCannotBeKept_NoKeepsTheLogsYesEmptiesThem)
+{
+    UnkeptRecorder unkept;
+    recorder = &unkept;
+    startWith();
+    click("CheckFullSroke");
+    writeLastRun();
+    dialogs.yesNoAnswers = {false};
+    click("CommandStart");
+    ASSERT_EQ(dialogs.shown.size(), 1U);
+    EXPECT_TRUE(dialogs.shown[0].text.contains("cannot be kept: the disk is full"));
+    EXPECT_EQ(logBytes(), 20);
+    EXPECT_EQ(unkept.started, 0);
+    EXPECT_FALSE(find<QTimer>("Timer3")->isActive());
+    EXPECT_TRUE(find("CommandStart")->isEnabled());
+
+    dialogs.yesNoAnswers = {true};
+    click("CommandStart");
+    EXPECT_EQ(dialogs.shown.size(), 2U);
+    EXPECT_EQ(logBytes(), 0);
+    EXPECT_EQ(unkept.started, 1);
+    EXPECT_TRUE(find<QTimer>("Timer3")->isActive());
+    form.reset(); // before the recorder it hands the run to
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "runin/sequencer.h"
 #include "sim/controller.h"
 #include "sim/simlink.h"
+#include "testsupport/infolder.h"
 
 #include <QDir>
 #include <QFile>
@@ -73,19 +74,6 @@ struct UnseenView final : runin::RunInView
     bool ticking = false;
 };
 
-// The logs are written where the program runs: a folder of the test's own, left on every path.
-class InFolder
-{
-public:
-    explicit InFolder(const QString &path) { QDir::setCurrent(path); }
-    ~InFolder() { QDir::setCurrent(m_home); }
-    InFolder(const InFolder &) = delete;
-    InFolder &operator=(const InFolder &) = delete;
-
-private:
-    QString m_home = QDir::currentPath();
-};
-
 QByteArray bytesOf(const char *name)
 {
     QFile file(QString::fromLatin1(name));
@@ -94,8 +82,7 @@ QByteArray bytesOf(const char *name)
 
 TEST(LostRun, LineLostInAZoomMovesCompletionCheck_TheStoredLogsAreTheFilesAndStartAddsNothing)
 {
-    QTemporaryDir dir;
-    const InFolder inDir(dir.path());
+    const testsupport::InTemporaryFolder dir;
     platform::VirtualClock clock;
     SilentTone tone;
     sim::Controller controller;

@@ -1,5 +1,6 @@
 // A serial line that vanishes under the running program: told once, a run stopped, nothing else
 // lost, and the same port taken up again when the device is back.
+#include "testsupport/infolder.h"
 #include "testsupport/mainwindowfixture.h"
 
 #include "camtable/camtablepart.h"
@@ -76,9 +77,6 @@ private:
 class LostLine : public MainWindowFixture
 {
 protected:
-    LostLine() : m_home(QDir::currentPath()) { QDir::setCurrent(m_logs.path()); }
-    ~LostLine() override { QDir::setCurrent(m_home); }
-
     // Everything the cam table shows: marks and cells.
     std::vector<QStringList> camTable() const
     {
@@ -99,8 +97,7 @@ protected:
     }
 
 private:
-    QTemporaryDir m_logs;
-    QString m_home;
+    testsupport::InTemporaryFolder m_logs;
 };
 
 TEST_F(LostLine, IsToldOnceStopsTheRunAndKeepsTheCamTable)

@@ -7,7 +7,7 @@
 
 // The figures the charts draw, taken from a log. Thinning keeps long runs drawable: a 24-hour log
 // has some 25,000 moves per axis, more than a page has points across.
-namespace report {
+namespace drawing {
 
 struct Point
 {
@@ -29,4 +29,4 @@ std::vector<Point> errorsOf(const runlog::RunLog &log, runlog::Axis axis, int &u
 // highest point in their order, so that the drawn line spans the same band.
 std::vector<Point> thinned(const std::vector<Point> &points, std::size_t maxPoints);
 
-} // namespace report
+} // namespace drawing

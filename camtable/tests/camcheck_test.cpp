@@ -1,6 +1,6 @@
 // The cam table as the report reads it: gaps, cells that are not numbers, files of the wrong
 // shape, and the rows that step far more than the others.
-#include "report/camcheck.h"
+#include "camtable/camcheck.h"
 
 #include "testsupport/qtprint.h"
 
@@ -9,18 +9,25 @@
 
 #include <gmock/gmock.h>
 
-namespace report::test {
+namespace camtable::test {
 namespace {
 
 using testing::ElementsAre;
 using testing::Field;
 
-// 86 lines as the program saves them; `cells` gives "<zoom1>;<zoom2>" for row n (1 to 86).
-QString camFile(const QTemporaryDir &dir, const std::function<QString(int)> &cells, int rows = 86)
+// The bytes of a table as the program saves it; `cells` gives "<zoom1>;<zoom2>" for row n (1 on).
+QByteArray camBytes(const std::function<QString(int)> &cells, int rows = 86)
 {
     QByteArray text;
     for (int n = 1; n <= rows; ++n)
         text += QString::number(75 + 5 * (n - 1)).toLatin1() + ';' + cells(n).toLatin1() + "\r\n";
+    return text;
+}
+
+// The same as a file.
+QString camFile(const QTemporaryDir &dir, const std::function<QString(int)> &cells, int rows = 86)
+{
+    const QByteArray text = camBytes(cells, rows);
     QString path = dir.filePath(QStringLiteral("Camma.txt"));
     QFile file(path);
     EXPECT_TRUE(file.open(QIODevice::WriteOnly));
@@ -78,15 +85,6 @@ TEST(CamCheck, AFileOfTheWrongShapeSaysWhy)
         readCamTable(camFile(dir, [](int n) { return n == 7 ? QStringLiteral("12") : smooth(n); }));
     ASSERT_FALSE(noSemicolons);
     EXPECT_THAT(noSemicolons.error(), testing::HasSubstr("line 7"));
-}
-
-// The bytes of a table as the program saves it; `cells` as for camFile.
-QByteArray camBytes(const std::function<QString(int)> &cells)
-{
-    QByteArray text;
-    for (int n = 1; n <= 86; ++n)
-        text += QString::number(75 + 5 * (n - 1)).toLatin1() + ';' + cells(n).toLatin1() + "\r\n";
-    return text;
 }
 
 TEST(CamCheck, AWholeOneWayTablePassesTurnsOfZoom1AndGapsDoNot)
@@ -150,4 +148,4 @@ TEST(CamCheck, DifferencesAreTheRowsThatChangedWithTheirStepsPerAxis)
 }
 
 } // namespace
-} // namespace report::test
+} // namespace camtable::test

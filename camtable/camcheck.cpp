@@ -1,7 +1,7 @@
 #include "camcheck.h"
 
 #include "base/numbertext.h"
-#include "camtable/camfile.h"
+#include "camfile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace report {
+namespace camtable {
 
 namespace {
 
@@ -188,4 +188,4 @@ std::vector<CamDifference> camDifferences(const CamTable &first, const CamTable 
     return differences;
 }
 
-} // namespace report
+} // namespace camtable

@@ -13,7 +13,7 @@
 
 // The zoom cam table as the report shows it: both zoom positions against the focal length, and
 // the rows that stand out from their neighbours.
-namespace report {
+namespace camtable {
 
 struct CamPoint
 {
@@ -81,4 +81,4 @@ struct CamDifference
 
 std::vector<CamDifference> camDifferences(const CamTable &first, const CamTable &second);
 
-} // namespace report
+} // namespace camtable

@@ -1,5 +1,5 @@
 // The charts' figures: a long run thinned to what a page can draw.
-#include "report/series.h"
+#include "drawing/series.h"
 
 #include "testsupport/logmaker.h"
 
@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-namespace report::test {
+namespace drawing::test {
 namespace {
 
 TEST(Series, PositionsAreNumberedMoveByMove)
@@ -36,4 +36,4 @@ TEST(Series, ThinningKeepsEachStretchsExtremesInOrder)
 }
 
 } // namespace
-} // namespace report::test
+} // namespace drawing::test

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace report {
+namespace drawing {
 
 using runlog::Axis;
 using runlog::Entry;
@@ -65,4 +65,4 @@ std::vector<Point> thinned(const std::vector<Point> &points, std::size_t maxPoin
     return kept;
 }
 
-} // namespace report
+} // namespace drawing

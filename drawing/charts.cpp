@@ -17,7 +17,7 @@
 #include <algorithm>
 #include <array>
 
-namespace report {
+namespace drawing {
 
 using runlog::Axis;
 using runlog::axisTitle;
@@ -84,6 +84,45 @@ void spanOf(QValueAxis *axis, double low, double high)
     axis->applyNiceNumbers();
 }
 
+// The first and last time the log reads, in milliseconds since the epoch, at least a minute
+// apart.
+std::pair<double, double> timeSpan(const RunLog &log)
+{
+    double first = 0, last = 0;
+    bool timed = false;
+    for (const Entry &entry : log.entries) {
+        if (!entry.moment)
+            continue;
+        const auto at = static_cast<double>(entry.moment->toMSecsSinceEpoch());
+        first = timed ? std::min(first, at) : at;
+        last = timed ? std::max(last, at) : at;
+        timed = true;
+    }
+    if (!timed) {
+        // No time read anywhere: an hour's span keeps the axis drawable.
+        first = static_cast<double>(QDateTime::currentMSecsSinceEpoch());
+        last = first;
+    }
+    if (last - first < 60'000)
+        last = first + 60'000;
+    return {first, last};
+}
+
+// The threshold either way across the span, with one legend entry for the pair.
+void thresholdLines(QChart &chart, QAbstractAxis *x, QAbstractAxis *y, double first, double last)
+{
+    for (const double threshold :
+         {double{runin::kErrorThreshold}, double{-runin::kErrorThreshold}}) {
+        auto *line = new QLineSeries;
+        line->setName(QStringLiteral("\u00b110"));
+        line->setPen(QPen(Qt::red, 1, Qt::DashLine));
+        line->append(first, threshold);
+        line->append(last, threshold);
+        attach(chart, line, x, y);
+    }
+    chart.legend()->markers().constLast()->setVisible(false);
+}
+
 } // namespace
 
 std::unique_ptr<QChart> positionChart(const RunLog &log, Axis axis)
@@ -124,16 +163,8 @@ std::unique_ptr<QChart> errorChart(const RunLog &log, QString &note)
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
 
-    double first = 0, last = 0, low = -runin::kErrorThreshold, high = runin::kErrorThreshold;
-    bool timed = false;
-    for (const Entry &entry : log.entries) {
-        if (!entry.moment)
-            continue;
-        const auto at = static_cast<double>(entry.moment->toMSecsSinceEpoch());
-        first = timed ? std::min(first, at) : at;
-        last = timed ? std::max(last, at) : at;
-        timed = true;
-    }
+    const auto [first, last] = timeSpan(log);
+    double low = -runin::kErrorThreshold, high = runin::kErrorThreshold;
     int undated = 0;
     for (const Axis axis : kAxes) {
         int axisUndated = 0;
@@ -153,24 +184,7 @@ std::unique_ptr<QChart> errorChart(const RunLog &log, QString &note)
         }
         attach(*chart, series, x, y);
     }
-    if (!timed) {
-        // No time read anywhere: an hour's span keeps the axis drawable.
-        first = static_cast<double>(QDateTime::currentMSecsSinceEpoch());
-        last = first;
-    }
-    if (last - first < 60'000)
-        last = first + 60'000;
-    for (const double threshold :
-         {double{runin::kErrorThreshold}, double{-runin::kErrorThreshold}}) {
-        auto *line = new QLineSeries;
-        line->setName(QStringLiteral("\u00b110"));
-        line->setPen(QPen(Qt::red, 1, Qt::DashLine));
-        line->append(first, threshold);
-        line->append(last, threshold);
-        attach(*chart, line, x, y);
-    }
-    // One legend entry for the pair of threshold lines.
-    chart->legend()->markers().constLast()->setVisible(false);
+    thresholdLines(*chart, x, y, first, last);
     const double span = last - first;
     x->setFormat(span < 3'600'000.0        ? QStringLiteral("HH:mm:ss")
                  : span < 2 * 86'400'000.0 ? QStringLiteral("HH:mm")
@@ -188,7 +202,7 @@ std::unique_ptr<QChart> errorChart(const RunLog &log, QString &note)
     return chart;
 }
 
-std::unique_ptr<QChart> camChart(const CamTable &table)
+std::unique_ptr<QChart> camChart(const camtable::CamTable &table)
 {
     auto chart = newChart(QStringLiteral("Cam table: zoom positions against the focal length"));
     auto *x = valueAxis(QStringLiteral("focal length (mm)"));
@@ -206,7 +220,7 @@ std::unique_ptr<QChart> camChart(const CamTable &table)
         const QColor colour = colourOf(zoom == 1 ? Axis::Zoom1 : Axis::Zoom2);
         QLineSeries *run = nullptr;
         bool named = false;
-        for (const CamPoint &point : table.points) {
+        for (const camtable::CamPoint &point : table.points) {
             const auto value = zoom == 1 ? point.zoom1 : point.zoom2;
             if (!value) {
                 run = nullptr; // an unrecorded row breaks the line
@@ -242,4 +256,4 @@ void drawChart(QPainter &painter, std::unique_ptr<QChart> chart, const QRectF &t
     scene.render(&painter, target, scene.sceneRect());
 }
 
-} // namespace report
+} // namespace drawing

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "camcheck.h"
+#include "camtable/camcheck.h"
 #include "runlog/runlog.h"
 
 #include <QString>
@@ -12,7 +12,7 @@ class QPainter;
 class QRectF;
 
 // The report's charts, drawn by Qt Charts.
-namespace report {
+namespace drawing {
 
 // The positions reached by one axis, move by move.
 std::unique_ptr<QChart> positionChart(const runlog::RunLog &log, runlog::Axis axis);
@@ -22,9 +22,9 @@ std::unique_ptr<QChart> positionChart(const runlog::RunLog &log, runlog::Axis ax
 std::unique_ptr<QChart> errorChart(const runlog::RunLog &log, QString &note);
 
 // Zoom 1 and Zoom 2 against the focal length; unrecorded rows leave gaps.
-std::unique_ptr<QChart> camChart(const CamTable &table);
+std::unique_ptr<QChart> camChart(const camtable::CamTable &table);
 
 // Lays the chart out at the target's size and paints it there.
 void drawChart(QPainter &painter, std::unique_ptr<QChart> chart, const QRectF &target);
 
-} // namespace report
+} // namespace drawing

@@ -3,16 +3,11 @@
 #include "pdfreport.h"
 
 #include "runlog/runlog.h"
+#include "runs/localtime.h"
 
-namespace report {
+namespace drawing {
 
 namespace {
-
-QString localTime(const QDateTime &utc)
-{
-    return utc.isValid() ? utc.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
-                         : QStringLiteral("unknown");
-}
 
 // The run's own figures, before those its log gives.
 std::vector<std::pair<QString, QString>> aboutRun(const runs::RunRecord &run)
@@ -25,15 +20,15 @@ std::vector<std::pair<QString, QString>> aboutRun(const runs::RunRecord &run)
             {QStringLiteral("Lens serial"),
              run.serial.isEmpty() ? QStringLiteral("not given") : run.serial},
             {QStringLiteral("Tests"), run.tests},
-            {QStringLiteral("Started"), localTime(run.start)},
-            {QStringLiteral("Ended"), localTime(run.end)},
+            {QStringLiteral("Started"), runs::localTime(run.start)},
+            {QStringLiteral("Ended"), runs::localTime(run.end)},
             {QStringLiteral("How it ended"), runs::endingText(run.ending)}};
 }
 
 } // namespace
 
-base::Status writeRunReport(const runs::RunRecord &run, const std::optional<CamTable> &cam,
-                            QIODevice &out)
+base::Status writeRunReport(const runs::RunRecord &run,
+                            const std::optional<camtable::CamTable> &cam, QIODevice &out)
 {
     ReportInput input;
     input.cam = cam;
@@ -43,4 +38,4 @@ base::Status writeRunReport(const runs::RunRecord &run, const std::optional<CamT
     return writePdf(input, out);
 }
 
-} // namespace report
+} // namespace drawing

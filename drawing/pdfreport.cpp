@@ -11,7 +11,7 @@
 #include <QPdfWriter>
 #include <QTextDocument>
 
-namespace report {
+namespace drawing {
 
 using runlog::Axis;
 using runlog::AxisErrors;
@@ -214,9 +214,9 @@ QString unreadableList(const std::vector<Unreadable> &lines)
     return html;
 }
 
-QString camJumpList(const CamTable &table)
+QString camJumpList(const camtable::CamTable &table)
 {
-    const std::vector<CamJump> jumps = camJumps(table.points);
+    const std::vector<camtable::CamJump> jumps = camtable::camJumps(table.points);
     if (jumps.empty())
         return QStringLiteral("<p>No row steps more than three times the median step from the "
                               "row before it.</p>");
@@ -225,7 +225,7 @@ QString camJumpList(const CamTable &table)
         "step (likely mis-recordings):</p><table cellspacing=0 border=1><tr><th>Row</th>"
         "<th class=num>Focal length</th><th>Axis</th><th class=num>Step per row</th>"
         "<th class=num>Median step</th></tr>");
-    for (const CamJump &jump : jumps)
+    for (const camtable::CamJump &jump : jumps)
         html += QStringLiteral("<tr><td class=num>%1</td><td class=num>%2 mm</td><td>Zoom %3</td>"
                                "<td class=num>%4</td><td class=num>%5</td></tr>")
                     .arg(jump.row)
@@ -372,4 +372,4 @@ base::Status writePdf(const ReportInput &input, QIODevice &out)
     return {};
 }
 
-} // namespace report
+} // namespace drawing
