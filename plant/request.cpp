@@ -39,7 +39,7 @@ std::variant<Request, Reply> readRequest(const QByteArray &target)
 {
     Request request;
     const qsizetype mark = target.indexOf('?');
-    for (const QByteArray &segment : target.left(mark).split('/').mid(1)) {
+    for (const QByteArray &segment : (mark < 0 ? target : target.left(mark)).split('/').mid(1)) {
         const QByteArray bytes = QByteArray::fromPercentEncoding(segment);
         const auto text = addressText(bytes);
         if (!text)

@@ -103,7 +103,9 @@ Server::Server(Opener open)
     const auto page = [this](const httplib::Request &req, httplib::Response &res) {
         send(answerTimely(m_open, *m_figures, req), res);
     };
-    m_http->Get(".*", page); // HEAD too: the library answers it from the GET handler
+    // Any path, line ends and all: what is not text gets its 400 here. HEAD too: the library
+    // answers it from the GET handler.
+    m_http->Get(R"([\s\S]*)", page);
     const auto refuse = [](const httplib::Request &req, httplib::Response &res) {
         Gate::answering();
         send(problem(405, QStringLiteral("%1 is not allowed: this page only shows the records "

