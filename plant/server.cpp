@@ -95,7 +95,7 @@ Server::Server(Opener open)
     });
     m_http->set_read_timeout(5);
     m_http->set_write_timeout(10);
-    m_http->set_keep_alive_timeout(2);
+    m_http->set_keep_alive_timeout(5);
     m_http->set_keep_alive_max_count(20);
     m_http->set_logger([](const httplib::Request &, const httplib::Response &) { Gate::answered(); });
     m_http->set_payload_max_length(64 * 1024);
