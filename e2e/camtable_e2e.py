@@ -2,14 +2,11 @@
 in the cam table, replays it, saves the table, clears the row and loads the table back."""
 
 import os
-import shutil
 import subprocess
 import sys
-import tempfile
-import time
 import unittest
 
-from desktop import Desktop, read_wire_log, twips_centre, wait_until
+from desktop import Desktop, main, read_wire_log, twips_centre, wait_until
 
 PROGRAM, SIMULATOR, ARTEFACTS = sys.argv[1:4]
 
@@ -30,8 +27,7 @@ class CamTable(unittest.TestCase):
     def setUp(self):
         self.desktop = Desktop(ARTEFACTS)
         self.addCleanup(self.desktop.close)
-        self.drive = tempfile.mkdtemp(prefix="velmaro-drive-c-")
-        self.addCleanup(shutil.rmtree, self.drive, ignore_errors=True)
+        self.drive = self.desktop.folder("drive-c")
         self.desktop.env["VELMARO_DRIVE_C"] = self.drive
         # Each save is kept as a record too: in the test's own data folder, not the user's.
         self.desktop.env["XDG_DATA_HOME"] = os.path.join(self.drive, "data")
@@ -42,13 +38,14 @@ class CamTable(unittest.TestCase):
     def lines_since(self, mark):
         return read_wire_log(self.log)[mark:]
 
+    def moves_since(self, mark):
+        return [line for line in self.lines_since(mark) if not line.startswith("TP")]
+
     def answer_yes(self, question):
         """Confirms the box that asks `question` with its default button, Yes."""
         self.desktop.window("Conferma.")
         self.desktop.screenshot("root", question)
-        time.sleep(0.3)
-        self.desktop.xdotool("key", "--clearmodifiers", "Return")
-        wait_until(lambda: not self.desktop.shown("^Conferma.$"), what="the box to close")
+        self.desktop.answer("Conferma.")
 
     def selected_row_band(self):
         """The top and bottom pixel rows of the list's highlighted row, in window pixels, or None
@@ -82,14 +79,15 @@ class CamTable(unittest.TestCase):
 
         # Jog Zoom 1 forward while the button is held; the readout follows it.
         mark = len(read_wire_log(self.log))
+        def readout_during_jog():
+            lines = self.lines_since(mark)
+            return "BGX" in lines and lines[lines.index("BGX"):].count("TPX") >= 2
         self.desktop.mouse(self.main, JOG_PLUS_ZOOM1, "mousedown", "1")
-        time.sleep(1.0)
+        wait_until(readout_during_jog, what="the readout during the jog")
         self.desktop.screenshot(self.main, "main-full-readout.png")
         self.desktop.xdotool("mouseup", "1")
-        wait_until(lambda: [line for line in self.lines_since(mark) if not line.startswith("TP")]
-                   == ["JGX=1000", "BGX", "STX"], what="the jog and its stop")
-        during = self.lines_since(mark)
-        self.assertIn("TPX", during[during.index("BGX"):during.index("STX")])
+        wait_until(lambda: self.moves_since(mark) == ["JGX=1000", "BGX", "STX"],
+                   what="the jog and its stop")
         mark = len(read_wire_log(self.log))
         wait_until(lambda: self.lines_since(mark).count("TPX") >= 5,
                    what="the readout after the jog")
@@ -98,14 +96,11 @@ class CamTable(unittest.TestCase):
         row10 = self.select_row(10)
         mark = len(read_wire_log(self.log))
         self.click((CHECK_BOX_X, row10))
-        time.sleep(0.5)
-        self.assertNotIn("BGXY", self.lines_since(mark), "ticking moves nothing")
-
+        # Ticking moves nothing: the replay that follows is all that is sent.
         self.click((ZOOM1_X, row10))
-        replay = wait_until(lambda: [line for line in self.lines_since(mark)
-                                     if not line.startswith("TP")][-4:]
-                            if "BGXY" in self.lines_since(mark) else None,
+        replay = wait_until(lambda: "BGXY" in self.lines_since(mark) and self.moves_since(mark),
                             what="the replay lines")
+        self.assertEqual(len(replay), 4, replay)
         self.assertEqual(replay[0], "SP1000,1000")
         self.assertEqual(replay[3], "BGXY")
         zoom1 = int(replay[1].removeprefix("PAX="))
@@ -126,16 +121,14 @@ class CamTable(unittest.TestCase):
         self.answer_yes("camtable-clear-question.png")
         mark = len(read_wire_log(self.log))
         self.click((ZOOM1_X, row10))
-        time.sleep(0.5)
-        self.assertNotIn("BGXY", self.lines_since(mark), "a cleared row replays nothing")
         self.desktop.screenshot(self.main, "camtable-cleared.png")
 
+        # A cleared row replays nothing: the replay of the loaded row is all that is sent.
         self.click(CARICA)
         self.answer_yes("camtable-load-question.png")
-        mark = len(read_wire_log(self.log))
         self.click((ZOOM1_X, row10))
         wait_until(lambda: "BGXY" in self.lines_since(mark), what="the replay of the loaded row")
-        self.assertEqual([line for line in self.lines_since(mark) if not line.startswith("TP")],
+        self.assertEqual(self.moves_since(mark),
                          ["SP1000,1000", f"PAX={zoom1}", f"PAY={zoom2}", "BGXY"])
         self.desktop.screenshot(self.main, "camtable-loaded.png")
         with open(path, "rb") as file:
@@ -152,4 +145,4 @@ def pixel_column(env, x, y, height):
 
 
 if __name__ == "__main__":
-    unittest.main(argv=[sys.argv[0], "-v"])
+    main()

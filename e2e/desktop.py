@@ -1,7 +1,9 @@
 """A virtual desktop for end-to-end tests: Xvfb, the controller simulator on a pseudo-terminal,
 an FTP update server on loopback, and xdotool to act as the operator. By default openbox manages
 the windows, as on a desktop; without a window manager the tests give each new window the focus
-themselves, as a window manager would."""
+themselves, as a window manager would.
+
+Every wait has one generous deadline; a failing test tells what it saw (see main())."""
 
 import os
 import re
@@ -9,9 +11,11 @@ import shutil
 import signal
 import socket
 import subprocess
+import sys
 import tempfile
 import time
 import unicodedata
+import unittest
 
 FTP_SERVER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "testsupport",
                           "ftpserver.py")
@@ -19,30 +23,89 @@ UPDATE_USER = "ruz_uvavurud"
 # Typed on the main window, it opens the full window.
 SERVICE_CODE = ("Escape", "u", "n", "v", "k", "n")
 FULL_SIZE = (987, 767)
+FULL_CORNER = (1, 1)  # left 10, top 10 twips
+
+
+# A deadline for a test that is stuck, on a busy machine too; never a measure of the program.
+DEADLINE = 30.0
 
 
 class Timeout(AssertionError):
     pass
 
 
-def wait_until(check, timeout=10.0, what="a condition"):
+def wait_until(check, timeout=DEADLINE, what="a condition"):
+    """Gives check()'s first true value, polling until the deadline."""
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:
         value = check()
         if value:
             return value
         time.sleep(0.05)
-    raise Timeout(f"timed out waiting for {what}")
+    raise Timeout(f"timed out after {timeout:g} s waiting for {what}")
+
+
+# Whatever a failing test can look at: each has tell(test name), which prints what it shows.
+WITNESSES = []
+
+
+class _TellingResult(unittest.TextTestResult):
+    def addFailure(self, test, err):
+        super().addFailure(test, err)
+        self.tell(test)
+
+    def addError(self, test, err):
+        super().addError(test, err)
+        self.tell(test)
+
+    @staticmethod
+    def tell(test):
+        name = test.id().rsplit(".", 1)[-1]
+        for witness in list(WITNESSES):
+            try:
+                witness.tell(name)
+            except Exception as error:  # what is seen must not hide the failure
+                print(f"--- could not look: {error!r}", file=sys.stderr)
+
+
+def main():
+    """Runs the script's tests; a failure prints what every desktop and browser showed and
+    keeps their files in the build tree, so that a log and the build folder tell all."""
+    unittest.main(argv=sys.argv[:1], testRunner=unittest.TextTestRunner(
+        resultclass=_TellingResult, verbosity=2))
+
+
+def tail(path, lines=60):
+    with open(path, encoding="utf-8", errors="replace") as text:
+        return "".join(text.readlines()[-lines:])
+
+
+class BrowserWitness:
+    """A browser's page at a failure: its address, its text and a screenshot."""
+
+    def __init__(self, browser, artefacts):
+        self.browser, self.artefacts = browser, artefacts
+
+    def tell(self, test):
+        shot = os.path.join(self.artefacts, f"failed-{test}.png")
+        self.browser.save_screenshot(shot)
+        text = self.browser.execute_script("return document.body ? document.body.innerText : ''")
+        print(f"\n--- the browser was at {self.browser.current_url}\n--- screenshot: {shot}\n"
+              f"--- the page's text:\n{text}", file=sys.stderr)
 
 
 class Desktop:
     def __init__(self, artefacts, window_manager=True):
         self.artefacts = artefacts
         os.makedirs(artefacts, exist_ok=True)
-        # Every folder of the test's and of the programs' it starts lies in one, removed at close.
-        self.root = tempfile.mkdtemp(prefix="velmaro-e2e-")
+        # Every folder of the test's and of the programs' it starts lies in one in the build tree,
+        # removed at close unless a test failed.
+        self.root = tempfile.mkdtemp(prefix="desktop-", dir=artefacts)
+        self.failed = False
         self.ports = self.folder("ports")
         self.processes = []
+        self.outputs = []
+        WITNESSES.append(self)
         read_end, write_end = os.pipe()
         # -noreset: otherwise the server resets when its last client leaves, and a program
         # started in that moment cannot open the display.
@@ -84,22 +147,40 @@ class Desktop:
 
     BUILT_IN = "built-in"
 
-    def start_program(self, program, *arguments, update_host=None, cwd=None, output=None):
+    def start_program(self, program, *arguments, update_host=None, cwd=None):
         """Starts the program with `arguments` in `cwd` (by default this process's). Its update
         check asks `update_host` (host:port); by default a closed loopback port, so that it goes
         on at once to the port selection; Desktop.BUILT_IN leaves it the host the build was
-        configured with. Its output goes to a pipe, or to the file `output` for a long run that
-        nobody reads along."""
+        configured with. Its output goes to a file: output(process) reads it."""
         env = dict(self.env, VELMARO_UPDATE_HOST=update_host or closed_port())
         if update_host == Desktop.BUILT_IN:
             del env["VELMARO_UPDATE_HOST"]
-        sink = open(output, "wb") if output else subprocess.PIPE
-        process = subprocess.Popen([program, *arguments], env=env, cwd=cwd, stdout=sink,
-                                   stderr=subprocess.STDOUT)
-        if output:
-            sink.close()
+        path = os.path.join(self.folder("output"), os.path.basename(program) + ".txt")
+        with open(path, "wb") as sink:
+            process = subprocess.Popen([program, *arguments], env=env, cwd=cwd, stdout=sink,
+                                       stderr=subprocess.STDOUT)
         self.processes.append(process)
+        self.outputs.append((process, path))
         return process
+
+    def run(self, *command, cwd=None):
+        """Runs a command line tool with the desktop's environment; gives its result, as text."""
+        return subprocess.run(command, cwd=cwd, env=self.env, capture_output=True, text=True,
+                              timeout=120)
+
+    def output(self, process):
+        """What the program has written to its standard output and error so far."""
+        with open(next(path for p, path in self.outputs if p is process), "rb") as text:
+            return text.read().decode()
+
+    def tell(self, test):
+        self.failed = True
+        print(f"\n--- the desktop's files are kept in {self.root}", file=sys.stderr)
+        print(f"--- the screen: {self.screenshot('root', f'failed-{test}.png')}", file=sys.stderr)
+        for process, path in self.outputs:
+            state = "running" if process.poll() is None else f"ended {process.returncode}"
+            print(f"--- {' '.join(process.args)} ({state}), the end of its output:\n{tail(path)}",
+                  file=sys.stderr)
 
     def start_ftp_server(self, directory, port=0):
         """Serves `directory` to the update account, with the password of the build under test
@@ -131,10 +212,24 @@ class Desktop:
         return process, main, log
 
     def open_full_window(self, main):
+        """Types the service code unless the window is full already, and waits until it is full
+        in its place: it grows first and moves after, and a click meant for it must not land
+        where it was."""
         if self.outer_geometry(main)[2:] != FULL_SIZE:
             self.xdotool("key", "--clearmodifiers", *SERVICE_CODE)
-            wait_until(lambda: self.outer_geometry(main)[2:] == FULL_SIZE,
-                       what="the full window")
+        wait_until(lambda: self.outer_geometry(main) == (*FULL_CORNER, *FULL_SIZE),
+                   what="the full window in its place")
+
+    def start_full_stroke(self, main):
+        """Ticks Full stroke and presses START (X gives the program the clicks in order)."""
+        self.click(main, *FULL_STROKE_BOX)
+        self.click(main, *START)
+
+    def answer(self, title, key="Return"):
+        """Answers the box `title` with `key` once it is there, and waits until it has gone."""
+        self.window(title)
+        self.xdotool("key", "--clearmodifiers", key)
+        wait_until(lambda: not self.shown(f"^{title}$"), what=f"the box '{title}' to close")
 
     def shown(self, title):
         """The visible windows whose title matches the regular expression `title`."""
@@ -203,7 +298,10 @@ class Desktop:
                     process.kill()
         self.xvfb.terminate()
         self.xvfb.wait(timeout=5)
-        shutil.rmtree(self.root, ignore_errors=True)
+        if self in WITNESSES:
+            WITNESSES.remove(self)
+        if not self.failed:
+            shutil.rmtree(self.root, ignore_errors=True)
 
     def folder(self, name):
         """A new empty folder of the test's own, gone when the desktop closes."""
@@ -219,16 +317,19 @@ def closed_port():
 
 def read_wire_log(path):
     """The lines the simulator received, in order, as sent (without their carriage return)."""
-    return [text for _, text in read_wire_log_timed(path)]
-
-
-def read_wire_log_timed(path):
-    """The lines the simulator received, each with the second it arrived."""
     if not os.path.exists(path):
         return []
     with open(path, encoding="ascii", errors="replace") as log:
-        entries = [line.rstrip("\n").split("\t", 1) for line in log if "\t" in line]
-    return [(float(seconds), text) for seconds, text in entries]
+        return [line.rstrip("\n").split("\t", 1)[1] for line in log if "\t" in line]
+
+
+def readouts_pass(log, count=40, timeout=DEADLINE):
+    """Waits for `count` more position questions on the wire (four a tick of the readout, five
+    ticks a second): proof that the program went on."""
+    def readouts():
+        return sum(line.startswith("TP") for line in read_wire_log(log))
+    start = readouts()
+    wait_until(lambda: readouts() >= start + count, timeout, f"{count} more readouts")
 
 
 def twips_centre(left, top, width, height):

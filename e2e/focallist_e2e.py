@@ -5,10 +5,9 @@ it is while the pointer rests; the item then clicked is the one sent."""
 import os
 import subprocess
 import sys
-import time
 import unittest
 
-from desktop import Desktop, read_wire_log, twips_centre, wait_until
+from desktop import Desktop, main, read_wire_log, readouts_pass, twips_centre, wait_until
 
 PROGRAM, SIMULATOR, ARTEFACTS = sys.argv[1:4]
 # Each list: its top in twips, the rows it shows, the row clicked and the line that row sends.
@@ -39,10 +38,8 @@ class PresetLists(unittest.TestCase):
         area = (left, combo_bottom - 330 // 15, x + width - left, y + height - combo_bottom + 22)
         wait_until(lambda: self.grab(area) == self.grab(area), what="a still list")
         shown = self.grab(area, f"{name}-list-{suffix}.png")
-        # The pointer rests where it clicked; the readout's next request shows the program ran on.
-        time.sleep(3)
-        sent = len(read_wire_log(log))
-        wait_until(lambda: len(read_wire_log(log)) > sent, what="the readout")
+        # The pointer rests where it clicked; some seconds of the readout show the program ran on.
+        readouts_pass(log, 60)
         self.assertEqual(self.grab(area), shown, "the list scrolled under the resting pointer")
         sent = len(read_wire_log(log))
         self.desktop.mouse(popup, (width // 2, height * (2 * row + 1) // (2 * rows)), "click", "1")
@@ -65,4 +62,4 @@ class PresetLists(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main(argv=sys.argv[:1], verbosity=2)
+    main()

@@ -3,17 +3,13 @@ the port and the lens starts up, or tells that it is not initialised; the operat
 focus, and the technician switches an axis off and on and sets the controller's network
 address, all by mouse and keyboard as a person would."""
 
-import statistics
 import sys
-import time
 import unittest
 
-from desktop import Desktop, read_wire_log, read_wire_log_timed, twips_centre, wait_until
+from desktop import Desktop, main, read_wire_log, readouts_pass, twips_centre, wait_until
 
 PROGRAM, SIMULATOR, ARTEFACTS = sys.argv[1:4]
 
-STARTUP_LINES = ["init = @OUT[01];init=?", "SHX", "SHY", "SHZ", "SHW", "zoom=75", "iris=1",
-                 "PAW=focusmin;BGW"]
 FOCUS_UP = twips_centre(360, 2760, 495, 375)
 SET_IP = twips_centre(360, 3360, 1095, 375)
 # Zoom 1's panel: the manual frame at (2160, 1320), its first axis frame 120 and 300 inside it.
@@ -41,25 +37,18 @@ class LensAndAxes(unittest.TestCase):
     def mouse(self, at, *actions):
         self.desktop.mouse(self.main, at, *actions)
 
-    def test_0_the_lens_starts_up_in_the_compact_window(self):
-        self.assertEqual(read_wire_log(self.log)[:len(STARTUP_LINES)], STARTUP_LINES)
-        self.assertEqual(self.desktop.outer_geometry(self.main)[2:], (132, 320))
-        self.desktop.screenshot(self.main, "main-compact.png")
-
-    def test_1_holding_plus_steps_the_focus_after_300_ms_then_about_every_80(self):
+    def test_1_holding_plus_repeats_the_focus_step_until_the_mouse_lets_go(self):
+        # The repeat's timing is the widget test's, in virtual time; here the real mouse.
+        def steps():
+            return read_wire_log(self.log)[before:].count("focusup=1")
         before = len(read_wire_log(self.log))
-        self.mouse(FOCUS_UP, "mousedown", "1", "sleep", "1", "mouseup", "1")
-        time.sleep(0.3)
-        steps = [at for at, line in read_wire_log_timed(self.log)[before:] if line == "focusup=1"]
-        gaps = [later - earlier for earlier, later in zip(steps, steps[1:])]
-        print(f"focus lines in a 1 s hold: {len(steps)}, first gap {gaps[0]:.3f} s, "
-              f"later gaps median {statistics.median(gaps[1:]):.3f} s", file=sys.stderr)
-        # The readout blocks the one thread 80 ms in every 200, so some repeats come late.
-        self.assertGreaterEqual(len(steps), 5)
-        self.assertLessEqual(len(steps), 12)
-        self.assertGreater(gaps[0], 0.25)
-        self.assertLess(statistics.median(gaps[1:]), gaps[0])
-        self.desktop.screenshot(self.main, "focus-after-hold.png")
+        self.mouse(FOCUS_UP, "mousedown", "1")
+        wait_until(lambda: steps() >= 3, what="the focus step repeated")
+        self.desktop.xdotool("mouseup", "1")
+        readouts_pass(self.log)  # the program's loop has gone round: the release is taken
+        held = steps()
+        readouts_pass(self.log)
+        self.assertEqual(steps(), held, "the repeat ends with the release")
 
     def test_2_an_axis_switched_off_and_on(self):
         self.desktop.open_full_window(self.main)
@@ -77,14 +66,9 @@ class LensAndAxes(unittest.TestCase):
         before = len(read_wire_log(self.log))
         self.mouse(SET_IP, "click", "1")
         self.desktop.window("Set IP Address")
-        time.sleep(0.2)
         self.desktop.xdotool("type", "--delay", "20", "010.001.002.003")
         self.desktop.xdotool("key", "Return")
-        self.desktop.window("IP Address changed")
-        time.sleep(0.2)
-        self.desktop.screenshot("root", "ip-address-changed.png")
-        self.desktop.xdotool("key", "Return")
-        wait_until(lambda: not self.desktop.shown("^IP Address changed$"), what="the box to close")
+        self.desktop.answer("IP Address changed")
         self.assertEqual(self.lines_after(before), ["IA10,1,2,3;BN"])
 
 
@@ -100,9 +84,9 @@ class NotInitialised(unittest.TestCase):
         desktop.window("T7342 Galil")
         desktop.screenshot(desktop.window("Errore"), "not-initialised-message.png")
         desktop.xdotool("key", "--clearmodifiers", "Return")
-        self.assertEqual(program.wait(timeout=10), 0)
+        self.assertEqual(program.wait(timeout=30), 0)
         self.assertEqual(read_wire_log(log), ["init = @OUT[01];init=?", "allarme=?"])
 
 
 if __name__ == "__main__":
-    unittest.main(argv=[sys.argv[0], "-v"])
+    main()

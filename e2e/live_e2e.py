@@ -4,15 +4,12 @@ ABORT, with the lens set on the station; the next run's replaces it, and a stati
 there, not ended, for the page to show as silent."""
 
 import os
-import shutil
 import signal
 import subprocess
 import sys
-import tempfile
-import time
 import unittest
 
-from desktop import ABORT, FULL_STROKE_BOX, START, Desktop, wait_until
+from desktop import ABORT, START, Desktop, main, read_wire_log, wait_until
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "testsupport"))
 from pgserver import PgServer  # noqa: E402
@@ -27,8 +24,7 @@ class LiveProgress(unittest.TestCase):
         self.plant.start()
         self.desktop = Desktop(ARTEFACTS)
         self.addCleanup(self.desktop.close)
-        self.workdir = tempfile.mkdtemp(prefix="velmaro-live-")
-        self.addCleanup(shutil.rmtree, self.workdir, ignore_errors=True)
+        self.workdir = self.desktop.folder("live")
         self.desktop.env.update(XDG_DATA_HOME=os.path.join(self.workdir, "data"),
                                 XDG_CONFIG_HOME=os.path.join(self.workdir, "config"),
                                 VELMARO_RUNS_DB=self.plant.connection())
@@ -44,29 +40,28 @@ class LiveProgress(unittest.TestCase):
     def test_a_run_is_seen_from_start_to_end_and_a_killed_station_stays_not_ended(self):
         subprocess.run([REPORT, "--lens", "L-4711"], env=self.desktop.env, check=True,
                        capture_output=True, timeout=60)
-        program, main, _ = self.desktop.open_lens(PROGRAM, SIMULATOR, 4, ("--time-scale", "4"),
-                                                  cwd=self.workdir)
-        self.desktop.click(main, *FULL_STROKE_BOX)
-        time.sleep(0.3)
-        self.desktop.click(main, *START)
-        [(first, cycles, ended)] = wait_until(self.snapshots, timeout=30, what="a snapshot")
+        program, main, log = self.desktop.open_lens(PROGRAM, SIMULATOR, 4, ("--time-scale", "4"),
+                                                    cwd=self.workdir)
+        self.desktop.start_full_stroke(main)
+        [(first, cycles, ended)] = wait_until(self.snapshots, what="a snapshot")
         self.assertEqual((cycles, ended), (0, False))
         self.assertEqual(self.plant.psql("SELECT serial FROM run_progress"), [["L-4711"]])
 
-        time.sleep(2)  # a few moves
+        wait_until(lambda: "zoom = 75" in read_wire_log(log), what="a few moves")
         self.desktop.click(main, *ABORT)
-        wait_until(lambda: self.snapshots() == [(first, 0, True)], timeout=30, what="its end")
-        wait_until(lambda: first in self.stored_runs(), timeout=30, what="its record")
+        wait_until(lambda: [(run, ended) for run, _, ended in self.snapshots()] == [(first, True)],
+                   what="its end")
+        wait_until(lambda: first in self.stored_runs(), what="its record")
 
         # The next run replaces it; the station dies in the middle of it.
         self.desktop.click(main, *START)
         [(second, _, _)] = wait_until(lambda: [s for s in self.snapshots() if s[0] != first],
-                                      timeout=30, what="the next run's snapshot")
+                                      what="the next run's snapshot")
         program.send_signal(signal.SIGKILL)
-        program.wait(timeout=10)
-        self.assertEqual(self.snapshots(), [(second, 0, False)])
+        program.wait(timeout=30)
+        self.assertEqual([(run, ended) for run, _, ended in self.snapshots()], [(second, False)])
         self.assertNotIn(second, self.stored_runs())
 
 
 if __name__ == "__main__":
-    unittest.main(argv=[sys.argv[0], "-v"])
+    main()

@@ -19,6 +19,10 @@ from datetime import datetime, timedelta, timezone
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
+from selenium.webdriver.support import expected_conditions as EC
+from selenium.webdriver.support.ui import WebDriverWait
+
+from desktop import DEADLINE, WITNESSES, BrowserWitness, main
 
 PLANT, FIXTURE, REPORT, ARTEFACTS = sys.argv[1:5]
 SHOTS = os.path.join(ARTEFACTS, "plant")
@@ -59,6 +63,8 @@ class PlantInABrowser(unittest.TestCase):
         cls.browser = webdriver.Chrome(service=service, options=options)
         cls.addClassCleanup(cls.browser.quit)
         os.makedirs(SHOTS, exist_ok=True)
+        WITNESSES.append(BrowserWitness(cls.browser, SHOTS))
+        cls.addClassCleanup(WITNESSES.clear)
 
     @classmethod
     def end_plant(cls):
@@ -75,51 +81,58 @@ class PlantInABrowser(unittest.TestCase):
         self.browser.save_screenshot(os.path.join(SHOTS, name + ".png"))
         self.browser.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
 
+    def find(self, by, what):
+        """The element, once the page has it."""
+        return WebDriverWait(self.browser, DEADLINE).until(
+            EC.presence_of_element_located((by, what)))
+
+    def go(self, address_part, action):
+        """Does `action` (a click, or a get) and waits for the next page, at an address holding
+        `address_part`, in place of the old one."""
+        old = self.browser.find_element(By.TAG_NAME, "html")
+        action()
+        wait = WebDriverWait(self.browser, DEADLINE)
+        wait.until(EC.staleness_of(old))
+        wait.until(EC.url_contains(address_part))
+        self.find(By.TAG_NAME, "body")
+
     def row_of(self, station):
-        return self.browser.find_element(
-            By.XPATH, f"//table[@id='stations']//tr[td[1]/a[text()='{station}']]")
+        return self.find(By.XPATH, f"//table[@id='stations']//tr[td[1]/a[text()='{station}']]")
 
     def test_a_technician_follows_a_station_to_its_run_and_lens_and_filters(self):
-        self.browser.get(self.base)
+        # What each page shows is the page test's; here what a browser makes of them.
+        self.go(self.base, lambda: self.browser.get(self.base))
         self.assertEqual(self.browser.title, "The plant now - Velmaro plant")
-        self.assertIn("running", self.row_of("bench-3").text)
-        self.assertIn("1 error(s) so far (Focus: 1)", self.row_of("bench-3").text)
         self.assertRegex(self.row_of("bench-4").text, r"silent since \d\d:\d\d")
-        # Markup in a serial shows as the text it is, and runs nothing.
-        self.assertIn('<script>alert("x")</script>', self.browser.find_element(
-            By.TAG_NAME, "body").text)
         self.shot("front")
 
-        self.row_of("bench-1").find_element(By.PARTIAL_LINK_TEXT, "last run").click()
-        self.assertIn("/runs/a0000006-", self.browser.current_url)
+        link = self.row_of("bench-1").find_element(By.PARTIAL_LINK_TEXT, "last run")
+        self.go("/runs/a0000006-", link.click)
+        self.find(By.ID, "error-lines")
         charts = self.browser.find_elements(By.CSS_SELECTOR, "figure.chart svg")
         self.assertEqual(len(charts), 5)
-        self.assertTrue(all(chart.size["height"] > 100 for chart in charts))
-        error_lines = self.browser.find_element(By.ID, "error-lines").text
-        self.assertIn("POSITION ERROR (120)", error_lines)
-        self.assertIn("Focus Axis", error_lines)
+        self.assertTrue(all(chart.size["height"] > 100 for chart in charts), "charts drawn")
         self.shot("run")
 
-        self.browser.find_element(By.LINK_TEXT, "L-1003").click()
-        self.assertTrue(self.browser.current_url.endswith("/lenses/L-1003"))
-        self.assertIn("fail", self.browser.find_element(By.ID, "lens-results").text)
+        self.go("/lenses/L-1003", self.find(By.LINK_TEXT, "L-1003").click)
+        self.assertIn("fail", self.find(By.ID, "lens-results").text)
         self.shot("lens")
-        self.browser.get(self.base + "lenses/L-1001")
-        results = self.browser.find_element(By.ID, "lens-results").text
+        self.go("/lenses/L-1001", lambda: self.browser.get(self.base + "lenses/L-1001"))
+        results = self.find(By.ID, "lens-results").text
         self.assertRegex(results, r"First run\s+\S*\s*fail")
         self.assertRegex(results, r"Latest run\s+\S*\s*pass")
 
-        self.browser.find_element(By.LINK_TEXT, "Runs").click()
-        self.browser.find_element(By.NAME, "station").send_keys("bench-2")
-        self.browser.find_element(By.CSS_SELECTOR, "form.filters button").click()
-        self.assertIn("station=bench-2", self.browser.current_url)
+        self.go("/runs", self.find(By.LINK_TEXT, "Runs").click)
+        self.find(By.NAME, "station").send_keys("bench-2")
+        self.go("station=bench-2", self.find(By.CSS_SELECTOR, "form.filters button").click)
+        self.find(By.CSS_SELECTOR, "main table tbody tr")
         rows = self.browser.find_elements(By.CSS_SELECTOR, "main table tbody tr")
         self.assertEqual(len(rows), 2)
         self.assertIn("O'Brien <i>&amp;</i>", rows[1].text)
         self.shot("runs")
 
         # The download the page links, against the command line's, over the same filter.
-        link = self.browser.find_element(By.LINK_TEXT, "Download CSV").get_attribute("href")
+        link = self.find(By.LINK_TEXT, "Download CSV").get_attribute("href")
         with urllib.request.urlopen(link, timeout=60) as answer:
             self.assertIn('filename="runs.csv"', answer.headers["Content-Disposition"])
             downloaded = answer.read()
@@ -139,16 +152,10 @@ class PlantInABrowser(unittest.TestCase):
             self.assertIn("Every run, oldest first", self.browser.page_source)
 
     def test_the_quality_page_shows_the_weeks_and_the_failures(self):
-        self.browser.get(self.base + "quality")
-        table = self.browser.find_element(By.ID, "quality").text
-        self.assertIn("bench-9", table)
-        self.assertIn("Failures by axis and test", self.browser.page_source)
+        self.go("quality", lambda: self.browser.get(self.base + "quality"))
+        self.assertIn("bench-9", self.find(By.ID, "quality").text)
         self.shot("quality")
-        self.browser.get(self.base + "quality?since=2026-13-40")
-        self.assertIn("since: '2026-13-40' is not a date YYYY-MM-DD",
-                      self.browser.find_element(By.TAG_NAME, "body").text)
-        self.shot("bad-date")
 
 
 if __name__ == "__main__":
-    unittest.main(argv=sys.argv[:1], verbosity=2)
+    main()

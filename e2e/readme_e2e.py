@@ -18,14 +18,13 @@ import sqlite3
 import subprocess
 import sys
 import tempfile
-import time
 import unittest
 import urllib.request
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "testsupport"))
 from pgserver import PgServer  # noqa: E402
 
-from desktop import ABORT, FULL_STROKE_BOX, START, Desktop, pdf_words, wait_until
+from desktop import ABORT, Desktop, main, pdf_words, wait_until
 from camtable_e2e import CARICA, SALVA
 
 PROGRAM, SIMULATOR, ARTEFACTS, REPORT = sys.argv[1:5]
@@ -136,9 +135,14 @@ class Readme(unittest.TestCase):
     def setUpClass(cls):
         with open(os.path.join(SOURCE, "README.md"), encoding="utf-8") as readme:
             cls.text = readme.read()
-        cls.scratch = tempfile.mkdtemp(prefix="velmaro-readme-")
-        cls.keys = tempfile.mkdtemp(prefix="velmaro-readme-keys-")
+        # Everything is undone by class cleanups, which run after a failed setUpClass too, once
+        # the failure has been told (with the desktop still there to be seen).
+        cls.keys = tempfile.mkdtemp(prefix="velmaro-readme-keys-")  # outside every tree
         os.rmdir(cls.keys)  # keygen makes it, as on a fresh disk
+        cls.addClassCleanup(shutil.rmtree, cls.keys, ignore_errors=True)
+        cls.desktop = Desktop(ARTEFACTS)
+        cls.addClassCleanup(cls.desktop.close)
+        cls.scratch = cls.desktop.folder("readme")
         cls.home = os.path.join(cls.scratch, "home")
         os.makedirs(os.path.join(cls.scratch, "build", "default"))
         os.makedirs(cls.home)
@@ -154,35 +158,23 @@ class Readme(unittest.TestCase):
                        VELMARO_DRIVE_C=cls.home, PATH=BIN + os.pathsep + os.environ["PATH"])
         os.mkdir(cls.env["XDG_RUNTIME_DIR"], 0o700)
         cls.run_id, cls.cam_ids = "", ["", ""]
-        cls.desktop = Desktop(ARTEFACTS)
-        try:
-            cls.desktop.env.update({k: v for k, v in cls.env.items() if k != "PATH"})
-            cls.desktop.env.pop("VELMARO_RUNS_DB", None)
-            served = os.path.join(cls.scratch, "served")
-            os.makedirs(served)
-            with open(os.path.join(served, "VerVelmaro.txt"), "w") as version:
-                version.write("1.2.0\r\n")
-            cls.ftp_host = cls.desktop.start_ftp_server(served)
-            cls.start_plant()
-            cls.plant_as_the_readme_makes_it()
-            cls.store_a_run()
-        except BaseException:
-            cls.tearDownClass()
-            raise
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.desktop.close()
-        if hasattr(cls, "pg_server"):
-            cls.pg_server.close()
-        for folder in (cls.scratch, cls.keys):
-            shutil.rmtree(folder, ignore_errors=True)
+        cls.desktop.env.update({k: v for k, v in cls.env.items() if k != "PATH"})
+        cls.desktop.env.pop("VELMARO_RUNS_DB", None)
+        served = os.path.join(cls.scratch, "served")
+        os.makedirs(served)
+        with open(os.path.join(served, "VerVelmaro.txt"), "w") as version:
+            version.write("1.2.0\r\n")
+        cls.ftp_host = cls.desktop.start_ftp_server(served)
+        cls.start_plant()
+        cls.plant_as_the_readme_makes_it()
+        cls.store_a_run()
 
     # The plant: a PostgreSQL server of the test's own, with the superuser `postgres` the README's
     # commands use, then made and named as the README says.
     @classmethod
     def start_plant(cls):
         cls.pg_server = PgServer(superuser="postgres", database=None)
+        cls.addClassCleanup(cls.pg_server.close)
         cls.pg_server.start()
         cls.pg_port = cls.pg_server.port
 
@@ -224,15 +216,11 @@ class Readme(unittest.TestCase):
                                  for k in range(86)))
         written = os.stat(camma).st_ino
         cls.desktop.click(main, *CARICA)
-        cls.desktop.window("Conferma.")
-        time.sleep(0.3)
-        cls.desktop.xdotool("key", "--clearmodifiers", "Return")
+        cls.desktop.answer("Conferma.")
         cls.desktop.window("T7342 Galil")
         cls.desktop.click(main, *SALVA)  # a save replaces the file
         wait_until(lambda: os.stat(camma).st_ino != written, what="the loaded table saved")
-        cls.desktop.click(main, *FULL_STROKE_BOX)
-        time.sleep(0.3)
-        cls.desktop.click(main, *START)
+        cls.desktop.start_full_stroke(main)
         complete = os.path.join(cls.scratch, "Log Complete.txt")
 
         def lines():
@@ -402,8 +390,8 @@ class Readme(unittest.TestCase):
         self.assertIn("1 run(s) in the plant database velmaro_runs on 127.0.0.1", listed)
 
     def runs_filtered(self, typed):
-        listed = self.ok(typed).stdout
-        self.assertNotIn(self.run_id[:8], listed, "another station's runs only")
+        self.assertIn("\n0 run(s) in the plant database", "\n" + self.ok(typed).stdout,
+                      "another station's runs only")
 
     def serial_given(self, typed):
         self.ok(typed)
@@ -421,9 +409,8 @@ class Readme(unittest.TestCase):
                          "the serial given on the station reaches the plant")
 
     def cams_of_lens(self, typed):
-        listed = self.ok(typed).stdout
-        for kept in self.cam_ids[:2]:  # kept before the lens was set
-            self.assertNotIn(kept[:8], listed)
+        # Both kept before the lens was set.
+        self.assertIn("\n0 cam table(s) in ", "\n" + self.ok(typed).stdout)
 
     def cam_written(self, typed):
         self.ok(typed)
@@ -438,7 +425,7 @@ class Readme(unittest.TestCase):
         self.assertRegex(listed, rf"(?m)^{self.cam_ids[0][:8]} +\d{{4}}-\d\d-\d\d \d\d:\d\d:\d\d +"
                                  rf"{re.escape(os.uname().nodename)} +{re.escape(OPERATOR)} +"
                                  r"L-4711 +0 of 86$")
-        self.assertNotIn(self.cam_ids[1][:8], listed)
+        self.assertIn("\n1 cam table(s) in ", "\n" + listed)
 
     def cam_checked(self, typed):
         result = self.sh(typed)
@@ -451,8 +438,6 @@ class Readme(unittest.TestCase):
         result = self.sh(typed)
         self.assertEqual(result.returncode, 1, "the empty table and the whole one differ\n"
                          + result.stdout + result.stderr)
-        rows = re.findall(r"(?m)^ *(\d+) mm ", result.stdout)
-        self.assertEqual(rows, [str(75 + 5 * k) for k in range(86)], "every row differs")
         self.assertRegex(result.stdout, r"(?m)^ *500 mm .*\b3400\b")  # the last row's Zoom 1
 
     def quality(self, typed):
@@ -502,13 +487,9 @@ class Readme(unittest.TestCase):
         private = os.path.join(self.keys, "velmaro-update.key")
         self.assertEqual(os.stat(private).st_mode & 0o777, 0o600)
         self.assertEqual(self.ok(f"tools/velmaro-sign public {private}").stdout.strip(), key)
-        # The configure's own check of the key, without configuring the build under test.
-        for good in (key, key.upper()):
-            self.ok(f'cmake -DKEY="{good}" -P update/updatekey.cmake')
-        refused = self.sh(f'cmake -DKEY="{key[:-1]}" -P update/updatekey.cmake')
-        self.assertNotEqual(refused.returncode, 0)
-        self.assertIn("as 64 hexadecimal digits", " ".join(refused.stderr.split()))
-        self.__class__.public_key = key
+        # The configure's own check of the key, without configuring the build under test (what
+        # it refuses is its own test's).
+        self.ok(f'cmake -DKEY="{key}" -P update/updatekey.cmake')
 
     def sign(self, typed):
         with open(self.path("UpdateVelmaro.exe"), "wb") as updater:
@@ -534,15 +515,9 @@ class Readme(unittest.TestCase):
         self.assertIsNotNone(example, "the README shows --ports on this folder")
         result = self.sh(example.group(1))
         self.assertEqual(result.returncode, 1, "no port usable")
+        # What each line says is the ports test's; here the README's folder and link.
         ports = os.path.join(self.home, "velmaro-ports")
-        lines = result.stdout.splitlines()
-        self.assertEqual(lines[0], f"COMn is the link COMn in {ports} (VELMARO_PORT_DIR), and "
-                                   "nothing else.")
-        self.assertRegex(lines[5], rf"^COM5 +{ports}/COM5 -> /dev/ttyUSB0 +no device there: the "
-                                   "link leads to /dev/ttyUSB0, which does not exist$")
-        self.assertRegex(lines[1], rf"^COM1 +{ports}/COM1 +no device there$")
-        self.assertEqual(lines[-1], "0 of 20 ports usable.")
-        self.assertEqual(len(lines), 22)
+        self.assertRegex(result.stdout, rf"(?m)^COM5 +{ports}/COM5 -> /dev/ttyUSB0 +no device")
 
     def simulator_by_hand(self, typed):
         os.makedirs(self.path("ports"), exist_ok=True)
@@ -570,4 +545,4 @@ class Readme(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main(argv=sys.argv[:1], verbosity=2)
+    main()

@@ -7,11 +7,9 @@ import os
 import re
 import subprocess
 import sys
-import time
 import unittest
 
-from desktop import (ABORT, FULL_STROKE_BOX, LIST1, START, Desktop, pdf_words, read_wire_log,
-                     wait_until)
+from desktop import ABORT, LIST1, Desktop, main, pdf_words, read_wire_log, readouts_pass, wait_until
 
 PROGRAM, SIMULATOR, ARTEFACTS, REPORT = sys.argv[1:5]
 
@@ -82,15 +80,13 @@ class RunningIn(unittest.TestCase):
             PROGRAM, SIMULATOR, port, ("--large-error-every", "2", "--time-scale", "4"),
             cwd=self.workdir)
 
-        self.desktop.click(main, *FULL_STROKE_BOX)
-        time.sleep(0.3)
         before = self.desktop.screenshot(main, "runin-before-start.png")
-        self.desktop.click(main, *START)
+        self.desktop.start_full_stroke(main)
         wait_until(lambda: self.log_lines("Log Errors.txt"), timeout=60,
                    what="an error in Log Errors.txt")
         # The report beeps for about three seconds before the window repaints.
-        time.sleep(4)
-        during = self.desktop.screenshot(main, "runin-error-listed.png")
+        wait_until(lambda: crop_differs(before, self.desktop.screenshot(
+            main, "runin-error-listed.png"), LIST1), what="the error shown in the list")
 
         errors = self.log_lines("Log Errors.txt")
         self.assertRegex(errors[0], ERROR_LINE)
@@ -99,14 +95,15 @@ class RunningIn(unittest.TestCase):
         for line in complete + errors:
             self.assertRegex(line, "^" + STAMPS[locale] + "  ")
         self.assertIn("  Position reached: ", complete[complete.index(errors[0]) - 1])
-        self.assertTrue(crop_differs(before, during, LIST1), "the error shows in the list")
 
         self.desktop.click(main, *ABORT)
-        # A tick under way finishes first, an error report included.
-        time.sleep(4)
-        moves = move_lines(log)
-        time.sleep(2)
-        self.assertEqual(move_lines(log), moves, "nothing moves after ABORT")
+        # A tick under way finishes first, an error report included: the moves come to rest
+        # while the readout goes on.
+        def at_rest():
+            moves = move_lines(log)
+            readouts_pass(log)
+            return move_lines(log) == moves and moves
+        moves = wait_until(at_rest, what="nothing to move after ABORT")
         run = moves[moves.index("zoom = 500"):]
         self.assertEqual(run, (CYCLE * (len(run) // len(CYCLE) + 1))[:len(run)])
         self.desktop.screenshot(main, "runin-aborted.png")
@@ -140,4 +137,4 @@ class RunningIn(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main(argv=[sys.argv[0], "-v"])
+    main()

@@ -11,7 +11,7 @@ import sys
 import time
 import unittest
 
-from desktop import FULL_STROKE_BOX, START, Desktop, read_wire_log, wait_until
+from desktop import Desktop, main, read_wire_log, readouts_pass, wait_until
 
 PROGRAM, SIMULATOR, ARTEFACTS = sys.argv[1:4]
 SECONDS = float(os.environ.get("VELMARO_SOAK_SECONDS", "20"))
@@ -37,12 +37,9 @@ class Soak(unittest.TestCase):
 
     def start_full_stroke(self, port, *faults, moves=True):
         program, main, log = self.desktop.open_lens(
-            PROGRAM, SIMULATOR, port, ("--time-scale", "20", *faults), cwd=self.workdir,
-            output=os.path.join(self.workdir, "output.txt"))
-        self.desktop.click(main, *FULL_STROKE_BOX)
-        time.sleep(0.3)
+            PROGRAM, SIMULATOR, port, ("--time-scale", "20", *faults), cwd=self.workdir)
         before = len(read_wire_log(log))
-        self.desktop.click(main, *START)
+        self.desktop.start_full_stroke(main)
         if moves:
             wait_until(lambda: "zoom = 500" in read_wire_log(log), what="the first stroke")
         else:
@@ -102,23 +99,19 @@ class Soak(unittest.TestCase):
         program, main, _ = self.start_full_stroke(8, "--drop-after", str(drop_ms))
         time.sleep(SECONDS / 3)
         early = resident_kib(program.pid)
-        message = wait_until(lambda: self.desktop.shown("^Errore$"), timeout=SECONDS,
-                             what="the message of the lost line")
-        time.sleep(1)
+        wait_until(lambda: self.desktop.shown("^Errore$"), timeout=SECONDS + 30,
+                   what="the message of the lost line")
+        wait_until(lambda: self.desktop.shown("line lost"), what="the title saying so")
         self.assertEqual(len(self.desktop.shown("^Errore$")), 1, "one message")
         self.desktop.screenshot("root", "soak-line-lost.png")
-        self.assertTrue(self.desktop.shown("line lost"), "the title says so")
-        self.desktop.focus(message[0])
-        time.sleep(0.2)
-        self.desktop.xdotool("key", "Return")
-        wait_until(lambda: not self.desktop.shown("^Errore$"), what="the box to close")
+        self.desktop.answer("Errore")
 
         # The device comes back under the same name, with the lens still initialised.
         log = self.desktop.start_simulator(SIMULATOR, 8, "--time-scale", "20")
-        wait_until(lambda: self.desktop.shown("COM8: line back"), timeout=10,
+        wait_until(lambda: self.desktop.shown("COM8: line back"),
                    what="the title saying the line is back")
         wait_until(lambda: "TPX" in read_wire_log(log), what="the readout on the new line")
-        time.sleep(SECONDS / 3)
+        readouts_pass(log, int(SECONDS / 3 * 20), timeout=SECONDS + 30)
         self.desktop.screenshot(main, "soak-line-back.png")
         self.assertIsNone(program.poll(), "the program is alive")
         self.assertFalse(self.desktop.shown("^Errore$"), "no second message")
@@ -131,4 +124,4 @@ class Soak(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main(argv=[sys.argv[0], "-v"])
+    main()

@@ -8,10 +8,9 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import time
 import unittest
 
-from desktop import Desktop, read_wire_log, wait_until
+from desktop import Desktop, main, read_wire_log, wait_until
 
 PROGRAM, SIMULATOR, ARTEFACTS = sys.argv[1:4]
 
@@ -54,10 +53,9 @@ class Trace(unittest.TestCase):
     def test_every_line_on_the_wire_is_traced_in_order(self):
         desktop = Desktop(ARTEFACTS)
         self.addCleanup(desktop.close)
-        folder = self.folder()
-        trace_path = os.path.join(folder, "trace.txt")
-        with open(trace_path, "w") as earlier:
-            earlier.write("kept from before\n")
+        # The format, appending and order of pieces are the trace's unit test's; here the real
+        # program's trace against what the controller received.
+        trace_path = os.path.join(desktop.folder("trace"), "trace.txt")
 
         program, _, log = desktop.open_lens(PROGRAM, SIMULATOR, 6, full=False,
                                             arguments=("--trace", trace_path))
@@ -65,31 +63,24 @@ class Trace(unittest.TestCase):
         wait_until(lambda: sum(line.startswith("TP") for line in read_wire_log(log)) >= 20,
                    what="the position readout")
         program.terminate()
-        program.wait(timeout=10)
-        time.sleep(0.2)
+        program.wait(timeout=30)
 
-        with open(trace_path, encoding="latin-1") as trace:
-            self.assertEqual(trace.readline(), "kept from before\n")
-        entries = read_trace(trace_path)[1:]
+        entries = read_trace(trace_path)
         self.assertTrue(all(entries), "every line has a time, a direction and what went")
         self.assertEqual(entries[0].group(2, 3), ("--", "velmaro 1.2.0 started"))
-        stamps = [entry.group(1) for entry in entries]
-        self.assertEqual(stamps, sorted(stamps), "the times only go forward")
 
         sent = [unescape(entry.group(3)) for entry in entries if entry.group(2) == "->"]
-        self.assertTrue(all(line.endswith("\r") for line in sent))
-        received = read_wire_log(log)
-        # The program may have been stopped between tracing a line and the simulator logging it.
+        # The program may have been stopped between tracing a line and sending it; the simulator
+        # logs what was sent as it reads it.
+        received = wait_until(lambda: len(sent) - len(r := read_wire_log(log)) <= 1 and r,
+                              what="the simulator to log what was sent")
         self.assertIn(len(sent) - len(received), (0, 1))
         self.assertEqual([line[:-1] for line in sent[:len(received)]], received)
 
-        answers = [unescape(entry.group(3)) for entry in entries if entry.group(2) == "<-"]
-        self.assertTrue(answers, "answers are traced")
         # The first answer taken is the lens initialisation check's.
         first_answer = next(i for i, entry in enumerate(entries) if entry.group(2) == "<-")
         self.assertEqual(unescape(entries[first_answer - 1].group(3)), "init = @OUT[01];init=?\r")
-        self.assertTrue(any(re.fullmatch(r":?-?\d+\r\n", answer) for answer in answers))
 
 
 if __name__ == "__main__":
-    unittest.main(argv=[sys.argv[0], "-v"])
+    main()

@@ -2,8 +2,8 @@
 keeps it waiting and then hands over to the port selection; a newer version on a real FTP server
 starts the updater, and the program ends. A build without a key starts it unverified. A build
 configured with a key, as the maker configures one, starts an updater signed with the key's
-private half by tools/velmaro-sign, from the server and with the password it was built with, and
-refuses one changed after it was signed."""
+private half by tools/velmaro-sign, from the server and with the password it was built with.
+(Which updaters a key refuses is the update server test's.)"""
 
 import os
 import socket
@@ -11,7 +11,7 @@ import subprocess
 import sys
 import unittest
 
-from desktop import Desktop, wait_until
+from desktop import Desktop, main, wait_until
 
 PROGRAM, SIMULATOR, ARTEFACTS = sys.argv[1:4]
 SIGN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools", "velmaro-sign")
@@ -84,7 +84,7 @@ class UpdateCheck(unittest.TestCase):
 
         self.assertEqual(program.wait(timeout=30), 0)
         self.assertIn("Update check: the updater UpdateVelmaro.exe is not verified",
-                      program.stdout.read().decode())
+                      self.desktop.output(program))
         self.assert_the_updater_ran()
         self.assertEqual(sorted(os.listdir(self.folder)),
                          ["SetupUpdate.ini", "UpdateVelmaro.exe", "updater-ran"])
@@ -106,35 +106,9 @@ class UpdateCheck(unittest.TestCase):
                                              cwd=self.folder)
 
         self.assertEqual(program.wait(timeout=60), 0)
-        self.assertNotIn("not verified", program.stdout.read().decode())
         self.assert_the_updater_ran()
-
-    @KEYED
-    def test_with_a_key_an_updater_changed_after_signing_is_refused_and_the_port_list_opens(self):
-        served = self.serve_signed_update()
-        with open(os.path.join(served, "UpdateVelmaro.exe"), "a", encoding="ascii") as out:
-            out.write("echo one more line\n")
-        server = self.desktop.start_ftp_server(served)
-        program = self.desktop.start_program(PROGRAM, update_host=server, cwd=self.folder)
-
-        # Five requests and their pauses first; a busy machine may take a while.
-        wait_until(lambda: self.desktop.shown("^Errore$"), timeout=60, what="the box")
-        box = self.desktop.window("Errore")
-        # The box's own window cannot be grabbed safely: the screen, cut to the box.
-        x, y, width, height = self.desktop.geometry(box)
-        screen = self.desktop.screenshot("root", "update-refused-screen.png")
-        subprocess.run(["convert", screen, "-crop", f"{width}x{height}+{x}+{y}", "+repage",
-                        os.path.join(ARTEFACTS, "update-refused.png")], check=True)
-        self.desktop.xdotool("key", "--clearmodifiers", "Return")
-        self.desktop.window("T7342 Galil V1.0")
-        self.assertIsNone(program.poll())
-        self.assertEqual(os.listdir(self.folder), ["SetupUpdate.ini"],
-                         "the refused updater is deleted and never ran")
-        program.terminate()
-        output = program.communicate(timeout=10)[0].decode()
-        self.assertIn("Update check: The updater UpdateVelmaro.exe does not match its signature",
-                      output)
+        self.assertNotIn("not verified", self.desktop.output(program))
 
 
 if __name__ == "__main__":
-    unittest.main(argv=[sys.argv[0], "-v"])
+    main()

@@ -1,7 +1,7 @@
 // velmaro-report's command from its arguments to the PDF: the figures of page 1 as pdftotext
 // reads them, every page rendered to PNG as a test artefact, and the exit statuses.
-#include "report/camcommands.h"
 #include "report/commands.h"
+#include "runs/runcamtable.h"
 #include "runs/rundatabase.h"
 #include "runlog/summary.h"
 
@@ -189,7 +189,7 @@ TEST(RunReport, TakesTheSerialsLatestCamTableSavedBeforeTheStart)
           madeCam(camBytes(9), start + 60, "station-a", "L-7"),
           madeCam(camBytes(3), start - 30, "station-a", "L-8")})
         ASSERT_TRUE((*records)->putCamRecord(cam));
-    const auto table = camTableOfRun(**records, run);
+    const auto table = runs::camTableOfRun(**records, run);
     ASSERT_TRUE(table && *table) << (table ? "none" : table.error());
     EXPECT_TRUE((*table)->file.startsWith(latest.id)) << (*table)->file.toStdString();
 }

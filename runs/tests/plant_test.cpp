@@ -9,11 +9,14 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <optional>
 #include <thread>
 
 namespace runs::test {
@@ -35,6 +38,34 @@ std::unique_ptr<RunDatabase> plant(const PgServer &server)
 {
     return opened(RunDatabase::openPlant(server.connection()));
 }
+
+// Holds one row of the plant in an open transaction that changes it: a send that reaches the
+// row waits for the transaction, so the send cannot end until the server goes.
+class RowHeld
+{
+public:
+    RowHeld(const PgServer &server, const QString &table, const QString &id)
+    {
+        auto db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), kName);
+        db.setHostName(QStringLiteral("127.0.0.1"));
+        db.setPort(server.port());
+        db.setDatabaseName(QStringLiteral("plant"));
+        db.setUserName(QStringLiteral("velmaro"));
+        QSqlQuery query(db);
+        held = db.open() && db.transaction() &&
+               query.exec(QStringLiteral("UPDATE %1 SET id = id WHERE id = '%2'").arg(table, id)) &&
+               query.numRowsAffected() == 1;
+    }
+    ~RowHeld()
+    {
+        QSqlDatabase::database(kName, false).close();
+        QSqlDatabase::removeDatabase(kName);
+    }
+    bool held = false;
+
+private:
+    static constexpr const char *kName = "row-held";
+};
 
 // Every run at most once in the plant, and each one whole.
 void expectInPlantOnce(const PgServer &server, const std::vector<RunRecord> &runs)
@@ -143,21 +174,26 @@ TEST_F(Plant, ServerKilledMidSend_NoRunLostAndNoneTwice)
     {
         auto target = plant(m_server);
         ASSERT_TRUE(target->put(runs[0]));
+        ASSERT_TRUE(target->put(runs.back()));
     }
+    std::optional<RowHeld> last(std::in_place, m_server, "runs", runs.back().id);
+    ASSERT_TRUE(last->held);
 
-    std::atomic<bool> failed{false};
+    std::atomic<bool> failed{false}, ended{false};
     std::thread sending([&] {
         auto own = RunDatabase::openStation(path);
         auto target = RunDatabase::openPlant(m_server.connection());
         failed = !own || !target || !sendWaiting(**own, **target);
+        ended = true;
     });
     auto watcher = station(path);
-    // Killed once a few runs have gone, while the next is on its way.
-    while (watcher->waiting()->size() > runs.size() - 3)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    // Killed once a few runs have gone; the held last one cannot go before.
+    for (int i = 0; i < 12000 && !ended && watcher->waiting()->size() > runs.size() - 3; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     m_server.kill();
     sending.join();
-    EXPECT_TRUE(failed) << "the kill came too late to cut a send short";
+    last.reset();
+    EXPECT_TRUE(failed) << "the send ended although a run was held";
     const std::size_t left = watcher->waiting()->size();
     EXPECT_GT(left, 0U);
 
@@ -177,27 +213,34 @@ TEST_F(Plant, CamTablesCutShortMidSend_EachArrivesOnceWhole)
     QTemporaryDir home;
     const QString path = home.filePath("data/velmaro/runs.sqlite");
     constexpr int kTables = 600;
+    runs::CamRecord lastTable;
     {
         auto own = station(path);
         ASSERT_TRUE(own->put(madeRun("station-a", 0)));
         for (int i = 0; i < kTables; ++i) {
-            ASSERT_TRUE(own->keepCamRecord(testsupport::madeCam(
-                testsupport::camBytes(i), i, "station-a", QStringLiteral("L-%1").arg(i % 7))));
+            lastTable = testsupport::madeCam(testsupport::camBytes(i), i, "station-a",
+                                             QStringLiteral("L-%1").arg(i % 7));
+            ASSERT_TRUE(own->keepCamRecord(lastTable));
         }
     }
     m_server.start();
-    std::atomic<bool> failed{false};
+    ASSERT_TRUE(plant(m_server)->keepCamRecord(lastTable));
+    std::optional<RowHeld> last(std::in_place, m_server, "cam_records", lastTable.id);
+    ASSERT_TRUE(last->held);
+    std::atomic<bool> failed{false}, ended{false};
     std::thread sending([&] {
         auto own = RunDatabase::openStation(path);
         auto target = RunDatabase::openPlant(m_server.connection());
         failed = !own || !target || !sendWaiting(**own, **target);
+        ended = true;
     });
     auto watcher = station(path);
-    while (watcher->camWaiting()->size() > kTables - 20)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    for (int i = 0; i < 12000 && !ended && watcher->camWaiting()->size() > kTables - 20; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     m_server.kill();
     sending.join();
-    EXPECT_TRUE(failed) << "the kill came too late to cut a send short";
+    last.reset();
+    EXPECT_TRUE(failed) << "the send ended although a table was held";
     EXPECT_GT(watcher->camWaiting()->size(), 0U);
 
     m_server.start();
