@@ -70,7 +70,11 @@ TEST(PlantFaults, DatabaseStoppedWhileRunning_503WithoutThePassword_ThenBackWith
         for (const char *secret : {"hunter2", "127.0.0.1", "viewer", "plant on"})
             EXPECT_EQ(down->body.find(secret), std::string::npos) << secret;
     }
-    EXPECT_TRUE(plant.process().readAllStandardError().contains("plant on 127.0.0.1"));
+    plant.process().setReadChannel(QProcess::StandardError);
+    QByteArray log = plant.process().readAllStandardError();
+    while (!log.contains("plant on 127.0.0.1") && plant.process().waitForReadyRead(30000))
+        log += plant.process().readAllStandardError();
+    EXPECT_TRUE(log.contains("plant on 127.0.0.1")) << log.toStdString();
 
     server.start();
     auto back = plant.http().Get("/runs/aaaa0002");
