@@ -17,10 +17,10 @@ base::Result<std::int16_t> fieldValue(std::string_view field, std::size_t index)
     const std::string which = "number " + std::to_string(index + 1);
     const auto number = base::numberFromText(field);
     if (!number)
-        return base::fail(which + " is empty or not a number");
+        return base::fail(base::FailureKind::InvalidInput, which + " is empty or not a number");
     const double whole = std::floor(*number);
     if (whole < kLowest || whole > kHighest)
-        return base::fail(which + " is not from 0 to 255");
+        return base::fail(base::FailureKind::InvalidInput, which + " is not from 0 to 255");
     return static_cast<std::int16_t>(whole);
 }
 
@@ -42,7 +42,7 @@ base::Result<NetworkAddress> parseNetworkAddress(std::string_view text)
     const auto second = first == std::string_view::npos ? first : text.find('.', first + 1);
     const auto third = second == std::string_view::npos ? second : text.find('.', second + 1);
     if (third == std::string_view::npos)
-        return base::fail("fewer than three dots");
+        return base::fail(base::FailureKind::InvalidInput, "fewer than three dots");
 
     const std::array<std::string_view, 4> fields = {
         text.substr(0, first), text.substr(first + 1, second - first),
@@ -51,7 +51,7 @@ base::Result<NetworkAddress> parseNetworkAddress(std::string_view text)
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const auto value = fieldValue(fields[i], i);
         if (!value)
-            return base::fail(value.error());
+            return value.failure();
         address[i] = *value;
     }
     return address;

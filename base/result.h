@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cassert>
+#include <optional>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -10,14 +11,27 @@ namespace base {
 
 // Why something failed, in words for the person who asked: it names the file, the line, the port
 // or the server, and the reason the system gave.
+// What kind of failure it is, named where it is found, so that a caller chooses what to do by the
+// kind and never by the words.
+enum class FailureKind {
+    NotFound,     // nothing has that name or id
+    Ambiguous,    // more than one thing fits what was given
+    InvalidInput, // what was given does not read: a number, a date, an option
+    Damaged,      // it is there but cannot be trusted: cut short, does not unpack, digest differs
+    Unavailable,  // cannot be reached now: a lost connection, a server or port that does not answer
+    TimedOut,     // it answered too late: a statement or a serial answer past its deadline
+    Internal,     // the program or the system it runs on let it down
+};
+
 struct Failure
 {
+    FailureKind kind;
     std::string reason;
 };
 
-inline Failure fail(std::string reason)
+inline Failure fail(FailureKind kind, std::string reason)
 {
-    return Failure{std::move(reason)};
+    return Failure{kind, std::move(reason)};
 }
 
 // A value, or the reason there is none. Every function of the program that can fail returns
@@ -51,12 +65,14 @@ public:
     T &operator*() & { return value(); }
     const T &operator*() const & { return value(); }
 
-    // The reason; only for a failure.
-    [[nodiscard]] const std::string &error() const
+    // The kind and the reason; only for a failure.
+    [[nodiscard]] const Failure &failure() const
     {
         assert(!ok());
-        return std::get<1>(m_state).reason;
+        return std::get<1>(m_state);
     }
+    [[nodiscard]] FailureKind kind() const { return failure().kind; }
+    [[nodiscard]] const std::string &error() const { return failure().reason; }
 
 private:
     std::variant<T, Failure> m_state;
@@ -67,20 +83,21 @@ template <> class [[nodiscard]] Result<void>
 {
 public:
     Result() = default;
-    Result(Failure failure) : m_failed(true), m_reason(std::move(failure.reason)) {}
+    Result(Failure failure) : m_failure(std::move(failure)) {}
 
-    [[nodiscard]] bool ok() const { return !m_failed; }
+    [[nodiscard]] bool ok() const { return !m_failure; }
     explicit operator bool() const { return ok(); }
 
-    [[nodiscard]] const std::string &error() const
+    [[nodiscard]] const Failure &failure() const
     {
         assert(!ok());
-        return m_reason;
+        return *m_failure;
     }
+    [[nodiscard]] FailureKind kind() const { return failure().kind; }
+    [[nodiscard]] const std::string &error() const { return failure().reason; }
 
 private:
-    bool m_failed = false;
-    std::string m_reason;
+    std::optional<Failure> m_failure;
 };
 
 using Status = Result<void>;

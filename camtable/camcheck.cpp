@@ -78,16 +78,19 @@ void jumpsOf(const std::vector<CamPoint> &points, int zoom, std::vector<CamJump>
 
 base::Result<CamTable> readCamTable(const QString &path)
 {
-    const auto cannotRead = [&path](const QString &why) {
+    const auto cannotRead = [&path](base::FailureKind kind, const QString &why) {
         return base::fail(
+            kind,
             QStringLiteral("cannot read the cam table \"%1\": %2").arg(path, why).toStdString());
     };
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return cannotRead(file.errorString());
+        return cannotRead(file.exists() ? base::FailureKind::Unavailable
+                                        : base::FailureKind::NotFound,
+                          file.errorString());
     auto table = camTableFromBytes(file.readAll(), QFileInfo(path).fileName());
     if (!table)
-        return cannotRead(QString::fromStdString(table.error()));
+        return cannotRead(table.kind(), QString::fromStdString(table.error()));
     return table;
 }
 
@@ -97,7 +100,7 @@ base::Result<CamTable> camTableFromBytes(const QByteArray &bytes, const QString 
     const auto rows = camtable::parseCamFile(
         std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
     if (!rows)
-        return base::fail(rows.error());
+        return rows.failure();
 
     CamTable table;
     table.file = name;

@@ -100,9 +100,11 @@ base::Result<std::string> formatCamFile(const CamRows &rows)
                 continue;
             const auto value = base::numberFromText(*cell);
             if (!value)
-                return base::fail("in row " + std::to_string(n) + " (" +
-                                  std::to_string(lens::focalLengthAt(n - 1)) + " mm), " + caption +
-                                  " holds " + quotedCell(*cell) + ", which is not a number");
+                return base::fail(base::FailureKind::InvalidInput,
+                                  "in row " + std::to_string(n) + " (" +
+                                      std::to_string(lens::focalLengthAt(n - 1)) + " mm), " +
+                                      caption + " holds " + quotedCell(*cell) +
+                                      ", which is not a number");
             text += decimalText(*value);
         }
         text += kLineEnd;
@@ -116,7 +118,8 @@ base::Result<CamRows> parseCamFile(std::string_view text)
     std::size_t at = 0;
     for (int n = 1; n <= kRowCount; ++n) {
         if (at >= text.size())
-            return base::fail(n == 1 ? std::string("the file is empty")
+            return base::fail(base::FailureKind::InvalidInput,
+                              n == 1 ? std::string("the file is empty")
                                      : "it ends after line " + std::to_string(n - 1) +
                                            ", and a cam table has " + std::to_string(kRowCount) +
                                            " lines");
@@ -128,7 +131,8 @@ base::Result<CamRows> parseCamFile(std::string_view text)
         const auto p1 = line.find(';');
         const auto p2 = p1 == std::string_view::npos ? p1 : line.find(';', p1 + 1);
         if (p2 == std::string_view::npos)
-            return base::fail("line " + std::to_string(n) + " has fewer than two \";\"");
+            return base::fail(base::FailureKind::InvalidInput,
+                              "line " + std::to_string(n) + " has fewer than two \";\"");
         rows.at(std::size_t(n - 1)) = {std::string(line.substr(p1 + 1, p2 - p1 - 1)),
                                        std::string(line.substr(p2 + 1))};
     }
@@ -151,13 +155,15 @@ base::Result<std::string> saveCamFile(const QString &path, const CamRows &rows)
 {
     const auto formatted = formatCamFile(rows);
     if (!formatted)
-        return base::fail("The cam table was not saved: " + formatted.error() + "." +
-                          "\n\nCorrect the row, or untick it and record it again. The file " +
-                          shownPath(path) + " is as it was before.");
+        return base::fail(formatted.kind(),
+                          "The cam table was not saved: " + formatted.error() + "." +
+                              "\n\nCorrect the row, or untick it and record it again. The file " +
+                              shownPath(path) + " is as it was before.");
     const std::string &text = *formatted;
     const auto failed = [&path](const QString &reason) {
-        return base::fail("The cam table could not be saved to " + shownPath(path) + ": " +
-                          reason.toStdString() + "." + kFileUnchanged);
+        return base::fail(base::FailureKind::Unavailable,
+                          "The cam table could not be saved to " + shownPath(path) + ": " +
+                              reason.toStdString() + "." + kFileUnchanged);
     };
 
     // Not committed, the temporary file is removed and the old file is left alone.
@@ -189,8 +195,10 @@ base::Result<CamRows> loadCamFile(const QString &path)
 {
     QFile file(path);
     const auto unreadable = [&] {
-        return base::fail("The cam table file " + shownPath(path) + " cannot be read: " +
-                          file.errorString().toStdString() + "." + kTableUnchanged);
+        return base::fail(
+            file.exists() ? base::FailureKind::Unavailable : base::FailureKind::NotFound,
+            "The cam table file " + shownPath(path) +
+                " cannot be read: " + file.errorString().toStdString() + "." + kTableUnchanged);
     };
     if (!file.open(QIODevice::ReadOnly))
         return unreadable();
@@ -200,8 +208,9 @@ base::Result<CamRows> loadCamFile(const QString &path)
 
     auto parsed = parseCamFile(std::string_view(bytes.constData(), std::size_t(bytes.size())));
     if (!parsed)
-        return base::fail("The cam table file " + shownPath(path) +
-                          " cannot be loaded: " + parsed.error() + "." + kTableUnchanged);
+        return base::fail(parsed.kind(), "The cam table file " + shownPath(path) +
+                                             " cannot be loaded: " + parsed.error() + "." +
+                                             kTableUnchanged);
     return parsed;
 }
 

@@ -368,7 +368,7 @@ base::Status writePdf(const ReportInput &input, QIODevice &out)
 {
     // The reason is the device's own, read once the writer has let go of it.
     if (!drawPdf(input, out))
-        return base::fail(out.errorString().toStdString());
+        return base::fail(base::FailureKind::Internal, out.errorString().toStdString());
     return {};
 }
 

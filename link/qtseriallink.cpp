@@ -52,7 +52,7 @@ base::Status QtSerialLink::open(int portNumber)
                       .arg(name, m_device, m_openErrorText)
                       .toStdString();
         m_port.clearError();
-        return base::fail(m_error);
+        return base::fail(base::FailureKind::Unavailable, m_error);
     }
 #ifndef Q_OS_WIN
     // The exclusive-use flag of the terminal does not bind root and not a second path to the same
@@ -63,7 +63,7 @@ base::Status QtSerialLink::open(int portNumber)
                       .arg(name, m_device)
                       .toStdString();
         m_port.close();
-        return base::fail(m_error);
+        return base::fail(base::FailureKind::Unavailable, m_error);
     }
 #endif
     m_lost = false;
@@ -95,18 +95,18 @@ base::Status QtSerialLink::write(std::string_view data)
     if (!m_port.isOpen()) {
         if (m_error.empty())
             m_error = "the serial port is not open";
-        return base::fail(m_error);
+        return base::fail(base::FailureKind::Unavailable, m_error);
     }
     const auto size = static_cast<qint64>(data.size());
     if (m_port.write(data.data(), size) != size) {
         m_error = m_port.errorString().toStdString();
-        return base::fail(m_error);
+        return base::fail(base::FailureKind::Unavailable, m_error);
     }
     while (m_port.bytesToWrite() > 0) {
         if (!m_port.waitForBytesWritten(kWriteTimeoutMs)) {
             m_error =
                 "the serial port did not take the line: " + m_port.errorString().toStdString();
-            return base::fail(m_error);
+            return base::fail(base::FailureKind::TimedOut, m_error);
         }
     }
     return {};

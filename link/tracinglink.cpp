@@ -47,7 +47,7 @@ base::Result<std::unique_ptr<WireTrace>> WireTrace::open(const std::string &path
 {
     std::FILE *file = std::fopen(path.c_str(), "ae");
     if (file == nullptr)
-        return base::fail(std::strerror(errno));
+        return base::fail(base::FailureKind::Unavailable, std::strerror(errno));
     return std::unique_ptr<WireTrace>(new WireTrace(file, std::move(now)));
 }
 

@@ -112,7 +112,7 @@ base::Result<QByteArray> drawRunReport(const runs::RunRecord &run,
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     if (auto written = drawing::writeRunReport(run, cam, buffer); !written)
-        return base::fail(written.error());
+        return written.failure();
     return buffer.data();
 }
 

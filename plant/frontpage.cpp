@@ -66,19 +66,19 @@ Reply frontPage(runs::RunDatabase &records, const Request &request)
 {
     auto last = records.lastRunPerStation();
     if (!last)
-        return unavailable(last.error());
+        return failed(last.failure());
     auto live = records.latestProgress();
     if (!live)
-        return unavailable(live.error());
+        return failed(live.failure());
     const QDate today = QDate::currentDate();
     runs::RunFilter thisWeek;
     thisWeek.since = today.addDays(1 - today.dayOfWeek()).startOfDay();
     auto figures = qualityOf(records, request, thisWeek);
     if (!figures)
-        return unavailable(figures.error());
+        return failed(figures.failure());
     auto latest = records.page({}, 1, kLatestRuns);
     if (!latest)
-        return unavailable(latest.error());
+        return failed(latest.failure());
 
     std::map<QString, Station> stations;
     for (runs::RunRecord &run : *last)

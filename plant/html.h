@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/result.h"
 #include "runs/localtime.h"
 
 #include <QByteArray>
@@ -37,6 +38,7 @@ struct Reply
     QByteArray body;
     QByteArray contentType = "text/html; charset=utf-8";
     QString download; // the file name a browser saves it as, when it is a download
+    std::optional<base::FailureKind> failure; // why there is no page, when a failure says why
 };
 
 // The parts of the site, for the header's navigation.

@@ -40,16 +40,8 @@ QString camTables(const std::vector<runs::CamRecord> &kept)
 Reply camFile(runs::RunDatabase &records, const QString &id)
 {
     auto found = records.findCamRecord(id);
-    if (!found) {
-        const QString why = QString::fromStdString(found.error());
-        if (why.startsWith(QLatin1String("no cam table")))
-            return problem(404, why);
-        if (why.contains(QLatin1String("more than one")))
-            return problem(400, why);
-        if (why.contains(QLatin1String("does not match its digest")))
-            return problem(500, why); // a damaged record is never handed out
-        return unavailable(found.error());
-    }
+    if (!found) // a damaged record is never handed out
+        return failed(found.failure());
     Reply reply;
     reply.body = found->bytes;
     reply.contentType = "text/plain";
@@ -63,7 +55,7 @@ Reply lensPage(runs::RunDatabase &records, const Request &, const QString &seria
     filter.serial = serial;
     auto found = records.list(filter);
     if (!found)
-        return unavailable(found.error());
+        return failed(found.failure());
     QString body;
     if (found->empty()) {
         body = QStringLiteral("<p class=\"muted\">No run of the lens %1 is stored.</p>")
@@ -78,7 +70,7 @@ Reply lensPage(runs::RunDatabase &records, const Request &, const QString &seria
     cams.serial = serial;
     auto kept = records.camRecords(cams);
     if (!kept)
-        return unavailable(kept.error());
+        return failed(kept.failure());
     body += QStringLiteral("<h2>Cam tables, newest first</h2>\n") + camTables(*kept);
     Reply reply;
     reply.body = page(QStringLiteral("Lens %1").arg(serial), Section::None, body);

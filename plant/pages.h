@@ -61,8 +61,11 @@ Reply qualityExport(runs::RunDatabase &records, const Request &request, bool jso
 // The quality figures of the filter, from the request's cache when it has one.
 base::Result<quality::Quality> qualityOf(runs::RunDatabase &records, const Request &request,
                                          const runs::RunFilter &filter);
-// 503 for records that cannot be read now; why goes to the server's log.
-Reply unavailable(const std::string &why);
+// The answer for a failure of that kind, its status from the one table of them, saying `what`.
+Reply failed(base::FailureKind kind, const QString &what);
+// The answer for a failure found in the records, naming why; those that pass by themselves say
+// only that the records cannot be read now, and the server's log names why.
+Reply failed(const base::Failure &failure);
 // The filters of the request, or the 400 that names the value that does not read.
 std::variant<runs::RunFilter, Reply> filterOf(const Request &request);
 // "?serial=...&station=..." for links that keep the filters; empty without any.

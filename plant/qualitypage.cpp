@@ -34,7 +34,7 @@ Reply qualityPage(runs::RunDatabase &records, const Request &request)
     const runs::RunFilter &chosen = std::get<runs::RunFilter>(filter);
     auto figures = qualityOf(records, request, chosen);
     if (!figures)
-        return unavailable(figures.error());
+        return failed(figures.failure());
 
     const QString query = escaped(filterQuery(chosen));
     QString body = filterForm(chosen, QStringLiteral("/quality"));
@@ -96,7 +96,7 @@ Reply qualityExport(runs::RunDatabase &records, const Request &request, bool jso
         return *reply;
     auto figures = qualityOf(records, request, std::get<runs::RunFilter>(filter));
     if (!figures)
-        return unavailable(figures.error());
+        return failed(figures.failure());
     Reply reply;
     if (json) {
         reply.body = quality::qualityJson(*figures).toJson();

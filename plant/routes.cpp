@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 
 #include <cstdio>
+#include <map>
 
 namespace plant {
 
@@ -32,11 +33,30 @@ base::Result<quality::Quality> qualityOf(runs::RunDatabase &records, const Reque
                                       : quality::compute(records, filter);
 }
 
-Reply unavailable(const std::string &why)
+Reply failed(base::FailureKind kind, const QString &what)
 {
+    using enum base::FailureKind;
+    static const std::map<base::FailureKind, int> kStatus{
+        {NotFound, 404}, {Ambiguous, 400},   {InvalidInput, 400}, {Damaged, 500},
+        {Internal, 500}, {Unavailable, 503}, {TimedOut, 503},
+    };
+    Reply reply = problem(kStatus.at(kind), what);
+    reply.failure = kind;
+    return reply;
+}
+
+Reply failed(const base::Failure &failure)
+{
+    const QString why = QString::fromStdString(failure.reason);
+    const bool passes = failure.kind == base::FailureKind::Unavailable ||
+                        failure.kind == base::FailureKind::TimedOut;
+    if (!passes)
+        return failed(failure.kind, why);
+    std::fprintf(stderr, "velmaro-plant: the records cannot be read: %s\n", failure.reason.c_str());
     // Where the records live and who reads them is for the server's log, not for every visitor.
-    std::fprintf(stderr, "velmaro-plant: the records cannot be read: %s\n", why.c_str());
-    return problem(503, QStringLiteral("The run records cannot be read now."));
+    if (failure.kind == base::FailureKind::Unavailable)
+        return failed(failure.kind, QStringLiteral("The run records cannot be read now."));
+    return failed(failure.kind, QStringLiteral("The run records cannot be read now: %1").arg(why));
 }
 
 std::variant<runs::RunFilter, Reply> filterOf(const Request &request)
@@ -44,7 +64,7 @@ std::variant<runs::RunFilter, Reply> filterOf(const Request &request)
     auto filter =
         quality::readFilter([&request](const QString &key) { return request.value(key); });
     if (!filter)
-        return problem(400, QString::fromStdString(filter.error()));
+        return failed(filter.failure());
     return *filter;
 }
 

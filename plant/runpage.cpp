@@ -12,27 +12,26 @@ namespace plant {
 
 namespace {
 
-// The run an id names, or the answer that says why there is none: 404 for no run, 400 naming the
-// runs a beginning fits, 503 when the records cannot be read.
+// The run an id names, or the answer that says why there is none: no run, the runs a beginning
+// fits, or why the records cannot give it.
 std::variant<runs::RunRecord, Reply> findRun(runs::RunDatabase &records, const QString &id)
 {
     auto found = records.find(id);
     if (found)
         return std::move(*found);
-    const QString why = QString::fromStdString(found.error());
-    if (why.startsWith(QLatin1String("no run with the id")))
-        return problem(404, QStringLiteral("No run has the id %1.").arg(id));
-    if (!why.contains(QLatin1String("more than one run")))
-        return unavailable(found.error());
+    if (found.kind() == base::FailureKind::NotFound)
+        return failed(found.kind(), QStringLiteral("No run has the id %1.").arg(id));
+    if (found.kind() != base::FailureKind::Ambiguous)
+        return failed(found.failure());
     QStringList fitting;
     if (auto all = records.list({}); all) {
         for (const runs::RunRecord &run : *all)
             if (run.id.startsWith(id, Qt::CaseInsensitive))
                 fitting << run.id;
     }
-    return problem(400, QStringLiteral("id: '%1' is the beginning of more than one run: %2. Give "
-                                       "more of it.")
-                            .arg(id, fitting.join(QStringLiteral(", "))));
+    return failed(found.kind(), QStringLiteral("id: '%1' is the beginning of more than one run: "
+                                               "%2. Give more of it.")
+                                    .arg(id, fitting.join(QStringLiteral(", "))));
 }
 
 QString field(const QString &name, const QString &html)
@@ -70,8 +69,9 @@ Reply runPage(runs::RunDatabase &records, const Request &request, const QString 
 
     RunCharts charts;
     if (!onGuiThread([&] { charts = drawRunCharts(run); }, request.deadline))
-        return problem(503, QStringLiteral("The charts of the run could not be drawn within 10 s; "
-                                           "the server is busy."));
+        return failed(base::FailureKind::TimedOut,
+                      QStringLiteral("The charts of the run could not be drawn within 10 s; the "
+                                     "server is busy."));
 
     const QString base = QStringLiteral("/runs/") + urlPart(run.id);
     QString body =
@@ -149,11 +149,12 @@ Reply runFile(runs::RunDatabase &records, const Request &request, const QString 
     const std::optional<camtable::CamTable> table = cam ? *cam : std::nullopt;
     std::optional<base::Result<QByteArray>> pdf;
     if (!onGuiThread([&] { pdf = drawRunReport(run, table); }, request.deadline))
-        return problem(503, QStringLiteral("The report could not be drawn within 10 s; the "
-                                           "server is busy."));
+        return failed(base::FailureKind::TimedOut,
+                      QStringLiteral("The report could not be drawn within 10 s; the server is "
+                                     "busy."));
     if (!*pdf)
-        return problem(503, QStringLiteral("The report could not be drawn: %1")
-                                .arg(QString::fromStdString(pdf->error())));
+        return failed(pdf->kind(), QStringLiteral("The report could not be drawn: %1")
+                                       .arg(QString::fromStdString(pdf->error())));
     reply.body = std::move(**pdf);
     reply.contentType = "application/pdf";
     reply.download = QStringLiteral("run-%1.pdf").arg(run.id.left(8));

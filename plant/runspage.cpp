@@ -78,7 +78,7 @@ Reply runsPage(runs::RunDatabase &records, const Request &request)
     int pageNumber = std::get<int>(number);
     auto found = pageOfRuns(records, chosen, pageNumber);
     if (!found)
-        return unavailable(found.error());
+        return failed(found.failure());
 
     const int first = (pageNumber - 1) * kPerPage + 1;
     QString body = filterForm(chosen, QStringLiteral("/runs"));
@@ -107,7 +107,7 @@ Reply runsExport(runs::RunDatabase &records, const Request &request, bool json)
     if (!json) {
         auto found = records.list(chosen);
         if (!found)
-            return unavailable(found.error());
+            return failed(found.failure());
         reply.body = quality::runsCsv(*found);
         reply.contentType = "text/csv; charset=utf-8";
         reply.download = QStringLiteral("runs.csv");
@@ -119,7 +119,7 @@ Reply runsExport(runs::RunDatabase &records, const Request &request, bool json)
     int pageNumber = std::get<int>(number);
     auto found = pageOfRuns(records, chosen, pageNumber);
     if (!found)
-        return unavailable(found.error());
+        return failed(found.failure());
     QJsonArray list;
     for (const runs::RunRecord &run : found->runs)
         list.append(quality::runJson(run));

@@ -43,17 +43,18 @@ void send(const Reply &reply, httplib::Response &res)
     res.set_header("Cache-Control", "no-store");
 }
 
-// A connection that failed once is not trusted again: the next request opens a new one.
+// A connection found unavailable is not trusted again: the next request opens a new one. Other
+// failures (a statement past its timeout, a damaged record) leave it as it is.
 Reply answerOnThisThread(const Server::Opener &open, const Request &request)
 {
     if (!t_records) {
         auto opened = open();
         if (!opened)
-            return unavailable(opened.error());
+            return failed(opened.failure());
         t_records = std::move(*opened);
     }
     Reply reply = answer(*t_records, request);
-    if (reply.status == 503)
+    if (reply.failure == base::FailureKind::Unavailable)
         t_records.reset();
     return reply;
 }
@@ -71,12 +72,14 @@ Reply answerTimely(const Server::Opener &open, quality::Cache &figures, const ht
     // once more on a new one.
     const bool wasOpen = t_records != nullptr;
     Reply reply = answerOnThisThread(open, request);
-    if (reply.status == 503 && wasOpen && Clock::now() < request.deadline)
+    if (reply.failure == base::FailureKind::Unavailable && wasOpen &&
+        Clock::now() < request.deadline)
         reply = answerOnThisThread(open, request);
     if (Clock::now() > request.deadline)
-        return problem(503, QStringLiteral("The answer took longer than %1 s; the records or the "
-                                           "server are too busy now.")
-                                .arg(Server::kAnswerWithinSeconds));
+        return failed(base::FailureKind::TimedOut,
+                      QStringLiteral("The answer took longer than %1 s; the records or the server "
+                                     "are too busy now.")
+                          .arg(Server::kAnswerWithinSeconds));
     return reply;
 }
 
@@ -143,7 +146,8 @@ base::Result<int> Server::bind(const QString &host, int port)
     } else if (m_http->bind_to_port(address, port)) {
         return m_port = port;
     }
-    return base::fail(QStringLiteral("cannot listen on %1:%2: the port is taken, or the address "
+    return base::fail(base::FailureKind::Unavailable,
+                      QStringLiteral("cannot listen on %1:%2: the port is taken, or the address "
                                      "is not one of this machine's")
                           .arg(host)
                           .arg(port)

@@ -19,8 +19,8 @@ class RunDatabase;
 
 // The plant's HTTP server: GET and HEAD only, on a pool of threads so that one slow client never
 // holds up the others. Each thread opens the records for itself (a Qt SQL connection belongs to
-// the thread that made it) and opens them again after a failure, so the pages come back with the
-// database without a restart.
+// the thread that made it) and opens them again once they are found unavailable, so the pages come
+// back with the database without a restart.
 namespace plant {
 
 class Server

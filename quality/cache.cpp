@@ -17,7 +17,7 @@ base::Result<Quality> Cache::compute(runs::RunDatabase &records, const runs::Run
 {
     auto mark = records.changeMark();
     if (!mark)
-        return base::fail(mark.error());
+        return mark.failure();
     QString key = records.name();
     for (const auto &[name, value] : filterPairs(filter))
         key += u'\n' + name + u'=' + value;

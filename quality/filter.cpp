@@ -36,6 +36,7 @@ std::optional<Day> readDay(const QString &text)
 base::Failure notADate(const QString &key, const QString &text)
 {
     return base::fail(
+        base::FailureKind::InvalidInput,
         QStringLiteral("%1: '%2' is not a date YYYY-MM-DD").arg(key, text).toStdString());
 }
 
@@ -63,6 +64,7 @@ base::Result<runs::RunFilter> readFilter(const std::function<QString(const QStri
         filter.verdict = runs::Verdict::Fail;
     else if (!verdict.isEmpty())
         return base::fail(
+            base::FailureKind::InvalidInput,
             QStringLiteral("verdict: '%1' is not pass or fail").arg(verdict).toStdString());
 
     const QString since = value(QStringLiteral("since")).trimmed();
@@ -89,6 +91,7 @@ base::Result<runs::RunFilter> readFilter(const std::function<QString(const QStri
                                   .toStdString());
     if (filter.since.isValid() && filter.until.isValid() && filter.until <= filter.since)
         return base::fail(
+            base::FailureKind::InvalidInput,
             QStringLiteral("until: '%1' is before since '%2'").arg(until, since).toStdString());
     return filter;
 }

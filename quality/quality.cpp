@@ -58,7 +58,7 @@ base::Result<Quality> compute(runs::RunDatabase &records, const runs::RunFilter 
 {
     auto counts = records.qualityCounts(filter);
     if (!counts)
-        return base::fail(counts.error());
+        return counts.failure();
     Quality quality;
     quality.filter = filter;
 

@@ -60,7 +60,7 @@ base::Result<Named> namedTable(const CommandLine &line, Records records)
 {
     auto found = records->findCamRecord(line.camRecord);
     if (!found)
-        return base::fail(found.error());
+        return found.failure();
     return Named{std::move(records), std::move(*found)};
 }
 

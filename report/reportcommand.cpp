@@ -13,15 +13,17 @@ namespace {
 
 base::Result<runlog::RunLog> loadLog(const QString &path)
 {
-    const auto cannotRead = [&path](const QString &why) {
+    const auto cannotRead = [&path](base::FailureKind kind, const QString &why) {
         return base::fail(
-            QStringLiteral("cannot read the log \"%1\": %2").arg(path, why).toStdString());
+            kind, QStringLiteral("cannot read the log \"%1\": %2").arg(path, why).toStdString());
     };
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return cannotRead(file.errorString());
+        return cannotRead(file.exists() ? base::FailureKind::Unavailable
+                                        : base::FailureKind::NotFound,
+                          file.errorString());
     if (QFileInfo(path).isDir())
-        return cannotRead(QStringLiteral("it is a folder"));
+        return cannotRead(base::FailureKind::InvalidInput, QStringLiteral("it is a folder"));
     return runlog::readLog(file.readAll(), QFileInfo(path).fileName());
 }
 
@@ -30,11 +32,11 @@ base::Status savePdf(const drawing::ReportInput &input, const QString &path)
 {
     QSaveFile pdf(path);
     if (!pdf.open(QIODevice::WriteOnly))
-        return base::fail(pdf.errorString().toStdString());
+        return base::fail(base::FailureKind::Unavailable, pdf.errorString().toStdString());
     if (base::Status written = drawing::writePdf(input, pdf); !written)
         return written;
     if (!pdf.commit())
-        return base::fail(pdf.errorString().toStdString());
+        return base::fail(base::FailureKind::Unavailable, pdf.errorString().toStdString());
     return {};
 }
 
@@ -58,7 +60,7 @@ int reportCommand(const CommandLine &line, Records, std::FILE *out, std::FILE *e
         if (loaded)
             into = std::move(loaded).value();
         else
-            read = base::fail(loaded.error());
+            read = loaded.failure();
     };
     take(loadLog(line.log), input.complete);
     if (!line.errors.isEmpty())

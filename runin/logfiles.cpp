@@ -39,7 +39,7 @@ base::Status LogFiles::empty(File file)
 {
     QFile out(QString::fromLatin1(nameOf(file)));
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return base::fail(out.errorString().toStdString());
+        return base::fail(base::FailureKind::Unavailable, out.errorString().toStdString());
     return {};
 }
 
@@ -49,10 +49,10 @@ base::Status LogFiles::append(File file, const QString &line)
     // 8-bit encoding.
     QFile out(QString::fromLatin1(nameOf(file)));
     if (!out.open(QIODevice::WriteOnly | QIODevice::Append))
-        return base::fail(out.errorString().toStdString());
+        return base::fail(base::FailureKind::Unavailable, out.errorString().toStdString());
     const QByteArray bytes = line.toLocal8Bit() + "\r\n";
     if (out.write(bytes) != bytes.size() || !out.flush())
-        return base::fail(out.errorString().toStdString());
+        return base::fail(base::FailureKind::Unavailable, out.errorString().toStdString());
     return {};
 }
 

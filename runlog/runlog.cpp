@@ -87,7 +87,8 @@ public:
             return errorLine(line, at);
         if (const qsizetype at = line.lastIndexOf(kReached); at >= 0)
             return reachedLine(line, at);
-        return base::fail("neither a position reached nor a position error");
+        return base::fail(base::FailureKind::InvalidInput,
+                          "neither a position reached nor a position error");
     }
 
 private:
@@ -96,13 +97,16 @@ private:
         const QStringView rest = QStringView(line).mid(at + kErrorOpen.size());
         const qsizetype close = rest.indexOf(kErrorClose);
         if (close < 0)
-            return base::fail("the position error is not closed by \")  \"");
+            return base::fail(base::FailureKind::InvalidInput,
+                              "the position error is not closed by \")  \"");
         const auto subject = subjectOf(rest.mid(close + kErrorClose.size()));
         if (!subject)
-            return base::fail("no axis and test after the position error");
+            return base::fail(base::FailureKind::InvalidInput,
+                              "no axis and test after the position error");
         const auto error = numberOf(rest.left(close));
         if (!error)
-            return base::fail(QStringLiteral("the position error \"%1\" is not a number")
+            return base::fail(base::FailureKind::InvalidInput,
+                              QStringLiteral("the position error \"%1\" is not a number")
                                   .arg(rest.left(close))
                                   .toStdString());
         Entry entry;
@@ -120,14 +124,16 @@ private:
         const QStringView head = QStringView(line).left(at);
         const auto subject = subjectAtEnd(head);
         if (!subject)
-            return base::fail("no axis and test before \"Position reached\"");
+            return base::fail(base::FailureKind::InvalidInput,
+                              "no axis and test before \"Position reached\"");
         Entry entry;
         entry.axis = subject->first.axis;
         entry.test = subject->first.test;
         if (position != fromAscii(base::kNoValue)) {
             entry.value = numberOf(position);
             if (!entry.value)
-                return base::fail(QStringLiteral("the position \"%1\" is not a number")
+                return base::fail(base::FailureKind::InvalidInput,
+                                  QStringLiteral("the position \"%1\" is not a number")
                                       .arg(position)
                                       .toStdString());
         }
@@ -154,7 +160,7 @@ private:
             }
         }
         if (first < 0)
-            return base::fail("no date and time at the start");
+            return base::fail(base::FailureKind::InvalidInput, "no date and time at the start");
         entry.date = stamp.left(first).toString();
         entry.time = stamp.mid(first + kSeparator.size()).toString();
         return entry;

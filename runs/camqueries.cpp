@@ -64,7 +64,7 @@ base::Status RunDatabase::putCamRecord(const CamRecord &record)
 base::Result<bool> RunDatabase::keepCamRecord(const CamRecord &record)
 {
     if (auto begun = begin(); !begun)
-        return base::fail(begun.error());
+        return begun.failure();
     QSqlQuery latest(db());
     latest.prepare(QStringLiteral("SELECT digest, bytes FROM cam_records WHERE station = :station "
                                   "ORDER BY saved DESC, id LIMIT 1"));
@@ -83,11 +83,11 @@ base::Result<bool> RunDatabase::keepCamRecord(const CamRecord &record)
     latest.finish();
     if (auto put = putCamRecord(record); !put) {
         rollback();
-        return base::fail(put.error());
+        return put.failure();
     }
     if (auto committed = commit(); !committed) {
         rollback();
-        return base::fail(committed.error());
+        return committed.failure();
     }
     return true;
 }
@@ -133,7 +133,8 @@ base::Result<CamRecord> RunDatabase::findCamRecord(const QString &idOrLatest)
                           .arg(QLatin1String(kCamColumns)));
     } else {
         if (!readsAsId(idOrLatest))
-            return base::fail(QStringLiteral("\"%1\" is not a cam table id (give the id, its "
+            return base::fail(base::FailureKind::InvalidInput,
+                              QStringLiteral("\"%1\" is not a cam table id (give the id, its "
                                              "beginning as --cams shows it, or latest)")
                                   .arg(idOrLatest)
                                   .toStdString());
@@ -146,17 +147,19 @@ base::Result<CamRecord> RunDatabase::findCamRecord(const QString &idOrLatest)
         return failure(QStringLiteral("cannot read the kept cam tables"), query);
     if (!query.next())
         return base::fail(
+            base::FailureKind::NotFound,
             (latest ? QStringLiteral("%1 holds no cam table").arg(m_name)
                     : QStringLiteral("no cam table with the id %1 in %2").arg(idOrLatest, m_name))
                 .toStdString());
     CamRecord record = readCam(query, true);
     if (!latest && query.next())
-        return base::fail(QStringLiteral("the id %1 is the beginning of more than one cam table "
+        return base::fail(base::FailureKind::Ambiguous,
+                          QStringLiteral("the id %1 is the beginning of more than one cam table "
                                          "in %2; give more of it")
                               .arg(idOrLatest, m_name)
                               .toStdString());
     if (auto whole = checkCamBytes(record); !whole)
-        return base::fail(whole.error());
+        return whole.failure();
     return record;
 }
 

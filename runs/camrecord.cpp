@@ -16,7 +16,8 @@ QByteArray camDigest(const QByteArray &bytes)
 base::Status checkCamBytes(const CamRecord &record)
 {
     if (camDigest(record.bytes) != record.digest)
-        return base::fail(QStringLiteral("the kept cam table %1 does not match its digest "
+        return base::fail(base::FailureKind::Damaged,
+                          QStringLiteral("the kept cam table %1 does not match its digest "
                                          "(damaged or changed by hand); it is not used")
                               .arg(record.id)
                               .toStdString());
@@ -33,10 +34,12 @@ base::Status checkSerial(const QString &serial)
                                    : QStringLiteral("\uFFFD");
     const auto wrong = [&shown](const QString &why) {
         return base::fail(
+            base::FailureKind::InvalidInput,
             QStringLiteral("the lens serial \"%1\" %2").arg(shown, why).toStdString());
     };
     if (characters.isEmpty())
-        return base::fail("the lens serial is empty (give 1 to 40 characters)");
+        return base::fail(base::FailureKind::InvalidInput,
+                          "the lens serial is empty (give 1 to 40 characters)");
     if (characters.size() > kLongestSerial)
         return wrong(QStringLiteral("has %1 characters; at most %2")
                          .arg(characters.size())

@@ -36,13 +36,6 @@ QString newConnectionName()
     return QStringLiteral("velmaro-runs-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
 }
 
-bool isDamage(const QSqlError &error)
-{
-    // SQLITE_CORRUPT and SQLITE_NOTADB.
-    const QString code = error.nativeErrorCode();
-    return code == QLatin1String("11") || code == QLatin1String("26");
-}
-
 // A plant address without its password, to name it in messages.
 QString plantName(const QSqlDatabase &db)
 {
@@ -122,7 +115,8 @@ base::Result<std::unique_ptr<RunDatabase>> RunDatabase::openStation(const QStrin
 {
     const QFileInfo info(path);
     if (!QDir().mkpath(info.absolutePath()))
-        return base::fail(QStringLiteral("cannot make the folder \"%1\" for the run records")
+        return base::fail(base::FailureKind::Unavailable,
+                          QStringLiteral("cannot make the folder \"%1\" for the run records")
                               .arg(info.absolutePath())
                               .toStdString());
     bool damaged = false;
@@ -134,7 +128,8 @@ base::Result<std::unique_ptr<RunDatabase>> RunDatabase::openStation(const QStrin
     const QString aside = path + QStringLiteral(".damaged-") +
                           QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     if (!QFile::rename(path, aside))
-        return base::fail(QStringLiteral("the run records \"%1\" are damaged (%2) and cannot be "
+        return base::fail(base::FailureKind::Damaged,
+                          QStringLiteral("the run records \"%1\" are damaged (%2) and cannot be "
                                          "moved aside")
                               .arg(path, QString::fromStdString(opened.error()))
                               .toStdString());
@@ -161,21 +156,23 @@ base::Result<std::unique_ptr<RunDatabase>> RunDatabase::tryOpenStation(const QSt
     std::unique_ptr<RunDatabase> store(new RunDatabase(Kind::Station, connection, path));
     QSqlDatabase database = store->db();
     if (!database.open())
-        return base::fail(QStringLiteral("cannot open the run records \"%1\": %2")
+        return base::fail(base::FailureKind::Unavailable,
+                          QStringLiteral("cannot open the run records \"%1\": %2")
                               .arg(path, database.lastError().text())
                               .toStdString());
     // Write-ahead logging lets velmaro and velmaro-report read and write the file at once.
     QSqlQuery wal(database);
     if (!wal.exec(QStringLiteral("PRAGMA journal_mode=WAL"))) {
-        *damaged = isDamage(wal.lastError());
-        return store->failure(QStringLiteral("cannot open the run records"), wal);
+        base::Failure why = store->failure(QStringLiteral("cannot open the run records"), wal);
+        *damaged = why.kind == base::FailureKind::Damaged;
+        return why;
     }
     wal.finish();
     if (auto migrated = store->migrate(); !migrated) {
         QSqlQuery check(database);
         *damaged = !check.exec(QStringLiteral("PRAGMA quick_check")) || !check.next() ||
                    check.value(0).toString() != QLatin1String("ok");
-        return base::fail(migrated.error());
+        return migrated.failure();
     }
     return store;
 }
@@ -200,12 +197,12 @@ base::Result<std::unique_ptr<RunDatabase>> RunDatabase::openPlant(const QString 
                           .arg(plant->m_name, database.lastError().text().trimmed());
     }
     if (!refused.isEmpty())
-        return base::fail(refused.toStdString());
+        return base::fail(base::FailureKind::Unavailable, refused.toStdString());
     // The server's notices ("already exists, skipping") are not for the operator.
     if (auto quiet = plant->exec(QStringLiteral("SET client_min_messages = warning")); !quiet)
-        return base::fail(quiet.error());
+        return quiet.failure();
     if (auto migrated = plant->migrate(); !migrated)
-        return base::fail(migrated.error());
+        return migrated.failure();
     return plant;
 }
 

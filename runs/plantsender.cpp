@@ -11,34 +11,34 @@ base::Result<int> sendWaiting(RunDatabase &station, RunDatabase &plant,
 {
     auto waiting = station.waiting();
     if (!waiting)
-        return base::fail(waiting.error());
+        return waiting.failure();
     int sent = 0;
     for (const Waiting &run : *waiting) {
         if (stop && stop())
             break;
         auto record = station.find(run.id);
         if (!record)
-            return base::fail(record.error());
+            return record.failure();
         // The plant first, then the mark: a break in between sends the run again, harmlessly.
         if (auto put = plant.put(*record); !put)
-            return base::fail(put.error());
+            return put.failure();
         if (auto marked = station.markSent(run); !marked)
-            return base::fail(marked.error());
+            return marked.failure();
         ++sent;
     }
     auto tables = station.camWaiting();
     if (!tables)
-        return base::fail(tables.error());
+        return tables.failure();
     for (const Waiting &table : *tables) {
         if (stop && stop())
             break;
         auto record = station.findCamRecord(table.id);
         if (!record)
-            return base::fail(record.error());
+            return record.failure();
         if (auto put = plant.putCamRecord(*record); !put)
-            return base::fail(put.error());
+            return put.failure();
         if (auto marked = station.markCamSent(table); !marked)
-            return base::fail(marked.error());
+            return marked.failure();
         ++sent;
     }
     return sent;
@@ -68,17 +68,19 @@ base::Status PlantSender::sendOnce()
     if (!m_station) {
         auto opened = RunDatabase::openStation(m_stationPath);
         if (!opened)
-            return base::fail(opened.error());
+            return opened.failure();
         m_station = std::move(*opened);
     }
     if (auto plant = openPlant(); !plant)
-        return base::fail(plant.error() + "; the runs wait on this station and go later");
+        return base::fail(plant.kind(),
+                          plant.error() + "; the runs wait on this station and go later");
     auto sent = sendWaiting(*m_station, *m_plant,
                             [] { return QThread::currentThread()->isInterruptionRequested(); });
     if (!sent) {
         // The next try logs in afresh: the server may have gone and come back.
         m_plant.reset();
-        return base::fail(sent.error() + "; the runs wait on this station and go later");
+        return base::fail(sent.kind(),
+                          sent.error() + "; the runs wait on this station and go later");
     }
     if (*sent > 0)
         emit this->sent(*sent);
@@ -90,7 +92,7 @@ base::Status PlantSender::openPlant()
     if (!m_plant) {
         auto opened = RunDatabase::openPlant(m_plantConnection);
         if (!opened)
-            return base::fail(opened.error());
+            return opened.failure();
         m_plant = std::move(*opened);
     }
     return {};

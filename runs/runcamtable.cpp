@@ -12,16 +12,17 @@ base::Result<std::optional<camtable::CamTable>> camTableOfRun(RunDatabase &recor
         return Found();
     auto kept = records.camRecords({run.serial, {}, {}, run.start});
     if (!kept)
-        return base::fail(kept.error());
+        return kept.failure();
     if (kept->empty())
         return Found();
     auto found = records.findCamRecord(kept->front().id);
     if (!found)
-        return base::fail(found.error());
+        return found.failure();
     auto table = camtable::camTableFromBytes(
         found->bytes, QStringLiteral("%1, saved %2").arg(found->id, localTime(found->saved)));
     if (!table)
-        return base::fail(QStringLiteral("the kept cam table %1 cannot be read: %2")
+        return base::fail(base::FailureKind::Damaged,
+                          QStringLiteral("the kept cam table %1 cannot be read: %2")
                               .arg(found->id, QString::fromStdString(table.error()))
                               .toStdString());
     return Found(std::move(*table));

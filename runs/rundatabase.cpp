@@ -19,11 +19,28 @@ QString text(const QString &value)
     return value.isNull() ? QStringLiteral("") : value;
 }
 
+// What a failed statement means to its caller, by the codes of SQLite and PostgreSQL. Anything
+// else is taken for a connection that can no longer be trusted.
+base::FailureKind kindOf(const QSqlError &error)
+{
+    const QString code = error.nativeErrorCode();
+    // SQLITE_CORRUPT and SQLITE_NOTADB.
+    if (code == QLatin1String("11") || code == QLatin1String("26"))
+        return base::FailureKind::Damaged;
+    // SQLITE_BUSY and SQLITE_LOCKED past the busy timeout; PostgreSQL's statement_timeout
+    // (query_canceled) and lock_timeout (lock_not_available).
+    if (code == QLatin1String("5") || code == QLatin1String("6") ||
+        code == QLatin1String("57014") || code == QLatin1String("55P03"))
+        return base::FailureKind::TimedOut;
+    return base::FailureKind::Unavailable;
+}
+
 } // namespace
 
 base::Failure RunDatabase::failure(const QString &what, const QSqlQuery &query) const
 {
-    return base::fail(QStringLiteral("%1 (%2): %3")
+    return base::fail(kindOf(query.lastError()),
+                      QStringLiteral("%1 (%2): %3")
                           .arg(what, m_name, query.lastError().text().trimmed())
                           .toStdString());
 }
@@ -146,6 +163,7 @@ base::Result<RunRecord> RunDatabase::readRecord(QSqlQuery &query, bool withLogs)
         auto errors = unpackLog(next().toByteArray());
         if (!complete || !errors)
             return base::fail(
+                base::FailureKind::Damaged,
                 QStringLiteral("the run %1 in %2 cannot be read: %3")
                     .arg(record.id, m_name,
                          QString::fromStdString(complete ? errors.error() : complete.error()))
@@ -178,7 +196,7 @@ base::Result<std::vector<RunRecord>> RunDatabase::list(const RunFilter &filter)
     while (query.next()) {
         auto record = readRecord(query, false);
         if (!record)
-            return base::fail(record.error());
+            return record.failure();
         records.push_back(std::move(*record));
     }
     return records;
@@ -188,31 +206,38 @@ base::Result<RunRecord> RunDatabase::find(const QString &idOrLatest)
 {
     QSqlQuery query(db());
     const QString columns = schema::runColumns().join(u',');
+    // A statement that cannot be prepared (PostgreSQL prepares at once: a lock held elsewhere
+    // times out here) fails for its own reason, not for the empty one that follows.
+    bool prepared = false;
     if (idOrLatest == QLatin1String("latest")) {
-        query.prepare(
+        prepared = query.prepare(
             QStringLiteral("SELECT %1 FROM runs ORDER BY started DESC, id LIMIT 2").arg(columns));
     } else {
         if (!readsAsId(idOrLatest))
-            return base::fail(QStringLiteral("\"%1\" is not a run id (give the id, its "
+            return base::fail(base::FailureKind::InvalidInput,
+                              QStringLiteral("\"%1\" is not a run id (give the id, its "
                                              "beginning as --runs shows it, or latest)")
                                   .arg(idOrLatest)
                                   .toStdString());
-        query.prepare(QStringLiteral("SELECT %1 FROM runs WHERE id LIKE :prefix ORDER BY id "
-                                     "LIMIT 2")
-                          .arg(columns));
+        prepared =
+            query.prepare(QStringLiteral("SELECT %1 FROM runs WHERE id LIKE :prefix ORDER BY id "
+                                         "LIMIT 2")
+                              .arg(columns));
         query.bindValue(QStringLiteral(":prefix"), idOrLatest.toLower() + u'%');
     }
-    if (!query.exec())
+    if (!prepared || !query.exec())
         return failure(QStringLiteral("cannot read the run records"), query);
     if (!query.next())
         return base::fail(
+            base::FailureKind::NotFound,
             (idOrLatest == QLatin1String("latest")
                  ? QStringLiteral("%1 holds no run").arg(m_name)
                  : QStringLiteral("no run with the id %1 in %2").arg(idOrLatest, m_name))
                 .toStdString());
     auto record = readRecord(query, true);
     if (idOrLatest != QLatin1String("latest") && query.next())
-        return base::fail(QStringLiteral("the id %1 is the beginning of more than one run in %2; "
+        return base::fail(base::FailureKind::Ambiguous,
+                          QStringLiteral("the id %1 is the beginning of more than one run in %2; "
                                          "give more of it")
                               .arg(idOrLatest, m_name)
                               .toStdString());
@@ -252,7 +277,8 @@ base::Status RunDatabase::setSerialOf(const Kept &kept, const QString &id, const
             QStringLiteral("cannot give the %1 %2 its serial").arg(QLatin1String(kept.noun), id),
             query);
     if (query.numRowsAffected() == 0)
-        return base::fail(QStringLiteral("no %1 with the id %2 in %3")
+        return base::fail(base::FailureKind::NotFound,
+                          QStringLiteral("no %1 with the id %2 in %3")
                               .arg(QLatin1String(kept.noun), id, m_name)
                               .toStdString());
     return {};

@@ -68,12 +68,11 @@ public:
     {
         auto database = open();
         if (!database)
-            return base::fail(database.error());
+            return database.failure();
         auto lens = (*database)->lensOnStation();
         if (lens)
             record.serial = *lens;
-        auto kept = lens ? (*database)->keepCamRecord(record)
-                         : base::Result<bool>(base::fail(lens.error()));
+        auto kept = lens ? (*database)->keepCamRecord(record) : base::Result<bool>(lens.failure());
         if (!kept) {
             m_database.reset(); // opened afresh next time, as for runs
             return kept;
@@ -101,10 +100,10 @@ public:
             return keptAs(seen, put(*m_unstored));
         auto database = open();
         if (!database)
-            return base::fail(database.error());
+            return database.failure();
         auto known = (*database)->hasLogs(unknown.digest);
         if (!known)
-            return base::fail(known.error());
+            return known.failure();
         if (*known)
             return keptAs(seen, {});
         if (auto lens = (*database)->lensOnStation(); lens && unknown.serial.isEmpty())
@@ -151,7 +150,8 @@ private:
             if (!file.exists())
                 continue;
             if (!file.open(QIODevice::ReadOnly))
-                return base::fail(QStringLiteral("cannot read \"%1\": %2")
+                return base::fail(base::FailureKind::Unavailable,
+                                  QStringLiteral("cannot read \"%1\": %2")
                                       .arg(file.fileName(), file.errorString())
                                       .toStdString());
             *into = file.readAll();
@@ -164,7 +164,7 @@ private:
         if (!m_database) {
             auto opened = RunDatabase::openStation(m_path);
             if (!opened)
-                return base::fail(opened.error());
+                return opened.failure();
             m_database = std::move(*opened);
             // Another file than the one the kept logs went to, maybe: they are looked at again.
             m_kept.reset();
@@ -177,7 +177,7 @@ private:
     base::Status put(const RunRecord &record)
     {
         auto database = open();
-        base::Status done = database ? (*database)->put(record) : base::fail(database.error());
+        base::Status done = database ? (*database)->put(record) : database.failure();
         if (!done) {
             // Opened afresh next time: the disk may have room again, the file may be back.
             m_database.reset();
@@ -319,7 +319,7 @@ void RunKeeper::keepCamTable(const QByteArray &bytes, int rowsRecorded, Kept don
         m_store,
         [this, record = std::move(record), done = std::move(done)]() mutable {
             base::Result<bool> kept = m_store->keepCam(std::move(record));
-            const base::Status outcome = kept ? base::Status{} : base::fail(kept.error());
+            const base::Status outcome = kept ? base::Status{} : kept.failure();
             QMetaObject::invokeMethod(
                 this,
                 [done = std::move(done), outcome] {

@@ -109,7 +109,8 @@ std::vector<QDateTime> weekBorders(const QDateTime &from, const QDateTime &to)
 base::Result<RunPage> RunDatabase::page(const RunFilter &filter, int page, int perPage)
 {
     if (page < 1 || perPage < 1)
-        return base::fail(QStringLiteral("page %1 of %2 runs each: pages count from 1")
+        return base::fail(base::FailureKind::InvalidInput,
+                          QStringLiteral("page %1 of %2 runs each: pages count from 1")
                               .arg(page)
                               .arg(perPage)
                               .toStdString());
@@ -145,7 +146,7 @@ base::Result<RunPage> RunDatabase::page(const RunFilter &filter, int page, int p
     while (query.next()) {
         auto record = readRecord(query, false);
         if (!record)
-            return base::fail(record.error());
+            return record.failure();
         found.runs.push_back(std::move(*record));
     }
     return found;
@@ -170,7 +171,7 @@ base::Result<std::vector<RunRecord>> RunDatabase::lastRunPerStation()
     while (query.next()) {
         auto record = readRecord(query, false);
         if (!record)
-            return base::fail(record.error());
+            return record.failure();
         last.push_back(std::move(*record));
     }
     return last;
@@ -215,7 +216,7 @@ base::Result<QualityCounts> RunDatabase::qualityCounts(const RunFilter &filter)
                             last = timeFromStored(row.value(1).toString());
                         });
         !done)
-        return base::fail(done.error());
+        return done.failure();
     range.finish();
     const std::vector<QDateTime> borders = weekBorders(first, last);
 
@@ -234,7 +235,7 @@ base::Result<QualityCounts> RunDatabase::qualityCounts(const RunFilter &filter)
                                         number(row, 5)});
             });
         !done)
-        return base::fail(done.error());
+        return done.failure();
     weeks.finish();
 
     // Each lens with a run in the filter: its first and latest run, from all of its runs (before
@@ -274,7 +275,7 @@ base::Result<QualityCounts> RunDatabase::qualityCounts(const RunFilter &filter)
                                               number(row, 3), number(row, 4), number(row, 5)});
             });
         !done)
-        return base::fail(done.error());
+        return done.failure();
     cohorts.finish();
 
     // The failures by the tests run and how the run ended, split by axis here.
@@ -307,7 +308,7 @@ base::Result<QualityCounts> RunDatabase::qualityCounts(const RunFilter &filter)
                 }
             });
         !done)
-        return base::fail(done.error());
+        return done.failure();
     for (auto &[key, cell] : byAxisTest)
         if (cell.failedRuns > 0)
             counts.axisTests.push_back(cell);

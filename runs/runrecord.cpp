@@ -100,17 +100,19 @@ base::Result<QByteArray> unpackLog(const QByteArray &packed)
     // qCompress puts the length first, big-endian; a forged length would make qUncompress try to
     // allocate it.
     if (packed.size() < 4)
-        return base::fail("a stored log is cut short");
+        return base::fail(base::FailureKind::Damaged, "a stored log is cut short");
     const auto *bytes = reinterpret_cast<const unsigned char *>(packed.constData());
     const qsizetype claimed = (qsizetype{bytes[0]} << 24) | (qsizetype{bytes[1]} << 16) |
                               (qsizetype{bytes[2]} << 8) | qsizetype{bytes[3]};
     if (claimed > kLargestLog)
-        return base::fail("a stored log claims to be larger than any log could be");
+        return base::fail(base::FailureKind::Damaged,
+                          "a stored log claims to be larger than any log could be");
     QByteArray log = qUncompress(packed);
     if (log.isEmpty() && claimed != 0)
-        return base::fail("a stored log does not unpack (damaged)");
+        return base::fail(base::FailureKind::Damaged, "a stored log does not unpack (damaged)");
     if (log.size() != claimed)
-        return base::fail("a stored log unpacks to another length than it claims (damaged)");
+        return base::fail(base::FailureKind::Damaged,
+                          "a stored log unpacks to another length than it claims (damaged)");
     return log;
 }
 

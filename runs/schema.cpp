@@ -114,7 +114,8 @@ base::Status RunDatabase::migrate()
     const int newest = static_cast<int>(steps.size());
     if (version > newest) {
         rollback();
-        return base::fail(QStringLiteral("%1 has schema version %2, newer than the %3 this "
+        return base::fail(base::FailureKind::Unavailable,
+                          QStringLiteral("%1 has schema version %2, newer than the %3 this "
                                          "Velmaro knows; update Velmaro")
                               .arg(m_name)
                               .arg(version)

@@ -22,21 +22,21 @@ base::Status checkLensInitialised(comm::CommandChannel &channel, platform::Clock
     channel.SendLine("init = @OUT[01];init=?");
     clock.sleep(kStartupAnswerWait);
     if (channel.PendingCount() == 0)
-        return base::fail("Unable to establish connection !");
+        return base::fail(base::FailureKind::TimedOut, "Unable to establish connection !");
     if (thirdCharacter(channel.ReadAll()) != '0')
         return {};
 
     channel.SendLine("allarme=?");
     clock.sleep(kStartupAnswerWait);
     if (thirdCharacter(channel.ReadAll()) != '1')
-        return base::fail("Lens initialization not completed !");
+        return base::fail(base::FailureKind::Unavailable, "Lens initialization not completed !");
 
     channel.SendLine("errore=?");
     clock.sleep(kStartupAnswerWait);
     std::string message = "Initialization not possible! Errore #";
     if (const char error = thirdCharacter(channel.ReadAll()); error != '\0')
         message += error;
-    return base::fail(std::move(message));
+    return base::fail(base::FailureKind::Unavailable, std::move(message));
 }
 
 } // namespace shell

@@ -222,7 +222,7 @@ base::Status Controller::setLogFile(const std::string &path)
     m_log.clear();
     m_log.open(path, std::ios::out | std::ios::trunc);
     if (!m_log.is_open())
-        return base::fail("cannot write the log " + path);
+        return base::fail(base::FailureKind::Unavailable, "cannot write the log " + path);
     return {};
 }
 

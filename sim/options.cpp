@@ -86,7 +86,10 @@ private:
     {
         return m_status.ok() && m_parser.isSet(option);
     }
-    void fail(const QString &message) { m_status = base::fail(message.toStdString()); }
+    void fail(const QString &message)
+    {
+        m_status = base::fail(base::FailureKind::InvalidInput, message.toStdString());
+    }
 
     const QCommandLineParser &m_parser;
     base::Status m_status;
@@ -148,7 +151,7 @@ base::Result<ParsedOptions> parseOptions(const QStringList &arguments,
 
     ParsedOptions result;
     if (!parser.parse(arguments))
-        return base::fail(parser.errorText().toStdString());
+        return base::fail(base::FailureKind::InvalidInput, parser.errorText().toStdString());
     if (parser.isSet(help)) {
         result.help = true;
         result.helpText = parser.helpText().toStdString();
@@ -159,8 +162,10 @@ base::Result<ParsedOptions> parseOptions(const QStringList &arguments,
         return result;
     }
     if (!parser.positionalArguments().isEmpty())
-        return base::fail("takes no arguments, was given '" +
-                          parser.positionalArguments().join(QLatin1Char(' ')).toStdString() + "'");
+        return base::fail(base::FailureKind::InvalidInput,
+                          "takes no arguments, was given '" +
+                              parser.positionalArguments().join(QLatin1Char(' ')).toStdString() +
+                              "'");
 
     Options &o = result.options;
     if (portDirFromEnvironment)
@@ -182,9 +187,10 @@ base::Result<ParsedOptions> parseOptions(const QStringList &arguments,
     read.positive(timeScale, o.timeScale);
     read.integer(seed, 0, kMaxSeed, [&o](long n) { o.seed = static_cast<unsigned>(n); });
     if (!read.status())
-        return base::fail(read.status().error());
+        return read.status().failure();
     if (o.portDir.empty())
-        return base::fail("no port folder: give --port-dir or set VELMARO_PORT_DIR");
+        return base::fail(base::FailureKind::InvalidInput,
+                          "no port folder: give --port-dir or set VELMARO_PORT_DIR");
     return result;
 }
 

@@ -22,7 +22,8 @@ PtyPort::~PtyPort()
 
 base::Status PtyPort::fail(const std::string &what)
 {
-    base::Failure failure = base::fail(what + ": " + std::strerror(errno));
+    base::Failure failure =
+        base::fail(base::FailureKind::Unavailable, what + ": " + std::strerror(errno));
     close();
     return failure;
 }

@@ -26,7 +26,7 @@ base::Status SimLink::open(int portNumber)
     else if (m_held.count(portNumber) != 0)
         m_error = portName(portNumber) + " is in use by another program";
     if (!m_error.empty())
-        return base::fail(m_error);
+        return base::fail(base::FailureKind::Unavailable, m_error);
     m_port = portNumber;
     m_open = true;
     m_lost = false;
@@ -59,10 +59,10 @@ base::Status SimLink::write(std::string_view data)
     if (!m_open) {
         if (m_error.empty())
             m_error = "the serial port is not open";
-        return base::fail(m_error);
+        return base::fail(base::FailureKind::Unavailable, m_error);
     }
     if (checkLost())
-        return base::fail(m_error);
+        return base::fail(base::FailureKind::Unavailable, m_error);
     m_controller.receive(data, m_clock.now());
     return {};
 }

@@ -40,7 +40,8 @@ public:
     base::Status open(int portNumber) override
     {
         if (m_refuseOpen)
-            return base::fail("COM" + std::to_string(portNumber) + " cannot be opened");
+            return base::fail(base::FailureKind::Unavailable,
+                              "COM" + std::to_string(portNumber) + " cannot be opened");
         m_open = true;
         m_port = portNumber;
         ++opens;
@@ -55,7 +56,7 @@ public:
         if (std::exchange(m_loseOnWrite, false) && m_open)
             loseLine();
         if (m_failWrites || !m_open)
-            return base::fail("the serial port is not open");
+            return base::fail(base::FailureKind::Unavailable, "the serial port is not open");
         written.emplace_back(data);
         operations.emplace_back("write");
         return {};

@@ -33,7 +33,7 @@ public:
     {
         begin("connect " + address);
         if (refuseConnection)
-            m_result = base::fail("Couldn't connect to server");
+            m_result = base::fail(base::FailureKind::Unavailable, "Couldn't connect to server");
         else
             m_connected = true;
     }
@@ -42,9 +42,10 @@ public:
     {
         begin("GET " + remote + " " + local.filename().string());
         if (!m_connected) {
-            m_result = base::fail("not connected");
+            m_result = base::fail(base::FailureKind::Unavailable, "not connected");
         } else if (brokenFetches.count(remote) != 0) {
-            m_result = base::fail("Transfer closed with outstanding read data remaining");
+            m_result = base::fail(base::FailureKind::Unavailable,
+                                  "Transfer closed with outstanding read data remaining");
         } else if (const auto file = files.find(remote); file == files.end()) {
             m_result = update::FtpResult::notFound("The file does not exist");
         } else {
@@ -107,9 +108,9 @@ public:
                        const std::filesystem::path &workingDirectory) override
     {
         if (!refusal.empty())
-            return base::fail(refusal);
+            return base::fail(base::FailureKind::Unavailable, refusal);
         if (!std::filesystem::exists(program))
-            return base::fail("the file is not there");
+            return base::fail(base::FailureKind::NotFound, "the file is not there");
         started.push_back({program, workingDirectory});
         return {};
     }

@@ -110,11 +110,16 @@ public:
     QString psql(const QString &sql) const
     {
         QProcess process;
+        startPsql(process, sql);
+        process.waitForFinished(30000);
+        return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+    }
+    // Starts SQL on the plant with psql in `process` and returns at once.
+    void startPsql(QProcess &process, const QString &sql) const
+    {
         process.start(program("psql"),
                       arguments("psql", {"-h", "127.0.0.1", "-p", QString::number(m_port), "-U",
                                          "velmaro", "-d", "plant", "-tAc", sql}));
-        process.waitForFinished(30000);
-        return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
     }
 
     // A session of its own that runs `lock` (LOCK TABLE ...) in a transaction it keeps open until

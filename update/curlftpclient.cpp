@@ -96,8 +96,9 @@ void CurlFtpClient::connect(const std::string &address)
     m_address = address;
     begin([this] {
         if (const std::string host = hostOf(m_address); isReservedInvalid(host))
-            return FtpResult(base::fail("Could not resolve host: " + host +
-                                        " (the .invalid domain never resolves)"));
+            return FtpResult(base::fail(base::FailureKind::Unavailable,
+                                        "Could not resolve host: " + host +
+                                            " (the .invalid domain never resolves)"));
         CURL *curl = handle(m_curl);
         // The start directory without a listing: libcurl connects, logs in and stops there, and
         // keeps the connection for the fetches that follow.
@@ -115,8 +116,9 @@ void CurlFtpClient::get(const std::string &remote, const std::filesystem::path &
         partial += ".part";
         std::unique_ptr<std::FILE, FileCloser> file(openForWriting(partial));
         if (!file) {
-            return FtpResult(base::fail("cannot write " + partial.string() + ": " +
-                                        std::generic_category().message(errno)));
+            return FtpResult(base::fail(base::FailureKind::Unavailable,
+                                        "cannot write " + partial.string() + ": " +
+                                            std::generic_category().message(errno)));
         }
         CURL *curl = handle(m_curl);
         char *escaped = curl_easy_escape(curl, remote.c_str(), static_cast<int>(remote.size()));
@@ -129,11 +131,12 @@ void CurlFtpClient::get(const std::string &remote, const std::filesystem::path &
         const bool written = std::fclose(file.release()) == 0;
         std::error_code error;
         if (result && !written)
-            result = base::fail("cannot write " + partial.string());
+            result = base::fail(base::FailureKind::Unavailable, "cannot write " + partial.string());
         if (result) {
             std::filesystem::rename(partial, local, error);
             if (error)
-                result = base::fail("cannot write " + local.string() + ": " + error.message());
+                result = base::fail(base::FailureKind::Unavailable,
+                                    "cannot write " + local.string() + ": " + error.message());
         }
         std::filesystem::remove(partial, error);
         return result;
@@ -193,7 +196,9 @@ FtpResult CurlFtpClient::perform()
     std::string reason = m_errorText[0] != '\0' ? m_errorText : curl_easy_strerror(code);
     if (code == CURLE_REMOTE_FILE_NOT_FOUND)
         return FtpResult::notFound(std::move(reason));
-    return FtpResult(base::fail(std::move(reason)));
+    const bool late = code == CURLE_OPERATION_TIMEDOUT;
+    return FtpResult(base::fail(late ? base::FailureKind::TimedOut : base::FailureKind::Unavailable,
+                                std::move(reason)));
 }
 
 } // namespace update

@@ -47,7 +47,7 @@ base::Status DetachedStarter::start(const std::filesystem::path &program,
 {
     const QString path = toQString(program);
     if (!QFileInfo(path).isFile())
-        return base::fail("the file is not there");
+        return base::fail(base::FailureKind::NotFound, "the file is not there");
 #ifndef Q_OS_WIN
     makeExecutable(path);
 #endif
@@ -62,7 +62,7 @@ base::Status DetachedStarter::start(const std::filesystem::path &program,
     });
 #endif
     if (!process.startDetached())
-        return base::fail(process.errorString().toStdString());
+        return base::fail(base::FailureKind::Unavailable, process.errorString().toStdString());
     return {};
 }
 

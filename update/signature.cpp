@@ -35,13 +35,15 @@ base::Result<PublicKey> parsePublicKey(std::string_view hex)
 {
     PublicKey key{};
     if (hex.size() != 2 * key.size())
-        return base::fail("an update key has 64 hexadecimal digits, not " +
-                          std::to_string(hex.size()));
+        return base::fail(base::FailureKind::InvalidInput,
+                          "an update key has 64 hexadecimal digits, not " +
+                              std::to_string(hex.size()));
     for (std::size_t i = 0; i < key.size(); ++i) {
         const int high = hexDigit(hex[2 * i]);
         const int low = hexDigit(hex[2 * i + 1]);
         if (high < 0 || low < 0)
-            return base::fail("an update key holds only hexadecimal digits");
+            return base::fail(base::FailureKind::InvalidInput,
+                              "an update key holds only hexadecimal digits");
         key[i] = static_cast<std::uint8_t>(high * 16 + low);
     }
     return key;
@@ -51,8 +53,9 @@ base::Result<Signature> readSignature(std::string_view bytes, std::string_view n
 {
     Signature signature{};
     if (bytes.size() != signature.size())
-        return base::fail(std::string(name) + " holds " + std::to_string(bytes.size()) +
-                          " bytes, not the 64 of a signature");
+        return base::fail(base::FailureKind::Damaged, std::string(name) + " holds " +
+                                                          std::to_string(bytes.size()) +
+                                                          " bytes, not the 64 of a signature");
     std::copy(bytes.begin(), bytes.end(), signature.begin());
     return signature;
 }

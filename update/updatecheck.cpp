@@ -28,9 +28,11 @@ base::Result<std::string> takeFirstLine(const std::filesystem::path &path)
     {
         std::ifstream file(path, std::ios::binary);
         if (!file)
-            return base::fail("the version file " + path.filename().string() + " is not there");
+            return base::fail(base::FailureKind::NotFound,
+                              "the version file " + path.filename().string() + " is not there");
         if (file.peek() == std::ifstream::traits_type::eof())
-            return base::fail("the version file " + path.filename().string() + " is empty");
+            return base::fail(base::FailureKind::Damaged,
+                              "the version file " + path.filename().string() + " is empty");
         std::getline(file, line);
     }
     // A line ends at a line feed, a carriage return, or both.
@@ -39,8 +41,9 @@ base::Result<std::string> takeFirstLine(const std::filesystem::path &path)
 
     std::error_code error;
     if (!std::filesystem::remove(path, error)) {
-        return base::fail("the version file " + path.filename().string() +
-                          " cannot be deleted: " + error.message());
+        return base::fail(base::FailureKind::Unavailable,
+                          "the version file " + path.filename().string() +
+                              " cannot be deleted: " + error.message());
     }
     return line;
 }
@@ -50,13 +53,13 @@ base::Result<std::string> readWhole(const std::filesystem::path &path)
 {
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error))
-        return base::fail("the file is not there");
+        return base::fail(base::FailureKind::NotFound, "the file is not there");
     std::ifstream file(path, std::ios::binary | std::ios::ate);
     const std::streamoff size = file.tellg();
     std::string bytes(static_cast<std::size_t>(std::max<std::streamoff>(size, 0)), '\0');
     if (!file || size < 0 || !file.seekg(0) ||
         !file.read(bytes.data(), static_cast<std::streamsize>(size)))
-        return base::fail("the file cannot be read");
+        return base::fail(base::FailureKind::Unavailable, "the file cannot be read");
     return bytes;
 }
 
@@ -67,7 +70,8 @@ base::Result<std::filesystem::path> privateCopy(const std::string &bytes, const 
 {
     QTemporaryDir folder(QDir::tempPath() + "/velmaro-updater-XXXXXX");
     if (!folder.isValid())
-        return base::fail("no private folder for it: " + folder.errorString().toStdString());
+        return base::fail(base::FailureKind::Unavailable,
+                          "no private folder for it: " + folder.errorString().toStdString());
     folder.setAutoRemove(false);
     QFile copy(folder.filePath(QString::fromUtf8(name)));
     if (!copy.open(QIODevice::WriteOnly | QIODevice::NewOnly) ||
@@ -75,8 +79,9 @@ base::Result<std::filesystem::path> privateCopy(const std::string &bytes, const 
             static_cast<qint64>(bytes.size()) ||
         !copy.flush() ||
         !copy.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
-        return base::fail("it cannot be copied to " + copy.fileName().toStdString() + ": " +
-                          copy.errorString().toStdString());
+        return base::fail(base::FailureKind::Unavailable, "it cannot be copied to " +
+                                                              copy.fileName().toStdString() + ": " +
+                                                              copy.errorString().toStdString());
     }
     return std::filesystem::path(copy.fileName().toStdU16String());
 }
@@ -256,15 +261,17 @@ base::Result<Signature> UpdateCheck::fetchSignature()
     if (!fetched && !fetched.isNotFound() && !m_cancelled)
         m_clock.sleep(kPauseAfterRequest);
     if (fetched.isNotFound())
-        return base::fail(std::string("the update server has no ") + kSignatureFile);
+        return base::fail(base::FailureKind::NotFound,
+                          std::string("the update server has no ") + kSignatureFile);
     if (!fetched)
-        return base::fail(std::string("cannot fetch ") + kSignatureFile + ": " + fetched.error());
+        return base::fail(fetched.kind(),
+                          std::string("cannot fetch ") + kSignatureFile + ": " + fetched.error());
 
     const auto bytes = readWhole(path);
     std::error_code ignored;
     std::filesystem::remove(path, ignored);
     if (!bytes)
-        return base::fail(std::string(kSignatureFile) + ": " + bytes.error());
+        return base::fail(bytes.kind(), std::string(kSignatureFile) + ": " + bytes.error());
     return readSignature(*bytes, kSignatureFile);
 }
 

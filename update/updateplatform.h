@@ -20,15 +20,10 @@ public:
     // The server answered that the file is not there; `reason` is its answer.
     static FtpResult notFound(std::string reason)
     {
-        FtpResult result(base::fail(std::move(reason)));
-        result.m_notFound = true;
-        return result;
+        return FtpResult(base::fail(base::FailureKind::NotFound, std::move(reason)));
     }
 
-    [[nodiscard]] bool isNotFound() const { return m_notFound; }
-
-private:
-    bool m_notFound = false;
+    [[nodiscard]] bool isNotFound() const { return !ok() && kind() == base::FailureKind::NotFound; }
 };
 
 // The update server's FTP client. Requests run in the background, one at a time: the caller

@@ -58,7 +58,8 @@ base::Result<Version> parseVersionLine(std::string_view line)
     const auto p1 = line.find('.');
     const auto p2 = p1 == std::string_view::npos ? p1 : line.find('.', p1 + 1);
     if (p2 == std::string_view::npos)
-        return base::fail("the version line " + quoted + " does not have two points");
+        return base::fail(base::FailureKind::InvalidInput,
+                          "the version line " + quoted + " does not have two points");
 
     const struct
     {
@@ -75,7 +76,7 @@ base::Result<Version> parseVersionLine(std::string_view line)
             std::string error = std::string("the ") + fields[i].name + " number \"";
             error.append(fields[i].text).append("\" of the version line ");
             error.append(quoted).append(" ").append(why);
-            return base::fail(std::move(error));
+            return base::fail(base::FailureKind::InvalidInput, std::move(error));
         }
         values[i] = *value;
     }

@@ -279,7 +279,7 @@ TEST_F(CamTable, EverySaveIsHandedOnAsWritten_ARecordNotKeptIsToldOnceTheKeeperA
 
     QTest::mouseClick(find("CommandSalva"), Qt::LeftButton);
     EXPECT_THAT(dialogs.shown, IsEmpty()) << "the window does not wait for the keeper";
-    recorder.answers[1](base::fail("database or disk is full"));
+    recorder.answers[1](base::fail(base::FailureKind::Unavailable, "database or disk is full"));
     ASSERT_EQ(dialogs.shown.size(), 1U);
     EXPECT_EQ(dialogs.shown[0].title, "Errore");
     EXPECT_EQ(dialogs.shown[0].icon, ui::Dialogs::Icon::Warning);

@@ -107,7 +107,10 @@ TEST_F(RunInFrame, TheBoxesStartAndAbortRunThroughTheWindowsLock)
 struct UnkeptRecorder final : runin::RunRecorder
 {
     void setNoteHandler(Note) override {}
-    base::Status keepPreviousRun() override { return base::fail("the disk is full"); }
+    base::Status keepPreviousRun() override
+    {
+        return base::fail(base::FailureKind::Unavailable, "the disk is full");
+    }
     void runStarted(bool, bool) override { ++started; }
     void runProgressed(const runin::RunSoFar &) override {}
     void runEnded(runin::RunEnding, std::int32_t) override {}

@@ -41,7 +41,7 @@ public:
             notifyLost("the device was pulled");
         }
         if (m_pulled)
-            return base::fail("the serial port is not open");
+            return base::fail(base::FailureKind::Unavailable, "the serial port is not open");
         return m_link.write(data);
     }
     int bytesWaiting() override { return m_pulled ? 0 : m_link.bytesWaiting(); }

@@ -50,7 +50,7 @@ public:
     {
         m_port = portNumber;
         if (!m_link)
-            return base::fail("no device");
+            return base::fail(base::FailureKind::Unavailable, "no device");
         return m_link->open(portNumber);
     }
     void close() override
@@ -62,7 +62,7 @@ public:
     base::Status write(std::string_view data) override
     {
         if (!m_link)
-            return base::fail("no device");
+            return base::fail(base::FailureKind::Unavailable, "no device");
         return m_link->write(data);
     }
     int bytesWaiting() override { return m_link ? m_link->bytesWaiting() : 0; }
