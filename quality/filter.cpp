@@ -86,7 +86,8 @@ base::Result<runs::RunFilter> readFilter(const std::function<QString(const QStri
     for (const auto &[key, bound, text] : {std::tuple{"since", filter.since, since},
                                            std::tuple{"until", filter.until, until}})
         if (bound.isValid() && bound.toUTC().date().year() > 9999)
-            return base::fail(QStringLiteral("%1: '%2' is later than any run can be")
+            return base::fail(base::FailureKind::InvalidInput,
+                              QStringLiteral("%1: '%2' is later than any run can be")
                                   .arg(QLatin1String(key), text)
                                   .toStdString());
     if (filter.since.isValid() && filter.until.isValid() && filter.until <= filter.since)
