@@ -24,7 +24,7 @@ runs::RunDatabase &records()
         static QApplication app(argc, argv);
         static QTemporaryDir dir;
         auto database = runs::RunDatabase::openStation(dir.filePath("runs.sqlite"));
-        fuzz::check(database.has_value());
+        fuzz::check(static_cast<bool>(database));
         return std::move(*database);
     }();
     return *opened;
