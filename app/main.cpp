@@ -4,6 +4,7 @@
 #include "link/tracinglink.h"
 #include "platform/clock.h"
 #include "platform/systemtone.h"
+#include "runs/connection.h"
 #include "runs/rundatabase.h"
 #include "runs/runkeeper.h"
 #include "shell/launcher.h"

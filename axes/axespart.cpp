@@ -264,4 +264,13 @@ void AxesPart::CommandSetIP_Click()
                               "IP Address changed", ui::Dialogs::Icon::Information);
 }
 
+void AxesPart::lockControls(bool locked)
+{
+    CommandSetIP->setEnabled(!locked);
+    for (std::size_t i = 0; i < kAxisCount; ++i)
+        ui::setLocked({CheckStatus[i], CommandJogNeg[i], CommandJogPos[i], CommandAbsolutePos[i],
+                       JogSpeed[i], AbsolutePos[i]},
+                      locked);
+}
+
 } // namespace axes

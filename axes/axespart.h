@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/axiscount.h"
 #include "ui/partcontext.h"
 
 #include <QObject>
@@ -17,7 +18,7 @@ class QWidget;
 
 namespace axes {
 
-inline constexpr int kAxisCount = 4; // 0 Zoom 1, 1 Zoom 2, 2 Iris, 3 Focus
+using base::kAxisCount;
 
 // Manual control of each axis (enable, readout, jog, absolute move) and the controller's network
 // address.
@@ -37,6 +38,10 @@ public:
     // The jog speed texts of Zoom 1 and Zoom 2 as typed: the speeds a cam table replay moves the
     // zoom axes at.
     [[nodiscard]] std::array<QString, 2> zoomJogSpeeds() const;
+
+    // Takes "Set IP" and then each axis panel's controls away (`locked`) or gives them back, in
+    // their order on the panel; the labels and the readout stay as they are.
+    void lockControls(bool locked);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

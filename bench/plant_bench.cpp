@@ -6,6 +6,7 @@
 #include "quality/cache.h"
 #include "quality/quality.h"
 #include "runs/rundatabase.h"
+#include "runs/runstore.h"
 #include "testsupport/logmaker.h"
 #include "testsupport/pgserver.h"
 
@@ -270,7 +271,7 @@ int main(int argc, char **argv)
         timer.start();
         server.psql(fillSql(runs::packLog("05/12/26  08:00:00  a small log\r\n")));
         const auto day = dayRun();
-        if (auto stored = (*plant)->put(day); !stored) {
+        if (auto stored = runs::RunStore(**plant).put(day); !stored) {
             say(QString::fromStdString(stored.error()) + u'\n');
             return 1;
         }
@@ -294,9 +295,9 @@ int main(int argc, char **argv)
     runs::RunFilter thisWeek;
     thisWeek.since = today.addDays(1 - today.dayOfWeek()).startOfDay();
     const auto front = [&](runs::RunDatabase &db, quality::Cache *cache) {
-        return db.lastRunPerStation() &&
+        return runs::RunStore(db).lastRunPerStation() &&
                (cache ? cache->compute(db, thisWeek) : quality::compute(db, thisWeek)) &&
-               db.page({}, 1, 50);
+               runs::RunStore(db).page({}, 1, 50);
     };
     report("/ (last per station, week, 50)",
            underLoad(connection, [&](runs::RunDatabase &db) { return front(db, nullptr); }));
@@ -304,21 +305,23 @@ int main(int argc, char **argv)
     (void)front(**runs::RunDatabase::openPlant(connection), &cache); // as after the first visitor
     report("/ with the figures' cache",
            underLoad(connection, [&](runs::RunDatabase &db) { return front(db, &cache); }));
-    report("/runs page 1",
-           underLoad(connection, [](runs::RunDatabase &db) { return bool(db.page({}, 1, 100)); }));
+    report("/runs page 1", underLoad(connection, [](runs::RunDatabase &db) {
+               return bool(runs::RunStore(db).page({}, 1, 100));
+           }));
     report("/runs page 1000 (the last)", underLoad(connection, [](runs::RunDatabase &db) {
-               return bool(db.page({}, 1000, 100));
+               return bool(runs::RunStore(db).page({}, 1000, 100));
            }));
     runs::RunFilter station;
     station.station = "station-07";
     station.verdict = runs::Verdict::Fail;
     report("/runs?station=..&verdict=fail p.5", underLoad(connection, [&](runs::RunDatabase &db) {
-               return bool(db.page(station, 5, 100));
+               return bool(runs::RunStore(db).page(station, 5, 100));
            }));
     runs::RunFilter lens;
     lens.serial = "L012345";
-    report("/lenses/<serial>",
-           underLoad(connection, [&](runs::RunDatabase &db) { return bool(db.list(lens)); }));
+    report("/lenses/<serial>", underLoad(connection, [&](runs::RunDatabase &db) {
+               return bool(runs::RunStore(db).list(lens));
+           }));
     runs::RunFilter year;
     year.since = QDateTime::currentDateTime().addDays(-365);
     report("/quality over a year", underLoad(connection, [&](runs::RunDatabase &db) {

@@ -3,9 +3,11 @@
 // down; how many runs a second go to PostgreSQL on loopback, and how long --history takes over
 // 10,000 runs; for the kept cam tables, the window's longest wait while saves are kept and
 // --cams over 10,000.
+#include "runs/camstore.h"
 #include "runs/plantsender.h"
 #include "runs/rundatabase.h"
 #include "runs/runkeeper.h"
+#include "runs/runstore.h"
 #include "testsupport/pgserver.h"
 #include "testsupport/records.h"
 #include "testsupport/silentserver.h"
@@ -194,7 +196,7 @@ void runsPerSecond()
     auto station = runs::RunDatabase::openStation(dir.filePath("runs.sqlite"));
     constexpr int kRuns = 300;
     for (int i = 0; i < kRuns; ++i)
-        (void)(*station)->put(testsupport::madeRun("bench", i, 20000));
+        (void)runs::RunStore(**station).put(testsupport::madeRun("bench", i, 20000));
     auto plant = runs::RunDatabase::openPlant(server.connection());
     if (!plant) {
         std::printf("PostgreSQL: %s\n", plant.error().c_str());
@@ -215,8 +217,8 @@ void historyOverManyRuns()
     {
         auto station = runs::RunDatabase::openStation(path);
         for (int i = 0; i < 10000; ++i)
-            (void)(*station)->put(testsupport::madeRun(i % 2 ? "bench-1" : "bench-2", i, 200,
-                                                       QStringLiteral("L-%1").arg(i / 3)));
+            (void)runs::RunStore(**station).put(testsupport::madeRun(
+                i % 2 ? "bench-1" : "bench-2", i, 200, QStringLiteral("L-%1").arg(i / 3)));
     }
     QProcess report;
     auto environment = QProcessEnvironment::systemEnvironment();
@@ -297,7 +299,7 @@ void camsOverManyTables()
     {
         auto station = runs::RunDatabase::openStation(path);
         for (int i = 0; i < 10000; ++i) {
-            (void)(*station)->putCamRecord(testsupport::madeCam(
+            (void)runs::CamStore(**station).put(testsupport::madeCam(
                 testsupport::camBytes(i), 600LL * i, "bench", QStringLiteral("L-%1").arg(i / 2)));
         }
     }

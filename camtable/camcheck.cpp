@@ -3,6 +3,8 @@
 #include "base/numbertext.h"
 #include "camfile.h"
 
+#include "lens/presets.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -15,11 +17,6 @@ namespace {
 
 constexpr double kJumpFactor = 3.0;
 
-int focalLengthOf(int row)
-{
-    return 75 + 5 * (row - 1);
-}
-
 std::optional<double> cellValue(const std::string &cell, CamTable &table, int row, int zoom)
 {
     if (cell.empty())
@@ -29,7 +26,7 @@ std::optional<double> cellValue(const std::string &cell, CamTable &table, int ro
         table.unreadable.push_back({table.file, row, QString::fromLocal8Bit(cell.c_str()),
                                     QStringLiteral("the Zoom %1 position of %2 mm is not a number")
                                         .arg(zoom)
-                                        .arg(focalLengthOf(row))});
+                                        .arg(lens::focalLengthOfRow(row))});
     return value;
 }
 
@@ -108,7 +105,7 @@ base::Result<CamTable> camTableFromBytes(const QByteArray &bytes, const QString 
     for (const camtable::CamRow &cells : *rows) {
         CamPoint point;
         point.row = ++row;
-        point.focalLength = focalLengthOf(row);
+        point.focalLength = lens::focalLengthOfRow(row);
         point.zoom1 = cellValue(cells.zoom1, table, row, 1);
         point.zoom2 = cellValue(cells.zoom2, table, row, 2);
         // The list shows a row as recorded only when both cells hold a position.

@@ -92,7 +92,7 @@ base::Result<std::string> formatCamFile(const CamRows &rows)
     std::string text;
     for (int n = 1; n <= kRowCount; ++n) {
         const CamRow &row = rows.at(std::size_t(n - 1));
-        text += std::to_string(lens::focalLengthAt(n - 1));
+        text += std::to_string(lens::focalLengthOfRow(n));
         for (const auto &[cell, caption] :
              {std::pair{&row.zoom1, "Pos Zoom 1"}, std::pair{&row.zoom2, "Pos Zoom 2"}}) {
             text += ';';
@@ -102,7 +102,7 @@ base::Result<std::string> formatCamFile(const CamRows &rows)
             if (!value)
                 return base::fail(base::FailureKind::InvalidInput,
                                   "in row " + std::to_string(n) + " (" +
-                                      std::to_string(lens::focalLengthAt(n - 1)) + " mm), " +
+                                      std::to_string(lens::focalLengthOfRow(n)) + " mm), " +
                                       caption + " holds " + quotedCell(*cell) +
                                       ", which is not a number");
             text += decimalText(*value);

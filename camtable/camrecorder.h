@@ -14,14 +14,14 @@ namespace camtable {
 class CamRecorder
 {
 public:
-    using Kept = std::function<void(const base::Status &outcome)>;
+    using OutcomeHandler = std::function<void(const base::Status &outcome)>;
 
     virtual ~CamRecorder() = default;
 
     // The cam table file now holds `bytes`, in which `rowsRecorded` rows are recorded. Returns at
     // once; `done` is called later on the user-interface thread, unless the recorder is gone by
     // then.
-    virtual void keepCamTable(const QByteArray &bytes, int rowsRecorded, Kept done) = 0;
+    virtual void keepCamTable(const QByteArray &bytes, int rowsRecorded, OutcomeHandler done) = 0;
 };
 
 } // namespace camtable

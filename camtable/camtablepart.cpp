@@ -85,16 +85,20 @@ void CamTablePart::fillRows()
         auto *item = new QTreeWidgetItem(ListView1);
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(kCheck, Qt::Unchecked);
-        item->setText(kFocalLength, QString::number(lens::focalLengthAt(row - 1)));
+        item->setText(kFocalLength, QString::number(lens::focalLengthOfRow(row)));
         for (int column = kFocalLength; column <= kZoom2; ++column)
             item->setTextAlignment(column, Qt::AlignCenter);
     }
 }
 
-void CamTablePart::unlockFiles()
+void CamTablePart::lockFiles(bool locked)
 {
-    CommandSalva->setEnabled(true);
-    CommandCarica->setEnabled(true);
+    ui::setLocked({CommandSalva, CommandCarica}, locked);
+}
+
+void CamTablePart::lockRows(bool locked)
+{
+    ListView1->setEnabled(!locked);
 }
 
 CamRows CamTablePart::rows() const

@@ -34,9 +34,11 @@ public:
 
     // Keeps every saved table as a record from now on; none when null.
     void setRecorder(CamRecorder *recorder) { m_recorder = recorder; }
-    // Gives saving and loading back while the rows stay locked: the table reaches the disk
-    // without moving the lens.
-    void unlockFiles();
+    // Takes saving and loading away (`locked`) or gives them back; the rows may stay locked
+    // meanwhile, so that the table reaches the disk without moving the lens.
+    void lockFiles(bool locked);
+    // Takes the rows away or gives them back.
+    void lockRows(bool locked);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -192,4 +192,14 @@ void LensPart::stepFocus(lens::FocusDir direction)
     LabelFocusPos->setText(QString::number(FocusPos));
 }
 
+void LensPart::lockSlider(bool locked)
+{
+    HScroll->setEnabled(!locked);
+}
+
+void LensPart::lockColumn(bool locked)
+{
+    ui::setLocked({ComboFocalLength, ComboIrisPosition, CommandFocusUp, CommandFocusDn}, locked);
+}
+
 } // namespace lens

@@ -34,6 +34,11 @@ public:
     // The mouse moved over the window's bare surface: whatever the buttons say, the repeat ends.
     void stopFocusRepeat();
 
+    // Takes the focal length slider away (`locked`) or gives it back.
+    void lockSlider(bool locked);
+    // Takes the preset lists and the focus buttons away or gives them back, in this order.
+    void lockColumn(bool locked);
+
 private slots:
     void ComboFocalLength_Click();
     void ComboIrisPosition_Click();

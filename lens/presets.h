@@ -23,6 +23,12 @@ constexpr int focalLengthAt(int index)
     return 75 + 5 * index;
 }
 
+// Focal length in millimetres of cam table row `row` (1 to 86).
+constexpr int focalLengthOfRow(int row)
+{
+    return focalLengthAt(row - 1);
+}
+
 // The line that takes the zoom to the focal length at list index `index`.
 std::string zoomLine(int index);
 

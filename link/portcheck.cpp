@@ -137,7 +137,31 @@ QString lockHolder(const struct stat &node)
 }
 #endif
 
-void explainFailure(PortCheck &check, const QtSerialLink &link)
+// Why a port could not be opened, in the words of the port report.
+struct Explanation
+{
+    PortFault fault;
+    QString reason;
+};
+
+#ifndef Q_OS_WIN
+// Nothing to look at where the port leads; `errno` is still the failed look's.
+Explanation missingDevice(const PortCheck &check)
+{
+    if (errno == EACCES)
+        return {PortFault::PermissionDenied,
+                QStringLiteral("permission denied: a folder on the way to %1 is closed to user "
+                               "'%2'")
+                    .arg(check.device, userName(::geteuid()))};
+    if (check.target.isEmpty())
+        return {PortFault::NoDevice, QStringLiteral("no device there")};
+    return {PortFault::NoDevice,
+            QStringLiteral("no device there: the link leads to %1, which does not exist")
+                .arg(check.target)};
+}
+#endif
+
+Explanation explainFailure(const PortCheck &check, const QtSerialLink &link)
 {
 #ifndef Q_OS_WIN
     const QByteArray path = QFile::encodeName(check.device);
@@ -146,64 +170,34 @@ void explainFailure(PortCheck &check, const QtSerialLink &link)
     struct stat node
     {
     };
-    if (::stat(path.constData(), &node) != 0) {
-        if (errno == EACCES) {
-            check.fault = PortFault::PermissionDenied;
-            check.reason = QStringLiteral("permission denied: a folder on the way to %1 is closed "
-                                          "to user '%2'")
-                               .arg(check.device, userName(::geteuid()));
-            return;
-        }
-        check.fault = PortFault::NoDevice;
-        check.reason = check.target.isEmpty()
-                           ? QStringLiteral("no device there")
-                           : QStringLiteral("no device there: the link leads to %1, which does "
-                                            "not exist")
-                                 .arg(check.target);
-        return;
-    }
+    if (::stat(path.constData(), &node) != 0)
+        return missingDevice(check);
     if (link.refusedByLock()) {
         const QString holder = lockHolder(node);
-        check.fault = PortFault::InUse;
-        check.reason = holder.isEmpty()
-                           ? QStringLiteral("held by another program")
-                           : QStringLiteral("held by another program (%1)").arg(holder);
-        return;
+        return {PortFault::InUse, holder.isEmpty()
+                                      ? QStringLiteral("held by another program")
+                                      : QStringLiteral("held by another program (%1)").arg(holder)};
     }
-    if (!S_ISCHR(node.st_mode)) {
-        check.fault = PortFault::NotSerial;
-        check.reason =
-            QStringLiteral("not a serial device: %1 is %2").arg(device, fileKind(node.st_mode));
-        return;
-    }
-    if (::faccessat(AT_FDCWD, path.constData(), R_OK | W_OK, AT_EACCESS) != 0 && errno == EACCES) {
-        check.fault = PortFault::PermissionDenied;
-        check.reason = permissionReason(device, node);
-        return;
-    }
+    if (!S_ISCHR(node.st_mode))
+        return {
+            PortFault::NotSerial,
+            QStringLiteral("not a serial device: %1 is %2").arg(device, fileKind(node.st_mode))};
+    if (::faccessat(AT_FDCWD, path.constData(), R_OK | W_OK, AT_EACCESS) != 0 && errno == EACCES)
+        return {PortFault::PermissionDenied, permissionReason(device, node)};
     // The device may be opened, yet was refused: a lock file or the terminal's exclusive flag.
-    if (link.openError() == QSerialPort::PermissionError) {
-        check.fault = PortFault::InUse;
-        check.reason = QStringLiteral("held by another program");
-        return;
-    }
+    if (link.openError() == QSerialPort::PermissionError)
+        return {PortFault::InUse, QStringLiteral("held by another program")};
 #else
-    if (link.refusedByLock() || link.openError() == QSerialPort::PermissionError) {
-        check.fault = PortFault::InUse;
-        check.reason = QStringLiteral("held by another program, or permission denied");
-        return;
-    }
-    if (link.openError() == QSerialPort::DeviceNotFoundError) {
-        check.fault = PortFault::NoDevice;
-        check.reason = QStringLiteral("no device there");
-        return;
-    }
+    if (link.refusedByLock() || link.openError() == QSerialPort::PermissionError)
+        return {PortFault::InUse, QStringLiteral("held by another program, or permission denied")};
+    if (link.openError() == QSerialPort::DeviceNotFoundError)
+        return {PortFault::NoDevice, QStringLiteral("no device there")};
 #endif
     // A character device that is no terminal (/dev/null), or a serial port with no hardware
     // behind it (a ttyS number the machine has no UART for).
-    check.fault = PortFault::NotSerial;
-    check.reason = QStringLiteral("not a serial device, or no hardware behind it (%1)")
-                       .arg(link.openErrorText());
+    return {PortFault::NotSerial,
+            QStringLiteral("not a serial device, or no hardware behind it (%1)")
+                .arg(link.openErrorText())};
 }
 
 QString whereItLeads(const PortCheck &check)
@@ -232,7 +226,9 @@ PortCheck checkPort(int portNumber)
         check.reason = QStringLiteral("usable");
         return check;
     }
-    explainFailure(check, link);
+    Explanation why = explainFailure(check, link);
+    check.fault = why.fault;
+    check.reason = std::move(why.reason);
     return check;
 }
 

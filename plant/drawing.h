@@ -39,7 +39,7 @@ struct RunCharts
 // The report's charts of a run, drawn by the report's own chart code. On the application's thread.
 RunCharts drawRunCharts(const runs::RunRecord &run);
 
-// What velmaro-report --run ID -o writes, with the lens's cam table that runs::camTableOfRun
+// What velmaro-report --run ID -o writes, with the lens's cam table that runs::CamStore::tableOfRun
 // found for it. On the application's thread.
 base::Result<QByteArray> drawRunReport(const runs::RunRecord &run,
                                        const std::optional<camtable::CamTable> &cam);

@@ -5,7 +5,9 @@
 #include "runs/rundatabase.h"
 
 #include "quality/quality.h"
+#include "runs/progressstore.h"
 #include "runs/runqueries.h"
+#include "runs/runstore.h"
 
 #include <QDate>
 
@@ -64,10 +66,10 @@ QString lastRunCells(const runs::RunRecord &run)
 
 Reply frontPage(runs::RunDatabase &records, const Request &request)
 {
-    auto last = records.lastRunPerStation();
+    auto last = runs::RunStore(records).lastRunPerStation();
     if (!last)
         return failed(last.failure());
-    auto live = records.latestProgress();
+    auto live = runs::ProgressStore(records).latest();
     if (!live)
         return failed(live.failure());
     const QDate today = QDate::currentDate();
@@ -76,7 +78,7 @@ Reply frontPage(runs::RunDatabase &records, const Request &request)
     auto figures = qualityOf(records, request, thisWeek);
     if (!figures)
         return failed(figures.failure());
-    auto latest = records.page({}, 1, kLatestRuns);
+    auto latest = runs::RunStore(records).page({}, 1, kLatestRuns);
     if (!latest)
         return failed(latest.failure());
 

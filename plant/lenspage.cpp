@@ -4,7 +4,9 @@
 #include "runin/verdict.h"
 
 #include "runs/camrecord.h"
+#include "runs/camstore.h"
 #include "runs/rundatabase.h"
+#include "runs/runstore.h"
 
 namespace plant {
 
@@ -39,7 +41,7 @@ QString camTables(const std::vector<runs::CamRecord> &kept)
 
 Reply camFile(runs::RunDatabase &records, const QString &id)
 {
-    auto found = records.findCamRecord(id);
+    auto found = runs::CamStore(records).find(id);
     if (!found) // a damaged record is never handed out
         return failed(found.failure());
     Reply reply;
@@ -53,7 +55,7 @@ Reply lensPage(runs::RunDatabase &records, const Request &, const QString &seria
 {
     runs::RunFilter filter;
     filter.serial = serial;
-    auto found = records.list(filter);
+    auto found = runs::RunStore(records).list(filter);
     if (!found)
         return failed(found.failure());
     QString body;
@@ -68,7 +70,7 @@ Reply lensPage(runs::RunDatabase &records, const Request &, const QString &seria
     }
     runs::CamFilter cams;
     cams.serial = serial;
-    auto kept = records.camRecords(cams);
+    auto kept = runs::CamStore(records).list(cams);
     if (!kept)
         return failed(kept.failure());
     body += QStringLiteral("<h2>Cam tables, newest first</h2>\n") + camTables(*kept);

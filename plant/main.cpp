@@ -1,6 +1,7 @@
 // velmaro-plant: the run records as web pages, for the plant's browsers.
 #include "server.h"
 
+#include "runs/connection.h"
 #include "runs/rundatabase.h"
 #include "version.h"
 

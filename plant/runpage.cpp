@@ -3,8 +3,9 @@
 
 #include "quality/export.h"
 #include "runin/verdict.h"
-#include "runs/runcamtable.h"
+#include "runs/camstore.h"
 #include "runs/rundatabase.h"
+#include "runs/runstore.h"
 
 #include <QJsonDocument>
 
@@ -16,7 +17,7 @@ namespace {
 // fits, or why the records cannot give it.
 std::variant<runs::RunRecord, Reply> findRun(runs::RunDatabase &records, const QString &id)
 {
-    auto found = records.find(id);
+    auto found = runs::RunStore(records).find(id);
     if (found)
         return std::move(*found);
     if (found.kind() == base::FailureKind::NotFound)
@@ -24,7 +25,7 @@ std::variant<runs::RunRecord, Reply> findRun(runs::RunDatabase &records, const Q
     if (found.kind() != base::FailureKind::Ambiguous)
         return failed(found.failure());
     QStringList fitting;
-    if (auto all = records.list({}); all) {
+    if (auto all = runs::RunStore(records).list({}); all) {
         for (const runs::RunRecord &run : *all)
             if (run.id.startsWith(id, Qt::CaseInsensitive))
                 fitting << run.id;
@@ -145,7 +146,7 @@ Reply runFile(runs::RunDatabase &records, const Request &request, const QString 
     }
     // The lens's cam table is read here, on this thread's connection; only the drawing moves. As
     // velmaro-report does, a table that cannot be read leaves the report without it.
-    auto cam = runs::camTableOfRun(records, run);
+    auto cam = runs::CamStore(records).tableOfRun(run);
     const std::optional<camtable::CamTable> table = cam ? *cam : std::nullopt;
     std::optional<base::Result<QByteArray>> pdf;
     if (!onGuiThread([&] { pdf = drawRunReport(run, table); }, request.deadline))

@@ -3,6 +3,7 @@
 
 #include "runs/progress.h"
 #include "runs/rundatabase.h"
+#include "runs/runstore.h"
 
 #include "quality/export.h"
 
@@ -39,12 +40,12 @@ std::variant<int, Reply> pageOf(const Request &request)
 base::Result<runs::RunPage> pageOfRuns(runs::RunDatabase &records, const runs::RunFilter &filter,
                                        int &number)
 {
-    auto found = records.page(filter, number, kPerPage);
+    auto found = runs::RunStore(records).page(filter, number, kPerPage);
     const int last = found ? std::max(1, (found->total + kPerPage - 1) / kPerPage) : number;
     if (!found || number <= last)
         return found;
     number = last;
-    return records.page(filter, number, kPerPage);
+    return runs::RunStore(records).page(filter, number, kPerPage);
 }
 
 QString pager(const runs::RunFilter &filter, int number, int total)
@@ -105,7 +106,7 @@ Reply runsExport(runs::RunDatabase &records, const Request &request, bool json)
     const runs::RunFilter &chosen = std::get<runs::RunFilter>(filter);
     Reply reply;
     if (!json) {
-        auto found = records.list(chosen);
+        auto found = runs::RunStore(records).list(chosen);
         if (!found)
             return failed(found.failure());
         reply.body = quality::runsCsv(*found);

@@ -3,6 +3,7 @@
 #include "filter.h"
 
 #include "runs/rundatabase.h"
+#include "runs/runstore.h"
 
 #include <optional>
 
@@ -15,7 +16,7 @@ constexpr std::size_t kMostCached = 64;
 
 base::Result<Quality> Cache::compute(runs::RunDatabase &records, const runs::RunFilter &filter)
 {
-    auto mark = records.changeMark();
+    auto mark = runs::RunStore(records).changeMark();
     if (!mark)
         return mark.failure();
     QString key = records.name();

@@ -13,8 +13,9 @@
 namespace quality {
 
 // The figures of each filter computed lately, for a page that many ask for again and again: given
-// again while the records hold the same runs (RunDatabase::changeMark) and for at most `maxAge`. Any thread may ask; while
-// one computes a filter's figures, the others asking for the same wait for them.
+// again while the records hold the same runs (RunDatabase::changeMark) and for at most `maxAge`.
+// Any thread may ask; while one computes a filter's figures, the others asking for the same wait
+// for them.
 class Cache
 {
 public:

@@ -3,6 +3,7 @@
 #include "filter.h"
 
 #include "runin/loglines.h"
+#include "runin/verdict.h"
 #include "runs/schema.h"
 
 #include <QJsonArray>
@@ -116,7 +117,7 @@ QJsonObject runJson(const runs::RunRecord &record)
                        {"ending", runs::endingText(record.ending)},
                        {"serial", record.serial},
                        {"errors", errors},
-                       {"verdict", errors == 0 ? "pass" : "fail"}};
+                       {"verdict", runin::passes(errors) ? "pass" : "fail"}};
     for (std::size_t axis = 0; axis < kAxisKeys.size(); ++axis) {
         const runs::AxisFigures &figures = record.axes.at(axis);
         const QString key = QLatin1String(kAxisKeys.at(axis));

@@ -56,7 +56,7 @@ std::optional<double> Cell::finalYield() const
 
 base::Result<Quality> compute(runs::RunDatabase &records, const runs::RunFilter &filter)
 {
-    auto counts = records.qualityCounts(filter);
+    auto counts = runs::qualityCounts(records, filter);
     if (!counts)
         return counts.failure();
     Quality quality;

@@ -1,8 +1,12 @@
 #include "commands.h"
 
 #include "camtable/camcheck.h"
+#include "lens/presets.h"
+#include "runs/camstore.h"
+#include "runs/connection.h"
 #include "runs/localtime.h"
 #include "runs/rundatabase.h"
+#include "runs/stationsettings.h"
 
 #include <QSaveFile>
 
@@ -39,7 +43,7 @@ QString signedSteps(double steps)
 
 QString rowName(int row)
 {
-    return QStringLiteral("%1 mm (row %2)").arg(75 + 5 * (row - 1)).arg(row);
+    return QStringLiteral("%1 mm (row %2)").arg(lens::focalLengthOfRow(row)).arg(row);
 }
 
 QString stepText(const CamStep &step)
@@ -58,7 +62,7 @@ struct Named
 
 base::Result<Named> namedTable(const CommandLine &line, Records records)
 {
-    auto found = records->findCamRecord(line.camRecord);
+    auto found = runs::CamStore(*records).find(line.camRecord);
     if (!found)
         return found.failure();
     return Named{std::move(records), std::move(*found)};
@@ -123,7 +127,7 @@ QString checkText(const runs::CamRecord &record, const CamTable &table, const Ca
 
 int camsCommand(const CommandLine &line, Records records, std::FILE *out, std::FILE *err)
 {
-    auto found = records->camRecords({line.serial, line.station, line.since, {}});
+    auto found = runs::CamStore(*records).list({line.serial, line.station, line.since, {}});
     if (!found)
         return cannot(err, found.error());
     for (const runs::CamRecord &record : *found)
@@ -162,11 +166,12 @@ int camSerialCommand(const CommandLine &line, Records records, std::FILE *out, s
         return cannot(err, named.error());
     runs::CamRecord *found = &named->record;
     const QString id = found->id;
-    return giveSerial(
-        {QStringLiteral("Cam table"), id,
-         [id](runs::RunDatabase &db) { return db.findCamRecord(id).ok(); },
-         [id, &line](runs::RunDatabase &db) { return db.setCamSerial(id, line.serial); }},
-        line, std::move(named->records), out, err);
+    return giveSerial({QStringLiteral("Cam table"), id,
+                       [id](runs::RunDatabase &db) { return runs::CamStore(db).find(id).ok(); },
+                       [id, &line](runs::RunDatabase &db) {
+                           return runs::CamStore(db).setSerial(id, line.serial);
+                       }},
+                      line, std::move(named->records), out, err);
 }
 
 int camCheckCommand(const CommandLine &line, Records records, std::FILE *out, std::FILE *err)
@@ -187,7 +192,7 @@ int camDiffCommand(const CommandLine &line, Records records, std::FILE *out, std
 {
     std::array<CamTable, 2> tables;
     for (std::size_t i = 0; i < tables.size(); ++i) {
-        auto found = records->findCamRecord(i == 0 ? line.camRecord : line.otherCamRecord);
+        auto found = runs::CamStore(*records).find(i == 0 ? line.camRecord : line.otherCamRecord);
         if (!found)
             return cannot(err, found.error());
         auto table = tableOf(*found);
@@ -220,7 +225,8 @@ int lensCommand(const CommandLine &line, Records, std::FILE *out, std::FILE *err
     runs::RunDatabase &station = **opened;
     if (line.lens) {
         const bool clearing = *line.lens == QLatin1String("none");
-        if (auto set = station.setLensOnStation(clearing ? QString() : *line.lens); !set)
+        if (auto set = runs::StationSettings(station).setLens(clearing ? QString() : *line.lens);
+            !set)
             return cannot(err, set.error());
         print(out, clearing ? QStringLiteral("No lens is set on this station now.\n")
                             : QStringLiteral("The lens %1 is on this station now: runs and cam "
@@ -228,7 +234,7 @@ int lensCommand(const CommandLine &line, Records, std::FILE *out, std::FILE *err
                                   .arg(*line.lens));
         return kDone;
     }
-    auto lens = station.lensOnStation();
+    auto lens = runs::StationSettings(station).lens();
     if (!lens)
         return cannot(err, lens.error());
     print(out, lens->isEmpty() ? QStringLiteral("none\n") : *lens + u'\n');

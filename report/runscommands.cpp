@@ -6,9 +6,11 @@
 #include "quality/quality.h"
 #include "runin/verdict.h"
 #include "runlog/summary.h"
+#include "runs/camstore.h"
+#include "runs/connection.h"
 #include "runs/localtime.h"
 #include "runs/plantsender.h"
-#include "runs/runcamtable.h"
+#include "runs/runstore.h"
 
 #include <QFileInfo>
 #include <QSaveFile>
@@ -35,7 +37,7 @@ int writeRunPdf(runs::RunDatabase &records, const runs::RunRecord &run, const QS
                 std::FILE *out, std::FILE *err)
 {
     // The lens's calibration as it stood when the run began; a damaged one is named, not shown.
-    auto cam = runs::camTableOfRun(records, run);
+    auto cam = runs::CamStore(records).tableOfRun(run);
     if (!cam)
         print(err, QStringLiteral("velmaro-report: %1; the report goes without its cam table\n")
                        .arg(QString::fromStdString(cam.error())));
@@ -135,7 +137,7 @@ int syncCommand(const CommandLine &, Records, std::FILE *out, std::FILE *err)
 
 int runsCommand(const CommandLine &line, Records records, std::FILE *out, std::FILE *err)
 {
-    auto found = records->list(line.filter);
+    auto found = runs::RunStore(*records).list(line.filter);
     if (!found)
         return cannot(err, found.error());
     if (line.csv) {
@@ -165,7 +167,7 @@ int qualityCommand(const CommandLine &line, Records records, std::FILE *out, std
 
 int historyCommand(const CommandLine &line, Records records, std::FILE *out, std::FILE *err)
 {
-    auto found = records->list(line.filter);
+    auto found = runs::RunStore(*records).list(line.filter);
     if (!found)
         return cannot(err, found.error());
     auto figures = quality::compute(*records, line.filter);
@@ -181,7 +183,7 @@ int historyCommand(const CommandLine &line, Records records, std::FILE *out, std
 
 int runReportCommand(const CommandLine &line, Records records, std::FILE *out, std::FILE *err)
 {
-    auto found = records->find(line.run);
+    auto found = runs::RunStore(*records).find(line.run);
     if (!found)
         return cannot(err, found.error());
     const QString pdf =
@@ -191,14 +193,16 @@ int runReportCommand(const CommandLine &line, Records records, std::FILE *out, s
 
 int runSerialCommand(const CommandLine &line, Records records, std::FILE *out, std::FILE *err)
 {
-    auto found = records->find(line.run);
+    auto found = runs::RunStore(*records).find(line.run);
     if (!found)
         return cannot(err, found.error());
     const QString id = found->id;
-    return giveSerial(
-        {QStringLiteral("Run"), id, [id](runs::RunDatabase &db) { return db.find(id).ok(); },
-         [id, &line](runs::RunDatabase &db) { return db.setSerial(id, line.serial); }},
-        line, std::move(records), out, err);
+    return giveSerial({QStringLiteral("Run"), id,
+                       [id](runs::RunDatabase &db) { return runs::RunStore(db).find(id).ok(); },
+                       [id, &line](runs::RunDatabase &db) {
+                           return runs::RunStore(db).setSerial(id, line.serial);
+                       }},
+                      line, std::move(records), out, err);
 }
 
 } // namespace report

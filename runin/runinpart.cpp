@@ -236,9 +236,14 @@ void RunInPart::stopTicking()
     Timer3.stop();
 }
 
-void RunInPart::lockAbort()
+void RunInPart::lockTestControls(bool locked)
 {
-    CommandAbort->setEnabled(false);
+    ui::setLocked({CheckSingleStep, CheckFullSroke, CommandStart}, locked);
+}
+
+void RunInPart::setAbortEnabled(bool enabled)
+{
+    CommandAbort->setEnabled(enabled);
 }
 
 } // namespace runin

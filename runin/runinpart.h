@@ -37,8 +37,12 @@ public:
     // No run pending: nothing asked to abort and no move awaited.
     void clearRunFlags();
 
-    // Takes ABORT away as well, where the controls are locked with no test running.
-    void lockAbort();
+    // Takes the test's choice and START away (`locked`) or gives them back. START comes back
+    // whatever the check boxes show.
+    void lockTestControls(bool locked);
+    // ABORT goes the other way: given while the other controls are locked. Where they are locked
+    // with no test running, it is taken away as well.
+    void setAbortEnabled(bool enabled);
 
     // Ends a run under way as ABORT does, with `reason` as a new line of the error list.
     void stopRun(const QString &reason, RunEnding how);

@@ -77,15 +77,12 @@ Sequencer::Sequencer(comm::CommandChannel &channel, platform::Clock &clock, plat
 void Sequencer::start(bool singleStep)
 {
     m_view.lockControls();
-    m_state.MovePending = false;
-    m_state.AbortRequested = false;
+    m_state.Phase = RunPhase::NextMove;
     m_state.CompletedCycles = 0;
     m_state.WorkingAxis = ZoomAxis;
     m_state.StepValue = std::string("0"); // a fresh string: g++ 12 warns wrongly on assigning "0"
-    m_state.TestKind = singleStep ? TestKind::StepAscending : TestKind::FullStroke;
+    m_state.Test = singleStep ? TestKind::StepAscending : TestKind::FullStroke;
     m_state.StepIndex = FirstStep;
-    m_running = true;
-    m_endTold = false;
     m_view.startTicking();
     m_view.setLabelCycles(QStringLiteral("Completed Cycles: 0"));
     m_logs.startRun();
@@ -96,29 +93,29 @@ void Sequencer::start(bool singleStep)
 
 void Sequencer::abort()
 {
-    tellEnd(RunEnding::Aborted);
+    endRun(RunPhase::Aborted, RunEnding::Aborted);
     m_view.setLabelStep1(QStringLiteral("-"));
     m_view.setLabelStep2(QStringLiteral("-"));
     for (const Light light : {Light::Axis1, Light::Axis2, Light::Axis3, Light::Test1, Light::Test2})
         m_view.setLight(light, false);
     m_view.unlockControls();
-    m_state.AbortRequested = true;
-    m_state.MovePending = false;
 }
 
 void Sequencer::stop(const QString &reason, RunEnding how)
 {
     if (!isRunning())
         return;
-    tellEnd(how);
-    abort();
+    endRun(RunPhase::Aborted, how);
+    abort(); // the run is over already: it only clears the lights and gives the controls back
     m_view.addListItem(noteLine(stamp(), reason));
 }
 
 void Sequencer::clearRunFlags()
 {
-    m_state.AbortRequested = false;
-    m_state.MovePending = false;
+    if (m_state.Phase == RunPhase::Aborted)
+        m_state.Phase = RunPhase::Idle;
+    else if (m_state.Phase == RunPhase::AwaitingMove)
+        m_state.Phase = RunPhase::NextMove;
 }
 
 void Sequencer::tick()
@@ -136,15 +133,14 @@ void Sequencer::runTick()
 {
     // The line is the sequencer's for the whole tick, so the position readout stays off it.
     const auto hold = m_channel.hold();
-    if (m_state.AbortRequested) {
+    if (m_state.Phase == RunPhase::Aborted) {
         m_view.stopTicking();
-        m_running = false;
         m_view.setLabelStep1(QStringLiteral("-"));
         m_view.setLabelStep2(QStringLiteral("-"));
         return;
     }
     showWorkingAxis();
-    if (m_state.MovePending)
+    if (m_state.Phase == RunPhase::AwaitingMove)
         checkCompletion();
     else
         issueStep();
@@ -158,7 +154,7 @@ void Sequencer::showWorkingAxis()
 
 void Sequencer::checkCompletion()
 {
-    if (m_state.TestKind == TestKind::None)
+    if (m_state.Test == TestKind::None)
         return;
     const AxisFacts &axis = factsOf(m_state.WorkingAxis);
     const auto sample = samplePosition(axis.letter);
@@ -170,7 +166,7 @@ void Sequencer::checkCompletion()
     }
 
     // Two equal samples in a row: the axis stands still and the move has ended.
-    const std::string_view test = testNameOf(m_state.TestKind, m_state.StepIndex);
+    const std::string_view test = testNameOf(m_state.Test, m_state.StepIndex);
     writeReached(axis.name, test, sample->text);
     m_clock.sleep(kBeforeErrorQuery);
     reportIfLarge(m_channel.QueryPositionError(axis.letter), axis.name, test);
@@ -181,9 +177,9 @@ void Sequencer::checkCompletion()
         writeReached(kZoom2Axis, test, second ? std::string_view(second->text) : comm::kNoValue);
         reportIfLarge(secondError, kZoom2Axis, test);
     }
-    if (m_state.AbortRequested)
+    if (m_state.Phase == RunPhase::Aborted)
         return; // stopped from outside meanwhile: the run is over
-    m_state.MovePending = false;
+    m_state.Phase = RunPhase::NextMove;
     m_soFar.lastStep = m_now().toUTC();
     m_soFar.clock = m_clock.now();
     applyTransition();
@@ -199,21 +195,21 @@ void Sequencer::applyTransition()
     // at its bottom value; after the focus, the full stroke follows or the run ends.
     const bool known = isWorkingAxis(s.WorkingAxis);
     const StepMoves &steps = factsOf(s.WorkingAxis).steps;
-    if (known && s.TestKind == TestKind::StepAscending && step == steps.top) {
-        s.TestKind = TestKind::StepDescending;
-    } else if (known && s.TestKind == TestKind::StepDescending && step == steps.first) {
+    if (known && s.Test == TestKind::StepAscending && step == steps.top) {
+        s.Test = TestKind::StepDescending;
+    } else if (known && s.Test == TestKind::StepDescending && step == steps.first) {
         if (s.WorkingAxis != FocusAxis) {
             s.WorkingAxis = nextAxis(s.WorkingAxis);
-            s.TestKind = TestKind::StepAscending;
+            s.Test = TestKind::StepAscending;
             s.StepIndex = FirstStep;
         } else if (m_view.fullStrokeTicked()) {
-            s.TestKind = TestKind::FullStroke;
+            s.Test = TestKind::FullStroke;
             s.StepIndex = UpperEnd;
             s.WorkingAxis = ZoomAxis;
         } else {
             finishRun();
         }
-    } else if (s.TestKind == TestKind::FullStroke && s.StepIndex == LowerEnd) {
+    } else if (s.Test == TestKind::FullStroke && s.StepIndex == LowerEnd) {
         s.StepIndex = UpperEnd;
         s.WorkingAxis = nextAxis(s.WorkingAxis);
         if (s.WorkingAxis > FocusAxis) {
@@ -221,16 +217,17 @@ void Sequencer::applyTransition()
             s.WorkingAxis = ZoomAxis;
             m_view.setLabelCycles(QStringLiteral("Completed Cycles: %1").arg(s.CompletedCycles));
         }
-    } else if (s.TestKind == TestKind::FullStroke && s.StepIndex == UpperEnd) {
+    } else if (s.Test == TestKind::FullStroke && s.StepIndex == UpperEnd) {
         s.StepIndex = LowerEnd;
     }
 }
 
-void Sequencer::tellEnd(RunEnding how)
+void Sequencer::endRun(RunPhase next, RunEnding how)
 {
-    if (m_endTold || !isRunning())
+    const bool wasRunning = isRunning();
+    m_state.Phase = next;
+    if (!wasRunning)
         return;
-    m_endTold = true;
     if (m_inTick)
         m_ending = how; // the tick may still write a line
     else
@@ -246,10 +243,9 @@ void Sequencer::tellEnded(RunEnding how)
 
 void Sequencer::finishRun()
 {
-    tellEnd(RunEnding::Completed);
-    m_state.TestKind = TestKind::None;
+    endRun(RunPhase::Idle, RunEnding::Completed);
+    m_state.Test = TestKind::None;
     m_view.stopTicking();
-    m_running = false;
     m_view.setLabelStep1(QStringLiteral("-"));
     m_view.unlockControls();
     for (const Light light : {Light::Axis1, Light::Axis2, Light::Axis3, Light::Test1})
@@ -258,9 +254,9 @@ void Sequencer::finishRun()
 
 void Sequencer::issueStep()
 {
-    if (m_state.TestKind == TestKind::StepAscending || m_state.TestKind == TestKind::StepDescending)
+    if (m_state.Test == TestKind::StepAscending || m_state.Test == TestKind::StepDescending)
         issueStepTestMove();
-    else if (m_state.TestKind == TestKind::FullStroke)
+    else if (m_state.Test == TestKind::FullStroke)
         issueFullStrokeMove();
 }
 
@@ -269,11 +265,11 @@ void Sequencer::issueStepTestMove()
     m_view.setLabelStep2(QStringLiteral("-"));
     m_view.setLight(Light::Test1, true);
     m_view.setLight(Light::Test2, false);
-    m_state.MovePending = true;
+    m_state.Phase = RunPhase::AwaitingMove;
 
     const AxisFacts &axis = factsOf(m_state.WorkingAxis);
     const Move move =
-        stepMove(axis.steps, m_state.TestKind == TestKind::StepAscending, m_state.StepIndex);
+        stepMove(axis.steps, m_state.Test == TestKind::StepAscending, m_state.StepIndex);
     m_state.StepValue = std::to_string(move.value);
     m_view.setLabelStep1(QString::fromStdString(m_state.StepValue));
 
@@ -292,7 +288,7 @@ void Sequencer::issueFullStrokeMove()
     m_view.setLabelStep1(QStringLiteral("-"));
     m_view.setLight(Light::Test1, false);
     m_view.setLight(Light::Test2, true);
-    m_state.MovePending = true;
+    m_state.Phase = RunPhase::AwaitingMove;
 
     const AxisFacts &axis = factsOf(m_state.WorkingAxis);
     const auto start = freshPosition(axis.letter);
@@ -323,7 +319,7 @@ std::optional<std::int32_t> Sequencer::freshPosition(std::string_view letter)
     for (;;) {
         if (const auto sample = samplePosition(letter))
             return sample->value;
-        if (m_state.AbortRequested)
+        if (m_state.Phase == RunPhase::Aborted)
             return std::nullopt; // stopped from outside meanwhile
         if (m_clock.now() - since >= kAnswerLimit) {
             stop(kNoAnswer, RunEnding::NoAnswer);

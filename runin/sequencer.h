@@ -49,14 +49,20 @@ enum StepIndex : std::int16_t {
     LowerEnd = 2,
 };
 
+// Where the running-in test stands between two ticks.
+enum class RunPhase : std::int8_t {
+    Idle,         // no run: none started yet, or the last one ended by itself
+    NextMove,     // a run under way; the next tick sends its next move
+    AwaitingMove, // a run under way; a move line went out and its end is awaited
+    Aborted,      // the run was ended from outside; the next tick stops the timer
+};
+
 // What the sequencer keeps from one tick to the next.
 struct RunState
 {
-    bool AbortRequested = false;
-    // A move line went out and its end is awaited.
-    bool MovePending = false;
-    // An aborted run leaves its last value.
-    runin::TestKind TestKind = runin::TestKind::None;
+    RunPhase Phase = RunPhase::Idle;
+    // The test under way; an aborted run leaves its last value.
+    runin::TestKind Test = runin::TestKind::None;
     // Step test: the next step, counted from 1 for each axis through both halves.
     // Full-stroke test: 1 toward the upper end, 2 toward the lower end.
     runin::StepIndex StepIndex{};
@@ -120,10 +126,14 @@ public:
     // One tick of the timer.
     void tick();
 
-    // Nothing asked to abort and no move awaited.
+    // Nothing asked to abort and no move awaited: an aborted run is over, an awaited move is
+    // forgotten.
     void clearRunFlags();
 
-    [[nodiscard]] bool isRunning() const { return m_running && !m_state.AbortRequested; }
+    [[nodiscard]] bool isRunning() const
+    {
+        return m_state.Phase == RunPhase::NextMove || m_state.Phase == RunPhase::AwaitingMove;
+    }
     [[nodiscard]] const RunState &state() const { return m_state; }
 
     // The limit of the repeated position query before a move.
@@ -144,7 +154,7 @@ private:
     void issueFullStrokeMove();
     void applyTransition();
     void finishRun();
-    void tellEnd(RunEnding how);
+    void endRun(RunPhase next, RunEnding how);
     void tellProgress()
     {
         m_soFar.completedCycles = m_state.CompletedCycles;
@@ -169,9 +179,7 @@ private:
     Now m_now;
     LogFiles m_logs;
     RunState m_state;
-    bool m_running = false;
     Ended m_ended;
-    bool m_endTold = true;
     RunSoFar m_soFar;
     Progressed m_progressed;
     bool m_inTick = false;

@@ -7,6 +7,16 @@ QString aboveThresholdText()
     return QStringLiteral("above %1").arg(kErrorThreshold);
 }
 
+QString passesSql(const QString &errorsAboveThreshold)
+{
+    return errorsAboveThreshold + QStringLiteral(" = 0");
+}
+
+QString failsSql(const QString &errorsAboveThreshold)
+{
+    return errorsAboveThreshold + QStringLiteral(" > 0");
+}
+
 QString verdictText(int errorsAboveThreshold)
 {
     if (passes(errorsAboveThreshold))

@@ -16,6 +16,11 @@ constexpr bool passes(int errorsAboveThreshold)
     return errorsAboveThreshold == 0;
 }
 
+// The same rule as an SQL condition over a column (or expression) that counts the errors above
+// the threshold: "errors = 0"; and its opposite.
+QString passesSql(const QString &errorsAboveThreshold);
+QString failsSql(const QString &errorsAboveThreshold);
+
 // "no error above 10", "1 error above 10", "3 errors above 10"
 QString verdictText(int errorsAboveThreshold);
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/axiscount.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QLocale>
@@ -15,7 +17,7 @@ namespace runlog {
 
 enum class Axis { Zoom1, Zoom2, Iris, Focus };
 enum class TestName { StepAscending, StepDescending, StrokeAscending, StrokeDescending };
-inline constexpr int kAxisCount = 4;
+using base::kAxisCount;
 inline constexpr int kTestCount = 4;
 inline constexpr std::array kAxes{Axis::Zoom1, Axis::Zoom2, Axis::Iris, Axis::Focus};
 inline constexpr std::array kTests{TestName::StepAscending, TestName::StepDescending,

@@ -1,6 +1,10 @@
 #include "plantsender.h"
 
+#include "camstore.h"
+#include "outbox.h"
+#include "progressstore.h"
 #include "rundatabase.h"
+#include "runstore.h"
 
 #include <QThread>
 
@@ -9,35 +13,35 @@ namespace runs {
 base::Result<int> sendWaiting(RunDatabase &station, RunDatabase &plant,
                               const std::function<bool()> &stop)
 {
-    auto waiting = station.waiting();
+    auto waiting = Outbox(station, kRunTable).waiting();
     if (!waiting)
         return waiting.failure();
     int sent = 0;
     for (const Waiting &run : *waiting) {
         if (stop && stop())
             break;
-        auto record = station.find(run.id);
+        auto record = RunStore(station).find(run.id);
         if (!record)
             return record.failure();
         // The plant first, then the mark: a break in between sends the run again, harmlessly.
-        if (auto put = plant.put(*record); !put)
+        if (auto put = RunStore(plant).put(*record); !put)
             return put.failure();
-        if (auto marked = station.markSent(run); !marked)
+        if (auto marked = Outbox(station, kRunTable).markSent(run); !marked)
             return marked.failure();
         ++sent;
     }
-    auto tables = station.camWaiting();
+    auto tables = Outbox(station, kCamTable).waiting();
     if (!tables)
         return tables.failure();
     for (const Waiting &table : *tables) {
         if (stop && stop())
             break;
-        auto record = station.findCamRecord(table.id);
+        auto record = CamStore(station).find(table.id);
         if (!record)
             return record.failure();
-        if (auto put = plant.putCamRecord(*record); !put)
+        if (auto put = CamStore(plant).put(*record); !put)
             return put.failure();
-        if (auto marked = station.markCamSent(table); !marked)
+        if (auto marked = Outbox(station, kCamTable).markSent(table); !marked)
             return marked.failure();
         ++sent;
     }
@@ -72,15 +76,13 @@ base::Status PlantSender::sendOnce()
         m_station = std::move(*opened);
     }
     if (auto plant = openPlant(); !plant)
-        return base::fail(plant.kind(),
-                          plant.error() + "; the runs wait on this station and go later");
+        return base::fail(plant.kind(), plant.error() + "; the runs wait on this station and go later");
     auto sent = sendWaiting(*m_station, *m_plant,
                             [] { return QThread::currentThread()->isInterruptionRequested(); });
     if (!sent) {
         // The next try logs in afresh: the server may have gone and come back.
         m_plant.reset();
-        return base::fail(sent.kind(),
-                          sent.error() + "; the runs wait on this station and go later");
+        return base::fail(sent.kind(), sent.error() + "; the runs wait on this station and go later");
     }
     if (*sent > 0)
         emit this->sent(*sent);
@@ -119,26 +121,9 @@ void PlantSender::sendProgress()
     }
     if (!progress)
         return;
-    if (progress->serial.isEmpty())
-        progress->serial = lensOf(progress->runId);
     // Dropped when it cannot go: the next one says more, and the run's record goes by the outbox.
-    if (!openPlant() || !m_plant->putProgress(*progress))
+    if (!openPlant() || !ProgressStore(*m_plant).put(*progress))
         m_plant.reset();
-}
-
-QString PlantSender::lensOf(const QString &runId)
-{
-    // The lens a run starts with is the lens it runs: the station's lens as the run's first
-    // snapshot comes, which is at its START.
-    if (m_lens.first != runId) {
-        if (!m_station) {
-            if (auto opened = RunDatabase::openStation(m_stationPath))
-                m_station = std::move(*opened);
-        }
-        auto lens = m_station ? m_station->lensOnStation() : base::Result<QString>(QString());
-        m_lens = {runId, lens ? *lens : QString()};
-    }
-    return m_lens.second;
 }
 
 } // namespace runs

@@ -53,7 +53,6 @@ private:
     base::Status sendOnce();
     base::Status openPlant();
     void sendProgress();
-    QString lensOf(const QString &runId);
 
     QString m_stationPath;
     QString m_plantConnection;
@@ -62,7 +61,6 @@ private:
     QString m_lastFailure;
     QMutex m_progressLock;
     std::optional<RunProgress> m_progress; // under m_progressLock
-    std::pair<QString, QString> m_lens;    // the run under way and the lens it started with
 };
 
 } // namespace runs

@@ -1,41 +1,6 @@
 #include "progress.h"
 
-#include "rundatabase.h"
-#include "schema.h"
-
-#include <QSqlQuery>
-#include <QVariant>
-
 namespace runs {
-
-namespace {
-
-// Per axis, as the runs table names them.
-QStringList errorColumns()
-{
-    QStringList columns;
-    for (const char *axis : schema::kAxisColumns)
-        columns << QLatin1String(axis) + QStringLiteral("_errors");
-    return columns;
-}
-
-QString text(const QString &value)
-{
-    return value.isNull() ? QStringLiteral("") : value;
-}
-
-} // namespace
-
-QStringList progressMigration()
-{
-    // One row per station: a new snapshot replaces the one before. Times as the runs' are kept.
-    return {QStringLiteral("CREATE TABLE run_progress (station TEXT PRIMARY KEY, run_id TEXT NOT "
-                           "NULL, serial TEXT NOT NULL, tests TEXT NOT NULL, cycles INTEGER NOT "
-                           "NULL, zoom1_errors INTEGER NOT NULL, zoom2_errors INTEGER NOT NULL, "
-                           "iris_errors INTEGER NOT NULL, focus_errors INTEGER NOT NULL, "
-                           "last_step TEXT NOT NULL, updated TEXT NOT NULL, ended INTEGER NOT "
-                           "NULL)")};
-}
 
 void ProgressPacer::started(const RunRecord &run)
 {
@@ -68,73 +33,6 @@ void ProgressPacer::ended(std::int32_t completedCycles)
     m_run->ended = true;
     m_send(*m_run);
     m_run.reset();
-}
-
-base::Status RunDatabase::putProgress(const RunProgress &progress)
-{
-    // The database's clock stamps it: a station whose clock is astray makes no run look silent.
-    const QString now = m_kind == Kind::Plant
-                            ? QStringLiteral("to_char(now() AT TIME ZONE 'UTC', "
-                                             "'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"')")
-                            : QStringLiteral("strftime('%Y-%m-%dT%H:%M:%fZ', 'now')");
-    const QStringList errors = errorColumns();
-    const QStringList columns = QStringList{"run_id", "serial", "tests", "cycles"} + errors +
-                                QStringList{"last_step", "ended"};
-    QStringList marks, sets;
-    for (const QString &column : columns) {
-        marks << u':' + column;
-        sets << column + QStringLiteral(" = excluded.") + column;
-    }
-    QSqlQuery query(db());
-    query.prepare(QStringLiteral("INSERT INTO run_progress (station, %1, updated) VALUES "
-                                 "(:station, %2, %3) ON CONFLICT (station) DO UPDATE SET %4, "
-                                 "updated = excluded.updated")
-                      .arg(columns.join(u','), marks.join(u','), now, sets.join(u',')));
-    query.bindValue(QStringLiteral(":station"), text(progress.station));
-    query.bindValue(QStringLiteral(":run_id"), text(progress.runId));
-    query.bindValue(QStringLiteral(":serial"), text(progress.serial));
-    query.bindValue(QStringLiteral(":tests"), text(progress.tests));
-    query.bindValue(QStringLiteral(":cycles"), progress.cycles);
-    for (int axis = 0; axis < kAxisCount; ++axis)
-        query.bindValue(u':' + errors.at(axis), progress.errors.at(static_cast<std::size_t>(axis)));
-    query.bindValue(QStringLiteral(":last_step"), text(storedTime(progress.lastStep)));
-    query.bindValue(QStringLiteral(":ended"), progress.ended ? 1 : 0);
-    if (!query.exec())
-        return failure(
-            QStringLiteral("cannot store the progress of the run %1").arg(progress.runId), query);
-    return {};
-}
-
-base::Result<std::vector<RunProgress>> RunDatabase::latestProgress()
-{
-    // A run whose record has arrived is over, even when its last snapshot was lost on the way.
-    QSqlQuery query(db());
-    query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral("SELECT p.station, p.run_id, p.serial, p.tests, p.cycles, %1, "
-                                   "p.last_step, p.updated, p.ended, EXISTS (SELECT 1 FROM runs "
-                                   "r WHERE r.id = p.run_id) FROM run_progress p ORDER BY "
-                                   "p.station")
-                        .arg(QStringLiteral("p.") + errorColumns().join(QStringLiteral(", p.")))))
-        return failure(QStringLiteral("cannot read the runs under way"), query);
-    std::vector<RunProgress> stations;
-    while (query.next()) {
-        RunProgress progress;
-        int column = 0;
-        const auto next = [&query, &column] { return query.value(column++); };
-        progress.station = next().toString();
-        progress.runId = next().toString();
-        progress.serial = next().toString();
-        progress.tests = next().toString();
-        progress.cycles = next().toInt();
-        for (int &errors : progress.errors)
-            errors = next().toInt();
-        progress.lastStep = timeFromStored(next().toString());
-        progress.updated = timeFromStored(next().toString());
-        const bool endTold = next().toInt() != 0;
-        progress.ended = endTold || next().toBool();
-        stations.push_back(std::move(progress));
-    }
-    return stations;
 }
 
 } // namespace runs

@@ -15,7 +15,7 @@
 
 // What the plant sees of a running-in run while it runs: a snapshot the station sends at the run's
 // start, now and then during it, and at its end. Only the latest snapshot of a station counts.
-// The plant database keeps one per station (RunDatabase::putProgress, latestProgress).
+// The plant database keeps one per station (progressstore.h).
 namespace runs {
 
 struct RunProgress
@@ -30,9 +30,6 @@ struct RunProgress
 
     bool operator==(const RunProgress &) const = default;
 };
-
-// The statements of the schema step that adds the snapshots' table (SQLite and PostgreSQL alike).
-QStringList progressMigration();
 
 // Turns the running-in test's progress into the snapshots the plant sees: one at the run's start,
 // at most one a minute after that, paced by the steps' own clock, and one at its end.

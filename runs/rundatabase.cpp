@@ -2,21 +2,30 @@
 
 #include "schema.h"
 
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QUrl>
+#include <QUrlQuery>
+#include <QUuid>
 #include <QVariant>
 
 namespace runs {
 
 namespace {
 
-using schema::kAxisColumns;
+// How long a writer waits for the other program (velmaro and velmaro-report share the file).
+constexpr int kBusyTimeoutMs = 10000;
+constexpr int kConnectTimeoutS = 5;
 
-// A null text would be stored as NULL; the columns hold text, empty when unknown.
-QString text(const QString &value)
+QString newConnectionName()
 {
-    return value.isNull() ? QStringLiteral("") : value;
+    return QStringLiteral("velmaro-runs-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
 }
 
 // What a failed statement means to its caller, by the codes of SQLite and PostgreSQL. Anything
@@ -35,7 +44,175 @@ base::FailureKind kindOf(const QSqlError &error)
     return base::FailureKind::Unavailable;
 }
 
+// A plant address without its password, to name it in messages.
+QString plantName(const QSqlDatabase &db)
+{
+    return QStringLiteral("the plant database %1 on %2")
+        .arg(db.databaseName().isEmpty() ? QStringLiteral("(default)") : db.databaseName(),
+             db.hostName().isEmpty() ? QStringLiteral("the local server") : db.hostName());
+}
+
+// libpq's key=value form, as far as the fields Qt takes apart go; the rest stays an option.
+void applyConnectionString(QSqlDatabase &db, const QString &connection)
+{
+    QStringList options;
+    bool timeoutGiven = false;
+    if (connection.startsWith(QLatin1String("postgres://")) ||
+        connection.startsWith(QLatin1String("postgresql://"))) {
+        const QUrl url(connection);
+        db.setHostName(url.host());
+        if (url.port() > 0)
+            db.setPort(url.port());
+        db.setUserName(url.userName());
+        db.setPassword(url.password());
+        db.setDatabaseName(url.path().mid(1));
+        for (const auto &[key, value] : QUrlQuery(url).queryItems(QUrl::FullyDecoded)) {
+            options << key + u'=' + value;
+            timeoutGiven = timeoutGiven || key == QLatin1String("connect_timeout");
+        }
+    } else {
+        static const QRegularExpression pair(QStringLiteral(R"((\w+)\s*=\s*('[^']*'|\S*))"));
+        for (auto match = pair.globalMatch(connection); match.hasNext();) {
+            const auto m = match.next();
+            const QString key = m.captured(1);
+            QString value = m.captured(2);
+            if (value.startsWith(u'\'') && value.endsWith(u'\'') && value.size() >= 2)
+                value = value.mid(1, value.size() - 2);
+            if (key == QLatin1String("host"))
+                db.setHostName(value);
+            else if (key == QLatin1String("port"))
+                db.setPort(value.toInt());
+            else if (key == QLatin1String("dbname"))
+                db.setDatabaseName(value);
+            else if (key == QLatin1String("user"))
+                db.setUserName(value);
+            else if (key == QLatin1String("password"))
+                db.setPassword(value);
+            else
+                options << key + u'=' + value;
+            timeoutGiven = timeoutGiven || key == QLatin1String("connect_timeout");
+        }
+    }
+    // An unreachable plant must not keep the sender from the next try for long.
+    if (!timeoutGiven)
+        options << QStringLiteral("connect_timeout=%1").arg(kConnectTimeoutS);
+    db.setConnectOptions(options.join(u';'));
+}
+
 } // namespace
+
+RunDatabase::RunDatabase(Kind kind, QString connectionName, QString name)
+    : m_kind(kind), m_connection(std::move(connectionName)), m_name(std::move(name))
+{}
+
+RunDatabase::~RunDatabase()
+{
+    {
+        QSqlDatabase database = QSqlDatabase::database(m_connection, false);
+        database.close();
+    }
+    QSqlDatabase::removeDatabase(m_connection);
+}
+
+QSqlDatabase RunDatabase::connection() const
+{
+    return QSqlDatabase::database(m_connection, false);
+}
+
+base::Result<std::unique_ptr<RunDatabase>> RunDatabase::openStation(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!QDir().mkpath(info.absolutePath()))
+        return base::fail(base::FailureKind::Unavailable,
+                          QStringLiteral("cannot make the folder \"%1\" for the run records")
+                              .arg(info.absolutePath())
+                              .toStdString());
+    bool damaged = false;
+    auto opened = tryOpenStation(path, &damaged);
+    if (opened || !damaged)
+        return opened;
+
+    // Moved aside, never deleted: what can still be read of it is the user's.
+    const QString aside = path + QStringLiteral(".damaged-") +
+                          QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    if (!QFile::rename(path, aside))
+        return base::fail(base::FailureKind::Damaged,
+                          QStringLiteral("the run records \"%1\" are damaged (%2) and cannot be "
+                                         "moved aside")
+                              .arg(path, QString::fromStdString(opened.error()))
+                              .toStdString());
+    for (const char *suffix : {"-wal", "-shm"})
+        if (QFile::exists(path + QLatin1String(suffix)))
+            QFile::rename(path + QLatin1String(suffix), aside + QLatin1String(suffix));
+    auto fresh = tryOpenStation(path, &damaged);
+    if (fresh)
+        (*fresh)->m_notice = QStringLiteral("The run records \"%1\" were damaged (%2). They were "
+                                            "moved to \"%3\", and a new \"%1\" was started.")
+                                 .arg(path, QString::fromStdString(opened.error()), aside);
+    return fresh;
+}
+
+base::Result<std::unique_ptr<RunDatabase>> RunDatabase::tryOpenStation(const QString &path,
+                                                                       bool *damaged)
+{
+    const QString connection = newConnectionName();
+    {
+        QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        database.setDatabaseName(path);
+        database.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
+    }
+    std::unique_ptr<RunDatabase> store(new RunDatabase(Kind::Station, connection, path));
+    QSqlDatabase database = store->connection();
+    if (!database.open())
+        return base::fail(base::FailureKind::Unavailable,
+                          QStringLiteral("cannot open the run records \"%1\": %2")
+                              .arg(path, database.lastError().text())
+                              .toStdString());
+    // Write-ahead logging lets velmaro and velmaro-report read and write the file at once.
+    QSqlQuery wal(database);
+    if (!wal.exec(QStringLiteral("PRAGMA journal_mode=WAL"))) {
+        base::Failure why = store->failure(QStringLiteral("cannot open the run records"), wal);
+        *damaged = why.kind == base::FailureKind::Damaged;
+        return why;
+    }
+    wal.finish();
+    if (auto migrated = schema::migrate(*store); !migrated) {
+        QSqlQuery check(database);
+        *damaged = !check.exec(QStringLiteral("PRAGMA quick_check")) || !check.next() ||
+                   check.value(0).toString() != QLatin1String("ok");
+        return migrated.failure();
+    }
+    return store;
+}
+
+base::Result<std::unique_ptr<RunDatabase>> RunDatabase::openPlant(const QString &connection)
+{
+    const QString name = newConnectionName();
+    {
+        QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+        applyConnectionString(database, connection);
+    }
+    std::unique_ptr<RunDatabase> plant(
+        new RunDatabase(Kind::Plant, name, plantName(QSqlDatabase::database(name, false))));
+    QString refused;
+    {
+        QSqlDatabase database = plant->connection();
+        if (!database.isValid())
+            refused = QStringLiteral("the PostgreSQL driver of Qt (package libqt6sql6-psql) is "
+                                     "missing");
+        else if (!database.open())
+            refused = QStringLiteral("cannot connect to %1: %2")
+                          .arg(plant->m_name, database.lastError().text().trimmed());
+    }
+    if (!refused.isEmpty())
+        return base::fail(base::FailureKind::Unavailable, refused.toStdString());
+    // The server's notices ("already exists, skipping") are not for the operator.
+    if (auto quiet = plant->exec(QStringLiteral("SET client_min_messages = warning")); !quiet)
+        return quiet.failure();
+    if (auto migrated = schema::migrate(*plant); !migrated)
+        return migrated.failure();
+    return plant;
+}
 
 base::Failure RunDatabase::failure(const QString &what, const QSqlQuery &query) const
 {
@@ -47,271 +224,36 @@ base::Failure RunDatabase::failure(const QString &what, const QSqlQuery &query) 
 
 base::Status RunDatabase::exec(const QString &sql)
 {
-    QSqlQuery query(db());
+    QSqlQuery query(connection());
     if (!query.exec(sql))
         return failure(QStringLiteral("cannot use the run records"), query);
     return {};
 }
 
-base::Status RunDatabase::begin()
+base::Result<Transaction> Transaction::begin(RunDatabase &database)
 {
-    // Immediate: the write lock is taken at once, so a second writer waits its turn at the start
-    // instead of failing halfway.
-    return exec(m_kind == Kind::Station ? QStringLiteral("BEGIN IMMEDIATE")
-                                        : QStringLiteral("BEGIN"));
+    if (auto begun = database.exec(database.isPlant() ? QStringLiteral("BEGIN")
+                                                      : QStringLiteral("BEGIN IMMEDIATE"));
+        !begun)
+        return begun.failure();
+    return Transaction(database);
 }
 
-base::Status RunDatabase::commit()
+Transaction::~Transaction()
 {
-    return exec(QStringLiteral("COMMIT"));
-}
-
-void RunDatabase::rollback()
-{
-    QSqlQuery query(db());
-    query.exec(QStringLiteral("ROLLBACK"));
-}
-
-base::Status RunDatabase::put(const RunRecord &record)
-{
-    const QStringList columns = schema::runColumns();
-    QStringList marks;
-    for (const QString &column : columns)
-        marks << u':' + column;
-    QString sql =
-        QStringLiteral("INSERT INTO runs (%1) VALUES (%2) ON CONFLICT (id) DO UPDATE SET ")
-            .arg(columns.join(u','), marks.join(u','));
-    if (m_kind == Kind::Plant) {
-        sql += QStringLiteral("serial = excluded.serial, revision = runs.revision + 1 WHERE "
-                              "runs.serial <> excluded.serial");
-    } else {
-        QStringList sets;
-        for (const QString &column : columns.mid(1))
-            sets << column + QStringLiteral(" = excluded.") + column;
-        sql += sets.join(u',') + QStringLiteral(", revision = runs.revision + 1");
+    if (m_database != nullptr) {
+        QSqlQuery rollback(m_database->connection());
+        rollback.exec(QStringLiteral("ROLLBACK"));
     }
-    QSqlQuery query(db());
-    query.prepare(sql);
-    query.bindValue(QStringLiteral(":id"), text(record.id));
-    query.bindValue(QStringLiteral(":station"), text(record.station));
-    query.bindValue(QStringLiteral(":operator"), text(record.operatorName));
-    query.bindValue(QStringLiteral(":version"), text(record.version));
-    query.bindValue(QStringLiteral(":port"), text(record.port));
-    query.bindValue(QStringLiteral(":started"), text(storedTime(record.start)));
-    query.bindValue(QStringLiteral(":ended"), text(storedTime(record.end)));
-    query.bindValue(QStringLiteral(":tests"), text(record.tests));
-    query.bindValue(QStringLiteral(":cycles"), record.cycles);
-    query.bindValue(QStringLiteral(":ending"), text(endingText(record.ending)));
-    query.bindValue(QStringLiteral(":serial"), text(record.serial));
-    query.bindValue(QStringLiteral(":errors"), record.errorCount());
-    for (int axis = 0; axis < kAxisCount; ++axis) {
-        const AxisFigures &figures = record.axes.at(static_cast<std::size_t>(axis));
-        const QString prefix =
-            u':' + QLatin1String(kAxisColumns.at(static_cast<std::size_t>(axis)));
-        query.bindValue(prefix + QStringLiteral("_moves"), figures.moves);
-        query.bindValue(prefix + QStringLiteral("_errors"), figures.errors);
-        query.bindValue(prefix + QStringLiteral("_largest"),
-                        figures.largest ? QVariant(*figures.largest)
-                                        : QVariant(QMetaType::fromType<double>()));
-    }
-    query.bindValue(QStringLiteral(":digest"), text(QString::fromLatin1(record.digest)));
-    query.bindValue(QStringLiteral(":log_complete"), packLog(record.complete));
-    query.bindValue(QStringLiteral(":log_errors"), packLog(record.errors));
-    if (!query.exec())
-        return failure(QStringLiteral("cannot store the run %1").arg(record.id), query);
-    return {};
 }
 
-base::Result<bool> RunDatabase::hasLogs(const QByteArray &digest)
+base::Status Transaction::commit()
 {
-    QSqlQuery query(db());
-    query.prepare(QStringLiteral("SELECT 1 FROM runs WHERE digest = :digest LIMIT 1"));
-    query.bindValue(QStringLiteral(":digest"), QString::fromLatin1(digest));
-    if (!query.exec())
-        return failure(QStringLiteral("cannot read the run records"), query);
-    return query.next();
-}
-
-base::Result<RunRecord> RunDatabase::readRecord(QSqlQuery &query, bool withLogs) const
-{
-    RunRecord record;
-    int column = 0;
-    const auto next = [&query, &column] { return query.value(column++); };
-    record.id = next().toString();
-    record.station = next().toString();
-    record.operatorName = next().toString();
-    record.version = next().toString();
-    record.port = next().toString();
-    record.start = timeFromStored(next().toString());
-    record.end = timeFromStored(next().toString());
-    record.tests = next().toString();
-    record.cycles = next().toInt();
-    const QString ending = next().toString();
-    record.ending = endingFromText(ending).value_or(runin::RunEnding::Unknown);
-    record.serial = next().toString();
-    ++column; // the total of errors, kept for queries
-    for (auto &axis : record.axes) {
-        axis.moves = next().toInt();
-        axis.errors = next().toInt();
-        const QVariant largest = next();
-        if (!largest.isNull())
-            axis.largest = largest.toDouble();
-    }
-    record.digest = next().toString().toLatin1();
-    if (withLogs) {
-        auto complete = unpackLog(next().toByteArray());
-        auto errors = unpackLog(next().toByteArray());
-        if (!complete || !errors)
-            return base::fail(
-                base::FailureKind::Damaged,
-                QStringLiteral("the run %1 in %2 cannot be read: %3")
-                    .arg(record.id, m_name,
-                         QString::fromStdString(complete ? errors.error() : complete.error()))
-                    .toStdString());
-        record.complete = std::move(*complete);
-        record.errors = std::move(*errors);
-    }
-    return record;
-}
-
-QString RunDatabase::summaryColumns()
-{
-    QStringList columns = schema::runColumns();
-    columns.removeLast();
-    columns.removeLast();
-    return columns.join(u',');
-}
-
-base::Result<std::vector<RunRecord>> RunDatabase::list(const RunFilter &filter)
-{
-    const FilterSql where = filterSql(filter);
-    QSqlQuery query(db());
-    query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT %1 FROM runs WHERE %2 ORDER BY started, id")
-                      .arg(summaryColumns(), where.sql()));
-    where.bind(query);
-    if (!query.exec())
-        return failure(QStringLiteral("cannot read the run records"), query);
-    std::vector<RunRecord> records;
-    while (query.next()) {
-        auto record = readRecord(query, false);
-        if (!record)
-            return record.failure();
-        records.push_back(std::move(*record));
-    }
-    return records;
-}
-
-base::Result<RunRecord> RunDatabase::find(const QString &idOrLatest)
-{
-    QSqlQuery query(db());
-    const QString columns = schema::runColumns().join(u',');
-    // A statement that cannot be prepared (PostgreSQL prepares at once: a lock held elsewhere
-    // times out here) fails for its own reason, not for the empty one that follows.
-    bool prepared = false;
-    if (idOrLatest == QLatin1String("latest")) {
-        prepared = query.prepare(
-            QStringLiteral("SELECT %1 FROM runs ORDER BY started DESC, id LIMIT 2").arg(columns));
-    } else {
-        if (!readsAsId(idOrLatest))
-            return base::fail(base::FailureKind::InvalidInput,
-                              QStringLiteral("\"%1\" is not a run id (give the id, its "
-                                             "beginning as --runs shows it, or latest)")
-                                  .arg(idOrLatest)
-                                  .toStdString());
-        prepared =
-            query.prepare(QStringLiteral("SELECT %1 FROM runs WHERE id LIKE :prefix ORDER BY id "
-                                         "LIMIT 2")
-                              .arg(columns));
-        query.bindValue(QStringLiteral(":prefix"), idOrLatest.toLower() + u'%');
-    }
-    if (!prepared || !query.exec())
-        return failure(QStringLiteral("cannot read the run records"), query);
-    if (!query.next())
-        return base::fail(
-            base::FailureKind::NotFound,
-            (idOrLatest == QLatin1String("latest")
-                 ? QStringLiteral("%1 holds no run").arg(m_name)
-                 : QStringLiteral("no run with the id %1 in %2").arg(idOrLatest, m_name))
-                .toStdString());
-    auto record = readRecord(query, true);
-    if (idOrLatest != QLatin1String("latest") && query.next())
-        return base::fail(base::FailureKind::Ambiguous,
-                          QStringLiteral("the id %1 is the beginning of more than one run in %2; "
-                                         "give more of it")
-                              .arg(idOrLatest, m_name)
-                              .toStdString());
-    return record;
-}
-
-const RunDatabase::Kept RunDatabase::kRuns{"runs", "started", "run"};
-const RunDatabase::Kept RunDatabase::kCams{"cam_records", "saved", "cam table"};
-
-base::Status RunDatabase::setSerial(const QString &id, const QString &serial)
-{
-    return setSerialOf(kRuns, id, serial);
-}
-
-base::Result<std::vector<Waiting>> RunDatabase::waiting()
-{
-    return waitingOf(kRuns);
-}
-
-base::Status RunDatabase::markSent(const Waiting &sent)
-{
-    return markSentOf(kRuns, sent);
-}
-
-base::Status RunDatabase::setSerialOf(const Kept &kept, const QString &id, const QString &serial)
-{
-    // A new serial raises the revision: at the station so that the plant gets it too, and
-    // everywhere so that figures made before it are not given again (changeMark).
-    QSqlQuery query(db());
-    query.prepare(QStringLiteral("UPDATE %1 SET serial = :serial, revision = revision + 1 WHERE "
-                                 "id = :id")
-                      .arg(QLatin1String(kept.table)));
-    query.bindValue(QStringLiteral(":serial"), text(serial));
-    query.bindValue(QStringLiteral(":id"), id);
-    if (!query.exec())
-        return failure(
-            QStringLiteral("cannot give the %1 %2 its serial").arg(QLatin1String(kept.noun), id),
-            query);
-    if (query.numRowsAffected() == 0)
-        return base::fail(base::FailureKind::NotFound,
-                          QStringLiteral("no %1 with the id %2 in %3")
-                              .arg(QLatin1String(kept.noun), id, m_name)
-                              .toStdString());
-    return {};
-}
-
-base::Result<std::vector<Waiting>> RunDatabase::waitingOf(const Kept &kept)
-{
-    QSqlQuery query(db());
-    query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral("SELECT id, revision FROM %1 WHERE sent_revision < revision "
-                                   "ORDER BY %2, id")
-                        .arg(QLatin1String(kept.table), QLatin1String(kept.order))))
-        return failure(QStringLiteral("cannot read the outbox"), query);
-    std::vector<Waiting> waiting;
-    while (query.next())
-        waiting.push_back({query.value(0).toString(), query.value(1).toLongLong()});
-    return waiting;
-}
-
-base::Status RunDatabase::markSentOf(const Kept &kept, const Waiting &sent)
-{
-    // A serial given meanwhile raised the revision: that one still waits.
-    QSqlQuery query(db());
-    query.prepare(QStringLiteral("UPDATE %1 SET sent_revision = :revision WHERE id = :id AND "
-                                 "sent_revision < :revision")
-                      .arg(QLatin1String(kept.table)));
-    query.bindValue(QStringLiteral(":revision"), sent.revision);
-    query.bindValue(QStringLiteral(":id"), sent.id);
-    if (!query.exec())
-        return failure(
-            QStringLiteral("cannot mark the %1 %2 as sent").arg(QLatin1String(kept.noun), sent.id),
-            query);
-    return {};
+    // A commit that fails is rolled back all the same.
+    auto committed = m_database->exec(QStringLiteral("COMMIT"));
+    if (committed)
+        m_database = nullptr;
+    return committed;
 }
 
 } // namespace runs

@@ -4,8 +4,13 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
+#include <QVariant>
 
+#include <utility>
 #include <vector>
+
+class QSqlQuery;
 
 namespace runs {
 
@@ -32,5 +37,17 @@ struct RunPage
     std::vector<RunRecord> runs;
     int total = 0;
 };
+
+// A filter as SQL terms over the columns of the runs table (named `table` when given), and the
+// values of their marks.
+struct FilterSql
+{
+    QStringList terms{QStringLiteral("1 = 1")};
+    std::vector<std::pair<QString, QVariant>> values;
+
+    [[nodiscard]] QString sql() const;
+    void bind(QSqlQuery &query) const;
+};
+FilterSql filterSql(const RunFilter &filter, const QString &table = {});
 
 } // namespace runs

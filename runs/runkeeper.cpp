@@ -1,207 +1,15 @@
 #include "runkeeper.h"
 
 #include "plantsender.h"
-#include "rundatabase.h"
+#include "storeworker.h"
 
-#include "runin/logfiles.h"
-
-#include <QDir>
 #include <QEventLoop>
-#include <QFile>
-#include <QFileInfo>
-#include <QHash>
 #include <QUuid>
 
-#include <array>
 #include <optional>
 #include <utility>
 
 namespace runs {
-
-namespace {
-constexpr std::array<const char *, 2> kLogNames{runin::LogFiles::kComplete,
-                                                runin::LogFiles::kErrors};
-
-// The logs as the file system describes them, without reading them: the size and the last change
-// of each file (-1 for a file that is missing). Whatever writes to a log changes its stamp.
-struct LogsStamp
-{
-    std::array<std::pair<qint64, qint64>, 2> files{};
-
-    bool operator==(const LogsStamp &) const = default;
-};
-} // namespace
-
-// The keeper's half on the storing thread: the station's database and the logs on disk.
-class StoreWorker : public QObject
-{
-    Q_OBJECT
-public:
-    StoreWorker(QString path, QString logFolder)
-        : m_path(std::move(path)), m_logFolder(std::move(logFolder))
-    {}
-
-    // Stores a run that has just ended, with the logs as they are now.
-    base::Status storeEnded(RunRecord record)
-    {
-        if (record.serial.isEmpty())
-            record.serial = m_lensAtStart.value(record.id);
-        m_lensAtStart.remove(record.id);
-        // Taken before the logs are read: a write in between makes the stamp stale, never wrong.
-        const LogsStamp seen = logsStamp();
-        if (auto read = readLogs(record); !read)
-            return failed(record, read);
-        takeFiguresFromLogs(record);
-        return keptAs(seen, put(record));
-    }
-
-    // The lens a run starts with is the lens it runs, whatever is set while it runs.
-    void runStarted(const QString &id)
-    {
-        if (auto database = open())
-            if (auto lens = (*database)->lensOnStation())
-                m_lensAtStart.insert(id, *lens);
-    }
-
-    // Keeps a saved cam table with the lens now on the station; gives whether it is a new record.
-    base::Result<bool> keepCam(CamRecord record)
-    {
-        auto database = open();
-        if (!database)
-            return database.failure();
-        auto lens = (*database)->lensOnStation();
-        if (lens)
-            record.serial = *lens;
-        auto kept = lens ? (*database)->keepCamRecord(record) : base::Result<bool>(lens.failure());
-        if (!kept) {
-            m_database.reset(); // opened afresh next time, as for runs
-            return kept;
-        }
-        if (*kept)
-            emit stored();
-        return kept;
-    }
-
-    // Makes sure the logs on disk are stored; `unknown` is the record to use if they are not.
-    base::Status keepLogs(RunRecord unknown)
-    {
-        // Logs untouched since this keeper stored them need neither reading nor asking: after a
-        // long run that is most of the time START takes.
-        const LogsStamp seen = logsStamp();
-        if (m_kept == seen)
-            return {};
-        if (auto read = readLogs(unknown); !read)
-            return read;
-        if (unknown.complete.isEmpty() && unknown.errors.isEmpty())
-            return keptAs(seen, {}); // no run to keep
-        unknown.digest = logsDigest(unknown.complete, unknown.errors);
-        // A run whose end could not be stored keeps what it knew of itself.
-        if (m_unstored && m_unstored->digest == unknown.digest)
-            return keptAs(seen, put(*m_unstored));
-        auto database = open();
-        if (!database)
-            return database.failure();
-        auto known = (*database)->hasLogs(unknown.digest);
-        if (!known)
-            return known.failure();
-        if (*known)
-            return keptAs(seen, {});
-        if (auto lens = (*database)->lensOnStation(); lens && unknown.serial.isEmpty())
-            unknown.serial = *lens;
-        takeFiguresFromLogs(unknown);
-        return keptAs(seen, put(unknown));
-    }
-
-signals:
-    void noted(const QString &text);
-    void stored();
-
-private:
-    [[nodiscard]] QString logPath(const char *name) const
-    {
-        return QDir(m_logFolder).filePath(QString::fromLatin1(name));
-    }
-
-    [[nodiscard]] LogsStamp logsStamp() const
-    {
-        LogsStamp stamp;
-        for (std::size_t i = 0; i < kLogNames.size(); ++i) {
-            const QFileInfo file(logPath(kLogNames.at(i)));
-            stamp.files.at(i) =
-                file.exists() ? std::pair{file.size(), file.lastModified().toMSecsSinceEpoch()}
-                              : std::pair<qint64, qint64>{-1, -1};
-        }
-        return stamp;
-    }
-
-    // Remembers the logs as kept when `status` says they are.
-    base::Status keptAs(const LogsStamp &seen, base::Status status)
-    {
-        if (status)
-            m_kept = seen;
-        return status;
-    }
-
-    base::Status readLogs(RunRecord &record) const
-    {
-        for (auto [name, into] :
-             {std::pair{kLogNames[0], &record.complete}, std::pair{kLogNames[1], &record.errors}}) {
-            QFile file(logPath(name));
-            if (!file.exists())
-                continue;
-            if (!file.open(QIODevice::ReadOnly))
-                return base::fail(base::FailureKind::Unavailable,
-                                  QStringLiteral("cannot read \"%1\": %2")
-                                      .arg(file.fileName(), file.errorString())
-                                      .toStdString());
-            *into = file.readAll();
-        }
-        return {};
-    }
-
-    base::Result<RunDatabase *> open()
-    {
-        if (!m_database) {
-            auto opened = RunDatabase::openStation(m_path);
-            if (!opened)
-                return opened.failure();
-            m_database = std::move(*opened);
-            // Another file than the one the kept logs went to, maybe: they are looked at again.
-            m_kept.reset();
-            if (!m_database->notice().isEmpty())
-                emit noted(m_database->notice());
-        }
-        return m_database.get();
-    }
-
-    base::Status put(const RunRecord &record)
-    {
-        auto database = open();
-        base::Status done = database ? (*database)->put(record) : database.failure();
-        if (!done) {
-            // Opened afresh next time: the disk may have room again, the file may be back.
-            m_database.reset();
-            return failed(record, done);
-        }
-        m_unstored.reset();
-        emit stored();
-        return {};
-    }
-
-    base::Status failed(const RunRecord &record, base::Status why)
-    {
-        m_unstored = record;
-        return why;
-    }
-
-    QString m_path;
-    QString m_logFolder;
-    std::unique_ptr<RunDatabase> m_database;
-    std::optional<RunRecord> m_unstored;
-    // The logs as they stood when they were last found stored, or stored.
-    std::optional<LogsStamp> m_kept;
-    QHash<QString, QString> m_lensAtStart; // by run id
-};
 
 namespace {
 QString testsText(bool singleStep, bool fullStroke)
@@ -214,6 +22,36 @@ QString testsText(bool singleStep, bool fullStroke)
     return QStringLiteral("Full stroke");
 }
 } // namespace
+
+template <class Work, class Then> void RunKeeper::onStore(Work work, Then then)
+{
+    QMetaObject::invokeMethod(
+        m_store,
+        [this, work = std::move(work), then = std::move(then)]() mutable {
+            auto outcome = work(*m_store);
+            QMetaObject::invokeMethod(
+                this,
+                [then = std::move(then), outcome = std::move(outcome)]() mutable {
+                    then(std::move(outcome));
+                },
+                Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+}
+
+template <class Work> auto RunKeeper::onStoreAndWait(Work work)
+{
+    // The window goes on painting and polling meanwhile; the operator's input waits.
+    QEventLoop loop;
+    std::optional<decltype(work(*m_store))> answer;
+    onStore(std::move(work), [&loop, &answer](auto outcome) {
+        answer = std::move(outcome);
+        loop.quit();
+    });
+    while (!answer)
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    return std::move(*answer);
+}
 
 RunKeeper::RunKeeper(KeeperSetup setup, QObject *parent)
     : QObject(parent), m_setup(std::move(setup)), m_progress([this](const RunProgress &progress) {
@@ -293,9 +131,8 @@ void RunKeeper::runStarted(bool singleStep, bool fullStroke)
     m_current->port = m_setup.port ? m_setup.port() : QString();
     m_current->start = QDateTime::currentDateTimeUtc();
     m_current->tests = testsText(singleStep, fullStroke);
-    QMetaObject::invokeMethod(
-        m_store, [store = m_store, id = m_current->id] { store->runStarted(id); },
-        Qt::QueuedConnection);
+    // The lens a run starts with is the lens it runs, whatever is set while it runs.
+    m_current->serial = onStoreAndWait([](StoreWorker &store) { return store.lensOnStation(); });
     m_progress.started(*m_current);
 }
 
@@ -304,7 +141,7 @@ void RunKeeper::runProgressed(const runin::RunSoFar &soFar)
     m_progress.progressed(soFar);
 }
 
-void RunKeeper::keepCamTable(const QByteArray &bytes, int rowsRecorded, Kept done)
+void RunKeeper::keepCamTable(const QByteArray &bytes, int rowsRecorded, OutcomeHandler done)
 {
     CamRecord record;
     record.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
@@ -315,20 +152,15 @@ void RunKeeper::keepCamTable(const QByteArray &bytes, int rowsRecorded, Kept don
     record.bytes = bytes;
     record.rowsRecorded = rowsRecorded;
     record.digest = camDigest(bytes);
-    QMetaObject::invokeMethod(
-        m_store,
-        [this, record = std::move(record), done = std::move(done)]() mutable {
-            base::Result<bool> kept = m_store->keepCam(std::move(record));
-            const base::Status outcome = kept ? base::Status{} : kept.failure();
-            QMetaObject::invokeMethod(
-                this,
-                [done = std::move(done), outcome] {
-                    if (done)
-                        done(outcome);
-                },
-                Qt::QueuedConnection);
+    onStore(
+        [record = std::move(record)](StoreWorker &store) mutable {
+            base::Result<bool> kept = store.keepCam(std::move(record));
+            return kept ? base::Status{} : base::Status(kept.failure());
         },
-        Qt::QueuedConnection);
+        [done = std::move(done)](const base::Status &outcome) {
+            if (done)
+                done(outcome);
+        });
 }
 
 void RunKeeper::runEnded(runin::RunEnding how, std::int32_t completedCycles)
@@ -342,21 +174,15 @@ void RunKeeper::runEnded(runin::RunEnding how, std::int32_t completedCycles)
     record.ending = how;
     record.cycles = completedCycles;
     // The logs are read on the storing thread; START waits for it before it empties them.
-    QMetaObject::invokeMethod(
-        m_store,
-        [this, record = std::move(record)]() mutable {
-            const QString id = record.id;
-            if (auto done = m_store->storeEnded(std::move(record)); !done)
-                QMetaObject::invokeMethod(
-                    this,
-                    [this, id, why = QString::fromStdString(done.error())] {
-                        note(QStringLiteral("The run %1 could not be stored: %2. Its logs are "
-                                            "kept until the next START.")
-                                 .arg(id.left(8), why));
-                    },
-                    Qt::QueuedConnection);
-        },
-        Qt::QueuedConnection);
+    const QString id = record.id;
+    onStore([record = std::move(record)](
+                StoreWorker &store) mutable { return store.storeEnded(std::move(record)); },
+            [this, id](const base::Status &done) {
+                if (!done)
+                    note(QStringLiteral("The run %1 could not be stored: %2. Its logs are kept "
+                                        "until the next START.")
+                             .arg(id.left(8), QString::fromStdString(done.error())));
+            });
 }
 
 base::Status RunKeeper::keepPreviousRun()
@@ -370,27 +196,9 @@ base::Status RunKeeper::keepPreviousRun()
     unknown.tests = QStringLiteral("unknown");
     unknown.ending = runin::RunEnding::Unknown;
 
-    // The window goes on painting and polling meanwhile; the operator's input waits.
-    QEventLoop loop;
-    std::optional<base::Status> answer;
-    QMetaObject::invokeMethod(
-        m_store,
-        [this, &loop, &answer, unknown = std::move(unknown)]() mutable {
-            base::Status kept = m_store->keepLogs(std::move(unknown));
-            QMetaObject::invokeMethod(
-                &loop,
-                [&loop, &answer, kept = std::move(kept)] {
-                    answer = kept;
-                    loop.quit();
-                },
-                Qt::QueuedConnection);
-        },
-        Qt::QueuedConnection);
-    while (!answer)
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    return *answer;
+    return onStoreAndWait([unknown = std::move(unknown)](StoreWorker &store) mutable {
+        return store.keepLogs(std::move(unknown));
+    });
 }
 
 } // namespace runs
-
-#include "runkeeper.moc"

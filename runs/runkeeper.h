@@ -47,7 +47,7 @@ public:
     void runProgressed(const runin::RunSoFar &soFar) override;
     void runEnded(runin::RunEnding how, std::int32_t completedCycles) override;
     void setNoteHandler(Note note) override;
-    void keepCamTable(const QByteArray &bytes, int rowsRecorded, Kept done) override;
+    void keepCamTable(const QByteArray &bytes, int rowsRecorded, OutcomeHandler done) override;
 
     // Returns when every record handed over so far is stored (or failed); for a clean end.
     void waitForStoring();
@@ -56,6 +56,11 @@ private:
     void note(const QString &text);
     // Asks the sender to send what waits now.
     void sendToPlant();
+    // Runs `work` on the storing thread, after what was handed over before, and then `then` with
+    // its outcome on this one.
+    template <class Work, class Then> void onStore(Work work, Then then);
+    // The same, waiting for the outcome with the window's events going on.
+    template <class Work> auto onStoreAndWait(Work work);
 
     KeeperSetup m_setup;
     QThread m_storeThread;

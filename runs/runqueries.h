@@ -2,34 +2,18 @@
 
 #include "runfilter.h"
 
+#include "base/result.h"
 #include "runin/runrecorder.h"
 
-#include <QDate>
 #include <QDateTime>
 #include <QString>
-#include <QStringList>
-#include <QVariant>
 
-#include <array>
-#include <utility>
 #include <vector>
-
-class QSqlQuery;
 
 // The counts behind the quality figures, as the database sums them up: no run is loaded whole.
 namespace runs {
 
-// A filter as SQL terms over the columns of the runs table (named `table` when given), and the
-// values of their marks.
-struct FilterSql
-{
-    QStringList terms{QStringLiteral("1 = 1")};
-    std::vector<std::pair<QString, QVariant>> values;
-
-    [[nodiscard]] QString sql() const;
-    void bind(QSqlQuery &query) const;
-};
-FilterSql filterSql(const RunFilter &filter, const QString &table = {});
+class RunDatabase;
 
 // "2026-W49": the ISO week of the local day a run started on.
 QString isoWeek(const QDateTime &start);
@@ -82,5 +66,8 @@ struct QualityCounts
     std::vector<EndingCounts> endings;
     int lenses = 0; // distinct serials among the runs
 };
+
+// The sums the quality figures are made of (quality::compute).
+base::Result<QualityCounts> qualityCounts(RunDatabase &database, const RunFilter &filter);
 
 } // namespace runs

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/axiscount.h"
 #include "base/result.h"
 #include "runin/runrecorder.h"
 
@@ -14,7 +15,7 @@
 // logs verbatim, so that its report can be made again from the record alone.
 namespace runs {
 
-inline constexpr int kAxisCount = 4; // Zoom 1, Zoom 2, Iris, Focus
+using base::kAxisCount;
 
 struct AxisFigures
 {

@@ -1,16 +1,26 @@
 #include "schema.h"
 
-#include "progress.h"
 #include "rundatabase.h"
 
 #include <QSqlQuery>
 #include <QVariant>
 
-namespace runs {
+namespace runs::schema {
 
-namespace schema {
+namespace {
 
-std::vector<QStringList> migrations(Dialect dialect)
+// The schema's version as the database has it; 0 for a new database.
+base::Result<int> storedVersion(RunDatabase &database)
+{
+    QSqlQuery read(database.connection());
+    if (!read.exec(QStringLiteral("SELECT max(version) FROM velmaro_schema")))
+        return database.failure(QStringLiteral("cannot read the run records"), read);
+    return read.next() ? read.value(0).toInt() : 0;
+}
+
+} // namespace
+
+std::vector<Migration> migrations(Dialect dialect)
 {
     const QString blob =
         dialect == Dialect::Sqlite ? QStringLiteral("BLOB") : QStringLiteral("BYTEA");
@@ -20,46 +30,55 @@ std::vector<QStringList> migrations(Dialect dialect)
                                "%1_largest DOUBLE PRECISION, ")
                     .arg(QLatin1String(axis));
     return {
-        // 1: the runs.
-        {QStringLiteral("CREATE TABLE runs (id TEXT PRIMARY KEY, station TEXT NOT NULL, "
-                        "operator TEXT NOT NULL, version TEXT NOT NULL, port TEXT NOT NULL, "
-                        "started TEXT NOT NULL, ended TEXT NOT NULL, tests TEXT NOT NULL, "
-                        "cycles INTEGER NOT NULL, ending TEXT NOT NULL, serial TEXT NOT NULL, "
-                        "errors INTEGER NOT NULL, %1digest TEXT NOT NULL, log_complete %2 NOT "
-                        "NULL, log_errors %2 NOT NULL, revision BIGINT NOT NULL DEFAULT 1, "
-                        "sent_revision BIGINT NOT NULL DEFAULT 0)")
-             .arg(axes, blob),
-         QStringLiteral("CREATE INDEX runs_started ON runs (started)"),
-         QStringLiteral("CREATE INDEX runs_digest ON runs (digest)"),
-         QStringLiteral("CREATE INDEX runs_serial ON runs (serial)")},
+        // The runs.
+        {1,
+         {QStringLiteral("CREATE TABLE runs (id TEXT PRIMARY KEY, station TEXT NOT NULL, "
+                         "operator TEXT NOT NULL, version TEXT NOT NULL, port TEXT NOT NULL, "
+                         "started TEXT NOT NULL, ended TEXT NOT NULL, tests TEXT NOT NULL, "
+                         "cycles INTEGER NOT NULL, ending TEXT NOT NULL, serial TEXT NOT NULL, "
+                         "errors INTEGER NOT NULL, %1digest TEXT NOT NULL, log_complete %2 NOT "
+                         "NULL, log_errors %2 NOT NULL, revision BIGINT NOT NULL DEFAULT 1, "
+                         "sent_revision BIGINT NOT NULL DEFAULT 0)")
+              .arg(axes, blob),
+          QStringLiteral("CREATE INDEX runs_started ON runs (started)"),
+          QStringLiteral("CREATE INDEX runs_digest ON runs (digest)"),
+          QStringLiteral("CREATE INDEX runs_serial ON runs (serial)")}},
         // The kept cam tables, with an outbox of their own, and the lens on the station.
-        {QStringLiteral("CREATE TABLE cam_records (id TEXT PRIMARY KEY, station TEXT NOT NULL, "
-                        "operator TEXT NOT NULL, version TEXT NOT NULL, saved TEXT NOT NULL, "
-                        "rows_recorded INTEGER NOT NULL, serial TEXT NOT NULL, digest TEXT NOT "
-                        "NULL, bytes %1 NOT NULL, revision BIGINT NOT NULL DEFAULT 1, "
-                        "sent_revision BIGINT NOT NULL DEFAULT 0)")
-             .arg(blob),
-         QStringLiteral("CREATE INDEX cam_records_saved ON cam_records (saved)"),
-         QStringLiteral("CREATE INDEX cam_records_serial ON cam_records (serial, saved)"),
-         QStringLiteral("CREATE TABLE station_settings (name TEXT PRIMARY KEY, value TEXT NOT "
-                        "NULL)")},
+        {2,
+         {QStringLiteral("CREATE TABLE cam_records (id TEXT PRIMARY KEY, station TEXT NOT NULL, "
+                         "operator TEXT NOT NULL, version TEXT NOT NULL, saved TEXT NOT NULL, "
+                         "rows_recorded INTEGER NOT NULL, serial TEXT NOT NULL, digest TEXT NOT "
+                         "NULL, bytes %1 NOT NULL, revision BIGINT NOT NULL DEFAULT 1, "
+                         "sent_revision BIGINT NOT NULL DEFAULT 0)")
+              .arg(blob),
+          QStringLiteral("CREATE INDEX cam_records_saved ON cam_records (saved)"),
+          QStringLiteral("CREATE INDEX cam_records_serial ON cam_records (serial, saved)"),
+          QStringLiteral("CREATE TABLE station_settings (name TEXT PRIMARY KEY, value TEXT NOT "
+                         "NULL)")}},
         // The plant's pages, newest first and a page deep without a sort: all runs, a
         // station's, a lens's (also its first and latest), an operator's.
-        {QStringLiteral("CREATE INDEX IF NOT EXISTS runs_started_id ON runs (started, id)"),
-         QStringLiteral(
-             "CREATE INDEX IF NOT EXISTS runs_station_started ON runs (station, started, id)"),
-         QStringLiteral(
-             "CREATE INDEX IF NOT EXISTS runs_serial_started ON runs (serial, started, id)"),
-         QStringLiteral(
-             "CREATE INDEX IF NOT EXISTS runs_operator_started ON runs (operator, started, id)")},
-        // 4: the runs under way, one per station.
-        progressMigration(),
+        {3,
+         {QStringLiteral("CREATE INDEX IF NOT EXISTS runs_started_id ON runs (started, id)"),
+          QStringLiteral(
+              "CREATE INDEX IF NOT EXISTS runs_station_started ON runs (station, started, id)"),
+          QStringLiteral(
+              "CREATE INDEX IF NOT EXISTS runs_serial_started ON runs (serial, started, id)"),
+          QStringLiteral(
+              "CREATE INDEX IF NOT EXISTS runs_operator_started ON runs (operator, started, id)")}},
+        // The runs under way: one row per station, a new snapshot replaces the one before.
+        {4,
+         {QStringLiteral("CREATE TABLE run_progress (station TEXT PRIMARY KEY, run_id TEXT NOT "
+                         "NULL, serial TEXT NOT NULL, tests TEXT NOT NULL, cycles INTEGER NOT "
+                         "NULL, zoom1_errors INTEGER NOT NULL, zoom2_errors INTEGER NOT NULL, "
+                         "iris_errors INTEGER NOT NULL, focus_errors INTEGER NOT NULL, "
+                         "last_step TEXT NOT NULL, updated TEXT NOT NULL, ended INTEGER NOT "
+                         "NULL)")}},
     };
 }
 
 int version()
 {
-    return static_cast<int>(migrations(Dialect::Sqlite).size());
+    return migrations(Dialect::Sqlite).back().version;
 }
 
 QStringList runColumns()
@@ -75,73 +94,61 @@ QStringList runColumns()
     return columns;
 }
 
-} // namespace schema
+QString summaryColumns()
+{
+    QStringList columns = runColumns();
+    columns.removeLast();
+    columns.removeLast();
+    return columns.join(u',');
+}
 
-base::Status RunDatabase::migrate()
+base::Status migrate(RunDatabase &database)
 {
     // A schema already up to date needs no write and no lock, so a user who may only read (the
     // plant's web page) opens the plant too.
-    {
-        QSqlQuery current(db());
-        if (current.exec(QStringLiteral("SELECT max(version) FROM velmaro_schema")) &&
-            current.next() && current.value(0).toInt() == schema::version())
-            return {};
-    }
-    if (auto made = exec(QStringLiteral("CREATE TABLE IF NOT EXISTS velmaro_schema (version "
-                                        "INTEGER NOT NULL)"));
+    if (auto current = storedVersion(database); current && *current == version())
+        return {};
+    if (auto made = database.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS velmaro_schema "
+                                                 "(version INTEGER NOT NULL)"));
         !made)
         return made;
-    if (auto begun = begin(); !begun)
-        return begun;
-    if (m_kind == Kind::Plant) {
-        // Two stations starting at once migrate one after the other.
-        if (auto locked = exec(QStringLiteral("LOCK TABLE velmaro_schema IN EXCLUSIVE MODE"));
-            !locked) {
-            rollback();
+    auto transaction = Transaction::begin(database);
+    if (!transaction)
+        return transaction.failure();
+    // Two stations starting at once migrate one after the other.
+    if (database.isPlant())
+        if (auto locked =
+                database.exec(QStringLiteral("LOCK TABLE velmaro_schema IN EXCLUSIVE MODE"));
+            !locked)
             return locked;
-        }
-    }
-    QSqlQuery read(db());
-    if (!read.exec(QStringLiteral("SELECT max(version) FROM velmaro_schema"))) {
-        const auto why = failure(QStringLiteral("cannot read the run records"), read);
-        rollback();
-        return why;
-    }
-    const int version = read.next() ? read.value(0).toInt() : 0;
-    read.finish();
-    const auto steps = schema::migrations(m_kind == Kind::Station ? schema::Dialect::Sqlite
-                                                                  : schema::Dialect::Postgres);
-    const int newest = static_cast<int>(steps.size());
-    if (version > newest) {
-        rollback();
+    const auto stored = storedVersion(database);
+    if (!stored)
+        return stored.failure();
+    const auto steps = migrations(database.isPlant() ? Dialect::Postgres : Dialect::Sqlite);
+    const int newest = steps.back().version;
+    if (*stored > newest)
         return base::fail(base::FailureKind::Unavailable,
                           QStringLiteral("%1 has schema version %2, newer than the %3 this "
                                          "Velmaro knows; update Velmaro")
-                              .arg(m_name)
-                              .arg(version)
+                              .arg(database.name())
+                              .arg(*stored)
                               .arg(newest)
                               .toStdString());
-    }
-    for (int next = version + 1; next <= newest; ++next) {
-        for (const QString &sql : steps.at(static_cast<std::size_t>(next - 1))) {
-            if (auto done = exec(sql); !done) {
-                rollback();
+    if (*stored == newest)
+        return transaction->commit();
+    for (const Migration &step : steps) {
+        if (step.version <= *stored)
+            continue;
+        for (const QString &sql : step.statements)
+            if (auto done = database.exec(sql); !done)
                 return done;
-            }
-        }
     }
-    if (version < newest) {
-        if (auto done = exec(QStringLiteral("DELETE FROM velmaro_schema")); !done) {
-            rollback();
+    for (const QString &sql :
+         {QStringLiteral("DELETE FROM velmaro_schema"),
+          QStringLiteral("INSERT INTO velmaro_schema VALUES (%1)").arg(newest)})
+        if (auto done = database.exec(sql); !done)
             return done;
-        }
-        if (auto done = exec(QStringLiteral("INSERT INTO velmaro_schema VALUES (%1)").arg(newest));
-            !done) {
-            rollback();
-            return done;
-        }
-    }
-    return commit();
+    return transaction->commit();
 }
 
-} // namespace runs
+} // namespace runs::schema

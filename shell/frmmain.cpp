@@ -1,6 +1,5 @@
 #include "frmmain.h"
 
-#include "controllock.h"
 #include "lenscheck.h"
 #include "ui/logo.h"
 #include "virtualkey.h"
@@ -245,8 +244,8 @@ void frmMain::lensNotReadyAfterReturn(const QString &message)
     // Whatever moves the lens waits for it; the cam table can still be kept on the disk.
     m_lockedForLens = true;
     LockControls();
-    m_runIn->lockAbort();
-    m_camTable->unlockFiles();
+    m_runIn->setAbortEnabled(false);
+    m_camTable->lockFiles(false);
     setWindowTitle(QStringLiteral("%1 - %2: line back, lens not ready")
                        .arg(kTitle, comm::portName(m_portNumber)));
     // The lens is asked again while the box is up; its readiness may come before the box goes.
@@ -292,12 +291,27 @@ void frmMain::Form_MouseMove()
 
 void frmMain::LockControls()
 {
-    setControlsLocked(*this, true);
+    setControlsLocked(true);
 }
 
 void frmMain::UnlockControls()
 {
-    setControlsLocked(*this, false);
+    setControlsLocked(false);
+}
+
+void frmMain::setControlsLocked(bool locked)
+{
+    // Each part takes its own controls away or gives them back, in this order: the slider, the
+    // cam table buttons, the left column, Set IP and each axis panel in turn, the test's own
+    // controls, the cam table rows. ABORT, which goes the other way, comes last. No other control
+    // is touched.
+    m_lens->lockSlider(locked);
+    m_camTable->lockFiles(locked);
+    m_lens->lockColumn(locked);
+    m_axes->lockControls(locked);
+    m_runIn->lockTestControls(locked);
+    m_camTable->lockRows(locked);
+    m_runIn->setAbortEnabled(locked);
 }
 
 } // namespace shell

@@ -106,6 +106,7 @@ private slots:
 
 private:
     void buildOwnControls();
+    void setControlsLocked(bool locked);
     void unload();
     void reportWriteFailure(const std::string &reason);
     void lineLost(const QString &reason);

@@ -1,7 +1,8 @@
 #include "controller.h"
 
+#include "commandtext.h"
+
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 
 namespace sim {
@@ -18,41 +19,6 @@ constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::size_t kJunkMin = 3;
 constexpr std::size_t kJunkMax = 12;
 constexpr int kAddressMax = 255;
-
-std::string_view trim(std::string_view text)
-{
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
-}
-
-std::vector<std::string_view> split(std::string_view text, char separator)
-{
-    std::vector<std::string_view> parts;
-    for (;;) {
-        const auto at = text.find(separator);
-        parts.push_back(text.substr(0, at));
-        if (at == std::string_view::npos)
-            return parts;
-        text.remove_prefix(at + 1);
-    }
-}
-
-std::optional<double> parseNumber(std::string_view text)
-{
-    text = trim(text);
-    if (!text.empty() && text.front() == '+')
-        text.remove_prefix(1);
-    if (text.empty())
-        return std::nullopt;
-    double value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
 
 std::optional<std::size_t> axisIndex(char letter)
 {
@@ -87,23 +53,6 @@ std::optional<std::vector<std::size_t>> parseAxes(std::string_view letters)
         axes.push_back(*axis);
     }
     return axes;
-}
-
-// `value` with `decimals` digits after a point, whatever the process's locale: the controller has
-// none, and printf would write a decimal comma under an Italian one.
-std::string pointDecimal(double value, int decimals)
-{
-    char digits[400];
-    const auto written =
-        std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, decimals);
-    return {digits, written.ptr};
-}
-
-// The controller's number format for variables: sign place, integer part, four decimals.
-std::string fixedPoint(double value)
-{
-    const double rounded = std::round(value * 10000.0) / 10000.0;
-    return std::string(rounded < 0 ? "-" : " ") + pointDecimal(std::abs(rounded), 4);
 }
 
 bool isAxisParameter(std::string_view mnemonic)
@@ -336,24 +285,8 @@ std::optional<double> Controller::evaluate(std::string_view expression)
 std::optional<std::string> Controller::executeAxisCommand(std::string_view mnemonic,
                                                           std::string_view rest)
 {
-    if (isAxisParameter(mnemonic)) {
-        // Positional form: values for X, Y, Z, W in order; an empty field leaves that axis alone.
-        const auto fields = split(rest, ',');
-        if (rest.empty() || fields.size() > m_axes.size())
-            return std::nullopt;
-        // Check every field before changing anything.
-        for (const auto field : fields) {
-            const auto value = trim(field);
-            if (!value.empty() && !parseNumber(value) &&
-                !(mnemonic == "PA" && m_program.knows(value)))
-                return std::nullopt;
-        }
-        for (std::size_t i = 0; i < fields.size(); ++i) {
-            if (!trim(fields[i]).empty() && !setAxisParameter(mnemonic, i, fields[i]))
-                return std::nullopt;
-        }
-        return std::string(kDone);
-    }
+    if (isAxisParameter(mnemonic))
+        return executeAxisParameters(mnemonic, rest);
     if (mnemonic == "IA")
         return executeAddress(rest);
     if (mnemonic == "BN") {
@@ -362,13 +295,38 @@ std::optional<std::string> Controller::executeAxisCommand(std::string_view mnemo
         m_burned = m_address;
         return std::string(kDone);
     }
-
     const auto axes = parseAxes(rest);
     if (!axes)
         return std::nullopt;
+    return executeOnAxes(mnemonic, *axes);
+}
+
+std::optional<std::string> Controller::executeAxisParameters(std::string_view mnemonic,
+                                                             std::string_view rest)
+{
+    // Positional form: values for X, Y, Z, W in order; an empty field leaves that axis alone.
+    const auto fields = split(rest, ',');
+    if (rest.empty() || fields.size() > m_axes.size())
+        return std::nullopt;
+    // Check every field before changing anything.
+    for (const auto field : fields) {
+        const auto value = trim(field);
+        if (!value.empty() && !parseNumber(value) && !(mnemonic == "PA" && m_program.knows(value)))
+            return std::nullopt;
+    }
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (!trim(fields[i]).empty() && !setAxisParameter(mnemonic, i, fields[i]))
+            return std::nullopt;
+    }
+    return std::string(kDone);
+}
+
+std::optional<std::string> Controller::executeOnAxes(std::string_view mnemonic,
+                                                     const std::vector<std::size_t> &axes)
+{
     if (mnemonic == "TP") {
         std::string answer;
-        for (const auto axis : *axes) {
+        for (const auto axis : axes) {
             if (!answer.empty())
                 answer += ", ";
             answer += std::to_string(m_axes[axis].roundedPosition());
@@ -377,17 +335,17 @@ std::optional<std::string> Controller::executeAxisCommand(std::string_view mnemo
     }
     if (mnemonic == "BG") {
         // All named axes must be able to start, or none starts.
-        for (const auto axis : *axes) {
+        for (const auto axis : axes) {
             if (!m_axes[axis].isEnabled() || m_axes[axis].isMoving())
                 return std::nullopt;
         }
-        for (const auto axis : *axes) {
+        for (const auto axis : axes) {
             if (!m_axes[axis].begin())
                 return std::nullopt;
         }
         return std::string(kDone);
     }
-    for (const auto axis : *axes) {
+    for (const auto axis : axes) {
         if (mnemonic == "SH")
             m_axes[axis].enable();
         else if (mnemonic == "MO")

@@ -109,6 +109,12 @@ private:
     std::optional<std::string> execute(std::string_view command);
     std::optional<std::string> executeAssignment(std::string_view left, std::string_view right);
     std::optional<std::string> executeAxisCommand(std::string_view mnemonic, std::string_view rest);
+    // "SP 1,,3": the values of an axis parameter for the axes in order.
+    std::optional<std::string> executeAxisParameters(std::string_view mnemonic,
+                                                     std::string_view rest);
+    // "TP", "BG", "SH", "MO", "ST" or "AB" for each of the axes named.
+    std::optional<std::string> executeOnAxes(std::string_view mnemonic,
+                                             const std::vector<std::size_t> &axes);
     bool setAxisParameter(std::string_view mnemonic, std::size_t axis, std::string_view value);
     std::optional<double> evaluate(std::string_view expression);
     std::optional<std::string> executeAddress(std::string_view rest);

@@ -113,4 +113,10 @@ QString arrayName(const char *name, int index)
     return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(index);
 }
 
+void setLocked(std::initializer_list<QWidget *> controls, bool locked)
+{
+    for (QWidget *control : controls)
+        control->setEnabled(!locked);
+}
+
 } // namespace ui

@@ -3,6 +3,8 @@
 #include <QColor>
 #include <QString>
 
+#include <initializer_list>
+
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -39,5 +41,8 @@ QGroupBox *addFrame(QWidget *parent, const QString &name, const QString &caption
 
 // "Name(3)": the object name of element 3 of a control array.
 QString arrayName(const char *name, int index);
+
+// Takes `controls` away (`locked`) or gives them back, one after the other in the order given.
+void setLocked(std::initializer_list<QWidget *> controls, bool locked);
 
 } // namespace ui

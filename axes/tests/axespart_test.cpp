@@ -43,7 +43,6 @@ protected:
             EXPECT_EQ(of<QLabel>("Position", axis)->text(),
                       QString("Actual position: ") + positions[at(axis)]);
     }
-
 };
 
 TEST_F(AxisPanels, ReadoutLeavesTheLineAloneWhileAnotherExchangeHoldsIt)

@@ -38,13 +38,13 @@ struct Shown
 // Keeps nothing: it is handed what was saved and answers when the test says.
 struct HeldRecorder final : camtable::CamRecorder
 {
-    void keepCamTable(const QByteArray &bytes, int rowsRecorded, Kept done) override
+    void keepCamTable(const QByteArray &bytes, int rowsRecorded, OutcomeHandler done) override
     {
         handed.emplace_back(bytes, rowsRecorded);
         answers.push_back(std::move(done));
     }
     std::vector<std::pair<QByteArray, int>> handed;
-    std::vector<Kept> answers;
+    std::vector<OutcomeHandler> answers;
 };
 
 class CamTable : public MainWindowFixture

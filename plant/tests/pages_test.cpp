@@ -3,6 +3,8 @@
 #include "plantprocess.h"
 #include "plantrecords.h"
 
+#include "runs/camstore.h"
+#include "runs/runstore.h"
 #include "testsupport/pgserver.h"
 #include "testsupport/records.h"
 
@@ -182,7 +184,7 @@ TEST_F(Pages, DownloadsAreTheStoredBytesUnderTheStationsNames)
 {
     auto records = runs::RunDatabase::openPlant(s_server->connection());
     ASSERT_TRUE(records) << records.error();
-    auto run = (*records)->find("b0000004");
+    auto run = runs::RunStore(**records).find("b0000004");
     ASSERT_TRUE(run);
     for (const auto &[file, bytes, name] :
          {std::tuple{"complete.log", run->complete, "Log Complete.txt"},
@@ -235,8 +237,8 @@ TEST_F(Pages, ALensShowsItsKeptCamTablesNewestFirstAndADamagedOneIsNeverHandedOu
     const auto older = testsupport::madeCam(testsupport::camBytes(0), 60, "bench-1", "L-1003");
     auto newer = testsupport::madeCam(testsupport::camBytes(7), 120, "bench-1", "L-1003");
     newer.operatorName = QStringLiteral("%1 <b>");
-    ASSERT_TRUE((*records)->putCamRecord(older));
-    ASSERT_TRUE((*records)->putCamRecord(newer));
+    ASSERT_TRUE(runs::CamStore(**records).put(older));
+    ASSERT_TRUE(runs::CamStore(**records).put(newer));
 
     const std::string page = body("/lenses/L-1003");
     const auto at = [&page](const runs::CamRecord &record) {

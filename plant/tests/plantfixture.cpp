@@ -1,6 +1,7 @@
 // Stores a small plant's records through the real store code, for the browser test: into the
 // database velmaro-plant reads (VELMARO_RUNS_DB, else this station's runs.sqlite).
 #include "plantrecords.h"
+#include "runs/connection.h"
 
 #include <QCoreApplication>
 

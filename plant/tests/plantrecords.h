@@ -3,7 +3,9 @@
 #include "runin/loglines.h"
 #include "runin/timestamp.h"
 #include "runs/progress.h"
+#include "runs/progressstore.h"
 #include "runs/rundatabase.h"
+#include "runs/runstore.h"
 
 #include <QDateTime>
 
@@ -91,7 +93,7 @@ inline base::Status storePlant(runs::RunDatabase &records, const QDateTime &now)
                                  kTrickySerials.value(i, QStringLiteral("F-%1").arg(i)),
                                  i < kTrickySerials.size() ? "%1" : "filler", hours(100 + i), 1));
     for (const runs::RunRecord &run : list)
-        if (auto stored = records.put(run); !stored)
+        if (auto stored = runs::RunStore(records).put(run); !stored)
             return stored;
     // bench-3 runs now; bench-4's station stopped sending in the middle of a run.
     runs::RunProgress running;
@@ -109,9 +111,9 @@ inline base::Status storePlant(runs::RunDatabase &records, const QDateTime &now)
     stopped.cycles = 3;
     stopped.errors = {};
     stopped.lastStep = now.toUTC();
-    if (auto stored = records.putProgress(running); !stored)
+    if (auto stored = runs::ProgressStore(records).put(running); !stored)
         return stored;
-    return records.putProgress(stopped);
+    return runs::ProgressStore(records).put(stopped);
 }
 
 } // namespace plant::test

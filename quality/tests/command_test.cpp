@@ -4,6 +4,7 @@
 
 #include "quality/export.h"
 #include "quality/filter.h"
+#include "runs/runstore.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -32,7 +33,7 @@ protected:
              {awkward, run("s1", "L-7,\"b\"\nsecond line", at(2026, 12, 8, 9)),
               run("s1", "L-8", at(2026, 12, 2, 9), 1, 0, "Single Step"),
               run("s1", "L-9", at(2026, 12, 3, 9)), run("s2", "", at(2026, 12, 3, 10), 4)})
-            ASSERT_TRUE(m_records->put(record));
+            ASSERT_TRUE(runs::RunStore(*m_records).put(record));
     }
 
     // The program in a German locale (a decimal comma), reading the plant.
@@ -69,7 +70,8 @@ TEST_F(Command, CsvIsTheFiguresOwnWhateverTheLocale)
     const Answer runsCsvAnswer =
         report({"--runs", "--csv", "--verdict", "fail", "--until", "2026-12-02"});
     ASSERT_EQ(runsCsvAnswer.status, 0) << runsCsvAnswer.err.toStdString();
-    const auto failed = m_records->list(filter({{"verdict", "fail"}, {"until", "2026-12-02"}}));
+    const auto failed =
+        runs::RunStore(*m_records).list(filter({{"verdict", "fail"}, {"until", "2026-12-02"}}));
     ASSERT_TRUE(failed);
     EXPECT_EQ(failed->size(), 2U);
     EXPECT_EQ(runsCsvAnswer.out, runsCsv(*failed));

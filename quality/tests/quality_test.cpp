@@ -5,6 +5,7 @@
 #include "quality/cache.h"
 #include "quality/filter.h"
 #include "quality/quality.h"
+#include "runs/runstore.h"
 
 #include <QStringList>
 
@@ -28,7 +29,7 @@ protected:
     }
     void store(const runs::RunRecord &record)
     {
-        auto stored = m_records->put(record);
+        auto stored = runs::RunStore(*m_records).put(record);
         ASSERT_TRUE(stored) << stored.error();
     }
     Quality figures(const runs::RunFilter &filter = {})
@@ -164,7 +165,7 @@ TEST_P(Figures, TheCacheGivesNoFiguresOlderThanTheRuns)
     const runs::RunRecord unnamed = run("s1", "", at(2026, 3, 1, 9));
     store(unnamed);
     ASSERT_EQ(cache.compute(*m_records, {})->total.withoutSerial, 1);
-    ASSERT_TRUE(m_records->setSerial(unnamed.id, "L2"));
+    ASSERT_TRUE(runs::RunStore(*m_records).setSerial(unnamed.id, "L2"));
     EXPECT_EQ(cache.compute(*m_records, {})->total.withoutSerial, 0);
 }
 
@@ -184,7 +185,7 @@ TEST_P(Figures, PagesNewestFirst_FiltersCombine)
         return made.join(u' ');
     };
     const auto page = [this](const runs::RunFilter &filter, int number) {
-        auto found = m_records->page(filter, number, 2);
+        auto found = runs::RunStore(*m_records).page(filter, number, 2);
         EXPECT_TRUE(found) << (found ? "" : found.error());
         return found ? *found : runs::RunPage{};
     };
@@ -194,8 +195,8 @@ TEST_P(Figures, PagesNewestFirst_FiltersCombine)
     EXPECT_TRUE(beyond.runs.empty());
     EXPECT_EQ(beyond.total, 5);
     EXPECT_TRUE(page({}, 1).runs.front().complete.isEmpty()); // no logs on a page
-    EXPECT_FALSE(m_records->page({}, 0, 2));
-    EXPECT_FALSE(m_records->page({}, 1, 0));
+    EXPECT_FALSE(runs::RunStore(*m_records).page({}, 0, 2));
+    EXPECT_FALSE(runs::RunStore(*m_records).page({}, 1, 0));
 
     // The filters as a page's address gives them: each day whole, both ends included.
     const auto read = [](std::map<QString, QString> pairs) {
@@ -206,13 +207,13 @@ TEST_P(Figures, PagesNewestFirst_FiltersCombine)
     const runs::RunFilter days = read({{"since", "2026-05-02"}, {"until", "2026-05-04"}});
     EXPECT_EQ(ids(page(days, 1).runs), "L4 L3");
     EXPECT_EQ(page(days, 1).total, 3);
-    EXPECT_EQ(ids(*m_records->list(days)), "L2 L3 L4");
+    EXPECT_EQ(ids(*runs::RunStore(*m_records).list(days)), "L2 L3 L4");
     EXPECT_EQ(ids(page(read({{"verdict", "fail"}}), 1).runs), "L3");
     EXPECT_EQ(ids(page(read({{"verdict", "pass"}, {"station", "s1"}}), 1).runs), "L5 L1");
     EXPECT_EQ(ids(page(read({{"operator", "bruno"}}), 1).runs), "L5");
     EXPECT_EQ(ids(page(read({{"serial", "L2"}, {"verdict", "fail"}}), 1).runs), "");
 
-    auto last = m_records->lastRunPerStation();
+    auto last = runs::RunStore(*m_records).lastRunPerStation();
     ASSERT_TRUE(last) << last.error();
     EXPECT_EQ(ids(*last), "L5 L4");
 }

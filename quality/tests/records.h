@@ -1,6 +1,7 @@
 #pragma once
 
 #include "runs/rundatabase.h"
+#include "runs/runrecord.h"
 #include "testsupport/pgserver.h"
 
 #include <QTemporaryDir>

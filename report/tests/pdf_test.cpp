@@ -1,9 +1,9 @@
 // velmaro-report's command from its arguments to the PDF: the figures of page 1 as pdftotext
 // reads them, every page rendered to PNG as a test artefact, and the exit statuses.
 #include "report/commands.h"
-#include "runs/runcamtable.h"
-#include "runs/rundatabase.h"
 #include "runlog/summary.h"
+#include "runs/camstore.h"
+#include "runs/rundatabase.h"
 
 #include "testsupport/capture.h"
 #include "testsupport/logmaker.h"
@@ -184,12 +184,11 @@ TEST(RunReport, TakesTheSerialsLatestCamTableSavedBeforeTheStart)
     const qint64 start = testsupport::madeCam({}, 0).saved.secsTo(run.start);
     using testsupport::camBytes, testsupport::madeCam;
     const runs::CamRecord latest = madeCam(camBytes(5), start - 60, "station-a", "L-7");
-    for (const runs::CamRecord &cam :
-         {madeCam(camBytes(1), start - 7200, "station-a", "L-7"), latest,
-          madeCam(camBytes(9), start + 60, "station-a", "L-7"),
-          madeCam(camBytes(3), start - 30, "station-a", "L-8")})
-        ASSERT_TRUE((*records)->putCamRecord(cam));
-    const auto table = runs::camTableOfRun(**records, run);
+    for (const runs::CamRecord &cam : {madeCam(camBytes(1), start - 7200, "station-a", "L-7"),
+                                       latest, madeCam(camBytes(9), start + 60, "station-a", "L-7"),
+                                       madeCam(camBytes(3), start - 30, "station-a", "L-8")})
+        ASSERT_TRUE(runs::CamStore(**records).put(cam));
+    const auto table = runs::CamStore(**records).tableOfRun(run);
     ASSERT_TRUE(table && *table) << (table ? "none" : table.error());
     EXPECT_TRUE((*table)->file.startsWith(latest.id)) << (*table)->file.toStdString();
 }

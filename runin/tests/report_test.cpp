@@ -71,7 +71,7 @@ TEST_F(Report, ProgressCountsEachAxisErrorsAtTheStartAfterEachStepAndBeforeTheEn
     // Within the limit on Zoom 1, above it on Zoom 2: only Zoom 2 counts again.
     script.errors["A"] = "-10.0000";
     ASSERT_TRUE(tickUntil([this] { return sequencer->state().StepIndex == 3; }));
-    ASSERT_TRUE(tickUntil([this] { return !sequencer->state().MovePending; }));
+    ASSERT_TRUE(tickUntil([this] { return sequencer->state().Phase != RunPhase::AwaitingMove; }));
     sequencer->abort();
     ASSERT_EQ(told.size(), 4U);
     EXPECT_EQ(told[0], (RunSoFar{0, {}, {}, platform::Millis(5000)}));
@@ -92,8 +92,10 @@ TEST_F(Report, AMissingWorkingDirectoryIsToldOnceAndTheRunGoesOn)
     ASSERT_EQ(::rmdir(gone.toLocal8Bit().constData()), 0);
 
     firstZoomMove(" 40.0000");
-    ASSERT_TRUE(tickUntil(
-        [this] { return sequencer->state().StepIndex == 4 && !sequencer->state().MovePending; }));
+    ASSERT_TRUE(tickUntil([this] {
+        return sequencer->state().StepIndex == 4 &&
+               sequencer->state().Phase != RunPhase::AwaitingMove;
+    }));
     const QString error = errorLine(stamp(), "40", kZoom1Axis, kStepAscending);
     const QString tail = " cannot be written (No such file or directory); the test goes on "
                          "without it.";

@@ -159,7 +159,8 @@ protected:
     bool firstMoveEnded()
     {
         return tickUntil([this] {
-            return sequencer->state().StepIndex == 2 && !sequencer->state().MovePending;
+            return sequencer->state().StepIndex == 2 &&
+                   sequencer->state().Phase != RunPhase::AwaitingMove;
         });
     }
 

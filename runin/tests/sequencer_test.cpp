@@ -24,8 +24,8 @@ protected:
         std::vector<Phase> phases;
         tickUntil([&] {
             const RunState &s = sequencer->state();
-            const int kind = static_cast<int>(s.TestKind);
-            if (!s.MovePending && kind != 0 &&
+            const int kind = static_cast<int>(s.Test);
+            if (s.Phase != RunPhase::AwaitingMove && kind != 0 &&
                 (phases.empty() || std::get<0>(phases.back()) != kind ||
                  std::get<1>(phases.back()) != s.WorkingAxis))
                 phases.emplace_back(kind, s.WorkingAxis, s.StepIndex);
@@ -67,7 +67,7 @@ TEST_F(Sequence, SingleStepRuns383MovesThroughEveryHalfAndEndsByItself)
     EXPECT_FALSE(view.ticking || view.locked || view.anyLightOn());
     EXPECT_EQ(view.step1, "-");
     EXPECT_THAT(view.cycles, ElementsAre("Completed Cycles: 0"));
-    EXPECT_EQ(sequencer->state().TestKind, TestKind::None);
+    EXPECT_EQ(sequencer->state().Test, TestKind::None);
     // Two reached lines for each of the 171 zoom moves; this lens makes no large errors.
     EXPECT_EQ(logLines(LogFiles::kComplete).size(), 383U + 171U);
     EXPECT_TRUE(view.list.empty());

@@ -1,8 +1,11 @@
 // Kept cam tables at the station: one record per table that changed, ids as for runs, damaged
 // bytes refused; the lens on the station on every record kept while it is set; the keeper's
 // thread and its answer to the window.
+#include "runs/camstore.h"
 #include "runs/rundatabase.h"
 #include "runs/runkeeper.h"
+#include "runs/runstore.h"
+#include "runs/stationsettings.h"
 #include "testsupport/records.h"
 
 #include <QCoreApplication>
@@ -56,35 +59,35 @@ TEST_F(Cams, OnlyAChangedTableMakesARecordAndEachIsFoundByItsId)
 {
     auto db = open();
     const CamRecord first = madeCam(camBytes(0), 1);
-    EXPECT_TRUE(*db->keepCamRecord(first));
-    EXPECT_FALSE(*db->keepCamRecord(madeCam(camBytes(0), 2))) << "the same bytes again";
+    EXPECT_TRUE(*CamStore(*db).keep(first));
+    EXPECT_FALSE(*CamStore(*db).keep(madeCam(camBytes(0), 2))) << "the same bytes again";
     const CamRecord changed = madeCam(camBytes(7), 3);
-    EXPECT_TRUE(*db->keepCamRecord(changed));
+    EXPECT_TRUE(*CamStore(*db).keep(changed));
     // Back to the first table: not the latest any more, so a record of its own.
     const CamRecord back = madeCam(camBytes(0), 4);
-    EXPECT_TRUE(*db->keepCamRecord(back));
+    EXPECT_TRUE(*CamStore(*db).keep(back));
 
-    const auto listed = db->camRecords({});
+    const auto listed = CamStore(*db).list({});
     ASSERT_EQ(listed->size(), 3U);
     EXPECT_EQ(listed->at(0).id, back.id) << "newest first";
     EXPECT_TRUE(listed->at(0).bytes.isEmpty()) << "a list leaves the bytes out";
-    EXPECT_EQ(db->camRecords({{}, {}, first.saved.addSecs(60), back.saved})->size(), 1U);
-    EXPECT_EQ(*db->findCamRecord(changed.id.left(6)), changed);
-    EXPECT_EQ(db->findCamRecord("latest")->id, back.id);
+    EXPECT_EQ(CamStore(*db).list({{}, {}, first.saved.addSecs(60), back.saved})->size(), 1U);
+    EXPECT_EQ(*CamStore(*db).find(changed.id.left(6)), changed);
+    EXPECT_EQ(CamStore(*db).find("latest")->id, back.id);
 
     for (const auto &[given, named] :
          {std::pair{QStringLiteral("ffffffff"), "no cam table with the id ffffffff"},
           std::pair{QStringLiteral("L-4711"), "\"L-4711\" is not a cam table id"},
           std::pair{QString(), "\"\" is not a cam table id"}}) {
-        const auto found = db->findCamRecord(given);
+        const auto found = CamStore(*db).find(given);
         ASSERT_FALSE(found);
         EXPECT_NE(found.error().find(named), std::string::npos) << found.error();
     }
     // Two ids that begin alike: the beginning they share is not enough.
     CamRecord twin = madeCam(camBytes(9), 5);
     twin.id = back.id.left(8) + QUuid::createUuid().toString(QUuid::WithoutBraces).mid(8);
-    ASSERT_TRUE(db->keepCamRecord(twin));
-    const auto ambiguous = db->findCamRecord(back.id.left(8));
+    ASSERT_TRUE(CamStore(*db).keep(twin));
+    const auto ambiguous = CamStore(*db).find(back.id.left(8));
     ASSERT_FALSE(ambiguous);
     EXPECT_NE(ambiguous.error().find("more than one cam table"), std::string::npos);
 }
@@ -93,12 +96,12 @@ TEST_F(Cams, DamagedOrForgedBytesAreRefusedNamingTheRecord)
 {
     auto db = open();
     const CamRecord kept = madeCam(camBytes(0), 1);
-    ASSERT_TRUE(db->keepCamRecord(kept));
+    ASSERT_TRUE(CamStore(*db).keep(kept));
     db.reset();
     tamper(dbPath(), QStringLiteral("UPDATE cam_records SET bytes = X'%1'")
                          .arg(QString::fromLatin1(camBytes(1).toHex())));
     db = open();
-    const auto found = db->findCamRecord(kept.id);
+    const auto found = CamStore(*db).find(kept.id);
     ASSERT_FALSE(found);
     EXPECT_NE(found.error().find(kept.id.toStdString()), std::string::npos) << found.error();
     EXPECT_NE(found.error().find("does not match its digest"), std::string::npos);
@@ -109,7 +112,7 @@ TEST_F(Cams, AnOlderDatabaseGainsTheTablesAndKeepsItsRuns)
     const RunRecord run = madeRun("station-a", 2);
     {
         auto db = open();
-        ASSERT_TRUE(db->put(run));
+        ASSERT_TRUE(RunStore(*db).put(run));
     }
     // As the previous version left it: its runs, and no cam tables yet.
     tamper(dbPath(), "DROP TABLE cam_records");
@@ -117,9 +120,9 @@ TEST_F(Cams, AnOlderDatabaseGainsTheTablesAndKeepsItsRuns)
     tamper(dbPath(), "DROP TABLE run_progress");
     tamper(dbPath(), "UPDATE velmaro_schema SET version = 1");
     auto db = open();
-    EXPECT_EQ(*db->find(run.id), run);
-    EXPECT_TRUE(db->keepCamRecord(madeCam(camBytes(0), 1)));
-    EXPECT_TRUE(db->setLensOnStation("L-1"));
+    EXPECT_EQ(*RunStore(*db).find(run.id), run);
+    EXPECT_TRUE(CamStore(*db).keep(madeCam(camBytes(0), 1)));
+    EXPECT_TRUE(StationSettings(*db).setLens("L-1"));
 }
 
 TEST(Serial, OnlyPrintableTextOfOneToFortyCharactersWithoutBlanksAtItsEnds)
@@ -167,27 +170,27 @@ protected:
 TEST_F(CamKeeper, TablesAndRunsTakeTheLensOnTheStation)
 {
     auto runKeeper = keeper();
-    ASSERT_TRUE(open()->setLensOnStation("L-4711"));
+    ASSERT_TRUE(StationSettings(*open()).setLens("L-4711"));
     EXPECT_TRUE(keep(*runKeeper, camBytes(0)));
     EXPECT_TRUE(keep(*runKeeper, camBytes(0)));
     runKeeper->runStarted(false, true);
     runKeeper->waitForStoring();
     // The next lens is set while the run goes on: the run keeps the lens it started with.
-    ASSERT_TRUE(open()->setLensOnStation("L-4712"));
+    ASSERT_TRUE(StationSettings(*open()).setLens("L-4712"));
     runKeeper->runEnded(runin::RunEnding::Aborted, 1);
     EXPECT_TRUE(keep(*runKeeper, camBytes(3)));
     runKeeper.reset();
 
     auto db = open();
-    const auto tables = db->camRecords({});
+    const auto tables = CamStore(*db).list({});
     ASSERT_EQ(tables->size(), 2U);
     EXPECT_EQ(tables->at(0).serial, "L-4712");
     EXPECT_EQ(tables->at(1).serial, "L-4711");
-    EXPECT_EQ(db->findCamRecord(tables->at(1).id)->bytes, camBytes(0));
-    EXPECT_EQ(db->list({})->at(0).serial, "L-4711");
-    EXPECT_EQ(*db->lensOnStation(), "L-4712");
-    ASSERT_TRUE(db->setLensOnStation({}));
-    EXPECT_EQ(*db->lensOnStation(), "");
+    EXPECT_EQ(CamStore(*db).find(tables->at(1).id)->bytes, camBytes(0));
+    EXPECT_EQ(RunStore(*db).list({})->at(0).serial, "L-4711");
+    EXPECT_EQ(*StationSettings(*db).lens(), "L-4712");
+    ASSERT_TRUE(StationSettings(*db).setLens({}));
+    EXPECT_EQ(*StationSettings(*db).lens(), "");
 }
 
 TEST_F(CamKeeper, ATableThatCannotBeKeptIsToldWithTheReason)

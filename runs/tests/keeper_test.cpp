@@ -2,6 +2,7 @@
 // they end and when START finds them unstored, and the database's failures.
 #include "runs/rundatabase.h"
 #include "runs/runkeeper.h"
+#include "runs/runstore.h"
 
 #include "testsupport/records.h"
 
@@ -49,9 +50,9 @@ protected:
     {
         auto database = RunDatabase::openStation(dbPath());
         std::vector<RunRecord> runs;
-        const auto listed = (*database)->list({});
+        const auto listed = RunStore(**database).list({});
         for (const RunRecord &run : *listed)
-            runs.push_back(*(*database)->find(run.id));
+            runs.push_back(*RunStore(**database).find(run.id));
         return runs;
     }
     [[nodiscard]] QString dbPath() const { return m_dir.filePath("data/velmaro/runs.sqlite"); }
@@ -159,7 +160,7 @@ TEST_F(Keeper, DamagedFileIsMovedAsideAndANewOneStarted)
     const QStringList aside = QDir(QFileInfo(dbPath()).path()).entryList({"runs.sqlite.damaged-*"});
     ASSERT_EQ(aside.size(), 1);
     EXPECT_TRUE(notice.contains(dbPath()) && notice.contains(aside[0])) << notice.toStdString();
-    EXPECT_TRUE(done((*opened)->put(madeRun("station-a", 1))));
+    EXPECT_TRUE(done(RunStore(**opened).put(madeRun("station-a", 1))));
     QFile kept(QFileInfo(dbPath()).dir().filePath(aside[0]));
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_EQ(kept.readAll(), QByteArray(8192, 'x'));

@@ -3,8 +3,10 @@
 // and is left nothing to catch up on.
 #include "runs/plantsender.h"
 #include "runs/progress.h"
+#include "runs/progressstore.h"
 #include "runs/rundatabase.h"
 #include "runs/runkeeper.h"
+#include "runs/runstore.h"
 
 #include "testsupport/pgserver.h"
 #include "testsupport/silentserver.h"
@@ -34,7 +36,7 @@ protected:
     {
         if (!m_reader)
             m_reader = std::move(RunDatabase::openPlant(m_server.connection()).value());
-        auto latest = m_reader->latestProgress();
+        auto latest = ProgressStore(*m_reader).latest();
         return latest ? *latest : std::vector<RunProgress>{};
     }
     bool shows(const std::function<bool(const RunProgress &)> &what)
@@ -70,7 +72,7 @@ TEST_F(Live, ARunsSnapshotsArriveAsItGoesAndItsEndMarksItEnded)
     // A run whose record is in the plant counts as ended though its end never came.
     RunProgress lost = started;
     lost.station = "station-b";
-    ASSERT_TRUE(m_reader->putProgress(lost));
+    ASSERT_TRUE(ProgressStore(*m_reader).put(lost));
     EXPECT_TRUE(testsupport::waitFor([this] { return shown().size() == 2 && shown()[1].ended; },
                                      kPatienceMs));
 }
@@ -104,7 +106,7 @@ TEST_F(Live, APlantThatIsDownCostsTheWindowNothingAndIsLeftNothingToCatchUp)
     // Up again: the run's record arrives through the outbox as ever, and none of its snapshots.
     m_server.start();
     PlantSender(m_dir.filePath("runs.sqlite"), connection).send();
-    const auto runs = RunDatabase::openPlant(connection).value()->list({});
+    const auto runs = RunStore(*RunDatabase::openPlant(connection).value()).list({});
     ASSERT_TRUE(runs && runs->size() == 1U);
     EXPECT_EQ(runs->at(0).cycles, 33);
     EXPECT_TRUE(shown().empty());

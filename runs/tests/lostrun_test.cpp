@@ -2,6 +2,7 @@
 // the run is over, so the next START finds nothing unstored.
 #include "runs/rundatabase.h"
 #include "runs/runkeeper.h"
+#include "runs/runstore.h"
 
 #include "link/channel.h"
 #include "platform/clock.h"
@@ -117,10 +118,10 @@ TEST(LostRun, LineLostInAZoomMovesCompletionCheck_TheStoredLogsAreTheFilesAndSta
 
     const auto station = RunDatabase::openStation(database);
     ASSERT_TRUE(station) << station.error();
-    const auto runs = (*station)->list({});
+    const auto runs = RunStore(**station).list({});
     ASSERT_TRUE(runs) << runs.error();
     ASSERT_EQ(runs->size(), 1U) << "the run is not stored a second time";
-    const auto run = (*station)->find(runs->front().id);
+    const auto run = RunStore(**station).find(runs->front().id);
     ASSERT_TRUE(run) << run.error();
     EXPECT_EQ(run->ending, runin::RunEnding::LineLost);
     // The zoom 2 line, written after the loss, is in the file and in the record.

@@ -1,6 +1,9 @@
 // The station's outbox against a real PostgreSQL server that the test starts, stops and kills.
+#include "runs/camstore.h"
+#include "runs/outbox.h"
 #include "runs/plantsender.h"
 #include "runs/rundatabase.h"
+#include "runs/runstore.h"
 #include "runs/schema.h"
 
 #include "testsupport/pgserver.h"
@@ -75,7 +78,7 @@ void expectInPlantOnce(const PgServer &server, const std::vector<RunRecord> &run
     auto reader = plant(server);
     ASSERT_TRUE(reader);
     for (const RunRecord &run : runs) {
-        auto found = reader->find(run.id);
+        auto found = RunStore(*reader).find(run.id);
         ASSERT_TRUE(found) << found.error();
         EXPECT_EQ(*found, run);
     }
@@ -116,7 +119,7 @@ TEST_F(Plant, RunsStoredWhileTheServerIsDown_ArriveOnceItIsUp)
     std::vector<RunRecord> runs;
     for (int i = 0; i < 3; ++i) {
         runs.push_back(madeRun("station-a", i));
-        ASSERT_TRUE(own->put(runs.back()));
+        ASSERT_TRUE(RunStore(*own).put(runs.back()));
     }
 
     // Down: one clear message naming the plant; the runs stay in the outbox.
@@ -125,7 +128,7 @@ TEST_F(Plant, RunsStoredWhileTheServerIsDown_ArriveOnceItIsUp)
     EXPECT_NE(unreachable.error().find("cannot connect to the plant database plant on 127.0.0.1"),
               std::string::npos)
         << unreachable.error();
-    EXPECT_EQ(own->waiting()->size(), 3U);
+    EXPECT_EQ(Outbox(*own, kRunTable).waiting()->size(), 3U);
 
     m_server.start();
 
@@ -135,11 +138,11 @@ TEST_F(Plant, RunsStoredWhileTheServerIsDown_ArriveOnceItIsUp)
     sender.send();
     sender.send(); // nothing waits any more: nothing goes twice
     EXPECT_EQ(sent, std::vector<int>{3});
-    EXPECT_TRUE(own->waiting()->empty());
+    EXPECT_TRUE(Outbox(*own, kRunTable).waiting()->empty());
     expectInPlantOnce(m_server, runs);
 
     // A serial given later follows the run through the outbox; the rest of it stays as it was.
-    ASSERT_TRUE(own->setSerial(runs[1].id, "L-4711"));
+    ASSERT_TRUE(RunStore(*own).setSerial(runs[1].id, "L-4711"));
     runs[1].serial = "L-4711";
     sender.send();
     expectInPlantOnce(m_server, runs);
@@ -164,7 +167,7 @@ TEST_F(Plant, ServerKilledMidSend_NoRunLostAndNoneTwice)
         auto own = station(path);
         for (int i = 0; i < 24; ++i) {
             runs.push_back(madeRun("station-a", i, 1 << 20));
-            ASSERT_TRUE(own->put(runs.back()));
+            ASSERT_TRUE(RunStore(*own).put(runs.back()));
         }
     }
     m_server.start();
@@ -173,8 +176,8 @@ TEST_F(Plant, ServerKilledMidSend_NoRunLostAndNoneTwice)
     // again, and changes nothing there.
     {
         auto target = plant(m_server);
-        ASSERT_TRUE(target->put(runs[0]));
-        ASSERT_TRUE(target->put(runs.back()));
+        ASSERT_TRUE(RunStore(*target).put(runs[0]));
+        ASSERT_TRUE(RunStore(*target).put(runs.back()));
     }
     std::optional<RowHeld> last(std::in_place, m_server, "runs", runs.back().id);
     ASSERT_TRUE(last->held);
@@ -188,13 +191,15 @@ TEST_F(Plant, ServerKilledMidSend_NoRunLostAndNoneTwice)
     });
     auto watcher = station(path);
     // Killed once a few runs have gone; the held last one cannot go before.
-    for (int i = 0; i < 12000 && !ended && watcher->waiting()->size() > runs.size() - 3; ++i)
+    for (int i = 0;
+         i < 12000 && !ended && Outbox(*watcher, kRunTable).waiting()->size() > runs.size() - 3;
+         ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     m_server.kill();
     sending.join();
     last.reset();
     EXPECT_TRUE(failed) << "the send ended although a run was held";
-    const std::size_t left = watcher->waiting()->size();
+    const std::size_t left = Outbox(*watcher, kRunTable).waiting()->size();
     EXPECT_GT(left, 0U);
 
     m_server.start();
@@ -202,7 +207,7 @@ TEST_F(Plant, ServerKilledMidSend_NoRunLostAndNoneTwice)
     auto resent = sendWaiting(*watcher, *target);
     ASSERT_TRUE(resent) << resent.error();
     EXPECT_EQ(static_cast<std::size_t>(*resent), left);
-    EXPECT_TRUE(watcher->waiting()->empty());
+    EXPECT_TRUE(Outbox(*watcher, kRunTable).waiting()->empty());
     expectInPlantOnce(m_server, runs);
 }
 
@@ -216,15 +221,15 @@ TEST_F(Plant, CamTablesCutShortMidSend_EachArrivesOnceWhole)
     runs::CamRecord lastTable;
     {
         auto own = station(path);
-        ASSERT_TRUE(own->put(madeRun("station-a", 0)));
+        ASSERT_TRUE(RunStore(*own).put(madeRun("station-a", 0)));
         for (int i = 0; i < kTables; ++i) {
             lastTable = testsupport::madeCam(testsupport::camBytes(i), i, "station-a",
                                              QStringLiteral("L-%1").arg(i % 7));
-            ASSERT_TRUE(own->keepCamRecord(lastTable));
+            ASSERT_TRUE(CamStore(*own).keep(lastTable));
         }
     }
     m_server.start();
-    ASSERT_TRUE(plant(m_server)->keepCamRecord(lastTable));
+    ASSERT_TRUE(CamStore(*plant(m_server)).keep(lastTable));
     std::optional<RowHeld> last(std::in_place, m_server, "cam_records", lastTable.id);
     ASSERT_TRUE(last->held);
     std::atomic<bool> failed{false}, ended{false};
@@ -235,13 +240,14 @@ TEST_F(Plant, CamTablesCutShortMidSend_EachArrivesOnceWhole)
         ended = true;
     });
     auto watcher = station(path);
-    for (int i = 0; i < 12000 && !ended && watcher->camWaiting()->size() > kTables - 20; ++i)
+    for (int i = 0;
+         i < 12000 && !ended && Outbox(*watcher, kCamTable).waiting()->size() > kTables - 20; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     m_server.kill();
     sending.join();
     last.reset();
     EXPECT_TRUE(failed) << "the send ended although a table was held";
-    EXPECT_GT(watcher->camWaiting()->size(), 0U);
+    EXPECT_GT(Outbox(*watcher, kCamTable).waiting()->size(), 0U);
 
     m_server.start();
     const auto report = [&](const QStringList &arguments) {
@@ -259,7 +265,7 @@ TEST_F(Plant, CamTablesCutShortMidSend_EachArrivesOnceWhole)
     };
     const auto [synced, syncText] = report({"--sync"});
     EXPECT_EQ(synced, 0) << syncText.toStdString();
-    EXPECT_TRUE(watcher->camWaiting()->empty());
+    EXPECT_TRUE(Outbox(*watcher, kCamTable).waiting()->empty());
     EXPECT_EQ(m_server.psql("SELECT count(*), count(DISTINCT id) FROM cam_records WHERE "
                             "encode(sha256(bytes), 'hex') = digest"),
               QStringLiteral("%1|%1").arg(kTables));
@@ -277,8 +283,8 @@ TEST_F(Plant, TwoStationsIntoOnePlant_HistoryShowsBoth)
     const QString otherPath = m_dir.filePath("b.sqlite");
     for (const auto &[path, name] : {std::pair{ownPath, "station-a"}, {otherPath, "station-b"}}) {
         auto own = station(path);
-        ASSERT_TRUE(own->put(madeRun(name, 0, 500, QStringLiteral("%1-1").arg(name))));
-        ASSERT_TRUE(own->put(madeRun(name, 1, 500, QStringLiteral("%1-2").arg(name))));
+        ASSERT_TRUE(RunStore(*own).put(madeRun(name, 0, 500, QStringLiteral("%1-1").arg(name))));
+        ASSERT_TRUE(RunStore(*own).put(madeRun(name, 1, 500, QStringLiteral("%1-2").arg(name))));
         auto sent = sendWaiting(*own, *plant(m_server));
         ASSERT_TRUE(sent);
         EXPECT_EQ(*sent, 2);
@@ -331,7 +337,7 @@ TEST_F(Plant, TheAddressFormReachesThePlantWithItsUserAndPasswordAndNeverShowsTh
     QTemporaryDir home;
     {
         auto own = station(home.filePath("data/velmaro/runs.sqlite"));
-        ASSERT_TRUE(own->put(madeRun("station-a", 3, 500, "L-4711")));
+        ASSERT_TRUE(RunStore(*own).put(madeRun("station-a", 3, 500, "L-4711")));
     }
     const auto address = [this](const QString &scheme, const QString &password) {
         return scheme + "://reader:" + password + "@127.0.0.1:" + QString::number(m_server.port()) +

@@ -1,5 +1,7 @@
 // The plant under load from several sides at once, made to happen in a known order: a session of
 // the test holds a lock that the others must wait on, and lets go once they all wait.
+#include "runs/camstore.h"
+#include "runs/outbox.h"
 #include "runs/plantsender.h"
 #include "runs/rundatabase.h"
 #include "runs/schema.h"
@@ -65,7 +67,7 @@ TEST_F(PlantLocks, ACamTablesSerialGivenAfterItsSendOrWhileItGoesReachesThePlant
     auto own = RunDatabase::openStation(path);
     ASSERT_TRUE(own) << own.error();
     const CamRecord table = testsupport::madeCam(testsupport::camBytes(0), 60);
-    ASSERT_TRUE((*own)->keepCamRecord(table));
+    ASSERT_TRUE(CamStore(**own).keep(table));
     PlantSender sender(path, m_server.connection());
     sender.send();
     const QString serialAtPlant =
@@ -73,22 +75,23 @@ TEST_F(PlantLocks, ACamTablesSerialGivenAfterItsSendOrWhileItGoesReachesThePlant
     ASSERT_EQ(m_server.psql(serialAtPlant), "");
 
     // Given after it was sent.
-    ASSERT_TRUE((*own)->setCamSerial(table.id, "L-1"));
+    ASSERT_TRUE(CamStore(**own).setSerial(table.id, "L-1"));
     sender.send();
     EXPECT_EQ(m_server.psql(serialAtPlant), "L-1");
 
     // Given while the send of an earlier serial waits on the plant.
-    ASSERT_TRUE((*own)->setCamSerial(table.id, "L-2"));
+    ASSERT_TRUE(CamStore(**own).setSerial(table.id, "L-2"));
     auto held = m_server.holding("LOCK TABLE cam_records IN EXCLUSIVE MODE");
     std::thread sending([&] { PlantSender(path, m_server.connection()).send(); });
     waitForWaiters(1);
-    ASSERT_TRUE((*own)->setCamSerial(table.id, "L-3"));
+    ASSERT_TRUE(CamStore(**own).setSerial(table.id, "L-3"));
     held.reset();
     sending.join();
-    EXPECT_EQ((*own)->camWaiting()->size(), 1U) << "the serial given meanwhile still waits";
+    EXPECT_EQ(Outbox(**own, kCamTable).waiting()->size(), 1U)
+        << "the serial given meanwhile still waits";
     sender.send();
     EXPECT_EQ(m_server.psql(serialAtPlant), "L-3");
-    EXPECT_TRUE((*own)->camWaiting()->empty());
+    EXPECT_TRUE(Outbox(**own, kCamTable).waiting()->empty());
 }
 
 } // namespace

@@ -1,7 +1,9 @@
 // What the plant sees of a run under way: the snapshots' pace on the steps' own (virtual) clock and
 // what each holds, and the station database's keeping of them.
 #include "runs/progress.h"
+#include "runs/progressstore.h"
 #include "runs/rundatabase.h"
+#include "runs/runstore.h"
 
 #include "platform/clock.h"
 #include "testsupport/records.h"
@@ -84,12 +86,12 @@ TEST(StationProgress, LatestPerStationWinsAndARecordThatArrivedEndsIt)
     b.station = "station-b";
     const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
     for (const RunProgress &progress : {a, b, a})
-        ASSERT_TRUE(database.putProgress(progress));
+        ASSERT_TRUE(ProgressStore(database).put(progress));
     a.cycles = 8;
-    ASSERT_TRUE(database.putProgress(a));
+    ASSERT_TRUE(ProgressStore(database).put(a));
     const QDateTime after = QDateTime::currentDateTimeUtc().addSecs(1);
 
-    auto latest = *database.latestProgress();
+    auto latest = *ProgressStore(database).latest();
     ASSERT_EQ(latest.size(), 2U);
     // Stamped by the database as it stored it.
     EXPECT_TRUE(latest[0].updated > before && latest[0].updated < after);
@@ -98,8 +100,8 @@ TEST(StationProgress, LatestPerStationWinsAndARecordThatArrivedEndsIt)
     EXPECT_FALSE(latest[1].lastStep.isValid()); // no step yet
 
     // Its end snapshot lost on the way, the run's record tells that it is over.
-    ASSERT_TRUE(database.put(run));
-    latest = *database.latestProgress();
+    ASSERT_TRUE(RunStore(database).put(run));
+    latest = *ProgressStore(database).latest();
     EXPECT_TRUE(latest[0].ended && !latest[1].ended);
 }
 
