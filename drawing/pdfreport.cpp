@@ -204,9 +204,8 @@ QString unreadableList(const std::vector<Unreadable> &lines)
         const Unreadable &line = lines.at(i);
         html += QStringLiteral("<tr><td>%1</td><td class=num>%2</td><td>%3</td>"
                                "<td class=small>%4</td></tr>")
-                    .arg(escaped(line.file))
-                    .arg(line.line)
-                    .arg(escaped(line.why), escaped(line.text.left(120)));
+                    .arg(escaped(line.file), QString::number(line.line), escaped(line.why),
+                         escaped(line.text.left(120)));
     }
     html += QStringLiteral("</table>");
     if (lines.size() > listed)

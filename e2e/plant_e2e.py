@@ -144,6 +144,13 @@ class PlantInABrowser(unittest.TestCase):
         self.assertEqual(sorted(row["serial"] for row in table),
                          ["<script>alert(\"x\")</script>", "L-1002"])
 
+    def test_the_serials_dot_and_dot_dot_are_reached_from_their_links(self):
+        for serial in (".", ".."):
+            self.browser.get(self.base + "runs?station=bench-9")
+            self.browser.find_element(By.LINK_TEXT, serial).click()
+            self.assertEqual(self.browser.find_element(By.TAG_NAME, "h1").text, f"Lens {serial}")
+            self.assertIn("Every run, oldest first", self.browser.page_source)
+
     def test_the_quality_page_shows_the_weeks_and_the_failures(self):
         self.go("quality", lambda: self.browser.get(self.base + "quality"))
         self.assertIn("bench-9", self.find(By.ID, "quality").text)

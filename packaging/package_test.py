@@ -110,8 +110,11 @@ class DebianPackage(unittest.TestCase):
         self.assertIn("DynamicUser=yes", lines)
         self.assertTrue(any(line.startswith("ExecStart=/usr/bin/velmaro-plant ")
                             for line in lines))
-        self.assertTrue(os.path.exists(os.path.join(self.root, "etc", "default",
-                                                    "velmaro-plant")))
+        listing = subprocess.run(["dpkg-deb", "-c", self.deb], capture_output=True, text=True,
+                                 check=True).stdout.splitlines()
+        settings = [line.split() for line in listing
+                    if line.endswith(" ./etc/default/velmaro-plant")]
+        self.assertEqual([row[:2] for row in settings], [["-rw-------", "root/root"]])
         control = subprocess.run(["dpkg-deb", "-I", self.deb], capture_output=True, text=True,
                                  check=True).stdout
         self.assertIn("conffiles", control)

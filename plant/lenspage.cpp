@@ -32,9 +32,8 @@ QString camTables(const std::vector<runs::CamRecord> &kept)
                                "<td class=\"num\">%5 of 86</td><td><a href=\"/cams/%6\" "
                                "download>Camma.txt</a></td></tr>\n")
                     .arg(escaped(record.id.left(8)), localTime(record.saved),
-                         escaped(record.station), escaped(record.operatorName))
-                    .arg(record.rowsRecorded)
-                    .arg(urlPart(record.id));
+                         escaped(record.station), escaped(record.operatorName),
+                         QString::number(record.rowsRecorded), urlPart(record.id));
     return html + QStringLiteral("</tbody></table>\n");
 }
 

@@ -34,6 +34,10 @@ struct Request
     [[nodiscard]] QString value(const QString &key) const { return params.value(key); }
 };
 
+// The request of an address as a request line holds it ("/lenses/L%2D1?since=..."): each part
+// decoded, or 400 when one is not UTF-8 text or holds a control character.
+std::variant<Request, Reply> readRequest(const QByteArray &target);
+
 // Which page the request names, and its answer.
 Reply answer(runs::RunDatabase &records, const Request &request);
 
@@ -60,7 +64,7 @@ base::Result<quality::Quality> qualityOf(runs::RunDatabase &records, const Reque
 // The answer for a failure of that kind, its status from the one table of them, saying `what`.
 Reply failed(base::FailureKind kind, const QString &what);
 // The answer for a failure found in the records, naming why; those that pass by themselves say
-// that the records cannot be read now.
+// only that the records cannot be read now, and the server's log names why.
 Reply failed(const base::Failure &failure);
 // The filters of the request, or the 400 that names the value that does not read.
 std::variant<runs::RunFilter, Reply> filterOf(const Request &request);

@@ -8,6 +8,7 @@
 
 #include <QRegularExpression>
 
+#include <cstdio>
 #include <map>
 
 namespace plant {
@@ -49,8 +50,13 @@ Reply failed(const base::Failure &failure)
     const QString why = QString::fromStdString(failure.reason);
     const bool passes = failure.kind == base::FailureKind::Unavailable ||
                         failure.kind == base::FailureKind::TimedOut;
-    return failed(failure.kind,
-                  passes ? QStringLiteral("The run records cannot be read now: %1").arg(why) : why);
+    if (!passes)
+        return failed(failure.kind, why);
+    std::fprintf(stderr, "velmaro-plant: the records cannot be read: %s\n", failure.reason.c_str());
+    // Where the records live and who reads them is for the server's log, not for every visitor.
+    if (failure.kind == base::FailureKind::Unavailable)
+        return failed(failure.kind, QStringLiteral("The run records cannot be read now."));
+    return failed(failure.kind, QStringLiteral("The run records cannot be read now: %1").arg(why));
 }
 
 std::variant<runs::RunFilter, Reply> filterOf(const Request &request)
@@ -114,7 +120,11 @@ QString serialLink(const QString &serial)
 {
     if (serial.isEmpty())
         return QStringLiteral("<span class=\"muted\">none</span>");
-    return QStringLiteral("<a href=\"/lenses/%1\">%2</a>").arg(urlPart(serial), escaped(serial));
+    // Browsers drop "." and ".." from a path, percent-encoded or not: those two go in the query.
+    const bool dots = serial == QLatin1String(".") || serial == QLatin1String("..");
+    return QStringLiteral("<a href=\"/lenses%1%2\">%3</a>")
+        .arg(dots ? QStringLiteral("?serial=") : QStringLiteral("/"), urlPart(serial),
+             escaped(serial));
 }
 
 QString runLink(const QString &id, const QString &text)
@@ -157,7 +167,8 @@ Reply answer(runs::RunDatabase &records, const Request &request)
         parts.removeLast(); // "/runs/" as "/runs"
     const QString first = parts.value(0);
     const auto checkedId = [](const QString &id, const char *noun = "run") -> std::optional<Reply> {
-        static const QRegularExpression idText(QStringLiteral("^[0-9a-fA-F-]{1,36}$"));
+        static const QRegularExpression idText(
+            QRegularExpression::anchoredPattern(QStringLiteral("[0-9a-fA-F-]{1,36}")));
         if (idText.match(id).hasMatch())
             return std::nullopt;
         return problem(400, QStringLiteral("id: '%1' is not a %2 id (its hexadecimal digits, "
@@ -183,11 +194,13 @@ Reply answer(runs::RunDatabase &records, const Request &request)
         if (QStringList{"report.pdf", "complete.log", "errors.log"}.contains(parts.at(2)))
             return runFile(records, request, parts.at(1), parts.at(2));
     }
-    if (first == QLatin1String("lenses") && parts.size() == 2) {
-        if (auto wrong = runs::checkSerial(parts.at(1)); !wrong)
+    if (first == QLatin1String("lenses") &&
+        (parts.size() == 2 || (parts.size() == 1 && request.params.contains("serial")))) {
+        const QString serial = parts.size() == 2 ? parts.at(1) : request.value("serial");
+        if (auto wrong = runs::checkSerial(serial); !wrong)
             return problem(400,
                            QStringLiteral("serial: %1").arg(QString::fromStdString(wrong.error())));
-        return lensPage(records, request, parts.at(1));
+        return lensPage(records, request, serial);
     }
     if (first == QLatin1String("cams") && parts.size() == 2) {
         if (auto wrong = checkedId(parts.at(1), "cam table"))

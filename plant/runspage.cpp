@@ -9,25 +9,43 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QRegularExpression>
+
+#include <limits>
 
 namespace plant {
 
 namespace {
 
 constexpr int kPerPage = 100;
+constexpr int kBeyondAnyPage = std::numeric_limits<int>::max() / kPerPage;
 
-// The page number of the request: 1 when none is given.
+// The page number of the request: 1 when none is given; one past any page there can be when it
+// is larger than that.
 std::variant<int, Reply> pageOf(const Request &request)
 {
     if (!request.params.contains(QStringLiteral("page")))
         return 1;
     const QString text = request.value(QStringLiteral("page"));
+    static const QRegularExpression digits(QRegularExpression::anchoredPattern("[0-9]{1,4000}"));
     bool ok = false;
-    const int number = text.toInt(&ok);
-    if (!ok || number < 1 || text.startsWith(u'+'))
+    const qlonglong number = text.toLongLong(&ok);
+    if (!digits.match(text).hasMatch() || (ok && number < 1))
         return problem(
             400, QStringLiteral("page: '%1' is not a page number (1, 2, ...)").arg(text.left(80)));
-    return number;
+    return ok ? static_cast<int>(std::min<qlonglong>(number, kBeyondAnyPage)) : kBeyondAnyPage;
+}
+
+// The runs of the page asked for, or of the last page when it is past that.
+base::Result<runs::RunPage> pageOfRuns(runs::RunDatabase &records, const runs::RunFilter &filter,
+                                       int &number)
+{
+    auto found = runs::RunStore(records).page(filter, number, kPerPage);
+    const int last = found ? std::max(1, (found->total + kPerPage - 1) / kPerPage) : number;
+    if (!found || number <= last)
+        return found;
+    number = last;
+    return runs::RunStore(records).page(filter, number, kPerPage);
 }
 
 QString pager(const runs::RunFilter &filter, int number, int total)
@@ -58,8 +76,8 @@ Reply runsPage(runs::RunDatabase &records, const Request &request)
     if (auto *reply = std::get_if<Reply>(&number))
         return *reply;
     const runs::RunFilter &chosen = std::get<runs::RunFilter>(filter);
-    const int pageNumber = std::get<int>(number);
-    auto found = runs::RunStore(records).page(chosen, pageNumber, kPerPage);
+    int pageNumber = std::get<int>(number);
+    auto found = pageOfRuns(records, chosen, pageNumber);
     if (!found)
         return failed(found.failure());
 
@@ -99,14 +117,15 @@ Reply runsExport(runs::RunDatabase &records, const Request &request, bool json)
     auto number = pageOf(request);
     if (auto *refused = std::get_if<Reply>(&number))
         return *refused;
-    auto found = runs::RunStore(records).page(chosen, std::get<int>(number), kPerPage);
+    int pageNumber = std::get<int>(number);
+    auto found = pageOfRuns(records, chosen, pageNumber);
     if (!found)
         return failed(found.failure());
     QJsonArray list;
     for (const runs::RunRecord &run : found->runs)
         list.append(quality::runJson(run));
     reply.body = QJsonDocument(QJsonObject{{"total", found->total},
-                                           {"page", std::get<int>(number)},
+                                           {"page", pageNumber},
                                            {"per_page", kPerPage},
                                            {"runs", list}})
                      .toJson();

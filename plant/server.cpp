@@ -1,11 +1,11 @@
 #include "server.h"
 
+#include "gate.h"
 #include "pages.h"
 
 #include "quality/cache.h"
 #include "runs/rundatabase.h"
 
-#include <QUrl>
 
 #include <httplib.h>
 
@@ -61,20 +61,13 @@ Reply answerOnThisThread(const Server::Opener &open, const Request &request)
 
 Reply answerTimely(const Server::Opener &open, quality::Cache &figures, const httplib::Request &req)
 {
-    Request request;
+    Gate::answering();
+    auto read = readRequest(QByteArray::fromStdString(req.target));
+    if (auto *refused = std::get_if<Reply>(&read))
+        return *refused;
+    Request &request = std::get<Request>(read);
     request.figures = &figures;
     request.deadline = Clock::now() + std::chrono::seconds(Server::kAnswerWithinSeconds);
-    request.path = QString::fromStdString(req.path);
-    QByteArray target = QByteArray::fromStdString(req.target);
-    if (const qsizetype query = target.indexOf('?'); query >= 0)
-        target.truncate(query);
-    for (const QByteArray &segment : target.split('/').mid(1))
-        request.segments << QUrl::fromPercentEncoding(segment);
-    for (const auto &[key, value] : req.params) {
-        const QString name = QString::fromStdString(key);
-        if (!request.params.contains(name))
-            request.params.insert(name, QString::fromStdString(value));
-    }
     // A thread's connection may have died with the server since its last request: it is tried
     // once more on a new one.
     const bool wasOpen = t_records != nullptr;
@@ -96,7 +89,7 @@ Server::Server(Opener open)
     : m_open(std::move(open)), m_figures(std::make_unique<quality::Cache>()),
       m_http(std::make_unique<httplib::Server>())
 {
-    m_http->new_task_queue = [] { return new httplib::ThreadPool(kThreads); };
+    m_http->new_task_queue = [this] { return new Gate(m_port, kThreads); };
     // Without the library's SO_REUSEPORT a second server on the same port fails to bind instead of
     // sharing it.
     m_http->set_socket_options([](socket_t sock) {
@@ -106,13 +99,18 @@ Server::Server(Opener open)
     m_http->set_read_timeout(5);
     m_http->set_write_timeout(10);
     m_http->set_keep_alive_timeout(5);
+    m_http->set_keep_alive_max_count(20);
+    m_http->set_logger([](const httplib::Request &, const httplib::Response &) { Gate::answered(); });
     m_http->set_payload_max_length(64 * 1024);
 
     const auto page = [this](const httplib::Request &req, httplib::Response &res) {
         send(answerTimely(m_open, *m_figures, req), res);
     };
-    m_http->Get(".*", page); // HEAD too: the library answers it from the GET handler
+    // Any path, line ends and all: what is not text gets its 400 here. HEAD too: the library
+    // answers it from the GET handler.
+    m_http->Get(R"([\s\S]*)", page);
     const auto refuse = [](const httplib::Request &req, httplib::Response &res) {
+        Gate::answering();
         send(problem(405, QStringLiteral("%1 is not allowed: this page only shows the records "
                                          "(GET and HEAD).")
                               .arg(QString::fromStdString(req.method))),
@@ -144,9 +142,9 @@ base::Result<int> Server::bind(const QString &host, int port)
     if (port == 0) {
         const int chosen = m_http->bind_to_any_port(address);
         if (chosen > 0)
-            return chosen;
+            return m_port = chosen;
     } else if (m_http->bind_to_port(address, port)) {
-        return port;
+        return m_port = port;
     }
     return base::fail(base::FailureKind::Unavailable,
                       QStringLiteral("cannot listen on %1:%2: the port is taken, or the address "

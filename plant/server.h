@@ -45,6 +45,7 @@ public:
 
 private:
     Opener m_open;
+    int m_port = 0;
     std::unique_ptr<quality::Cache> m_figures;
     std::unique_ptr<httplib::Server> m_http;
 };

@@ -37,7 +37,8 @@ QJsonValue rounded(std::optional<double> value)
     return std::round(*value * 10) / 10;
 }
 
-// One CSV field: quoted when it holds a separator, a quote or a line end (RFC 4180).
+// One CSV field: quoted when it holds a separator, a quote or a line end (RFC 4180). Text that a
+// spreadsheet would take for a formula gets an apostrophe in front, which it shows as text.
 QByteArray csvField(const QJsonValue &value)
 {
     QByteArray text;
@@ -49,6 +50,8 @@ QByteArray csvField(const QJsonValue &value)
                    : QByteArray::number(number, 'g', 12);
     } else if (!value.isNull()) {
         text = value.toString().toUtf8();
+        if (!text.isEmpty() && QByteArrayView("=+-@\t\r").contains(text.front()))
+            text.prepend('\'');
     }
     if (text.contains(',') || text.contains('"') || text.contains('\n') || text.contains('\r'))
         text = '"' + text.replace('"', "\"\"") + '"';
@@ -181,15 +184,12 @@ namespace {
 QString yieldTable(const Quality &quality)
 {
     const auto row = [](const QStringList &cells) {
+        // One arg() for all: a station named "%1" stays as it is.
         return QStringLiteral("%1  %2  %3  %4  %5  %6  %7  %8\n")
-            .arg(cells[0], -8)
-            .arg(cells[1], -16)
-            .arg(cells[2], 6)
-            .arg(cells[3], 9)
-            .arg(cells[4], 6)
-            .arg(cells[5], 10)
-            .arg(cells[6], 10)
-            .arg(cells[7], 11);
+            .arg(cells[0].leftJustified(8), cells[1].leftJustified(16), cells[2].rightJustified(6),
+                 cells[3].rightJustified(9), cells[4].rightJustified(6),
+                 cells[5].rightJustified(10), cells[6].rightJustified(10),
+                 cells[7].rightJustified(11));
     };
     QString text = row({"Week", "Station", "Runs", "No serial", "Lenses", "New lenses",
                         "First pass", "Final yield"});
@@ -218,12 +218,11 @@ QString axisTestTable(const Quality &quality)
                 .arg("Cumulative", 10);
     for (const AxisTestFailures &failures : quality.byAxisAndTest)
         text += QStringLiteral("%1  %2  %3  %4  %5  %6\n")
-                    .arg(failures.axis, -6)
-                    .arg(failures.tests, -30)
-                    .arg(failures.failedRuns, 6)
-                    .arg(failures.errors, 7)
-                    .arg(percentText(failures.share), 6)
-                    .arg(percentText(failures.cumulative), 10);
+                    .arg(failures.axis.leftJustified(6), failures.tests.leftJustified(30),
+                         QString::number(failures.failedRuns).rightJustified(6),
+                         QString::number(failures.errors).rightJustified(7),
+                         percentText(failures.share).rightJustified(6),
+                         percentText(failures.cumulative).rightJustified(10));
     return text;
 }
 

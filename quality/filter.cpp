@@ -3,6 +3,8 @@
 #include <QDate>
 #include <QRegularExpression>
 
+#include <tuple>
+
 namespace quality {
 
 namespace {
@@ -80,6 +82,14 @@ base::Result<runs::RunFilter> readFilter(const std::function<QString(const QStri
         // The whole of the day named: up to the start of the next.
         filter.until = day->wholeDay ? day->start.date().addDays(1).startOfDay() : day->start;
     }
+    // Times are kept as ISO 8601 text, which orders only four-digit years.
+    for (const auto &[key, bound, text] : {std::tuple{"since", filter.since, since},
+                                           std::tuple{"until", filter.until, until}})
+        if (bound.isValid() && bound.toUTC().date().year() > 9999)
+            return base::fail(base::FailureKind::InvalidInput,
+                              QStringLiteral("%1: '%2' is later than any run can be")
+                                  .arg(QLatin1String(key), text)
+                                  .toStdString());
     if (filter.since.isValid() && filter.until.isValid() && filter.until <= filter.since)
         return base::fail(
             base::FailureKind::InvalidInput,

@@ -78,18 +78,12 @@ QString historyText(const History &history, const QString &source)
                        .arg(source);
     const QStringList head = dayHead();
     text += QStringLiteral("%1  %2  %3  %4  %5\n")
-                .arg(head[0], -10)
-                .arg(head[1], -16)
-                .arg(head[2], 5)
-                .arg(head[3], 17)
-                .arg(head[4], 15);
+                .arg(head[0].leftJustified(10), head[1].leftJustified(16), head[2].rightJustified(5),
+                     head[3].rightJustified(17), head[4].rightJustified(15));
     for (const QStringList &row : tables.days)
         text += QStringLiteral("%1  %2  %3  %4  %5\n")
-                    .arg(row[0], -10)
-                    .arg(row[1], -16)
-                    .arg(row[2], 5)
-                    .arg(row[3], 17)
-                    .arg(row[4], 15);
+                    .arg(row[0].leftJustified(10), row[1].leftJustified(16), row[2].rightJustified(5),
+                         row[3].rightJustified(17), row[4].rightJustified(15));
     text += QStringLiteral("\nFirst-pass yield per week (a serial's first run has %1; %2 run(s) "
                            "without a serial are not counted)\n")
                 .arg(runin::verdictText(0))
@@ -132,10 +126,9 @@ int writeHistoryPdf(const History &history, const QString &source, const QString
             "<h2>Runs per day and station</h2>%3"
             "<h2>First-pass yield per week</h2><p>A serial's first run has %4; %5 run(s) "
             "without a serial are not counted.</p>%6")
-            .arg(history.runs)
-            .arg(source.toHtmlEscaped(), table(dayHead(), tables.days), runin::verdictText(0))
-            .arg(history.withoutSerial)
-            .arg(table(kWeekHead, tables.weeks)));
+            .arg(QString::number(history.runs), source.toHtmlEscaped(),
+                 table(dayHead(), tables.days), runin::verdictText(0),
+                 QString::number(history.withoutSerial), table(kWeekHead, tables.weeks)));
     QSaveFile file(output);
     bool written = file.open(QIODevice::WriteOnly);
     if (written) {

@@ -58,9 +58,8 @@ QString runLine(const runs::RunRecord &run)
         .arg(run.id.left(8), runs::localTime(run.start), duration(run).leftJustified(16),
              run.station.leftJustified(12),
              (run.serial.isEmpty() ? "-" : run.serial).leftJustified(10),
-             runs::endingText(run.ending).leftJustified(37))
-        .arg(run.cycles, 6)
-        .arg(runin::verdictText(run.errorCount()));
+             runs::endingText(run.ending).leftJustified(37),
+             QString::number(run.cycles).rightJustified(6), runin::verdictText(run.errorCount()));
 }
 
 } // namespace

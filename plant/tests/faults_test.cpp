@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <future>
+#include <thread>
 #include <vector>
 
 namespace plant::test {
@@ -89,10 +90,16 @@ TEST(PlantFaults, EachFailureAnswersByItsKind_ALostDatabaseComesBackWithoutARest
     EXPECT_EQ(server.psql(connections).toStdString(), connected.toStdString());
 
     server.kill();
+    // Where the records are and who reads them is for the log alone.
     for (const char *path : {"/", "/runs/aaaa0002", "/quality", "/runs.csv"})
-        EXPECT_NE(
-            expect(path, 503, "The run records cannot be read now").find("plant on 127.0.0.1"),
-            std::string::npos);
+        for (const char *secret : {"127.0.0.1", "viewer", "plant on"})
+            EXPECT_EQ(expect(path, 503, "The run records cannot be read now.").find(secret),
+                      std::string::npos);
+    plant.process().setReadChannel(QProcess::StandardError);
+    QByteArray log = plant.process().readAllStandardError();
+    while (!log.contains("plant on 127.0.0.1") && plant.process().waitForReadyRead(30000))
+        log += plant.process().readAllStandardError();
+    EXPECT_TRUE(log.contains("plant on 127.0.0.1")) << log.toStdString();
 
     server.start();
     expect("/runs/aaaa0002", 200, "aaaa0002-0000-4000-8000-000000000002");
@@ -119,6 +126,35 @@ TEST(PlantFaults, EachFailureAnswersByItsKind_ALostDatabaseComesBackWithoutARest
     ASSERT_TRUE(plant.process().waitForFinished(30000));
     EXPECT_EQ(plant.process().exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(plant.process().exitCode(), 0);
+}
+
+TEST(PlantFaults, ClientsThatTrickleTheirHeadsHoldUpNoOtherRequestAndAreCutAtTheDeadline)
+{
+    PlantProcess plant(QString(), {"--local"});
+    ASSERT_TRUE(plant.ready());
+    std::vector<int> trickling;
+    for (int i = 0; i < 32; ++i)
+        trickling.push_back(stalledClient(plant.port()));
+    std::promise<void> stop;
+    std::thread trickle([&trickling, stopped = stop.get_future()] {
+        do
+            for (const int sock : trickling)
+                ::send(sock, "X", 1, MSG_NOSIGNAL);
+        while (stopped.wait_for(std::chrono::seconds(4)) != std::future_status::ready);
+    });
+    auto answered = plant.http().Get("/runs");
+    ASSERT_TRUE(answered);
+    EXPECT_EQ(answered->status, 200);
+    // The server ends the connection: the trickler reads its end.
+    timeval generous{30, 0};
+    setsockopt(trickling.front(), SOL_SOCKET, SO_RCVTIMEO, &generous, sizeof generous);
+    char byte = 0;
+    const auto got = ::recv(trickling.front(), &byte, 1, 0);
+    EXPECT_TRUE(got == 0 || (got < 0 && errno == ECONNRESET)) << got << " " << errno;
+    stop.set_value();
+    trickle.join();
+    for (const int sock : trickling)
+        ::close(sock);
 }
 
 TEST(PlantFaults, TakenPortOrUnreadableDatabaseAtStartEndsWith2NamingIt)

