@@ -102,20 +102,31 @@ QString summaryColumns()
     return columns.join(u',');
 }
 
+// The key of the plant's advisory lock that orders migrations ("VELM").
+constexpr qint64 kMigrationLock = 0x56454C4D;
+
 base::Status migrate(RunDatabase &database)
 {
     // A schema already up to date needs no write and no lock, so a user who may only read (the
     // plant's web page) opens the plant too.
     if (auto current = storedVersion(database); current && *current == version())
         return {};
+    auto transaction = Transaction::begin(database);
+    if (!transaction)
+        return transaction.failure();
+    // Two stations starting at once migrate one after the other. On a new plant even the making
+    // of the version's table must wait its turn: two CREATE TABLE IF NOT EXISTS at once fail on
+    // PostgreSQL, so a lock that needs no table comes first. The table lock stays for stations of
+    // earlier versions, which take only that one.
+    if (database.isPlant())
+        if (auto locked = database.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)")
+                                            .arg(kMigrationLock));
+            !locked)
+            return locked;
     if (auto made = database.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS velmaro_schema "
                                                  "(version INTEGER NOT NULL)"));
         !made)
         return made;
-    auto transaction = Transaction::begin(database);
-    if (!transaction)
-        return transaction.failure();
-    // Two stations starting at once migrate one after the other.
     if (database.isPlant())
         if (auto locked =
                 database.exec(QStringLiteral("LOCK TABLE velmaro_schema IN EXCLUSIVE MODE"));

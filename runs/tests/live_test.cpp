@@ -34,8 +34,14 @@ protected:
     // The plant's snapshots as its page reads them.
     std::vector<RunProgress> shown()
     {
-        if (!m_reader)
-            m_reader = std::move(RunDatabase::openPlant(m_server.connection()).value());
+        if (!m_reader) {
+            auto opened = RunDatabase::openPlant(m_server.connection());
+            if (!opened) {
+                ADD_FAILURE() << opened.error();
+                return {};
+            }
+            m_reader = std::move(*opened);
+        }
         auto latest = ProgressStore(*m_reader).latest();
         return latest ? *latest : std::vector<RunProgress>{};
     }
