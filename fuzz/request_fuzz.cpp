@@ -14,18 +14,20 @@
 
 namespace {
 
+// The application and the records live as long as the process and are never torn down: at exit,
+// Qt's own globals (the SQL drivers' among them) may already be gone.
 runs::RunDatabase &records()
 {
-    static std::unique_ptr<runs::RunDatabase> opened = [] {
+    static runs::RunDatabase *opened = [] {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         static int argc = 1;
         static char name[] = "fuzz_request";
         static char *argv[] = {name, nullptr};
-        static QApplication app(argc, argv);
+        new QApplication(argc, argv);
         static QTemporaryDir dir;
         auto database = runs::RunDatabase::openStation(dir.filePath("runs.sqlite"));
         fuzz::check(static_cast<bool>(database));
-        return std::move(*database);
+        return database->release();
     }();
     return *opened;
 }
