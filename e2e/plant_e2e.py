@@ -17,6 +17,7 @@ import urllib.request
 from datetime import datetime, timedelta, timezone
 
 from selenium import webdriver
+from selenium.common.exceptions import WebDriverException
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 from selenium.webdriver.support import expected_conditions as EC
@@ -89,10 +90,14 @@ class PlantInABrowser(unittest.TestCase):
     def go(self, address_part, action):
         """Does `action` (a click, or a get) and waits for the next page, at an address holding
         `address_part`, in place of the old one."""
-        old = self.browser.find_element(By.TAG_NAME, "html")
+        # The old page carries a mark that the next one lacks. A mark, not an element gone stale:
+        # while the page changes, ChromeDriver may answer a question about an old element with an
+        # error of its own instead of "stale", so every error here means "not yet".
+        self.browser.execute_script("window.velmaroOldPage = true")
         action()
-        wait = WebDriverWait(self.browser, DEADLINE)
-        wait.until(EC.staleness_of(old))
+        wait = WebDriverWait(self.browser, DEADLINE, ignored_exceptions=(WebDriverException,))
+        wait.until(lambda browser: browser.execute_script(
+            "return !window.velmaroOldPage && document.readyState === 'complete'"))
         wait.until(EC.url_contains(address_part))
         self.find(By.TAG_NAME, "body")
 
