@@ -117,7 +117,7 @@ Reply frontPage(runs::RunDatabase &records, const Request &request)
     body += QStringLiteral("<p><a href=\"/runs\">All runs</a> &middot; %1 in the records</p>\n")
                 .arg(latest->total);
     Reply reply;
-    reply.body = page(QStringLiteral("The plant now"), Section::Now, body);
+    reply.body = page(QStringLiteral("The plant now"), Section::Now, body, Reload::Every30s);
     return reply;
 }
 

@@ -158,12 +158,12 @@ QString percent(std::optional<double> value)
     return QString::number(*value, 'f', 1) + u'%';
 }
 
-QByteArray page(const QString &title, Section section, const QString &body, bool refresh)
+QByteArray page(const QString &title, Section section, const QString &body, Reload reload)
 {
     QString html = QStringLiteral("<!DOCTYPE html>\n<html lang=\"en\"><head><meta "
                                   "charset=\"utf-8\">\n<meta name=\"viewport\" "
                                   "content=\"width=device-width, initial-scale=1\">\n");
-    if (refresh)
+    if (reload == Reload::Every30s)
         html +=
             QStringLiteral("<meta http-equiv=\"refresh\" content=\"%1\">\n").arg(kRefreshSeconds);
     html += QStringLiteral("<title>%1 - Velmaro plant</title>\n<style>%2</style></head>\n<body>\n")
@@ -192,7 +192,7 @@ Reply problem(int status, const QString &what)
                                                                "plant</a></p>"));
     // A fault that passes by itself is worth reloading; a wrong address is not.
     reply.body = page(QStringLiteral("%1 %2").arg(status).arg(reasonPhrase(status)), Section::None,
-                      body, status == 503);
+                      body, status == 503 ? Reload::Every30s : Reload::No);
     return reply;
 }
 

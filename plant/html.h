@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <QUrlQuery>
 
+#include <functional>
+#include <memory>
 #include <optional>
 
 // The pieces every page of the plant is made of: escaped text, links that keep the filters, the
@@ -39,14 +41,28 @@ struct Reply
     QByteArray contentType = "text/html; charset=utf-8";
     QString download; // the file name a browser saves it as, when it is a download
     std::optional<base::FailureKind> failure; // why there is no page, when a failure says why
+
+    // A body sent as the client takes it, instead of `body`: its length, and from an offset on
+    // the next piece of at most so many bytes (a failure cuts the connection). Without `piece`
+    // (HEAD) only the length goes.
+    struct Stream
+    {
+        qint64 length = 0;
+        std::function<base::Result<QByteArray>(qint64 offset, qint64 most)> piece;
+    };
+    std::shared_ptr<const Stream> stream;
 };
 
 // The parts of the site, for the header's navigation.
 enum class Section { Now, Runs, Quality, None };
 
-// A whole HTML page: the title, the header with the navigation, `body` and the footer. The page
-// reloads itself every 30 s at the address it has, query and all, unless `refresh` is off.
-QByteArray page(const QString &title, Section section, const QString &body, bool refresh = true);
+// Whether a page reloads itself every 30 s at the address it has, query and all: only what changes
+// by itself (the plant now, a page that is there again once the records are) does.
+enum class Reload { No, Every30s };
+
+// A whole HTML page: the title, the header with the navigation, `body` and the footer.
+QByteArray page(const QString &title, Section section, const QString &body,
+                Reload reload = Reload::No);
 
 // A page that says what went wrong, with its status: 400 (a value that does not read), 404, 405
 // or 503 (the records cannot be read now).

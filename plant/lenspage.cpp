@@ -5,6 +5,7 @@
 
 #include "runs/camrecord.h"
 #include "runs/camstore.h"
+#include "runs/recordtable.h"
 #include "runs/rundatabase.h"
 #include "runs/runstore.h"
 
@@ -41,7 +42,10 @@ QString camTables(const std::vector<runs::CamRecord> &kept)
 
 Reply camFile(runs::RunDatabase &records, const QString &id)
 {
-    auto found = runs::CamStore(records).find(id);
+    auto whole = wholeId(records, runs::kCamTable, id);
+    if (auto *reply = std::get_if<Reply>(&whole))
+        return *reply;
+    auto found = runs::CamStore(records).find(std::get<QString>(whole));
     if (!found) // a damaged record is never handed out
         return failed(found.failure());
     Reply reply;

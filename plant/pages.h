@@ -18,7 +18,8 @@ struct Quality;
 } // namespace quality
 namespace runs {
 class RunDatabase;
-}
+struct RecordTable;
+} // namespace runs
 
 // The pages of the plant, each a function of the records and the request.
 namespace plant {
@@ -29,6 +30,7 @@ struct Request
     QStringList segments;          // of the path, each decoded on its own: a serial may hold '/'
     QMap<QString, QString> params; // the query, decoded; the first of a repeated name
     Clock::time_point deadline;    // past it, the answer is 503
+    bool head = false;             // only the answer's headers go back
     quality::Cache *figures = nullptr; // the quality figures lately computed, shared by the threads
 
     [[nodiscard]] QString value(const QString &key) const { return params.value(key); }
@@ -57,6 +59,15 @@ Reply qualityPage(runs::RunDatabase &records, const Request &request);
 Reply qualityExport(runs::RunDatabase &records, const Request &request, bool json);
 
 // Shared by the pages.
+
+// A beginning of an id as short as this or longer names a record; a shorter one is refused.
+inline constexpr int kShortestBeginning = 4;
+// The records a beginning fits that its 400 names, at most.
+inline constexpr int kMostCandidates = 20;
+// The whole id of the record a beginning names, or the answer that says there is none or which
+// records it fits; read from the ids alone.
+std::variant<QString, Reply> wholeId(runs::RunDatabase &records, const runs::RecordTable &table,
+                                     const QString &beginning);
 
 // The quality figures of the filter, from the request's cache when it has one.
 base::Result<quality::Quality> qualityOf(runs::RunDatabase &records, const Request &request,

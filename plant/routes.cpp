@@ -5,6 +5,7 @@
 #include "quality/filter.h"
 #include "runs/camrecord.h"
 #include "runs/rundatabase.h"
+#include "runs/recordtable.h"
 
 #include <QRegularExpression>
 
@@ -25,6 +26,26 @@ QString shown(const QString &text)
 }
 
 } // namespace
+
+std::variant<QString, Reply> wholeId(runs::RunDatabase &records, const runs::RecordTable &table,
+                                     const QString &beginning)
+{
+    auto ids = runs::idsBeginningWith(records, table, beginning, kMostCandidates + 1);
+    if (!ids)
+        return failed(ids.failure());
+    const QString noun = QLatin1String(table.noun);
+    if (ids->isEmpty())
+        return failed(base::FailureKind::NotFound,
+                      QStringLiteral("No %1 has the id %2.").arg(noun, beginning));
+    if (ids->size() == 1)
+        return ids->front();
+    const bool more = ids->size() > kMostCandidates;
+    return failed(base::FailureKind::Ambiguous,
+                  QStringLiteral("id: '%1' is the beginning of more than one %2: %3%4. Give more "
+                                 "of it.")
+                      .arg(beginning, noun, ids->mid(0, kMostCandidates).join(QStringLiteral(", ")),
+                           more ? QStringLiteral(" and more") : QString()));
+}
 
 base::Result<quality::Quality> qualityOf(runs::RunDatabase &records, const Request &request,
                                          const runs::RunFilter &filter)
@@ -169,11 +190,19 @@ Reply answer(runs::RunDatabase &records, const Request &request)
     const auto checkedId = [](const QString &id, const char *noun = "run") -> std::optional<Reply> {
         static const QRegularExpression idText(
             QRegularExpression::anchoredPattern(QStringLiteral("[0-9a-fA-F-]{1,36}")));
-        if (idText.match(id).hasMatch())
-            return std::nullopt;
-        return problem(400, QStringLiteral("id: '%1' is not a %2 id (its hexadecimal digits, "
-                                           "whole or a unique beginning)")
-                                .arg(shown(id), QLatin1String(noun)));
+        static const QRegularExpression longEnough(QStringLiteral("^[0-9a-fA-F]{%1}")
+                                                       .arg(kShortestBeginning));
+        if (!idText.match(id).hasMatch())
+            return problem(400, QStringLiteral("id: '%1' is not a %2 id (its hexadecimal digits, "
+                                               "whole or a unique beginning)")
+                                    .arg(shown(id), QLatin1String(noun)));
+        if (!longEnough.match(id).hasMatch())
+            return problem(400, QStringLiteral("id: '%1' is too short: give at least the first %2 "
+                                               "hexadecimal digits of a %3 id")
+                                    .arg(id)
+                                    .arg(kShortestBeginning)
+                                    .arg(QLatin1String(noun)));
+        return std::nullopt;
     };
 
     if (parts.size() == 1 && first.isEmpty())

@@ -4,35 +4,100 @@
 #include "quality/export.h"
 #include "runin/verdict.h"
 #include "runs/camstore.h"
+#include "runs/recordtable.h"
 #include "runs/rundatabase.h"
 #include "runs/runstore.h"
 
 #include <QJsonDocument>
 
+#include <cstdio>
+
 namespace plant {
 
 namespace {
 
-// The run an id names, or the answer that says why there is none: no run, the runs a beginning
-// fits, or why the records cannot give it.
-std::variant<runs::RunRecord, Reply> findRun(runs::RunDatabase &records, const QString &id)
+// The run a beginning of its id names, with its logs or without, or the answer that says why
+// there is none: no run, the runs a beginning fits, or why the records cannot give it.
+std::variant<runs::RunRecord, Reply> findRun(runs::RunDatabase &records, const QString &beginning,
+                                             runs::RunStore::Logs logs)
 {
-    auto found = runs::RunStore(records).find(id);
-    if (found)
-        return std::move(*found);
-    if (found.kind() == base::FailureKind::NotFound)
-        return failed(found.kind(), QStringLiteral("No run has the id %1.").arg(id));
-    if (found.kind() != base::FailureKind::Ambiguous)
+    auto id = wholeId(records, runs::kRunTable, beginning);
+    if (auto *reply = std::get_if<Reply>(&id))
+        return *reply;
+    auto found = runs::RunStore(records).find(std::get<QString>(id), logs);
+    if (!found)
         return failed(found.failure());
-    QStringList fitting;
-    if (auto all = runs::RunStore(records).list({}); all) {
-        for (const runs::RunRecord &run : *all)
-            if (run.id.startsWith(id, Qt::CaseInsensitive))
-                fitting << run.id;
+    return std::move(*found);
+}
+
+// One of a run's logs, byte for byte, unpacked as the client takes it: a day's log is never whole
+// in memory. HEAD reads only its length.
+Reply logFile(runs::RunDatabase &records, const Request &request, const QString &id,
+              bool complete)
+{
+    Reply reply;
+    reply.contentType = "text/plain";
+    reply.download = complete ? QStringLiteral("Log Complete.txt") : QStringLiteral("Log Errors.txt");
+    runs::RunStore store(records);
+    if (request.head) {
+        auto length = store.logLength(id, complete);
+        if (!length)
+            return failed(length.failure());
+        reply.stream = std::make_shared<Reply::Stream>(Reply::Stream{*length, {}});
+        return reply;
     }
-    return failed(found.kind(), QStringLiteral("id: '%1' is the beginning of more than one run: "
-                                               "%2. Give more of it.")
-                                    .arg(id, fitting.join(QStringLiteral(", "))));
+    auto packed = store.packedLog(id, complete);
+    if (!packed)
+        return failed(packed.failure());
+    // Unpacked once to nothing first: a damaged log is refused before its first byte goes.
+    const auto damaged = [&id](const std::string &why) {
+        return failed(base::FailureKind::Damaged,
+                      QStringLiteral("The log of the run %1 cannot be read: %2")
+                          .arg(id, QString::fromStdString(why)));
+    };
+    qint64 length = 0;
+    for (runs::LogUnpacker check(*packed);;) {
+        auto piece = check.next();
+        if (!piece)
+            return damaged(piece.error());
+        if (piece->isEmpty())
+            break;
+        length += piece->size();
+    }
+    struct Unpacking
+    {
+        QByteArray packed;
+        std::unique_ptr<runs::LogUnpacker> unpacker;
+        qint64 at = 0;
+        QByteArray ahead; // unpacked past what the client could take last time
+    };
+    auto state = std::make_shared<Unpacking>(Unpacking{std::move(*packed), nullptr, 0, {}});
+    const auto piece = [state, id](qint64 offset, qint64 most) -> base::Result<QByteArray> {
+        // From the start again only when a client asks for a range before the one it had.
+        if (!state->unpacker || offset < state->at) {
+            state->unpacker = std::make_unique<runs::LogUnpacker>(state->packed);
+            state->at = 0;
+            state->ahead.clear();
+        }
+        while (state->at + state->ahead.size() <= offset) {
+            state->at += state->ahead.size();
+            auto next = state->unpacker->next();
+            if (!next || next->isEmpty()) {
+                std::fprintf(stderr, "velmaro-plant: the log of the run %s stopped at byte %lld: %s\n",
+                             qPrintable(id), static_cast<long long>(state->at),
+                             next ? "it ends there" : next.error().c_str());
+                return next ? base::fail(base::FailureKind::Damaged, "cut short") : next.failure();
+            }
+            state->ahead = std::move(*next);
+        }
+        const qint64 skip = offset - state->at;
+        QByteArray given = state->ahead.mid(skip, most);
+        state->at = offset + given.size();
+        state->ahead = state->ahead.mid(skip + given.size());
+        return given;
+    };
+    reply.stream = std::make_shared<Reply::Stream>(Reply::Stream{length, piece});
+    return reply;
 }
 
 QString field(const QString &name, const QString &html)
@@ -45,25 +110,37 @@ QString largestText(const std::optional<double> &largest)
     return largest ? QString::number(*largest, 'f', 1) : QStringLiteral("-");
 }
 
-QString errorLines(const QByteArray &log)
+QString errorLines(const QByteArray &log, const QString &base)
 {
-    // Written by the running-in test in the system's 8-bit encoding, CR LF at each end.
-    QStringList lines = QString::fromLocal8Bit(log).split(QStringLiteral("\r\n"));
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    if (lines.isEmpty())
+    // Written by the running-in test in the system's 8-bit encoding, CR LF at each end; the first
+    // of them on the page, every one in the download.
+    constexpr int kShown = 200;
+    const qsizetype lines = log.count("\r\n") + (log.isEmpty() || log.endsWith("\r\n") ? 0 : 1);
+    if (lines == 0)
         return QStringLiteral("<p class=\"muted\">The errors log holds no line.</p>");
-    return QStringLiteral("<p class=\"muted\">%1 line(s), as \"Log Errors.txt\" holds them.</p>"
-                          "<pre class=\"log\" id=\"error-lines\">%2</pre>")
-        .arg(lines.size())
-        .arg(escaped(lines.join(u'\n')));
+    qsizetype end = 0;
+    for (int line = 0; line < kShown && end >= 0 && end < log.size(); ++line) {
+        end = log.indexOf("\r\n", end);
+        end = end < 0 ? log.size() : end + 2;
+    }
+    const QString shown = QString::fromLocal8Bit(log.left(end)).chopped(log.left(end).endsWith("\r\n") ? 2 : 0);
+    const QString note =
+        lines <= kShown
+            ? QStringLiteral("%1 line(s), as \"Log Errors.txt\" holds them.").arg(lines)
+            : QStringLiteral("The first %1 of %2 lines; <a href=\"%3/errors.log\">Log "
+                             "Errors.txt</a> holds them all.")
+                  .arg(kShown)
+                  .arg(lines)
+                  .arg(base);
+    return QStringLiteral("<p class=\"muted\">%1</p><pre class=\"log\" id=\"error-lines\">%2</pre>")
+        .arg(note, escaped(QString(shown).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))));
 }
 
 } // namespace
 
 Reply runPage(runs::RunDatabase &records, const Request &request, const QString &id)
 {
-    auto found = findRun(records, id);
+    auto found = findRun(records, id, runs::RunStore::Logs::With);
     if (auto *reply = std::get_if<Reply>(&found))
         return *reply;
     const runs::RunRecord &run = std::get<runs::RunRecord>(found);
@@ -112,7 +189,7 @@ Reply runPage(runs::RunDatabase &records, const Request &request, const QString 
                     .arg(figures.errors)
                     .arg(largestText(figures.largest));
     }
-    body += QStringLiteral("</tbody></table>\n<h2>Error lines</h2>\n") + errorLines(run.errors);
+    body += QStringLiteral("</tbody></table>\n<h2>Error lines</h2>\n") + errorLines(run.errors, base);
 
     body += QStringLiteral("<h2>Charts</h2>\n<div class=\"charts\">\n");
     for (const SvgChart &chart : charts.charts)
@@ -130,20 +207,18 @@ Reply runPage(runs::RunDatabase &records, const Request &request, const QString 
 Reply runFile(runs::RunDatabase &records, const Request &request, const QString &id,
               const QString &file)
 {
-    auto found = findRun(records, id);
+    if (file == QLatin1String("complete.log") || file == QLatin1String("errors.log")) {
+        auto whole = wholeId(records, runs::kRunTable, id);
+        if (auto *reply = std::get_if<Reply>(&whole))
+            return *reply;
+        return logFile(records, request, std::get<QString>(whole),
+                       file == QLatin1String("complete.log"));
+    }
+    auto found = findRun(records, id, runs::RunStore::Logs::With);
     if (auto *reply = std::get_if<Reply>(&found))
         return *reply;
     const runs::RunRecord &run = std::get<runs::RunRecord>(found);
     Reply reply;
-    if (file == QLatin1String("complete.log") || file == QLatin1String("errors.log")) {
-        // Byte for byte, under the names the station gives its logs.
-        const bool complete = file == QLatin1String("complete.log");
-        reply.body = complete ? run.complete : run.errors;
-        reply.contentType = "text/plain";
-        reply.download =
-            complete ? QStringLiteral("Log Complete.txt") : QStringLiteral("Log Errors.txt");
-        return reply;
-    }
     // The lens's cam table is read here, on this thread's connection; only the drawing moves. As
     // velmaro-report does, a table that cannot be read leaves the report without it.
     auto cam = runs::CamStore(records).tableOfRun(run);
@@ -164,7 +239,7 @@ Reply runFile(runs::RunDatabase &records, const Request &request, const QString 
 
 Reply runJson(runs::RunDatabase &records, const QString &id)
 {
-    auto found = findRun(records, id);
+    auto found = findRun(records, id, runs::RunStore::Logs::Without);
     if (auto *reply = std::get_if<Reply>(&found))
         return *reply;
     Reply reply;

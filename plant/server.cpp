@@ -31,8 +31,24 @@ std::string disposition(const QString &name)
 void send(const Reply &reply, httplib::Response &res)
 {
     res.status = reply.status;
-    res.set_content(reply.body.constData(), static_cast<std::size_t>(reply.body.size()),
-                    reply.contentType.constData());
+    if (reply.stream && reply.stream->length > 0) {
+        // The library asks for the bytes from an offset on, as the client takes them; a failure
+        // part way cuts the connection, which a client sees as a download cut short.
+        std::shared_ptr<const Reply::Stream> stream = reply.stream;
+        res.set_content_provider(
+            static_cast<std::size_t>(stream->length), reply.contentType.toStdString(),
+            [stream](std::size_t offset, std::size_t most, httplib::DataSink &sink) {
+                if (!stream->piece)
+                    return false;
+                auto piece = stream->piece(qint64(offset), qint64(most));
+                if (!piece || piece->isEmpty())
+                    return false;
+                return sink.write(piece->constData(), static_cast<std::size_t>(piece->size()));
+            });
+    } else {
+        res.set_content(reply.body.constData(), static_cast<std::size_t>(reply.body.size()),
+                        reply.contentType.constData());
+    }
     if (!reply.download.isEmpty())
         res.set_header("Content-Disposition", disposition(reply.download));
     // Nothing here may run a script or load from elsewhere, even if a value slipped through.
@@ -67,6 +83,7 @@ Reply answerTimely(const Server::Opener &open, quality::Cache &figures, const ht
         return *refused;
     Request &request = std::get<Request>(read);
     request.figures = &figures;
+    request.head = req.method == "HEAD";
     request.deadline = Clock::now() + std::chrono::seconds(Server::kAnswerWithinSeconds);
     // A thread's connection may have died with the server since its last request: it is tried
     // once more on a new one.

@@ -3,6 +3,7 @@
 #include "base/result.h"
 
 #include <QString>
+#include <QStringList>
 
 class QSqlQuery;
 
@@ -23,6 +24,11 @@ struct RecordTable
 inline constexpr RecordTable kRunTable{"runs", "started", "run", "run records", "--runs"};
 inline constexpr RecordTable kCamTable{"cam_records", "saved", "cam table", "kept cam tables",
                                        "--cams"};
+
+// The ids that begin with `prefix` (any case), in order, at most `most` of them: a range of the
+// id's index, never a record's other columns.
+base::Result<QStringList> idsBeginningWith(RunDatabase &database, const RecordTable &table,
+                                           const QString &prefix, int most);
 
 // Selects `columns` of one record by its whole id, a unique beginning of it, or "latest" (the
 // newest), and leaves `query` on it. No such record, or more than one, is a failure that says so.

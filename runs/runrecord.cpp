@@ -8,6 +8,8 @@
 
 #include <numeric>
 
+#include <zlib.h>
+
 namespace runs {
 
 namespace {
@@ -93,27 +95,95 @@ QByteArray packLog(const QByteArray &log)
     return qCompress(log, 6);
 }
 
-base::Result<QByteArray> unpackLog(const QByteArray &packed)
+base::Result<qint64> packedLogLength(const QByteArray &head)
 {
-    if (packed.isEmpty())
-        return QByteArray();
-    // qCompress puts the length first, big-endian; a forged length would make qUncompress try to
+    if (head.isEmpty())
+        return 0;
+    // qCompress puts the length first, big-endian; a forged length must not make a reader
     // allocate it.
-    if (packed.size() < 4)
+    if (head.size() < 4)
         return base::fail(base::FailureKind::Damaged, "a stored log is cut short");
-    const auto *bytes = reinterpret_cast<const unsigned char *>(packed.constData());
-    const qsizetype claimed = (qsizetype{bytes[0]} << 24) | (qsizetype{bytes[1]} << 16) |
-                              (qsizetype{bytes[2]} << 8) | qsizetype{bytes[3]};
+    const auto *bytes = reinterpret_cast<const unsigned char *>(head.constData());
+    const qint64 claimed = (qint64{bytes[0]} << 24) | (qint64{bytes[1]} << 16) |
+                           (qint64{bytes[2]} << 8) | qint64{bytes[3]};
     if (claimed > kLargestLog)
         return base::fail(base::FailureKind::Damaged,
                           "a stored log claims to be larger than any log could be");
-    QByteArray log = qUncompress(packed);
-    if (log.isEmpty() && claimed != 0)
-        return base::fail(base::FailureKind::Damaged, "a stored log does not unpack (damaged)");
-    if (log.size() != claimed)
-        return base::fail(base::FailureKind::Damaged,
-                          "a stored log unpacks to another length than it claims (damaged)");
-    return log;
+    return claimed;
+}
+
+struct LogUnpacker::Inflater
+{
+    z_stream stream{};
+    bool begun = false;
+    ~Inflater()
+    {
+        if (begun)
+            inflateEnd(&stream);
+    }
+};
+
+LogUnpacker::LogUnpacker(QByteArray packed)
+    : m_packed(std::move(packed)), m_inflater(std::make_unique<Inflater>()),
+      m_claimed(packedLogLength(m_packed))
+{
+    // An empty log is stored as nothing, or as its length alone.
+    m_ended = m_packed.size() <= 4;
+    if (m_ended || !m_claimed)
+        return;
+    z_stream &stream = m_inflater->stream;
+    stream.next_in = reinterpret_cast<Bytef *>(m_packed.data() + 4);
+    stream.avail_in = static_cast<uInt>(m_packed.size() - 4);
+    m_inflater->begun = inflateInit(&stream) == Z_OK;
+    if (!m_inflater->begun)
+        m_claimed = base::fail(base::FailureKind::Internal, "cannot unpack a stored log: no memory");
+}
+
+LogUnpacker::~LogUnpacker() = default;
+
+base::Result<QByteArray> LogUnpacker::next(qsizetype most)
+{
+    if (!m_claimed)
+        return m_claimed.failure();
+    const auto damaged = [this](const char *why) {
+        m_claimed = base::fail(base::FailureKind::Damaged, why);
+        return m_claimed.failure();
+    };
+    if (m_ended && m_given == *m_claimed)
+        return QByteArray();
+    if (m_ended)
+        return damaged("a stored log unpacks to another length than it claims (damaged)");
+    QByteArray piece(most, Qt::Uninitialized);
+    z_stream &stream = m_inflater->stream;
+    stream.next_out = reinterpret_cast<Bytef *>(piece.data());
+    stream.avail_out = static_cast<uInt>(most);
+    while (stream.avail_out > 0 && !m_ended) {
+        const int done = inflate(&stream, Z_NO_FLUSH);
+        if (done == Z_STREAM_END)
+            m_ended = true;
+        else if (done != Z_OK)
+            return damaged(stream.avail_in == 0 ? "a stored log is cut short (damaged)"
+                                                : "a stored log does not unpack (damaged)");
+    }
+    piece.truncate(most - qsizetype{stream.avail_out});
+    m_given += piece.size();
+    if (m_given > *m_claimed || (m_ended && m_given != *m_claimed))
+        return damaged("a stored log unpacks to another length than it claims (damaged)");
+    return piece;
+}
+
+base::Result<QByteArray> unpackLog(const QByteArray &packed)
+{
+    LogUnpacker unpacker(packed);
+    QByteArray log;
+    for (;;) {
+        auto piece = unpacker.next();
+        if (!piece)
+            return piece.failure();
+        if (piece->isEmpty())
+            return log;
+        log += *piece;
+    }
 }
 
 QString storedTime(const QDateTime &utc)

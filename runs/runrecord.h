@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <array>
+#include <memory>
 #include <optional>
 
 // One running-in run as it is kept: who ran it where, what it did, how it ended, and both of its
@@ -61,6 +62,31 @@ void takeFiguresFromLogs(RunRecord &record);
 // The logs as stored (compressed) and back. Unpacking reads what a database gave, so it checks.
 QByteArray packLog(const QByteArray &log);
 base::Result<QByteArray> unpackLog(const QByteArray &packed);
+// The length a stored log claims unpacked, from its first four bytes (or all of them).
+base::Result<qint64> packedLogLength(const QByteArray &head);
+
+// A stored log unpacked a piece at a time, so that a long one is never whole in memory. Each piece
+// is checked as it comes: a log that does not unpack, or unpacks to another length than it
+// claims, fails as damaged.
+class LogUnpacker
+{
+public:
+    explicit LogUnpacker(QByteArray packed);
+    ~LogUnpacker();
+    LogUnpacker(const LogUnpacker &) = delete;
+    LogUnpacker &operator=(const LogUnpacker &) = delete;
+
+    // The next piece, at most `most` bytes; empty once the whole log has come.
+    base::Result<QByteArray> next(qsizetype most = qsizetype{256} << 10);
+
+private:
+    struct Inflater;
+    QByteArray m_packed;
+    std::unique_ptr<Inflater> m_inflater;
+    base::Result<qint64> m_claimed;
+    qint64 m_given = 0;
+    bool m_ended = false;
+};
 
 // The time as stored: ISO 8601 in UTC to the millisecond, so that text order is time order.
 QString storedTime(const QDateTime &utc);

@@ -210,14 +210,53 @@ base::Result<QString> RunStore::changeMark()
            query.value(2).toString();
 }
 
-base::Result<RunRecord> RunStore::find(const QString &idOrLatest)
+base::Result<RunRecord> RunStore::find(const QString &idOrLatest, Logs logs)
 {
     QSqlQuery query(m_database.connection());
-    if (auto found =
-            findById(m_database, kRunTable, schema::runColumns().join(u','), idOrLatest, query);
-        !found)
+    const QString columns = logs == Logs::With ? schema::runColumns().join(u',')
+                                               : schema::summaryColumns();
+    if (auto found = findById(m_database, kRunTable, columns, idOrLatest, query); !found)
         return found.failure();
-    return read(query, true);
+    return read(query, logs == Logs::With);
+}
+
+base::Result<QByteArray> RunStore::logValue(const QString &id, const QString &expression)
+{
+    QSqlQuery query(m_database.connection());
+    query.setForwardOnly(true);
+    const bool prepared =
+        query.prepare(QStringLiteral("SELECT %1 FROM runs WHERE id = :id").arg(expression));
+    query.bindValue(QStringLiteral(":id"), id);
+    if (!prepared || !query.exec())
+        return m_database.failure(QStringLiteral("cannot read the log of the run %1").arg(id),
+                                  query);
+    if (!query.next())
+        return base::fail(base::FailureKind::NotFound,
+                          QStringLiteral("no run with the id %1 in %2")
+                              .arg(id, m_database.name())
+                              .toStdString());
+    return query.value(0).toByteArray();
+}
+
+base::Result<QByteArray> RunStore::packedLog(const QString &id, bool complete)
+{
+    return logValue(id, complete ? QStringLiteral("log_complete") : QStringLiteral("log_errors"));
+}
+
+base::Result<qint64> RunStore::logLength(const QString &id, bool complete)
+{
+    auto head = logValue(id, QStringLiteral("substr(%1, 1, 4)")
+                                 .arg(complete ? QLatin1String("log_complete")
+                                               : QLatin1String("log_errors")));
+    if (!head)
+        return head.failure();
+    auto length = packedLogLength(*head);
+    if (!length)
+        return base::fail(length.kind(), QStringLiteral("the run %1 in %2 cannot be read: %3")
+                                             .arg(id, m_database.name(),
+                                                  QString::fromStdString(length.error()))
+                                             .toStdString());
+    return length;
 }
 
 base::Status RunStore::setSerial(const QString &id, const QString &serial)

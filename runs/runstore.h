@@ -34,12 +34,19 @@ public:
     // Changes when a run is added or given a serial: the count of runs, the latest start and the
     // sum of the revisions.
     base::Result<QString> changeMark();
-    // A run with its logs, by its id, a unique beginning of it, or "latest".
-    base::Result<RunRecord> find(const QString &idOrLatest);
+    enum class Logs { With, Without };
+    // A run, with its logs or without, by its id, a unique beginning of it, or "latest".
+    base::Result<RunRecord> find(const QString &idOrLatest, Logs logs = Logs::With);
+    // One log of the run with this whole id as it is stored, packed ("Log Complete.txt", else
+    // "Log Errors.txt"); LogUnpacker unpacks it. Its length unpacked, from its first bytes alone.
+    base::Result<QByteArray> packedLog(const QString &id, bool complete);
+    base::Result<qint64> logLength(const QString &id, bool complete);
     // Gives a run its lens serial (and, at the station, queues it for the plant).
     base::Status setSerial(const QString &id, const QString &serial);
 
 private:
+    // The value of `expression` (of the columns of the run with this whole id).
+    base::Result<QByteArray> logValue(const QString &id, const QString &expression);
     base::Result<RunRecord> read(QSqlQuery &query, bool withLogs) const;
     // Every row of a query of the summary columns, as runs.
     base::Result<std::vector<RunRecord>> readAll(QSqlQuery &query) const;
