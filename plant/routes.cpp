@@ -68,16 +68,13 @@ Reply failed(base::FailureKind kind, const QString &what)
 
 Reply failed(const base::Failure &failure)
 {
-    const QString why = QString::fromStdString(failure.reason);
-    const bool passes = failure.kind == base::FailureKind::Unavailable ||
-                        failure.kind == base::FailureKind::TimedOut;
-    if (!passes)
-        return failed(failure.kind, why);
+    using enum base::FailureKind;
+    if (failure.kind != Unavailable && failure.kind != TimedOut && failure.kind != Internal)
+        return failed(failure.kind, QString::fromStdString(failure.reason));
+    // Where the records live, who reads them and what they said is for the server's log, not
+    // for every visitor.
     std::fprintf(stderr, "velmaro-plant: the records cannot be read: %s\n", failure.reason.c_str());
-    // Where the records live and who reads them is for the server's log, not for every visitor.
-    if (failure.kind == base::FailureKind::Unavailable)
-        return failed(failure.kind, QStringLiteral("The run records cannot be read now."));
-    return failed(failure.kind, QStringLiteral("The run records cannot be read now: %1").arg(why));
+    return failed(failure.kind, QStringLiteral("The run records cannot be read now."));
 }
 
 std::variant<runs::RunFilter, Reply> filterOf(const Request &request)

@@ -37,7 +37,7 @@ base::Status CamStore::put(const CamRecord &record)
 {
     QSqlQuery query(m_database.connection());
     // The plant keeps the first copy of a table and takes only a changed serial from a later one.
-    query.prepare(
+    const bool prepared = query.prepare(
         QStringLiteral("INSERT INTO cam_records (%1, bytes) VALUES (:id, :station, :operator, "
                        ":version, :saved, :rows, :serial, :digest, :bytes)%2")
             .arg(QLatin1String(kCamColumns),
@@ -55,7 +55,7 @@ base::Status CamStore::put(const CamRecord &record)
     query.bindValue(QStringLiteral(":digest"), storedText(QString::fromLatin1(record.digest)));
     query.bindValue(QStringLiteral(":bytes"),
                     record.bytes.isNull() ? QByteArray("") : record.bytes);
-    if (!query.exec())
+    if (!prepared || !query.exec())
         return m_database.failure(QStringLiteral("cannot keep the cam table %1").arg(record.id),
                                   query);
     return {};
@@ -67,10 +67,10 @@ base::Result<bool> CamStore::keep(const CamRecord &record)
     if (!transaction)
         return transaction.failure();
     QSqlQuery latest(m_database.connection());
-    latest.prepare(QStringLiteral("SELECT digest, bytes FROM cam_records WHERE station = :station "
+    const bool latestPrepared = latest.prepare(QStringLiteral("SELECT digest, bytes FROM cam_records WHERE station = :station "
                                   "ORDER BY saved DESC, id LIMIT 1"));
     latest.bindValue(QStringLiteral(":station"), storedText(record.station));
-    if (!latest.exec())
+    if (!latestPrepared || !latest.exec())
         return m_database.failure(QStringLiteral("cannot read the kept cam tables"), latest);
     const bool same = latest.next() && latest.value(0).toString().toLatin1() == record.digest &&
                       latest.value(1).toByteArray() == record.bytes;
@@ -97,7 +97,7 @@ base::Result<std::vector<CamRecord>> CamStore::list(const CamFilter &filter)
         where << QStringLiteral("saved < :before");
     QSqlQuery query(m_database.connection());
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT %1 FROM cam_records WHERE %2 ORDER BY saved DESC, id")
+    const bool prepared = query.prepare(QStringLiteral("SELECT %1 FROM cam_records WHERE %2 ORDER BY saved DESC, id")
                       .arg(QLatin1String(kCamColumns), where.join(QStringLiteral(" AND "))));
     if (!filter.serial.isEmpty())
         query.bindValue(QStringLiteral(":serial"), filter.serial);
@@ -107,7 +107,7 @@ base::Result<std::vector<CamRecord>> CamStore::list(const CamFilter &filter)
         query.bindValue(QStringLiteral(":since"), storedTime(filter.since));
     if (filter.before.isValid())
         query.bindValue(QStringLiteral(":before"), storedTime(filter.before));
-    if (!query.exec())
+    if (!prepared || !query.exec())
         return m_database.failure(QStringLiteral("cannot read the kept cam tables"), query);
     std::vector<CamRecord> records;
     while (query.next())

@@ -25,12 +25,12 @@ base::Status Outbox::markSent(const Waiting &sent)
 {
     // A serial given meanwhile raised the revision: that one still waits.
     QSqlQuery query(m_database.connection());
-    query.prepare(QStringLiteral("UPDATE %1 SET sent_revision = :revision WHERE id = :id AND "
+    const bool prepared = query.prepare(QStringLiteral("UPDATE %1 SET sent_revision = :revision WHERE id = :id AND "
                                  "sent_revision < :revision")
                       .arg(QLatin1String(m_table.table)));
     query.bindValue(QStringLiteral(":revision"), sent.revision);
     query.bindValue(QStringLiteral(":id"), sent.id);
-    if (!query.exec())
+    if (!prepared || !query.exec())
         return m_database.failure(QStringLiteral("cannot mark the %1 %2 as sent")
                                       .arg(QLatin1String(m_table.noun), sent.id),
                                   query);

@@ -37,7 +37,7 @@ base::Status ProgressStore::put(const RunProgress &progress)
         sets << column + QStringLiteral(" = excluded.") + column;
     }
     QSqlQuery query(m_database.connection());
-    query.prepare(QStringLiteral("INSERT INTO run_progress (station, %1, updated) VALUES "
+    const bool prepared = query.prepare(QStringLiteral("INSERT INTO run_progress (station, %1, updated) VALUES "
                                  "(:station, %2, %3) ON CONFLICT (station) DO UPDATE SET %4, "
                                  "updated = excluded.updated")
                       .arg(columns.join(u','), marks.join(u','), now, sets.join(u',')));
@@ -50,7 +50,7 @@ base::Status ProgressStore::put(const RunProgress &progress)
         query.bindValue(u':' + errors.at(axis), progress.errors.at(static_cast<std::size_t>(axis)));
     query.bindValue(QStringLiteral(":last_step"), storedText(storedTime(progress.lastStep)));
     query.bindValue(QStringLiteral(":ended"), progress.ended ? 1 : 0);
-    if (!query.exec())
+    if (!prepared || !query.exec())
         return m_database.failure(
             QStringLiteral("cannot store the progress of the run %1").arg(progress.runId), query);
     return {};

@@ -28,8 +28,8 @@ QString newConnectionName()
     return QStringLiteral("velmaro-runs-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
 }
 
-// What a failed statement means to its caller, by the codes of SQLite and PostgreSQL. Anything
-// else is taken for a connection that can no longer be trusted.
+// What a failed statement means to its caller, by the codes of SQLite and PostgreSQL. A lost
+// connection is the one failure a new connection may mend.
 base::FailureKind kindOf(const QSqlError &error)
 {
     const QString code = error.nativeErrorCode();
@@ -41,6 +41,13 @@ base::FailureKind kindOf(const QSqlError &error)
     if (code == QLatin1String("5") || code == QLatin1String("6") ||
         code == QLatin1String("57014") || code == QLatin1String("55P03"))
         return base::FailureKind::TimedOut;
+    // A PostgreSQL state outside the classes of a lost or refused connection (08), a server
+    // going down (57P) or out of resources (53) is the statement's own: a new connection
+    // would fail it again. No state at all is a connection that died under it.
+    static const QRegularExpression sqlState(QStringLiteral("^[0-9A-Z]{5}$"));
+    if (sqlState.match(code).hasMatch() && !code.startsWith(QLatin1String("08")) &&
+        !code.startsWith(QLatin1String("57P")) && !code.startsWith(QLatin1String("53")))
+        return base::FailureKind::Internal;
     return base::FailureKind::Unavailable;
 }
 

@@ -61,9 +61,9 @@ base::Status eachRow(RunDatabase &database, const QString &sql, const FilterSql 
 {
     QSqlQuery query(database.connection());
     query.setForwardOnly(true);
-    query.prepare(sql);
+    const bool prepared = query.prepare(sql);
     marks.bind(query);
-    if (!query.exec())
+    if (!prepared || !query.exec())
         return database.failure(QStringLiteral("cannot sum up the run records"), query);
     while (query.next())
         row(query);

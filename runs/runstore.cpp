@@ -30,7 +30,7 @@ base::Status RunStore::put(const RunRecord &record)
         sql += sets.join(u',') + QStringLiteral(", revision = runs.revision + 1");
     }
     QSqlQuery query(m_database.connection());
-    query.prepare(sql);
+    const bool prepared = query.prepare(sql);
     query.bindValue(QStringLiteral(":id"), storedText(record.id));
     query.bindValue(QStringLiteral(":station"), storedText(record.station));
     query.bindValue(QStringLiteral(":operator"), storedText(record.operatorName));
@@ -56,7 +56,7 @@ base::Status RunStore::put(const RunRecord &record)
     query.bindValue(QStringLiteral(":digest"), storedText(QString::fromLatin1(record.digest)));
     query.bindValue(QStringLiteral(":log_complete"), packLog(record.complete));
     query.bindValue(QStringLiteral(":log_errors"), packLog(record.errors));
-    if (!query.exec())
+    if (!prepared || !query.exec())
         return m_database.failure(QStringLiteral("cannot store the run %1").arg(record.id), query);
     return {};
 }
@@ -64,9 +64,9 @@ base::Status RunStore::put(const RunRecord &record)
 base::Result<bool> RunStore::hasLogs(const QByteArray &digest)
 {
     QSqlQuery query(m_database.connection());
-    query.prepare(QStringLiteral("SELECT 1 FROM runs WHERE digest = :digest LIMIT 1"));
+    const bool prepared = query.prepare(QStringLiteral("SELECT 1 FROM runs WHERE digest = :digest LIMIT 1"));
     query.bindValue(QStringLiteral(":digest"), QString::fromLatin1(digest));
-    if (!query.exec())
+    if (!prepared || !query.exec())
         return m_database.failure(QStringLiteral("cannot read the run records"), query);
     return query.next();
 }
@@ -130,10 +130,10 @@ base::Result<std::vector<RunRecord>> RunStore::list(const RunFilter &filter)
     const FilterSql where = filterSql(filter);
     QSqlQuery query(m_database.connection());
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT %1 FROM runs WHERE %2 ORDER BY started, id")
+    const bool prepared = query.prepare(QStringLiteral("SELECT %1 FROM runs WHERE %2 ORDER BY started, id")
                       .arg(schema::summaryColumns(), where.sql()));
     where.bind(query);
-    if (!query.exec())
+    if (!prepared || !query.exec())
         return m_database.failure(QStringLiteral("cannot read the run records"), query);
     return readAll(query);
 }
@@ -148,9 +148,9 @@ base::Result<RunPage> RunStore::page(const RunFilter &filter, int page, int perP
                               .toStdString());
     const FilterSql where = filterSql(filter);
     QSqlQuery count(m_database.connection());
-    count.prepare(QStringLiteral("SELECT count(*) FROM runs WHERE %1").arg(where.sql()));
+    const bool countPrepared = count.prepare(QStringLiteral("SELECT count(*) FROM runs WHERE %1").arg(where.sql()));
     where.bind(count);
-    if (!count.exec() || !count.next())
+    if (!countPrepared || !count.exec() || !count.next())
         return m_database.failure(QStringLiteral("cannot read the run records"), count);
     RunPage found;
     found.total = count.value(0).toInt();
@@ -166,14 +166,14 @@ base::Result<RunPage> RunStore::page(const RunFilter &filter, int page, int perP
         column.prepend(QStringLiteral("r."));
     QSqlQuery query(m_database.connection());
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT %1 FROM runs r JOIN (SELECT id, started FROM runs WHERE "
+    const bool prepared = query.prepare(QStringLiteral("SELECT %1 FROM runs r JOIN (SELECT id, started FROM runs WHERE "
                                  "%2 ORDER BY started DESC, id DESC LIMIT %3 OFFSET %4) p ON "
                                  "p.id = r.id ORDER BY p.started DESC, p.id DESC")
                       .arg(columns.join(u','), where.sql())
                       .arg(perPage)
                       .arg(skip));
     where.bind(query);
-    if (!query.exec())
+    if (!prepared || !query.exec())
         return m_database.failure(QStringLiteral("cannot read the run records"), query);
     auto runs = readAll(query);
     if (!runs)

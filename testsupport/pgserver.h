@@ -78,6 +78,7 @@ public:
         QFile::remove(dataDir() + "/postmaster.pid");
     }
 
+    [[nodiscard]] QString logFile() const { return m_dir.filePath("server.log"); }
     [[nodiscard]] QString connection(const QString &user = "velmaro") const
     {
         return QStringLiteral("host=127.0.0.1 port=%1 dbname=plant user=%2 connect_timeout=2")

@@ -5,6 +5,7 @@
 
 #include "testsupport/pgserver.h"
 
+#include <QFile>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -71,8 +72,18 @@ TEST(PlantFaults, EachFailureAnswersByItsKind_ALostDatabaseComesBackWithoutARest
         EXPECT_EQ(body.find("hunter2"), std::string::npos);
         return body;
     };
+    // The server's log names what failed; the page says only that the records cannot be read.
+    QByteArray log;
+    const auto logSays = [&plant, &log](const char *text) {
+        while (!log.contains(text) && plant.process().waitForReadyRead(30000))
+            log += plant.process().readAllStandardError();
+        return log.contains(text);
+    };
+    plant.process().setReadChannel(QProcess::StandardError);
     expect("/runs/aaaa0002", 200, "aaaa0002-0000-4000-8000-000000000002");
     expect("/runs/c0000005", 500, "the run c0000005-0000-4000-8000-000000000005");
+    expect("/runs/c0000005/complete.log", 500, "the run c0000005-0000-4000-8000-000000000005");
+    expect("/api/runs/c0000005", 200, "\"id\": \"c0000005-0000-4000-8000-000000000005\"");
     const QString connections("SELECT string_agg(pid::text, ',' ORDER BY pid) FROM "
                               "pg_stat_activity WHERE usename = 'viewer'");
     const QString connected = server.psql(connections);
@@ -82,7 +93,14 @@ TEST(PlantFaults, EachFailureAnswersByItsKind_ALostDatabaseComesBackWithoutARest
                                            "'runs'::regclass AND granted") != "1";
          ++i)
         QThread::msleep(100);
-    expect("/runs/aaaa0002", 503, "lock timeout");
+    // Each statement waits for the lock once, on the same connection.
+    EXPECT_EQ(expect("/runs/aaaa0002", 503, "The run records cannot be read now.").find("timeout"),
+              std::string::npos);
+    expect("/runs?station=bench-1", 503, "The run records cannot be read now.");
+    EXPECT_TRUE(logSays("lock timeout")) << log.toStdString();
+    QFile serverLog(server.logFile());
+    ASSERT_TRUE(serverLog.open(QIODevice::ReadOnly));
+    EXPECT_EQ(serverLog.readAll().count("canceling statement due to lock timeout"), 2);
     server.psql("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE query LIKE "
                 "'%pg_sleep(600)' AND pid <> pg_backend_pid()");
     ASSERT_TRUE(locker.waitForFinished(30000));
@@ -95,11 +113,7 @@ TEST(PlantFaults, EachFailureAnswersByItsKind_ALostDatabaseComesBackWithoutARest
         for (const char *secret : {"127.0.0.1", "viewer", "plant on"})
             EXPECT_EQ(expect(path, 503, "The run records cannot be read now.").find(secret),
                       std::string::npos);
-    plant.process().setReadChannel(QProcess::StandardError);
-    QByteArray log = plant.process().readAllStandardError();
-    while (!log.contains("plant on 127.0.0.1") && plant.process().waitForReadyRead(30000))
-        log += plant.process().readAllStandardError();
-    EXPECT_TRUE(log.contains("plant on 127.0.0.1")) << log.toStdString();
+    EXPECT_TRUE(logSays("plant on 127.0.0.1")) << log.toStdString();
 
     server.start();
     expect("/runs/aaaa0002", 200, "aaaa0002-0000-4000-8000-000000000002");
