@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
+
 namespace plant::test {
 namespace {
 
@@ -73,6 +75,12 @@ TEST_F(Pages, EachAddressAnswersWithItsStatusAndALineNamingWhatIsWrong)
         {"/runs/aaaa0002", 200, "aaaa0002-0000-4000-8000-000000000002"},
         {"/runs/aaaa0002/nothing", 404, "There is no page"},
         {"/api/runs/aaaa", 400, "more than one run"},
+        // A beginning names a run when it has 4 digits; more than 20 runs it fits are not listed.
+        {"/runs/aaa", 400, "id: &#39;aaa&#39; is too short"},
+        {"/api/runs/0", 400, "too short"},
+        {"/runs/f00/complete.log", 400, "too short"},
+        {"/cams/f0", 400, "too short"},
+        {"/runs/f000", 400, "f0000019-0000-4000-8000-000000000000 and more. Give more"},
         {"/lenses/" + std::string(41, 'L'), 400, "has 41 characters; at most 40"},
         {"/lenses/L-1001", 200, "Every run, oldest first"},
         {"/nowhere", 404, "There is no page /nowhere here."},
@@ -226,6 +234,54 @@ TEST_F(Pages, DownloadsAreTheStoredBytesUnderTheStationsNames)
         ++charts;
     EXPECT_EQ(charts, 5U);
     EXPECT_NE(page.find("POSITION ERROR (-41)"), std::string::npos);
+}
+
+TEST_F(Pages, ADaysLogStreamsToEightClientsAtOnce_TheRunPageShowsItsFirstErrorLinesAndStaysStill)
+{
+    auto day = strokeRun("dddd0001-0000-4000-8000-000000000001", "bench-5", "L-2001", "anna",
+                         QDateTime::currentDateTime().addDays(-9), 12500); // 100,000 lines
+    for (int i = 0; i < 250; ++i)
+        day.errors += "error line " + QByteArray::number(i) + "\r\n";
+    auto records = runs::RunDatabase::openPlant(s_server->connection());
+    ASSERT_TRUE(records && runs::RunStore(**records).put(day));
+
+    const QString proc = QStringLiteral("/proc/%1/").arg(s_plant->process().processId());
+    const auto kilobytes = [&proc](const QByteArray &field) {
+        QFile status(proc + "status");
+        status.open(QIODevice::ReadOnly);
+        const QByteArray text = status.readAll();
+        const auto at = text.indexOf(field + ":");
+        return text.mid(at + field.size() + 1, text.indexOf("kB", at) - at - field.size() - 1)
+            .trimmed()
+            .toLongLong();
+    };
+    QFile peak(proc + "clear_refs"); // "5" starts the peak afresh
+    ASSERT_TRUE(peak.open(QIODevice::WriteOnly) && peak.write("5") == 1);
+    peak.close();
+    const qint64 before = kilobytes("VmRSS");
+    std::vector<std::future<std::string>> downloads;
+    for (int i = 0; i < 8; ++i)
+        downloads.push_back(std::async(std::launch::async, [] {
+            httplib::Client client("127.0.0.1", s_plant->port());
+            client.set_read_timeout(60);
+            auto res = client.Get("/runs/dddd0001/complete.log");
+            return res ? res->body : std::string();
+        }));
+    for (auto &download : downloads)
+        EXPECT_TRUE(QByteArray::fromStdString(download.get()) == day.complete);
+    EXPECT_LT(kilobytes("VmHWM") - before, 64 * 1024);
+    auto head = s_plant->http().Head("/runs/dddd0001/complete.log");
+    ASSERT_TRUE(head);
+    EXPECT_EQ(head->get_header_value("Content-Length"), std::to_string(day.complete.size()));
+
+    const std::string page = body("/runs/dddd0001");
+    EXPECT_NE(page.find("The first 200 of 250 lines"), std::string::npos);
+    EXPECT_NE(page.find("error line 199</pre>"), std::string::npos) << page.substr(0, 4000);
+    // Only the plant now reloads itself; a run that has ended, a lens, the runs stay still.
+    const std::string reload = "http-equiv=\"refresh\"";
+    EXPECT_NE(body("/").find(reload), std::string::npos);
+    for (const std::string path : {"/runs/dddd0001", "/runs", "/lenses/L-2001", "/quality"})
+        EXPECT_EQ(body(path).find(reload), std::string::npos) << path;
 }
 
 TEST_F(Pages, ALensShowsItsKeptCamTablesNewestFirstAndADamagedOneIsNeverHandedOut)
