@@ -247,6 +247,11 @@ void pagesOverHttp(const QString &program, const QString &connection, const QDat
           QByteArray("/lenses/L012345"), quality,
           QByteArray("/quality.csv?since=") + yearAgo.toString(Qt::ISODate).toLatin1()})
         report(path.constData(), overHttp(port, path));
+    // A beginning of an id against the whole of it (md5('1')): the ids it fits, from the index.
+    const QByteArray whole = "c4ca4238-a0b9-3382-8dcc-509a6f75849b";
+    for (const QByteArray &id : {whole, QByteArray("0123"), QByteArray("c4ca")})
+        for (const QByteArray &page : {QByteArray("/runs/"), QByteArray("/api/runs/")})
+            report((page + id).constData(), overHttp(port, page + id));
     const QByteArray pdf = "/runs/00000000-0000-4000-8000-000000000024/report.pdf";
     report("/runs/<24-hour run>/report.pdf, alone", overHttp(port, pdf, 1, 3));
     plant.terminate();

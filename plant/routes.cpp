@@ -4,8 +4,8 @@
 #include "quality/cache.h"
 #include "quality/filter.h"
 #include "runs/camrecord.h"
-#include "runs/rundatabase.h"
 #include "runs/recordtable.h"
+#include "runs/rundatabase.h"
 
 #include <QRegularExpression>
 
@@ -187,8 +187,8 @@ Reply answer(runs::RunDatabase &records, const Request &request)
     const auto checkedId = [](const QString &id, const char *noun = "run") -> std::optional<Reply> {
         static const QRegularExpression idText(
             QRegularExpression::anchoredPattern(QStringLiteral("[0-9a-fA-F-]{1,36}")));
-        static const QRegularExpression longEnough(QStringLiteral("^[0-9a-fA-F]{%1}")
-                                                       .arg(kShortestBeginning));
+        static const QRegularExpression longEnough(
+            QStringLiteral("^[0-9a-fA-F]{%1}").arg(kShortestBeginning));
         if (!idText.match(id).hasMatch())
             return problem(400, QStringLiteral("id: '%1' is not a %2 id (its hexadecimal digits, "
                                                "whole or a unique beginning)")

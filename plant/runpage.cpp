@@ -32,12 +32,12 @@ std::variant<runs::RunRecord, Reply> findRun(runs::RunDatabase &records, const Q
 
 // One of a run's logs, byte for byte, unpacked as the client takes it: a day's log is never whole
 // in memory. HEAD reads only its length.
-Reply logFile(runs::RunDatabase &records, const Request &request, const QString &id,
-              bool complete)
+Reply logFile(runs::RunDatabase &records, const Request &request, const QString &id, bool complete)
 {
     Reply reply;
     reply.contentType = "text/plain";
-    reply.download = complete ? QStringLiteral("Log Complete.txt") : QStringLiteral("Log Errors.txt");
+    reply.download =
+        complete ? QStringLiteral("Log Complete.txt") : QStringLiteral("Log Errors.txt");
     runs::RunStore store(records);
     if (request.head) {
         auto length = store.logLength(id, complete);
@@ -83,7 +83,8 @@ Reply logFile(runs::RunDatabase &records, const Request &request, const QString 
             state->at += state->ahead.size();
             auto next = state->unpacker->next();
             if (!next || next->isEmpty()) {
-                std::fprintf(stderr, "velmaro-plant: the log of the run %s stopped at byte %lld: %s\n",
+                std::fprintf(stderr,
+                             "velmaro-plant: the log of the run %s stopped at byte %lld: %s\n",
                              qPrintable(id), static_cast<long long>(state->at),
                              next ? "it ends there" : next.error().c_str());
                 return next ? base::fail(base::FailureKind::Damaged, "cut short") : next.failure();
@@ -119,21 +120,23 @@ QString errorLines(const QByteArray &log, const QString &base)
     if (lines == 0)
         return QStringLiteral("<p class=\"muted\">The errors log holds no line.</p>");
     qsizetype end = 0;
-    for (int line = 0; line < kShown && end >= 0 && end < log.size(); ++line) {
-        end = log.indexOf("\r\n", end);
-        end = end < 0 ? log.size() : end + 2;
+    for (int line = 0; line < kShown && end < log.size(); ++line) {
+        const qsizetype next = log.indexOf("\r\n", end);
+        end = next < 0 ? log.size() : next + 2;
     }
-    const QString shown = QString::fromLocal8Bit(log.left(end)).chopped(log.left(end).endsWith("\r\n") ? 2 : 0);
+    QString shown =
+        QString::fromLocal8Bit(log.left(end)).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    if (shown.endsWith(u'\n'))
+        shown.chop(1);
     const QString note =
-        lines <= kShown
-            ? QStringLiteral("%1 line(s), as \"Log Errors.txt\" holds them.").arg(lines)
-            : QStringLiteral("The first %1 of %2 lines; <a href=\"%3/errors.log\">Log "
-                             "Errors.txt</a> holds them all.")
-                  .arg(kShown)
-                  .arg(lines)
-                  .arg(base);
+        lines <= kShown ? QStringLiteral("%1 line(s), as \"Log Errors.txt\" holds them.").arg(lines)
+                        : QStringLiteral("The first %1 of %2 lines; <a href=\"%3/errors.log\">Log "
+                                         "Errors.txt</a> holds them all.")
+                              .arg(kShown)
+                              .arg(lines)
+                              .arg(base);
     return QStringLiteral("<p class=\"muted\">%1</p><pre class=\"log\" id=\"error-lines\">%2</pre>")
-        .arg(note, escaped(QString(shown).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))));
+        .arg(note, escaped(shown));
 }
 
 } // namespace
@@ -189,7 +192,8 @@ Reply runPage(runs::RunDatabase &records, const Request &request, const QString 
                     .arg(figures.errors)
                     .arg(largestText(figures.largest));
     }
-    body += QStringLiteral("</tbody></table>\n<h2>Error lines</h2>\n") + errorLines(run.errors, base);
+    body +=
+        QStringLiteral("</tbody></table>\n<h2>Error lines</h2>\n") + errorLines(run.errors, base);
 
     body += QStringLiteral("<h2>Charts</h2>\n<div class=\"charts\">\n");
     for (const SvgChart &chart : charts.charts)

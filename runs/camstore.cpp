@@ -67,8 +67,9 @@ base::Result<bool> CamStore::keep(const CamRecord &record)
     if (!transaction)
         return transaction.failure();
     QSqlQuery latest(m_database.connection());
-    const bool latestPrepared = latest.prepare(QStringLiteral("SELECT digest, bytes FROM cam_records WHERE station = :station "
-                                  "ORDER BY saved DESC, id LIMIT 1"));
+    const bool latestPrepared = latest.prepare(
+        QStringLiteral("SELECT digest, bytes FROM cam_records WHERE station = :station "
+                       "ORDER BY saved DESC, id LIMIT 1"));
     latest.bindValue(QStringLiteral(":station"), storedText(record.station));
     if (!latestPrepared || !latest.exec())
         return m_database.failure(QStringLiteral("cannot read the kept cam tables"), latest);
@@ -97,8 +98,9 @@ base::Result<std::vector<CamRecord>> CamStore::list(const CamFilter &filter)
         where << QStringLiteral("saved < :before");
     QSqlQuery query(m_database.connection());
     query.setForwardOnly(true);
-    const bool prepared = query.prepare(QStringLiteral("SELECT %1 FROM cam_records WHERE %2 ORDER BY saved DESC, id")
-                      .arg(QLatin1String(kCamColumns), where.join(QStringLiteral(" AND "))));
+    const bool prepared =
+        query.prepare(QStringLiteral("SELECT %1 FROM cam_records WHERE %2 ORDER BY saved DESC, id")
+                          .arg(QLatin1String(kCamColumns), where.join(QStringLiteral(" AND "))));
     if (!filter.serial.isEmpty())
         query.bindValue(QStringLiteral(":serial"), filter.serial);
     if (!filter.station.isEmpty())

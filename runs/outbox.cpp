@@ -25,9 +25,10 @@ base::Status Outbox::markSent(const Waiting &sent)
 {
     // A serial given meanwhile raised the revision: that one still waits.
     QSqlQuery query(m_database.connection());
-    const bool prepared = query.prepare(QStringLiteral("UPDATE %1 SET sent_revision = :revision WHERE id = :id AND "
-                                 "sent_revision < :revision")
-                      .arg(QLatin1String(m_table.table)));
+    const bool prepared =
+        query.prepare(QStringLiteral("UPDATE %1 SET sent_revision = :revision WHERE id = :id AND "
+                                     "sent_revision < :revision")
+                          .arg(QLatin1String(m_table.table)));
     query.bindValue(QStringLiteral(":revision"), sent.revision);
     query.bindValue(QStringLiteral(":id"), sent.id);
     if (!prepared || !query.exec())

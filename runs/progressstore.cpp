@@ -37,10 +37,11 @@ base::Status ProgressStore::put(const RunProgress &progress)
         sets << column + QStringLiteral(" = excluded.") + column;
     }
     QSqlQuery query(m_database.connection());
-    const bool prepared = query.prepare(QStringLiteral("INSERT INTO run_progress (station, %1, updated) VALUES "
-                                 "(:station, %2, %3) ON CONFLICT (station) DO UPDATE SET %4, "
-                                 "updated = excluded.updated")
-                      .arg(columns.join(u','), marks.join(u','), now, sets.join(u',')));
+    const bool prepared =
+        query.prepare(QStringLiteral("INSERT INTO run_progress (station, %1, updated) VALUES "
+                                     "(:station, %2, %3) ON CONFLICT (station) DO UPDATE SET %4, "
+                                     "updated = excluded.updated")
+                          .arg(columns.join(u','), marks.join(u','), now, sets.join(u',')));
     query.bindValue(QStringLiteral(":station"), storedText(progress.station));
     query.bindValue(QStringLiteral(":run_id"), storedText(progress.runId));
     query.bindValue(QStringLiteral(":serial"), storedText(progress.serial));

@@ -18,7 +18,8 @@ base::Result<QStringList> idsBeginningWith(RunDatabase &database, const RecordTa
     QString high = low;
     if (!high.isEmpty())
         high.back() = QChar(high.back().unicode() + 1);
-    const QString id = database.isPlant() ? QStringLiteral("id COLLATE \"C\"") : QStringLiteral("id");
+    const QString id =
+        database.isPlant() ? QStringLiteral("id COLLATE \"C\"") : QStringLiteral("id");
     QSqlQuery query(database.connection());
     query.setForwardOnly(true);
     const bool prepared = query.prepare(
@@ -65,9 +66,9 @@ base::Status findById(RunDatabase &database, const RecordTable &table, const QSt
     // A statement that cannot be prepared (PostgreSQL prepares at once: a lock held elsewhere
     // times out here) fails for its own reason, not for the empty one that follows.
     const bool prepared =
-        latest ? query.prepare(QStringLiteral("SELECT %1 FROM %2 ORDER BY %3 DESC, id LIMIT 1")
-                                   .arg(columns, QLatin1String(table.table),
-                                        QLatin1String(table.time)))
+        latest ? query.prepare(
+                     QStringLiteral("SELECT %1 FROM %2 ORDER BY %3 DESC, id LIMIT 1")
+                         .arg(columns, QLatin1String(table.table), QLatin1String(table.time)))
                : query.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE id = :id")
                                    .arg(columns, QLatin1String(table.table)));
     if (!latest)

@@ -136,7 +136,8 @@ LogUnpacker::LogUnpacker(QByteArray packed)
     stream.avail_in = static_cast<uInt>(m_packed.size() - 4);
     m_inflater->begun = inflateInit(&stream) == Z_OK;
     if (!m_inflater->begun)
-        m_claimed = base::fail(base::FailureKind::Internal, "cannot unpack a stored log: no memory");
+        m_claimed =
+            base::fail(base::FailureKind::Internal, "cannot unpack a stored log: no memory");
 }
 
 LogUnpacker::~LogUnpacker() = default;

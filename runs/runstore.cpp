@@ -64,7 +64,8 @@ base::Status RunStore::put(const RunRecord &record)
 base::Result<bool> RunStore::hasLogs(const QByteArray &digest)
 {
     QSqlQuery query(m_database.connection());
-    const bool prepared = query.prepare(QStringLiteral("SELECT 1 FROM runs WHERE digest = :digest LIMIT 1"));
+    const bool prepared =
+        query.prepare(QStringLiteral("SELECT 1 FROM runs WHERE digest = :digest LIMIT 1"));
     query.bindValue(QStringLiteral(":digest"), QString::fromLatin1(digest));
     if (!prepared || !query.exec())
         return m_database.failure(QStringLiteral("cannot read the run records"), query);
@@ -130,8 +131,9 @@ base::Result<std::vector<RunRecord>> RunStore::list(const RunFilter &filter)
     const FilterSql where = filterSql(filter);
     QSqlQuery query(m_database.connection());
     query.setForwardOnly(true);
-    const bool prepared = query.prepare(QStringLiteral("SELECT %1 FROM runs WHERE %2 ORDER BY started, id")
-                      .arg(schema::summaryColumns(), where.sql()));
+    const bool prepared =
+        query.prepare(QStringLiteral("SELECT %1 FROM runs WHERE %2 ORDER BY started, id")
+                          .arg(schema::summaryColumns(), where.sql()));
     where.bind(query);
     if (!prepared || !query.exec())
         return m_database.failure(QStringLiteral("cannot read the run records"), query);
@@ -148,7 +150,8 @@ base::Result<RunPage> RunStore::page(const RunFilter &filter, int page, int perP
                               .toStdString());
     const FilterSql where = filterSql(filter);
     QSqlQuery count(m_database.connection());
-    const bool countPrepared = count.prepare(QStringLiteral("SELECT count(*) FROM runs WHERE %1").arg(where.sql()));
+    const bool countPrepared =
+        count.prepare(QStringLiteral("SELECT count(*) FROM runs WHERE %1").arg(where.sql()));
     where.bind(count);
     if (!countPrepared || !count.exec() || !count.next())
         return m_database.failure(QStringLiteral("cannot read the run records"), count);
@@ -166,12 +169,13 @@ base::Result<RunPage> RunStore::page(const RunFilter &filter, int page, int perP
         column.prepend(QStringLiteral("r."));
     QSqlQuery query(m_database.connection());
     query.setForwardOnly(true);
-    const bool prepared = query.prepare(QStringLiteral("SELECT %1 FROM runs r JOIN (SELECT id, started FROM runs WHERE "
-                                 "%2 ORDER BY started DESC, id DESC LIMIT %3 OFFSET %4) p ON "
-                                 "p.id = r.id ORDER BY p.started DESC, p.id DESC")
-                      .arg(columns.join(u','), where.sql())
-                      .arg(perPage)
-                      .arg(skip));
+    const bool prepared = query.prepare(
+        QStringLiteral("SELECT %1 FROM runs r JOIN (SELECT id, started FROM runs WHERE "
+                       "%2 ORDER BY started DESC, id DESC LIMIT %3 OFFSET %4) p ON "
+                       "p.id = r.id ORDER BY p.started DESC, p.id DESC")
+            .arg(columns.join(u','), where.sql())
+            .arg(perPage)
+            .arg(skip));
     where.bind(query);
     if (!prepared || !query.exec())
         return m_database.failure(QStringLiteral("cannot read the run records"), query);
@@ -213,8 +217,8 @@ base::Result<QString> RunStore::changeMark()
 base::Result<RunRecord> RunStore::find(const QString &idOrLatest, Logs logs)
 {
     QSqlQuery query(m_database.connection());
-    const QString columns = logs == Logs::With ? schema::runColumns().join(u',')
-                                               : schema::summaryColumns();
+    const QString columns =
+        logs == Logs::With ? schema::runColumns().join(u',') : schema::summaryColumns();
     if (auto found = findById(m_database, kRunTable, columns, idOrLatest, query); !found)
         return found.failure();
     return read(query, logs == Logs::With);
@@ -231,10 +235,9 @@ base::Result<QByteArray> RunStore::logValue(const QString &id, const QString &ex
         return m_database.failure(QStringLiteral("cannot read the log of the run %1").arg(id),
                                   query);
     if (!query.next())
-        return base::fail(base::FailureKind::NotFound,
-                          QStringLiteral("no run with the id %1 in %2")
-                              .arg(id, m_database.name())
-                              .toStdString());
+        return base::fail(
+            base::FailureKind::NotFound,
+            QStringLiteral("no run with the id %1 in %2").arg(id, m_database.name()).toStdString());
     return query.value(0).toByteArray();
 }
 
@@ -245,17 +248,17 @@ base::Result<QByteArray> RunStore::packedLog(const QString &id, bool complete)
 
 base::Result<qint64> RunStore::logLength(const QString &id, bool complete)
 {
-    auto head = logValue(id, QStringLiteral("substr(%1, 1, 4)")
-                                 .arg(complete ? QLatin1String("log_complete")
-                                               : QLatin1String("log_errors")));
+    auto head = logValue(
+        id, QStringLiteral("substr(%1, 1, 4)")
+                .arg(complete ? QLatin1String("log_complete") : QLatin1String("log_errors")));
     if (!head)
         return head.failure();
     auto length = packedLogLength(*head);
     if (!length)
-        return base::fail(length.kind(), QStringLiteral("the run %1 in %2 cannot be read: %3")
-                                             .arg(id, m_database.name(),
-                                                  QString::fromStdString(length.error()))
-                                             .toStdString());
+        return base::fail(length.kind(),
+                          QStringLiteral("the run %1 in %2 cannot be read: %3")
+                              .arg(id, m_database.name(), QString::fromStdString(length.error()))
+                              .toStdString());
     return length;
 }
 

@@ -75,13 +75,12 @@ std::vector<Migration> migrations(Dialect dialect)
                          "NULL)")}},
         // A beginning of an id finds its records along an index in byte order: PostgreSQL's
         // own follows the language's and skips the hyphens. SQLite's is in that order already.
-        {5,
-         dialect == Dialect::Sqlite
-             ? QStringList{}
-             : QStringList{QStringLiteral("CREATE INDEX IF NOT EXISTS runs_id_bytes ON runs (id "
-                                          "COLLATE \"C\")"),
-                           QStringLiteral("CREATE INDEX IF NOT EXISTS cam_records_id_bytes ON "
-                                          "cam_records (id COLLATE \"C\")")}},
+        {5, dialect == Dialect::Sqlite
+                ? QStringList{}
+                : QStringList{QStringLiteral("CREATE INDEX IF NOT EXISTS runs_id_bytes ON runs (id "
+                                             "COLLATE \"C\")"),
+                              QStringLiteral("CREATE INDEX IF NOT EXISTS cam_records_id_bytes ON "
+                                             "cam_records (id COLLATE \"C\")")}},
     };
 }
 
