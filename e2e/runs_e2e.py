@@ -1,16 +1,15 @@
 """Run records in the real program under Xvfb against the simulator: a run ended by ABORT is
-stored with its logs byte for byte; a run cut short by SIGKILL is stored as ended "unknown" at
-the next START. (Their reports and lists are the README test's, on such a run.)"""
+stored with its logs byte for byte. (A run cut short, found at the next START, is the keeper's
+test; their reports and lists are the README test's, on such a run.)"""
 
 import contextlib
 import os
-import signal
 import sqlite3
 import sys
 import unittest
 import zlib
 
-from desktop import ABORT, START, Desktop, main, read_wire_log, wait_until
+from desktop import ABORT, START, Desktop, main, wait_until
 
 PROGRAM, SIMULATOR, ARTEFACTS, REPORT = sys.argv[1:5]
 
@@ -88,33 +87,6 @@ class RunRecords(unittest.TestCase):
         self.assertIn("ffffffff", unknown.stderr)
         self.desktop.click(main, *ABORT)
         self.assertIsNone(program.poll())
-
-    def test_run_cut_short_by_sigkill_is_stored_as_unknown_at_the_next_start(self):
-        program, main, log = self.desktop.open_lens(PROGRAM, SIMULATOR, 3, ("--time-scale", "4"),
-                                                    cwd=self.workdir)
-        self.desktop.start_full_stroke(main)
-        self.moves_logged(3)
-        program.send_signal(signal.SIGKILL)
-        program.wait(timeout=30)
-        held = self.logs()
-        self.assertEqual(self.stored(), [])
-
-        again = self.desktop.start_program(PROGRAM, cwd=self.workdir)
-        # The port selection comes once the killed program's port is free again.
-        self.desktop.window("T7342 Galil V1.0")
-        self.desktop.xdotool("key", "--clearmodifiers", "Down")
-        main = self.desktop.window("T7342 Galil")
-        wait_until(lambda: read_wire_log(log).count("PAW=focusmin;BGW") == 2, what="the start-up")
-        self.desktop.open_full_window(main)
-        self.desktop.start_full_stroke(main)
-        stored = wait_until(self.stored, what="the run found at START stored")
-        self.assertEqual(len(stored), 1)
-        _, ending, _, complete, errors = stored[0]
-        self.assertEqual(ending, "unknown")
-        self.assertEqual((complete, errors), held)
-        self.desktop.click(main, *ABORT)
-        self.desktop.screenshot(main, "runs-after-crash.png")
-        self.assertIsNone(again.poll())
 
 
 if __name__ == "__main__":
