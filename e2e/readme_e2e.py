@@ -20,6 +20,7 @@ import sys
 import tempfile
 import unittest
 import urllib.request
+import zlib
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "testsupport"))
 from pgserver import PgServer  # noqa: E402
@@ -242,11 +243,14 @@ class Readme(unittest.TestCase):
                        timeout=60, what="the kept cam tables sent to the plant")
 
     @classmethod
+    def station(cls):
+        return os.path.join(cls.env["XDG_DATA_HOME"], "velmaro", "runs.sqlite")
+
+    @classmethod
     def station_ids(cls, table, order="id"):
-        station = os.path.join(cls.env["XDG_DATA_HOME"], "velmaro", "runs.sqlite")
-        if not os.path.exists(station):
+        if not os.path.exists(cls.station()):
             return []
-        with sqlite3.connect(station, timeout=10) as db:
+        with sqlite3.connect(cls.station(), timeout=10) as db:
             if not db.execute("SELECT 1 FROM sqlite_master WHERE name = ?", (table,)).fetchone():
                 return []
             return [id for id, in db.execute(f"SELECT id FROM {table} ORDER BY {order}")]
@@ -397,6 +401,16 @@ class Readme(unittest.TestCase):
         words = self.assert_pdf("lens-4711.pdf")
         self.assertIn(f"Run {self.run_id}", words)
         self.assertIn("Lens serial L-4711", words)
+        # The run was stored at ABORT with its logs byte for byte as the program left them.
+        with sqlite3.connect(self.station(), timeout=10) as db:
+            stored = db.execute("SELECT log_complete, log_errors FROM runs").fetchone()
+        for name, blob in zip(("Log Complete.txt", "Log Errors.txt"), stored):
+            with open(self.path(name), "rb") as log:  # qCompress: a length, then zlib
+                self.assertEqual(zlib.decompress(blob[4:]) if blob[:4] != bytes(4) else b"",
+                                 log.read(), name)
+        unknown = self.sh("velmaro-report --run ffffffff")
+        self.assertEqual(unknown.returncode, 2, unknown.stderr)
+        self.assertIn("ffffffff", unknown.stderr)
 
     def synced(self, typed):
         self.ok(typed)
