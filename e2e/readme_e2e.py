@@ -229,11 +229,19 @@ class Readme(unittest.TestCase):
                 return log.read().count(b"\n")
         wait_until(lambda: os.path.exists(complete) and lines() >= 4, timeout=60,
                    what="four moves logged")
+        # The plant sees the run under way, and then ended (what the snapshots hold and their
+        # pace is the keeper's test, on a real PostgreSQL server too).
+        progress = "SELECT run_id || ' ' || ended FROM run_progress"
+        under_way = wait_until(lambda: (p := cls.plant_sql(progress)).endswith(" 0") and p,
+                               timeout=60, what="the run under way seen by the plant")
         cls.desktop.click(main, *ABORT)
         cls.run_id = wait_until(lambda: cls.station_ids("runs"), timeout=60,
                                 what="the run stored")[0]
         wait_until(lambda: cls.plant_sql("SELECT count(*) FROM runs") == "1", timeout=60,
                    what="the run sent to the plant")
+        wait_until(lambda: cls.plant_sql(progress) == f"{cls.run_id} 1", timeout=60,
+                   what="the plant seeing the run ended")
+        assert under_way.startswith(cls.run_id), (under_way, cls.run_id)
         program.send_signal(signal.SIGTERM)
         program.wait(timeout=30)
         # Kept cam tables, where the build keeps them: the empty one first.
