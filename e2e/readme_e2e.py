@@ -180,13 +180,9 @@ class Readme(unittest.TestCase):
         cls.pg_port = cls.pg_server.port
 
     @classmethod
-    def pg(cls, tool, *arguments, check=True):
-        return cls.pg_server.run(tool, *arguments, check=check)
-
-    @classmethod
     def plant_sql(cls, sql):
-        return cls.pg("psql", "-h", "127.0.0.1", "-p", str(cls.pg_port), "-U", "postgres",
-                      "-d", "velmaro_runs", "-tAc", sql).stdout.strip()
+        return cls.pg_server.run("psql", "-h", "127.0.0.1", "-p", str(cls.pg_port), "-U",
+                                 "postgres", "-d", "velmaro_runs", "-tAc", sql).stdout.strip()
 
     @classmethod
     def plant_as_the_readme_makes_it(cls):
