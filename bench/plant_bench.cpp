@@ -221,7 +221,8 @@ Figures overHttp(quint16 port, const QByteArray &path, int clients = kClients,
 }
 
 // The pages themselves, from velmaro-plant on loopback.
-void pagesOverHttp(const QString &program, const QString &connection, const QDate &yearAgo)
+void pagesOverHttp(const QString &program, const QString &connection, const QDate &yearAgo,
+                   const QStringList &beginnings)
 {
     const quint16 port = freePort();
     QProcess plant;
@@ -247,11 +248,10 @@ void pagesOverHttp(const QString &program, const QString &connection, const QDat
           QByteArray("/lenses/L012345"), quality,
           QByteArray("/quality.csv?since=") + yearAgo.toString(Qt::ISODate).toLatin1()})
         report(path.constData(), overHttp(port, path));
-    // A beginning of an id against the whole of it (md5('1')): the ids it fits, from the index.
-    const QByteArray whole = "c4ca4238-a0b9-2382-0dcc-509a6f75849b";
-    for (const QByteArray &id : {whole, QByteArray("0123"), QByteArray("c4ca")})
+    // A run by its whole id, by 4 digits that fit it alone (both 200), by 4 that fit several (400).
+    for (const QString &id : beginnings)
         for (const QByteArray &page : {QByteArray("/runs/"), QByteArray("/api/runs/")})
-            report((page + id).constData(), overHttp(port, page + id));
+            report((page + id.toLatin1()).constData(), overHttp(port, page + id.toLatin1()));
     const QByteArray pdf = "/runs/00000000-0000-4000-8000-000000000024/report.pdf";
     report("/runs/<24-hour run>/report.pdf, alone", overHttp(port, pdf, 1, 3));
     plant.terminate();
@@ -354,9 +354,16 @@ int main(int argc, char **argv)
             .arg(process.exitCode()));
 
     // Last: velmaro-plant may bring the schema up to a newer version than this build knows.
-    if (app.arguments().size() > 1 && !app.arguments().at(1).startsWith(u'-'))
-        pagesOverHttp(app.arguments().at(1), connection, year.since.date());
-    else
+    if (app.arguments().size() > 1 && !app.arguments().at(1).startsWith(u'-')) {
+        // A run whose first 4 digits fit it alone, and 4 digits that fit several.
+        const QStringList ids = server
+                                    .psql("(SELECT max(id) FROM runs GROUP BY left(id, 4) HAVING "
+                                          "count(*) = 1 LIMIT 1) UNION ALL (SELECT left(id, 4) "
+                                          "FROM runs GROUP BY 1 HAVING count(*) > 1 LIMIT 1)")
+                                    .split(u'\n');
+        pagesOverHttp(app.arguments().at(1), connection, year.since.date(),
+                      {ids.value(0), ids.value(0).left(4), ids.value(1)});
+    } else
         say("(no velmaro-plant given: the pages' functions alone)\n");
 
     return 0;
