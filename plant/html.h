@@ -39,6 +39,9 @@ struct Reply
     QByteArray contentType = "text/html; charset=utf-8";
     QString download; // the file name a browser saves it as, when it is a download
     std::optional<base::FailureKind> failure; // why there is no page, when a failure says why
+    std::optional<int> retryAfter;            // seconds, for a refusal that passes by itself
+    // An answer to HEAD whose body was not made (a drawing not drawn yet): its length is unknown.
+    bool bodyNotMade = false;
 };
 
 // The parts of the site, for the header's navigation.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "drawing.h"
+#include "drawings.h"
 #include "html.h"
 
 #include "base/result.h"
@@ -30,6 +30,8 @@ struct Request
     QMap<QString, QString> params; // the query, decoded; the first of a repeated name
     Clock::time_point deadline;    // past it, the answer is 503
     quality::Cache *figures = nullptr; // the quality figures lately computed, shared by the threads
+    Drawings *drawings = nullptr;      // the runs' drawings, shared by the threads
+    bool head = false;                 // HEAD: answers what GET would, but draws nothing
 
     [[nodiscard]] QString value(const QString &key) const { return params.value(key); }
 };
