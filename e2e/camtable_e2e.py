@@ -2,7 +2,6 @@
 in the cam table, replays it, saves the table, clears the row and loads the table back."""
 
 import os
-import subprocess
 import sys
 import unittest
 
@@ -51,7 +50,7 @@ class CamTable(unittest.TestCase):
         """The top and bottom pixel rows of the list's highlighted row, in window pixels, or None
         while no single row is highlighted."""
         x, y = self.desktop.geometry(self.main)[:2]
-        column = pixel_column(self.desktop.env, x + EMPTY_ZOOM2_X, y + LIST_TOP, LIST_HEIGHT)
+        column = self.desktop.pixels((x + EMPTY_ZOOM2_X, y + LIST_TOP, 1, LIST_HEIGHT))
         # The selection's blue, not the blue of the window or of a frame.
         band = [i for i, (r, g, b) in enumerate(column)
                 if r < 90 and 100 < g < 180 and 150 < b < 240]
@@ -134,14 +133,6 @@ class CamTable(unittest.TestCase):
         with open(path, "rb") as file:
             self.assertEqual(file.read(), saved, "loading leaves the file alone")
         self.assertIsNone(program.poll(), "the program is still running")
-
-
-def pixel_column(env, x, y, height):
-    """The colours of a one-pixel-wide column of the screen, top to bottom."""
-    data = subprocess.run(
-        ["import", "-window", "root", "-crop", f"1x{height}+{x}+{y}", "-depth", "8", "rgb:-"],
-        env=env, capture_output=True, check=True, timeout=20).stdout
-    return [tuple(data[i:i + 3]) for i in range(0, len(data) - 2, 3)]
 
 
 if __name__ == "__main__":

@@ -277,9 +277,6 @@ class Desktop:
         return tuple(int(values[key]) for key in ("Absolute upper-left X", "Absolute upper-left Y",
                                                   "Width", "Height"))
 
-    def window_size(self, window):
-        return self.geometry(window)[2:]
-
     def outer_geometry(self, window):
         """x, y, width and height of the window with the frame the window manager gave it, as
         the window manager publishes it (_NET_FRAME_EXTENTS); without a frame, the window's."""
@@ -297,6 +294,18 @@ class Desktop:
 
     def click(self, window, x, y):
         self.mouse(window, (x, y), "click", "1")
+
+    def pixels(self, box, name=None):
+        """The colours (r, g, b) of a box (x, y, width, height) of the screen, row by row; kept
+        among the artefacts as `name` too, if given."""
+        x, y, width, height = box
+        data = subprocess.run(["import", "-window", "root", "-crop", f"{width}x{height}+{x}+{y}",
+                               "-depth", "8", "rgb:-"], env=self.env, capture_output=True,
+                              check=True, timeout=20).stdout
+        if name:
+            subprocess.run(["convert", "-size", f"{width}x{height}", "-depth", "8", "rgb:-",
+                            os.path.join(self.artefacts, name)], input=data, check=True, timeout=20)
+        return [tuple(data[i:i + 3]) for i in range(0, len(data) - 2, 3)]
 
     def screenshot(self, window, name):
         path = os.path.join(self.artefacts, name)

@@ -2,8 +2,6 @@
 drops down below itself, ten rows with a scroll bar (the iris list's six whole), and stays where
 it is while the pointer rests; the item then clicked is the one sent."""
 
-import os
-import subprocess
 import sys
 import unittest
 
@@ -15,16 +13,6 @@ LISTS = {"focal": (960, 10, 9, "zoom=120"), "iris": (1680, 6, 3, "iris=4")}
 
 
 class PresetLists(unittest.TestCase):
-    def grab(self, box, name=None):
-        x, y, width, height = box
-        image = subprocess.run(["import", "-window", "root", "-crop", f"{width}x{height}+{x}+{y}",
-                                "ppm:-"], env=self.desktop.env, capture_output=True, check=True,
-                               timeout=20).stdout
-        if name:
-            subprocess.run(["convert", "ppm:-", os.path.join(ARTEFACTS, name)], input=image,
-                           check=True, timeout=20)
-        return image
-
     def choose(self, main, log, name, suffix):
         top, rows, row, line = LISTS[name]
         left, window_top = self.desktop.geometry(main)[:2]
@@ -36,11 +24,11 @@ class PresetLists(unittest.TestCase):
         x, y, width, height = self.desktop.geometry(popup)
         self.assertTrue(combo_bottom - 1 <= y <= combo_bottom + 4, (combo_bottom, y))
         area = (left, combo_bottom - 330 // 15, x + width - left, y + height - combo_bottom + 22)
-        wait_until(lambda: self.grab(area) == self.grab(area), what="a still list")
-        shown = self.grab(area, f"{name}-list-{suffix}.png")
+        wait_until(lambda: self.desktop.pixels(area) == self.desktop.pixels(area), what="a still list")
+        shown = self.desktop.pixels(area, f"{name}-list-{suffix}.png")
         # The pointer rests where it clicked; some seconds of the readout show the program ran on.
         readouts_pass(log, 60)
-        self.assertEqual(self.grab(area), shown, "the list scrolled under the resting pointer")
+        self.assertEqual(self.desktop.pixels(area), shown, "the list scrolled under the resting pointer")
         sent = len(read_wire_log(log))
         self.desktop.mouse(popup, (width // 2, height * (2 * row + 1) // (2 * rows)), "click", "1")
         wait_until(lambda: line in read_wire_log(log)[sent:], what=line)

@@ -1,16 +1,15 @@
 """The real program under Xvfb against the simulator on a pseudo-terminal: the operator chooses
-the port and the lens starts up, or tells that it is not initialised; the operator steps the
-focus, and the technician switches an axis off and on and sets the controller's network
-address, all by mouse and keyboard as a person would."""
+the port and the lens starts up, or tells that it is not initialised; the technician switches an
+axis off and on and sets the controller's network address, all by mouse and keyboard as a person
+would. (Holding a focus button is the lens column's widget test.)"""
 
 import sys
 import unittest
 
-from desktop import Desktop, main, read_wire_log, readouts_pass, twips_centre, wait_until
+from desktop import Desktop, main, read_wire_log, twips_centre, wait_until
 
 PROGRAM, SIMULATOR, ARTEFACTS = sys.argv[1:4]
 
-FOCUS_UP = twips_centre(360, 2760, 495, 375)
 SET_IP = twips_centre(360, 3360, 1095, 375)
 # Zoom 1's panel: the manual frame at (2160, 1320), its first axis frame 120 and 300 inside it.
 AXIS0 = (2160 + 120, 1320 + 300)
@@ -36,19 +35,6 @@ class LensAndAxes(unittest.TestCase):
 
     def mouse(self, at, *actions):
         self.desktop.mouse(self.main, at, *actions)
-
-    def test_1_holding_plus_repeats_the_focus_step_until_the_mouse_lets_go(self):
-        # The repeat's timing is the widget test's, in virtual time; here the real mouse.
-        def steps():
-            return read_wire_log(self.log)[before:].count("focusup=1")
-        before = len(read_wire_log(self.log))
-        self.mouse(FOCUS_UP, "mousedown", "1")
-        wait_until(lambda: steps() >= 3, what="the focus step repeated")
-        self.desktop.xdotool("mouseup", "1")
-        readouts_pass(self.log)  # the program's loop has gone round: the release is taken
-        held = steps()
-        readouts_pass(self.log)
-        self.assertEqual(steps(), held, "the repeat ends with the release")
 
     def test_2_an_axis_switched_off_and_on(self):
         self.desktop.open_full_window(self.main)

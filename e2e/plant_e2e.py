@@ -151,10 +151,9 @@ class PlantInABrowser(unittest.TestCase):
 
     def test_the_serials_dot_and_dot_dot_are_reached_from_their_links(self):
         for serial in (".", ".."):
-            self.browser.get(self.base + "runs?station=bench-9")
-            self.browser.find_element(By.LINK_TEXT, serial).click()
-            self.assertEqual(self.browser.find_element(By.TAG_NAME, "h1").text, f"Lens {serial}")
-            self.assertIn("Every run, oldest first", self.browser.page_source)
+            self.go("station=bench-9", lambda: self.browser.get(self.base + "runs?station=bench-9"))
+            self.go("/lenses", self.find(By.LINK_TEXT, serial).click)
+            self.assertEqual(self.find(By.TAG_NAME, "h1").text, f"Lens {serial}")
 
     def test_the_quality_page_shows_the_weeks_and_the_failures(self):
         self.go("quality", lambda: self.browser.get(self.base + "quality"))

@@ -105,6 +105,8 @@ class Soak(unittest.TestCase):
         self.assertEqual(len(self.desktop.shown("^Errore$")), 1, "one message")
         self.desktop.screenshot("root", "soak-line-lost.png")
         self.desktop.answer("Errore")
+        wait_until(lambda: not os.path.lexists(os.path.join(self.desktop.ports, "COM8")),
+                   what="the dropped line's link removed")
 
         # The device comes back under the same name, with the lens still initialised.
         log = self.desktop.start_simulator(SIMULATOR, 8, "--time-scale", "20")

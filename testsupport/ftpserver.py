@@ -1,9 +1,11 @@
 """An FTP server on loopback for the update check's tests: one account serving one folder, on a
 free port. Prints "port N" once it listens and serves until it is stopped; its log, every command
-and answer, goes to stderr."""
+and answer, goes to stderr. A fetch of a file named with --broken breaks off, as a transfer cut
+short does."""
 
 import argparse
 import logging
+import os
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
@@ -17,12 +19,19 @@ def main():
     parser.add_argument("--user", required=True)
     parser.add_argument("--password", required=True)
     parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--broken", action="append", default=[])
     options = parser.parse_args()
 
     logging.basicConfig(stream=sys.stderr, level=logging.DEBUG, format="%(message)s")
     authorizer = DummyAuthorizer()
     authorizer.add_user(options.user, options.password, options.dir, perm="elr")
-    handler = FTPHandler
+    class Handler(FTPHandler):
+        def ftp_RETR(self, file):
+            if os.path.basename(file) in options.broken:
+                return self.respond("426 Connection closed; transfer aborted.")
+            return super().ftp_RETR(file)
+
+    handler = Handler
     handler.authorizer = authorizer
     server = FTPServer(("127.0.0.1", options.port), handler)
     print(f"port {server.address[1]}", flush=True)

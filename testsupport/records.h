@@ -9,23 +9,33 @@
 
 namespace testsupport {
 
-// A run record as the station keeps one, with logs of `logBytes` bytes that hardly compress.
-inline runs::RunRecord madeRun(const QString &station, int number, int logBytes = 2000,
-                               const QString &serial = {})
+// A run record with what every store needs: an hour from `start`, stopped by ABORT, a full-stroke
+// test; each test sets the rest. The one maker of run records for every test.
+inline runs::RunRecord runRecord(const QString &station, const QString &serial,
+                                 const QDateTime &start, const QString &operatorName = "op")
 {
     runs::RunRecord run;
     run.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
     run.station = station;
-    run.operatorName = "op";
+    run.serial = serial;
+    run.operatorName = operatorName;
     run.version = "1.2.0";
     run.port = "COM1 (/dev/ttyS0)";
-    run.start = QDateTime(QDate(2026, 12, 1 + number % 20), QTime(8, number % 60), Qt::UTC);
-    run.end = run.start.addSecs(3600);
     run.tests = "Full stroke";
+    run.start = start.toUTC();
+    run.end = run.start.addSecs(3600);
+    run.ending = runin::RunEnding::Aborted;
+    return run;
+}
+
+// A stored run with logs of `logBytes` bytes that hardly compress.
+inline runs::RunRecord madeRun(const QString &station, int number, int logBytes = 2000,
+                               const QString &serial = {})
+{
+    runs::RunRecord run = runRecord(
+        station, serial, QDateTime(QDate(2026, 12, 1 + number % 20), QTime(8, number % 60), Qt::UTC));
     run.cycles = number;
     run.axes.at(2) = {10, number % 2, number % 2 ? std::optional<double>(42) : std::nullopt};
-    run.ending = runin::RunEnding::Aborted;
-    run.serial = serial;
     QRandomGenerator random(static_cast<quint32>(number) + 1);
     while (run.complete.size() < logBytes)
         run.complete += QByteArray::number(random.generate64(), 36) + "\r\n";

@@ -6,6 +6,7 @@
 #include "runs/progressstore.h"
 #include "runs/rundatabase.h"
 #include "runs/runstore.h"
+#include "testsupport/records.h"
 
 #include <QDateTime>
 
@@ -30,16 +31,8 @@ inline runs::RunRecord strokeRun(const QString &id, const QString &station, cons
                                  std::string_view errorAxis = {}, const std::string &error = "23")
 {
     using namespace runin;
-    runs::RunRecord run;
+    runs::RunRecord run = testsupport::runRecord(station, serial, start, operatorName);
     run.id = id;
-    run.station = station;
-    run.serial = serial;
-    run.operatorName = operatorName;
-    run.version = "1.2.0";
-    run.port = "COM1 (/dev/ttyUSB0)";
-    run.tests = "Full stroke";
-    run.start = start.toUTC();
-    run.ending = runin::RunEnding::Aborted;
     QDateTime now = start;
     const auto line = [&run, &now](const QString &text) {
         run.complete += text.toLocal8Bit() + "\r\n";

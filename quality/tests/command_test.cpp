@@ -83,11 +83,6 @@ TEST_F(Command, CsvIsTheFiguresOwnWhateverTheLocale)
         << table.out.toStdString();
     EXPECT_TRUE(table.out.contains("33.3%")) << table.out.toStdString();
     EXPECT_FALSE(table.out.contains("33,3%"));
-
-    const Answer wrong = report({"--quality", "--since", "2026-13-40"});
-    EXPECT_EQ(wrong.status, 2);
-    EXPECT_TRUE(wrong.err.contains("--since: '2026-13-40' is not a date YYYY-MM-DD"))
-        << wrong.err.toStdString();
 }
 
 } // namespace

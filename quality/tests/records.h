@@ -1,12 +1,11 @@
 #pragma once
 
 #include "runs/rundatabase.h"
-#include "runs/runrecord.h"
 #include "testsupport/pgserver.h"
+#include "testsupport/records.h"
 
 #include <QTemporaryDir>
 #include <QTimeZone>
-#include <QUuid>
 
 #include <gtest/gtest.h>
 
@@ -66,14 +65,7 @@ struct PlantServer : Backend
 inline runs::RunRecord run(const QString &station, const QString &serial, const QDateTime &start,
                            int errors = 0, int axis = 2, const QString &tests = "Full stroke")
 {
-    runs::RunRecord record;
-    record.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    record.station = station;
-    record.operatorName = "anna";
-    record.version = "1.2.0";
-    record.port = "COM1 (/dev/ttyS0)";
-    record.start = start.toUTC();
-    record.end = record.start.addSecs(3600);
+    runs::RunRecord record = testsupport::runRecord(station, serial, start, "anna");
     record.tests = tests;
     record.cycles = 5;
     for (auto &figures : record.axes)
@@ -82,7 +74,6 @@ inline runs::RunRecord run(const QString &station, const QString &serial, const 
     if (errors > 0)
         record.axes.at(static_cast<std::size_t>(axis)).largest = 12.5;
     record.ending = runin::RunEnding::Completed;
-    record.serial = serial;
     record.complete = "log\r\n";
     record.digest = runs::logsDigest(record.complete, record.errors);
     return record;

@@ -1,5 +1,5 @@
-// The port selection window against real pseudo-terminals linked as COM ports.
-#include "link/modvariabili.h"
+// The port selection window against real pseudo-terminals linked as COM ports. (Choosing one
+// with the keyboard opens the main window on it in every end-to-end test.)
 #include "link/qtseriallink.h"
 #include "shell/frmcomport.h"
 #include "testsupport/findchild.h"
@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QTest>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -103,19 +102,6 @@ TEST_F(PortSelection, ListsTheUsablePortsUpToTwentyLeavingOutAHeldOneAndChoosesN
     EXPECT_THAT(opened.error(), testing::HasSubstr("in use by another program"));
     holder.kill();
     holder.waitForFinished();
-}
-
-TEST_F(PortSelection, ChoosingAPortRecordsItAndShowsTheMainWindow)
-{
-    const auto window = makeWindow();
-    window->show();
-    list(*window)->setFocus();
-    QTest::keyClick(list(*window), Qt::Key_End); // the last entry, COM12
-
-    EXPECT_EQ(modVariabili::PortNumber, 12);
-    ASSERT_NE(mainWindow, nullptr);
-    EXPECT_TRUE(mainWindow->isVisible());
-    EXPECT_FALSE(window->isVisible());
 }
 
 } // namespace

@@ -1,13 +1,8 @@
 // The start-up sequence of the main window, from its first activation.
 #include "testsupport/mainwindowfixture.h"
 
-#include "shell/frmcomport.h"
-#include "shell/launcher.h"
-#include "testsupport/fakeupdate.h"
-#include "update/frmsplash.h"
 
 #include <QComboBox>
-#include <QTemporaryDir>
 #include <QTreeWidget>
 
 #include <gmock/gmock.h>
@@ -95,96 +90,6 @@ TEST_F(StartUp, AnAlarmWithAnEmptyErrorReplyEndsTheMessageAtTheHash)
     showAndStart();
     ASSERT_EQ(dialogs.shown.size(), 1U);
     EXPECT_EQ(dialogs.shown[0].text, "Initialization not possible! Errore #");
-}
-
-// The splash, the port list and the main window in turn, on an update server in memory.
-class Launcher : public testing::Test
-{
-protected:
-    Launcher()
-    {
-        auto client = std::make_unique<testsupport::FakeFtpClient>(clock);
-        auto updateStarter = std::make_unique<testsupport::RecordingStarter>();
-        ftp = client.get();
-        starter = updateStarter.get();
-        launcher = std::make_unique<shell::Launcher>(
-            clock, tone, dialogs,
-            [this]() -> std::unique_ptr<comm::SerialLink> {
-                auto link = std::make_unique<testsupport::FakeLink>(clock);
-                link->refuseOpen(portGone);
-                return link;
-            },
-            update::UpdateServices{std::move(client),
-                                   std::move(updateStarter),
-                                   {"updates.example", "secret_Pass"},
-                                   directory.path().toStdString()});
-        finished = std::make_unique<QSignalSpy>(launcher.get(), &shell::Launcher::finished);
-        launcher->start();
-        splash = launcher->splash();
-    }
-
-    platform::VirtualClock clock;
-    testsupport::RecordingTone tone;
-    testsupport::RecordingDialogs dialogs;
-    QTemporaryDir directory;
-    bool portGone = false;
-    testsupport::FakeFtpClient *ftp = nullptr;
-    testsupport::RecordingStarter *starter = nullptr;
-    std::unique_ptr<shell::Launcher> launcher;
-    std::unique_ptr<QSignalSpy> finished;
-    update::frmSplash *splash = nullptr;
-};
-
-TEST_F(Launcher, APortGoneSinceTheListWasBuiltLeadsBackToAFreshPortList)
-{
-    ftp->refuseConnection = true;
-    testsupport::fire(testsupport::child<QTimer>(splash, "Timer1"));
-    QPointer<shell::frmComPort> first = launcher->portSelection();
-    ASSERT_TRUE(first);
-
-    portGone = true;
-    // The operator picks the third port of the list.
-    auto *ports = testsupport::child<QComboBox>(first, "ComboSerialPort");
-    ports->setCurrentIndex(2);
-    emit ports->activated(2);
-    QPointer<shell::frmMain> main = launcher->mainWindow();
-    ASSERT_TRUE(main);
-    ASSERT_TRUE(testsupport::waitFor([&] { return !main && !first; }))
-        << "the old list and the main window are gone";
-
-    ASSERT_EQ(dialogs.shown.size(), 1U);
-    EXPECT_TRUE(dialogs.shown[0].text.contains("COM3"));
-    ASSERT_TRUE(launcher->portSelection());
-    EXPECT_EQ(finished->count(), 0);
-
-    launcher->portSelection()->close();
-    EXPECT_EQ(finished->count(), 1);
-}
-
-TEST_F(Launcher, ClosingTheSplashBeforeTheCheckEndsTheProgramWithoutAsking)
-{
-    splash->close();
-
-    EXPECT_FALSE(testsupport::child<QTimer>(splash, "Timer1")->isActive());
-    EXPECT_EQ(finished->count(), 1);
-    EXPECT_TRUE(ftp->requests.empty());
-}
-
-TEST_F(Launcher, ClosingTheSplashDuringARequestCallsOffTheCheck)
-{
-    ftp->files["VerVelmaro.txt"] = "9.0.0\n";
-    ftp->files["UpdateVelmaro.exe"] = "#!/bin/sh\n";
-    ftp->pollsPerRequest = 1;
-    ftp->whilePolled = [this] { splash->close(); };
-
-    testsupport::fire(testsupport::child<QTimer>(splash, "Timer1"));
-
-    EXPECT_EQ(ftp->cancels, 1);
-    EXPECT_EQ(ftp->requests.size(), 1U);
-    EXPECT_EQ(clock.now(), platform::Millis{0});
-    EXPECT_TRUE(starter->started.empty());
-    EXPECT_FALSE(launcher->portSelection());
-    EXPECT_EQ(finished->count(), 1);
 }
 
 } // namespace

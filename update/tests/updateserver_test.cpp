@@ -9,13 +9,16 @@
 #include "testsupport/findchild.h"
 #include "testsupport/recordingdialogs.h"
 #include "testsupport/signing.h"
+#include "testsupport/silentserver.h"
 #include "testsupport/timers.h"
 #include "testsupport/waitfor.h"
 #include "updateconfig.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPointer>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -35,11 +38,15 @@ constexpr const char *kTestUpdater = "#!/bin/sh\npwd > updater-ran\n";
 class FtpServer
 {
 public:
-    explicit FtpServer(const QString &directory)
+    // Fetches of the files named `broken` break off.
+    explicit FtpServer(const QString &directory, const QStringList &broken = {})
     {
         m_process.setProgram("/usr/bin/python3");
-        m_process.setArguments({VELMARO_FTP_SERVER, "--dir", directory, "--user",
-                                update::kUpdateUser, "--password", velmaro::kUpdatePassword});
+        QStringList arguments{VELMARO_FTP_SERVER, "--dir", directory, "--user",
+                              update::kUpdateUser, "--password", velmaro::kUpdatePassword};
+        for (const QString &name : broken)
+            arguments << "--broken" << name;
+        m_process.setArguments(arguments);
         m_process.start();
         while (!m_process.canReadLine() && m_process.waitForReadyRead(30000)) {
         }
@@ -100,8 +107,18 @@ protected:
     // Opens the splash and runs its check as its timer would, with `key` built in.
     void check(const std::string &host, std::optional<update::PublicKey> key = std::nullopt)
     {
+        open(host, std::move(key));
+        testsupport::fire(testsupport::child<QTimer>(splash, "Timer1"));
+    }
+    void open(const std::string &host, std::optional<update::PublicKey> key = std::nullopt)
+    {
         launcher = std::make_unique<shell::Launcher>(
-            clock, tone, dialogs, [this] { return std::make_unique<testsupport::FakeLink>(clock); },
+            clock, tone, dialogs,
+            [this]() -> std::unique_ptr<comm::SerialLink> {
+                auto link = std::make_unique<testsupport::FakeLink>(clock);
+                link->refuseOpen(portGone);
+                return link;
+            },
             update::UpdateServices{std::make_unique<update::CurlFtpClient>(),
                                    std::make_unique<update::DetachedStarter>(),
                                    {host, velmaro::kUpdatePassword},
@@ -110,7 +127,6 @@ protected:
         finished = std::make_unique<QSignalSpy>(launcher.get(), &shell::Launcher::finished);
         launcher->start();
         splash = launcher->splash();
-        testsupport::fire(testsupport::child<QTimer>(splash, "Timer1"));
     }
 
     QStringList localFiles() const { return QDir(local.path()).entryList(QDir::Files); }
@@ -140,7 +156,8 @@ protected:
     testsupport::RecordingDialogs dialogs;
     std::unique_ptr<shell::Launcher> launcher;
     std::unique_ptr<QSignalSpy> finished;
-    const QWidget *splash = nullptr; // compared only: it is deleted once it has gone on
+    QWidget *splash = nullptr; // deleted once it has gone on
+    bool portGone = false;     // the ports the main window opens are gone
 };
 
 TEST_F(UpdateServer, EqualVersionGoesOn_ANewerOneStartsAnUpdaterFetchedEarlierWithoutItsXBit)
@@ -257,6 +274,114 @@ TEST_F(UpdateServer, WithAKeyOnlyTheUpdaterItsMakerSignedRuns_FromACopyOfTheByte
     }
     EXPECT_EQ(server.log().count("FTP session opened"), 7)
         << "every fetch of a check goes over its one connection";
+}
+
+// The failure paths, each on a server of its own: the recovery path pauses after every request, a
+// failed one too, and the main path ends at a broken fetch without one; an updater that does not
+// start is fetched anew and tried once more; a signature whose fetch breaks off refuses it.
+TEST_F(UpdateServer, FailurePathsPauseWhereTheyShouldAndSayWhy)
+{
+    const testsupport::TestSigner maker;
+    const struct
+    {
+        const char *what;
+        const char *version; // none: the server has no version file
+        QStringList broken;
+        QByteArray updater;
+        std::optional<update::PublicKey> key;
+        long pauses;     // milliseconds
+        const char *box; // none: the check goes on in silence
+    } cases[] = {
+        {"no version file, the updater's fetches break off", nullptr,
+         {"UpdateVelmaro.exe", "SetupUpdate.ini"}, kTestUpdater, std::nullopt, 2000,
+         "could not be fetched from the update server: "},
+        {"the version file's fetch breaks off", "1.3.0\n", {"VerVelmaro.txt"}, kTestUpdater,
+         std::nullopt, 500, nullptr},
+        {"an empty version file", "", {}, "no program", std::nullopt, 2000, "could not be started"},
+        {"an updater that does not run", "2.0.0\n", {}, "no program", std::nullopt, 2000,
+         "could not be started"},
+        {"the signature's fetch breaks off", "1.2\n", {"UpdateVelmaro.exe.sig"}, kTestUpdater,
+         maker.publicKey(), 2500, "does not match its signature: cannot fetch UpdateVelmaro.exe.sig"},
+    };
+    for (const auto &each : cases) {
+        SCOPED_TRACE(each.what);
+        for (const char *name : {"VerVelmaro.txt", "UpdateVelmaro.exe.sig"})
+            QFile::remove(remote.filePath(name));
+        if (each.version)
+            serve("VerVelmaro.txt", each.version);
+        serve("UpdateVelmaro.exe", each.updater);
+        serve("SetupUpdate.ini", "[Setup]\n");
+        if (each.key) // a file there, so that its fetch can break off
+            serve("UpdateVelmaro.exe.sig", maker.sign(each.updater));
+        dialogs.shown.clear();
+        FtpServer server(remote.path(), each.broken);
+        const platform::Millis before = clock.now();
+        check(server.host(), each.key);
+
+        EXPECT_EQ((clock.now() - before).count(), each.pauses);
+        EXPECT_TRUE(wentOnToThePortSelection());
+        ASSERT_EQ(dialogs.shown.size(), each.box ? 1U : 0U);
+        if (each.box) {
+            EXPECT_THAT(dialogs.shown[0].text.toStdString(), HasSubstr(each.box));
+            EXPECT_EQ(dialogs.shown[0].text.contains("could not be fetched"),
+                      each.broken.contains("UpdateVelmaro.exe"));
+        }
+        EXPECT_FALSE(QFile::exists(local.filePath("updater-ran")));
+        // An empty version file cannot be read and stays behind; a refused updater is deleted.
+        EXPECT_EQ(localFiles().contains("VerVelmaro.txt"), each.version && !*each.version);
+        EXPECT_FALSE(localFiles().contains("UpdateVelmaro.exe") && each.key);
+        for (const QString &name : localFiles())
+            QFile::remove(local.filePath(name));
+    }
+}
+
+TEST_F(UpdateServer, APortGoneSinceTheListWasBuiltLeadsBackToAFreshPortList)
+{
+    check(closedPort());
+    QPointer<QWidget> first = launcher->portSelection();
+    ASSERT_TRUE(first);
+
+    portGone = true;
+    // The operator picks the third port of the list.
+    auto *ports = testsupport::child<QComboBox>(first, "ComboSerialPort");
+    ports->setCurrentIndex(2);
+    emit ports->activated(2);
+    QPointer<QWidget> main = launcher->mainWindow();
+    ASSERT_TRUE(main);
+    ASSERT_TRUE(testsupport::waitFor([&] { return !main && !first; }))
+        << "the old list and the main window are gone";
+
+    ASSERT_EQ(dialogs.shown.size(), 1U);
+    EXPECT_TRUE(dialogs.shown[0].text.contains("COM3"));
+    ASSERT_TRUE(launcher->portSelection());
+    EXPECT_EQ(finished->count(), 0);
+
+    launcher->portSelection()->close();
+    EXPECT_EQ(finished->count(), 1);
+}
+
+TEST_F(UpdateServer, ClosingTheSplashBeforeTheCheckOrDuringARequestEndsTheProgramWithoutAsking)
+{
+    testsupport::SilentServer silent;
+    for (const bool during : {false, true}) {
+        open("127.0.0.1:" + std::to_string(silent.port()));
+        QTimer closer; // closes the splash once the check's request waits on the server
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            if (silent.clientWaiting())
+                splash->close();
+        });
+        if (during) {
+            closer.start(10);
+            testsupport::fire(testsupport::child<QTimer>(splash, "Timer1"));
+        } else {
+            splash->close();
+            EXPECT_FALSE(testsupport::child<QTimer>(splash, "Timer1")->isActive());
+        }
+        EXPECT_EQ(finished->count(), 1) << during;
+        EXPECT_FALSE(launcher->portSelection()) << during;
+        EXPECT_EQ(clock.now(), platform::Millis{0}) << during;
+        EXPECT_TRUE(dialogs.shown.empty() && localFiles().isEmpty()) << during;
+    }
 }
 
 // A Linux folder name may hold any bytes; the program must say why it cannot start, not throw.

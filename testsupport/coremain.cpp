@@ -1,0 +1,8 @@
+// GoogleTest entry for tests without a QApplication.
+#include <gtest/gtest.h>
+
+int main(int argc, char **argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
