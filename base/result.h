@@ -20,6 +20,7 @@ enum class FailureKind {
     Damaged,      // it is there but cannot be trusted: cut short, does not unpack, digest differs
     Unavailable,  // cannot be reached now: a lost connection, a server or port that does not answer
     TimedOut,     // it answered too late: a statement or a serial answer past its deadline
+    Busy,         // too much is waiting already: asked again later, it may be done
     Internal,     // the program or the system it runs on let it down
 };
 

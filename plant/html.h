@@ -41,6 +41,9 @@ struct Reply
     QByteArray contentType = "text/html; charset=utf-8";
     QString download; // the file name a browser saves it as, when it is a download
     std::optional<base::FailureKind> failure; // why there is no page, when a failure says why
+    std::optional<int> retryAfter;            // seconds, for a refusal that passes by itself
+    // An answer to HEAD whose body was not made (a drawing not drawn yet): its length is unknown.
+    bool bodyNotMade = false;
 
     // A body sent as the client takes it, instead of `body`: its length, and from an offset on
     // the next piece of at most so many bytes (a failure cuts the connection). Without `piece`

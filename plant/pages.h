@@ -1,6 +1,6 @@
 #pragma once
 
-#include "drawing.h"
+#include "drawings.h"
 #include "html.h"
 
 #include "base/result.h"
@@ -32,6 +32,8 @@ struct Request
     Clock::time_point deadline;    // past it, the answer is 503
     bool head = false;             // only the answer's headers go back
     quality::Cache *figures = nullptr; // the quality figures lately computed, shared by the threads
+    Drawings *drawings = nullptr;      // the runs' drawings, shared by the threads
+    bool head = false;                 // HEAD: answers what GET would, but draws nothing
 
     [[nodiscard]] QString value(const QString &key) const { return params.value(key); }
 };

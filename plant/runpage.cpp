@@ -139,6 +139,30 @@ QString errorLines(const QByteArray &log, const QString &base)
         .arg(note, escaped(shown));
 }
 
+// The run's drawing of that kind: kept, or drawn now. For HEAD only a kept one (null when there
+// is none); a drawing refused or late answers 503.
+std::variant<Drawings::Drawn, Reply> drawingOf(const Request &request, const QString &kind,
+                                               const runs::RunRecord &run,
+                                               const Drawings::Draw &draw)
+{
+    static Drawings unshared(0); // for a request without the server's: drawn, never kept
+    Drawings &drawings = request.drawings != nullptr ? *request.drawings : unshared;
+    const QString key = Drawings::key(kind, run.id, run.digest);
+    if (request.head)
+        return drawings.kept(key);
+    auto drawn = drawings.drawn(key, draw, request.deadline);
+    if (drawn)
+        return *drawn;
+    if (drawn.kind() == base::FailureKind::Busy || drawn.kind() == base::FailureKind::TimedOut)
+        return failed(drawn.kind(),
+                      QStringLiteral("The %1 of the run could not be drawn now: %2.")
+                          .arg(kind == QLatin1String("charts") ? QStringLiteral("charts")
+                                                               : QStringLiteral("report"),
+                               QString::fromStdString(drawn.error())));
+    return failed(drawn.kind(), QStringLiteral("The report could not be drawn: %1")
+                                    .arg(QString::fromStdString(drawn.error())));
+}
+
 } // namespace
 
 Reply runPage(runs::RunDatabase &records, const Request &request, const QString &id)
@@ -148,11 +172,14 @@ Reply runPage(runs::RunDatabase &records, const Request &request, const QString 
         return *reply;
     const runs::RunRecord &run = std::get<runs::RunRecord>(found);
 
-    RunCharts charts;
-    if (!onGuiThread([&] { charts = drawRunCharts(run); }, request.deadline))
-        return failed(base::FailureKind::TimedOut,
-                      QStringLiteral("The charts of the run could not be drawn within 10 s; the "
-                                     "server is busy."));
+    // HEAD draws nothing: without charts kept, the page's length is not known.
+    auto drawn = drawingOf(request, QStringLiteral("charts"), run, [&run]() -> base::Result<Drawing> {
+        return Drawing{drawRunCharts(run), {}};
+    });
+    if (auto *reply = std::get_if<Reply>(&drawn))
+        return *reply;
+    const Drawings::Drawn &drawing = std::get<Drawings::Drawn>(drawn);
+    const RunCharts charts = drawing ? drawing->charts : RunCharts{};
 
     const QString base = QStringLiteral("/runs/") + urlPart(run.id);
     QString body =
@@ -205,6 +232,7 @@ Reply runPage(runs::RunDatabase &records, const Request &request, const QString 
 
     Reply reply;
     reply.body = page(QStringLiteral("Run %1").arg(run.id.left(8)), Section::Runs, body);
+    reply.bodyNotMade = drawing == nullptr;
     return reply;
 }
 
@@ -225,17 +253,23 @@ Reply runFile(runs::RunDatabase &records, const Request &request, const QString 
     Reply reply;
     // The lens's cam table is read here, on this thread's connection; only the drawing moves. As
     // velmaro-report does, a table that cannot be read leaves the report without it.
-    auto cam = runs::CamStore(records).tableOfRun(run);
-    const std::optional<camtable::CamTable> table = cam ? *cam : std::nullopt;
-    std::optional<base::Result<QByteArray>> pdf;
-    if (!onGuiThread([&] { pdf = drawRunReport(run, table); }, request.deadline))
-        return failed(base::FailureKind::TimedOut,
-                      QStringLiteral("The report could not be drawn within 10 s; the server is "
-                                     "busy."));
-    if (!*pdf)
-        return failed(pdf->kind(), QStringLiteral("The report could not be drawn: %1")
-                                       .arg(QString::fromStdString(pdf->error())));
-    reply.body = std::move(**pdf);
+    std::optional<camtable::CamTable> table;
+    if (!request.head)
+        if (auto cam = runs::CamStore(records).tableOfRun(run); cam)
+            table = *cam;
+    auto drawn = drawingOf(request, QStringLiteral("report.pdf"), run,
+                           [&run, &table]() -> base::Result<Drawing> {
+                               auto pdf = drawRunReport(run, table);
+                               if (!pdf)
+                                   return pdf.failure();
+                               return Drawing{{}, std::move(*pdf)};
+                           });
+    if (auto *refused = std::get_if<Reply>(&drawn))
+        return *refused;
+    const Drawings::Drawn &drawing = std::get<Drawings::Drawn>(drawn);
+    if (drawing)
+        reply.body = drawing->pdf;
+    reply.bodyNotMade = drawing == nullptr;
     reply.contentType = "application/pdf";
     reply.download = QStringLiteral("run-%1.pdf").arg(run.id.left(8));
     return reply;

@@ -45,10 +45,18 @@ void send(const Reply &reply, httplib::Response &res)
                     return false;
                 return sink.write(piece->constData(), static_cast<std::size_t>(piece->size()));
             });
+    } else if (reply.bodyNotMade) { // sent chunked, so no length is claimed; HEAD sends no chunk
+        res.set_chunked_content_provider(reply.contentType.toStdString(),
+                                         [](std::size_t, httplib::DataSink &sink) {
+                                             sink.done();
+                                             return true;
+                                         });
     } else {
         res.set_content(reply.body.constData(), static_cast<std::size_t>(reply.body.size()),
                         reply.contentType.constData());
     }
+    if (reply.retryAfter)
+        res.set_header("Retry-After", std::to_string(*reply.retryAfter));
     if (!reply.download.isEmpty())
         res.set_header("Content-Disposition", disposition(reply.download));
     // Nothing here may run a script or load from elsewhere, even if a value slipped through.
@@ -75,7 +83,8 @@ Reply answerOnThisThread(const Server::Opener &open, const Request &request)
     return reply;
 }
 
-Reply answerTimely(const Server::Opener &open, quality::Cache &figures, const httplib::Request &req)
+Reply answerTimely(const Server::Opener &open, quality::Cache &figures, Drawings &drawings,
+                   const httplib::Request &req)
 {
     Gate::answering();
     auto read = readRequest(QByteArray::fromStdString(req.target));
@@ -83,6 +92,7 @@ Reply answerTimely(const Server::Opener &open, quality::Cache &figures, const ht
         return *refused;
     Request &request = std::get<Request>(read);
     request.figures = &figures;
+    request.drawings = &drawings;
     request.head = req.method == "HEAD";
     request.deadline = Clock::now() + std::chrono::seconds(Server::kAnswerWithinSeconds);
     // A thread's connection may have died with the server since its last request: it is tried
@@ -104,6 +114,7 @@ Reply answerTimely(const Server::Opener &open, quality::Cache &figures, const ht
 
 Server::Server(Opener open)
     : m_open(std::move(open)), m_figures(std::make_unique<quality::Cache>()),
+      m_drawings(std::make_unique<Drawings>()),
       m_http(std::make_unique<httplib::Server>())
 {
     m_http->new_task_queue = [this] { return new Gate(m_port, kThreads); };
@@ -121,7 +132,7 @@ Server::Server(Opener open)
     m_http->set_payload_max_length(64 * 1024);
 
     const auto page = [this](const httplib::Request &req, httplib::Response &res) {
-        send(answerTimely(m_open, *m_figures, req), res);
+        send(answerTimely(m_open, *m_figures, *m_drawings, req), res);
     };
     // Any path, line ends and all: what is not text gets its 400 here. HEAD too: the library
     // answers it from the GET handler.

@@ -23,6 +23,8 @@ class RunDatabase;
 // back with the database without a restart.
 namespace plant {
 
+class Drawings;
+
 class Server
 {
 public:
@@ -47,6 +49,7 @@ private:
     Opener m_open;
     int m_port = 0;
     std::unique_ptr<quality::Cache> m_figures;
+    std::unique_ptr<Drawings> m_drawings;
     std::unique_ptr<httplib::Server> m_http;
 };
 

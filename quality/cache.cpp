@@ -44,7 +44,11 @@ base::Result<Quality> Cache::compute(runs::RunDatabase &records, const runs::Run
     }
     if (kept)
         return kept->get();
-    auto computed = quality::compute(records, filter);
+    const base::Status waited = turn();
+    base::Result<Quality> computed =
+        waited ? quality::compute(records, filter) : base::Result<Quality>(waited.failure());
+    if (waited)
+        turnDone();
     computing.set_value(computed);
     if (!computed) { // asked again, it is tried again
         const std::lock_guard lock(m_mutex);
@@ -53,6 +57,29 @@ base::Result<Quality> Cache::compute(runs::RunDatabase &records, const runs::Run
             m_cached.erase(found);
     }
     return computed;
+}
+
+base::Status Cache::turn()
+{
+    std::unique_lock lock(m_turns);
+    if (m_computing >= kComputing && m_waiting >= kWaiting)
+        return base::fail(base::FailureKind::Busy,
+                          "the quality figures of other filters are being computed; ask again "
+                          "soon");
+    ++m_waiting;
+    m_turnFree.wait(lock, [this] { return m_computing < kComputing; });
+    --m_waiting;
+    ++m_computing;
+    return {};
+}
+
+void Cache::turnDone()
+{
+    {
+        const std::lock_guard lock(m_turns);
+        --m_computing;
+    }
+    m_turnFree.notify_one();
 }
 
 } // namespace quality

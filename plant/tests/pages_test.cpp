@@ -15,7 +15,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+
+#include <atomic>
 #include <future>
+#include <thread>
 
 namespace plant::test {
 namespace {
@@ -328,6 +332,64 @@ TEST_F(Pages, CsvCellsAreNeverFormulasAndJsonKeepsTheValues)
     const auto api = QJsonDocument::fromJson(
         QByteArray::fromStdString(body("/api/runs?station=bench-9&serial=-5")));
     EXPECT_EQ(api["runs"][0]["serial"].toString(), "-5");
+}
+
+// Drawings are counted by the server's log line for each one it draws.
+TEST_F(Pages, EachDrawingIsMadeOnceAndKeptHeadDrawsNothingAndAFullQueueRefusesOnlyDrawings)
+{
+    QByteArray log;
+    const auto drawn = [&log](const QString &what, int atLeast) {
+        QElapsedTimer waited;
+        waited.start();
+        while (log.count(("drew " + what).toUtf8()) < atLeast && waited.elapsed() < 30000) {
+            s_plant->process().waitForReadyRead(500);
+            log += s_plant->process().readAllStandardError();
+        }
+        return log.count(("drew " + what).toUtf8());
+    };
+    const QString id = fillerId(3);
+    const std::string pdf = "/runs/" + id.toStdString() + "/report.pdf";
+    for (int i = 0; i < 20; ++i) {
+        auto head = s_plant->http().Head(pdf);
+        ASSERT_TRUE(head);
+        EXPECT_EQ(head->status, 200);
+        EXPECT_FALSE(head->has_header("Content-Length"));
+    }
+    auto first = s_plant->http().Get(pdf);
+    ASSERT_TRUE(first && first->status == 200);
+    EXPECT_EQ(s_plant->http().Get(pdf)->body, first->body);
+    EXPECT_EQ(s_plant->http().Head(pdf)->get_header_value("Content-Length"),
+              std::to_string(first->body.size()));
+    // Another run drawn after them proves the log holds every line they could have written.
+    ASSERT_EQ(s_plant->http().Get("/runs/" + fillerId(4).toStdString())->status, 200);
+    EXPECT_EQ(drawn("charts of run " + fillerId(4), 1), 1);
+    EXPECT_EQ(drawn("report.pdf of run " + id, 1), 1);
+
+    s_server->psql(QStringLiteral("UPDATE runs SET digest = 'grown' WHERE id = '%1'").arg(id));
+    ASSERT_EQ(s_plant->http().Get(pdf)->status, 200);
+    EXPECT_EQ(drawn("report.pdf of run " + id, 2), 2);
+
+    // Many runs' reports at once: past the drawings waiting, 503 at once; the other pages answer.
+    bool refused = false;
+    for (int from = 10; from + 12 <= kFillerRuns && !refused; from += 12) {
+        std::atomic<int> busy{0};
+        std::vector<std::thread> clients;
+        for (int each = from; each < from + 12; ++each)
+            clients.emplace_back([&busy, each] {
+                httplib::Client client("127.0.0.1", s_plant->port());
+                client.set_read_timeout(60);
+                auto res = client.Get("/runs/" + fillerId(each).toStdString() + "/report.pdf");
+                if (res && res->status == 503 && res->get_header_value("Retry-After") == "5")
+                    ++busy;
+            });
+        httplib::Client other("127.0.0.1", s_plant->port());
+        for (const char *page : {"/", "/runs", "/quality", "/lenses/L-1001"})
+            EXPECT_EQ(other.Get(page)->status, 200) << page;
+        for (auto &client : clients)
+            client.join();
+        refused = busy > 0;
+    }
+    EXPECT_TRUE(refused);
 }
 
 } // namespace
