@@ -30,10 +30,9 @@ struct Request
     QStringList segments;          // of the path, each decoded on its own: a serial may hold '/'
     QMap<QString, QString> params; // the query, decoded; the first of a repeated name
     Clock::time_point deadline;    // past it, the answer is 503
-    bool head = false;             // only the answer's headers go back
     quality::Cache *figures = nullptr; // the quality figures lately computed, shared by the threads
     Drawings *drawings = nullptr;      // the runs' drawings, shared by the threads
-    bool head = false;                 // HEAD: answers what GET would, but draws nothing
+    bool head = false; // HEAD: only the answer's headers go back; it reads no log and draws nothing
 
     [[nodiscard]] QString value(const QString &key) const { return params.value(key); }
 };
