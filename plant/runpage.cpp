@@ -25,9 +25,15 @@ std::variant<runs::RunRecord, Reply> findRun(runs::RunDatabase &records, const Q
     if (auto *reply = std::get_if<Reply>(&id))
         return *reply;
     auto found = runs::RunStore(records).find(std::get<QString>(id), logs);
-    if (!found)
+    if (found)
+        return std::move(*found);
+    if (found.failure().kind != base::FailureKind::Damaged)
         return failed(found.failure());
-    return std::move(*found);
+    // The page names the run; where its records live is for the server's log alone.
+    std::fprintf(stderr, "velmaro-plant: %s\n", found.error().c_str());
+    return failed(base::FailureKind::Damaged,
+                  QStringLiteral("The stored record of the run %1 is damaged and cannot be shown.")
+                      .arg(std::get<QString>(id)));
 }
 
 // One of a run's logs, byte for byte, unpacked as the client takes it: a day's log is never whole

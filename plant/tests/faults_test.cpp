@@ -70,6 +70,7 @@ TEST(PlantFaults, EachFailureAnswersByItsKind_ALostDatabaseComesBackWithoutARest
         EXPECT_EQ(res ? res->status : 0, status) << path;
         EXPECT_NE(body.find(says), std::string::npos) << path << "\n" << body;
         EXPECT_EQ(body.find("hunter2"), std::string::npos);
+        EXPECT_EQ(body.find("127.0.0.1"), std::string::npos) << path << ": names the database";
         return body;
     };
     // The server's log names what failed; the page says only that the records cannot be read.
