@@ -1,14 +1,19 @@
 """The real program under Xvfb against the simulator on a pseudo-terminal: the operator chooses
 the port and the lens starts up, or tells that it is not initialised; the technician switches an
 axis off and on and sets the controller's network address, all by mouse and keyboard as a person
-would. (Holding a focus button is the lens column's widget test.)"""
+would. (Holding a focus button is the lens column's widget test.) All the while `--trace FILE`
+traces every line on the wire; a trace file that cannot be opened stops the program at once."""
 
+import os
+import re
+import subprocess
 import sys
 import unittest
 
-from desktop import Desktop, main, read_wire_log, twips_centre, wait_until
+from desktop import Desktop, main, read_wire_log, readouts_pass, twips_centre, wait_until
 
 PROGRAM, SIMULATOR, ARTEFACTS = sys.argv[1:4]
+TRACE_LINE = re.compile(r"^(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3})  (->|<-|--) (.*)$")
 
 SET_IP = twips_centre(360, 3360, 1095, 375)
 # Zoom 1's panel: the manual frame at (2160, 1320), its first axis frame 120 and 300 inside it.
@@ -20,7 +25,9 @@ class LensAndAxes(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.desktop = Desktop(ARTEFACTS)
-        cls.program, cls.main, cls.log = cls.desktop.open_lens(PROGRAM, SIMULATOR, 4, full=False)
+        cls.trace = os.path.join(cls.desktop.folder("trace"), "trace.txt")
+        cls.program, cls.main, cls.log = cls.desktop.open_lens(PROGRAM, SIMULATOR, 4, full=False,
+                                                               arguments=("--trace", cls.trace))
 
     @classmethod
     def tearDownClass(cls):
@@ -35,6 +42,22 @@ class LensAndAxes(unittest.TestCase):
 
     def mouse(self, at, *actions):
         self.desktop.mouse(self.main, at, *actions)
+
+    def test_1_a_trace_file_that_cannot_be_opened_is_told_at_start(self):
+        # No display: the program must answer before it needs one.
+        env = {key: value for key, value in os.environ.items()
+               if key not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
+        folder = os.path.dirname(self.trace)
+        for path, why in ((os.path.join(folder, "missing", "trace.txt"),
+                           "No such file or directory"), (folder, "Is a directory")):
+            run = subprocess.run([PROGRAM, "--trace", path], env=env, capture_output=True,
+                                 text=True, timeout=30)
+            self.assertEqual((run.returncode, run.stderr),
+                             (2, f"velmaro: cannot open the trace file '{path}': {why}\n"))
+        empty = subprocess.run([PROGRAM, "--trace="], env=env, capture_output=True, text=True,
+                               timeout=30)
+        self.assertEqual((empty.returncode, empty.stderr.splitlines()[0]),
+                         (2, "velmaro: --trace needs the name of a file"))
 
     def test_2_an_axis_switched_off_and_on(self):
         self.desktop.open_full_window(self.main)
@@ -56,6 +79,28 @@ class LensAndAxes(unittest.TestCase):
         self.desktop.xdotool("key", "Return")
         self.desktop.answer("IP Address changed")
         self.assertEqual(self.lines_after(before), ["IA10,1,2,3;BN"])
+
+    def test_4_every_line_on_the_wire_is_traced_in_order(self):
+        # The format, appending and order of pieces are the trace's unit test's; here the real
+        # program's trace against what the controller received. Ends the program.
+        readouts_pass(self.log, 20)
+        self.program.terminate()
+        self.program.wait(timeout=30)
+        with open(self.trace, encoding="latin-1") as trace:
+            entries = [TRACE_LINE.match(line.rstrip("\n")) for line in trace]
+        self.assertTrue(all(entries), "every line has a time, a direction and what went")
+        self.assertEqual(entries[0].group(2, 3), ("--", "velmaro 1.2.0 started"))
+        unescape = lambda text: text.encode("latin-1").decode("unicode_escape")  # noqa: E731
+        sent = [unescape(entry.group(3)) for entry in entries if entry.group(2) == "->"]
+        # The program may have been stopped between tracing a line and sending it; the simulator
+        # logs what was sent as it reads it.
+        received = wait_until(lambda: len(sent) - len(r := read_wire_log(self.log)) <= 1 and r,
+                              what="the simulator to log what was sent")
+        self.assertIn(len(sent) - len(received), (0, 1))
+        self.assertEqual([line[:-1] for line in sent[:len(received)]], received)
+        # The first answer taken is the lens initialisation check's.
+        first_answer = next(i for i, entry in enumerate(entries) if entry.group(2) == "<-")
+        self.assertEqual(unescape(entries[first_answer - 1].group(3)), "init = @OUT[01];init=?\r")
 
 
 class NotInitialised(unittest.TestCase):
