@@ -1,8 +1,6 @@
-"""The real program under Xvfb against the simulator on a pseudo-terminal: the operator chooses
-the port and the lens starts up, or tells that it is not initialised; the technician switches an
-axis off and on and sets the controller's network address, all by mouse and keyboard as a person
-would. (Holding a focus button is the lens column's widget test.) All the while `--trace FILE`
-traces every line on the wire; a trace file that cannot be opened stops the program at once."""
+"""The lens starts up on the chosen port, or tells that it is not initialised; an axis is switched
+off and on and the network address set, by mouse and keyboard; `--trace FILE` traces every line
+on the wire, and a trace file that cannot be opened stops the program at once."""
 
 import os
 import re
@@ -40,9 +38,6 @@ class LensAndAxes(unittest.TestCase):
     def lines_after(self, count):
         return [line for line in read_wire_log(self.log)[count:] if not line.startswith("TP")]
 
-    def mouse(self, at, *actions):
-        self.desktop.mouse(self.main, at, *actions)
-
     def test_1_a_trace_file_that_cannot_be_opened_is_told_at_start(self):
         # No display: the program must answer before it needs one.
         env = {key: value for key, value in os.environ.items()
@@ -63,17 +58,17 @@ class LensAndAxes(unittest.TestCase):
         self.desktop.open_full_window(self.main)
         self.desktop.screenshot(self.main, "main-full.png")
         before = len(read_wire_log(self.log))
-        self.mouse(CHECK_STATUS0, "click", "1")
+        self.desktop.click(self.main, *CHECK_STATUS0)
         wait_until(lambda: self.lines_after(before) == ["STX", "ABX", "MOX"],
                    what="the disable lines")
         self.desktop.screenshot(self.main, "axis-disabled.png")
-        self.mouse(CHECK_STATUS0, "click", "1")
+        self.desktop.click(self.main, *CHECK_STATUS0)
         wait_until(lambda: self.lines_after(before) == ["STX", "ABX", "MOX", "SHX"],
                    what="the enable line")
 
     def test_3_the_network_address_through_the_input_box(self):
         before = len(read_wire_log(self.log))
-        self.mouse(SET_IP, "click", "1")
+        self.desktop.click(self.main, *SET_IP)
         self.desktop.window("Set IP Address")
         self.desktop.xdotool("type", "--delay", "20", "010.001.002.003")
         self.desktop.xdotool("key", "Return")
@@ -81,8 +76,7 @@ class LensAndAxes(unittest.TestCase):
         self.assertEqual(self.lines_after(before), ["IA10,1,2,3;BN"])
 
     def test_4_every_line_on_the_wire_is_traced_in_order(self):
-        # The format, appending and order of pieces are the trace's unit test's; here the real
-        # program's trace against what the controller received. Ends the program.
+        # The format is the trace's unit test's; here the real trace against the wire log.
         readouts_pass(self.log, 20)
         self.program.terminate()
         self.program.wait(timeout=30)
