@@ -57,9 +57,8 @@ class CamTable(unittest.TestCase):
         return LIST_TOP + band[0], LIST_TOP + band[-1]
 
     def select_row(self, n):
-        """Selects row n with the keyboard, which replays nothing, and gives its middle pixel row.
-        The list's first row is found where Home puts the selection; every row is as high as
-        the selection band."""
+        """Selects row n with the keyboard (which replays nothing): its middle pixel row, found
+        from where Home puts the selection, every row as high as the selection band."""
         self.click(ZOOM1_X, LIST_TOP + 60)
         clicked = wait_until(self.selected_row_band, what="the clicked row to be selected")
         self.desktop.xdotool("key", "Home")

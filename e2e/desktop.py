@@ -210,9 +210,8 @@ class Desktop:
         return process, main, log
 
     def open_full_window(self, main):
-        """Types the service code unless the window is full already, and waits until it is full
-        in its place: it grows first and moves after, and a click meant for it must not land
-        where it was."""
+        """Types the service code unless the window is full, and waits until it is full in its
+        place: it grows first and moves after, and a click must not land where it was."""
         if self.outer_geometry(main)[2:] != FULL_SIZE:
             self.xdotool("key", "--clearmodifiers", *SERVICE_CODE)
         wait_until(lambda: self.outer_geometry(main) == (*FULL_CORNER, *FULL_SIZE),

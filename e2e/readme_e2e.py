@@ -81,9 +81,8 @@ def placeholders(test):
 
 
 def commands(text):
-    """(line number, command as typed, key) for every command of every ```sh block, in order.
-    A command goes on over lines ending in a backslash; lines holding only a comment belong to
-    the command above. The key is the command without its comment, blanks collapsed."""
+    """(line, command as typed, key: without its comment, blanks collapsed) for each command of
+    the ```sh blocks; a backslash continues one, a comment-only line belongs to the one above."""
     found, in_block, pending = [], False, None
     for number, line in enumerate(text.splitlines(), 1):
         if not in_block:

@@ -50,9 +50,8 @@ class UnderWindowManager(unittest.TestCase):
         self.desktop.screenshot("root", "window-full-openbox.png")
 
     def assert_code(self, places, *keys, why=None):
-        """Moves the full window away and types `keys` after a space (which leaves KeySum at 0):
-        they bring the window back to its place, or (`places` false) the program goes on with
-        the keys taken and leaves it where it is."""
+        """Moves the full window away and types a space (KeySum 0) and `keys`: they bring it back,
+        or (`places` false) the program takes them and leaves the window where it is."""
         self.desktop.xdotool("windowmove", self.main, "300", "200")
         wait_until(lambda: self.outer()[:2] != FULL_CORNER, what="the window to move away")
         self.desktop.xdotool("key", "--delay", "40", "space", *keys)
