@@ -1,5 +1,4 @@
-"""The real program under Xvfb against the simulator: the operator jogs Zoom 1, records the position
-in the cam table, replays it, saves the table, clears the row and loads the table back."""
+"""The operator jogs Zoom 1, records, replays, saves, clears and loads back a cam table row."""
 
 import os
 import sys
@@ -31,8 +30,8 @@ class CamTable(unittest.TestCase):
         # Each save is kept as a record too: in the test's own data folder, not the user's.
         self.desktop.env["XDG_DATA_HOME"] = os.path.join(self.drive, "data")
 
-    def click(self, point):
-        self.desktop.mouse(self.main, point, "click", "1")
+    def click(self, x, y):
+        self.desktop.click(self.main, x, y)
 
     def lines_since(self, mark):
         return read_wire_log(self.log)[mark:]
@@ -47,8 +46,7 @@ class CamTable(unittest.TestCase):
         self.desktop.answer("Conferma.")
 
     def selected_row_band(self):
-        """The top and bottom pixel rows of the list's highlighted row, in window pixels, or None
-        while no single row is highlighted."""
+        """The highlighted row's top and bottom pixel rows on the window; None but for one row."""
         x, y = self.desktop.geometry(self.main)[:2]
         column = self.desktop.pixels((x + EMPTY_ZOOM2_X, y + LIST_TOP, 1, LIST_HEIGHT))
         # The selection's blue, not the blue of the window or of a frame.
@@ -59,10 +57,9 @@ class CamTable(unittest.TestCase):
         return LIST_TOP + band[0], LIST_TOP + band[-1]
 
     def select_row(self, n):
-        """Selects row n with the keyboard, which replays nothing, and gives its middle pixel row.
-        The list's first row is found where Home puts the selection; every row is as high as
-        the selection band."""
-        self.click((ZOOM1_X, LIST_TOP + 60))
+        """Selects row n with the keyboard (which replays nothing): its middle pixel row, found
+        from where Home puts the selection, every row as high as the selection band."""
+        self.click(ZOOM1_X, LIST_TOP + 60)
         clicked = wait_until(self.selected_row_band, what="the clicked row to be selected")
         self.desktop.xdotool("key", "Home")
         top, bottom = wait_until(lambda: (band := self.selected_row_band()) != clicked and band,
@@ -94,9 +91,9 @@ class CamTable(unittest.TestCase):
         # Row 10 (120 mm): the keyboard finds it, a click on its box ticks it.
         row10 = self.select_row(10)
         mark = len(read_wire_log(self.log))
-        self.click((CHECK_BOX_X, row10))
+        self.click(CHECK_BOX_X, row10)
         # Ticking moves nothing: the replay that follows is all that is sent.
-        self.click((ZOOM1_X, row10))
+        self.click(ZOOM1_X, row10)
         replay = wait_until(lambda: "BGXY" in self.lines_since(mark) and self.moves_since(mark),
                             what="the replay lines")
         self.assertEqual(len(replay), 4, replay)
@@ -107,7 +104,7 @@ class CamTable(unittest.TestCase):
         self.assertGreater(zoom1, 0, "Zoom 1 was jogged forward from 0")
         self.desktop.screenshot(self.main, "camtable-recorded.png")
 
-        self.click(SALVA)
+        self.click(*SALVA)
         path = os.path.join(self.drive, "Camma.txt")
         wait_until(lambda: os.path.exists(path), what="the cam table file")
         with open(path, "rb") as file:
@@ -116,16 +113,16 @@ class CamTable(unittest.TestCase):
                                         else f"{focal};;\r\n" for focal in range(75, 505, 5))
                          .encode("ascii"))
 
-        self.click((CHECK_BOX_X, row10))
+        self.click(CHECK_BOX_X, row10)
         self.answer_yes("camtable-clear-question.png")
         mark = len(read_wire_log(self.log))
-        self.click((ZOOM1_X, row10))
+        self.click(ZOOM1_X, row10)
         self.desktop.screenshot(self.main, "camtable-cleared.png")
 
         # A cleared row replays nothing: the replay of the loaded row is all that is sent.
-        self.click(CARICA)
+        self.click(*CARICA)
         self.answer_yes("camtable-load-question.png")
-        self.click((ZOOM1_X, row10))
+        self.click(ZOOM1_X, row10)
         wait_until(lambda: "BGXY" in self.lines_since(mark), what="the replay of the loaded row")
         self.assertEqual(self.moves_since(mark),
                          ["SP1000,1000", f"PAX={zoom1}", f"PAY={zoom2}", "BGXY"])

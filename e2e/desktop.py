@@ -1,8 +1,5 @@
-"""A virtual desktop for end-to-end tests: Xvfb, the controller simulator on a pseudo-terminal,
-an FTP update server on loopback, and xdotool to act as the operator. By default openbox manages
-the windows, as on a desktop; without a window manager the tests give each new window the focus
-themselves, as a window manager would.
-
+"""A virtual desktop for end-to-end tests: Xvfb (with openbox, or focus given by hand), the
+simulator on a pseudo-terminal, an FTP update server on loopback, xdotool as the operator.
 Every wait has one generous deadline; a failing test tells what it saw (see main())."""
 
 import os
@@ -22,16 +19,13 @@ FTP_SERVER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tes
 UPDATE_USER = "ruz_uvavurud"
 # Typed on the main window, it opens the full window.
 SERVICE_CODE = ("Escape", "u", "n", "v", "k", "n")
+COMPACT_SIZE = (132, 320)  # 1980 x 4800 twips at 15 twips a pixel
 FULL_SIZE = (987, 767)
 FULL_CORNER = (1, 1)  # left 10, top 10 twips
 
 
 # A deadline for a test that is stuck, on a busy machine too; never a measure of the program.
 DEADLINE = 30.0
-
-
-class Timeout(AssertionError):
-    pass
 
 
 def wait_until(check, timeout=DEADLINE, what="a condition"):
@@ -42,7 +36,7 @@ def wait_until(check, timeout=DEADLINE, what="a condition"):
         if value:
             return value
         time.sleep(0.05)
-    raise Timeout(f"timed out after {timeout:g} s waiting for {what}")
+    raise AssertionError(f"timed out after {timeout:g} s waiting for {what}")
 
 
 # Whatever a failing test can look at: each has tell(test name), which prints what it shows.
@@ -69,8 +63,7 @@ class _TellingResult(unittest.TextTestResult):
 
 
 def main():
-    """Runs the script's tests; a failure prints what every desktop and browser showed and
-    keeps their files in the build tree, so that a log and the build folder tell all."""
+    """Runs the tests; a failure prints what every desktop and browser showed, and keeps files."""
     unittest.main(argv=sys.argv[:1], testRunner=unittest.TextTestRunner(
         resultclass=_TellingResult, verbosity=2))
 
@@ -98,8 +91,7 @@ class Desktop:
     def __init__(self, artefacts, window_manager=True):
         self.artefacts = artefacts
         os.makedirs(artefacts, exist_ok=True)
-        # Every folder of the test's and of the programs' it starts lies in one in the build tree,
-        # removed at close unless a test failed.
+        # The test's and its programs' folders, in the build tree; kept when a test failed.
         self.root = tempfile.mkdtemp(prefix="desktop-", dir=artefacts)
         self.failed = False
         self.ports = self.folder("ports")
@@ -163,10 +155,8 @@ class Desktop:
     BUILT_IN = "built-in"
 
     def start_program(self, program, *arguments, update_host=None, cwd=None):
-        """Starts the program with `arguments` in `cwd` (by default this process's). Its update
-        check asks `update_host` (host:port); by default a closed loopback port, so that it goes
-        on at once to the port selection; Desktop.BUILT_IN leaves it the host the build was
-        configured with. Its output goes to a file: output(process) reads it."""
+        """Starts the program; its update check asks `update_host`: by default a closed port, so
+        that it goes on at once, or Desktop.BUILT_IN, the build's. output(process) reads it."""
         env = dict(self.env, VELMARO_UPDATE_HOST=update_host or closed_port())
         if update_host == Desktop.BUILT_IN:
             del env["VELMARO_UPDATE_HOST"]
@@ -177,11 +167,6 @@ class Desktop:
         self.processes.append(process)
         self.outputs.append((process, path))
         return process
-
-    def run(self, *command, cwd=None):
-        """Runs a command line tool with the desktop's environment; gives its result, as text."""
-        return subprocess.run(command, cwd=cwd, env=self.env, capture_output=True, text=True,
-                              timeout=120)
 
     def output(self, process):
         """What the program has written to its standard output and error so far."""
@@ -198,8 +183,7 @@ class Desktop:
                   file=sys.stderr)
 
     def start_ftp_server(self, directory, port=0):
-        """Serves `directory` to the update account, with the password of the build under test
-        (from $VELMARO_UPDATE_PASSWORD), on `port` or a free one. Gives the server as host:port."""
+        """Serves `directory` to the build's update account on `port` or a free one: host:port."""
         process = subprocess.Popen(
             ["/usr/bin/python3", FTP_SERVER, "--dir", directory, "--user", UPDATE_USER,
              "--password", os.environ["VELMARO_UPDATE_PASSWORD"], "--port", str(port)],
@@ -212,9 +196,8 @@ class Desktop:
 
     def open_lens(self, program, simulator, port, simulator_options=(), arguments=(), full=True,
                   **options):
-        """Starts the simulator on COM<port> and the program, chooses the port as the operator
-        does, waits for the lens's start-up and, if `full`, types the service code. Gives the
-        program, its main window and the simulator's wire log."""
+        """Starts the simulator on COM<port> and the program, chooses the port, waits for the
+        start-up and, if `full`, types the service code: the program, its window, the wire log."""
         log = self.start_simulator(simulator, port, *simulator_options)
         process = self.start_program(program, *arguments, **options)
         self.window("T7342 Galil V1.0")
@@ -227,9 +210,8 @@ class Desktop:
         return process, main, log
 
     def open_full_window(self, main):
-        """Types the service code unless the window is full already, and waits until it is full
-        in its place: it grows first and moves after, and a click meant for it must not land
-        where it was."""
+        """Types the service code unless the window is full, and waits until it is full in its
+        place: it grows first and moves after, and a click must not land where it was."""
         if self.outer_geometry(main)[2:] != FULL_SIZE:
             self.xdotool("key", "--clearmodifiers", *SERVICE_CODE)
         wait_until(lambda: self.outer_geometry(main) == (*FULL_CORNER, *FULL_SIZE),
@@ -278,8 +260,7 @@ class Desktop:
                                                   "Width", "Height"))
 
     def outer_geometry(self, window):
-        """x, y, width and height of the window with the frame the window manager gave it, as
-        the window manager publishes it (_NET_FRAME_EXTENTS); without a frame, the window's."""
+        """x, y, width and height of the window with its frame (_NET_FRAME_EXTENTS), if any."""
         extents = subprocess.run(["xprop", "-id", window, "_NET_FRAME_EXTENTS"], env=self.env,
                                  capture_output=True, text=True).stdout
         found = re.search(r"=\s*(\d+), (\d+), (\d+), (\d+)", extents)
@@ -288,16 +269,14 @@ class Desktop:
         return x - left, y - top, width + left + right, height + top + bottom
 
     def mouse(self, window, at, *actions):
-        """Moves the mouse to a point of the window, in pixels from its top-left corner, and
-        does the xdotool `actions` there."""
+        """Does the xdotool `actions` at a point of the window, in pixels from its corner."""
         self.xdotool("mousemove", "--window", window, str(at[0]), str(at[1]), *actions)
 
     def click(self, window, x, y):
         self.mouse(window, (x, y), "click", "1")
 
     def pixels(self, box, name=None):
-        """The colours (r, g, b) of a box (x, y, width, height) of the screen, row by row; kept
-        among the artefacts as `name` too, if given."""
+        """The (r, g, b) of a box of the screen, row by row; kept as artefact `name` if given."""
         x, y, width, height = box
         data = subprocess.run(["import", "-window", "root", "-crop", f"{width}x{height}+{x}+{y}",
                                "-depth", "8", "rgb:-"], env=self.env, capture_output=True,

@@ -1,11 +1,12 @@
-"""The preset lists as the operator meets them, without a window manager and under openbox: each
-drops down below itself, ten rows with a scroll bar (the iris list's six whole), and stays where
-it is while the pointer rests; the item then clicked is the one sent."""
+"""The preset lists, bare and under openbox: each drops down below itself, ten rows with a
+scroll bar (the iris list's six), stays put under a resting pointer, and sends the item clicked.
+Without a window manager window and frame are one, and the compact and full sizes hold."""
 
 import sys
 import unittest
 
-from desktop import Desktop, main, read_wire_log, readouts_pass, twips_centre, wait_until
+from desktop import (COMPACT_SIZE, FULL_CORNER, FULL_SIZE, Desktop, main, read_wire_log,
+                     readouts_pass, twips_centre, wait_until)
 
 PROGRAM, SIMULATOR, ARTEFACTS = sys.argv[1:4]
 # Each list: its top in twips, the rows it shows, the row clicked and the line that row sends.
@@ -37,10 +38,16 @@ class PresetLists(unittest.TestCase):
     def check(self, window_manager, port):
         self.desktop = Desktop(ARTEFACTS, window_manager=window_manager)
         self.addCleanup(self.desktop.close)
-        _, main, log = self.desktop.open_lens(PROGRAM, SIMULATOR, port, full=False)
+        program, main, log = self.desktop.open_lens(PROGRAM, SIMULATOR, port, full=False)
+        if not window_manager:
+            self.assertEqual(self.desktop.geometry(main)[2:], COMPACT_SIZE)
         suffix = "openbox" if window_manager else "bare"
         focal_row = self.choose(main, log, "focal", suffix)
         self.assertAlmostEqual(self.choose(main, log, "iris", suffix), focal_row, delta=1)
+        if not window_manager:
+            self.desktop.open_full_window(main)
+            self.assertEqual(self.desktop.geometry(main), (*FULL_CORNER, *FULL_SIZE))
+            self.assertIsNone(program.poll())
 
     def test_without_a_window_manager(self):
         self.check(False, 5)

@@ -1,7 +1,5 @@
-"""`velmaro --ports` as a technician meets it: run as an ordinary user, with no display at all,
-against real pseudo-terminals in a port folder. A usable port, one that another process holds
-locked, one the user may not open, a link that leads nowhere and things that are no serial line
-each get a line that says so."""
+"""`velmaro --ports` as an ordinary user with no display, against real pseudo-terminals: usable,
+locked, forbidden, dangling and non-serial ports each get a line that says so."""
 
 import fcntl
 import grp
@@ -16,9 +14,8 @@ import unittest
 
 PROGRAM = sys.argv[1]
 
-# Made for this test when it runs as root, so that permissions bind as they do for a technician.
-# The user is a member of the group, but runs without it, as after being added in a session that
-# began before.
+# Made when the test runs as root, so that permissions bind as for a technician: in the group,
+# but running without it, as after being added during a session.
 TEST_USER = "velmaro-test"
 TEST_GROUP = "velmaro-test-port"
 

@@ -3,9 +3,8 @@ stands, in a scratch folder with a scratch home, against the build under test, a
 and how it ends match what the README says beside it. A command that needs what a test cannot
 give is excused below with its reason, so that a new command nobody looked at fails this test.
 
-The build's bin folder comes first on PATH; in the scratch folder `build/default/bin` leads to it,
-and `tools` and `update` to the source tree, so paths stay as typed. Only the placeholders the
-README marks as such are replaced, each by the test's own, with its reason (placeholders())."""
+The build's bin folder leads PATH; in the scratch folder `build/default/bin`, `tools` and `update`
+lead to the build and the tree. Only the README's placeholders are replaced (placeholders())."""
 
 import os
 import pwd
@@ -34,8 +33,7 @@ BIN = os.path.dirname(PROGRAM)
 PG_BIN = "/usr/lib/postgresql/15/bin"
 OPERATOR = pwd.getpwuid(os.geteuid()).pw_name
 
-# Commands the test cannot run, and why. Each is the command as the README has it, without its
-# comment, blanks collapsed.
+# Commands the test cannot run, and why, keyed as commands() keys them.
 BUILDS_THE_TREE = "builds in the source tree, and so reconfigures the build under test"
 EXCUSED = {
     "tools/run-velmaro": BUILDS_THE_TREE + "; its simulator and program are run below by hand",
@@ -83,9 +81,8 @@ def placeholders(test):
 
 
 def commands(text):
-    """(line number, command as typed, key) for every command of every ```sh block, in order.
-    A command goes on over lines ending in a backslash; lines holding only a comment belong to
-    the command above. The key is the command without its comment, blanks collapsed."""
+    """(line, command as typed, key: without its comment, blanks collapsed) for each command of
+    the ```sh blocks; a backslash continues one, a comment-only line belongs to the one above."""
     found, in_block, pending = [], False, None
     for number, line in enumerate(text.splitlines(), 1):
         if not in_block:
@@ -136,8 +133,7 @@ class Readme(unittest.TestCase):
     def setUpClass(cls):
         with open(os.path.join(SOURCE, "README.md"), encoding="utf-8") as readme:
             cls.text = readme.read()
-        # Everything is undone by class cleanups, which run after a failed setUpClass too, once
-        # the failure has been told (with the desktop still there to be seen).
+        # Class cleanups undo it all, after a failed setUpClass too (once the failure is told).
         cls.keys = tempfile.mkdtemp(prefix="velmaro-readme-keys-")  # outside every tree
         os.rmdir(cls.keys)  # keygen makes it, as on a fresh disk
         cls.addClassCleanup(shutil.rmtree, cls.keys, ignore_errors=True)
@@ -166,18 +162,13 @@ class Readme(unittest.TestCase):
         with open(os.path.join(served, "VerVelmaro.txt"), "w") as version:
             version.write("1.2.0\r\n")
         cls.ftp_host = cls.desktop.start_ftp_server(served)
-        cls.start_plant()
-        cls.plant_as_the_readme_makes_it()
-        cls.store_a_run()
-
-    # The plant: a PostgreSQL server of the test's own, with the superuser `postgres` the README's
-    # commands use, then made and named as the README says.
-    @classmethod
-    def start_plant(cls):
+        # The plant: a PostgreSQL server of the test's own, its superuser `postgres` as typed.
         cls.pg_server = PgServer(superuser="postgres", database=None)
         cls.addClassCleanup(cls.pg_server.close)
         cls.pg_server.start()
         cls.pg_port = cls.pg_server.port
+        cls.plant_as_the_readme_makes_it()
+        cls.store_a_run()
 
     @classmethod
     def plant_sql(cls, sql):
@@ -200,9 +191,8 @@ class Readme(unittest.TestCase):
 
     @classmethod
     def store_a_run(cls):
-        """In the real program: the empty cam table saved, a whole one written to ~/Camma.txt,
-        loaded and saved again; then a running-in run in the scratch folder, ended by ABORT. Its
-        logs are there, it is stored on the station and sent to the plant."""
+        """In the real program: the empty cam table saved, a whole one loaded and saved; then a
+        run ended by ABORT, its logs in the scratch folder, stored and sent to the plant."""
         program, main, _ = cls.desktop.open_lens(PROGRAM, SIMULATOR, 2, ("--time-scale", "4"),
                                                  cwd=cls.scratch)
         camma = os.path.join(cls.home, "Camma.txt")
@@ -225,8 +215,7 @@ class Readme(unittest.TestCase):
                 return log.read().count(b"\n")
         wait_until(lambda: os.path.exists(complete) and lines() >= 4, timeout=60,
                    what="four moves logged")
-        # The plant sees the run under way, and then ended (what the snapshots hold and their
-        # pace is the keeper's test, on a real PostgreSQL server too).
+        # The plant sees the run under way, then ended (the snapshots are the keeper's tests').
         progress = "SELECT run_id || ' ' || ended FROM run_progress"
         under_way = wait_until(lambda: (p := cls.plant_sql(progress)).endswith(" 0") and p,
                                timeout=60, what="the run under way seen by the plant")
@@ -271,13 +260,16 @@ class Readme(unittest.TestCase):
         return subprocess.run(["bash", "-c", cls.substituted(typed)], cwd=cls.scratch,
                               env=cls.env, capture_output=True, text=True, timeout=60)
 
-    def ok(self, typed):
+    def ok(self, typed, status=0):
         result = self.sh(typed)
-        self.assertEqual(result.returncode, 0, f"{typed}\n{result.stdout}{result.stderr}")
+        self.assertEqual(result.returncode, status, f"{typed}\n{result.stdout}{result.stderr}")
         return result
 
     def path(self, *parts):
         return os.path.join(self.scratch, *parts)
+
+    def pdf_made(self, name):
+        return lambda typed: self.ok(typed) and self.assert_pdf(name)
 
     def assert_pdf(self, name):
         with open(self.path(name), "rb") as pdf:
@@ -328,9 +320,10 @@ class Readme(unittest.TestCase):
         made = "made with the plant: checked that it is there"
         runs = "velmaro-report --runs"
         return {
-            'velmaro-report "Log Complete.txt"': self.report_beside_log,
+            # What reports hold is other tests'; here that the README's lines make them.
+            'velmaro-report "Log Complete.txt"': self.pdf_made("Log Complete.pdf"),
             'velmaro-report --errors "Log Errors.txt" --cam ~/Camma.txt -o lens-4711.pdf '
-            '"Log Complete.txt"': self.report_with_errors_and_cam,
+            '"Log Complete.txt"': self.pdf_made("lens-4711.pdf"),
             "sudo -u postgres psql -c \"CREATE USER velmaro WITH PASSWORD '********'\"":
                 lambda _: self.assertEqual(self.plant_sql(
                     "SELECT count(*) FROM pg_roles WHERE rolname = 'velmaro'"), "1", made),
@@ -343,7 +336,7 @@ class Readme(unittest.TestCase):
             "velmaro-report --run 3f2a9c1e --serial L-4711": self.serial_given,
             "velmaro-report --run latest -o lens-4711.pdf": self.stored_run_report,
             "velmaro-report --history --since 2026-11-01 -o history.pdf":
-                lambda typed: self.ok(typed) and self.assert_pdf("history.pdf"),
+                self.pdf_made("history.pdf"),
             "velmaro-report --sync": self.synced,
             "velmaro-report --lens L-4711": self.ok,
             "velmaro-report --lens": lambda typed: self.assertEqual(
@@ -374,16 +367,6 @@ class Readme(unittest.TestCase):
             "VELMARO_PORT_DIR=/tmp/ports build/default/bin/velmaro": self.program_on_simulator,
         }
 
-    # What the reports hold is the report command's test and the running-in test's; here that
-    # the README's lines make them where it says.
-    def report_beside_log(self, typed):
-        self.ok(typed)
-        self.assert_pdf("Log Complete.pdf")
-
-    def report_with_errors_and_cam(self, typed):
-        self.ok(typed)
-        self.assert_pdf("lens-4711.pdf")
-
     def runs_listed(self, typed):
         listed = self.ok(typed).stdout
         # id, start, duration, station, serial, end, cycles, verdict; read from the plant.
@@ -412,9 +395,7 @@ class Readme(unittest.TestCase):
             with open(self.path(name), "rb") as log:  # qCompress: a length, then zlib
                 self.assertEqual(zlib.decompress(blob[4:]) if blob[:4] != bytes(4) else b"",
                                  log.read(), name)
-        unknown = self.sh("velmaro-report --run ffffffff")
-        self.assertEqual(unknown.returncode, 2, unknown.stderr)
-        self.assertIn("ffffffff", unknown.stderr)
+        self.assertIn("ffffffff", self.ok("velmaro-report --run ffffffff", 2).stderr)
 
     def synced(self, typed):
         self.ok(typed)
@@ -441,17 +422,13 @@ class Readme(unittest.TestCase):
         self.assertIn("\n1 cam table(s) in ", "\n" + listed)
 
     def cam_checked(self, typed):
-        result = self.sh(typed)
-        self.assertEqual(result.returncode, 0, "whole, Zoom 1 one way, no jumps:\n"
-                         + result.stdout + result.stderr)
-        self.assertIn("Rows recorded: 86 of 86", result.stdout)
-        self.assertIn("The table passes", result.stdout)
+        said = self.ok(typed).stdout  # whole, Zoom 1 one way, no jumps
+        self.assertIn("Rows recorded: 86 of 86", said)
+        self.assertIn("The table passes", said)
 
     def cams_compared(self, typed):
-        result = self.sh(typed)
-        self.assertEqual(result.returncode, 1, "the empty table and the whole one differ\n"
-                         + result.stdout + result.stderr)
-        self.assertRegex(result.stdout, r"(?m)^ *500 mm .*\b3400\b")  # the last row's Zoom 1
+        said = self.ok(typed, 1).stdout  # the empty table and the whole one differ
+        self.assertRegex(said, r"(?m)^ *500 mm .*\b3400\b")  # the last row's Zoom 1
 
     def quality(self, typed):
         figures = self.ok(typed).stdout
@@ -500,8 +477,7 @@ class Readme(unittest.TestCase):
         private = os.path.join(self.keys, "velmaro-update.key")
         self.assertEqual(os.stat(private).st_mode & 0o777, 0o600)
         self.assertEqual(self.ok(f"tools/velmaro-sign public {private}").stdout.strip(), key)
-        # The configure's own check of the key, without configuring the build under test (what
-        # it refuses is its own test's).
+        # The configure's own check of the key (what it refuses is its own test's).
         self.ok(f'cmake -DKEY="{key}" -P update/updatekey.cmake')
 
     def sign(self, typed):
@@ -526,11 +502,10 @@ class Readme(unittest.TestCase):
         example = re.search(r"^\$ (VELMARO_PORT_DIR=~/velmaro-ports velmaro --ports)$",
                             self.text, re.M)
         self.assertIsNotNone(example, "the README shows --ports on this folder")
-        result = self.sh(example.group(1))
-        self.assertEqual(result.returncode, 1, "no port usable")
+        said = self.ok(example.group(1), 1).stdout  # no port usable
         # What each line says is the ports test's; here the README's folder and link.
         ports = os.path.join(self.home, "velmaro-ports")
-        self.assertRegex(result.stdout, rf"(?m)^COM5 +{ports}/COM5 -> /dev/ttyUSB0 +no device")
+        self.assertRegex(said, rf"(?m)^COM5 +{ports}/COM5 -> /dev/ttyUSB0 +no device")
 
     def simulator_by_hand(self, typed):
         os.makedirs(self.path("ports"), exist_ok=True)

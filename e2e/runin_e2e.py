@@ -1,7 +1,5 @@
-"""The running-in test in the real program under Xvfb against the simulator with large position
-errors: the technician ticks Full stroke, presses START, sees an error listed and logged, and
-presses ABORT. Run under an American and an Italian locale: the logs' times have seconds in each,
-and the report reads them back."""
+"""Full stroke with large errors: START, an error listed and logged, ABORT; under an American and
+an Italian locale, the logs' times have seconds and the report reads them back."""
 
 import os
 import re
@@ -111,8 +109,7 @@ class RunningIn(unittest.TestCase):
         self.check_report(self.log_lines("Log Complete.txt"), self.log_lines("Log Errors.txt"))
 
     def check_report(self, complete, errors):
-        """The run's own logs made into a report: its first page reads them whole and agrees
-        with them; the report's figures themselves are tested on made-up logs."""
+        """The run's logs made into a report that reads them whole (figures: the report's tests)."""
         report = subprocess.run([REPORT, "Log Complete.txt", "--errors", "Log Errors.txt"],
                                 cwd=self.workdir, env=self.desktop.env, capture_output=True,
                                 text=True, timeout=60)

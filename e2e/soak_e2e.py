@@ -1,9 +1,6 @@
-"""A soak: the real program under Xvfb runs the full-stroke test against the simulator (moves
-time-scaled) with one fault at a time: answers later than the waits, garbage answers, large
-position errors every few moves, and the line dropped mid-run and then back. Each ends with the
-program alive, the one message that is due, both logs whole, and memory flat.
-
-VELMARO_SOAK_SECONDS sets how long each fault runs (20 s by default; minutes by hand)."""
+"""A soak: full strokes on the time-scaled simulator, one fault at a time (late answers, garbage,
+large errors, the line dropped and back); each ends with the program alive, the one message due,
+both logs whole, memory flat. VELMARO_SOAK_SECONDS: each fault's time (20 s; minutes by hand)."""
 
 import os
 import re
@@ -69,8 +66,7 @@ class Soak(unittest.TestCase):
         print(f"{fault}: resident {early} KiB after a third, {late} KiB at the end",
               file=sys.stderr)
         if os.environ.get("VELMARO_SANITIZED"):
-            # The address sanitizer holds freed blocks back for a while; the plain build is
-            # where memory is measured.
+            # The address sanitizer holds freed blocks back: the plain build measures memory.
             return
         self.assertLessEqual(late, early * 1.1, "memory stays flat")
 

@@ -1,9 +1,7 @@
-"""The real program under Xvfb with its update check: the splash stays painted while the server
-keeps it waiting and then hands over to the port selection; a newer version on a real FTP server
-starts the updater, and the program ends. A build without a key starts it unverified. A build
-configured with a key, as the maker configures one, starts an updater signed with the key's
-private half by tools/velmaro-sign, from the server and with the password it was built with.
-(Which updaters a key refuses is the update server test's.)"""
+"""The update check: the splash stays painted while the server waits, then the port list opens;
+a newer version on a real FTP server starts the updater and the program ends: unverified without
+a key, and with one, signed by tools/velmaro-sign from the build's own server. (What a key refuses
+is the update server test's.)"""
 
 import os
 import socket
@@ -16,8 +14,7 @@ from desktop import Desktop, main, wait_until
 PROGRAM, SIMULATOR, ARTEFACTS = sys.argv[1:4]
 SIGN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools", "velmaro-sign")
 
-# The key this build holds (empty: none), the host it was configured with, and the private half
-# of its key when the test command made it.
+# The build's key (empty: none) and host, and the key's private half if the test command made it.
 BUILT_KEY = os.environ.get("VELMARO_BUILT_UPDATE_KEY", "")
 BUILT_HOST = os.environ.get("VELMARO_BUILT_UPDATE_HOST", "")
 SIGNING_KEY = os.environ.get("VELMARO_TEST_SIGNING_KEY", "")
@@ -84,19 +81,15 @@ class UpdateCheck(unittest.TestCase):
         self.assertEqual(sorted(os.listdir(self.folder)),
                          ["SetupUpdate.ini", "UpdateVelmaro.exe", "updater-ran"])
 
-    def serve_signed_update(self):
-        """The update of serve_update(), its updater signed as the maker signs; gives the folder."""
-        served = self.serve_update()
-        subprocess.run([SIGN, "sign", SIGNING_KEY, os.path.join(served, "UpdateVelmaro.exe")],
-                       check=True, stdout=subprocess.DEVNULL)
-        return served
-
     @KEYED
     def test_with_a_key_a_signed_updater_from_the_built_in_server_starts_and_the_program_ends(self):
         # The test command configures the build with a loopback host and port of its own.
         host, _, port = BUILT_HOST.partition(":")
         self.assertEqual(host, "127.0.0.1", "the keyed test build names a loopback update host")
-        self.desktop.start_ftp_server(self.serve_signed_update(), port=int(port))
+        served = self.serve_update()  # its updater signed as the maker signs
+        subprocess.run([SIGN, "sign", SIGNING_KEY, os.path.join(served, "UpdateVelmaro.exe")],
+                       check=True, stdout=subprocess.DEVNULL)
+        self.desktop.start_ftp_server(served, port=int(port))
         program = self.desktop.start_program(PROGRAM, update_host=self.desktop.BUILT_IN,
                                              cwd=self.folder)
 

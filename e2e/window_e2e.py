@@ -1,20 +1,16 @@
-"""The main window on a desktop, measured from outside the program. Under a window manager
-(openbox) the compact and the full size and the full window's place are those of the outer
-window, frame included; the boxes the window raises belong to it and open centred on it; and
-every key press counts for the service code: dead keys and keys without a code bound on the X
-keyboard map reset it, and the key after a dead key counts as itself, in a text box too.
-Without a window manager window and frame are one, and the same sizes hold."""
+"""The main window under openbox, measured from outside: sizes and place are the outer window's;
+its boxes belong to it, centred on it; dead keys and unbound keys reset the service code, and the
+key after a dead key counts, in a text box too. (Without a window manager: the lists' test.)"""
 
 import subprocess
 import sys
 import unittest
 
-from desktop import (FULL_CORNER, FULL_SIZE, SERVICE_CODE, Desktop, main, readouts_pass,
-                     twips_centre, wait_until)
+from desktop import (COMPACT_SIZE, FULL_CORNER, FULL_SIZE, SERVICE_CODE, Desktop, main,
+                     readouts_pass, twips_centre, wait_until)
 
 PROGRAM, SIMULATOR, ARTEFACTS = sys.argv[1:4]
 
-COMPACT_SIZE = (132, 320)  # 1980 x 4800 twips at 15 twips a pixel
 SET_IP = twips_centre(360, 3360, 1095, 375)
 ZOOM2_TARGET = twips_centre(2160 + 120 + 1650 + 75 + 120, 1320 + 300 + 5100, 1410, 345)
 # Keys no US keyboard has, bound on spare key codes of the X keyboard map.
@@ -54,9 +50,8 @@ class UnderWindowManager(unittest.TestCase):
         self.desktop.screenshot("root", "window-full-openbox.png")
 
     def assert_code(self, places, *keys, why=None):
-        """Moves the full window away and types `keys` after a space (which leaves KeySum at 0):
-        they bring the window back to its place, or (`places` false) the program goes on with
-        the keys taken and leaves it where it is."""
+        """Moves the full window away and types a space (KeySum 0) and `keys`: they bring it back,
+        or (`places` false) the program takes them and leaves the window where it is."""
         self.desktop.xdotool("windowmove", self.main, "300", "200")
         wait_until(lambda: self.outer()[:2] != FULL_CORNER, what="the window to move away")
         self.desktop.xdotool("key", "--delay", "40", "space", *keys)
@@ -103,18 +98,6 @@ class UnderWindowManager(unittest.TestCase):
                 self.desktop.xdotool("type", answer)
             self.desktop.xdotool("key", "Return")
             wait_until(lambda: not self.desktop.shown(f"^{title}$"), what="the box to close")
-
-
-class WithoutWindowManager(unittest.TestCase):
-    def test_window_and_frame_are_one_and_the_sizes_hold(self):
-        desktop = Desktop(ARTEFACTS, window_manager=False)
-        self.addCleanup(desktop.close)
-        program, main, _ = desktop.open_lens(PROGRAM, SIMULATOR, 6, full=False)
-        self.assertEqual(desktop.outer_geometry(main)[2:], COMPACT_SIZE)
-        desktop.open_full_window(main)
-        self.assertEqual(desktop.outer_geometry(main), (*FULL_CORNER, *FULL_SIZE))
-        self.assertEqual(desktop.geometry(main), desktop.outer_geometry(main))
-        self.assertIsNone(program.poll())
 
 
 if __name__ == "__main__":

@@ -7,8 +7,7 @@
 
 namespace testsupport {
 
-// Calls `call(out, err)` with two temporary files for its streams; gives what it returned and what
-// it wrote to each.
+// Calls `call(out, err)` on two temporary files; gives what it returned and what each stream got.
 template <class Call> auto captured(Call call)
 {
     const auto read = [](std::FILE *stream) {

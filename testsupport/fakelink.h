@@ -12,8 +12,7 @@
 
 namespace testsupport {
 
-// A serial line whose answers a test writes in advance, each readable from a given time on.
-// Records every write and every read for the test to look at.
+// A serial line answering what the test wrote in advance, each from its time on; records it all.
 class FakeLink final : public comm::SerialLink
 {
 public:
@@ -48,7 +47,6 @@ public:
         return {};
     }
     void close() override { m_open = false; }
-    // The port last opened.
     [[nodiscard]] int portNumber() const { return m_port; }
     [[nodiscard]] bool isOpen() const override { return m_open; }
     base::Status write(std::string_view data) override
@@ -98,7 +96,6 @@ private:
     bool m_refuseOpen = false;
 };
 
-// Beeps into a list instead of the speaker.
 class RecordingTone final : public platform::Tone
 {
 public:

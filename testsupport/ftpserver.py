@@ -1,7 +1,5 @@
-"""An FTP server on loopback for the update check's tests: one account serving one folder, on a
-free port. Prints "port N" once it listens and serves until it is stopped; its log, every command
-and answer, goes to stderr. A fetch of a file named with --broken breaks off, as a transfer cut
-short does."""
+"""An FTP server on loopback for the update tests: one account, one folder; prints "port N", logs
+to stderr. A fetch of a file named with --broken breaks off, as a transfer cut short does."""
 
 import argparse
 import logging
@@ -31,9 +29,8 @@ def main():
                 return self.respond("426 Connection closed; transfer aborted.")
             return super().ftp_RETR(file)
 
-    handler = Handler
-    handler.authorizer = authorizer
-    server = FTPServer(("127.0.0.1", options.port), handler)
+    Handler.authorizer = authorizer
+    server = FTPServer(("127.0.0.1", options.port), Handler)
     print(f"port {server.address[1]}", flush=True)
     server.serve_forever()
 

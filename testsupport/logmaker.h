@@ -12,8 +12,7 @@
 
 namespace testsupport {
 
-// Writes a running-in log as the test writes it, with the same line texts and stamps, a few
-// seconds per line.
+// Writes a running-in log as the test writes it: the same line texts and stamps, seconds apart.
 struct LogMaker
 {
     QLocale locale = QLocale::c();

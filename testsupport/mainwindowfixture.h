@@ -52,14 +52,12 @@ protected:
     // One tick of the window's timer `name`, as its interval gives it.
     void tick(const QString &name) const { testsupport::fire(find<QTimer>(name)); }
 
-    // A control or timer of the window, by its given name.
     template <class T = QWidget> T *find(const QString &name) const
     {
         return testsupport::child<T>(form.get(), name);
     }
 
-    // On the controller, started without a message and with the readout stopped: the tests tick
-    // it themselves, and sent() holds only their own lines.
+    // On the controller, started without a message, the readout stopped: sent() holds the test's.
     void startQuiet()
     {
         createOnController();
@@ -77,10 +75,11 @@ protected:
         return {all.begin() + static_cast<std::ptrdiff_t>(m_sentBefore), all.end()};
     }
 
-    std::vector<std::string> linesReceived() const
+    std::vector<std::string> linesReceived() const { return received(*controller); }
+    static std::vector<std::string> received(const sim::Controller &device)
     {
         std::vector<std::string> lines;
-        for (const auto &line : controller->receivedLines())
+        for (const auto &line : device.receivedLines())
             lines.push_back(line.text);
         return lines;
     }

@@ -6,10 +6,9 @@
 #include <QString>
 #include <QTemporaryDir>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
+#include "testsupport/silentserver.h"
+
 #include <signal.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -19,16 +18,15 @@
 
 namespace testsupport {
 
-// A real PostgreSQL server of its own on a free loopback port, in a temporary folder, run as an
-// unprivileged user (PostgreSQL refuses root): initdb at construction, start() and kill() at will,
-// stopped at the end.
+// A real PostgreSQL server of its own on a free loopback port, as an unprivileged user (it refuses
+// root): initdb at construction, start() and kill() at will, stopped at the end.
 class PgServer
 {
 public:
     static constexpr const char *kBin = "/usr/lib/postgresql/15/bin";
     static constexpr const char *kSystemUser = "velmaro-test";
 
-    PgServer() : m_port(freePort())
+    PgServer() : m_port(SilentServer().port()) // free once the probe has gone
     {
         if (!m_dir.isValid())
             throw std::runtime_error("no temporary folder");
@@ -88,8 +86,7 @@ public:
 
     [[nodiscard]] int port() const { return m_port; }
 
-    // A login that must give its password over TCP (every other login is trusted), and owns the
-    // plant's database so that it may make the schema. Once the server has started.
+    // Once started: a login that must give its password over TCP and owns the plant's database.
     void addPasswordLogin(const QString &user, const QString &password)
     {
         QString quoted = password;
@@ -107,7 +104,6 @@ public:
         psql("SELECT pg_reload_conf()");
     }
 
-    // Runs SQL on the plant with psql; gives its output.
     QString psql(const QString &sql) const
     {
         QProcess process;
@@ -166,20 +162,6 @@ private:
         process.start(program(tool), arguments(tool, args));
         if (!process.waitForFinished(120000) || process.exitCode() != 0)
             throw std::runtime_error((tool + " failed: " + process.readAll()).toStdString());
-    }
-
-    static int freePort()
-    {
-        const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        ::bind(probe, reinterpret_cast<sockaddr *>(&address), sizeof address);
-        ::getsockname(probe, reinterpret_cast<sockaddr *>(&address), &length);
-        const int port = ntohs(address.sin_port);
-        ::close(probe);
-        return port;
     }
 
     QTemporaryDir m_dir{QDir::tempPath() + "/velmaro-pg-XXXXXX"};

@@ -1,6 +1,4 @@
-"""A real PostgreSQL server of its own for the end-to-end tests, as the C++ plant tests start one:
-initdb in a temporary folder, a free loopback port, run as an unprivileged user when the tests
-run as root (PostgreSQL refuses root), stopped and removed by close()."""
+"""A PostgreSQL server of its own, as pgserver.h starts one for the C++ tests; close() ends it."""
 
 import os
 import shutil

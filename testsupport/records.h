@@ -9,8 +9,7 @@
 
 namespace testsupport {
 
-// A run record with what every store needs: an hour from `start`, stopped by ABORT, a full-stroke
-// test; each test sets the rest. The one maker of run records for every test.
+// A run record as every store needs one: an hour from `start`, a full stroke stopped by ABORT.
 inline runs::RunRecord runRecord(const QString &station, const QString &serial,
                                  const QDateTime &start, const QString &operatorName = "op")
 {

@@ -10,8 +10,7 @@
 
 namespace testsupport {
 
-// The in-process controller behind a cable that can be pulled and put into another controller,
-// as when the controller is power-cycled or swapped while the program runs.
+// The in-process controller behind a cable that can be pulled and put into another controller.
 class ReplugLink final : public comm::SerialLink
 {
 public:

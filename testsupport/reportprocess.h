@@ -9,7 +9,6 @@
 
 namespace testsupport {
 
-// What velmaro-report answered.
 struct ReportAnswer
 {
     int status = -1;

@@ -23,13 +23,11 @@ class AxisPanels : public MainWindowFixture
 protected:
     static std::size_t at(int axis) { return static_cast<std::size_t>(axis); }
 
-    // Element `axis` of a control array of the axis frames.
     template <class T = QWidget> T *of(const char *name, int axis) const
     {
         return find<T>(ui::arrayName(name, axis));
     }
 
-    // Replaces the box's text by typing, as the operator does.
     static void typeInto(QLineEdit *box, const QString &text)
     {
         box->setFocus();

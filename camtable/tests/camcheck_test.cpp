@@ -1,11 +1,10 @@
-// The cam table as the report reads it: gaps, cells that are not numbers, files of the wrong
-// shape, and the rows that step far more than the others.
+// The cam table as the report checks it: gaps, cells that are no numbers, shapes, large steps.
 #include "camtable/camcheck.h"
 
 #include "testsupport/camtext.h"
+#include "testsupport/infolder.h"
 #include "testsupport/qtprint.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <gmock/gmock.h>
@@ -18,14 +17,10 @@ using testing::Field;
 
 using testsupport::camText;
 
-// A cam table file in `dir`.
 QString camFile(const QTemporaryDir &dir, const std::function<QString(int)> &cells, int rows = 86)
 {
-    const QByteArray text = camText(cells, rows);
-    QString path = dir.filePath(QStringLiteral("Camma.txt"));
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(text);
+    const QString path = dir.filePath(QStringLiteral("Camma.txt"));
+    EXPECT_TRUE(testsupport::writeFile(path, camText(cells, rows)));
     return path;
 }
 

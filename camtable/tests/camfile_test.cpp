@@ -1,7 +1,7 @@
-// The cam table file: its 86 lines, what a load takes from them, and a save that never loses the
-// file that was there.
+// The cam table file: its 86 lines, what a load takes, and a save that never loses the old file.
 #include "camtable/camfile.h"
 #include "testsupport/camtext.h"
+#include "testsupport/infolder.h"
 #include "testsupport/qtprint.h"
 
 #include <QByteArray>
@@ -25,7 +25,6 @@ using testing::HasSubstr;
 
 using testsupport::camText;
 
-// The value of a result that should have one.
 template <class T> T valueOf(base::Result<T> result)
 {
     if (!result)
@@ -96,19 +95,6 @@ class CamFile : public testing::Test
 protected:
     [[nodiscard]] QString path() const { return m_dir.filePath("Camma.txt"); }
 
-    static QByteArray contents(const QString &path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-    }
-
-    static void write(const QString &path, const QByteArray &bytes)
-    {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        ASSERT_EQ(file.write(bytes), bytes.size());
-    }
-
     static CamRows someRows()
     {
         CamRows rows;
@@ -123,15 +109,15 @@ protected:
 // The end-to-end test saves and loads back; here a longer old file replaced whole, no leftovers.
 TEST_F(CamFile, SavesOverALongerOldFileAndLoadsItBack)
 {
-    write(path(), "an older, longer file that the save replaces whole\r\n" + QByteArray(9000, 'x'));
+    ASSERT_TRUE(testsupport::writeFile(
+        path(), "an older, longer file that the save replaces whole\r\n" + QByteArray(9000, 'x')));
     ASSERT_TRUE(camtable::saveCamFile(path(), someRows()).ok());
-    EXPECT_EQ(contents(path()).toStdString(), formatted(someRows()));
+    EXPECT_EQ(testsupport::fileBytes(path()).toStdString(), formatted(someRows()));
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList{"Camma.txt"});
     EXPECT_EQ(valueOf(camtable::loadCamFile(path())), someRows());
 }
 
-// A small file system of its own, private to this test process: a mount namespace of our own
-// makes it vanish with the process whatever happens. Needs the right to mount (root).
+// A small tmpfs in a mount namespace of the test's own, gone with the process; needs root.
 class CamFileOnSmallDisk : public CamFile
 {
 protected:
@@ -147,7 +133,7 @@ protected:
                   0)
             << std::strerror(errno);
         m_mounted = true;
-        write(target(), m_old);
+        ASSERT_TRUE(testsupport::writeFile(target(), m_old));
     }
 
     void TearDown() override
@@ -158,23 +144,13 @@ protected:
 
     [[nodiscard]] QString target() const { return m_disk + "/Camma.txt"; }
 
-    void fillTheDisk()
-    {
-        QFile filler(m_disk + "/filler");
-        ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
-        const QByteArray block(4096, 'x');
-        while (filler.write(block) == block.size()) {
-        }
-        ASSERT_THAT(filler.errorString().toStdString(), HasSubstr("No space left on device"));
-    }
-
     void expectRefusedAndOldFileWhole(const std::string &reason)
     {
         const auto saved = camtable::saveCamFile(target(), someRows());
         ASSERT_FALSE(saved.ok()) << "the save reported success";
         EXPECT_THAT(saved.error(), HasSubstr(target().toStdString()));
         EXPECT_THAT(saved.error(), HasSubstr(reason));
-        EXPECT_EQ(contents(target()), m_old);
+        EXPECT_EQ(testsupport::fileBytes(target()), m_old);
     }
 
     QString m_disk;
@@ -184,7 +160,12 @@ protected:
 
 TEST_F(CamFileOnSmallDisk, ASaveOnAFullOrReadOnlyDisk_LeavesTheOldFileByteForByte)
 {
-    fillTheDisk();
+    QFile filler(m_disk + "/filler");
+    ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    while (filler.write(QByteArray(4096, 'x')) == 4096) {
+    }
+    ASSERT_THAT(filler.errorString().toStdString(), HasSubstr("No space left on device"));
+    filler.close();
     expectRefusedAndOldFileWhole("No space left on device");
     QFile::remove(m_disk + "/filler");
     EXPECT_EQ(QDir(m_disk).entryList(QDir::Files), QStringList{"Camma.txt"})

@@ -1,6 +1,6 @@
-// The cam table list on the main window: recording from the readout, replaying on the controller,
-// and keeping the table in its file.
+// The cam table list: recording from the readout, replaying, and keeping the table in its file.
 #include "testsupport/camtext.h"
+#include "testsupport/infolder.h"
 #include "testsupport/mainwindowfixture.h"
 
 #include "axes/axespart.h"
@@ -22,7 +22,6 @@ using testing::ElementsAre;
 using testing::HasSubstr;
 using testing::IsEmpty;
 
-// What a row shows: its check mark and its two position cells.
 struct Shown
 {
     bool checked;
@@ -128,16 +127,9 @@ protected:
 
     void writeFile(const std::map<int, QByteArray> &lines, int count = 86) const
     {
-        QFile file(filePath());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(testsupport::camText(lines, count));
+        ASSERT_TRUE(testsupport::writeFile(filePath(), testsupport::camText(lines, count)));
     }
-
-    QByteArray fileBytes() const
-    {
-        QFile file(filePath());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    QByteArray fileBytes() const { return testsupport::fileBytes(filePath()); }
 
     void load(bool answer = true)
     {

@@ -34,7 +34,6 @@ protected:
     QTimer *repeat() const { return find<QTimer>("Timer2"); }
     bool sinkHasFocus() const { return find("Text0")->hasFocus(); }
 
-    // Opens the list and clicks the item, as the operator does.
     static void choose(QComboBox *combo, int index)
     {
         combo->showPopup();
@@ -46,7 +45,6 @@ protected:
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, place.center());
     }
 
-    // The thumb dragged through these positions.
     void drag(std::initializer_list<int> positions)
     {
         slider()->setSliderDown(true);

@@ -1,5 +1,4 @@
-// The command channel against the in-process controller and against scripted answers, all in
-// virtual time.
+// The command channel against the in-process controller and scripted answers, in virtual time.
 #include "link/channel.h"
 #include "sim/controller.h"
 #include "sim/simlink.h"

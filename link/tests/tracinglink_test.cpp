@@ -1,22 +1,21 @@
-// The wire trace: what goes over the line, in order, with its direction and time; the channel
-// above it none the wiser.
+// The wire trace: every piece in order with its direction and time; the channel none the wiser.
 #include "link/channel.h"
 #include "link/tracinglink.h"
 
 #include "testsupport/fakelink.h"
 
+#include <QTemporaryDir>
+
 #include <gmock/gmock.h>
 
 #include <cstdlib>
 #include <fstream>
-#include <unistd.h>
 
 namespace comm::test {
 namespace {
 
 using testing::ElementsAre;
 
-// The channel over a fake line, traced.
 struct Traced
 {
     explicit Traced(WireTrace &trace) : link(std::move(owned), trace) {}
@@ -37,15 +36,6 @@ protected:
         // The stamps are local time: pin the zone so that the expected texts hold anywhere.
         setenv("TZ", "UTC", 1);
         tzset();
-        char folder[] = "/tmp/velmaro-trace-XXXXXX";
-        ASSERT_NE(mkdtemp(folder), nullptr);
-        m_folder = folder;
-        m_path = m_folder + "/trace.txt";
-    }
-    void TearDown() override
-    {
-        std::remove(m_path.c_str());
-        rmdir(m_folder.c_str());
     }
 
     // Every recorded moment is 1.5 ms after the one before.
@@ -68,7 +58,8 @@ protected:
         return all;
     }
 
-    std::string m_folder, m_path;
+    QTemporaryDir m_folder;
+    const std::string m_path = m_folder.filePath("trace.txt").toStdString();
     // 2026-12-05 21:13:45.000 UTC
     std::chrono::system_clock::time_point m_at{std::chrono::seconds(1'796'505'225)};
 };

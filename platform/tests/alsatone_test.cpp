@@ -1,6 +1,7 @@
 // The tone through ALSA, with the sound device chosen by a private ~/.asoundrc. CTest runs each
 // case in a process of its own, so each reads its own configuration.
 #include "platform/alsatone.h"
+#include "testsupport/infolder.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -18,11 +19,7 @@ class AlsaToneTest : public testing::Test
 protected:
     void useSoundConfiguration(const QByteArray &asoundrc)
     {
-        ASSERT_TRUE(home.isValid());
-        QFile file(home.filePath(".asoundrc"));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(asoundrc);
-        file.close();
+        ASSERT_TRUE(testsupport::writeFile(home.filePath(".asoundrc"), asoundrc));
         qputenv("HOME", home.path().toLocal8Bit());
     }
 
@@ -38,9 +35,8 @@ TEST_F(AlsaToneTest, PlaysASineOfTheGivenPitchAndLength)
     platform::AlsaTone tone(clock);
     tone.beep(1000, platform::Millis{100});
 
-    QFile file(capture);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << "nothing was played";
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = testsupport::fileBytes(capture);
+    ASSERT_FALSE(bytes.isEmpty()) << "nothing was played";
     std::vector<std::int16_t> samples(static_cast<std::size_t>(bytes.size()) / 2);
     std::memcpy(samples.data(), bytes.constData(), samples.size() * 2);
     EXPECT_EQ(samples.size(), 2205U) << "0.1 s at 22050 samples a second";

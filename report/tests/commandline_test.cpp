@@ -1,5 +1,4 @@
-// velmaro-report's one command line: which command each line asks for, what goes with what, and
-// the help that lists every command.
+// velmaro-report's command line: the command each line asks for, what goes together, the help.
 #include "report/commands.h"
 
 #include "testsupport/capture.h"

@@ -1,5 +1,4 @@
-// velmaro-report's command from its arguments to the PDF: the figures of page 1 as pdftotext
-// reads them, every page rendered to PNG as a test artefact, and the exit statuses.
+// velmaro-report from its arguments to the PDF (pages rendered to PNG as artefacts), and statuses.
 #include "report/commands.h"
 #include "runlog/summary.h"
 #include "runs/camstore.h"
@@ -7,6 +6,7 @@
 
 #include "testsupport/camtext.h"
 #include "testsupport/capture.h"
+#include "testsupport/infolder.h"
 #include "testsupport/logmaker.h"
 #include "testsupport/records.h"
 
@@ -47,10 +47,8 @@ protected:
 
     QString write(const QString &name, const QByteArray &bytes)
     {
-        QFile file(path(name));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        return file.fileName();
+        EXPECT_TRUE(testsupport::writeFile(path(name), bytes));
+        return path(name);
     }
 
     [[nodiscard]] QString path(const QString &name) const { return m_dir.filePath(name); }
@@ -67,7 +65,6 @@ protected:
             .replace(QRegularExpression(QStringLiteral("\\s+")), QStringLiteral(" "));
     }
 
-    // Every page as a PNG among the test artefacts, to be looked at.
     static void render(const QString &pdf, const QString &name)
     {
         const QString folder = QStringLiteral(VELMARO_ARTEFACTS);

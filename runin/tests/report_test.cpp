@@ -1,5 +1,4 @@
-// The error report and the log files: threshold, the exact bytes of each line and where it goes,
-// and logs that cannot be written.
+// The error report and the logs: threshold, each line's exact bytes and place, unwritable logs.
 #include "runinfixture.h"
 
 #include <gmock/gmock.h>

@@ -92,8 +92,7 @@ inline std::vector<QString> logLines(const char *name)
     return lines;
 }
 
-// The sequencer in a private working directory with virtual time, on the in-process controller
-// or on a scripted one, at a fixed wall-clock moment.
+// The sequencer in a private folder in virtual time, on either controller, at a fixed moment.
 class SequencerFixture : public testing::Test
 {
 protected:
@@ -133,7 +132,6 @@ protected:
         }
         return done();
     }
-    // Until the first move of the step test has ended.
     bool firstMoveEnded()
     {
         return tickUntil([this] {

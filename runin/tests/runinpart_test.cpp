@@ -1,5 +1,4 @@
-// The running-in frame in the main window: its check boxes, START and ABORT with the window's
-// control lock, against the in-process controller.
+// The running-in frame: its boxes, START and ABORT with the window's lock, on the controller.
 #include "testsupport/infolder.h"
 #include "testsupport/mainwindowfixture.h"
 
@@ -30,7 +29,6 @@ protected:
         showAndStart();
     }
 
-    // One tick of Timer3, as its timeout gives it.
     void tick()
     {
         clock.advance(platform::Millis(100));
@@ -46,14 +44,10 @@ protected:
 
     void click(const char *name) { QTest::mouseClick(find(name), Qt::LeftButton); }
 
-    // The logs as the previous run left them.
     static void writeLastRun()
     {
-        for (const char *name : {runin::LogFiles::kComplete, runin::LogFiles::kErrors}) {
-            QFile old(QString::fromLatin1(name));
-            ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-            old.write("last run\r\n");
-        }
+        for (const char *name : {runin::LogFiles::kComplete, runin::LogFiles::kErrors})
+            ASSERT_TRUE(testsupport::writeFile(QString::fromLatin1(name), "last run\r\n"));
     }
     static qint64 logBytes()
     {
@@ -82,8 +76,7 @@ TEST_F(RunInFrame, TheBoxesStartAndAbortRunThroughTheWindowsLock)
     EXPECT_FALSE(find("CheckFullSroke")->isEnabled());
     EXPECT_TRUE(find("CommandAbort")->isEnabled());
     EXPECT_EQ(find<QLabel>("LabelCycles")->text(), "Completed Cycles: 0");
-    EXPECT_EQ(QFileInfo(runin::LogFiles::kComplete).size(), 0);
-    EXPECT_EQ(QFileInfo(runin::LogFiles::kErrors).size(), 0);
+    EXPECT_EQ(logBytes(), 0);
 
     ASSERT_TRUE(tickUntil([this] { return linesReceived().back() == "zoom = 500"; }));
     EXPECT_EQ(find<QLabel>("LabelStep2")->text(), "500");

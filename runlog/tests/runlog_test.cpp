@@ -1,5 +1,4 @@
-// A running-in log read back and summed up: the step test's moves and errors, full-stroke cycles,
-// lines that do not read, and an empty log.
+// A running-in log summed up: step test moves and errors, cycles, unreadable lines, an empty log.
 #include "runlog/runlog.h"
 #include "runlog/summary.h"
 

@@ -1,6 +1,4 @@
-// Kept cam tables at the station: one record per table that changed, ids as for runs, damaged
-// bytes refused; the lens on the station on every record kept while it is set; the keeper's
-// thread and its answer to the window.
+// Kept cam tables at the station: records, ids, damaged bytes, the lens on the station, the keeper.
 #include "runs/camstore.h"
 #include "runs/rundatabase.h"
 #include "runs/runkeeper.h"
@@ -152,8 +150,7 @@ protected:
         return std::make_unique<RunKeeper>(KeeperSetup{
             dbPath(), {}, m_dir.path(), "station-a", "op", "1.2.0", [] { return QString(); }});
     }
-    // Hands a table over as the cam table part does, and waits for the answer to come back to
-    // this (the window's) thread.
+    // Hands a table over as the cam table part does; the answer comes on this thread.
     base::Status keep(RunKeeper &keeper, const QByteArray &bytes)
     {
         std::optional<base::Status> answer;

@@ -1,9 +1,9 @@
-// The keeper on its threads against a station database in a temporary folder: runs stored when
-// they end and when START finds them unstored, and the database's failures.
+// The keeper on its threads: runs stored at their end and at START, and the database's failures.
 #include "runs/rundatabase.h"
 #include "runs/runkeeper.h"
 #include "runs/runstore.h"
 
+#include "testsupport/infolder.h"
 #include "testsupport/records.h"
 
 #include <QCoreApplication>
@@ -30,12 +30,8 @@ class Keeper : public ::testing::Test
 protected:
     void writeLogs(const QByteArray &complete, const QByteArray &errors)
     {
-        for (const auto &[name, bytes] :
-             {std::pair{"Log Complete.txt", complete}, std::pair{"Log Errors.txt", errors}}) {
-            QFile file(m_dir.filePath(name));
-            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-            file.write(bytes);
-        }
+        ASSERT_TRUE(testsupport::writeFile(m_dir.filePath("Log Complete.txt"), complete));
+        ASSERT_TRUE(testsupport::writeFile(m_dir.filePath("Log Errors.txt"), errors));
     }
     std::unique_ptr<RunKeeper> keeper()
     {
@@ -148,11 +144,7 @@ TEST_F(Keeper, DatabaseThatCannotBeWritten_StartIsToldWhyAndTheEndNotesIt)
 
 TEST_F(Keeper, DamagedFileIsMovedAsideAndANewOneStarted)
 {
-    ASSERT_TRUE(QDir().mkpath(QFileInfo(dbPath()).path()));
-    QFile damaged(dbPath());
-    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
-    damaged.write(QByteArray(8192, 'x'));
-    damaged.close();
+    ASSERT_TRUE(testsupport::writeFile(dbPath(), QByteArray(8192, 'x'))); // damaged
 
     auto opened = RunDatabase::openStation(dbPath());
     ASSERT_TRUE(opened) << opened.error();
@@ -161,9 +153,8 @@ TEST_F(Keeper, DamagedFileIsMovedAsideAndANewOneStarted)
     ASSERT_EQ(aside.size(), 1);
     EXPECT_TRUE(notice.contains(dbPath()) && notice.contains(aside[0])) << notice.toStdString();
     EXPECT_TRUE(done(RunStore(**opened).put(madeRun("station-a", 1))));
-    QFile kept(QFileInfo(dbPath()).dir().filePath(aside[0]));
-    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
-    EXPECT_EQ(kept.readAll(), QByteArray(8192, 'x'));
+    EXPECT_EQ(testsupport::fileBytes(QFileInfo(dbPath()).dir().filePath(aside[0])),
+              QByteArray(8192, 'x'));
 }
 
 TEST(StoredLogs, DamagedOrForgedBlobsAreRefusedNotTrusted)

@@ -22,12 +22,6 @@
 namespace runs::test {
 namespace {
 
-QByteArray bytesOf(const char *name)
-{
-    QFile file(QString::fromLatin1(name));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 TEST(LostRun, LineLostInAZoomMovesCompletionCheck_TheStoredLogsAreTheFilesAndStartAddsNothing)
 {
     const testsupport::InTemporaryFolder dir;
@@ -77,8 +71,8 @@ TEST(LostRun, LineLostInAZoomMovesCompletionCheck_TheStoredLogsAreTheFilesAndSta
     // The zoom 2 line, written after the loss, is in the file and in the record.
     EXPECT_TRUE(run->complete.contains("Zoom 2 Axis Step test ascending  Position reached: "
                                        "###"));
-    EXPECT_EQ(run->complete, bytesOf(runin::LogFiles::kComplete));
-    EXPECT_EQ(run->errors, bytesOf(runin::LogFiles::kErrors));
+    EXPECT_EQ(run->complete, testsupport::fileBytes(runin::LogFiles::kComplete));
+    EXPECT_EQ(run->errors, testsupport::fileBytes(runin::LogFiles::kErrors));
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "runs/runstore.h"
 #include "runs/schema.h"
 
+#include "testsupport/infolder.h"
 #include "testsupport/pgserver.h"
 #include "testsupport/records.h"
 #include "testsupport/reportprocess.h"
@@ -69,7 +70,6 @@ private:
     static constexpr const char *kName = "row-held";
 };
 
-// Every run at most once in the plant, and each one whole.
 void expectInPlantOnce(const PgServer &server, const std::vector<RunRecord> &runs)
 {
     EXPECT_EQ(server.psql("SELECT count(*), count(DISTINCT id) FROM runs"),
@@ -112,14 +112,17 @@ protected:
         m_server.start();
     }
 
-    // velmaro-report as the user runs it, with `home` for the data and configuration folders and
-    // `plant` as VELMARO_RUNS_DB (none when empty); gives its exit status and all it said.
-    static std::pair<int, QString> runReport(const QTemporaryDir &home, const QString &plant,
-                                             const QStringList &arguments)
+    // velmaro-report in `home`, `plant` its VELMARO_RUNS_DB (none when empty), ending with
+    // `status` and saying `says`; gives all it said.
+    static QString report(const QTemporaryDir &home, const QString &plant,
+                          const QStringList &arguments, const QString &says, int status = 0)
     {
         const auto answer =
             testsupport::runReport(arguments, home.path(), {{"VELMARO_RUNS_DB", plant}});
-        return {answer.status, QString::fromLocal8Bit(answer.out + answer.err)};
+        const QString said = QString::fromLocal8Bit(answer.out + answer.err);
+        EXPECT_EQ(answer.status, status) << said.toStdString();
+        EXPECT_TRUE(said.contains(says)) << said.toStdString();
+        return said;
     }
 
     QTemporaryDir m_dir;
@@ -185,8 +188,7 @@ TEST_F(Plant, ServerKilledMidSend_NoRunLostAndNoneTwice)
     }
     m_server.start();
 
-    // A run that reached the plant but was never marked as sent (the line broke in between) goes
-    // again, and changes nothing there.
+    // A run that reached the plant but was never marked as sent goes again, changing nothing.
     {
         auto target = plant(m_server);
         ASSERT_TRUE(RunStore(*target).put(runs[0]));
@@ -207,8 +209,7 @@ TEST_F(Plant, ServerKilledMidSend_NoRunLostAndNoneTwice)
 
 TEST_F(Plant, CamTablesCutShortMidSend_EachArrivesOnceWhole)
 {
-    // The station of this user (the data home's velmaro/runs.sqlite), so that the real
-    // velmaro-report --sync sends what the cut left.
+    // This user's station, so that the real velmaro-report --sync sends what the cut left.
     QTemporaryDir home;
     const QString path = home.filePath("data/velmaro/runs.sqlite");
     constexpr int kTables = 600;
@@ -227,18 +228,13 @@ TEST_F(Plant, CamTablesCutShortMidSend_EachArrivesOnceWhole)
     std::optional<RowHeld> last(std::in_place, m_server, "cam_records", lastTable.id);
     killMidSend(path, last, kCamTable, kTables - 20);
     auto watcher = station(path);
-    const auto report = [&](const QStringList &arguments) {
-        return runReport(home, m_server.connection(), arguments);
-    };
-    const auto [synced, syncText] = report({"--sync"});
-    EXPECT_EQ(synced, 0) << syncText.toStdString();
+    report(home, m_server.connection(), {"--sync"}, "");
     EXPECT_TRUE(Outbox(*watcher, kCamTable).waiting()->empty());
     EXPECT_EQ(m_server.psql("SELECT count(*), count(DISTINCT id) FROM cam_records WHERE "
                             "encode(sha256(bytes), 'hex') = digest"),
               QStringLiteral("%1|%1").arg(kTables));
-    const auto [listed, list] = report({"--cams", "--serial", "L-3"});
-    EXPECT_EQ(listed, 0) << list.toStdString();
-    EXPECT_TRUE(list.contains("86 cam table(s) in the plant database")) << list.toStdString();
+    report(home, m_server.connection(), {"--cams", "--serial", "L-3"},
+           "86 cam table(s) in the plant database");
 }
 
 TEST_F(Plant, TwoStationsIntoOnePlant_HistoryShowsBoth)
@@ -257,14 +253,9 @@ TEST_F(Plant, TwoStationsIntoOnePlant_HistoryShowsBoth)
         EXPECT_EQ(*sent, 2);
     }
 
-    const auto report = [&](const QStringList &arguments, bool withPlant = true) {
-        return runReport(home, withPlant ? m_server.connection() : QString(), arguments);
-    };
-
-    const auto [status, history] = report({"--history"});
-    EXPECT_EQ(status, 0) << history.toStdString();
-    EXPECT_TRUE(history.contains("4 run(s) in the plant database plant on 127.0.0.1"))
-        << history.toStdString();
+    const QString address = m_server.connection();
+    const QString history =
+        report(home, address, {"--history"}, "4 run(s) in the plant database plant on 127.0.0.1");
     for (const char *name : {"station-a", "station-b"})
         EXPECT_TRUE(history.contains(
             QRegularExpression(QStringLiteral(R"(2026-12-01  %1 +1 +1 +0)").arg(name))))
@@ -273,21 +264,14 @@ TEST_F(Plant, TwoStationsIntoOnePlant_HistoryShowsBoth)
     EXPECT_TRUE(history.contains(QRegularExpression(R"(2026-W49 +4 +2 +50\.0%)")))
         << history.toStdString();
 
-    const auto [localStatus, local] = report({"--runs", "--local"});
-    EXPECT_EQ(localStatus, 0);
+    const QString local = report(home, address, {"--runs", "--local"}, "station-a ");
     EXPECT_EQ(local.count("station-a "), 2) << local.toStdString();
     EXPECT_FALSE(local.contains("station-b"));
 
     // The settings file names the plant when the environment does not.
-    QDir().mkpath(home.filePath("config/velmaro"));
-    QFile settings(home.filePath("config/velmaro/velmaro.conf"));
-    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
-    settings.write("[General]\nVELMARO_RUNS_DB=\"" + m_server.connection().toUtf8() + "\"\n");
-    settings.close();
-    const auto [byServerStatus, bySerial] = report({"--runs", "--serial", "station-b-2"}, false);
-    EXPECT_EQ(byServerStatus, 0) << bySerial.toStdString();
-    EXPECT_TRUE(bySerial.contains("1 run(s) in the plant database")) << bySerial.toStdString();
-
+    const QByteArray settings = "[General]\nVELMARO_RUNS_DB=\"" + address.toUtf8() + "\"\n";
+    ASSERT_TRUE(testsupport::writeFile(home.filePath("config/velmaro/velmaro.conf"), settings));
+    report(home, {}, {"--runs", "--serial", "station-b-2"}, "1 run(s) in the plant database");
 }
 
 TEST_F(Plant, TheAddressFormReachesThePlantWithItsUserAndPasswordAndNeverShowsThePassword)
@@ -305,22 +289,17 @@ TEST_F(Plant, TheAddressFormReachesThePlantWithItsUserAndPasswordAndNeverShowsTh
     };
     const QString password = QStringLiteral("p%40ss%3Aw%2Frd"); // "p@ss:w/rd", as a URL holds it
 
-    const auto [sent, sentText] = runReport(home, address("postgresql", password), {"--sync"});
-    EXPECT_EQ(sent, 0) << sentText.toStdString();
-    EXPECT_TRUE(sentText.contains("1 record(s) sent to the plant database plant on 127.0.0.1"))
-        << sentText.toStdString();
+    report(home, address("postgresql", password), {"--sync"},
+           "1 record(s) sent to the plant database plant on 127.0.0.1");
     // The login named in the address made the schema, with the password it gave.
     EXPECT_EQ(m_server.psql("SELECT tableowner FROM pg_tables WHERE tablename = 'runs'"), "reader");
     EXPECT_EQ(m_server.psql("SELECT serial FROM runs"), "L-4711");
 
-    const auto [listed, list] = runReport(home, address("postgres", password), {"--runs"});
-    EXPECT_EQ(listed, 0) << list.toStdString();
-    EXPECT_TRUE(list.contains("1 run(s) in the plant database plant on 127.0.0.1"))
-        << list.toStdString();
+    report(home, address("postgres", password), {"--runs"},
+           "1 run(s) in the plant database plant on 127.0.0.1");
 
-    const auto [refused, why] = runReport(home, address("postgresql", "Zq7-not-it"), {"--runs"});
-    EXPECT_EQ(refused, 2);
-    EXPECT_TRUE(why.contains("the plant database plant on 127.0.0.1")) << why.toStdString();
+    const QString why = report(home, address("postgresql", "Zq7-not-it"), {"--runs"},
+                               "the plant database plant on 127.0.0.1", 2);
     EXPECT_FALSE(why.contains("Zq7")) << why.toStdString();
 }
 

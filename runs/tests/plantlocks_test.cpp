@@ -24,7 +24,6 @@ class PlantLocks : public ::testing::Test
 protected:
     void SetUp() override { m_server.start(); }
 
-    // Waits until `count` sessions wait on a lock.
     void waitForWaiters(int count)
     {
         ASSERT_TRUE(testsupport::waitFor([&] { return m_server.lockWaits() >= count; }, 30000))

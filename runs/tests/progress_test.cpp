@@ -1,5 +1,4 @@
-// What the plant sees of a run under way: the snapshots' pace on the steps' own (virtual) clock and
-// what each holds, and the station database's keeping of them.
+// A run under way: the snapshots' pace on the steps' own (virtual) clock, what each holds, storage.
 #include "runs/progress.h"
 #include "runs/progressstore.h"
 #include "runs/rundatabase.h"

@@ -57,8 +57,7 @@ protected:
 
     int px(int twips) const { return ui::toPixels(twips, form->logicalDpiX()); }
 
-    // The named controls: all of them, or those placed directly on the window (a frame stands
-    // for what it holds).
+    // The named controls: all, or those directly on the window (a frame standing for its own).
     std::vector<QWidget *>
     windowControls(Qt::FindChildOptions options = Qt::FindDirectChildrenOnly) const
     {
@@ -133,8 +132,7 @@ TEST_F(MainWindow, CompactShowsTheLeftColumnAndTheServiceCodeOpensEverythingAtTh
         }
     }
 
-    // Again while already full: the first key only clears the completed sum, then the code
-    // places the window again.
+    // Again when full: the first key only clears the completed sum; the code places it again.
     form->move(400, 300);
     QTest::keyClick(speed, Qt::Key_Escape);
     EXPECT_EQ(form->KeySum(), 0);

@@ -1,5 +1,4 @@
-// A serial line that vanishes under the running program: told once, a run stopped, nothing else
-// lost, and the same port taken up again when the device is back.
+// A serial line that vanishes: told once, a run stopped, nothing else lost, the port taken again.
 #include "testsupport/infolder.h"
 #include "testsupport/mainwindowfixture.h"
 #include "testsupport/repluglink.h"
@@ -30,7 +29,6 @@ using testsupport::ReplugLink;
 class LostLine : public MainWindowFixture
 {
 protected:
-    // Everything the cam table shows: marks and cells.
     std::vector<QStringList> camTable() const
     {
         std::vector<QStringList> rows;
@@ -125,25 +123,10 @@ protected:
         tick("reopen");
     }
 
-    static std::vector<std::string> received(const sim::Controller &device)
-    {
-        std::vector<std::string> lines;
-        for (const auto &line : device.receivedLines())
-            lines.push_back(line.text);
-        return lines;
-    }
-
     // The boxes since start-up, the line's loss first.
     std::vector<testsupport::RecordingDialogs::Shown> boxes() const
     {
         return {dialogs.shown.begin() + long(m_started), dialogs.shown.end()};
-    }
-
-    template <class Widget> Widget *control(const char *name) const
-    {
-        auto *widget = form->findChild<Widget *>(QString::fromLatin1(name));
-        EXPECT_NE(widget, nullptr) << name;
-        return widget;
     }
 
     // Whether what moves the lens is locked, with the cam table's files kept usable.
@@ -152,10 +135,10 @@ protected:
         for (const char *name :
              {"ComboFocalLength", "CommandFocusUp", "CommandSetIP", "CommandJogPos(0)",
               "CommandAbsolutePos(3)", "CheckStatus(1)", "CheckSingleStep", "ListView1", "HScroll"})
-            EXPECT_EQ(control<QWidget>(name)->isEnabled(), !locked) << name;
-        EXPECT_FALSE(control<QWidget>("CommandAbort")->isEnabled());
-        EXPECT_TRUE(control<QWidget>("CommandSalva")->isEnabled());
-        EXPECT_TRUE(control<QWidget>("CommandCarica")->isEnabled());
+            EXPECT_EQ(find(name)->isEnabled(), !locked) << name;
+        EXPECT_FALSE(find("CommandAbort")->isEnabled());
+        EXPECT_TRUE(find("CommandSalva")->isEnabled());
+        EXPECT_TRUE(find("CommandCarica")->isEnabled());
     }
 
     ReplugLink *m_line = nullptr;
@@ -168,11 +151,11 @@ TEST_F(LineBack, AReadyLensGetsItsTickedAxesEnabledAndTheReadoutAgain_NothingUnd
     const QString titleBefore = form->windowTitle();
     // The choice was read once, at start-up; from then on the port is the window's own.
     modVariabili::PortNumber = 9;
-    QTest::mouseClick(control<QCheckBox>("CheckStatus(2)"), Qt::LeftButton); // Iris off
+    QTest::mouseClick(find<QCheckBox>("CheckStatus(2)"), Qt::LeftButton); // Iris off
     // A move and a focus step under way when the line goes.
-    control<QLineEdit>("AbsolutePos(0)")->setText("5000");
-    QTest::mouseClick(control<QPushButton>("CommandAbsolutePos(0)"), Qt::LeftButton);
-    QTest::mousePress(control<QPushButton>("CommandFocusUp"), Qt::LeftButton);
+    find<QLineEdit>("AbsolutePos(0)")->setText("5000");
+    QTest::mouseClick(find<QPushButton>("CommandAbsolutePos(0)"), Qt::LeftButton);
+    QTest::mousePress(find<QPushButton>("CommandFocusUp"), Qt::LeftButton);
 
     m_line->pull();
     settle();

@@ -27,8 +27,7 @@ public:
         controller.advanceTo(now);
     }
 
-    // Waits in steps until no axis moves; returns how long that took, or a negative time when
-    // something still moves after `limit`.
+    // Waits until no axis moves; gives how long that took, negative if one still moves at `limit`.
     platform::Millis waitForStandstill(platform::Millis limit = platform::Millis(60000))
     {
         const platform::Millis start = now;

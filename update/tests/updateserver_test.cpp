@@ -1,5 +1,4 @@
-// The splash's update check for real: libcurl against an FTP server on loopback, the updater
-// started as a process of its own. Pauses run in virtual time.
+// The splash's update check for real: libcurl against a loopback FTP server; virtual pauses.
 #include "shell/launcher.h"
 #include "update/curlftpclient.h"
 #include "update/detachedstarter.h"
@@ -7,6 +6,7 @@
 #include "platform/clock.h"
 #include "testsupport/fakelink.h"
 #include "testsupport/findchild.h"
+#include "testsupport/infolder.h"
 #include "testsupport/recordingdialogs.h"
 #include "testsupport/signing.h"
 #include "testsupport/silentserver.h"
@@ -21,7 +21,6 @@
 #include <QPointer>
 #include <QProcess>
 #include <QSignalSpy>
-#include <QTcpServer>
 #include <QTemporaryDir>
 
 #include <gmock/gmock.h>
@@ -69,19 +68,16 @@ private:
     std::string m_host;
 };
 
-// A loopback port that nothing listens on.
+// A loopback port that nothing listens on (once the probe has gone).
 std::string closedPort()
 {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    return "127.0.0.1:" + std::to_string(probe.serverPort());
+    return "127.0.0.1:" + std::to_string(testsupport::SilentServer().port());
 }
 
 class UpdateServer : public testing::Test
 {
 protected:
-    // The updater's private copy goes into the temporary folder: one of the test's own, removed
-    // with it.
+    // The updater's private copy goes into the temporary folder, here the test's own.
     UpdateServer() : tmpBefore(qgetenv("TMPDIR")) { qputenv("TMPDIR", tmp.path().toLocal8Bit()); }
     ~UpdateServer() override
     {
@@ -93,15 +89,7 @@ protected:
 
     void serve(const char *name, const QByteArray &content)
     {
-        QFile file(remote.filePath(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(content);
-    }
-
-    void serveUpdater()
-    {
-        serve("UpdateVelmaro.exe", kTestUpdater);
-        serve("SetupUpdate.ini", "[Setup]\n");
+        ASSERT_TRUE(testsupport::writeFile(remote.filePath(name), content));
     }
 
     // Opens the splash and runs its check as its timer would, with `key` built in.
@@ -138,13 +126,17 @@ protected:
                finished->count() == 0;
     }
 
-    // The updater's mark: the folder it ran in.
+    void removeLocalFiles() const
+    {
+        for (const QString &name : localFiles())
+            QFile::remove(local.filePath(name));
+    }
+
     [[nodiscard]] QString updaterRanIn() const
     {
-        QFile mark(local.filePath("updater-ran"));
-        testsupport::waitFor([&] { return mark.exists() && mark.size() > 0; });
-        return mark.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(mark.readAll()).trimmed()
-                                              : QString();
+        const QString mark = local.filePath("updater-ran");
+        testsupport::waitFor([&] { return QFileInfo(mark).size() > 0; });
+        return QString::fromLocal8Bit(testsupport::fileBytes(mark)).trimmed();
     }
 
     QTemporaryDir tmp;
@@ -163,7 +155,8 @@ protected:
 TEST_F(UpdateServer, EqualVersionGoesOn_ANewerOneStartsAnUpdaterFetchedEarlierWithoutItsXBit)
 {
     serve("VerVelmaro.txt", "1.2.0\n");
-    serveUpdater();
+    serve("UpdateVelmaro.exe", kTestUpdater);
+    serve("SetupUpdate.ini", "[Setup]\n");
     FtpServer server(remote.path());
     check(server.host());
     EXPECT_TRUE(wentOnToThePortSelection());
@@ -171,9 +164,7 @@ TEST_F(UpdateServer, EqualVersionGoesOn_ANewerOneStartsAnUpdaterFetchedEarlierWi
     EXPECT_EQ(clock.now(), platform::Millis{1000});
 
     serve("VerVelmaro.txt", "1.2.1\r\n");
-    QFile updater(local.filePath("UpdateVelmaro.exe"));
-    ASSERT_TRUE(updater.open(QIODevice::WriteOnly) && updater.write(kTestUpdater) > 0);
-    updater.close();
+    ASSERT_TRUE(testsupport::writeFile(local.filePath("UpdateVelmaro.exe"), kTestUpdater));
     check(server.host());
     EXPECT_EQ(finished->count(), 1);
     EXPECT_EQ(updaterRanIn(), QDir(local.path()).canonicalPath());
@@ -182,7 +173,6 @@ TEST_F(UpdateServer, EqualVersionGoesOn_ANewerOneStartsAnUpdaterFetchedEarlierWi
 
 TEST_F(UpdateServer, AnUnreachableServerGoesOnToThePortSelectionWithoutAPause)
 {
-    serveUpdater();
     for (const std::string &host : {closedPort(), std::string("update.velmaro.INVALID:21")}) {
         check(host);
         EXPECT_TRUE(wentOnToThePortSelection()) << host;
@@ -257,10 +247,9 @@ TEST_F(UpdateServer, WithAKeyOnlyTheUpdaterItsMakerSignedRuns_FromACopyOfTheByte
             QFile copy(ran[1]);
             EXPECT_NE(QFileInfo(copy).canonicalFilePath(),
                       QFileInfo(local.filePath("UpdateVelmaro.exe")).canonicalFilePath());
-            EXPECT_TRUE(copy.open(QIODevice::ReadOnly) && copy.readAll() == updater);
+            EXPECT_EQ(testsupport::fileBytes(ran[1]), updater);
             EXPECT_EQ(copy.permissions() & (QFile::WriteGroup | QFile::WriteOther), 0);
             QDir(QFileInfo(copy).absolutePath()).removeRecursively();
-            QFile::remove(local.filePath("updater-ran"));
         } else {
             ASSERT_EQ(dialogs.shown.size(), 1U);
             EXPECT_THAT(dialogs.shown[0].text.toStdString(),
@@ -269,8 +258,7 @@ TEST_F(UpdateServer, WithAKeyOnlyTheUpdaterItsMakerSignedRuns_FromACopyOfTheByte
             EXPECT_THAT(localFiles(), testing::ElementsAre("SetupUpdate.ini"))
                 << "the refused updater is deleted, and it never ran";
         }
-        for (const QString &name : localFiles())
-            QFile::remove(local.filePath(name));
+        removeLocalFiles();
     }
     EXPECT_EQ(server.log().count("FTP session opened"), 7)
         << "every fetch of a check goes over its one connection";
@@ -330,8 +318,7 @@ TEST_F(UpdateServer, FailurePathsPauseWhereTheyShouldAndSayWhy)
         // An empty version file cannot be read and stays behind; a refused updater is deleted.
         EXPECT_EQ(localFiles().contains("VerVelmaro.txt"), each.version && !*each.version);
         EXPECT_FALSE(localFiles().contains("UpdateVelmaro.exe") && each.key);
-        for (const QString &name : localFiles())
-            QFile::remove(local.filePath(name));
+        removeLocalFiles();
     }
 }
 
@@ -342,7 +329,6 @@ TEST_F(UpdateServer, APortGoneSinceTheListWasBuiltLeadsBackToAFreshPortList)
     ASSERT_TRUE(first);
 
     portGone = true;
-    // The operator picks the third port of the list.
     auto *ports = testsupport::child<QComboBox>(first, "ComboSerialPort");
     ports->setCurrentIndex(2);
     emit ports->activated(2);
