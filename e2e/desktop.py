@@ -114,6 +114,9 @@ class Desktop:
                         TMPDIR=self.folder("tmp"))
         self.env.pop("QT_QPA_PLATFORM", None)
         self.env.pop("WAYLAND_DISPLAY", None)
+        # The server repeats a key held past 660 ms: on a busy machine, a stalled xdotool between
+        # a press and its release typed a key twice, and a service code failed now and then.
+        subprocess.run(["xset", "r", "off"], env=self.env, check=True)
         self.window_manager = window_manager
         if window_manager:
             self.start_window_manager()
