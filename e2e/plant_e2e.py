@@ -1,7 +1,5 @@
-"""velmaro-plant in a real browser (headless Chromium through Selenium) over one station's
-records, stored by the real store code: the front page with a run under way and a silent
-station, a station's last run with its charts and error lines, its lens, the filters, and the
-CSV download against velmaro-report's. A screenshot of each page goes to the artefacts."""
+"""velmaro-plant in headless Chromium over records stored by the real store code: the front page,
+a run's charts, its lens, the filters, the CSV against velmaro-report's; a screenshot of each."""
 
 import csv
 import io

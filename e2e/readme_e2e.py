@@ -1,10 +1,7 @@
 """What the README tells a user to type, typed: every command of its ```sh blocks runs as it
-stands, in a scratch folder with a scratch home, against the build under test, and what it prints
-and how it ends match what the README says beside it. A command that needs what a test cannot
-give is excused below with its reason, so that a new command nobody looked at fails this test.
-
-The build's bin folder leads PATH; in the scratch folder `build/default/bin`, `tools` and `update`
-lead to the build and the tree. Only the README's placeholders are replaced (placeholders())."""
+stands, in a scratch folder and home, against this build (its bin folder leads PATH), and what it
+prints and how it ends match the README. A command a test cannot run is excused below by name,
+so that a new command nobody looked at fails this test. Only placeholders are replaced."""
 
 import os
 import pwd

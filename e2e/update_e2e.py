@@ -1,7 +1,6 @@
 """The update check: the splash stays painted while the server waits, then the port list opens;
-a newer version on a real FTP server starts the updater and the program ends: unverified without
-a key, and with one, signed by tools/velmaro-sign from the build's own server. (What a key refuses
-is the update server test's.)"""
+a newer version on a real FTP server starts the updater and the program ends, unverified without
+a key, and with one signed by tools/velmaro-sign (what a key refuses is the update server test's)."""
 
 import os
 import socket

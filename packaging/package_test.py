@@ -1,6 +1,5 @@
-"""The Debian package as a technician receives it: built from the build tree with CPack,
-unpacked with dpkg-deb, every file where it belongs, the unpacked programs run, and lintian's
-verdict."""
+"""The Debian package as a technician receives it: built with CPack, unpacked, every file where it
+belongs, the programs run, and lintian's verdict (which also wants the copyright and changelog)."""
 
 import gzip
 import os
@@ -119,12 +118,6 @@ class DebianPackage(unittest.TestCase):
                                  check=True).stdout
         self.assertIn("conffiles", control)
         self.assertNotIn("postinst", control)  # nothing enables or starts it
-
-    def test_copyright_and_changelog(self):
-        with open(self.path("share", "doc", "velmaro", "copyright")) as copyright:
-            self.assertIn("Copyright", copyright.read())
-        with gzip.open(self.path("share", "doc", "velmaro", "changelog.gz"), "rt") as changelog:
-            self.assertTrue(changelog.readline().startswith(f"velmaro ({VERSION})"))
 
     def test_lintian_finds_no_error(self):
         checked = subprocess.run(["lintian", "--fail-on", "error", "--display-info", self.deb],
