@@ -29,6 +29,8 @@ struct RunFilter
     QDateTime until; // runs started before it
     QString operatorName;
     Verdict verdict = Verdict::Any;
+
+    bool operator==(const RunFilter &) const = default;
 };
 
 // One page of runs, newest first, and how many runs the filter holds in all.

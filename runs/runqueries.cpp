@@ -3,6 +3,7 @@
 #include "runqueries.h"
 
 #include "rundatabase.h"
+#include "runsummary.h"
 #include "schema.h"
 
 #include "runin/verdict.h"
@@ -10,8 +11,12 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <QTimeZone>
+
+#include <algorithm>
 #include <functional>
 #include <map>
+#include <tuple>
 
 namespace runs {
 
@@ -144,21 +149,17 @@ base::Status sumCohorts(RunDatabase &database, const RunFilter &filter, const Fi
         });
 }
 
-// The failures by the tests run and how the run ended, split by axis here.
-base::Status sumFailures(RunDatabase &database, const FilterSql &where, QualityCounts &counts)
+// The failures by the tests run and how the run ended, split by axis here. `sums` are the runs,
+// the failed runs, then each axis's failed runs and its errors, summed over `table`.
+base::Status sumFailures(RunDatabase &database, const QString &sums, const QString &table,
+                         const FilterSql &where, QualityCounts &counts)
 {
-    QString axes;
-    for (const char *axis : schema::kAxisColumns) {
-        const QString errors = QLatin1String(axis) + QStringLiteral("_errors");
-        axes += QStringLiteral(", sum(%1), sum(%2)").arg(failedCase(errors), errors);
-    }
     std::map<std::pair<int, QString>, AxisTestCounts> byAxisTest;
     std::map<QString, EndingCounts> byEnding;
     auto done = eachRow(
         database,
-        QStringLiteral("SELECT tests, ending, count(*), sum(%3)%1 FROM runs WHERE %2 GROUP BY "
-                       "tests, ending")
-            .arg(axes, where.sql(), failedCase(QStringLiteral("errors"))),
+        QStringLiteral("SELECT tests, ending, %1 FROM %2 WHERE %3 GROUP BY tests, ending")
+            .arg(sums, table, where.sql()),
         where, [&](const QSqlQuery &row) {
             const QString tests = row.value(0).toString();
             const QString ending = row.value(1).toString();
@@ -182,14 +183,129 @@ base::Status sumFailures(RunDatabase &database, const FilterSql &where, QualityC
     return done;
 }
 
+base::Result<QualityCounts> scanned(RunDatabase &database, const RunFilter &filter)
+{
+    QualityCounts counts;
+    const FilterSql where = filterSql(filter);
+    const auto borders = weeksOf(database, where);
+    if (!borders)
+        return borders.failure();
+    if (auto done = sumWeeks(database, where, *borders, counts); !done)
+        return done.failure();
+    if (auto done = sumCohorts(database, filter, where, *borders, counts); !done)
+        return done.failure();
+    QString sums = QStringLiteral("count(*), sum(%1)").arg(failedCase(QStringLiteral("errors")));
+    for (const char *axis : schema::kAxisColumns) {
+        const QString errors = QLatin1String(axis) + QStringLiteral("_errors");
+        sums += QStringLiteral(", sum(%1), sum(%2)").arg(failedCase(errors), errors);
+    }
+    if (auto done = sumFailures(database, sums, QStringLiteral("runs"), where, counts); !done)
+        return done.failure();
+    return counts;
+}
+
+// The same sums from the summary, for a filter it answers (summary::answers): the days of the
+// summary's zone stand for since and until.
+base::Result<QualityCounts> summed(RunDatabase &database, const RunFilter &filter,
+                                   const QTimeZone &zone)
+{
+    QualityCounts counts;
+    FilterSql where;
+    if (!filter.station.isEmpty()) {
+        where.terms << QStringLiteral("station = :station");
+        where.values.emplace_back(QStringLiteral(":station"), filter.station);
+    }
+    for (const auto &[time, term, mark] :
+         {std::tuple(filter.since, "day >= %1", ":sinceday"),
+          std::tuple(filter.until, "day < %1", ":untilday")})
+        if (time.isValid()) {
+            where.terms << QString::fromLatin1(term).arg(QLatin1String(mark));
+            where.values.emplace_back(QLatin1String(mark), summary::dayOf(time, zone));
+        }
+
+    std::map<std::pair<QString, QString>, WeekCounts> weeks;
+    if (auto done = eachRow(database,
+                            QStringLiteral("SELECT week, station, sum(runs), sum(without_serial), "
+                                           "sum(passed) FROM run_days WHERE %1 GROUP BY week, "
+                                           "station")
+                                .arg(where.sql()),
+                            where,
+                            [&](const QSqlQuery &row) {
+                                weeks[{row.value(0).toString(), row.value(1).toString()}] = {
+                                    row.value(0).toString(), row.value(1).toString(),
+                                    number(row, 2), number(row, 3), number(row, 4)};
+                            });
+        !done)
+        return done.failure();
+    if (auto done = eachRow(database,
+                            QStringLiteral("SELECT week, station, count(DISTINCT serial) FROM "
+                                           "lens_days WHERE %1 GROUP BY week, station")
+                                .arg(where.sql()),
+                            where,
+                            [&](const QSqlQuery &row) {
+                                weeks[{row.value(0).toString(), row.value(1).toString()}].lenses =
+                                    number(row, 2);
+                            });
+        !done)
+        return done.failure();
+    for (auto &[key, week] : weeks)
+        counts.weeks.push_back(week);
+
+    // Each lens with a run in the filter; it counts where its first run was, when that run is in
+    // the filter. Its latest run before `until` is its latest, unless it ran again since.
+    QStringList counted{QStringLiteral("1 = 1")};
+    FilterSql marks = where;
+    if (!filter.station.isEmpty())
+        counted << QStringLiteral("first_station = :station");
+    if (filter.since.isValid()) {
+        counted << QStringLiteral("first_started >= :since");
+        marks.values.emplace_back(QStringLiteral(":since"), storedTime(filter.since));
+    }
+    QString latest = QStringLiteral("latest_errors");
+    if (filter.until.isValid()) {
+        latest = QStringLiteral("CASE WHEN latest_started < :until THEN latest_errors ELSE (SELECT "
+                                "r.errors FROM runs r WHERE r.serial = l.serial AND r.started < "
+                                ":until ORDER BY r.started DESC, r.id DESC LIMIT 1) END");
+        marks.values.emplace_back(QStringLiteral(":until"), storedTime(filter.until));
+    }
+    if (auto done = eachRow(
+            database,
+            QStringLiteral("SELECT first_week, first_station, count(*), sum(counted), sum(counted "
+                           "* passed), sum(counted * latest_passed) FROM (SELECT first_week, "
+                           "first_station, CASE WHEN %2 THEN 1 ELSE 0 END AS counted, %3 AS passed, "
+                           "%4 AS latest_passed FROM lenses l WHERE serial IN (SELECT serial FROM "
+                           "lens_days WHERE %1)) c GROUP BY 1, 2")
+                .arg(where.sql(), counted.join(QStringLiteral(" AND ")),
+                     passedCase(QStringLiteral("first_errors")), passedCase(latest)),
+            marks,
+            [&](const QSqlQuery &row) {
+                counts.lenses += number(row, 2);
+                if (number(row, 3) > 0)
+                    counts.cohorts.push_back({row.value(0).toString(), row.value(1).toString(),
+                                              number(row, 3), number(row, 4), number(row, 5)});
+            });
+        !done)
+        return done.failure();
+
+    QString sums = QStringLiteral("sum(runs), sum(failed)");
+    for (const char *axis : schema::kAxisColumns)
+        sums += QStringLiteral(", sum(%1_failed), sum(%1_errors)").arg(QLatin1String(axis));
+    if (auto done = sumFailures(database, sums, QStringLiteral("run_days"), where, counts); !done)
+        return done.failure();
+    return counts;
+}
+
 } // namespace
 
 QString isoWeek(const QDateTime &start)
 {
-    if (!start.isValid())
-        return QStringLiteral("unknown");
+    return start.isValid() ? isoWeek(start.toLocalTime().date()) : QStringLiteral("unknown");
+}
+
+QString isoWeek(const QDate &day)
+{
     int year = 0;
-    const int week = start.toLocalTime().date().weekNumber(&year);
+    const int week = day.weekNumber(&year);
     return QStringLiteral("%1-W%2").arg(year).arg(week, 2, 10, QLatin1Char('0'));
 }
 
@@ -207,20 +323,45 @@ std::vector<QDateTime> weekBorders(const QDateTime &from, const QDateTime &to)
     return borders;
 }
 
+base::Result<std::optional<QualityCounts>> qualityCounts(RunDatabase &database,
+                                                         const RunFilter &filter, Source source)
+{
+    std::optional<QualityCounts> counts;
+    if (source != Source::Scan) {
+        auto zone = summary::zone(database);
+        if (!zone)
+            return zone.failure();
+        const QTimeZone cut(zone->toLatin1());
+        if (!zone->isEmpty() && zone->toLatin1() == QTimeZone::systemTimeZoneId() &&
+            summary::answers(filter, cut)) {
+            auto sums = summed(database, filter, cut);
+            if (!sums)
+                return sums.failure();
+            counts = std::move(*sums);
+        }
+    }
+    if (!counts && source != Source::Summary) {
+        auto sums = scanned(database, filter);
+        if (!sums)
+            return sums.failure();
+        counts = std::move(*sums);
+    }
+    if (counts) { // in one order, whichever way they were summed
+        const auto byWeek = [](const auto &a, const auto &b) {
+            return std::tie(a.week, a.station) < std::tie(b.week, b.station);
+        };
+        std::sort(counts->weeks.begin(), counts->weeks.end(), byWeek);
+        std::sort(counts->cohorts.begin(), counts->cohorts.end(), byWeek);
+    }
+    return counts;
+}
+
 base::Result<QualityCounts> qualityCounts(RunDatabase &database, const RunFilter &filter)
 {
-    QualityCounts counts;
-    const FilterSql where = filterSql(filter);
-    const auto borders = weeksOf(database, where);
-    if (!borders)
-        return borders.failure();
-    if (auto done = sumWeeks(database, where, *borders, counts); !done)
-        return done.failure();
-    if (auto done = sumCohorts(database, filter, where, *borders, counts); !done)
-        return done.failure();
-    if (auto done = sumFailures(database, where, counts); !done)
-        return done.failure();
-    return counts;
+    auto counts = qualityCounts(database, filter, Source::Best);
+    if (!counts)
+        return counts.failure();
+    return std::move(**counts);
 }
 
 } // namespace runs

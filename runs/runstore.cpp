@@ -2,6 +2,7 @@
 
 #include "recordtable.h"
 #include "rundatabase.h"
+#include "runsummary.h"
 #include "schema.h"
 
 #include <QSqlQuery>
@@ -12,6 +13,30 @@ namespace runs {
 using schema::kAxisColumns;
 
 base::Status RunStore::put(const RunRecord &record)
+{
+    return changing(record.id, [this, &record] { return write(record); });
+}
+
+base::Status RunStore::changing(const QString &id, const std::function<base::Status()> &change)
+{
+    // The run as it was and as it is now, in one transaction with the summary of both.
+    auto transaction = Transaction::begin(m_database);
+    if (!transaction)
+        return transaction.failure();
+    auto before = summary::read(m_database, id);
+    if (!before)
+        return before.failure();
+    if (auto done = change(); !done)
+        return done;
+    auto after = summary::read(m_database, id);
+    if (!after)
+        return after.failure();
+    if (auto counted = summary::change(m_database, *before, *after); !counted)
+        return counted;
+    return transaction->commit();
+}
+
+base::Status RunStore::write(const RunRecord &record)
 {
     const QStringList columns = schema::runColumns();
     QStringList marks;
@@ -264,7 +289,7 @@ base::Result<qint64> RunStore::logLength(const QString &id, bool complete)
 
 base::Status RunStore::setSerial(const QString &id, const QString &serial)
 {
-    return runs::setSerial(m_database, kRunTable, id, serial);
+    return changing(id, [&] { return runs::setSerial(m_database, kRunTable, id, serial); });
 }
 
 } // namespace runs

@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 namespace runs {
@@ -45,6 +46,9 @@ public:
     base::Status setSerial(const QString &id, const QString &serial);
 
 private:
+    // Makes a change to the run with this whole id, and to the quality figures' summary of it.
+    base::Status changing(const QString &id, const std::function<base::Status()> &change);
+    base::Status write(const RunRecord &record);
     // The value of `expression` (of the columns of the run with this whole id).
     base::Result<QByteArray> logValue(const QString &id, const QString &expression);
     base::Result<RunRecord> read(QSqlQuery &query, bool withLogs) const;

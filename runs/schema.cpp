@@ -1,6 +1,7 @@
 #include "schema.h"
 
 #include "rundatabase.h"
+#include "runsummary.h"
 
 #include <QSqlQuery>
 #include <QVariant>
@@ -24,7 +25,10 @@ std::vector<Migration> migrations(Dialect dialect)
 {
     const QString blob =
         dialect == Dialect::Sqlite ? QStringLiteral("BLOB") : QStringLiteral("BYTEA");
-    QString axes;
+    QString axes, axisSums;
+    for (const char *axis : kAxisColumns)
+        axisSums += QStringLiteral(", %1_failed INTEGER NOT NULL, %1_errors BIGINT NOT NULL")
+                        .arg(QLatin1String(axis));
     for (const char *axis : kAxisColumns)
         axes += QStringLiteral("%1_moves INTEGER NOT NULL, %1_errors INTEGER NOT NULL, "
                                "%1_largest DOUBLE PRECISION, ")
@@ -81,6 +85,22 @@ std::vector<Migration> migrations(Dialect dialect)
                                              "COLLATE \"C\")"),
                               QStringLiteral("CREATE INDEX IF NOT EXISTS cam_records_id_bytes ON "
                                              "cam_records (id COLLATE \"C\")")}},
+        // The summary behind the quality figures (runsummary.h), made from the runs there are.
+        {6,
+         {QStringLiteral("CREATE TABLE IF NOT EXISTS summary_zone (zone TEXT NOT NULL)"),
+          QStringLiteral("CREATE TABLE IF NOT EXISTS run_days (day TEXT NOT NULL, week TEXT NOT NULL, station "
+                         "TEXT NOT NULL, tests TEXT NOT NULL, ending TEXT NOT NULL, runs INTEGER "
+                         "NOT NULL, without_serial INTEGER NOT NULL, passed INTEGER NOT NULL, "
+                         "failed INTEGER NOT NULL%1, PRIMARY KEY (day, station, tests, ending))")
+              .arg(axisSums),
+          QStringLiteral("CREATE TABLE IF NOT EXISTS lens_days (day TEXT NOT NULL, week TEXT NOT NULL, station "
+                         "TEXT NOT NULL, serial TEXT NOT NULL, runs INTEGER NOT NULL, PRIMARY "
+                         "KEY (day, station, serial))"),
+          QStringLiteral("CREATE TABLE IF NOT EXISTS lenses (serial TEXT PRIMARY KEY, first_started TEXT NOT "
+                         "NULL, first_week TEXT NOT NULL, first_station TEXT NOT NULL, "
+                         "first_errors INTEGER NOT NULL, latest_started TEXT NOT NULL, "
+                         "latest_errors INTEGER NOT NULL)")},
+         summary::rebuild},
     };
 }
 
@@ -160,6 +180,9 @@ base::Status migrate(RunDatabase &database)
             continue;
         for (const QString &sql : step.statements)
             if (auto done = database.exec(sql); !done)
+                return done;
+        if (step.fill)
+            if (auto done = step.fill(database); !done)
                 return done;
     }
     for (const QString &sql :

@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <array>
+#include <functional>
 #include <vector>
 
 namespace runs {
@@ -26,6 +27,8 @@ struct Migration
 {
     int version;
     QStringList statements;
+    // What fills the new tables from the records, after the statements.
+    std::function<base::Status(RunDatabase &)> fill = nullptr;
 };
 
 // Every migration, numbered from 1 without a gap. A new version is one more entry at the end; an

@@ -5,7 +5,9 @@
 #include "quality/cache.h"
 #include "quality/filter.h"
 #include "quality/quality.h"
+#include "runs/runqueries.h"
 #include "runs/runstore.h"
+#include "runs/runsummary.h"
 
 #include <QStringList>
 
@@ -216,6 +218,57 @@ TEST_P(Figures, PagesNewestFirst_FiltersCombine)
     auto last = runs::RunStore(*m_records).lastRunPerStation();
     ASSERT_TRUE(last) << last.error();
     EXPECT_EQ(ids(*last), "L5 L4");
+}
+
+TEST_P(Figures, TheSummaryKeptAsRunsArriveGivesTheFiguresOfTheScan)
+{
+    // Four weeks at three stations, some hours from midnight; lenses run again elsewhere, runs
+    // without a serial, failures on each axis, two endings and two tests.
+    std::vector<runs::RunRecord> made;
+    for (int i = 0; i < 40; ++i) {
+        made.push_back(run(QStringLiteral("s%1").arg(i % 3),
+                           i % 7 == 3 ? QString() : QStringLiteral("L%1").arg(i % 11),
+                           at(2026, 11, 23, 8).addSecs(i * 13 * 3600), i % 5 == 0 ? 1 + i % 3 : 0,
+                           i % 4, i % 2 ? "Full stroke" : "Single Step"));
+        if (i % 6 == 0)
+            made.back().ending = runin::RunEnding::Aborted;
+        store(made.back());
+    }
+    // Serials corrected on old runs, and a run sent again with another serial.
+    ASSERT_TRUE(runs::RunStore(*m_records).setSerial(made[3].id, "L3"));
+    ASSERT_TRUE(runs::RunStore(*m_records).setSerial(made[12].id, "L99"));
+    made[20].serial = "L0";
+    store(made[20]);
+
+    const auto with = [](auto set) { return filterWith(set); };
+    const std::vector<std::pair<runs::RunFilter, bool>> filters{
+        {{}, true},
+        {with([](auto &f) { f.station = "s1"; }), true},
+        {with([](auto &f) { f.since = at(2026, 12, 1, 0); }), true},
+        {with([](auto &f) { f.until = at(2026, 12, 8, 0); }), true},
+        {with([](auto &f) {
+             f.station = "s2";
+             f.since = at(2026, 11, 26, 0);
+             f.until = at(2026, 12, 10, 0);
+         }),
+         true},
+        {with([](auto &f) { f.since = at(2026, 12, 1, 12); }), false},
+        {with([](auto &f) { f.operatorName = "anna"; }), false},
+        {with([](auto &f) { f.verdict = runs::Verdict::Fail; }), false}};
+    for (const bool rebuilt : {false, true}) {
+        for (std::size_t i = 0; i < filters.size(); ++i) {
+            SCOPED_TRACE(testing::Message() << "filter " << i << (rebuilt ? ", rebuilt" : ""));
+            const auto &[filter, answered] = filters[i];
+            auto scan = runs::qualityCounts(*m_records, filter, runs::Source::Scan);
+            auto summed = runs::qualityCounts(*m_records, filter, runs::Source::Summary);
+            ASSERT_TRUE(scan && summed && *scan) << (scan ? "" : scan.error())
+                                                 << (summed ? "" : summed.error());
+            ASSERT_EQ(summed->has_value(), answered);
+            if (answered)
+                EXPECT_TRUE(**summed == **scan);
+        }
+        ASSERT_TRUE(runs::summary::rebuild(*m_records)); // as a migration fills it
+    }
 }
 
 std::string storeName(const ::testing::TestParamInfo<const char *> &store)
