@@ -245,7 +245,7 @@ TEST_P(Figures, TheSummaryKeptAsRunsArriveGivesTheFiguresOfTheScan)
         {{}, true},
         {with([](auto &f) { f.station = "s1"; }), true},
         {with([](auto &f) { f.since = at(2026, 12, 1, 0); }), true},
-        {with([](auto &f) { f.until = at(2026, 12, 8, 0); }), true},
+        {with([](auto &f) { f.until = at(2026, 12, 6, 0); }), true},
         {with([](auto &f) {
              f.station = "s2";
              f.since = at(2026, 11, 26, 0);
