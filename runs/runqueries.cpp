@@ -237,15 +237,43 @@ base::Result<QualityCounts> summed(RunDatabase &database, const RunFilter &filte
                             });
         !done)
         return done.failure();
+    // The distinct lenses of whole weeks as they are kept; of a week that since or until cuts,
+    // from its days.
+    QStringList cut;
+    const QString sinceDay = summary::dayOf(filter.since, zone);
+    const QString untilDay = summary::dayOf(filter.until, zone);
+    for (const QString &day : {sinceDay, untilDay})
+        if (!day.isEmpty() && QDate::fromString(day, Qt::ISODate).dayOfWeek() != 1)
+            cut << isoWeek(QDate::fromString(day, Qt::ISODate));
+    FilterSql cutWeeks = where;
+    cutWeeks.terms << QStringLiteral("week IN (:cutweek0, :cutweek1)");
+    cutWeeks.values.emplace_back(QStringLiteral(":cutweek0"), cut.value(0, QStringLiteral("-")));
+    cutWeeks.values.emplace_back(QStringLiteral(":cutweek1"), cut.value(1, QStringLiteral("-")));
+    FilterSql stationOnly;
+    if (!filter.station.isEmpty()) {
+        stationOnly.terms << QStringLiteral("station = :station");
+        stationOnly.values.emplace_back(QStringLiteral(":station"), filter.station);
+    }
+    const auto takeLenses = [&](bool whole) {
+        return [&weeks, &cut, whole](const QSqlQuery &row) {
+            const QString week = row.value(0).toString();
+            const auto found = weeks.find({week, row.value(1).toString()});
+            if (found != weeks.end() && whole != cut.contains(week))
+                found->second.lenses = number(row, 2);
+        };
+    };
+    if (auto done = eachRow(
+            database,
+            QStringLiteral("SELECT week, station, lenses FROM week_lenses WHERE %1")
+                .arg(stationOnly.sql()),
+            stationOnly, takeLenses(true));
+        !done)
+        return done.failure();
     if (auto done = eachRow(database,
                             QStringLiteral("SELECT week, station, count(DISTINCT serial) FROM "
                                            "lens_days WHERE %1 GROUP BY week, station")
-                                .arg(where.sql()),
-                            where,
-                            [&](const QSqlQuery &row) {
-                                weeks[{row.value(0).toString(), row.value(1).toString()}].lenses =
-                                    number(row, 2);
-                            });
+                                .arg(cutWeeks.sql()),
+                            cutWeeks, takeLenses(false));
         !done)
         return done.failure();
     for (auto &[key, week] : weeks)
@@ -253,8 +281,19 @@ base::Result<QualityCounts> summed(RunDatabase &database, const RunFilter &filte
 
     // Each lens with a run in the filter; it counts where its first run was, when that run is in
     // the filter. Its latest run before `until` is its latest, unless it ran again since.
+    // Without a station, a lens ran since `since` when its latest run did, and before `until`
+    // when its first did; else its days say so.
     QStringList counted{QStringLiteral("1 = 1")};
-    FilterSql marks = where;
+    QString ran = QStringLiteral("1 = 1");
+    FilterSql marks;
+    if (!filter.station.isEmpty() || (filter.since.isValid() && filter.until.isValid())) {
+        ran = QStringLiteral("serial IN (SELECT serial FROM lens_days WHERE %1)").arg(where.sql());
+        marks = where;
+    } else if (filter.since.isValid()) {
+        ran = QStringLiteral("latest_started >= :since");
+    } else if (filter.until.isValid()) {
+        ran = QStringLiteral("first_started < :until");
+    }
     if (!filter.station.isEmpty())
         counted << QStringLiteral("first_station = :station");
     if (filter.since.isValid()) {
@@ -273,9 +312,8 @@ base::Result<QualityCounts> summed(RunDatabase &database, const RunFilter &filte
             QStringLiteral("SELECT first_week, first_station, count(*), sum(counted), sum(counted "
                            "* passed), sum(counted * latest_passed) FROM (SELECT first_week, "
                            "first_station, CASE WHEN %2 THEN 1 ELSE 0 END AS counted, %3 AS passed, "
-                           "%4 AS latest_passed FROM lenses l WHERE serial IN (SELECT serial FROM "
-                           "lens_days WHERE %1)) c GROUP BY 1, 2")
-                .arg(where.sql(), counted.join(QStringLiteral(" AND ")),
+                           "%4 AS latest_passed FROM lenses l WHERE %1) c GROUP BY 1, 2")
+                .arg(ran, counted.join(QStringLiteral(" AND ")),
                      passedCase(QStringLiteral("first_errors")), passedCase(latest)),
             marks,
             [&](const QSqlQuery &row) {

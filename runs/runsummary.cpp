@@ -10,6 +10,7 @@
 #include <QVariant>
 
 #include <map>
+#include <set>
 #include <tuple>
 #include <vector>
 
@@ -144,6 +145,32 @@ void count(Changes &changes, const Counted &counted, int sign, const QTimeZone &
     }
 }
 
+// The distinct lenses of each week and station whose lens_days changed, counted again. The row
+// is taken first: a writer at the same week and station at once waits, then counts this one's.
+base::Status recountLenses(RunDatabase &database, const Changes &changes)
+{
+    std::set<std::pair<QString, QString>> weeks;
+    for (const auto &[key, lens] : changes.lensDays)
+        if (lens.runs != 0)
+            weeks.emplace(lens.week, std::get<1>(key));
+    for (const auto &[week, station] : weeks) {
+        if (auto locked = insert(database, QStringLiteral("week_lenses"),
+                                 {"week", "station", "lenses"}, {{week, station, 0}},
+                                 QStringLiteral("ON CONFLICT (week, station) DO UPDATE SET lenses "
+                                                "= week_lenses.lenses"));
+            !locked)
+            return locked;
+        if (auto done = exec(database,
+                             QStringLiteral("UPDATE week_lenses SET lenses = (SELECT "
+                                            "count(DISTINCT serial) FROM lens_days WHERE week = ? "
+                                            "AND station = ?) WHERE week = ? AND station = ?"),
+                             {week, station, week, station});
+            !done)
+            return done;
+    }
+    return {};
+}
+
 // Adds the changes to the rows there are, and drops the rows left without a run.
 base::Status apply(RunDatabase &database, const Changes &changes)
 {
@@ -182,8 +209,8 @@ base::Status apply(RunDatabase &database, const Changes &changes)
         return done;
     if (auto done = insert(database, QStringLiteral("lens_days"),
                            {"day", "week", "station", "serial", "runs"}, lensRows,
-                           QStringLiteral("ON CONFLICT (day, station, serial) DO UPDATE SET runs "
-                                          "= lens_days.runs + excluded.runs"));
+                           QStringLiteral("ON CONFLICT (week, station, day, serial) DO UPDATE SET "
+                                          "runs = lens_days.runs + excluded.runs"));
         !done)
         return done;
     for (const QVariantList &key : emptied)
@@ -200,7 +227,7 @@ base::Status apply(RunDatabase &database, const Changes &changes)
                             key);
             !done)
             return done;
-    return {};
+    return recountLenses(database, changes);
 }
 
 const QStringList kLensColumns{"serial",       "first_started",  "first_week",   "first_station",
@@ -310,7 +337,7 @@ base::Status rebuild(RunDatabase &database)
     const QTimeZone cut(id);
     if (!cut.isValid())
         id.clear();
-    for (const char *table : {"summary_zone", "run_days", "lens_days", "lenses"})
+    for (const char *table : {"summary_zone", "run_days", "lens_days", "week_lenses", "lenses"})
         if (auto done = database.exec(QStringLiteral("DELETE FROM %1").arg(QLatin1String(table)));
             !done)
             return done;

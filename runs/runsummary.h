@@ -20,6 +20,7 @@ class RunDatabase;
 //   run_days   per local start day, station, tests and ending: the runs, those without a serial,
 //              passed and failed, and per axis the failed runs and their errors;
 //   lens_days  per local start day, station and serial: the lens's runs there;
+//   week_lenses per ISO week and station: the distinct lenses run there;
 //   lenses     per serial: its first run (start, week, station, errors) and its latest.
 // The days are cut in one time zone, the summary's own (summary_zone): the zone of the program
 // that made it, whichever zone a later writer is in. A reader in another zone, or with a filter

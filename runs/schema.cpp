@@ -93,9 +93,11 @@ std::vector<Migration> migrations(Dialect dialect)
                          "NOT NULL, without_serial INTEGER NOT NULL, passed INTEGER NOT NULL, "
                          "failed INTEGER NOT NULL%1, PRIMARY KEY (day, station, tests, ending))")
               .arg(axisSums),
-          QStringLiteral("CREATE TABLE IF NOT EXISTS lens_days (day TEXT NOT NULL, week TEXT NOT NULL, station "
-                         "TEXT NOT NULL, serial TEXT NOT NULL, runs INTEGER NOT NULL, PRIMARY "
-                         "KEY (day, station, serial))"),
+          QStringLiteral("CREATE TABLE IF NOT EXISTS lens_days (day TEXT NOT NULL, week TEXT NOT "
+                         "NULL, station TEXT NOT NULL, serial TEXT NOT NULL, runs INTEGER NOT "
+                         "NULL, PRIMARY KEY (week, station, day, serial))"),
+          QStringLiteral("CREATE TABLE IF NOT EXISTS week_lenses (week TEXT NOT NULL, station "
+                         "TEXT NOT NULL, lenses INTEGER NOT NULL, PRIMARY KEY (week, station))"),
           QStringLiteral("CREATE TABLE IF NOT EXISTS lenses (serial TEXT PRIMARY KEY, first_started TEXT NOT "
                          "NULL, first_week TEXT NOT NULL, first_station TEXT NOT NULL, "
                          "first_errors INTEGER NOT NULL, latest_started TEXT NOT NULL, "
