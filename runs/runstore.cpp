@@ -232,11 +232,12 @@ base::Result<std::vector<RunRecord>> RunStore::lastRunPerStation()
 base::Result<QString> RunStore::changeMark()
 {
     QSqlQuery query(m_database.connection());
-    if (!query.exec(QStringLiteral("SELECT count(*), max(started), sum(revision) FROM runs")) ||
+    // Every put and serial that changes a run counts in the summary's changes: no scan of the runs.
+    if (!query.exec(QStringLiteral("SELECT (SELECT max(changes) FROM summary_zone), (SELECT "
+                                   "max(started) FROM runs)")) ||
         !query.next())
         return m_database.failure(QStringLiteral("cannot read the run records"), query);
-    return query.value(0).toString() + u'|' + query.value(1).toString() + u'|' +
-           query.value(2).toString();
+    return query.value(0).toString() + u'|' + query.value(1).toString();
 }
 
 base::Result<RunRecord> RunStore::find(const QString &idOrLatest, Logs logs)

@@ -32,8 +32,8 @@ public:
     base::Result<RunPage> page(const RunFilter &filter, int page, int perPage);
     // Each station's newest run, without its logs, by station.
     base::Result<std::vector<RunRecord>> lastRunPerStation();
-    // Changes when a run is added or given a serial: the count of runs, the latest start and the
-    // sum of the revisions.
+    // Changes when a run is added, replaced or given a serial: the count of such changes and the
+    // latest start.
     base::Result<QString> changeMark();
     enum class Logs { With, Without };
     // A run, with its logs or without, by its id, a unique beginning of it, or "latest".

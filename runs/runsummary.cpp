@@ -306,6 +306,10 @@ base::Status change(RunDatabase &database, const std::optional<Counted> &before,
 {
     if (before == after)
         return {};
+    if (auto counted = exec(database,
+                            QStringLiteral("UPDATE summary_zone SET changes = changes + 1"));
+        !counted)
+        return counted;
     auto id = zone(database);
     if (!id)
         return id.failure();
@@ -337,12 +341,18 @@ base::Status rebuild(RunDatabase &database)
     const QTimeZone cut(id);
     if (!cut.isValid())
         id.clear();
+    // The count of changes goes on: figures made before are not taken for these.
+    auto past = run(database, QStringLiteral("SELECT max(changes) FROM summary_zone"));
+    if (!past)
+        return past.failure();
+    const qint64 changed = past->next() ? past->value(0).toLongLong() + 1 : 1;
+    past->finish();
     for (const char *table : {"summary_zone", "run_days", "lens_days", "week_lenses", "lenses"})
         if (auto done = database.exec(QStringLiteral("DELETE FROM %1").arg(QLatin1String(table)));
             !done)
             return done;
-    if (auto done = exec(database, QStringLiteral("INSERT INTO summary_zone VALUES (?)"),
-                         {storedText(QString::fromLatin1(id))});
+    if (auto done = exec(database, QStringLiteral("INSERT INTO summary_zone VALUES (?, ?)"),
+                         {storedText(QString::fromLatin1(id)), changed});
         !done || id.isEmpty())
         return done;
 

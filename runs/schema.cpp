@@ -87,7 +87,8 @@ std::vector<Migration> migrations(Dialect dialect)
                                              "cam_records (id COLLATE \"C\")")}},
         // The summary behind the quality figures (runsummary.h), made from the runs there are.
         {6,
-         {QStringLiteral("CREATE TABLE IF NOT EXISTS summary_zone (zone TEXT NOT NULL)"),
+         {QStringLiteral("CREATE TABLE IF NOT EXISTS summary_zone (zone TEXT NOT NULL, "
+                         "changes BIGINT NOT NULL)"),
           QStringLiteral("CREATE TABLE IF NOT EXISTS run_days (day TEXT NOT NULL, week TEXT NOT NULL, station "
                          "TEXT NOT NULL, tests TEXT NOT NULL, ending TEXT NOT NULL, runs INTEGER "
                          "NOT NULL, without_serial INTEGER NOT NULL, passed INTEGER NOT NULL, "
