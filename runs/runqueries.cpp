@@ -156,25 +156,25 @@ base::Status sumFailures(RunDatabase &database, const QString &sums, const QStri
 {
     std::map<std::pair<int, QString>, AxisTestCounts> byAxisTest;
     std::map<QString, EndingCounts> byEnding;
-    auto done = eachRow(
-        database,
-        QStringLiteral("SELECT tests, ending, %1 FROM %2 WHERE %3 GROUP BY tests, ending")
-            .arg(sums, table, where.sql()),
-        where, [&](const QSqlQuery &row) {
-            const QString tests = row.value(0).toString();
-            const QString ending = row.value(1).toString();
-            EndingCounts &end = byEnding[ending];
-            end.ending = endingFromText(ending).value_or(runin::RunEnding::Unknown);
-            end.runs += number(row, 2);
-            end.failed += number(row, 3);
-            for (int axis = 0; axis < kAxisCount; ++axis) {
-                AxisTestCounts &cell = byAxisTest[{axis, tests}];
-                cell.axis = axis;
-                cell.tests = tests;
-                cell.failedRuns += number(row, 4 + 2 * axis);
-                cell.errors += number(row, 5 + 2 * axis);
-            }
-        });
+    auto done =
+        eachRow(database,
+                QStringLiteral("SELECT tests, ending, %1 FROM %2 WHERE %3 GROUP BY tests, ending")
+                    .arg(sums, table, where.sql()),
+                where, [&](const QSqlQuery &row) {
+                    const QString tests = row.value(0).toString();
+                    const QString ending = row.value(1).toString();
+                    EndingCounts &end = byEnding[ending];
+                    end.ending = endingFromText(ending).value_or(runin::RunEnding::Unknown);
+                    end.runs += number(row, 2);
+                    end.failed += number(row, 3);
+                    for (int axis = 0; axis < kAxisCount; ++axis) {
+                        AxisTestCounts &cell = byAxisTest[{axis, tests}];
+                        cell.axis = axis;
+                        cell.tests = tests;
+                        cell.failedRuns += number(row, 4 + 2 * axis);
+                        cell.errors += number(row, 5 + 2 * axis);
+                    }
+                });
     for (auto &[key, cell] : byAxisTest)
         if (cell.failedRuns > 0)
             counts.axisTests.push_back(cell);
@@ -215,9 +215,8 @@ base::Result<QualityCounts> summed(RunDatabase &database, const RunFilter &filte
         where.terms << QStringLiteral("station = :station");
         where.values.emplace_back(QStringLiteral(":station"), filter.station);
     }
-    for (const auto &[time, term, mark] :
-         {std::tuple(filter.since, "day >= %1", ":sinceday"),
-          std::tuple(filter.until, "day < %1", ":untilday")})
+    for (const auto &[time, term, mark] : {std::tuple(filter.since, "day >= %1", ":sinceday"),
+                                           std::tuple(filter.until, "day < %1", ":untilday")})
         if (time.isValid()) {
             where.terms << QString::fromLatin1(term).arg(QLatin1String(mark));
             where.values.emplace_back(QLatin1String(mark), summary::dayOf(time, zone));
@@ -262,11 +261,10 @@ base::Result<QualityCounts> summed(RunDatabase &database, const RunFilter &filte
                 found->second.lenses = number(row, 2);
         };
     };
-    if (auto done = eachRow(
-            database,
-            QStringLiteral("SELECT week, station, lenses FROM week_lenses WHERE %1")
-                .arg(stationOnly.sql()),
-            stationOnly, takeLenses(true));
+    if (auto done = eachRow(database,
+                            QStringLiteral("SELECT week, station, lenses FROM week_lenses WHERE %1")
+                                .arg(stationOnly.sql()),
+                            stationOnly, takeLenses(true));
         !done)
         return done.failure();
     if (auto done = eachRow(database,
@@ -309,10 +307,11 @@ base::Result<QualityCounts> summed(RunDatabase &database, const RunFilter &filte
     }
     if (auto done = eachRow(
             database,
-            QStringLiteral("SELECT first_week, first_station, count(*), sum(counted), sum(counted "
-                           "* passed), sum(counted * latest_passed) FROM (SELECT first_week, "
-                           "first_station, CASE WHEN %2 THEN 1 ELSE 0 END AS counted, %3 AS passed, "
-                           "%4 AS latest_passed FROM lenses l WHERE %1) c GROUP BY 1, 2")
+            QStringLiteral(
+                "SELECT first_week, first_station, count(*), sum(counted), sum(counted "
+                "* passed), sum(counted * latest_passed) FROM (SELECT first_week, "
+                "first_station, CASE WHEN %2 THEN 1 ELSE 0 END AS counted, %3 AS passed, "
+                "%4 AS latest_passed FROM lenses l WHERE %1) c GROUP BY 1, 2")
                 .arg(ran, counted.join(QStringLiteral(" AND ")),
                      passedCase(QStringLiteral("first_errors")), passedCase(latest)),
             marks,

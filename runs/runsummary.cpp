@@ -113,14 +113,14 @@ struct LensDay
 };
 struct Changes
 {
-    std::map<std::tuple<QString, QString, QString, QString>, DaySums> days; // day, station, tests, ending
+    std::map<std::tuple<QString, QString, QString, QString>, DaySums>
+        days; // day, station, tests, ending
     std::map<std::tuple<QString, QString, QString>, LensDay> lensDays; // day, station, serial
 };
 
 QString weekOfDay(const QString &day)
 {
-    return day.isEmpty() ? QStringLiteral("unknown")
-                         : isoWeek(QDate::fromString(day, Qt::ISODate));
+    return day.isEmpty() ? QStringLiteral("unknown") : isoWeek(QDate::fromString(day, Qt::ISODate));
 }
 
 void count(Changes &changes, const Counted &counted, int sign, const QTimeZone &zone)
@@ -200,8 +200,7 @@ base::Status apply(RunDatabase &database, const Changes &changes)
             lensesEmptied.push_back({day, station, serial});
     }
     if (auto done = insert(database, QStringLiteral("run_days"),
-                           QStringList{"day", "week", "station", "tests", "ending"} + sums,
-                           dayRows,
+                           QStringList{"day", "week", "station", "tests", "ending"} + sums, dayRows,
                            QStringLiteral("ON CONFLICT (day, station, tests, ending) DO UPDATE "
                                           "SET ") +
                                adds.join(u','));
@@ -215,16 +214,16 @@ base::Status apply(RunDatabase &database, const Changes &changes)
         return done;
     for (const QVariantList &key : emptied)
         if (auto done = exec(database,
-                            QStringLiteral("DELETE FROM run_days WHERE day = ? AND station = ? "
-                                           "AND tests = ? AND ending = ? AND runs = 0"),
-                            key);
+                             QStringLiteral("DELETE FROM run_days WHERE day = ? AND station = ? "
+                                            "AND tests = ? AND ending = ? AND runs = 0"),
+                             key);
             !done)
             return done;
     for (const QVariantList &key : lensesEmptied)
         if (auto done = exec(database,
-                            QStringLiteral("DELETE FROM lens_days WHERE day = ? AND station = ? "
-                                           "AND serial = ? AND runs = 0"),
-                            key);
+                             QStringLiteral("DELETE FROM lens_days WHERE day = ? AND station = ? "
+                                            "AND serial = ? AND runs = 0"),
+                             key);
             !done)
             return done;
     return recountLenses(database, changes);
@@ -236,7 +235,7 @@ const QStringList kLensColumns{"serial",       "first_started",  "first_week",  
 QVariantList lensRow(const QString &serial, const Counted &first, const Counted &latest,
                      const QTimeZone &zone)
 {
-    return {serial,       first.started,  weekOfDay(dayOf(timeFromStored(first.started), zone)),
+    return {serial,        first.started, weekOfDay(dayOf(timeFromStored(first.started), zone)),
             first.station, first.errors,  latest.started,
             latest.errors};
 }
@@ -246,8 +245,8 @@ QVariantList lensRow(const QString &serial, const Counted &first, const Counted 
 base::Status refreshLens(RunDatabase &database, const QString &serial, const QTimeZone &zone)
 {
     if (auto locked = insert(database, QStringLiteral("lenses"), kLensColumns,
-                             {{serial, QStringLiteral(""), QStringLiteral(""), QStringLiteral(""), 0,
-                               QStringLiteral(""), 0}},
+                             {{serial, QStringLiteral(""), QStringLiteral(""), QStringLiteral(""),
+                               0, QStringLiteral(""), 0}},
                              QStringLiteral("ON CONFLICT (serial) DO UPDATE SET first_errors = "
                                             "lenses.first_errors"));
         !locked)
@@ -284,8 +283,8 @@ QString dayOf(const QDateTime &start, const QTimeZone &zone)
 
 base::Result<std::optional<Counted>> read(RunDatabase &database, const QString &id)
 {
-    auto found = run(database, QStringLiteral("SELECT %1 FROM runs WHERE id = ?").arg(countedColumns()),
-                     {id});
+    auto found = run(
+        database, QStringLiteral("SELECT %1 FROM runs WHERE id = ?").arg(countedColumns()), {id});
     if (!found)
         return found.failure();
     if (!found->next())
@@ -306,8 +305,8 @@ base::Status change(RunDatabase &database, const std::optional<Counted> &before,
 {
     if (before == after)
         return {};
-    if (auto counted = exec(database,
-                            QStringLiteral("UPDATE summary_zone SET changes = changes + 1"));
+    if (auto counted =
+            exec(database, QStringLiteral("UPDATE summary_zone SET changes = changes + 1"));
         !counted)
         return counted;
     auto id = zone(database);
@@ -356,8 +355,9 @@ base::Status rebuild(RunDatabase &database)
         !done || id.isEmpty())
         return done;
 
-    auto runs = run(database, QStringLiteral("SELECT %1 FROM runs ORDER BY serial, started, id")
-                                  .arg(countedColumns()));
+    auto runs = run(
+        database,
+        QStringLiteral("SELECT %1 FROM runs ORDER BY serial, started, id").arg(countedColumns()));
     if (!runs)
         return runs.failure();
     Changes changes;

@@ -89,20 +89,22 @@ std::vector<Migration> migrations(Dialect dialect)
         {6,
          {QStringLiteral("CREATE TABLE IF NOT EXISTS summary_zone (zone TEXT NOT NULL, "
                          "changes BIGINT NOT NULL)"),
-          QStringLiteral("CREATE TABLE IF NOT EXISTS run_days (day TEXT NOT NULL, week TEXT NOT NULL, station "
-                         "TEXT NOT NULL, tests TEXT NOT NULL, ending TEXT NOT NULL, runs INTEGER "
-                         "NOT NULL, without_serial INTEGER NOT NULL, passed INTEGER NOT NULL, "
-                         "failed INTEGER NOT NULL%1, PRIMARY KEY (day, station, tests, ending))")
+          QStringLiteral(
+              "CREATE TABLE IF NOT EXISTS run_days (day TEXT NOT NULL, week TEXT NOT NULL, station "
+              "TEXT NOT NULL, tests TEXT NOT NULL, ending TEXT NOT NULL, runs INTEGER "
+              "NOT NULL, without_serial INTEGER NOT NULL, passed INTEGER NOT NULL, "
+              "failed INTEGER NOT NULL%1, PRIMARY KEY (day, station, tests, ending))")
               .arg(axisSums),
           QStringLiteral("CREATE TABLE IF NOT EXISTS lens_days (day TEXT NOT NULL, week TEXT NOT "
                          "NULL, station TEXT NOT NULL, serial TEXT NOT NULL, runs INTEGER NOT "
                          "NULL, PRIMARY KEY (week, station, day, serial))"),
           QStringLiteral("CREATE TABLE IF NOT EXISTS week_lenses (week TEXT NOT NULL, station "
                          "TEXT NOT NULL, lenses INTEGER NOT NULL, PRIMARY KEY (week, station))"),
-          QStringLiteral("CREATE TABLE IF NOT EXISTS lenses (serial TEXT PRIMARY KEY, first_started TEXT NOT "
-                         "NULL, first_week TEXT NOT NULL, first_station TEXT NOT NULL, "
-                         "first_errors INTEGER NOT NULL, latest_started TEXT NOT NULL, "
-                         "latest_errors INTEGER NOT NULL)")},
+          QStringLiteral(
+              "CREATE TABLE IF NOT EXISTS lenses (serial TEXT PRIMARY KEY, first_started TEXT NOT "
+              "NULL, first_week TEXT NOT NULL, first_station TEXT NOT NULL, "
+              "first_errors INTEGER NOT NULL, latest_started TEXT NOT NULL, "
+              "latest_errors INTEGER NOT NULL)")},
          summary::rebuild},
     };
 }
@@ -150,8 +152,8 @@ base::Status migrate(RunDatabase &database)
     // PostgreSQL, so a lock that needs no table comes first. The table lock stays for stations of
     // earlier versions, which take only that one.
     if (database.isPlant())
-        if (auto locked = database.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)")
-                                            .arg(kMigrationLock));
+        if (auto locked = database.exec(
+                QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kMigrationLock));
             !locked)
             return locked;
     if (auto made = database.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS velmaro_schema "

@@ -261,8 +261,8 @@ TEST_P(Figures, TheSummaryKeptAsRunsArriveGivesTheFiguresOfTheScan)
             const auto &[filter, answered] = filters[i];
             auto scan = runs::qualityCounts(*m_records, filter, runs::Source::Scan);
             auto summed = runs::qualityCounts(*m_records, filter, runs::Source::Summary);
-            ASSERT_TRUE(scan && summed && *scan) << (scan ? "" : scan.error())
-                                                 << (summed ? "" : summed.error());
+            ASSERT_TRUE(scan && summed && *scan)
+                << (scan ? "" : scan.error()) << (summed ? "" : summed.error());
             ASSERT_EQ(summed->has_value(), answered);
             if (answered)
                 EXPECT_TRUE(**summed == **scan);

@@ -51,7 +51,8 @@ struct PlantServer : Backend
     {
         static const bool started = (server().start(), true);
         (void)started;
-        server().psql("DELETE FROM runs; DELETE FROM run_days; DELETE FROM lens_days; DELETE FROM lenses");
+        server().psql(
+            "DELETE FROM runs; DELETE FROM run_days; DELETE FROM lens_days; DELETE FROM lenses");
     }
     std::unique_ptr<runs::RunDatabase> open() override
     {
