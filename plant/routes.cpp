@@ -59,7 +59,7 @@ Reply failed(base::FailureKind kind, const QString &what)
     using enum base::FailureKind;
     static const std::map<base::FailureKind, int> kStatus{
         {NotFound, 404}, {Ambiguous, 400},   {InvalidInput, 400}, {Damaged, 500},
-        {Internal, 500}, {Unavailable, 503}, {TimedOut, 503},     {Busy, 503},
+        {Internal, 500}, {Unavailable, 503}, {TimedOut, 503}, {Busy, 503},
     };
     Reply reply = problem(kStatus.at(kind), what);
     reply.failure = kind;

@@ -179,10 +179,9 @@ Reply runPage(runs::RunDatabase &records, const Request &request, const QString 
     const runs::RunRecord &run = std::get<runs::RunRecord>(found);
 
     // HEAD draws nothing: without charts kept, the page's length is not known.
-    auto drawn =
-        drawingOf(request, QStringLiteral("charts"), run, [&run]() -> base::Result<Drawing> {
-            return Drawing{drawRunCharts(run), {}};
-        });
+    auto drawn = drawingOf(request, QStringLiteral("charts"), run, [&run]() -> base::Result<Drawing> {
+        return Drawing{drawRunCharts(run), {}};
+    });
     if (auto *reply = std::get_if<Reply>(&drawn))
         return *reply;
     const Drawings::Drawn &drawing = std::get<Drawings::Drawn>(drawn);
