@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 namespace drawing {
 
@@ -255,7 +256,14 @@ std::unique_ptr<QChart> errorRateChart(const QString &title, const quality::UCha
     drawn->addAxis(x, Qt::AlignBottom);
     drawn->addAxis(y, Qt::AlignLeft);
     const auto count = static_cast<double>(chart.points.size());
+    // A tick on whole runs only: every run, every 5th, every 10th, ...
     x->setRange(0.5, std::max(count, 1.0) + 0.5);
+    x->setTickType(QValueAxis::TicksDynamic);
+    x->setTickAnchor(0);
+    double step = 1;
+    while (count / step > 12)
+        step *= step == 1 || std::log10(step) == std::floor(std::log10(step)) ? 5 : 2;
+    x->setTickInterval(step);
     x->setLabelsVisible(count > 0);
     auto *rates = new QLineSeries;
     rates->setName(QStringLiteral("errors per move"));

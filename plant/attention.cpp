@@ -145,12 +145,15 @@ base::Result<std::vector<AttentionItem>> needsAttention(runs::RunDatabase &recor
                                  QStringLiteral("%1: silent since %2, in the middle of a run")
                                      .arg(live.station, localTime(live.updated)),
                                  stationAddress(live.station), live.updated));
-    for (const runs::RunRecord &last : now.last) {
-        auto latest = quality::latestRunsOf(records, last.station, quality::kChartRuns);
-        if (!latest)
-            return latest.failure();
-        failedInARow(last.station, *latest, items);
-        flaggedLately(last.station, *latest, items);
+    QStringList stations;
+    for (const runs::RunRecord &last : now.last)
+        stations << last.station;
+    auto latest = quality::latestRunsOf(records, stations, quality::kChartRuns);
+    if (!latest)
+        return latest.failure();
+    for (const auto &[station, runs] : *latest) {
+        failedInARow(station, runs, items);
+        flaggedLately(station, runs, items);
     }
     if (auto lenses = failedTwice(records, now.since, items); !lenses)
         return lenses.failure();

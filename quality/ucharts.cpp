@@ -22,7 +22,7 @@ constexpr int kRule2Length = 8;
 
 QString countColumns()
 {
-    QString columns = QStringLiteral("id, started, serial, errors");
+    QString columns = QStringLiteral("id, started, serial, errors, station");
     for (const char *axis : runs::schema::kAxisColumns)
         columns += QStringLiteral(", %1_moves, %1_errors").arg(QLatin1String(axis));
     return columns;
@@ -42,10 +42,11 @@ base::Result<std::vector<RunCounts>> countsOf(runs::RunDatabase &records, const 
     std::vector<RunCounts> found;
     while (query.next()) {
         RunCounts run{query.value(0).toString(), runs::timeFromStored(query.value(1).toString()),
-                      query.value(2).toString(), query.value(3).toInt()};
+                      query.value(2).toString(), query.value(3).toInt(),
+                      query.value(4).toString()};
         for (std::size_t axis = 0; axis < run.moves.size(); ++axis) {
-            run.moves.at(axis) = query.value(int(4 + 2 * axis)).toInt();
-            run.axisErrors.at(axis) = query.value(int(5 + 2 * axis)).toInt();
+            run.moves.at(axis) = query.value(int(5 + 2 * axis)).toInt();
+            run.axisErrors.at(axis) = query.value(int(6 + 2 * axis)).toInt();
         }
         found.push_back(std::move(run));
     }
@@ -85,15 +86,39 @@ UChart uChart(const std::vector<RunCounts> &runs, int axis)
 base::Result<std::vector<RunCounts>> latestRunsOf(runs::RunDatabase &records,
                                                   const QString &station, int latest)
 {
-    auto found = countsOf(records,
-                          QStringLiteral("SELECT %1 FROM runs WHERE station = :station ORDER BY "
-                                         "started DESC, id DESC LIMIT %2")
-                              .arg(countColumns())
-                              .arg(latest),
-                          {{QStringLiteral(":station"), station}});
-    if (found)
-        std::reverse(found->begin(), found->end());
-    return found;
+    auto found = latestRunsOf(records, QStringList{station}, latest);
+    if (!found)
+        return found.failure();
+    return std::move((*found)[station]);
+}
+
+base::Result<std::map<QString, std::vector<RunCounts>>>
+latestRunsOf(runs::RunDatabase &records, const QStringList &stations, int latest)
+{
+    // One statement for every station, each along the (station, started) index.
+    QStringList arms;
+    std::vector<std::pair<QString, QVariant>> marks;
+    for (const QString &station : stations) {
+        const QString mark = QStringLiteral(":s%1").arg(arms.size());
+        arms << QStringLiteral("SELECT * FROM (SELECT %1 FROM runs WHERE station = %2 ORDER BY "
+                               "started DESC, id DESC LIMIT %3) s%4")
+                    .arg(countColumns(), mark, QString::number(latest),
+                         QString::number(arms.size()));
+        marks.emplace_back(mark, station);
+    }
+    std::map<QString, std::vector<RunCounts>> byStation;
+    if (arms.isEmpty())
+        return byStation;
+    auto found = countsOf(records, arms.join(QStringLiteral(" UNION ALL ")), marks);
+    if (!found)
+        return found.failure();
+    for (RunCounts &run : *found)
+        byStation[run.station].push_back(std::move(run));
+    for (auto &[station, list] : byStation)
+        std::sort(list.begin(), list.end(), [](const RunCounts &a, const RunCounts &b) {
+            return a.start != b.start ? a.start < b.start : a.run < b.run;
+        });
+    return byStation;
 }
 
 base::Result<std::vector<RunCounts>> latestTwoOfFailedLenses(runs::RunDatabase &records,

@@ -6,8 +6,10 @@
 #include <QDateTime>
 #include <QJsonObject>
 #include <QString>
+#include <QStringList>
 
 #include <array>
+#include <map>
 #include <vector>
 
 namespace runs {
@@ -25,6 +27,7 @@ struct RunCounts
     QDateTime start;
     QString serial;
     int errors = 0; // on all axes
+    QString station;
     std::array<int, base::kAxisCount> moves{}, axisErrors{};
 };
 
@@ -61,6 +64,9 @@ UChart uChart(const std::vector<RunCounts> &runs, int axis);
 // The latest `latest` runs of a station, oldest first, from their figures alone (never a log).
 base::Result<std::vector<RunCounts>> latestRunsOf(runs::RunDatabase &records,
                                                   const QString &station, int latest);
+// The same of each station, in one query.
+base::Result<std::map<QString, std::vector<RunCounts>>>
+latestRunsOf(runs::RunDatabase &records, const QStringList &stations, int latest);
 
 // The latest two runs of each lens with a failed run since `since`, by serial, newest first.
 base::Result<std::vector<RunCounts>> latestTwoOfFailedLenses(runs::RunDatabase &records,

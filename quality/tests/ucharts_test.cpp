@@ -13,7 +13,8 @@ std::vector<RunCounts> zoom2Runs(const std::vector<std::pair<int, int>> &figures
 {
     std::vector<RunCounts> list;
     for (const auto &[moves, errors] : figures) {
-        RunCounts run{QStringLiteral("r%1").arg(list.size() + 1)};
+        RunCounts run;
+        run.run = QStringLiteral("r%1").arg(list.size() + 1);
         run.moves.at(1) = moves;
         run.axisErrors.at(1) = errors;
         list.push_back(run);
