@@ -48,7 +48,8 @@ void failedInARow(const QString &station, const std::vector<quality::RunCounts> 
         return;
     const quality::RunCounts &third = latest.at(latest.size() - streak + kFailedInARow - 1);
     items.push_back(item(QStringLiteral("failed in a row\n") + station,
-                         QStringLiteral("%1: the latest %2 runs failed").arg(station, QString::number(streak)),
+                         QStringLiteral("%1: its latest %2 runs failed")
+                             .arg(station, QString::number(kFailedInARow)),
                          QStringLiteral("/runs?station=%1").arg(urlPart(station)), third.start));
 }
 

@@ -449,7 +449,7 @@ TEST_F(Pages, AStationsChartsAndWhatNeedsAttentionKeepEveryNameAsItIs)
     QStringList titles;
     for (const auto &[id, title] : first)
         titles << title;
-    EXPECT_TRUE(titles.contains(station + ": the latest 3 runs failed")) << titles.join('\n').toStdString();
+    EXPECT_TRUE(titles.contains(station + ": its latest 3 runs failed")) << titles.join('\n').toStdString();
     EXPECT_TRUE(titles.contains("Lens <L&1>: its latest 2 runs failed on Zoom 1"));
     s_server->psql("DELETE FROM runs WHERE id LIKE 'd000000%'");
 }
