@@ -1,15 +1,13 @@
 #include "attention.h"
 
-#include "quality/export.h"
-#include "runin/verdict.h"
 #include "quality/ucharts.h"
+#include "runin/verdict.h"
 #include "runs/progressstore.h"
-#include "runs/runqueries.h"
 #include "runs/runstore.h"
 
 #include <QUuid>
 
-#include <set>
+#include <map>
 
 namespace plant {
 
@@ -179,6 +177,17 @@ base::Result<std::vector<AttentionItem>> needsAttention(runs::RunDatabase &recor
                              first.startOfDay().toUTC()));
     }
     return items;
+}
+
+base::Result<Attention> attention(runs::RunDatabase &records, const Request &request)
+{
+    auto plant = plantNow(records, request);
+    if (!plant)
+        return plant.failure();
+    auto items = needsAttention(records, request, *plant);
+    if (!items)
+        return items.failure();
+    return Attention{std::move(*plant), std::move(*items)};
 }
 
 QString attentionList(const std::vector<AttentionItem> &items)

@@ -16,8 +16,6 @@ namespace plant {
 
 // A run not ended whose station has sent nothing for longer than this has gone silent.
 inline constexpr qint64 kSilentAfterSeconds = 3 * 60;
-// The first-pass yield a station's week should reach, percent, unless the settings say otherwise.
-inline constexpr double kDefaultYieldTarget = 90;
 // A week's yield counts from this many lenses on.
 inline constexpr int kYieldLenses = 5;
 
@@ -47,6 +45,14 @@ struct AttentionItem
 base::Result<std::vector<AttentionItem>> needsAttention(runs::RunDatabase &records,
                                                         const Request &request,
                                                         const PlantNow &now);
+
+// The plant now and what needs attention in it.
+struct Attention
+{
+    PlantNow plant;
+    std::vector<AttentionItem> items;
+};
+base::Result<Attention> attention(runs::RunDatabase &records, const Request &request);
 
 // The items as the list at the top of the plant now.
 QString attentionList(const std::vector<AttentionItem> &items);

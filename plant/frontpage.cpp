@@ -66,12 +66,10 @@ QString lastRunCells(const runs::RunRecord &run)
 
 Reply frontPage(runs::RunDatabase &records, const Request &request)
 {
-    auto plant = plantNow(records, request);
-    if (!plant)
-        return failed(plant.failure());
-    auto attention = needsAttention(records, request, *plant);
-    if (!attention)
-        return failed(attention.failure());
+    auto found = attention(records, request);
+    if (!found)
+        return failed(found.failure());
+    const PlantNow *plant = &found->plant;
     auto latest = runs::RunStore(records).page({}, 1, kLatestRuns);
     if (!latest)
         return failed(latest.failure());
@@ -86,7 +84,7 @@ Reply frontPage(runs::RunDatabase &records, const Request &request)
             stations[cell.station].week = &cell;
 
     const QDateTime now = QDateTime::currentDateTimeUtc();
-    QString body = attentionList(*attention) + QStringLiteral(
+    QString body = attentionList(found->items) + QStringLiteral(
         "<h2>Stations</h2><table id=\"stations\"><thead><tr><th>Station</th><th>Now</th>"
         "<th>Lens serial</th><th>Tests</th><th class=\"num\">Cycles</th><th>How it ended / "
         "errors</th><th>Verdict</th><th class=\"num\">Runs this week</th><th "
@@ -118,19 +116,17 @@ Reply frontPage(runs::RunDatabase &records, const Request &request)
 
 Reply attentionFeed(runs::RunDatabase &records, const Request &request)
 {
-    auto plant = plantNow(records, request);
-    if (!plant)
-        return failed(plant.failure());
-    auto items = needsAttention(records, request, *plant);
-    if (!items)
-        return failed(items.failure());
+    auto found = attention(records, request);
+    if (!found)
+        return failed(found.failure());
+    const PlantNow *plant = &found->plant;
     // The feed changes when an item comes or goes: its newest item's time, else the newest run's.
     QDateTime updated = QDateTime::fromSecsSinceEpoch(0, Qt::UTC);
     for (const runs::RunRecord &run : plant->last)
         if (run.start.isValid())
             updated = std::max(updated, run.start);
     QString entries;
-    for (const AttentionItem &item : *items) {
+    for (const AttentionItem &item : found->items) {
         const QDateTime when = item.updated.isValid() ? item.updated : updated;
         updated = std::max(updated, when);
         entries += QStringLiteral("<entry><id>%1</id><title>%2</title><updated>%3</updated><link "

@@ -45,7 +45,7 @@ struct Start
 {
     std::pair<QString, int> address;
     bool localOnly = false;
-    double yieldTarget = 90;
+    double yieldTarget = plant::Server::kDefaultYieldTarget;
 };
 
 // --help, --version and a wrong command line answer from the core application alone, with
@@ -62,7 +62,9 @@ std::variant<int, Start> readCommandLine(int &argc, char **argv)
         "every run with its charts and logs, every lens, and the quality figures, with CSV "
         "and JSON for other programs. It reads the plant database named by VELMARO_RUNS_DB "
         "(the environment, then velmaro.conf) as velmaro-report does; without one, or with "
-        "--local, this station's own runs.sqlite. It only reads."));
+        "--local, this station's own runs.sqlite. It only reads. VELMARO_YIELD_TARGET (the "
+        "same way; percent, default 90) is the first-pass yield each station's week should "
+        "reach: a week under it is listed under what needs attention."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption listen(QStringLiteral("listen"),
@@ -88,7 +90,7 @@ std::variant<int, Start> readCommandLine(int &argc, char **argv)
         return refuse(QStringLiteral("--listen '%1' is not HOST:PORT").arg(parser.value(listen)));
 
     // The first-pass yield a station's week should reach: the environment, then velmaro.conf.
-    double yieldTarget = 90;
+    double yieldTarget = plant::Server::kDefaultYieldTarget;
     if (const QString target = runs::setting("VELMARO_YIELD_TARGET"); !target.isEmpty()) {
         bool number = false;
         yieldTarget = target.toDouble(&number);

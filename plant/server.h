@@ -33,8 +33,10 @@ public:
     static constexpr int kThreads = 16;
     static constexpr int kAnswerWithinSeconds = 10;
 
-    // `yieldTarget`: the first-pass yield, percent, under which a station's week needs attention.
-    explicit Server(Opener open, double yieldTarget = 90);
+    // The first-pass yield, percent, under which a station's week needs attention.
+    static constexpr double kDefaultYieldTarget = 90;
+
+    explicit Server(Opener open, double yieldTarget = kDefaultYieldTarget);
     ~Server();
     Server(const Server &) = delete;
     Server &operator=(const Server &) = delete;

@@ -14,31 +14,27 @@ namespace {
 using quality::RunCounts;
 using quality::UChart;
 
-// The number of runs the charts go back over (runs=N), or the 400 that says why it does not read.
-std::variant<int, Reply> runsWanted(const Request &request)
+// The station's latest runs, oldest first, as many as asked for (runs=N), or the answer that
+// says why there are none: N does not read (400), or the station has no run (404).
+std::variant<std::pair<int, std::vector<RunCounts>>, Reply>
+latestOf(runs::RunDatabase &records, const Request &request, const QString &station)
 {
-    if (!request.params.contains(QStringLiteral("runs")))
-        return quality::kChartRuns;
-    bool number = false;
-    const int runs = request.value("runs").toInt(&number);
-    if (!number || runs < 1 || runs > quality::kMostChartRuns)
-        return problem(400, QStringLiteral("runs: '%1' is not a number of runs from 1 to %2")
-                                .arg(request.value("runs").left(80),
-                                     QString::number(quality::kMostChartRuns)));
-    return runs;
-}
-
-// The station's latest runs, oldest first, or the answer that says why there are none.
-std::variant<std::vector<RunCounts>, Reply> latestOf(runs::RunDatabase &records,
-                                                     const QString &station, int runs)
-{
-    auto latest = quality::latestRunsOf(records, station, runs);
+    int wanted = quality::kChartRuns;
+    if (request.params.contains(QStringLiteral("runs"))) {
+        bool number = false;
+        wanted = request.value("runs").toInt(&number);
+        if (!number || wanted < 1 || wanted > quality::kMostChartRuns)
+            return problem(400, QStringLiteral("runs: '%1' is not a number of runs from 1 to %2")
+                                    .arg(request.value("runs").left(80),
+                                         QString::number(quality::kMostChartRuns)));
+    }
+    auto latest = quality::latestRunsOf(records, station, wanted);
     if (!latest)
         return failed(latest.failure());
     if (latest->empty())
         return failed(base::FailureKind::NotFound,
                       QStringLiteral("No run of the station %1 is stored.").arg(station));
-    return std::move(*latest);
+    return std::pair{wanted, std::move(*latest)};
 }
 
 QString rate(double value)
@@ -105,11 +101,11 @@ QString pointTable(const QString &axis, const UChart &chart)
 
 // The address of the station's JSON of one axis, the name in the query where a browser would
 // drop it from the path.
-QString jsonAddress(const QString &station, int axis, int runs)
+QString jsonAddress(const QString &station, int axis, int count)
 {
     const QString query = QStringLiteral("axis=%1&runs=%2")
                               .arg(QLatin1String(runs::schema::kAxisColumns.at(std::size_t(axis))))
-                              .arg(runs);
+                              .arg(count);
     return stationAddress(station).contains(u'?')
                ? QStringLiteral("/api/stations/errors?station=%1&%2").arg(urlPart(station), query)
                : QStringLiteral("/api/stations/%1/errors?%2").arg(urlPart(station), query);
@@ -124,30 +120,23 @@ Reply stationErrors(runs::RunDatabase &records, const Request &request, const QS
     if (axis < 0)
         return problem(400, QStringLiteral("axis: '%1' is not one of zoom1, zoom2, iris, focus")
                                 .arg(axisKey.left(80)));
-    const auto runs = runsWanted(request);
-    if (const auto *wrong = std::get_if<Reply>(&runs))
-        return *wrong;
-    auto latest = latestOf(records, station, std::get<int>(runs));
-    if (auto *reply = std::get_if<Reply>(&latest))
+    auto found = latestOf(records, request, station);
+    if (auto *reply = std::get_if<Reply>(&found))
         return *reply;
+    const auto &latest = std::get<0>(found).second;
     Reply reply;
-    reply.body = QJsonDocument(quality::uChartJson(
-                                   station, axisKey,
-                                   quality::uChart(std::get<std::vector<RunCounts>>(latest), axis)))
-                     .toJson();
+    reply.body =
+        QJsonDocument(quality::uChartJson(station, axisKey, quality::uChart(latest, axis))).toJson();
     reply.contentType = "application/json";
     return reply;
 }
 
 Reply stationPage(runs::RunDatabase &records, const Request &request, const QString &station)
 {
-    const auto runs = runsWanted(request);
-    if (const auto *wrong = std::get_if<Reply>(&runs))
-        return *wrong;
-    auto found = latestOf(records, station, std::get<int>(runs));
+    auto found = latestOf(records, request, station);
     if (auto *reply = std::get_if<Reply>(&found))
         return *reply;
-    const auto &latest = std::get<std::vector<RunCounts>>(found);
+    const auto &[wanted, latest] = std::get<0>(found);
 
     // Drawn once for these runs and figures: a new run draws them anew.
     std::vector<std::pair<QString, UChart>> charts;
@@ -190,7 +179,7 @@ Reply stationPage(runs::RunDatabase &records, const Request &request, const QStr
                            "max=\"%1\" value=\"%2\"></label><button type=\"submit\">Show</button>"
                            "</form>\n<div class=\"charts\">\n")
                 .arg(quality::kMostChartRuns)
-                .arg(std::get<int>(runs));
+                .arg(wanted);
     for (int axis = 0; axis < runs::kAxisCount; ++axis) {
         const auto &[title, chart] = charts.at(std::size_t(axis));
         const QString name = runs::axisName(axis);
@@ -202,7 +191,7 @@ Reply stationPage(runs::RunDatabase &records, const Request &request, const QStr
                                "href=\"%4\">JSON</a></figcaption>\n%5%6</figure>\n")
                     .arg(QLatin1String(runs::schema::kAxisColumns.at(std::size_t(axis))), svg,
                          escaped(words),
-                         escaped(jsonAddress(station, axis, std::get<int>(runs))),
+                         escaped(jsonAddress(station, axis, wanted)),
                          flaggedList(chart), pointTable(name, chart));
     }
     body += QStringLiteral("</div>\n");
