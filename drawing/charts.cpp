@@ -294,8 +294,8 @@ std::unique_ptr<QChart> errorRateChart(const QString &title, const quality::UCha
             flagged->append(at, point.rate);
     }
     centre->append({{0.5, chart.centre}, {std::max(count, 1.0) + 0.5, chart.centre}});
-    for (QAbstractSeries *series : std::initializer_list<QAbstractSeries *>{
-             centre, upper, lower, rates, flagged})
+    for (QAbstractSeries *series :
+         std::initializer_list<QAbstractSeries *>{centre, upper, lower, rates, flagged})
         attach(*drawn, series, x, y);
     drawn->legend()->markers(lower).constFirst()->setVisible(false);
     y->setRange(0, high > 0 ? high * 1.1 : 1);

@@ -97,7 +97,8 @@ base::Status failedTwice(runs::RunDatabase &records, const QDateTime &since,
             continue;
         for (int axis = 0; axis < runs::kAxisCount; ++axis) {
             const auto at = std::size_t(axis);
-            if (!runin::passes(latest.axisErrors.at(at)) && !runin::passes(before.axisErrors.at(at)))
+            if (!runin::passes(latest.axisErrors.at(at)) &&
+                !runin::passes(before.axisErrors.at(at)))
                 items.push_back(item(QStringLiteral("failed twice\n%1\n%2\n%3")
                                          .arg(latest.serial, runs::axisName(axis), latest.run),
                                      QStringLiteral("Lens %1: its latest 2 runs failed on %2")
@@ -133,8 +134,7 @@ base::Result<PlantNow> plantNow(runs::RunDatabase &records, const Request &reque
 }
 
 base::Result<std::vector<AttentionItem>> needsAttention(runs::RunDatabase &records,
-                                                        const Request &request,
-                                                        const PlantNow &now)
+                                                        const Request &request, const PlantNow &now)
 {
     std::vector<AttentionItem> items;
     const QDateTime clock = QDateTime::currentDateTimeUtc();
@@ -158,23 +158,23 @@ base::Result<std::vector<AttentionItem>> needsAttention(runs::RunDatabase &recor
         return lenses.failure();
     for (const quality::Cell &cell : now.figures.cells) {
         const auto yield = cell.firstPassYield();
-        if (cell.station.isEmpty() || !cell.week.contains(QStringLiteral("-W")) || cell.newLenses < kYieldLenses || !yield ||
-            *yield >= request.yieldTarget)
+        if (cell.station.isEmpty() || !cell.week.contains(QStringLiteral("-W")) ||
+            cell.newLenses < kYieldLenses || !yield || *yield >= request.yieldTarget)
             continue;
         // The Monday of ISO week ww of the year: the week holding 4 January is week 1.
         const QDate fourth(cell.week.left(4).toInt(), 1, 4);
         const QDate first =
             fourth.addDays(1 - fourth.dayOfWeek() + 7 * (cell.week.mid(6).toInt() - 1));
-        items.push_back(item(QStringLiteral("yield\n%1\n%2").arg(cell.station, cell.week),
-                             QStringLiteral("%1, %2: first-pass yield %3 of %4 lenses, under the "
-                                            "target %5")
-                                 .arg(cell.station, cell.week, percent(yield),
-                                      QString::number(cell.newLenses),
-                                      percent(request.yieldTarget)),
-                             QStringLiteral("/quality?station=%1&since=%2&until=%3")
-                                 .arg(urlPart(cell.station), first.toString(Qt::ISODate),
-                                      first.addDays(6).toString(Qt::ISODate)),
-                             first.startOfDay().toUTC()));
+        items.push_back(
+            item(QStringLiteral("yield\n%1\n%2").arg(cell.station, cell.week),
+                 QStringLiteral("%1, %2: first-pass yield %3 of %4 lenses, under the "
+                                "target %5")
+                     .arg(cell.station, cell.week, percent(yield), QString::number(cell.newLenses),
+                          percent(request.yieldTarget)),
+                 QStringLiteral("/quality?station=%1&since=%2&until=%3")
+                     .arg(urlPart(cell.station), first.toString(Qt::ISODate),
+                          first.addDays(6).toString(Qt::ISODate)),
+                 first.startOfDay().toUTC()));
     }
     return items;
 }

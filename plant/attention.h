@@ -42,9 +42,8 @@ struct AttentionItem
 // the same axis (latest since `now.since`); stations with a flagged point on a u-chart among
 // their latest 5 runs; stations and weeks whose first-pass yield is under the target with at
 // least 5 lenses.
-base::Result<std::vector<AttentionItem>> needsAttention(runs::RunDatabase &records,
-                                                        const Request &request,
-                                                        const PlantNow &now);
+base::Result<std::vector<AttentionItem>>
+needsAttention(runs::RunDatabase &records, const Request &request, const PlantNow &now);
 
 // The plant now and what needs attention in it.
 struct Attention

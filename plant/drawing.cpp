@@ -106,8 +106,8 @@ RunCharts drawRunCharts(const runs::RunRecord &run)
     return drawn;
 }
 
-std::vector<SvgChart> drawErrorRateCharts(
-    const std::vector<std::pair<QString, quality::UChart>> &charts)
+std::vector<SvgChart>
+drawErrorRateCharts(const std::vector<std::pair<QString, quality::UChart>> &charts)
 {
     std::vector<SvgChart> drawn;
     for (const auto &[title, chart] : charts)

@@ -84,11 +84,13 @@ Reply frontPage(runs::RunDatabase &records, const Request &request)
             stations[cell.station].week = &cell;
 
     const QDateTime now = QDateTime::currentDateTimeUtc();
-    QString body = attentionList(found->items) + QStringLiteral(
-        "<h2>Stations</h2><table id=\"stations\"><thead><tr><th>Station</th><th>Now</th>"
-        "<th>Lens serial</th><th>Tests</th><th class=\"num\">Cycles</th><th>How it ended / "
-        "errors</th><th>Verdict</th><th class=\"num\">Runs this week</th><th "
-        "class=\"num\">First-pass yield this week</th></tr></thead><tbody>\n");
+    QString body =
+        attentionList(found->items) +
+        QStringLiteral(
+            "<h2>Stations</h2><table id=\"stations\"><thead><tr><th>Station</th><th>Now</th>"
+            "<th>Lens serial</th><th>Tests</th><th class=\"num\">Cycles</th><th>How it ended / "
+            "errors</th><th>Verdict</th><th class=\"num\">Runs this week</th><th "
+            "class=\"num\">First-pass yield this week</th></tr></thead><tbody>\n");
     if (stations.empty())
         body += QStringLiteral("<tr><td colspan=\"9\" class=\"muted\">No station has stored a "
                                "run yet.</td></tr>\n");
@@ -129,10 +131,10 @@ Reply attentionFeed(runs::RunDatabase &records, const Request &request)
     for (const AttentionItem &item : found->items) {
         const QDateTime when = item.updated.isValid() ? item.updated : updated;
         updated = std::max(updated, when);
-        entries += QStringLiteral("<entry><id>%1</id><title>%2</title><updated>%3</updated><link "
-                                  "rel=\"alternate\" type=\"text/html\" href=\"%4\"/></entry>\n")
-                       .arg(item.id, escaped(item.title), quality::isoTime(when),
-                            escaped(item.link));
+        entries +=
+            QStringLiteral("<entry><id>%1</id><title>%2</title><updated>%3</updated><link "
+                           "rel=\"alternate\" type=\"text/html\" href=\"%4\"/></entry>\n")
+                .arg(item.id, escaped(item.title), quality::isoTime(when), escaped(item.link));
     }
     Reply reply;
     reply.contentType = "application/atom+xml";

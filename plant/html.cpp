@@ -167,8 +167,9 @@ QByteArray page(const QString &title, Section section, const QString &body, Relo
     if (reload == Reload::Every30s)
         html +=
             QStringLiteral("<meta http-equiv=\"refresh\" content=\"%1\">\n").arg(kRefreshSeconds);
-    html += QStringLiteral("<title>%1 - Velmaro plant</title>\n%3<style>%2</style></head>\n<body>\n")
-                .arg(escaped(title), QLatin1String(kStyle), head);
+    html +=
+        QStringLiteral("<title>%1 - Velmaro plant</title>\n%3<style>%2</style></head>\n<body>\n")
+            .arg(escaped(title), QLatin1String(kStyle), head);
     html += QStringLiteral("<header><div class=\"brand\">Velmaro<small>plant</small></div><nav>") +
             navLink("/", "Now", section == Section::Now) +
             navLink("/runs", "Runs", section == Section::Runs) +
@@ -200,8 +201,8 @@ Reply problem(int status, const QString &what)
 QString stationAddress(const QString &station)
 {
     // As for serials: browsers drop "." and ".." from a path, so those (and none) go in the query.
-    const bool query = station.isEmpty() || station == QLatin1String(".") ||
-                       station == QLatin1String("..");
+    const bool query =
+        station.isEmpty() || station == QLatin1String(".") || station == QLatin1String("..");
     return (query ? QStringLiteral("/stations?station=") : QStringLiteral("/stations/")) +
            urlPart(station);
 }

@@ -249,11 +249,15 @@ Reply answer(runs::RunDatabase &records, const Request &request)
         return qualityExport(records, request, true);
     // A station by its name in the path, or in the query for the names a browser drops there.
     const bool stationQuery = request.params.contains(QStringLiteral("station"));
-    if (first == QLatin1String("stations") && (parts.size() == 2 || (parts.size() == 1 && stationQuery)))
-        return stationPage(records, request, parts.size() == 2 ? parts.at(1) : request.value("station"));
+    if (first == QLatin1String("stations") &&
+        (parts.size() == 2 || (parts.size() == 1 && stationQuery)))
+        return stationPage(records, request,
+                           parts.size() == 2 ? parts.at(1) : request.value("station"));
     if (first == QLatin1String("api") && parts.value(1) == QLatin1String("stations") &&
-        parts.last() == QLatin1String("errors") && (parts.size() == 4 || (parts.size() == 3 && stationQuery)))
-        return stationErrors(records, request, parts.size() == 4 ? parts.at(2) : request.value("station"));
+        parts.last() == QLatin1String("errors") &&
+        (parts.size() == 4 || (parts.size() == 3 && stationQuery)))
+        return stationErrors(records, request,
+                             parts.size() == 4 ? parts.at(2) : request.value("station"));
     if (parts.size() == 1 && first == QLatin1String("attention.atom"))
         return attentionFeed(records, request);
     return problem(404, QStringLiteral("There is no page %1 here.").arg(shown(request.path)));

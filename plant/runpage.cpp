@@ -173,8 +173,7 @@ Reply runPage(runs::RunDatabase &records, const Request &request, const QString 
 
     // HEAD draws nothing: without charts kept, the page's length is not known.
     auto drawn = drawingOf(request, Drawings::key(QStringLiteral("charts"), run.id, run.digest),
-                           QStringLiteral("charts of the run"),
-                           [&run]() -> base::Result<Drawing> {
+                           QStringLiteral("charts of the run"), [&run]() -> base::Result<Drawing> {
                                return Drawing{drawRunCharts(run), {}};
                            });
     if (auto *reply = std::get_if<Reply>(&drawn))
@@ -258,14 +257,14 @@ Reply runFile(runs::RunDatabase &records, const Request &request, const QString 
     if (!request.head)
         if (auto cam = runs::CamStore(records).tableOfRun(run); cam)
             table = *cam;
-    auto drawn = drawingOf(request, Drawings::key(QStringLiteral("report.pdf"), run.id, run.digest),
-                           QStringLiteral("report of the run"),
-                           [&run, &table]() -> base::Result<Drawing> {
-                               auto pdf = drawRunReport(run, table);
-                               if (!pdf)
-                                   return pdf.failure();
-                               return Drawing{{}, std::move(*pdf)};
-                           });
+    auto drawn =
+        drawingOf(request, Drawings::key(QStringLiteral("report.pdf"), run.id, run.digest),
+                  QStringLiteral("report of the run"), [&run, &table]() -> base::Result<Drawing> {
+                      auto pdf = drawRunReport(run, table);
+                      if (!pdf)
+                          return pdf.failure();
+                      return Drawing{{}, std::move(*pdf)};
+                  });
     if (auto *refused = std::get_if<Reply>(&drawn))
         return *refused;
     const Drawings::Drawn &drawing = std::get<Drawings::Drawn>(drawn);

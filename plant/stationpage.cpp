@@ -67,13 +67,14 @@ QString flaggedList(const UChart &chart)
     for (const quality::UFlag &flag : chart.flagged) {
         const auto point = std::find_if(chart.points.begin(), chart.points.end(),
                                         [&flag](const auto &p) { return p.run == flag.run; });
-        html += QStringLiteral("<li>%1 started %2: %3</li>\n")
-                    .arg(runLink(flag.run, flag.run.left(8)), localTime(point->start),
-                         flag.rule == 1
-                             ? QStringLiteral("%1 errors per move, above its upper limit %2 (rule 1)")
-                                   .arg(rate(point->rate), rate(point->ucl))
-                             : QStringLiteral("the 8th or a later point in a row above the centre "
-                                              "line (rule 2)"));
+        html +=
+            QStringLiteral("<li>%1 started %2: %3</li>\n")
+                .arg(runLink(flag.run, flag.run.left(8)), localTime(point->start),
+                     flag.rule == 1
+                         ? QStringLiteral("%1 errors per move, above its upper limit %2 (rule 1)")
+                               .arg(rate(point->rate), rate(point->ucl))
+                         : QStringLiteral("the 8th or a later point in a row above the centre "
+                                          "line (rule 2)"));
     }
     return html + QStringLiteral("</ul>\n");
 }
@@ -125,8 +126,8 @@ Reply stationErrors(runs::RunDatabase &records, const Request &request, const QS
         return *reply;
     const auto &latest = std::get<0>(found).second;
     Reply reply;
-    reply.body =
-        QJsonDocument(quality::uChartJson(station, axisKey, quality::uChart(latest, axis))).toJson();
+    reply.body = QJsonDocument(quality::uChartJson(station, axisKey, quality::uChart(latest, axis)))
+                     .toJson();
     reply.contentType = "application/json";
     return reply;
 }
@@ -148,8 +149,9 @@ Reply stationPage(runs::RunDatabase &records, const Request &request, const QStr
                            QByteArray::number(run.axisErrors.at(axis)) + ';');
     }
     for (int axis = 0; axis < runs::kAxisCount; ++axis)
-        charts.emplace_back(QStringLiteral("%1: errors per move, run by run").arg(runs::axisName(axis)),
-                            quality::uChart(latest, axis));
+        charts.emplace_back(
+            QStringLiteral("%1: errors per move, run by run").arg(runs::axisName(axis)),
+            quality::uChart(latest, axis));
     const QString key = QStringLiteral("u-charts of the station %1 (%2 runs, %3)")
                             .arg(station, QString::number(latest.size()),
                                  QString::fromLatin1(digest.result().toHex()));
@@ -161,8 +163,8 @@ Reply stationPage(runs::RunDatabase &records, const Request &request, const QStr
         return *reply;
     const Drawings::Drawn &drawing = std::get<Drawings::Drawn>(drawn);
 
-    QString body = QStringLiteral(
-                       "<p>The errors above the threshold per move of each axis over the latest "
+    QString body =
+        QStringLiteral("<p>The errors above the threshold per move of each axis over the latest "
                        "%1 runs of this station, oldest first, as u-charts: the centre line is "
                        "all their errors over all their moves (ū); a run with n moves of the axis "
                        "has the limits ū ± 3·√(ū/n), the lower at least 0. A point is flagged "
@@ -170,8 +172,8 @@ Reply stationPage(runs::RunDatabase &records, const Request &request, const QStr
                        "above the centre line (rule 2). Runs that did not move an axis are not in "
                        "its chart.</p>\n<p><a href=\"/runs?station=%2\">Every run of this "
                        "station</a></p>\n<form class=\"filters\" method=\"get\" action=\"%3\">")
-                       .arg(latest.size())
-                       .arg(urlPart(station), stationAddress(station).section(u'?', 0, 0));
+            .arg(latest.size())
+            .arg(urlPart(station), stationAddress(station).section(u'?', 0, 0));
     if (stationAddress(station).contains(u'?'))
         body += QStringLiteral("<input type=\"hidden\" name=\"station\" value=\"%1\">")
                     .arg(escaped(station));
@@ -186,12 +188,12 @@ Reply stationPage(runs::RunDatabase &records, const Request &request, const QStr
         const QString words = summary(name, chart);
         QString svg = drawing ? QString::fromUtf8(drawing->charts.charts.at(std::size_t(axis)).svg)
                               : QString();
-        svg.replace(0, 4, QStringLiteral("<svg role=\"img\" aria-label=\"%1\"").arg(escaped(words)));
+        svg.replace(0, 4,
+                    QStringLiteral("<svg role=\"img\" aria-label=\"%1\"").arg(escaped(words)));
         body += QStringLiteral("<figure class=\"chart\" id=\"%1\">%2<figcaption>%3 <a "
                                "href=\"%4\">JSON</a></figcaption>\n%5%6</figure>\n")
                     .arg(QLatin1String(runs::schema::kAxisColumns.at(std::size_t(axis))), svg,
-                         escaped(words),
-                         escaped(jsonAddress(station, axis, wanted)),
+                         escaped(words), escaped(jsonAddress(station, axis, wanted)),
                          flaggedList(chart), pointTable(name, chart));
     }
     body += QStringLiteral("</div>\n");

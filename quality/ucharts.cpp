@@ -2,10 +2,10 @@
 
 #include "export.h"
 
+#include "runin/verdict.h"
 #include "runs/rundatabase.h"
 #include "runs/runrecord.h"
 #include "runs/schema.h"
-#include "runin/verdict.h"
 
 #include <QJsonArray>
 #include <QSqlQuery>
@@ -29,8 +29,9 @@ QString countColumns()
 }
 
 // The rows of a query of those columns.
-base::Result<std::vector<RunCounts>> countsOf(runs::RunDatabase &records, const QString &sql,
-                                              const std::vector<std::pair<QString, QVariant>> &marks)
+base::Result<std::vector<RunCounts>>
+countsOf(runs::RunDatabase &records, const QString &sql,
+         const std::vector<std::pair<QString, QVariant>> &marks)
 {
     QSqlQuery query(records.connection());
     query.setForwardOnly(true);
@@ -42,8 +43,7 @@ base::Result<std::vector<RunCounts>> countsOf(runs::RunDatabase &records, const 
     std::vector<RunCounts> found;
     while (query.next()) {
         RunCounts run{query.value(0).toString(), runs::timeFromStored(query.value(1).toString()),
-                      query.value(2).toString(), query.value(3).toInt(),
-                      query.value(4).toString()};
+                      query.value(2).toString(), query.value(3).toInt(), query.value(4).toString()};
         for (std::size_t axis = 0; axis < run.moves.size(); ++axis) {
             run.moves.at(axis) = query.value(int(5 + 2 * axis)).toInt();
             run.axisErrors.at(axis) = query.value(int(6 + 2 * axis)).toInt();

@@ -404,20 +404,23 @@ TEST_F(Pages, AStationsChartsAndWhatNeedsAttentionKeepEveryNameAsItIs)
     auto records = runs::RunDatabase::openPlant(s_server->connection());
     ASSERT_TRUE(records) << records.error();
     for (int i = 0; i < 3; ++i)
-        ASSERT_TRUE(runs::RunStore(**records).put(
-            strokeRun(QStringLiteral("d000000%1-0000-4000-8000-000000000000").arg(i), station,
-                      i > 0 ? "<L&1>" : "L-2", "anna", QDateTime::currentDateTime().addSecs(60 * i - 600),
-                      2 + i, runin::kZoom1Axis)));
+        ASSERT_TRUE(runs::RunStore(**records).put(strokeRun(
+            QStringLiteral("d000000%1-0000-4000-8000-000000000000").arg(i), station,
+            i > 0 ? "<L&1>" : "L-2", "anna", QDateTime::currentDateTime().addSecs(60 * i - 600),
+            2 + i, runin::kZoom1Axis)));
     const std::string path = "/stations/" + QUrl::toPercentEncoding(station).toStdString();
     EXPECT_NE(body(path).find("Station a/../%2F&lt;b&gt;&quot;&amp;&#39;"), std::string::npos);
     EXPECT_NE(body("/").find("href=\"" + path + "\""), std::string::npos);
     EXPECT_EQ(s_plant->http().Get(path + "?runs=0")->status, 400);
     EXPECT_EQ(s_plant->http().Get("/api" + path + "/errors?axis=zoom9")->status, 400);
-    EXPECT_NE(body("/stations?station=..").find("No run of the station .. is stored"), std::string::npos);
+    EXPECT_NE(body("/stations?station=..").find("No run of the station .. is stored"),
+              std::string::npos);
 
     // The JSON's limits are the u-chart's own, recomputed from its points.
     const auto chart =
-        QJsonDocument::fromJson(QByteArray::fromStdString(body("/api" + path + "/errors?axis=zoom1&runs=2"))).object();
+        QJsonDocument::fromJson(
+            QByteArray::fromStdString(body("/api" + path + "/errors?axis=zoom1&runs=2")))
+            .object();
     EXPECT_EQ(chart["station"].toString(), station);
     const QJsonArray points = chart["points"].toArray();
     ASSERT_EQ(points.size(), 2);
@@ -449,7 +452,8 @@ TEST_F(Pages, AStationsChartsAndWhatNeedsAttentionKeepEveryNameAsItIs)
     QStringList titles;
     for (const auto &[id, title] : first)
         titles << title;
-    EXPECT_TRUE(titles.contains(station + ": its latest 3 runs failed")) << titles.join('\n').toStdString();
+    EXPECT_TRUE(titles.contains(station + ": its latest 3 runs failed"))
+        << titles.join('\n').toStdString();
     EXPECT_TRUE(titles.contains("Lens <L&1>: its latest 2 runs failed on Zoom 1"));
     s_server->psql("DELETE FROM runs WHERE id LIKE 'd000000%'");
 }
