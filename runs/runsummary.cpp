@@ -212,20 +212,17 @@ base::Status apply(RunDatabase &database, const Changes &changes)
                                           "runs = lens_days.runs + excluded.runs"));
         !done)
         return done;
-    for (const QVariantList &key : emptied)
-        if (auto done = exec(database,
-                             QStringLiteral("DELETE FROM run_days WHERE day = ? AND station = ? "
-                                            "AND tests = ? AND ending = ? AND runs = 0"),
-                             key);
-            !done)
-            return done;
-    for (const QVariantList &key : lensesEmptied)
-        if (auto done = exec(database,
-                             QStringLiteral("DELETE FROM lens_days WHERE day = ? AND station = ? "
-                                            "AND serial = ? AND runs = 0"),
-                             key);
-            !done)
-            return done;
+    // The rows a change may have left without a run.
+    const QString dayEmptied = QStringLiteral(
+        "DELETE FROM run_days WHERE day = ? AND station = ? AND tests = ? AND ending = ? AND "
+        "runs = 0");
+    const QString lensEmptied = QStringLiteral(
+        "DELETE FROM lens_days WHERE day = ? AND station = ? AND serial = ? AND runs = 0");
+    for (const auto &[sql, keys] :
+         {std::pair(&dayEmptied, &emptied), std::pair(&lensEmptied, &lensesEmptied)})
+        for (const QVariantList &key : *keys)
+            if (auto done = exec(database, *sql, key); !done)
+                return done;
     return recountLenses(database, changes);
 }
 
