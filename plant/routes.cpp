@@ -6,6 +6,7 @@
 #include "runs/camrecord.h"
 #include "runs/recordtable.h"
 #include "runs/rundatabase.h"
+#include "runs/schema.h"
 
 #include <QRegularExpression>
 
@@ -98,7 +99,25 @@ QString filterQuery(const runs::RunFilter &filter, const QString &extra)
     return pairs.isEmpty() ? QString() : u'?' + pairs.join(u'&');
 }
 
-QString filterForm(const runs::RunFilter &filter, const QString &action)
+QString choice(const QMap<QString, QString> &given, const char *name, const char *label,
+               const std::vector<std::pair<QString, QString>> &options)
+{
+    const QString chosen = given.value(QLatin1String(name));
+    QString html = QStringLiteral("<label>%1<select name=\"%2\"><option value=\"\">any</option>")
+                       .arg(QLatin1String(label), QLatin1String(name));
+    bool known = chosen.isEmpty();
+    for (const auto &[value, text] : options) {
+        known = known || chosen == value;
+        html += QStringLiteral("<option value=\"%1\"%2>%3</option>")
+                    .arg(escaped(value), chosen == value ? QStringLiteral(" selected") : QString(),
+                         escaped(text));
+    }
+    if (!known) // kept as given, so that the next filter keeps it too
+        html += QStringLiteral("<option value=\"%1\" selected>%1</option>").arg(escaped(chosen));
+    return html + QStringLiteral("</select></label>");
+}
+
+QString filterForm(const runs::RunFilter &filter, const QString &action, const QString &more)
 {
     QMap<QString, QString> given;
     for (const auto &[key, value] : quality::filterPairs(filter))
@@ -108,19 +127,27 @@ QString filterForm(const runs::RunFilter &filter, const QString &action)
             .arg(QLatin1String(label), QLatin1String(type), QLatin1String(name),
                  escaped(given.value(QLatin1String(name))));
     };
-    const QString verdict = given.value(QStringLiteral("verdict"));
-    const auto option = [&verdict](const char *value, const char *text) {
-        return QStringLiteral("<option value=\"%1\"%2>%3</option>")
-            .arg(QLatin1String(value),
-                 verdict == QLatin1String(value) ? QStringLiteral(" selected") : QString(),
-                 QLatin1String(text));
-    };
-    return QStringLiteral("<form class=\"filters\" method=\"get\" action=\"%1\">").arg(action) +
-           field("serial", "Lens serial", "text") + field("station", "Station", "text") +
-           field("operator", "Operator", "text") +
-           QStringLiteral("<label>Verdict<select name=\"verdict\">") + option("", "any") +
-           option("pass", "pass") + option("fail", "fail") + QStringLiteral("</select></label>") +
-           field("since", "Since", "date") + field("until", "Until", "date") +
+    std::vector<std::pair<QString, QString>> axes, endings;
+    for (int axis = 0; axis < runs::kAxisCount; ++axis)
+        axes.emplace_back(QLatin1String(runs::schema::kAxisColumns.at(static_cast<std::size_t>(axis))),
+                          runs::axisName(axis));
+    for (const auto ending : {runin::RunEnding::Completed, runin::RunEnding::Aborted,
+                              runin::RunEnding::NoAnswer, runin::RunEnding::LineLost,
+                              runin::RunEnding::Closed, runin::RunEnding::Unknown})
+        endings.emplace_back(runs::endingText(ending), runs::endingText(ending));
+    QString html =
+        QStringLiteral("<form class=\"filters\" method=\"get\" action=\"%1\">").arg(action) +
+        field("serial", "Lens serial", "text") + field("station", "Station", "text") +
+        field("operator", "Operator", "text") +
+        choice(given, "verdict", "Verdict", {{"pass", "pass"}, {"fail", "fail"}}) +
+        field("since", "Since", "date") + field("until", "Until", "date") +
+        choice(given, "axis", "Error on", axes) +
+        choice(given, "tests", "Tests",
+               {{"step", "Single Step"}, {"stroke", "Full stroke"}, {"both", "both"}}) +
+        choice(given, "ending", "How it ended", endings);
+    if (given.contains(QStringLiteral("week")))
+        html += field("week", "ISO week", "text");
+    return html + more +
            QStringLiteral("<button type=\"submit\">Filter</button> <a href=\"%1\">Clear</a></form>")
                .arg(action);
 }
@@ -222,6 +249,14 @@ Reply answer(runs::RunDatabase &records, const Request &request)
         if (QStringList{"report.pdf", "complete.log", "errors.log"}.contains(parts.at(2)))
             return runFile(records, request, parts.at(1), parts.at(2));
     }
+    // The lens list, its CSV and JSON; "/lenses?serial=S" alone is the lens's page.
+    if (parts.size() == 1 && first == QLatin1String("lenses") &&
+        !(request.params.size() == 1 && request.params.contains("serial")))
+        return lensesPage(records, request);
+    if (parts.size() == 1 && first == QLatin1String("lenses.csv"))
+        return lensesExport(records, request, false);
+    if (parts.size() == 2 && first == QLatin1String("api") && parts.at(1) == QLatin1String("lenses"))
+        return lensesExport(records, request, true);
     if (first == QLatin1String("lenses") &&
         (parts.size() == 2 || (parts.size() == 1 && request.params.contains("serial")))) {
         const QString serial = parts.size() == 2 ? parts.at(1) : request.value("serial");
