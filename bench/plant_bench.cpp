@@ -5,6 +5,7 @@
 // figures, asserts nothing: build/default/bin/plant_bench [path/to/velmaro-plant]
 #include "quality/cache.h"
 #include "quality/quality.h"
+#include "runs/lenslist.h"
 #include "runs/rundatabase.h"
 #include "runs/runstore.h"
 #include "testsupport/logmaker.h"
@@ -245,6 +246,7 @@ void pagesOverHttp(const QString &program, const QString &connection, const QDat
     const QByteArray quality = "/quality?since=" + yearAgo.toString(Qt::ISODate).toLatin1();
     for (const QByteArray &path :
          {QByteArray("/"), QByteArray("/runs"), QByteArray("/runs?page=1000"),
+          QByteArray("/runs?axis=zoom1"), QByteArray("/lenses"), QByteArray("/lenses?decision=1"),
           QByteArray("/lenses/L012345"), quality,
           QByteArray("/quality.csv?since=") + yearAgo.toString(Qt::ISODate).toLatin1()})
         report(path.constData(), overHttp(port, path));
@@ -326,6 +328,21 @@ int main(int argc, char **argv)
     lens.serial = "L012345";
     report("/lenses/<serial>", underLoad(connection, [&](runs::RunDatabase &db) {
                return bool(runs::RunStore(db).list(lens));
+           }));
+    runs::RunFilter zoom1;
+    zoom1.axis = 0;
+    report("/runs?axis=zoom1", underLoad(connection, [&](runs::RunDatabase &db) {
+               return bool(runs::RunStore(db).page(zoom1, 1, 100));
+           }));
+    runs::LensFilter decision;
+    decision.decision = true;
+    report("/lenses?decision=1, summed up", underLoad(connection, [&](runs::RunDatabase &db) {
+               return bool(runs::lensPage(db, decision, 1, 100));
+           }));
+    runs::LensCache lenses;
+    (void)lenses.page(**runs::RunDatabase::openPlant(connection), decision, 1, 100);
+    report("/lenses?decision=1, kept", underLoad(connection, [&](runs::RunDatabase &db) {
+               return bool(lenses.page(db, decision, 1, 100));
            }));
     runs::RunFilter year;
     year.since = QDateTime::currentDateTime().addDays(-365);

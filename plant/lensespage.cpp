@@ -13,18 +13,24 @@ namespace plant {
 
 namespace {
 
+runs::LensCache &lensCache()
+{
+    static runs::LensCache cache;
+    return cache;
+}
+
 // The lenses of the page asked for, or of the last page when it is past that.
 base::Result<runs::LensPage> pageOfLenses(runs::RunDatabase &records,
                                           const runs::LensFilter &filter, int &number)
 {
-    auto found = runs::lensPage(records, filter, number, kPerPage);
+    auto found = lensCache().page(records, filter, number, kPerPage);
     if (!found || !found->lenses.empty() || number == 1)
         return found;
-    auto first = runs::lensPage(records, filter, 1, 1);
+    auto first = lensCache().page(records, filter, 1, 1);
     if (!first)
         return first;
     number = std::max(1, (first->total + kPerPage - 1) / kPerPage);
-    return runs::lensPage(records, filter, number, kPerPage);
+    return lensCache().page(records, filter, number, kPerPage);
 }
 
 QString lensRun(const QDateTime &start, int errors)
@@ -130,7 +136,7 @@ Reply lensesExport(runs::RunDatabase &records, const Request &request, bool json
     const runs::LensFilter &chosen = std::get<runs::LensFilter>(filter);
     Reply reply;
     if (!json) {
-        auto found = runs::lensPage(records, chosen, 1, 0);
+        auto found = lensCache().page(records, chosen, 1, 0);
         if (!found)
             return failed(found.failure());
         reply.body = quality::lensesCsv(found->lenses);

@@ -18,6 +18,17 @@ QString counted(int count, const QString &path, const QString &query)
     return QStringLiteral("<a href=\"%1%2\">%3</a>").arg(path, escaped(query)).arg(count);
 }
 
+// A count of error lines, as a link to the runs that hold them.
+QString errorsIn(int count, const QString &path, const QString &query)
+{
+    if (count == 0 || path.isEmpty())
+        return QString::number(count);
+    return QStringLiteral("<a class=\"errors\" title=\"the runs that hold them\" "
+                          "href=\"%1%2\">%3</a>")
+        .arg(path, escaped(query))
+        .arg(count);
+}
+
 QString lensesOf(int count, const runs::RunFilter &filter, bool listed,
                  const std::function<void(runs::LensFilter &)> &narrow = {})
 {
@@ -143,7 +154,7 @@ Reply qualityPage(runs::RunDatabase &records, const Request &request)
                                    "class=\"num\">%6</td><td>%7</td></tr>\n")
                         .arg(escaped(each.axis), escaped(each.tests),
                              counted(each.failedRuns, path, kept),
-                             counted(each.errors, path, kept), percent(each.share),
+                             errorsIn(each.errors, path, kept), percent(each.share),
                              percent(each.cumulative), bar(each.share));
         }
         body += QStringLiteral("</tbody></table>\n");

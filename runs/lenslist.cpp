@@ -2,6 +2,7 @@
 #include "lenslist.h"
 
 #include "rundatabase.h"
+#include "runstore.h"
 
 #include "runin/verdict.h"
 
@@ -21,7 +22,59 @@ QString verdictTerm(Verdict verdict, const QString &errors)
     return {};
 }
 
+bool holds(Verdict verdict, int errors)
+{
+    return verdict == Verdict::Any || (verdict == Verdict::Pass) == runin::passes(errors);
+}
+
+// The lenses of `all` that the lens filter's own terms hold.
+LensPage pick(const std::vector<LensRow> &all, const LensFilter &filter, int page, int perPage)
+{
+    LensPage found;
+    const qint64 first = static_cast<qint64>(std::max(page, 1) - 1) * perPage;
+    for (const LensRow &lens : all) {
+        if (!holds(filter.first, lens.firstErrors) || !holds(filter.latest, lens.latestErrors) ||
+            (filter.decision && runin::passes(lens.latestErrors) && lens.passedRuns > 0 &&
+             lens.runs < 3))
+            continue;
+        if (found.total >= first && (perPage == 0 || found.total < first + perPage))
+            found.lenses.push_back(lens);
+        ++found.total;
+    }
+    return found;
+}
+
 } // namespace
+
+base::Result<LensPage> LensCache::page(RunDatabase &database, const LensFilter &filter,
+                                       int page, int perPage)
+{
+    if (filterSql(filter.runs).terms.size() > 1 || filter.runs.until.isValid())
+        return lensPage(database, filter, page, perPage);
+    auto mark = RunStore(database).changeMark();
+    if (!mark)
+        return mark.failure();
+    const QString key = database.name() + u'\n' + *mark;
+    const auto kept = [this, &key] {
+        const std::lock_guard lock(m_mutex);
+        return m_key == key ? m_all : nullptr;
+    };
+    auto all = kept();
+    if (!all) {
+        const std::lock_guard summing(m_summing);
+        all = kept(); // summed up while this one waited
+        if (!all) {
+            auto summed = lensPage(database, {}, 1, 0);
+            if (!summed)
+                return summed.failure();
+            all = std::make_shared<const std::vector<LensRow>>(std::move(summed->lenses));
+            const std::lock_guard lock(m_mutex);
+            m_key = key;
+            m_all = all;
+        }
+    }
+    return pick(*all, filter, page, perPage);
+}
 
 base::Result<LensPage> lensPage(RunDatabase &database, const LensFilter &filter, int page,
                                 int perPage)
@@ -52,7 +105,7 @@ base::Result<LensPage> lensPage(RunDatabase &database, const LensFilter &filter,
     QString sql =
         QStringLiteral(
             "SELECT serial, runs, stations, first_started, first_errors, latest_started, "
-            "latest_errors, count(*) OVER () FROM (SELECT serial, count(*) AS runs, "
+            "latest_errors, passed, count(*) OVER () FROM (SELECT serial, count(*) AS runs, "
             "count(DISTINCT station) AS stations, max(CASE WHEN n = 1 THEN started END) AS "
             "first_started, max(CASE WHEN n = 1 THEN errors END) AS first_errors, max(CASE WHEN "
             "n = 1 THEN chosen END) AS new, max(started) AS latest_started, max(latest) AS "
@@ -83,8 +136,8 @@ base::Result<LensPage> lensPage(RunDatabase &database, const LensFilter &filter,
                                 query.value(2).toInt(),
                                 timeFromStored(query.value(3).toString()),
                                 timeFromStored(query.value(5).toString()), query.value(4).toInt(),
-                                query.value(6).toInt()});
-        found.total = query.value(7).toInt();
+                                query.value(6).toInt(), query.value(7).toInt()});
+        found.total = query.value(8).toInt();
     }
     return found;
 }

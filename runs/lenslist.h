@@ -7,6 +7,8 @@
 #include <QDateTime>
 #include <QString>
 
+#include <memory>
+#include <mutex>
 #include <vector>
 
 namespace runs {
@@ -34,6 +36,7 @@ struct LensRow
     int stations = 0;
     QDateTime firstStart, latestStart;
     int firstErrors = 0, latestErrors = 0; // above the threshold
+    int passedRuns = 0;
 };
 
 struct LensPage
@@ -45,5 +48,21 @@ struct LensPage
 // One page of the lenses (from 1), or all of them when `perPage` is 0.
 base::Result<LensPage> lensPage(RunDatabase &database, const LensFilter &filter, int page,
                                 int perPage);
+
+// The same, from every lens's summary kept while the records hold the same runs
+// (RunStore::changeMark) when the filter chooses no runs: summing up a plant's lenses takes a
+// scan of all its runs, and the lists most asked for ("waiting for a decision") choose none. Any
+// thread may ask; while one sums up, the others wait for it.
+class LensCache
+{
+public:
+    base::Result<LensPage> page(RunDatabase &database, const LensFilter &filter, int page,
+                                int perPage);
+
+private:
+    std::mutex m_mutex, m_summing;
+    QString m_key;
+    std::shared_ptr<const std::vector<LensRow>> m_all;
+};
 
 } // namespace runs
