@@ -81,6 +81,11 @@ std::vector<Migration> migrations(Dialect dialect)
                                              "COLLATE \"C\")"),
                               QStringLiteral("CREATE INDEX IF NOT EXISTS cam_records_id_bytes ON "
                                              "cam_records (id COLLATE \"C\")")}},
+        // The lens list sums up each lens's runs in the order of their starts from the index
+        // alone.
+        {6,
+         {QStringLiteral("CREATE INDEX IF NOT EXISTS runs_serial_summary ON runs (serial, started, "
+                         "id, station, errors)")}},
     };
 }
 
