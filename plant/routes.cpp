@@ -249,21 +249,23 @@ Reply answer(runs::RunDatabase &records, const Request &request)
         if (QStringList{"report.pdf", "complete.log", "errors.log"}.contains(parts.at(2)))
             return runFile(records, request, parts.at(1), parts.at(2));
     }
-    // The lens list, its CSV and JSON; "/lenses?serial=S" alone is the lens's page.
+    // The lens list, its CSV and JSON. "/lenses?serial=." and ".." alone are those lenses' pages,
+    // which no path can name.
+    const QString serial = request.value(QStringLiteral("serial"));
+    const bool dots = serial == QLatin1String(".") || serial == QLatin1String("..");
     if (parts.size() == 1 && first == QLatin1String("lenses") &&
-        !(request.params.size() == 1 && request.params.contains("serial")))
+        !(request.params.size() == 1 && dots))
         return lensesPage(records, request);
     if (parts.size() == 1 && first == QLatin1String("lenses.csv"))
         return lensesExport(records, request, false);
     if (parts.size() == 2 && first == QLatin1String("api") && parts.at(1) == QLatin1String("lenses"))
         return lensesExport(records, request, true);
-    if (first == QLatin1String("lenses") &&
-        (parts.size() == 2 || (parts.size() == 1 && request.params.contains("serial")))) {
-        const QString serial = parts.size() == 2 ? parts.at(1) : request.value("serial");
-        if (auto wrong = runs::checkSerial(serial); !wrong)
+    if (first == QLatin1String("lenses") && (parts.size() == 2 || dots)) {
+        const QString lens = parts.size() == 2 ? parts.at(1) : serial;
+        if (auto wrong = runs::checkSerial(lens); !wrong)
             return problem(400,
                            QStringLiteral("serial: %1").arg(QString::fromStdString(wrong.error())));
-        return lensPage(records, request, serial);
+        return lensPage(records, request, lens);
     }
     if (first == QLatin1String("cams") && parts.size() == 2) {
         if (auto wrong = checkedId(parts.at(1), "cam table"))

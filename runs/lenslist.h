@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QString>
 
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -60,9 +61,17 @@ public:
                                 int perPage);
 
 private:
+    // The records' change mark as read by a check begun after this call: one check serves every
+    // thread that asked while it was under way, so many at once cost the database one or two.
+    base::Result<QString> changeMark(RunDatabase &database);
+
     std::mutex m_mutex, m_summing;
     QString m_key;
     std::shared_ptr<const std::vector<LensRow>> m_all;
+    std::condition_variable m_checked;
+    quint64 m_asked = 0, m_markFrom = 0; // the mark was read by a check begun at ask m_markFrom
+    bool m_checking = false;
+    QString m_mark;
 };
 
 } // namespace runs

@@ -109,6 +109,9 @@ TEST_F(Pages, EachAddressAnswersWithItsStatusAndALineNamingWhatIsWrong)
         {"/runs?serial=none", 200, "1 run(s)"},
         // L-1003's only run failed, the markup serial's too; L-1001 failed, then passed.
         {"/lenses?decision=1", 200, "2 lens(es)"},
+        {"/", 200, "href=\"/lenses?decision=1\""},
+        // A lens's runs side by side: Zoom 1's one error of 23 in its first.
+        {"/lenses/L-1001", 200, "<td class=\"num\">1</td><td class=\"num\">23</td>"},
         {"/lenses?first=fail&latest=pass", 200, "1 lens(es)"},
     };
     for (const auto &each : cases) {
