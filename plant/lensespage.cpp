@@ -118,9 +118,10 @@ Reply lensesPage(runs::RunDatabase &records, const Request &request)
                 .arg(found->total)
                 .arg(escaped(lensQuery(chosen)));
     body += lensesTable(found->lenses) +
-            pager(QStringLiteral("/lenses"),
-                  [&chosen](const QString &page) { return lensQuery(chosen, page); }, pageNumber,
-                  found->total);
+            pager(
+                QStringLiteral("/lenses"),
+                [&chosen](const QString &page) { return lensQuery(chosen, page); }, pageNumber,
+                found->total);
     Reply reply;
     reply.body = page(chosen.decision ? QStringLiteral("Lenses waiting for a decision")
                                       : QStringLiteral("Lenses"),

@@ -76,10 +76,10 @@ QString cellRow(const quality::Cell &cell, const runs::RunFilter &chosen, const 
         .arg(week, station, counted(cell.runs, runsPath, filterQuery(filter)),
              lensesOf(cell.lenses, filter, listed),
              lensesOf(cell.newLenses, filter, listed, asNew(Verdict::Any, Verdict::Any)),
-             yieldOf(cell.firstPassYield(), lensesOf(cell.firstPass, filter, listed,
-                                                     asNew(Verdict::Pass, Verdict::Any))),
-             yieldOf(cell.finalYield(), lensesOf(cell.finalPass, filter, listed,
-                                                 asNew(Verdict::Any, Verdict::Pass))),
+             yieldOf(cell.firstPassYield(),
+                     lensesOf(cell.firstPass, filter, listed, asNew(Verdict::Pass, Verdict::Any))),
+             yieldOf(cell.finalYield(),
+                     lensesOf(cell.finalPass, filter, listed, asNew(Verdict::Any, Verdict::Pass))),
              counted(cell.withoutSerial, serialListed ? runsPath : QString(),
                      filterQuery(withoutSerial)));
 }
@@ -127,7 +127,8 @@ Reply qualityPage(runs::RunDatabase &records, const Request &request)
         "<h2>Per week and station</h2><p class=\"muted\">First-pass yield: lenses whose first "
         "run had no error above the threshold; final yield: lenses whose latest run had none; "
         "both of the lenses first run in that week at that station, with their count. Runs "
-        "without a serial are in no yield. Each count leads to what it counts.</p><table id=\"quality\"><thead><tr><th>Week</th><th>Station</th><th "
+        "without a serial are in no yield. Each count leads to what it counts.</p><table "
+        "id=\"quality\"><thead><tr><th>Week</th><th>Station</th><th "
         "class=\"num\">Runs</th><th class=\"num\">Lenses</th><th class=\"num\">New "
         "lenses</th><th class=\"num\">First-pass yield</th><th class=\"num\">Final "
         "yield</th><th class=\"num\">Runs without serial</th></tr></thead><tbody>\n");
@@ -149,13 +150,13 @@ Reply qualityPage(runs::RunDatabase &records, const Request &request)
             const auto failures = failuresOf(chosen, each);
             const QString path = failures ? QStringLiteral("/runs") : QString();
             const QString kept = failures ? filterQuery(*failures) : QString();
-            body += QStringLiteral("<tr><td>%1</td><td>%2</td><td class=\"num\">%3</td><td "
-                                   "class=\"num\">%4</td><td class=\"num\">%5</td><td "
-                                   "class=\"num\">%6</td><td>%7</td></tr>\n")
-                        .arg(escaped(each.axis), escaped(each.tests),
-                             counted(each.failedRuns, path, kept),
-                             errorsIn(each.errors, path, kept), percent(each.share),
-                             percent(each.cumulative), bar(each.share));
+            body +=
+                QStringLiteral("<tr><td>%1</td><td>%2</td><td class=\"num\">%3</td><td "
+                               "class=\"num\">%4</td><td class=\"num\">%5</td><td "
+                               "class=\"num\">%6</td><td>%7</td></tr>\n")
+                    .arg(escaped(each.axis), escaped(each.tests),
+                         counted(each.failedRuns, path, kept), errorsIn(each.errors, path, kept),
+                         percent(each.share), percent(each.cumulative), bar(each.share));
         }
         body += QStringLiteral("</tbody></table>\n");
     }
@@ -166,16 +167,16 @@ Reply qualityPage(runs::RunDatabase &records, const Request &request)
     for (const quality::EndingFailures &each : figures->byEnding) {
         runs::RunFilter ended = chosen;
         ended.ending = each.ending;
-        const QString path = runs::endingFromText(each.ending) ? QStringLiteral("/runs") : QString();
+        const QString path =
+            runs::endingFromText(each.ending) ? QStringLiteral("/runs") : QString();
         runs::RunFilter failed = ended;
         failed.verdict = runs::Verdict::Fail;
-        body +=
-            QStringLiteral("<tr><td>%1</td><td class=\"num\">%2</td><td class=\"num\">%3</td>"
-                           "<td class=\"num\">%4</td><td class=\"num\">%5</td><td>%6</td>"
-                           "</tr>\n")
-                .arg(escaped(each.ending), counted(each.runs, path, filterQuery(ended)),
-                     counted(each.failed, path, filterQuery(failed)), percent(each.share),
-                     percent(each.cumulative), bar(each.share));
+        body += QStringLiteral("<tr><td>%1</td><td class=\"num\">%2</td><td class=\"num\">%3</td>"
+                               "<td class=\"num\">%4</td><td class=\"num\">%5</td><td>%6</td>"
+                               "</tr>\n")
+                    .arg(escaped(each.ending), counted(each.runs, path, filterQuery(ended)),
+                         counted(each.failed, path, filterQuery(failed)), percent(each.share),
+                         percent(each.cumulative), bar(each.share));
     }
     body += QStringLiteral("</tbody></table>\n");
     Reply reply;

@@ -105,15 +105,10 @@ QString choice(const QMap<QString, QString> &given, const char *name, const char
     const QString chosen = given.value(QLatin1String(name));
     QString html = QStringLiteral("<label>%1<select name=\"%2\"><option value=\"\">any</option>")
                        .arg(QLatin1String(label), QLatin1String(name));
-    bool known = chosen.isEmpty();
-    for (const auto &[value, text] : options) {
-        known = known || chosen == value;
+    for (const auto &[value, text] : options)
         html += QStringLiteral("<option value=\"%1\"%2>%3</option>")
                     .arg(escaped(value), chosen == value ? QStringLiteral(" selected") : QString(),
                          escaped(text));
-    }
-    if (!known) // kept as given, so that the next filter keeps it too
-        html += QStringLiteral("<option value=\"%1\" selected>%1</option>").arg(escaped(chosen));
     return html + QStringLiteral("</select></label>");
 }
 
@@ -129,11 +124,12 @@ QString filterForm(const runs::RunFilter &filter, const QString &action, const Q
     };
     std::vector<std::pair<QString, QString>> axes, endings;
     for (int axis = 0; axis < runs::kAxisCount; ++axis)
-        axes.emplace_back(QLatin1String(runs::schema::kAxisColumns.at(static_cast<std::size_t>(axis))),
-                          runs::axisName(axis));
-    for (const auto ending : {runin::RunEnding::Completed, runin::RunEnding::Aborted,
-                              runin::RunEnding::NoAnswer, runin::RunEnding::LineLost,
-                              runin::RunEnding::Closed, runin::RunEnding::Unknown})
+        axes.emplace_back(
+            QLatin1String(runs::schema::kAxisColumns.at(static_cast<std::size_t>(axis))),
+            runs::axisName(axis));
+    for (const auto ending :
+         {runin::RunEnding::Completed, runin::RunEnding::Aborted, runin::RunEnding::NoAnswer,
+          runin::RunEnding::LineLost, runin::RunEnding::Closed, runin::RunEnding::Unknown})
         endings.emplace_back(runs::endingText(ending), runs::endingText(ending));
     QString html =
         QStringLiteral("<form class=\"filters\" method=\"get\" action=\"%1\">").arg(action) +
@@ -258,9 +254,10 @@ Reply answer(runs::RunDatabase &records, const Request &request)
         return lensesPage(records, request);
     if (parts.size() == 1 && first == QLatin1String("lenses.csv"))
         return lensesExport(records, request, false);
-    if (parts.size() == 2 && first == QLatin1String("api") && parts.at(1) == QLatin1String("lenses"))
+    if (parts.size() == 2 && first == QLatin1String("api") &&
+        parts.at(1) == QLatin1String("lenses"))
         return lensesExport(records, request, true);
-    if (first == QLatin1String("lenses") && (parts.size() == 2 || dots)) {
+    if (first == QLatin1String("lenses") && (parts.size() == 2 || (parts.size() == 1 && dots))) {
         const QString lens = parts.size() == 2 ? parts.at(1) : serial;
         if (auto wrong = runs::checkSerial(lens); !wrong)
             return problem(400,

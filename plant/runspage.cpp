@@ -91,9 +91,10 @@ Reply runsPage(runs::RunDatabase &records, const Request &request)
                                            .arg(first + static_cast<int>(found->runs.size()) - 1))
             .arg(escaped(filterQuery(chosen)));
     body += runsTable(found->runs) +
-            pager(QStringLiteral("/runs"),
-                  [&chosen](const QString &page) { return filterQuery(chosen, page); }, pageNumber,
-                  found->total);
+            pager(
+                QStringLiteral("/runs"),
+                [&chosen](const QString &page) { return filterQuery(chosen, page); }, pageNumber,
+                found->total);
     Reply reply;
     reply.body = page(QStringLiteral("Runs"), Section::Runs, body);
     return reply;

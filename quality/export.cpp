@@ -152,7 +152,7 @@ QJsonObject lensJson(const runs::LensRow &lens)
 
 QByteArray lensesCsv(const std::vector<runs::LensRow> &lenses)
 {
-    const QStringList fields{"serial",       "runs",         "stations",      "first_start",
+    const QStringList fields{"serial",        "runs",         "stations",      "first_start",
                              "first_verdict", "latest_start", "latest_verdict"};
     QByteArray csv = csvHead(fields);
     for (const runs::LensRow &lens : lenses)

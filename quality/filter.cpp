@@ -48,9 +48,9 @@ const std::pair<const char *, const char *> kTests[] = {
 
 base::Failure notOneOf(const char *key, const QString &text, const QString &which)
 {
-    return base::fail(base::FailureKind::InvalidInput,
-                      QStringLiteral("%1: '%2' is not %3").arg(QLatin1String(key), text, which)
-                          .toStdString());
+    return base::fail(
+        base::FailureKind::InvalidInput,
+        QStringLiteral("%1: '%2' is not %3").arg(QLatin1String(key), text, which).toStdString());
 }
 
 std::optional<runs::Verdict> readVerdict(const QString &text)
@@ -147,8 +147,8 @@ base::Result<runs::RunFilter> readFilter(const Values &value)
         filter.until = day->wholeDay ? day->start.date().addDays(1).startOfDay() : day->start;
     }
     // Times are kept as ISO 8601 text, which orders only four-digit years.
-    for (const auto &[key, bound, text] : {std::tuple{"since", filter.since, since},
-                                           std::tuple{"until", filter.until, until}})
+    for (const auto &[key, bound, text] :
+         {std::tuple{"since", filter.since, since}, std::tuple{"until", filter.until, until}})
         if (bound.isValid() && bound.toUTC().date().year() > 9999)
             return base::fail(base::FailureKind::InvalidInput,
                               QStringLiteral("%1: '%2' is later than any run can be")
@@ -177,7 +177,8 @@ std::vector<std::pair<QString, QString>> filterPairs(const runs::RunFilter &filt
     if (filter.until.isValid())
         add("until", dayText(filter.until, true));
     if (filter.axis >= 0 && filter.axis < runs::kAxisCount)
-        add("axis", QLatin1String(runs::schema::kAxisColumns.at(static_cast<std::size_t>(filter.axis))));
+        add("axis",
+            QLatin1String(runs::schema::kAxisColumns.at(static_cast<std::size_t>(filter.axis))));
     add("tests", testsKey(filter.tests));
     add("ending", filter.ending);
     add("week", filter.week);
@@ -191,16 +192,16 @@ base::Result<runs::LensFilter> readLensFilter(const Values &value)
         return runFilter.failure();
     runs::LensFilter filter;
     filter.runs = *runFilter;
-    for (const auto &[key, verdict] : {std::pair{"first", &filter.first},
-                                       std::pair{"latest", &filter.latest}}) {
+    for (const auto &[key, verdict] :
+         {std::pair{"first", &filter.first}, std::pair{"latest", &filter.latest}}) {
         const QString text = value(QLatin1String(key)).trimmed();
         const auto read = readVerdict(text);
         if (!read)
             return notOneOf(key, text, QStringLiteral("pass or fail"));
         *verdict = *read;
     }
-    for (const auto &[key, flag] : {std::pair{"new", &filter.onlyNew},
-                                    std::pair{"decision", &filter.decision}}) {
+    for (const auto &[key, flag] :
+         {std::pair{"new", &filter.onlyNew}, std::pair{"decision", &filter.decision}}) {
         const QString text = value(QLatin1String(key)).trimmed();
         if (!text.isEmpty() && text != QLatin1String("1"))
             return notOneOf(key, text, QStringLiteral("1"));
@@ -213,7 +214,8 @@ std::vector<std::pair<QString, QString>> lensFilterPairs(const runs::LensFilter 
 {
     auto pairs = filterPairs(filter.runs);
     for (const auto &[key, text] :
-         {std::pair{"first", verdictKey(filter.first)}, std::pair{"latest", verdictKey(filter.latest)},
+         {std::pair{"first", verdictKey(filter.first)},
+          std::pair{"latest", verdictKey(filter.latest)},
           std::pair{"new", filter.onlyNew ? QStringLiteral("1") : QString()},
           std::pair{"decision", filter.decision ? QStringLiteral("1") : QString()}})
         if (!text.isEmpty())

@@ -61,9 +61,9 @@ struct Options
         parser.addVersionOption();
         parser.addOptions({errors, cam, output});
         for (QCommandLineOption *hidden :
-             {&runs, &run, &history, &sync, &serial, &station, &since, &local, &lens, &cams,
-              &camRecord, &camDiff, &check, &quality, &until, &operatorName, &verdict, &axis,
-              &tests, &ending, &week, &csv}) {
+             {&runs,    &run,  &history,   &sync,    &serial, &station, &since, &local,
+              &lens,    &cams, &camRecord, &camDiff, &check,  &quality, &until, &operatorName,
+              &verdict, &axis, &tests,     &ending,  &week,   &csv}) {
             hidden->setFlags(QCommandLineOption::HiddenFromHelp);
             parser.addOption(*hidden);
         }
@@ -113,9 +113,11 @@ QString recordsHelp()
     line(QStringLiteral("FILTERS: --serial S|none --station H --operator O"), QString());
     line(QStringLiteral("  --verdict pass|fail --since DATE --until DATE"),
          QStringLiteral("any of them; both days included"));
-    line(QStringLiteral("  --axis zoom1|zoom2|iris|focus"), QStringLiteral("an error above the threshold on it"));
+    line(QStringLiteral("  --axis zoom1|zoom2|iris|focus"),
+         QStringLiteral("an error above the threshold on it"));
     line(QStringLiteral("  --tests step|stroke|both --week YYYY-Www"), QString());
-    line(QStringLiteral("  --ending ENDING"), QStringLiteral("as the run list says: completed, ..."));
+    line(QStringLiteral("  --ending ENDING"),
+         QStringLiteral("as the run list says: completed, ..."));
     return help;
 }
 

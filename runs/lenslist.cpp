@@ -70,8 +70,8 @@ base::Result<QString> LensCache::changeMark(RunDatabase &database)
     return m_mark;
 }
 
-base::Result<LensPage> LensCache::page(RunDatabase &database, const LensFilter &filter,
-                                       int page, int perPage)
+base::Result<LensPage> LensCache::page(RunDatabase &database, const LensFilter &filter, int page,
+                                       int perPage)
 {
     if (filterSql(filter.runs).terms.size() > 1 || filter.runs.until.isValid())
         return lensPage(database, filter, page, perPage);
@@ -113,7 +113,8 @@ base::Result<LensPage> lensPage(RunDatabase &database, const LensFilter &filter,
     // Only the lenses with a run in the filter are summed up, when it holds fewer than all.
     if (marks.terms.size() > 1) {
         const FilterSql some = filterSql(filter.runs, QStringLiteral("c"));
-        runTerms << QStringLiteral("serial IN (SELECT c.serial FROM runs c WHERE %1)").arg(some.sql());
+        runTerms
+            << QStringLiteral("serial IN (SELECT c.serial FROM runs c WHERE %1)").arg(some.sql());
         marks.values.insert(marks.values.end(), some.values.begin(), some.values.end());
     }
     QStringList lensTerms{QStringLiteral("chosen = 1")};
@@ -157,8 +158,7 @@ base::Result<LensPage> lensPage(RunDatabase &database, const LensFilter &filter,
     LensPage found;
     while (query.next()) {
         found.lenses.push_back({query.value(0).toString(), query.value(1).toInt(),
-                                query.value(2).toInt(),
-                                timeFromStored(query.value(3).toString()),
+                                query.value(2).toInt(), timeFromStored(query.value(3).toString()),
                                 timeFromStored(query.value(5).toString()), query.value(4).toInt(),
                                 query.value(6).toInt(), query.value(7).toInt()});
         found.total = query.value(8).toInt();

@@ -30,10 +30,10 @@ struct RunFilter
     QDateTime until; // runs started before it
     QString operatorName;
     Verdict verdict = Verdict::Any;
-    int axis = -1;              // 0 Zoom 1 ... 3 Focus: runs with an error above the threshold on it
-    QString tests;              // as stored: "Single Step", "Full stroke", "Single Step, Full stroke"
-    QString ending;             // as stored: "completed", "stopped by ABORT", ...
-    QString week;               // "2026-W49": runs started in that ISO week of local days
+    int axis = -1;  // 0 Zoom 1 ... 3 Focus: runs with an error above the threshold on it
+    QString tests;  // as stored: "Single Step", "Full stroke", "Single Step, Full stroke"
+    QString ending; // as stored: "completed", "stopped by ABORT", ...
+    QString week;   // "2026-W49": runs started in that ISO week of local days
     bool withoutSerial = false; // only the runs without a lens serial
 };
 

@@ -137,8 +137,8 @@ base::Status migrate(RunDatabase &database)
     // PostgreSQL, so a lock that needs no table comes first. The table lock stays for stations of
     // earlier versions, which take only that one.
     if (database.isPlant())
-        if (auto locked = database.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)")
-                                            .arg(kMigrationLock));
+        if (auto locked = database.exec(
+                QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kMigrationLock));
             !locked)
             return locked;
     if (auto made = database.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS velmaro_schema "

@@ -18,8 +18,8 @@
 #include <QElapsedTimer>
 
 #include <atomic>
-#include <regex>
 #include <future>
+#include <regex>
 #include <thread>
 
 namespace plant::test {

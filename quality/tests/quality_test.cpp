@@ -111,12 +111,14 @@ TEST_P(Figures, LensesCountWhereTheirFirstRunWas_YieldsFromTheirFirstAndLatestRu
         EXPECT_EQ(lenses({narrowed, Pass, Any, true}), cell.firstPass);
         EXPECT_EQ(lenses({narrowed, Any, Pass, true}), cell.finalPass) << cell.week.toStdString();
     }
-    EXPECT_EQ(runs::RunStore(*m_records).page(filterWith([](auto &f) { f.axis = 2; }), 1, 10)->total, 2);
+    EXPECT_EQ(
+        runs::RunStore(*m_records).page(filterWith([](auto &f) { f.axis = 2; }), 1, 10)->total, 2);
     EXPECT_EQ(runs::RunStore(*m_records)
                   .page(filterWith([](auto &f) {
-                      f.axis = 0;
-                      f.tests = "Single Step";
-                  }), 1, 10)
+                            f.axis = 0;
+                            f.tests = "Single Step";
+                        }),
+                        1, 10)
                   ->total,
               1);
     // Kept or summed up, the same lenses wait for a decision: L3, whose latest run failed.
