@@ -86,12 +86,7 @@ std::variant<runs::LensFilter, Reply> lensFilterOf(const Request &request)
 
 QString lensQuery(const runs::LensFilter &filter, const QString &extra)
 {
-    QStringList pairs;
-    for (const auto &[key, value] : quality::lensFilterPairs(filter))
-        pairs << key + u'=' + urlPart(value);
-    if (!extra.isEmpty())
-        pairs << extra;
-    return pairs.isEmpty() ? QString() : u'?' + pairs.join(u'&');
+    return pairsQuery(quality::lensFilterPairs(filter), extra);
 }
 
 Reply lensesPage(runs::RunDatabase &records, const Request &request)

@@ -84,6 +84,8 @@ Reply failed(base::FailureKind kind, const QString &what);
 Reply failed(const base::Failure &failure);
 // The filters of the request, or the 400 that names the value that does not read.
 std::variant<runs::RunFilter, Reply> filterOf(const Request &request);
+// "?key=value&..." of the pairs, each value encoded, and `extra` as it is; empty without any.
+QString pairsQuery(const std::vector<std::pair<QString, QString>> &given, const QString &extra);
 // "?serial=...&station=..." for links that keep the filters; empty without any.
 QString filterQuery(const runs::RunFilter &filter, const QString &extra = {});
 // The same for the lens list.

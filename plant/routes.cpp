@@ -60,7 +60,7 @@ Reply failed(base::FailureKind kind, const QString &what)
     using enum base::FailureKind;
     static const std::map<base::FailureKind, int> kStatus{
         {NotFound, 404}, {Ambiguous, 400},   {InvalidInput, 400}, {Damaged, 500},
-        {Internal, 500}, {Unavailable, 503}, {TimedOut, 503}, {Busy, 503},
+        {Internal, 500}, {Unavailable, 503}, {TimedOut, 503},     {Busy, 503},
     };
     Reply reply = problem(kStatus.at(kind), what);
     reply.failure = kind;
@@ -89,14 +89,19 @@ std::variant<runs::RunFilter, Reply> filterOf(const Request &request)
     return *filter;
 }
 
-QString filterQuery(const runs::RunFilter &filter, const QString &extra)
+QString pairsQuery(const std::vector<std::pair<QString, QString>> &given, const QString &extra)
 {
     QStringList pairs;
-    for (const auto &[key, value] : quality::filterPairs(filter))
+    for (const auto &[key, value] : given)
         pairs << key + u'=' + urlPart(value);
     if (!extra.isEmpty())
         pairs << extra;
     return pairs.isEmpty() ? QString() : u'?' + pairs.join(u'&');
+}
+
+QString filterQuery(const runs::RunFilter &filter, const QString &extra)
+{
+    return pairsQuery(quality::filterPairs(filter), extra);
 }
 
 QString choice(const QMap<QString, QString> &given, const char *name, const char *label,
