@@ -108,6 +108,12 @@ class PlantInABrowser(unittest.TestCase):
         self.assertEqual(self.browser.title, "The plant now - Velmaro plant")
         self.assertRegex(self.row_of("bench-4").text, r"silent since \d\d:\d\d")
         self.shot("front")
+        self.go("/stations/bench-1", self.row_of("bench-1").find_element(By.TAG_NAME, "a").click)
+        charts = self.browser.find_elements(By.CSS_SELECTOR, "figure.chart svg[role=img]")
+        self.assertEqual(len(charts), 4)
+        self.assertTrue(all(chart.size["height"] > 100 for chart in charts), "charts drawn")
+        self.shot("station")
+        self.go(self.base, lambda: self.browser.get(self.base))
 
         link = self.row_of("bench-1").find_element(By.PARTIAL_LINK_TEXT, "last run")
         self.go("/runs/a0000006-", link.click)

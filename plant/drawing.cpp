@@ -106,6 +106,15 @@ RunCharts drawRunCharts(const runs::RunRecord &run)
     return drawn;
 }
 
+std::vector<SvgChart>
+drawErrorRateCharts(const std::vector<std::pair<QString, quality::UChart>> &charts)
+{
+    std::vector<SvgChart> drawn;
+    for (const auto &[title, chart] : charts)
+        drawn.push_back({title, chartSvg(drawing::errorRateChart(title, chart), QSize(560, 260))});
+    return drawn;
+}
+
 base::Result<QByteArray> drawRunReport(const runs::RunRecord &run,
                                        const std::optional<camtable::CamTable> &cam)
 {

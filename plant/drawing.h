@@ -2,6 +2,7 @@
 
 #include "base/result.h"
 #include "camtable/camcheck.h"
+#include "quality/ucharts.h"
 #include "runs/runrecord.h"
 
 #include <QByteArray>
@@ -38,6 +39,10 @@ struct RunCharts
 
 // The report's charts of a run, drawn by the report's own chart code. On the application's thread.
 RunCharts drawRunCharts(const runs::RunRecord &run);
+
+// Each u-chart under its title, small, by the report's chart code. On the application's thread.
+std::vector<SvgChart> drawErrorRateCharts(
+    const std::vector<std::pair<QString, quality::UChart>> &charts);
 
 // What velmaro-report --run ID -o writes, with the lens's cam table that runs::CamStore::tableOfRun
 // found for it. On the application's thread.

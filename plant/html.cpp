@@ -158,7 +158,8 @@ QString percent(std::optional<double> value)
     return QString::number(*value, 'f', 1) + u'%';
 }
 
-QByteArray page(const QString &title, Section section, const QString &body, Reload reload)
+QByteArray page(const QString &title, Section section, const QString &body, Reload reload,
+                const QString &head)
 {
     QString html = QStringLiteral("<!DOCTYPE html>\n<html lang=\"en\"><head><meta "
                                   "charset=\"utf-8\">\n<meta name=\"viewport\" "
@@ -166,8 +167,9 @@ QByteArray page(const QString &title, Section section, const QString &body, Relo
     if (reload == Reload::Every30s)
         html +=
             QStringLiteral("<meta http-equiv=\"refresh\" content=\"%1\">\n").arg(kRefreshSeconds);
-    html += QStringLiteral("<title>%1 - Velmaro plant</title>\n<style>%2</style></head>\n<body>\n")
-                .arg(escaped(title), QLatin1String(kStyle));
+    html +=
+        QStringLiteral("<title>%1 - Velmaro plant</title>\n%3<style>%2</style></head>\n<body>\n")
+            .arg(escaped(title), QLatin1String(kStyle), head);
     html += QStringLiteral("<header><div class=\"brand\">Velmaro<small>plant</small></div><nav>") +
             navLink("/", "Now", section == Section::Now) +
             navLink("/runs", "Runs", section == Section::Runs) +
@@ -194,6 +196,20 @@ Reply problem(int status, const QString &what)
     reply.body = page(QStringLiteral("%1 %2").arg(status).arg(reasonPhrase(status)), Section::None,
                       body, status == 503 ? Reload::Every30s : Reload::No);
     return reply;
+}
+
+QString stationAddress(const QString &station)
+{
+    // As for serials: browsers drop "." and ".." from a path, so those (and none) go in the query.
+    const bool query =
+        station.isEmpty() || station == QLatin1String(".") || station == QLatin1String("..");
+    return (query ? QStringLiteral("/stations?station=") : QStringLiteral("/stations/")) +
+           urlPart(station);
+}
+
+QString stationLink(const QString &station)
+{
+    return QStringLiteral("<a href=\"%1\">%2</a>").arg(stationAddress(station), escaped(station));
 }
 
 QString verdictBadge(bool pass)

@@ -65,11 +65,15 @@ enum class Reload { No, Every30s };
 
 // A whole HTML page: the title, the header with the navigation, `body` and the footer.
 QByteArray page(const QString &title, Section section, const QString &body,
-                Reload reload = Reload::No);
+                Reload reload = Reload::No, const QString &head = {});
 
 // A page that says what went wrong, with its status: 400 (a value that does not read), 404, 405
 // or 503 (the records cannot be read now).
 Reply problem(int status, const QString &what);
+
+// A station's page ("/stations/bench%2F1"), and its name as a link to it.
+QString stationAddress(const QString &station);
+QString stationLink(const QString &station);
 
 // <span class="pass">pass</span> or fail, in words as well as colour.
 QString verdictBadge(bool pass);

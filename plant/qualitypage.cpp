@@ -133,7 +133,7 @@ Reply qualityPage(runs::RunDatabase &records, const Request &request)
         "lenses</th><th class=\"num\">First-pass yield</th><th class=\"num\">Final "
         "yield</th><th class=\"num\">Runs without serial</th></tr></thead><tbody>\n");
     for (const quality::Cell &cell : figures->cells)
-        body += cellRow(cell, chosen, cell.week, escaped(cell.station));
+        body += cellRow(cell, chosen, cell.week, stationLink(cell.station));
     body += QStringLiteral("</tbody><tfoot>") +
             cellRow(figures->total, chosen, QStringLiteral("<b>All</b>"), QString()) +
             QStringLiteral("</tfoot></table>\n");
