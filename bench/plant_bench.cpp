@@ -5,6 +5,7 @@
 // figures, asserts nothing: build/default/bin/plant_bench [path/to/velmaro-plant]
 #include "quality/cache.h"
 #include "quality/quality.h"
+#include "runs/lenslist.h"
 #include "runs/rundatabase.h"
 #include "runs/runstore.h"
 #include "runs/runsummary.h"
@@ -246,6 +247,7 @@ void pagesOverHttp(const QString &program, const QString &connection, const QDat
     const QByteArray quality = "/quality?since=" + yearAgo.toString(Qt::ISODate).toLatin1();
     for (const QByteArray &path :
          {QByteArray("/"), QByteArray("/runs"), QByteArray("/runs?page=1000"),
+          QByteArray("/runs?axis=zoom1"), QByteArray("/lenses"), QByteArray("/lenses?decision=1"),
           QByteArray("/lenses/L012345"), quality,
           QByteArray("/quality.csv?since=") + yearAgo.toString(Qt::ISODate).toLatin1(),
           QByteArray("/stations/station-07"),
@@ -342,6 +344,21 @@ int main(int argc, char **argv)
     lens.serial = "L012345";
     report("/lenses/<serial>", underLoad(connection, [&](runs::RunDatabase &db) {
                return bool(runs::RunStore(db).list(lens));
+           }));
+    runs::RunFilter zoom1;
+    zoom1.axis = 0;
+    report("/runs?axis=zoom1", underLoad(connection, [&](runs::RunDatabase &db) {
+               return bool(runs::RunStore(db).page(zoom1, 1, 100));
+           }));
+    runs::LensFilter decision;
+    decision.decision = true;
+    report("/lenses?decision=1, summed up", underLoad(connection, [&](runs::RunDatabase &db) {
+               return bool(runs::lensPage(db, decision, 1, 100));
+           }));
+    runs::LensCache lenses;
+    (void)lenses.page(**runs::RunDatabase::openPlant(connection), decision, 1, 100);
+    report("/lenses?decision=1, kept", underLoad(connection, [&](runs::RunDatabase &db) {
+               return bool(lenses.page(db, decision, 1, 100));
            }));
     // A year as the page asks for it: from the start of a local day.
     runs::RunFilter year;

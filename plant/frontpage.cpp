@@ -107,7 +107,8 @@ Reply frontPage(runs::RunDatabase &records, const Request &request)
                          percent(station.week ? station.week->firstPassYield() : std::nullopt));
     }
     body += QStringLiteral("</tbody></table>\n<h2>Latest runs</h2>\n") + runsTable(latest->runs);
-    body += QStringLiteral("<p><a href=\"/runs\">All runs</a> &middot; %1 in the records</p>\n")
+    body += QStringLiteral("<p><a href=\"/runs\">All runs</a> &middot; %1 in the records &middot; "
+                           "<a href=\"/lenses?decision=1\">Lenses waiting for a decision</a></p>\n")
                 .arg(latest->total);
     Reply reply;
     reply.body = page(QStringLiteral("The plant now"), Section::Now, body, Reload::Every30s,

@@ -38,6 +38,30 @@ QString camTables(const std::vector<runs::CamRecord> &kept)
     return html + QStringLiteral("</tbody></table>\n");
 }
 
+// The runs side by side: per axis, the errors above the threshold and the largest error.
+QString axesTable(const std::vector<runs::RunRecord> &list)
+{
+    QString html = QStringLiteral("<div class=\"wide\"><table id=\"lens-axes\"><caption>Errors "
+                                  "per axis, run by run</caption><thead><tr><th>Run</th><th>"
+                                  "Started</th><th>Station</th><th>Verdict</th>");
+    for (int axis = 0; axis < runs::kAxisCount; ++axis)
+        html += QStringLiteral("<th class=\"num\">%1 errors %2</th><th class=\"num\">%1 "
+                               "largest</th>")
+                    .arg(escaped(runs::axisName(axis)), runin::aboveThresholdText());
+    html += QStringLiteral("</tr></thead><tbody>\n");
+    for (const runs::RunRecord &run : list) {
+        html += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td>")
+                    .arg(runLink(run.id, run.id.left(8)), localTime(run.start),
+                         escaped(run.station), verdictBadge(passed(run)));
+        for (const runs::AxisFigures &axis : run.axes)
+            html += QStringLiteral("<td class=\"num\">%1</td><td class=\"num\">%2</td>")
+                        .arg(axis.errors)
+                        .arg(axis.largest ? QString::number(*axis.largest) : QStringLiteral("-"));
+        html += QStringLiteral("</tr>\n");
+    }
+    return html + QStringLiteral("</tbody></table></div>\n");
+}
+
 } // namespace
 
 Reply camFile(runs::RunDatabase &records, const QString &id)
@@ -70,7 +94,8 @@ Reply lensPage(runs::RunDatabase &records, const Request &, const QString &seria
         body = QStringLiteral("<dl class=\"fields\" id=\"lens-results\">") +
                result("First run", found->front()) + result("Latest run", found->back()) +
                QStringLiteral("<dt>Runs</dt><dd>%1</dd></dl>\n").arg(found->size());
-        body += QStringLiteral("<h2>Every run, oldest first</h2>\n") + runsTable(*found);
+        body += QStringLiteral("<h2>Every run, oldest first</h2>\n") + runsTable(*found) +
+                axesTable(*found);
     }
     runs::CamFilter cams;
     cams.serial = serial;

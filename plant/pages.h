@@ -4,11 +4,13 @@
 #include "html.h"
 
 #include "base/result.h"
+#include "runs/lenslist.h"
 #include "runs/runfilter.h"
 
 #include <QMap>
 #include <QString>
 
+#include <functional>
 #include <variant>
 #include <vector>
 
@@ -59,6 +61,8 @@ Reply lensPage(runs::RunDatabase &records, const Request &request, const QString
 Reply camFile(runs::RunDatabase &records, const QString &id);
 Reply qualityPage(runs::RunDatabase &records, const Request &request);
 Reply qualityExport(runs::RunDatabase &records, const Request &request, bool json);
+Reply lensesPage(runs::RunDatabase &records, const Request &request);
+Reply lensesExport(runs::RunDatabase &records, const Request &request, bool json);
 // A station's u-charts of the errors per move, one per axis, over its latest runs (runs=N), and
 // one of them as JSON (axis=zoom1).
 Reply stationPage(runs::RunDatabase &records, const Request &request, const QString &station);
@@ -92,10 +96,27 @@ Reply failed(base::FailureKind kind, const QString &what);
 Reply failed(const base::Failure &failure);
 // The filters of the request, or the 400 that names the value that does not read.
 std::variant<runs::RunFilter, Reply> filterOf(const Request &request);
+// "?key=value&..." of the pairs, each value encoded, and `extra` as it is; empty without any.
+QString pairsQuery(const std::vector<std::pair<QString, QString>> &given, const QString &extra);
 // "?serial=...&station=..." for links that keep the filters; empty without any.
 QString filterQuery(const runs::RunFilter &filter, const QString &extra = {});
-// The form of the filters, filled in as given, sending to `action`.
-QString filterForm(const runs::RunFilter &filter, const QString &action);
+// The same for the lens list.
+std::variant<runs::LensFilter, Reply> lensFilterOf(const Request &request);
+QString lensQuery(const runs::LensFilter &filter, const QString &extra = {});
+// The form of the filters, filled in as given, sending to `action`; `more` are fields of its own.
+QString filterForm(const runs::RunFilter &filter, const QString &action, const QString &more = {});
+// A <select> of `options` (value, text) with "any" first, the given value chosen.
+QString choice(const QMap<QString, QString> &given, const char *name, const char *label,
+               const std::vector<std::pair<QString, QString>> &options);
+// The page number of the request: 1 when none is given; one past any page there can be when it
+// is larger than that.
+std::variant<int, Reply> pageOf(const Request &request);
+// Lists are this many rows a page.
+inline constexpr int kPerPage = 100;
+// Links to the pages before and after, of a list of `total` rows; `query` gives the address's
+// query with the page added.
+QString pager(const QString &path, const std::function<QString(const QString &page)> &query,
+              int number, int total);
 // A table of runs, newest or oldest first as given, each row linking to its run.
 QString runsTable(const std::vector<runs::RunRecord> &runs, bool withStation = true);
 // "1 h 02 min" between its start and end, or "unknown".

@@ -1,21 +1,103 @@
 #include "pages.h"
 
 #include "quality/export.h"
+#include "quality/filter.h"
 #include "quality/quality.h"
+#include "runs/runqueries.h"
 
 namespace plant {
 
 namespace {
 
-QString cellRow(const quality::Cell &cell, const QString &week, const QString &station)
+// A count as a link to the list of what it counts, filters kept; a zero, or a count no list
+// holds exactly, as it is.
+QString counted(int count, const QString &path, const QString &query)
 {
+    if (count == 0 || path.isEmpty())
+        return QString::number(count);
+    return QStringLiteral("<a href=\"%1%2\">%3</a>").arg(path, escaped(query)).arg(count);
+}
+
+// A count of error lines, as a link to the runs that hold them.
+QString errorsIn(int count, const QString &path, const QString &query)
+{
+    if (count == 0 || path.isEmpty())
+        return QString::number(count);
+    return QStringLiteral("<a class=\"errors\" title=\"the runs that hold them\" "
+                          "href=\"%1%2\">%3</a>")
+        .arg(path, escaped(query))
+        .arg(count);
+}
+
+QString lensesOf(int count, const runs::RunFilter &filter, bool listed,
+                 const std::function<void(runs::LensFilter &)> &narrow = {})
+{
+    runs::LensFilter lenses{filter};
+    if (narrow)
+        narrow(lenses);
+    return counted(count, listed ? QStringLiteral("/lenses") : QString(), lensQuery(lenses));
+}
+
+// A yield and the count of lenses it is of, linked.
+QString yieldOf(std::optional<double> yield, const QString &lenses)
+{
+    return yield ? percent(yield) + QStringLiteral(" (%1)").arg(lenses) : percent(yield);
+}
+
+// One row of a week at a station, or of the totals (`cell` without either), its counts linked
+// to the runs or lenses of `chosen` narrowed to them.
+QString cellRow(const quality::Cell &cell, const runs::RunFilter &chosen, const QString &week,
+                const QString &station)
+{
+    runs::RunFilter filter = chosen;
+    if (!cell.station.isEmpty())
+        filter.station = cell.station;
+    if (!cell.week.isEmpty())
+        filter.week = cell.week;
+    // A week the records cannot place, or a station without a name, has no list of its own.
+    const bool listed = (cell.week.isEmpty() || runs::weekBounds(cell.week)) &&
+                        (cell.station.isEmpty() == cell.week.isEmpty());
+    const QString runsPath = listed ? QStringLiteral("/runs") : QString();
+    runs::RunFilter withoutSerial = filter;
+    withoutSerial.withoutSerial = true;
+    const bool serialListed = listed && chosen.serial.isEmpty();
+    const auto asNew = [](runs::Verdict first, runs::Verdict latest) {
+        return [first, latest](runs::LensFilter &lenses) {
+            lenses.onlyNew = true;
+            lenses.first = first;
+            lenses.latest = latest;
+        };
+    };
+    using runs::Verdict;
     return QStringLiteral("<tr><td>%1</td><td>%2</td><td class=\"num\">%3</td><td "
                           "class=\"num\">%4</td><td class=\"num\">%5</td><td "
                           "class=\"num\">%6</td><td class=\"num\">%7</td><td "
                           "class=\"num\">%8</td></tr>\n")
-        .arg(week, station, QString::number(cell.runs), QString::number(cell.lenses),
-             QString::number(cell.newLenses), percent(cell.firstPassYield()),
-             percent(cell.finalYield()), QString::number(cell.withoutSerial));
+        .arg(week, station, counted(cell.runs, runsPath, filterQuery(filter)),
+             lensesOf(cell.lenses, filter, listed),
+             lensesOf(cell.newLenses, filter, listed, asNew(Verdict::Any, Verdict::Any)),
+             yieldOf(cell.firstPassYield(),
+                     lensesOf(cell.firstPass, filter, listed, asNew(Verdict::Pass, Verdict::Any))),
+             yieldOf(cell.finalYield(),
+                     lensesOf(cell.finalPass, filter, listed, asNew(Verdict::Any, Verdict::Pass))),
+             counted(cell.withoutSerial, serialListed ? runsPath : QString(),
+                     filterQuery(withoutSerial)));
+}
+
+// The runs behind a row of failures by axis and test: none when the filter already asks for
+// another axis, or the tests are not ones a filter names.
+std::optional<runs::RunFilter> failuresOf(const runs::RunFilter &chosen,
+                                          const quality::AxisTestFailures &each)
+{
+    runs::RunFilter filter = chosen;
+    for (int axis = 0; axis < runs::kAxisCount; ++axis)
+        if (runs::axisName(axis) == each.axis)
+            filter.axis = axis;
+    if (filter.axis < 0 || (chosen.axis >= 0 && chosen.axis != filter.axis) ||
+        quality::testsKey(each.tests).isEmpty())
+        return std::nullopt;
+    filter.tests = each.tests;
+    return filter;
 }
 
 QString bar(double share)
@@ -44,15 +126,16 @@ Reply qualityPage(runs::RunDatabase &records, const Request &request)
     body += QStringLiteral(
         "<h2>Per week and station</h2><p class=\"muted\">First-pass yield: lenses whose first "
         "run had no error above the threshold; final yield: lenses whose latest run had none; "
-        "both of the lenses first run in that week at that station. Runs without a serial are "
-        "in no yield.</p><table id=\"quality\"><thead><tr><th>Week</th><th>Station</th><th "
+        "both of the lenses first run in that week at that station, with their count. Runs "
+        "without a serial are in no yield. Each count leads to what it counts.</p><table "
+        "id=\"quality\"><thead><tr><th>Week</th><th>Station</th><th "
         "class=\"num\">Runs</th><th class=\"num\">Lenses</th><th class=\"num\">New "
         "lenses</th><th class=\"num\">First-pass yield</th><th class=\"num\">Final "
         "yield</th><th class=\"num\">Runs without serial</th></tr></thead><tbody>\n");
     for (const quality::Cell &cell : figures->cells)
-        body += cellRow(cell, cell.week, stationLink(cell.station));
+        body += cellRow(cell, chosen, cell.week, stationLink(cell.station));
     body += QStringLiteral("</tbody><tfoot>") +
-            cellRow(figures->total, QStringLiteral("<b>All</b>"), QString()) +
+            cellRow(figures->total, chosen, QStringLiteral("<b>All</b>"), QString()) +
             QStringLiteral("</tfoot></table>\n");
 
     body += QStringLiteral("<h2>Failures by axis and test</h2>");
@@ -63,26 +146,38 @@ Reply qualityPage(runs::RunDatabase &records, const Request &request)
                                "class=\"num\">Failed runs</th><th class=\"num\">Errors</th><th "
                                "class=\"num\">Share</th><th class=\"num\">Cumulative</th><th></th>"
                                "</tr></thead><tbody>\n");
-        for (const quality::AxisTestFailures &each : figures->byAxisAndTest)
-            body += QStringLiteral("<tr><td>%1</td><td>%2</td><td class=\"num\">%3</td><td "
-                                   "class=\"num\">%4</td><td class=\"num\">%5</td><td "
-                                   "class=\"num\">%6</td><td>%7</td></tr>\n")
-                        .arg(escaped(each.axis), escaped(each.tests),
-                             QString::number(each.failedRuns), QString::number(each.errors),
-                             percent(each.share), percent(each.cumulative), bar(each.share));
+        for (const quality::AxisTestFailures &each : figures->byAxisAndTest) {
+            const auto failures = failuresOf(chosen, each);
+            const QString path = failures ? QStringLiteral("/runs") : QString();
+            const QString kept = failures ? filterQuery(*failures) : QString();
+            body +=
+                QStringLiteral("<tr><td>%1</td><td>%2</td><td class=\"num\">%3</td><td "
+                               "class=\"num\">%4</td><td class=\"num\">%5</td><td "
+                               "class=\"num\">%6</td><td>%7</td></tr>\n")
+                    .arg(escaped(each.axis), escaped(each.tests),
+                         counted(each.failedRuns, path, kept), errorsIn(each.errors, path, kept),
+                         percent(each.share), percent(each.cumulative), bar(each.share));
+        }
         body += QStringLiteral("</tbody></table>\n");
     }
     body += QStringLiteral("<h2>Runs by how they ended</h2><table><thead><tr><th>How it "
                            "ended</th><th class=\"num\">Runs</th><th class=\"num\">Failed</th>"
                            "<th class=\"num\">Share of failures</th><th "
                            "class=\"num\">Cumulative</th><th></th></tr></thead><tbody>\n");
-    for (const quality::EndingFailures &each : figures->byEnding)
-        body +=
-            QStringLiteral("<tr><td>%1</td><td class=\"num\">%2</td><td class=\"num\">%3</td>"
-                           "<td class=\"num\">%4</td><td class=\"num\">%5</td><td>%6</td>"
-                           "</tr>\n")
-                .arg(escaped(each.ending), QString::number(each.runs), QString::number(each.failed),
-                     percent(each.share), percent(each.cumulative), bar(each.share));
+    for (const quality::EndingFailures &each : figures->byEnding) {
+        runs::RunFilter ended = chosen;
+        ended.ending = each.ending;
+        const QString path =
+            runs::endingFromText(each.ending) ? QStringLiteral("/runs") : QString();
+        runs::RunFilter failed = ended;
+        failed.verdict = runs::Verdict::Fail;
+        body += QStringLiteral("<tr><td>%1</td><td class=\"num\">%2</td><td class=\"num\">%3</td>"
+                               "<td class=\"num\">%4</td><td class=\"num\">%5</td><td>%6</td>"
+                               "</tr>\n")
+                    .arg(escaped(each.ending), counted(each.runs, path, filterQuery(ended)),
+                         counted(each.failed, path, filterQuery(failed)), percent(each.share),
+                         percent(each.cumulative), bar(each.share));
+    }
     body += QStringLiteral("</tbody></table>\n");
     Reply reply;
     reply.body = page(QStringLiteral("Quality"), Section::Quality, body);

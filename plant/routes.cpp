@@ -6,6 +6,7 @@
 #include "runs/camrecord.h"
 #include "runs/recordtable.h"
 #include "runs/rundatabase.h"
+#include "runs/schema.h"
 
 #include <QRegularExpression>
 
@@ -59,7 +60,7 @@ Reply failed(base::FailureKind kind, const QString &what)
     using enum base::FailureKind;
     static const std::map<base::FailureKind, int> kStatus{
         {NotFound, 404}, {Ambiguous, 400},   {InvalidInput, 400}, {Damaged, 500},
-        {Internal, 500}, {Unavailable, 503}, {TimedOut, 503}, {Busy, 503},
+        {Internal, 500}, {Unavailable, 503}, {TimedOut, 503},     {Busy, 503},
     };
     Reply reply = problem(kStatus.at(kind), what);
     reply.failure = kind;
@@ -88,17 +89,35 @@ std::variant<runs::RunFilter, Reply> filterOf(const Request &request)
     return *filter;
 }
 
-QString filterQuery(const runs::RunFilter &filter, const QString &extra)
+QString pairsQuery(const std::vector<std::pair<QString, QString>> &given, const QString &extra)
 {
     QStringList pairs;
-    for (const auto &[key, value] : quality::filterPairs(filter))
+    for (const auto &[key, value] : given)
         pairs << key + u'=' + urlPart(value);
     if (!extra.isEmpty())
         pairs << extra;
     return pairs.isEmpty() ? QString() : u'?' + pairs.join(u'&');
 }
 
-QString filterForm(const runs::RunFilter &filter, const QString &action)
+QString filterQuery(const runs::RunFilter &filter, const QString &extra)
+{
+    return pairsQuery(quality::filterPairs(filter), extra);
+}
+
+QString choice(const QMap<QString, QString> &given, const char *name, const char *label,
+               const std::vector<std::pair<QString, QString>> &options)
+{
+    const QString chosen = given.value(QLatin1String(name));
+    QString html = QStringLiteral("<label>%1<select name=\"%2\"><option value=\"\">any</option>")
+                       .arg(QLatin1String(label), QLatin1String(name));
+    for (const auto &[value, text] : options)
+        html += QStringLiteral("<option value=\"%1\"%2>%3</option>")
+                    .arg(escaped(value), chosen == value ? QStringLiteral(" selected") : QString(),
+                         escaped(text));
+    return html + QStringLiteral("</select></label>");
+}
+
+QString filterForm(const runs::RunFilter &filter, const QString &action, const QString &more)
 {
     QMap<QString, QString> given;
     for (const auto &[key, value] : quality::filterPairs(filter))
@@ -108,19 +127,28 @@ QString filterForm(const runs::RunFilter &filter, const QString &action)
             .arg(QLatin1String(label), QLatin1String(type), QLatin1String(name),
                  escaped(given.value(QLatin1String(name))));
     };
-    const QString verdict = given.value(QStringLiteral("verdict"));
-    const auto option = [&verdict](const char *value, const char *text) {
-        return QStringLiteral("<option value=\"%1\"%2>%3</option>")
-            .arg(QLatin1String(value),
-                 verdict == QLatin1String(value) ? QStringLiteral(" selected") : QString(),
-                 QLatin1String(text));
-    };
-    return QStringLiteral("<form class=\"filters\" method=\"get\" action=\"%1\">").arg(action) +
-           field("serial", "Lens serial", "text") + field("station", "Station", "text") +
-           field("operator", "Operator", "text") +
-           QStringLiteral("<label>Verdict<select name=\"verdict\">") + option("", "any") +
-           option("pass", "pass") + option("fail", "fail") + QStringLiteral("</select></label>") +
-           field("since", "Since", "date") + field("until", "Until", "date") +
+    std::vector<std::pair<QString, QString>> axes, endings;
+    for (int axis = 0; axis < runs::kAxisCount; ++axis)
+        axes.emplace_back(
+            QLatin1String(runs::schema::kAxisColumns.at(static_cast<std::size_t>(axis))),
+            runs::axisName(axis));
+    for (const auto ending :
+         {runin::RunEnding::Completed, runin::RunEnding::Aborted, runin::RunEnding::NoAnswer,
+          runin::RunEnding::LineLost, runin::RunEnding::Closed, runin::RunEnding::Unknown})
+        endings.emplace_back(runs::endingText(ending), runs::endingText(ending));
+    QString html =
+        QStringLiteral("<form class=\"filters\" method=\"get\" action=\"%1\">").arg(action) +
+        field("serial", "Lens serial", "text") + field("station", "Station", "text") +
+        field("operator", "Operator", "text") +
+        choice(given, "verdict", "Verdict", {{"pass", "pass"}, {"fail", "fail"}}) +
+        field("since", "Since", "date") + field("until", "Until", "date") +
+        choice(given, "axis", "Error on", axes) +
+        choice(given, "tests", "Tests",
+               {{"step", "Single Step"}, {"stroke", "Full stroke"}, {"both", "both"}}) +
+        choice(given, "ending", "How it ended", endings);
+    if (given.contains(QStringLiteral("week")))
+        html += field("week", "ISO week", "text");
+    return html + more +
            QStringLiteral("<button type=\"submit\">Filter</button> <a href=\"%1\">Clear</a></form>")
                .arg(action);
 }
@@ -222,13 +250,24 @@ Reply answer(runs::RunDatabase &records, const Request &request)
         if (QStringList{"report.pdf", "complete.log", "errors.log"}.contains(parts.at(2)))
             return runFile(records, request, parts.at(1), parts.at(2));
     }
-    if (first == QLatin1String("lenses") &&
-        (parts.size() == 2 || (parts.size() == 1 && request.params.contains("serial")))) {
-        const QString serial = parts.size() == 2 ? parts.at(1) : request.value("serial");
-        if (auto wrong = runs::checkSerial(serial); !wrong)
+    // The lens list, its CSV and JSON. "/lenses?serial=." and ".." alone are those lenses' pages,
+    // which no path can name.
+    const QString serial = request.value(QStringLiteral("serial"));
+    const bool dots = serial == QLatin1String(".") || serial == QLatin1String("..");
+    if (parts.size() == 1 && first == QLatin1String("lenses") &&
+        !(request.params.size() == 1 && dots))
+        return lensesPage(records, request);
+    if (parts.size() == 1 && first == QLatin1String("lenses.csv"))
+        return lensesExport(records, request, false);
+    if (parts.size() == 2 && first == QLatin1String("api") &&
+        parts.at(1) == QLatin1String("lenses"))
+        return lensesExport(records, request, true);
+    if (first == QLatin1String("lenses") && (parts.size() == 2 || (parts.size() == 1 && dots))) {
+        const QString lens = parts.size() == 2 ? parts.at(1) : serial;
+        if (auto wrong = runs::checkSerial(lens); !wrong)
             return problem(400,
                            QStringLiteral("serial: %1").arg(QString::fromStdString(wrong.error())));
-        return lensPage(records, request, serial);
+        return lensPage(records, request, lens);
     }
     if (first == QLatin1String("cams") && parts.size() == 2) {
         if (auto wrong = checkedId(parts.at(1), "cam table"))

@@ -17,11 +17,22 @@ namespace plant {
 
 namespace {
 
-constexpr int kPerPage = 100;
 constexpr int kBeyondAnyPage = std::numeric_limits<int>::max() / kPerPage;
 
-// The page number of the request: 1 when none is given; one past any page there can be when it
-// is larger than that.
+// The runs of the page asked for, or of the last page when it is past that.
+base::Result<runs::RunPage> pageOfRuns(runs::RunDatabase &records, const runs::RunFilter &filter,
+                                       int &number)
+{
+    auto found = runs::RunStore(records).page(filter, number, kPerPage);
+    const int last = found ? std::max(1, (found->total + kPerPage - 1) / kPerPage) : number;
+    if (!found || number <= last)
+        return found;
+    number = last;
+    return runs::RunStore(records).page(filter, number, kPerPage);
+}
+
+} // namespace
+
 std::variant<int, Reply> pageOf(const Request &request)
 {
     if (!request.params.contains(QStringLiteral("page")))
@@ -36,24 +47,13 @@ std::variant<int, Reply> pageOf(const Request &request)
     return ok ? static_cast<int>(std::min<qlonglong>(number, kBeyondAnyPage)) : kBeyondAnyPage;
 }
 
-// The runs of the page asked for, or of the last page when it is past that.
-base::Result<runs::RunPage> pageOfRuns(runs::RunDatabase &records, const runs::RunFilter &filter,
-                                       int &number)
-{
-    auto found = runs::RunStore(records).page(filter, number, kPerPage);
-    const int last = found ? std::max(1, (found->total + kPerPage - 1) / kPerPage) : number;
-    if (!found || number <= last)
-        return found;
-    number = last;
-    return runs::RunStore(records).page(filter, number, kPerPage);
-}
-
-QString pager(const runs::RunFilter &filter, int number, int total)
+QString pager(const QString &path, const std::function<QString(const QString &page)> &query,
+              int number, int total)
 {
     const int pages = std::max(1, (total + kPerPage - 1) / kPerPage);
-    const auto link = [&filter](int to, const char *text) {
-        return QStringLiteral("<a href=\"/runs%1\" rel=\"%2\">%3</a>")
-            .arg(escaped(filterQuery(filter, QStringLiteral("page=%1").arg(to))),
+    const auto link = [&](int to, const char *text) {
+        return QStringLiteral("<a href=\"%1%2\" rel=\"%3\">%4</a>")
+            .arg(path, escaped(query(QStringLiteral("page=%1").arg(to))),
                  QLatin1String(text[0] == 'N' ? "next" : "prev"), QLatin1String(text));
     };
     QString html = QStringLiteral("<div class=\"pager\">");
@@ -64,8 +64,6 @@ QString pager(const runs::RunFilter &filter, int number, int total)
         html += link(number + 1, "Next page");
     return html + QStringLiteral("</div>\n");
 }
-
-} // namespace
 
 Reply runsPage(runs::RunDatabase &records, const Request &request)
 {
@@ -92,7 +90,11 @@ Reply runsPage(runs::RunDatabase &records, const Request &request)
                                            .arg(first)
                                            .arg(first + static_cast<int>(found->runs.size()) - 1))
             .arg(escaped(filterQuery(chosen)));
-    body += runsTable(found->runs) + pager(chosen, pageNumber, found->total);
+    body += runsTable(found->runs) +
+            pager(
+                QStringLiteral("/runs"),
+                [&chosen](const QString &page) { return filterQuery(chosen, page); }, pageNumber,
+                found->total);
     Reply reply;
     reply.body = page(QStringLiteral("Runs"), Section::Runs, body);
     return reply;

@@ -138,6 +138,28 @@ QByteArray runsCsv(const std::vector<runs::RunRecord> &records)
     return csv;
 }
 
+QJsonObject lensJson(const runs::LensRow &lens)
+{
+    const auto verdict = [](int errors) { return runin::passes(errors) ? "pass" : "fail"; };
+    return {{"serial", lens.serial},
+            {"runs", lens.runs},
+            {"stations", lens.stations},
+            {"first_start", isoTime(lens.firstStart)},
+            {"first_verdict", verdict(lens.firstErrors)},
+            {"latest_start", isoTime(lens.latestStart)},
+            {"latest_verdict", verdict(lens.latestErrors)}};
+}
+
+QByteArray lensesCsv(const std::vector<runs::LensRow> &lenses)
+{
+    const QStringList fields{"serial",        "runs",         "stations",      "first_start",
+                             "first_verdict", "latest_start", "latest_verdict"};
+    QByteArray csv = csvHead(fields);
+    for (const runs::LensRow &lens : lenses)
+        csv += csvLine(fields, lensJson(lens));
+    return csv;
+}
+
 QByteArray qualityCsv(const Quality &quality)
 {
     QByteArray csv = csvHead(kCellFields);

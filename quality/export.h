@@ -2,6 +2,7 @@
 
 #include "quality.h"
 
+#include "runs/lenslist.h"
 #include "runs/runrecord.h"
 
 #include <QByteArray>
@@ -20,6 +21,8 @@ QString isoTime(const QDateTime &time);
 
 QByteArray runsCsv(const std::vector<runs::RunRecord> &records);
 QJsonObject runJson(const runs::RunRecord &record);
+QByteArray lensesCsv(const std::vector<runs::LensRow> &lenses);
+QJsonObject lensJson(const runs::LensRow &lens);
 
 // The cells, one line each (the totals last, with week "total").
 QByteArray qualityCsv(const Quality &quality);

@@ -48,6 +48,10 @@ struct Options
     QCommandLineOption until{QStringLiteral("until"), {}, QStringLiteral("DATE")};
     QCommandLineOption operatorName{QStringLiteral("operator"), {}, QStringLiteral("O")};
     QCommandLineOption verdict{QStringLiteral("verdict"), {}, QStringLiteral("pass|fail")};
+    QCommandLineOption axis{QStringLiteral("axis"), {}, QStringLiteral("AXIS")};
+    QCommandLineOption tests{QStringLiteral("tests"), {}, QStringLiteral("step|stroke|both")};
+    QCommandLineOption ending{QStringLiteral("ending"), {}, QStringLiteral("ENDING")};
+    QCommandLineOption week{QStringLiteral("week"), {}, QStringLiteral("YYYY-Www")};
     QCommandLineOption quality{QStringLiteral("quality")};
     QCommandLineOption csv{QStringLiteral("csv")};
 
@@ -57,8 +61,9 @@ struct Options
         parser.addVersionOption();
         parser.addOptions({errors, cam, output});
         for (QCommandLineOption *hidden :
-             {&runs, &run, &history, &sync, &serial, &station, &since, &local, &lens, &cams,
-              &camRecord, &camDiff, &check, &quality, &until, &operatorName, &verdict, &csv}) {
+             {&runs,    &run,  &history,   &sync,    &serial, &station, &since, &local,
+              &lens,    &cams, &camRecord, &camDiff, &check,  &quality, &until, &operatorName,
+              &verdict, &axis, &tests,     &ending,  &week,   &csv}) {
             hidden->setFlags(QCommandLineOption::HiddenFromHelp);
             parser.addOption(*hidden);
         }
@@ -74,6 +79,10 @@ const std::pair<const char *, const char *> kPlacements[] = {
     {"operator", "--operator goes with --runs or --quality"},
     {"verdict", "--verdict goes with --runs or --quality"},
     {"until", "--until goes with --runs or --quality"},
+    {"axis", "--axis goes with --runs or --quality"},
+    {"tests", "--tests goes with --runs or --quality"},
+    {"ending", "--ending goes with --runs or --quality"},
+    {"week", "--week goes with --runs or --quality"},
     {"csv", "--csv goes with --runs or --quality"},
     {"output", "-o goes with --run ID, --cam-record ID or --history"},
     {"check", "--check goes with --cam-record ID"},
@@ -101,9 +110,14 @@ QString recordsHelp()
             line(i == 0 ? QString::fromLatin1(command.usage) : QString(), lines.at(i));
     }
     line(QStringLiteral("--local"), QStringLiteral("reads this station's own records"));
-    line(QStringLiteral("FILTERS: --serial S --station H --operator O"), QString());
+    line(QStringLiteral("FILTERS: --serial S|none --station H --operator O"), QString());
     line(QStringLiteral("  --verdict pass|fail --since DATE --until DATE"),
          QStringLiteral("any of them; both days included"));
+    line(QStringLiteral("  --axis zoom1|zoom2|iris|focus"),
+         QStringLiteral("an error above the threshold on it"));
+    line(QStringLiteral("  --tests step|stroke|both --week YYYY-Www"), QString());
+    line(QStringLiteral("  --ending ENDING"),
+         QStringLiteral("as the run list says: completed, ..."));
     return help;
 }
 

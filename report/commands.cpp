@@ -17,8 +17,8 @@ std::optional<QString> serialToGive(CommandLine &line, const QCommandLineParser 
     return std::nullopt;
 }
 
-const QStringList kFilters{"serial",  "station", "since", "operator",
-                           "verdict", "until",   "csv",   "local"};
+const QStringList kFilters{"serial", "station", "since",  "operator", "verdict", "until",
+                           "axis",   "tests",   "ending", "week",     "csv",     "local"};
 
 const std::vector<Command> kCommands{
     {.options = {"errors", "cam", "output"},

@@ -1,6 +1,10 @@
 #include "runfilter.h"
 
+#include "schema.h"
+
 #include "runin/verdict.h"
+
+#include <QRegularExpression>
 
 #include <QSqlQuery>
 
@@ -15,6 +19,23 @@ void FilterSql::bind(QSqlQuery &query) const
 {
     for (const auto &[name, value] : values)
         query.bindValue(name, value);
+}
+
+std::optional<std::pair<QDateTime, QDateTime>> weekBounds(const QString &week)
+{
+    static const QRegularExpression weekText(QStringLiteral(R"(^(\d{4})-W(\d{2})$)"));
+    const auto match = weekText.match(week);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const int year = match.captured(1).toInt();
+    const int number = match.captured(2).toInt();
+    // The 4th of January is always in week 1.
+    const QDate fourth(year, 1, 4);
+    const QDate monday = fourth.addDays(1 - fourth.dayOfWeek() + 7 * (number - 1));
+    int itsYear = 0;
+    if (number < 1 || monday.weekNumber(&itsYear) != number || itsYear != year)
+        return std::nullopt;
+    return std::pair{monday.startOfDay(), monday.addDays(7).startOfDay()};
 }
 
 FilterSql filterSql(const RunFilter &filter, const QString &table)
@@ -36,6 +57,20 @@ FilterSql filterSql(const RunFilter &filter, const QString &table)
         add(QStringLiteral("%1started >= %2"), "since", storedTime(filter.since));
     if (filter.until.isValid())
         add(QStringLiteral("%1started < %2"), "until", storedTime(filter.until));
+    if (filter.withoutSerial)
+        where.terms << column + QStringLiteral("serial = ''");
+    if (!filter.tests.isEmpty())
+        add(QStringLiteral("%1tests = %2"), "tests", filter.tests);
+    if (!filter.ending.isEmpty())
+        add(QStringLiteral("%1ending = %2"), "ending", filter.ending);
+    if (const auto week = weekBounds(filter.week)) {
+        add(QStringLiteral("%1started >= %2"), "weekstart", storedTime(week->first));
+        add(QStringLiteral("%1started < %2"), "weekend", storedTime(week->second));
+    }
+    if (filter.axis >= 0 && filter.axis < kAxisCount)
+        where.terms << runin::failsSql(
+            column + QLatin1String(schema::kAxisColumns.at(static_cast<std::size_t>(filter.axis))) +
+            QStringLiteral("_errors"));
     if (filter.verdict == Verdict::Pass)
         where.terms << runin::passesSql(column + QStringLiteral("errors"));
     else if (filter.verdict == Verdict::Fail)

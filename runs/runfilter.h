@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -29,9 +30,18 @@ struct RunFilter
     QDateTime until; // runs started before it
     QString operatorName;
     Verdict verdict = Verdict::Any;
+    int axis = -1;  // 0 Zoom 1 ... 3 Focus: runs with an error above the threshold on it
+    QString tests;  // as stored: "Single Step", "Full stroke", "Single Step, Full stroke"
+    QString ending; // as stored: "completed", "stopped by ABORT", ...
+    QString week;   // "2026-W49": runs started in that ISO week of local days
+    bool withoutSerial = false; // only the runs without a lens serial
 
     bool operator==(const RunFilter &) const = default;
 };
+
+// The local Monday a week "2026-W49" begins with and the next one, as instants; none for text
+// that names no ISO week.
+std::optional<std::pair<QDateTime, QDateTime>> weekBounds(const QString &week);
 
 // One page of runs, newest first, and how many runs the filter holds in all.
 struct RunPage

@@ -132,7 +132,8 @@ base::Status sumCohorts(RunDatabase &database, const RunFilter &filter, const Fi
             "SELECT week, station, count(*), sum(counted), sum(counted * passed), "
             "sum(counted * latest_passed) FROM (SELECT %1 AS week, f.station, CASE WHEN %3 "
             "THEN 1 ELSE 0 END AS counted, %4 AS passed, %5 AS latest_passed FROM (SELECT serial, "
-            "station, operator, started, errors, row_number() OVER lens AS n, "
+            "station, operator, started, errors, tests, ending, zoom1_errors, zoom2_errors, "
+            "iris_errors, focus_errors, row_number() OVER lens AS n, "
             "last_value(errors) OVER (lens ROWS BETWEEN UNBOUNDED PRECEDING AND UNBOUNDED "
             "FOLLOWING) AS latest FROM runs WHERE %2 WINDOW lens AS (PARTITION BY serial "
             "ORDER BY started, id)) f WHERE f.n = 1) c GROUP BY 1, 2 ORDER BY 1, 2")

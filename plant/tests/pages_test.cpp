@@ -21,6 +21,7 @@
 
 #include <atomic>
 #include <future>
+#include <regex>
 #include <thread>
 
 namespace plant::test {
@@ -101,6 +102,19 @@ TEST_F(Pages, EachAddressAnswersWithItsStatusAndALineNamingWhatIsWrong)
         {"/runs?station=bench-9&page=2147483647", 200, "Page 2 of 2"},
         {"/runs?page=99999999999999999999999999", 200, "Page 2 of 2"},
         {"/runs?page=0", 400, "page: &#39;0&#39;"},
+        {"/runs?axis=zoom3", 400, "axis: &#39;zoom3&#39; is not zoom1, zoom2, iris or focus"},
+        {"/runs.csv?tests=all", 400, "tests: &#39;all&#39; is not step, stroke or both"},
+        {"/api/runs?ending=done", 400, "ending: &#39;done&#39; is not how a run ends"},
+        {"/quality?week=2026-W54", 400, "week: &#39;2026-W54&#39; is not an ISO week"},
+        {"/lenses?latest=ok", 400, "latest: &#39;ok&#39; is not pass or fail"},
+        {"/runs?axis=iris&tests=stroke", 200, "1 run(s)"},
+        {"/runs?serial=none", 200, "1 run(s)"},
+        // L-1003's only run failed, the markup serial's too; L-1001 failed, then passed.
+        {"/lenses?decision=1", 200, "2 lens(es)"},
+        {"/", 200, "href=\"/lenses?decision=1\""},
+        // A lens's runs side by side: Zoom 1's one error of 23 in its first.
+        {"/lenses/L-1001", 200, "<td class=\"num\">1</td><td class=\"num\">23</td>"},
+        {"/lenses?first=fail&latest=pass", 200, "1 lens(es)"},
     };
     for (const auto &each : cases) {
         auto res = s_plant->http().Get(each.path);
@@ -124,6 +138,28 @@ TEST_F(Pages, EachAddressAnswersWithItsStatusAndALineNamingWhatIsWrong)
     ASSERT_TRUE(head);
     EXPECT_EQ(head->status, 200);
     EXPECT_TRUE(head->body.empty());
+}
+
+// Every count of a quality page is a link to a list exactly as long, in the form that keeps it.
+TEST_F(Pages, EveryCountOfTheQualityPageLeadsToAListAsLongAsItSays)
+{
+    static const std::regex link(R"re(<a href="(/(runs|lenses)\?[^"]*)">(\d+)</a>)re");
+    static const std::regex total(R"((\d+) (run\(s\)|lens\(es\)))");
+    for (const std::string quality : {"/quality", "/quality?station=bench-9&tests=stroke"}) {
+        const std::string page = body(quality);
+        int followed = 0;
+        for (auto each = std::sregex_iterator(page.begin(), page.end(), link);
+             each != std::sregex_iterator(); ++each, ++followed) {
+            const std::string path =
+                QString::fromStdString((*each)[1]).replace("&amp;", "&").toStdString();
+            const std::string list = body(path);
+            std::smatch said;
+            ASSERT_TRUE(std::regex_search(list, said, total)) << path;
+            EXPECT_EQ(said[1], (*each)[3]) << quality << " -> " << path;
+            EXPECT_NE(list.find("/" + (*each)[2].str() + ".csv?"), std::string::npos) << path;
+        }
+        EXPECT_GE(followed, 12) << page;
+    }
 }
 
 TEST_F(Pages, MarkupQuotesAndNonAsciiShowAsTheTextTheyAre)

@@ -5,6 +5,7 @@
 #include "quality/cache.h"
 #include "quality/filter.h"
 #include "quality/quality.h"
+#include "runs/lenslist.h"
 #include "runs/runqueries.h"
 #include "runs/runstore.h"
 #include "runs/runsummary.h"
@@ -93,6 +94,43 @@ TEST_P(Figures, LensesCountWhereTheirFirstRunWas_YieldsFromTheirFirstAndLatestRu
     ASSERT_EQ(weeks.size(), 2U);
     EXPECT_EQ(weeks[0].newLenses, 4);
     EXPECT_EQ(weeks[0].firstPass, 3);
+
+    // Each count has its list: the runs and lenses of the filter narrowed to a week at a station.
+    using enum runs::Verdict;
+    const auto lenses = [this](const runs::LensFilter &filter) {
+        const auto listed = runs::lensPage(*m_records, filter, 1, 0);
+        EXPECT_TRUE(listed) << (listed ? "" : listed.error());
+        return listed ? listed->total : -1;
+    };
+    for (const Cell &cell : all.cells) {
+        const runs::RunFilter narrowed = filterWith([&cell](auto &f) {
+            f.week = cell.week;
+            f.station = cell.station;
+        });
+        EXPECT_EQ(runs::RunStore(*m_records).page(narrowed, 1, 10)->total, cell.runs);
+        EXPECT_EQ(lenses({narrowed}), cell.lenses);
+        EXPECT_EQ(lenses({narrowed, Any, Any, true}), cell.newLenses);
+        EXPECT_EQ(lenses({narrowed, Pass, Any, true}), cell.firstPass);
+        EXPECT_EQ(lenses({narrowed, Any, Pass, true}), cell.finalPass) << cell.week.toStdString();
+    }
+    EXPECT_EQ(
+        runs::RunStore(*m_records).page(filterWith([](auto &f) { f.axis = 2; }), 1, 10)->total, 2);
+    EXPECT_EQ(runs::RunStore(*m_records)
+                  .page(filterWith([](auto &f) {
+                            f.axis = 0;
+                            f.tests = "Single Step";
+                        }),
+                        1, 10)
+                  ->total,
+              1);
+    // Kept or summed up, the same lenses wait for a decision: L3, whose latest run failed.
+    runs::LensCache kept;
+    const runs::LensFilter decision{{}, Any, Any, false, true};
+    EXPECT_EQ(lenses(decision), 1);
+    const auto waiting = kept.page(*m_records, decision, 1, 10);
+    ASSERT_TRUE(waiting && waiting->total == 1);
+    EXPECT_EQ(waiting->lenses.front().serial, "L3");
+    EXPECT_EQ(kept.page(*m_records, {{}, Fail}, 1, 10)->total, lenses({{}, Fail}));
 
     // From week 50 on: L1 was first run before, so its pass there is no first pass.
     const Quality later = figures(filterWith([](auto &f) { f.since = at(2026, 12, 7, 0); }));

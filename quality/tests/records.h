@@ -51,8 +51,9 @@ struct PlantServer : Backend
     {
         static const bool started = (server().start(), true);
         (void)started;
-        server().psql(
-            "DELETE FROM runs; DELETE FROM run_days; DELETE FROM lens_days; DELETE FROM lenses");
+        server().psql("DELETE FROM runs; DELETE FROM run_days; DELETE FROM lens_days; DELETE FROM "
+                      "week_lenses; DELETE FROM lenses; UPDATE summary_zone SET changes = "
+                      "changes + 1");
     }
     std::unique_ptr<runs::RunDatabase> open() override
     {

@@ -29,6 +29,9 @@ TEST(CommandLine, EachLineAsksForItsCommand)
     const std::pair<QStringList, decltype(Command::function)> cases[] = {
         {{"--errors", "e.txt", "--cam", "Camma.txt", "-o", "r.pdf", "Log.txt"}, &reportCommand},
         {{"--runs", "--until", "2026-12-03", "--verdict", "fail", "--csv"}, &runsCommand},
+        {{"--runs", "--serial", "none", "--axis", "iris", "--tests", "both", "--ending",
+          "stopped by ABORT", "--week", "2026-W49"},
+         &runsCommand},
         {{"--quality", "--station", "b"}, &qualityCommand},
         {{"--run", "3f2a", "-o", "x.pdf"}, &runReportCommand},
         {{"--run=latest", "--serial", "L-2 A/7", "--local"}, &runSerialCommand},
@@ -49,7 +52,12 @@ TEST(CommandLine, EachLineAsksForItsCommand)
     // --until takes the whole of its day; the serial of --run is the one to give, not a filter.
     const auto runs = std::get<CommandLine>(read(cases[1].first).result);
     EXPECT_EQ(runs.filter.until, QDate(2026, 12, 4).startOfDay());
-    EXPECT_TRUE(std::get<CommandLine>(read(cases[4].first).result).filter.serial.isEmpty());
+    EXPECT_TRUE(std::get<CommandLine>(read(cases[5].first).result).filter.serial.isEmpty());
+    const auto chosen = std::get<CommandLine>(read(cases[2].first).result).filter;
+    EXPECT_TRUE(chosen.withoutSerial && chosen.serial.isEmpty());
+    EXPECT_EQ(std::tie(chosen.axis, chosen.tests, chosen.ending, chosen.week),
+              std::tuple(2, QString("Single Step, Full stroke"), QString("stopped by ABORT"),
+                         QString("2026-W49")));
 }
 
 TEST(CommandLine, AWrongLineExitsWith2AndSaysWhatIsWrong)
@@ -69,6 +77,8 @@ TEST(CommandLine, AWrongLineExitsWith2AndSaysWhatIsWrong)
          "--since goes with --runs, --cams, --history or --quality"},
         {{"--history", "--csv"}, "--csv goes with --runs or --quality"},
         {{"--quality", "--verdict", "good"}, "--verdict: 'good' is not pass or fail"},
+        {{"--runs", "--week", "2026-W60"}, "--week: '2026-W60' is not an ISO week YYYY-Www"},
+        {{"--history", "--axis", "iris"}, "--axis goes with --runs or --quality"},
         {{"--quality", "--until", "2026-02-30"}, "--until: '2026-02-30' is not a date YYYY-MM-DD"},
         {{"--runs", "-o", "x.pdf"}, "-o goes with --run ID, --cam-record ID or --history"},
         {{"--run", "latest", "--serial", "S", "-o", "x.pdf"}, "-o goes with --run ID,"},

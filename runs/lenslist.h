@@ -1,0 +1,77 @@
+#pragma once
+
+#include "runfilter.h"
+
+#include "base/result.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace runs {
+
+class RunDatabase;
+
+// Which lenses a list holds: those with a run the run filter holds. A lens's runs are its runs
+// before the filter's `until`: its first is its first in the records, its latest the latest of
+// those.
+struct LensFilter
+{
+    RunFilter runs;
+    Verdict first = Verdict::Any;  // how its first run went
+    Verdict latest = Verdict::Any; // how its latest run went
+    bool onlyNew = false;          // only lenses whose first run the run filter holds
+    // Only lenses that wait for a decision: the latest run failed, no run passed, or it has been
+    // run 3 times or more.
+    bool decision = false;
+};
+
+struct LensRow
+{
+    QString serial;
+    int runs = 0;
+    int stations = 0;
+    QDateTime firstStart, latestStart;
+    int firstErrors = 0, latestErrors = 0; // above the threshold
+    int passedRuns = 0;
+};
+
+struct LensPage
+{
+    std::vector<LensRow> lenses; // the lens run latest first
+    int total = 0;               // the lenses the filter holds in all
+};
+
+// One page of the lenses (from 1), or all of them when `perPage` is 0.
+base::Result<LensPage> lensPage(RunDatabase &database, const LensFilter &filter, int page,
+                                int perPage);
+
+// The same, from every lens's summary kept while the records hold the same runs
+// (RunStore::changeMark) when the filter chooses no runs: summing up a plant's lenses takes a
+// scan of all its runs, and the lists most asked for ("waiting for a decision") choose none. Any
+// thread may ask; while one sums up, the others wait for it.
+class LensCache
+{
+public:
+    base::Result<LensPage> page(RunDatabase &database, const LensFilter &filter, int page,
+                                int perPage);
+
+private:
+    // The records' change mark as read by a check begun after this call: one check serves every
+    // thread that asked while it was under way, so many at once cost the database one or two.
+    base::Result<QString> changeMark(RunDatabase &database);
+
+    std::mutex m_mutex, m_summing;
+    QString m_key;
+    std::shared_ptr<const std::vector<LensRow>> m_all;
+    std::condition_variable m_checked;
+    quint64 m_asked = 0, m_markFrom = 0; // the mark was read by a check begun at ask m_markFrom
+    bool m_checking = false;
+    QString m_mark;
+};
+
+} // namespace runs
