@@ -72,6 +72,10 @@ Reply frontPage(runs::RunDatabase &records, const Request &request)
     auto live = runs::ProgressStore(records).latest();
     if (!live)
         return failed(live.failure());
+    // Silence is measured by the clock that stamped the snapshots, not by this server's.
+    auto databaseNow = runs::ProgressStore(records).now();
+    if (!databaseNow)
+        return failed(databaseNow.failure());
     const QDate today = QDate::currentDate();
     runs::RunFilter thisWeek;
     thisWeek.since = today.addDays(1 - today.dayOfWeek()).startOfDay();
@@ -91,9 +95,9 @@ Reply frontPage(runs::RunDatabase &records, const Request &request)
         if (cell.week == runs::isoWeek(QDateTime::currentDateTime()))
             stations[cell.station].week = &cell;
 
-    const QDateTime now = QDateTime::currentDateTimeUtc();
     QString body = QStringLiteral(
-        "<h2>Stations</h2><table id=\"stations\"><thead><tr><th>Station</th><th>Now</th>"
+        "<h2>Stations</h2><table id=\"stations\"><caption>Each station: its run under way, or "
+        "its last run</caption><thead><tr><th>Station</th><th>Now</th>"
         "<th>Lens serial</th><th>Tests</th><th class=\"num\">Cycles</th><th>How it ended / "
         "errors</th><th>Verdict</th><th class=\"num\">Runs this week</th><th "
         "class=\"num\">First-pass yield this week</th></tr></thead><tbody>\n");
@@ -104,7 +108,7 @@ Reply frontPage(runs::RunDatabase &records, const Request &request)
         body += QStringLiteral("<tr><td><a href=\"/runs?station=%1\">%2</a></td>")
                     .arg(urlPart(name), escaped(name));
         if (station.live && !station.live->ended)
-            body += liveCells(*station.live, now);
+            body += liveCells(*station.live, *databaseNow);
         else if (station.last)
             body += lastRunCells(*station.last);
         else
@@ -113,11 +117,13 @@ Reply frontPage(runs::RunDatabase &records, const Request &request)
                     .arg(QString::number(station.week ? station.week->runs : 0),
                          percent(station.week ? station.week->firstPassYield() : std::nullopt));
     }
-    body += QStringLiteral("</tbody></table>\n<h2>Latest runs</h2>\n") + runsTable(latest->runs);
+    body += QStringLiteral("</tbody></table>\n<h2>Latest runs</h2>\n") +
+            runsTable(latest->runs, true,
+                      QStringLiteral("The latest runs of every station, newest first"));
     body += QStringLiteral("<p><a href=\"/runs\">All runs</a> &middot; %1 in the records</p>\n")
                 .arg(latest->total);
     Reply reply;
-    reply.body = page(QStringLiteral("The plant now"), Section::Now, body, Reload::Every30s);
+    reply.body = page(QStringLiteral("The plant now"), Section::Now, body, &request);
     return reply;
 }
 

@@ -45,7 +45,9 @@ Reply qualityPage(runs::RunDatabase &records, const Request &request)
         "<h2>Per week and station</h2><p class=\"muted\">First-pass yield: lenses whose first "
         "run had no error above the threshold; final yield: lenses whose latest run had none; "
         "both of the lenses first run in that week at that station. Runs without a serial are "
-        "in no yield.</p><table id=\"quality\"><thead><tr><th>Week</th><th>Station</th><th "
+        "in no yield.</p><table id=\"quality\"><caption>Runs, lenses and yields per "
+        "ISO week and station, all of them at the "
+        "foot</caption><thead><tr><th>Week</th><th>Station</th><th "
         "class=\"num\">Runs</th><th class=\"num\">Lenses</th><th class=\"num\">New "
         "lenses</th><th class=\"num\">First-pass yield</th><th class=\"num\">Final "
         "yield</th><th class=\"num\">Runs without serial</th></tr></thead><tbody>\n");
@@ -59,7 +61,8 @@ Reply qualityPage(runs::RunDatabase &records, const Request &request)
     if (figures->byAxisAndTest.empty())
         body += QStringLiteral("<p class=\"muted\">No run failed.</p>\n");
     else {
-        body += QStringLiteral("<table><thead><tr><th>Axis</th><th>Tests</th><th "
+        body += QStringLiteral("<table><caption>Failed runs per axis and test, most first"
+                               "</caption><thead><tr><th>Axis</th><th>Tests</th><th "
                                "class=\"num\">Failed runs</th><th class=\"num\">Errors</th><th "
                                "class=\"num\">Share</th><th class=\"num\">Cumulative</th><th></th>"
                                "</tr></thead><tbody>\n");
@@ -72,7 +75,8 @@ Reply qualityPage(runs::RunDatabase &records, const Request &request)
                              percent(each.share), percent(each.cumulative), bar(each.share));
         body += QStringLiteral("</tbody></table>\n");
     }
-    body += QStringLiteral("<h2>Runs by how they ended</h2><table><thead><tr><th>How it "
+    body += QStringLiteral("<h2>Runs by how they ended</h2><table><caption>Runs "
+                           "per ending, most failed first</caption><thead><tr><th>How it "
                            "ended</th><th class=\"num\">Runs</th><th class=\"num\">Failed</th>"
                            "<th class=\"num\">Share of failures</th><th "
                            "class=\"num\">Cumulative</th><th></th></tr></thead><tbody>\n");

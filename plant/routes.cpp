@@ -59,7 +59,7 @@ Reply failed(base::FailureKind kind, const QString &what)
     using enum base::FailureKind;
     static const std::map<base::FailureKind, int> kStatus{
         {NotFound, 404}, {Ambiguous, 400},   {InvalidInput, 400}, {Damaged, 500},
-        {Internal, 500}, {Unavailable, 503}, {TimedOut, 503}, {Busy, 503},
+        {Internal, 500}, {Unavailable, 503}, {TimedOut, 503},     {Busy, 503},
     };
     Reply reply = problem(kStatus.at(kind), what);
     reply.failure = kind;
@@ -153,11 +153,13 @@ QString runLink(const QString &id, const QString &text)
         .arg(urlPart(id), escaped(text));
 }
 
-QString runsTable(const std::vector<runs::RunRecord> &list, bool withStation)
+QString runsTable(const std::vector<runs::RunRecord> &list, bool withStation,
+                  const QString &captionText)
 {
     if (list.empty())
         return QStringLiteral("<p class=\"muted\">No runs.</p>");
-    QString html = QStringLiteral("<table><thead><tr><th>Run</th><th>Started</th>");
+    QString html = QStringLiteral("<table>") + caption(captionText) +
+                   QStringLiteral("<thead><tr><th>Run</th><th>Started</th>");
     if (withStation)
         html += QStringLiteral("<th>Station</th>");
     html += QStringLiteral("<th>Lens serial</th><th>Operator</th><th class=\"num\">Duration</th>"
@@ -178,7 +180,9 @@ QString runsTable(const std::vector<runs::RunRecord> &list, bool withStation)
     return html + QStringLiteral("</tbody></table>\n");
 }
 
-Reply answer(runs::RunDatabase &records, const Request &request)
+namespace {
+
+Reply route(runs::RunDatabase &records, const Request &request)
 {
     QStringList parts = request.segments;
     if (parts.isEmpty())
@@ -248,6 +252,17 @@ Reply answer(runs::RunDatabase &records, const Request &request)
         parts.size() == 2)
         return qualityExport(records, request, true);
     return problem(404, QStringLiteral("There is no page %1 here.").arg(shown(request.path)));
+}
+
+} // namespace
+
+Reply answer(runs::RunDatabase &records, const Request &request)
+{
+    Reply reply = route(records, request);
+    // The page that says the records cannot be read now reloads itself at its own address.
+    if (reply.status == 503 && !reply.said.isEmpty())
+        reply.body = problem(503, reply.said, &request).body;
+    return reply;
 }
 
 } // namespace plant

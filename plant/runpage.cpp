@@ -179,9 +179,10 @@ Reply runPage(runs::RunDatabase &records, const Request &request, const QString 
     const runs::RunRecord &run = std::get<runs::RunRecord>(found);
 
     // HEAD draws nothing: without charts kept, the page's length is not known.
-    auto drawn = drawingOf(request, QStringLiteral("charts"), run, [&run]() -> base::Result<Drawing> {
-        return Drawing{drawRunCharts(run), {}};
-    });
+    auto drawn =
+        drawingOf(request, QStringLiteral("charts"), run, [&run]() -> base::Result<Drawing> {
+            return Drawing{drawRunCharts(run), {}};
+        });
     if (auto *reply = std::get_if<Reply>(&drawn))
         return *reply;
     const Drawings::Drawn &drawing = std::get<Drawings::Drawn>(drawn);
@@ -212,7 +213,8 @@ Reply runPage(runs::RunDatabase &records, const Request &request, const QString 
                        "href=\"%1/errors.log\">Log Errors.txt</a></p>\n")
             .arg(base);
 
-    body += QStringLiteral("<h2>Axes</h2><table><thead><tr><th>Axis</th><th "
+    body += QStringLiteral("<h2>Axes</h2><table><caption>Moves and errors "
+                           "per axis</caption><thead><tr><th>Axis</th><th "
                            "class=\"num\">Moves</th><th class=\"num\">Errors above the "
                            "threshold</th><th class=\"num\">Largest error</th></tr></thead>"
                            "<tbody>\n");
