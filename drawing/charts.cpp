@@ -16,8 +16,8 @@
 #include <QValueAxis>
 
 #include <algorithm>
-#include <cmath>
 #include <array>
+#include <cmath>
 
 namespace drawing {
 
@@ -290,6 +290,7 @@ std::unique_ptr<QChart> trendChart(const QString &title, const QString &valueTit
                 run = new QLineSeries;
                 run->setPen(pen);
                 run->setPointsVisible(true);
+                run->setMarkerSize(line.emphasised ? 9 : 7);
                 run->setName(line.name);
                 attach(*chart, run, x, y);
                 if (named)

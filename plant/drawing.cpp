@@ -128,8 +128,9 @@ QByteArray YieldTrend::digest() const
         hash.addData(QByteArray("\n\n") + line.name.toUtf8());
         for (std::size_t week = 0; week < line.yield.size(); ++week)
             hash.addData(QStringLiteral("\n%1 %2")
-                             .arg(line.yield.at(week) ? QString::number(*line.yield.at(week), 'g', 17)
-                                                      : QStringLiteral("-"))
+                             .arg(line.yield.at(week)
+                                      ? QString::number(*line.yield.at(week), 'g', 17)
+                                      : QStringLiteral("-"))
                              .arg(line.lenses.at(week))
                              .toUtf8());
     }

@@ -49,8 +49,8 @@ struct YieldTrend
         std::vector<std::optional<double>> yield; // percent, per week; none without new lenses
         std::vector<int> lenses;                  // the new lenses under each yield
     };
-    QStringList weeks;        // in order, "2026-W49"
-    std::vector<Line> lines;  // the plant's first
+    QStringList weeks;                       // in order, "2026-W49"
+    std::vector<Line> lines;                 // the plant's first
     [[nodiscard]] QByteArray digest() const; // of what the chart shows, to keep it by
 };
 

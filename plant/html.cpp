@@ -46,9 +46,9 @@ td.mono,.mono{font-family:"DejaVu Sans Mono",Menlo,Consolas,monospace;font-size:
 .live{color:var(--accent);background:#e4eefa}
 .silent{color:var(--warn);background:var(--warn-bg)}
 .muted{color:var(--muted)}
-dl.fields{display:grid;grid-template-columns:max-content 1fr;gap:4px 18px;margin:0 0 8px}
+dl.fields{display:grid;grid-template-columns:max-content minmax(0,1fr);gap:4px 18px;margin:0 0 8px}
 dl.fields dt{color:var(--muted)}
-dl.fields dd{margin:0}
+dl.fields dd{margin:0;overflow-wrap:anywhere}
 form.filters{display:flex;flex-wrap:wrap;gap:10px 14px;align-items:flex-end;background:var(--band);
 padding:12px 14px;border-radius:6px;margin-bottom:14px}
 form.filters label{display:flex;flex-direction:column;font-size:12px;color:var(--muted)}
@@ -71,7 +71,9 @@ figure.trend circle:hover{fill:#14283d;fill-opacity:.4}
 figcaption{font-size:13px;color:var(--muted)}
 footer{color:var(--muted);font-size:12px;padding:12px 24px;border-top:1px solid var(--line)}
 @media (max-width:600px){header{padding:0 12px;column-gap:12px}nav a{padding:10px 8px}
-main{padding:14px 12px 24px}footer{padding:12px}form.filters input,form.filters select{min-width:0}}
+main{padding:14px 12px 24px}footer{padding:12px}form.filters input,form.filters select{min-width:0}
+th,td{padding:5px 8px;white-space:nowrap}.reload{float:none;margin:0 0 4px}
+figure.trend,.charts figure{overflow-x:auto}figure.trend svg,.charts svg{min-width:560px}}
 )css";
 
 QString navLink(const char *href, const char *text, bool here)

@@ -75,11 +75,13 @@ QString trendBlock(const Request &request, const quality::Quality &figures, bool
 
     static Drawings unshared(0); // for a request without the server's: drawn, never kept
     Drawings &drawings = request.drawings != nullptr ? *request.drawings : unshared;
-    const QString key = QStringLiteral("yield trend (figures %1)").arg(QString::fromLatin1(trend.digest()));
+    const QString key =
+        QStringLiteral("yield trend (figures %1)").arg(QString::fromLatin1(trend.digest()));
     Drawings::Drawn drawn = drawings.kept(key);
     if (drawn == nullptr && !request.head) {
         auto made = drawings.drawn(
-            key, [&trend]() -> base::Result<Drawing> {
+            key,
+            [&trend]() -> base::Result<Drawing> {
                 return Drawing{{{drawYieldTrend(trend)}, {}}, {}};
             },
             request.deadline);
