@@ -54,9 +54,9 @@ base::Result<Drawings::Drawn> Drawings::drawn(const QString &key, const Draw &dr
     std::optional<base::Result<Drawing>> made;
     const bool done = onGuiThread([&] { made = draw(); }, deadline);
     base::Result<Drawn> outcome =
-        !done    ? base::Result<Drawn>(base::fail(base::FailureKind::TimedOut,
-                                                  "the drawing was not done in time; the server "
-                                                     "is busy"))
+        !done ? base::Result<Drawn>(base::fail(base::FailureKind::TimedOut,
+                                               "the drawing was not done in time; the server "
+                                               "is busy"))
         : !*made ? base::Result<Drawn>(made->failure())
                  : base::Result<Drawn>(std::make_shared<const Drawing>(std::move(**made)));
     {

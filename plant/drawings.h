@@ -41,7 +41,8 @@ public:
 
     explicit Drawings(qsizetype mostBytes = kMostBytes, int mostWaiting = kMostWaiting)
         : m_mostBytes(mostBytes), m_mostWaiting(mostWaiting)
-    {}
+    {
+    }
 
     // The key of a run's drawing of that kind ("charts", "report.pdf").
     static QString key(const QString &kind, const QString &runId, const QByteArray &digest);

@@ -84,9 +84,7 @@ int Gate::acceptedSocket(ino_t &inode) const
     int found = -1;
     while (const dirent *entry = ::readdir(dir)) {
         const int fd = std::atoi(entry->d_name);
-        struct stat about
-        {
-        };
+        struct stat about{};
         if (entry->d_name[0] == '.' || fd == ::dirfd(dir) || ::fstat(fd, &about) != 0 ||
             !S_ISSOCK(about.st_mode) || m_known.count(about.st_ino) != 0)
             continue;
@@ -189,8 +187,7 @@ void Gate::watch()
             }
         }
         const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now());
-        if (::poll(polled.data(), polled.size(),
-                   static_cast<int>(std::max<long>(0, wait.count()))) <= 0)
+        if (::poll(polled.data(), polled.size(), static_cast<int>(std::max<long>(0, wait.count()))) <= 0)
             continue;
         char drained[64];
         while (::read(m_wake[0], drained, sizeof drained) > 0) {
@@ -199,14 +196,12 @@ void Gate::watch()
             if (polled.at(i + 1).revents == 0)
                 continue;
             const Held &connection = heads.at(i);
-            const auto got =
-                ::recv(connection->own, seen.data(), seen.size(), MSG_PEEK | MSG_DONTWAIT);
+            const auto got = ::recv(connection->own, seen.data(), seen.size(), MSG_PEEK | MSG_DONTWAIT);
             if (got < 0 && (errno == EAGAIN || errno == EINTR))
                 continue;
-            const std::string_view head(seen.data(),
-                                        static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
-            const bool whole = head.find("\r\n\r\n") != head.npos ||
-                               head.find("\n\n") != head.npos || head.size() >= seen.size();
+            const std::string_view head(seen.data(), static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
+            const bool whole = head.find("\r\n\r\n") != head.npos || head.find("\n\n") != head.npos ||
+                               head.size() >= seen.size();
             // Woken again only when more than what is here has come.
             const int more = whole ? 1 : static_cast<int>(head.size()) + 1;
             ::setsockopt(connection->own, SOL_SOCKET, SO_RCVLOWAT, &more, sizeof more);

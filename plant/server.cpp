@@ -6,6 +6,7 @@
 #include "quality/cache.h"
 #include "runs/rundatabase.h"
 
+
 #include <httplib.h>
 
 #include <sys/socket.h>
@@ -113,7 +114,8 @@ Reply answerTimely(const Server::Opener &open, quality::Cache &figures, Drawings
 
 Server::Server(Opener open)
     : m_open(std::move(open)), m_figures(std::make_unique<quality::Cache>()),
-      m_drawings(std::make_unique<Drawings>()), m_http(std::make_unique<httplib::Server>())
+      m_drawings(std::make_unique<Drawings>()),
+      m_http(std::make_unique<httplib::Server>())
 {
     m_http->new_task_queue = [this] { return new Gate(m_port, kThreads); };
     // Without the library's SO_REUSEPORT a second server on the same port fails to bind instead of
@@ -126,8 +128,7 @@ Server::Server(Opener open)
     m_http->set_write_timeout(10);
     m_http->set_keep_alive_timeout(5);
     m_http->set_keep_alive_max_count(20);
-    m_http->set_logger(
-        [](const httplib::Request &, const httplib::Response &) { Gate::answered(); });
+    m_http->set_logger([](const httplib::Request &, const httplib::Response &) { Gate::answered(); });
     m_http->set_payload_max_length(64 * 1024);
 
     const auto page = [this](const httplib::Request &req, httplib::Response &res) {
