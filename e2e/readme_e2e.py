@@ -53,6 +53,7 @@ EXCUSED = {
     "tools/package": BUILDS_THE_TREE,
     "build/default/bin/runin_bench": "a benchmark of about 5 minutes",
     "tools/fuzz 3600": "an hour of fuzzing in a build of its own",
+    "tools/plant-pictures": BUILDS_THE_TREE + " and draws into docs/",
     "VELMARO_SOAK_SECONDS=600 ctest --preset default -R e2e.soak -V":
         "another test, ten minutes per fault",
 }
