@@ -273,7 +273,14 @@ std::unique_ptr<QChart> trendChart(const QString &title, const QString &valueTit
     chart->addAxis(y, Qt::AlignLeft);
     double low = 100;
     std::size_t coloured = 0;
-    for (const TrendLine &line : lines) {
+    // The emphasised lines last, so that they are drawn over the others.
+    std::vector<const TrendLine *> order;
+    for (const bool emphasised : {false, true})
+        for (const TrendLine &line : lines)
+            if (line.emphasised == emphasised)
+                order.push_back(&line);
+    for (const TrendLine *each : order) {
+        const TrendLine &line = *each;
         QPen pen(line.emphasised ? QColor(0x14, 0x28, 0x3d) : kColours.at(coloured % 10),
                  line.emphasised ? 3.0 : 1.6);
         if (!line.emphasised && coloured++ >= kColours.size())
@@ -290,7 +297,7 @@ std::unique_ptr<QChart> trendChart(const QString &title, const QString &valueTit
                 run = new QLineSeries;
                 run->setPen(pen);
                 run->setPointsVisible(true);
-                run->setMarkerSize(line.emphasised ? 9 : 7);
+                run->setMarkerSize(line.emphasised ? 8 : 6);
                 run->setName(line.name);
                 attach(*chart, run, x, y);
                 if (named)
