@@ -281,14 +281,15 @@ std::unique_ptr<QChart> trendChart(const QString &title, const QString &valueTit
                 order.push_back(&line);
     for (const TrendLine *each : order) {
         const TrendLine &line = *each;
+        const auto index = static_cast<std::size_t>(each - lines.data());
         QPen pen(line.emphasised ? QColor(0x14, 0x28, 0x3d) : kColours.at(coloured % 10),
                  line.emphasised ? 3.0 : 1.6);
         if (!line.emphasised && coloured++ >= kColours.size())
             pen.setStyle(Qt::DashLine);
         QLineSeries *run = nullptr;
         bool named = false;
-        for (std::size_t index = 0; index < line.values.size(); ++index) {
-            const std::optional<double> value = line.values.at(index);
+        for (std::size_t week = 0; week < line.values.size(); ++week) {
+            const std::optional<double> value = line.values.at(week);
             if (!value) {
                 run = nullptr; // no value that week: a gap
                 continue;
@@ -296,15 +297,14 @@ std::unique_ptr<QChart> trendChart(const QString &title, const QString &valueTit
             if (run == nullptr) {
                 run = new QLineSeries;
                 run->setPen(pen);
-                run->setPointsVisible(true);
-                run->setMarkerSize(line.emphasised ? 8 : 6);
                 run->setName(line.name);
+                run->setProperty("line", QVariant::fromValue(index));
                 attach(*chart, run, x, y);
                 if (named)
                     chart->legend()->markers(run).constFirst()->setVisible(false);
                 named = true;
             }
-            run->append(static_cast<double>(index), *value);
+            run->append(static_cast<double>(week), *value);
             low = std::min(low, *value);
         }
     }

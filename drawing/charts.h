@@ -35,8 +35,9 @@ struct TrendLine
     bool emphasised = false; // drawn dark and thick: the whole that the others are parts of
 };
 
-// Percentages (0 to 100) over categories in their order (weeks), one line each, each point
-// marked. The x value of a category is its index.
+// Percentages (0 to 100) over categories in their order (weeks), one line each. The x value of a
+// category is its index. The points are not marked: each series holds the index of its line in
+// the property "line", for the caller to mark them as it needs.
 std::unique_ptr<QChart> trendChart(const QString &title, const QString &valueTitle,
                                    const QStringList &categories,
                                    const std::vector<TrendLine> &lines);

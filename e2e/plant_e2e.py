@@ -149,8 +149,9 @@ class PlantInABrowser(unittest.TestCase):
     def test_the_quality_page_shows_the_trend_and_the_weeks(self):
         self.go("quality", lambda: self.browser.get(self.base + "quality"))
         self.assertIn("bench-9", self.find(By.ID, "quality").text)
-        points = self.browser.find_elements(By.CSS_SELECTOR, "#trend svg circle title")
-        self.assertIn("Plant, ", points[0].get_attribute("textContent"))
+        points = [point.get_attribute("textContent") for point in
+                  self.browser.find_elements(By.CSS_SELECTOR, "#trend svg circle title")]
+        self.assertRegex(points[-1], r"^Plant, \d{4}-W\d\d: [\d.]+% of \d+ new lens")
         self.assertEqual(len(points), len(self.browser.find_elements(
             By.XPATH, "//table[@id='trend-points']//td[contains(., 'lenses')]")))
 

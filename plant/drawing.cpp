@@ -5,11 +5,11 @@
 #include "drawing/runreport.h"
 #include "runlog/runlog.h"
 
-#include <QAbstractSeries>
 #include <QBuffer>
 #include <QChart>
 #include <QCoreApplication>
 #include <QCryptographicHash>
+#include <QLineSeries>
 #include <QPainter>
 #include <QRegularExpression>
 #include <QSvgGenerator>
@@ -61,7 +61,9 @@ QByteArray chartSvg(std::unique_ptr<QChart> chart, const QSize &size,
     QByteArray tag = text.left(tagEnd);
     static const QRegularExpression fixedSize(QStringLiteral(R"(\s(width|height)="[^"]*")"));
     tag = QString::fromUtf8(tag).remove(fixedSize).toUtf8();
-    text = tag + text.mid(tagEnd);
+    // The generator opens a group at each change of pen or brush, most of them left empty.
+    static const QRegularExpression emptyGroup(QStringLiteral(R"(<g\b[^>]*>\s*</g>\s*)"));
+    text = tag + QString::fromUtf8(text.mid(tagEnd)).remove(emptyGroup).toUtf8();
     if (!added.isEmpty())
         text.insert(text.lastIndexOf("</svg>"), added);
     return text;
@@ -145,27 +147,28 @@ SvgChart drawYieldTrend(const YieldTrend &trend)
     const QString title = QStringLiteral("First-pass yield per ISO week");
     auto chart =
         drawing::trendChart(title, QStringLiteral("first-pass yield (%)"), trend.weeks, lines);
-    // Each point again, on top, as a circle with its title: a browser shows it on hovering.
+    // Each point as a circle in its line's colour with its title, which a browser shows on
+    // hovering: far smaller than the chart's own markers, each of which carries its whole style.
     const auto points = [&trend](QChart &drawn) {
-        QByteArray marks = "<g class=\"points\" fill=\"#ffffff\" fill-opacity=\"0\">\n";
-        if (drawn.series().isEmpty())
-            return marks + "</g>\n";
-        QAbstractSeries *any = drawn.series().constFirst(); // all on the same axes
-        for (const YieldTrend::Line &line : trend.lines)
-            for (std::size_t week = 0; week < line.yield.size(); ++week) {
-                if (!line.yield.at(week))
-                    continue;
-                const QPointF at = drawn.mapToPosition(
-                    QPointF(static_cast<double>(week), *line.yield.at(week)), any);
-                marks += QStringLiteral("<circle cx=\"%1\" cy=\"%2\" r=\"6\"><title>%3, %4: "
-                                        "%5 of %6 new lens(es)</title></circle>\n")
+        QByteArray marks = "<g class=\"points\" stroke=\"#ffffff\" stroke-width=\"1\">\n";
+        for (QAbstractSeries *series : drawn.series()) {
+            const auto *run = qobject_cast<QLineSeries *>(series);
+            const auto index = run->property("line").value<std::size_t>();
+            const YieldTrend::Line &line = trend.lines.at(index);
+            for (const QPointF &point : run->points()) {
+                const auto week = static_cast<std::size_t>(point.x());
+                const QPointF at = drawn.mapToPosition(point, series);
+                marks += QStringLiteral("<circle cx=\"%1\" cy=\"%2\" r=\"%3\" fill=\"%4\"><title>"
+                                        "%5, %6: %7 of %8 new lens(es)</title></circle>\n")
                              .arg(at.x(), 0, 'f', 1)
                              .arg(at.y(), 0, 'f', 1)
-                             .arg(escaped(line.name), trend.weeks.at(qsizetype(week)),
-                                  percent(line.yield.at(week)))
+                             .arg(index == 0 ? 5 : 4)
+                             .arg(run->pen().color().name(), escaped(line.name),
+                                  trend.weeks.at(qsizetype(week)), percent(line.yield.at(week)))
                              .arg(line.lenses.at(week))
                              .toUtf8();
             }
+        }
         return marks + "</g>\n";
     };
     return {title, chartSvg(std::move(chart), QSize(900, 400), points)};

@@ -67,7 +67,7 @@ font-size:13px;white-space:pre}
 .problem{border-left:4px solid var(--fail);background:var(--fail-bg);padding:12px 16px;border-radius:4px}
 figure.trend{margin:0 0 8px;border:1px solid var(--line);border-radius:6px;padding:6px;max-width:980px}
 figure.trend svg{width:100%;height:auto;display:block}
-figure.trend circle:hover{fill:#14283d;fill-opacity:.4}
+figure.trend circle:hover{stroke:#14283d;stroke-width:3}
 figcaption{font-size:13px;color:var(--muted)}
 footer{color:var(--muted);font-size:12px;padding:12px 24px;border-top:1px solid var(--line)}
 @media (max-width:600px){header{padding:0 12px;column-gap:12px}nav a{padding:10px 8px}
