@@ -104,24 +104,24 @@ QString trendBlock(const Request &request, const quality::Quality &figures, bool
             .arg(trend.lines.size() - 1)
             .arg(percent(lowest), percent(highest), percent(plant.back()));
     if (drawn != nullptr && !drawn->charts.charts.empty())
-        html += QStringLiteral("<figure class=\"trend\" id=\"trend\" role=\"group\" "
-                               "aria-label=\"%1\">%2<figcaption>Each point is the share of the "
-                               "lenses first run that week (at that station) whose first run "
-                               "passed; hover over a point for the number of lenses.%3"
-                               "</figcaption></figure>\n")
-                    .arg(escaped(alternative),
-                         QString::fromUtf8(drawn->charts.charts.front().svg)
-                             .replace(QLatin1String("<svg"),
-                                      QStringLiteral("<svg role=\"img\" aria-label=\"%1\"")
-                                          .arg(escaped(alternative))),
-                         trend.weeks.size() < kTrendWeeks
-                             ? QString()
-                             : QStringLiteral(" The latest %1 weeks; choose dates for earlier "
-                                              "ones.")
-                                   .arg(kTrendWeeks));
+        html +=
+            QStringLiteral(
+                "<figure class=\"trend\" id=\"trend\">%1<figcaption>Each point is the share of the "
+                "lenses first run that week (at that station) whose first run "
+                "passed; hover over a point for the number of lenses.%2"
+                "</figcaption></figure>\n")
+                .arg(QString::fromUtf8(drawn->charts.charts.front().svg)
+                         .replace(QLatin1String("<svg"),
+                                  QStringLiteral("<svg role=\"img\" aria-label=\"%1\"")
+                                      .arg(escaped(alternative))),
+                     trend.weeks.size() < kTrendWeeks
+                         ? QString()
+                         : QStringLiteral(" The latest %1 weeks; choose dates for earlier "
+                                          "ones.")
+                               .arg(kTrendWeeks));
     else
-        html += QStringLiteral("<p class=\"muted\">The chart could not be drawn now; its "
-                               "figures follow.</p>\n");
+        html += QStringLiteral("<p class=\"muted\">The chart could not be drawn now: the "
+                               "server is busy. The table below has its figures.</p>\n");
 
     html += QStringLiteral("<div class=\"sr\"><table id=\"trend-points\"><caption>First-pass "
                            "yield per week and the new lenses under it</caption><thead><tr><th>"
