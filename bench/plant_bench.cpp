@@ -246,7 +246,10 @@ void pagesOverHttp(const QString &program, const QString &connection, const QDat
     for (const QByteArray &path :
          {QByteArray("/"), QByteArray("/runs"), QByteArray("/runs?page=1000"),
           QByteArray("/lenses/L012345"), quality,
-          QByteArray("/quality.csv?since=") + yearAgo.toString(Qt::ISODate).toLatin1()})
+          QByteArray("/quality.csv?since=") + yearAgo.toString(Qt::ISODate).toLatin1(),
+          QByteArray("/stations/station-07"),
+          QByteArray("/api/stations/station-07/errors?axis=zoom1&runs=50"),
+          QByteArray("/attention.atom")})
         report(path.constData(), overHttp(port, path));
     // A run by its whole id, by 4 digits that fit it alone (both 200), by 4 that fit several (400).
     for (const QString &id : beginnings)

@@ -315,6 +315,62 @@ std::unique_ptr<QChart> trendChart(const QString &title, const QString &valueTit
     return chart;
 }
 
+std::unique_ptr<QChart> errorRateChart(const QString &title, const quality::UChart &chart)
+{
+    auto drawn = newChart(title);
+    auto *x = valueAxis(QStringLiteral("run, oldest first"));
+    auto *y = valueAxis(QStringLiteral("errors per move"));
+    y->setLabelFormat(QStringLiteral("%.3g"));
+    drawn->addAxis(x, Qt::AlignBottom);
+    drawn->addAxis(y, Qt::AlignLeft);
+    const auto count = static_cast<double>(chart.points.size());
+    // A tick on whole runs only: every run, every 5th, every 10th, ...
+    x->setRange(0.5, std::max(count, 1.0) + 0.5);
+    x->setTickType(QValueAxis::TicksDynamic);
+    x->setTickAnchor(0);
+    double step = 1;
+    while (count / step > 12)
+        step *= step == 1 || std::log10(step) == std::floor(std::log10(step)) ? 5 : 2;
+    x->setTickInterval(step);
+    x->setLabelsVisible(count > 0);
+    auto *rates = new QLineSeries;
+    rates->setName(QStringLiteral("errors per move"));
+    rates->setPen(QPen(QColor(0x1f, 0x5f, 0x9e), 1.2));
+    rates->setPointsVisible(true);
+    auto *upper = new QLineSeries, *lower = new QLineSeries, *centre = new QLineSeries;
+    upper->setName(QStringLiteral("limits"));
+    for (QLineSeries *limit : {upper, lower})
+        limit->setPen(QPen(Qt::red, 1, Qt::DashLine));
+    centre->setName(QStringLiteral("centre"));
+    centre->setPen(QPen(Qt::darkGray, 1));
+    auto *flagged = new QScatterSeries;
+    flagged->setName(QStringLiteral("flagged"));
+    flagged->setColor(Qt::red);
+    flagged->setBorderColor(Qt::red);
+    flagged->setMarkerSize(9);
+    double high = chart.centre * 2;
+    for (std::size_t i = 0; i < chart.points.size(); ++i) {
+        const quality::UPoint &point = chart.points.at(i);
+        const double at = static_cast<double>(i + 1);
+        rates->append(at, point.rate);
+        // Each limit as steps: one level across each point's width.
+        upper->append({{at - 0.5, point.ucl}, {at + 0.5, point.ucl}});
+        lower->append({{at - 0.5, point.lcl}, {at + 0.5, point.lcl}});
+        high = std::max({high, point.rate, point.ucl});
+        if (std::any_of(chart.flagged.begin(), chart.flagged.end(),
+                        [&point](const quality::UFlag &flag) { return flag.run == point.run; }))
+            flagged->append(at, point.rate);
+    }
+    centre->append({{0.5, chart.centre}, {std::max(count, 1.0) + 0.5, chart.centre}});
+    for (QAbstractSeries *series :
+         std::initializer_list<QAbstractSeries *>{centre, upper, lower, rates, flagged})
+        attach(*drawn, series, x, y);
+    drawn->legend()->markers(lower).constFirst()->setVisible(false);
+    y->setRange(0, high > 0 ? high * 1.1 : 1);
+    y->applyNiceNumbers();
+    return drawn;
+}
+
 void drawChart(QPainter &painter, std::unique_ptr<QChart> chart, const QRectF &target,
                const std::function<void(QChart &)> &painted)
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "camtable/camcheck.h"
+#include "quality/ucharts.h"
 #include "runlog/runlog.h"
 
 #include <QString>
@@ -41,6 +42,10 @@ struct TrendLine
 std::unique_ptr<QChart> trendChart(const QString &title, const QString &valueTitle,
                                    const QStringList &categories,
                                    const std::vector<TrendLine> &lines);
+
+// A u-chart: each run's errors per move, oldest first, with the centre line and each point's
+// limits; the flagged points in red.
+std::unique_ptr<QChart> errorRateChart(const QString &title, const quality::UChart &chart);
 
 // Lays the chart out at the target's size and paints it there; `painted`, when given, sees the
 // chart laid out, for instance to find where its points are.

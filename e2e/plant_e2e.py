@@ -104,6 +104,11 @@ class PlantInABrowser(unittest.TestCase):
         self.go(self.base, lambda: self.browser.get(self.base))
         self.assertEqual(self.browser.title, "The plant now - Velmaro plant")
         self.assertRegex(self.row_of("bench-4").text, r"silent since \d\d:\d\d")
+        self.go("/stations/bench-1", self.row_of("bench-1").find_element(By.TAG_NAME, "a").click)
+        charts = self.browser.find_elements(By.CSS_SELECTOR, "figure.chart svg[role=img]")
+        self.assertEqual(len(charts), 4)
+        self.assertTrue(all(chart.size["height"] > 100 for chart in charts), "charts drawn")
+        self.go(self.base, lambda: self.browser.get(self.base))
 
         link = self.row_of("bench-1").find_element(By.PARTIAL_LINK_TEXT, "last run")
         self.go("/runs/a0000006-", link.click)
@@ -165,7 +170,7 @@ class PlantInABrowser(unittest.TestCase):
 
     def test_every_page_reads_on_a_phone_and_a_desk(self):
         pages = {"front": "", "runs": "runs", "run": "runs/a0000006", "lens": "lenses/L-1001",
-                 "quality": "quality", "missing": "nowhere"}
+                 "quality": "quality", "station": "stations/bench-1", "missing": "nowhere"}
         self.addCleanup(self.browser.execute_cdp_cmd, "Emulation.clearDeviceMetricsOverride", {})
         for width, height in ((390, 844), (1280, 1000)):
             for name, address in pages.items():

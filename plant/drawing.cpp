@@ -174,6 +174,15 @@ SvgChart drawYieldTrend(const YieldTrend &trend)
     return {title, chartSvg(std::move(chart), QSize(900, 400), points)};
 }
 
+std::vector<SvgChart>
+drawErrorRateCharts(const std::vector<std::pair<QString, quality::UChart>> &charts)
+{
+    std::vector<SvgChart> drawn;
+    for (const auto &[title, chart] : charts)
+        drawn.push_back({title, chartSvg(drawing::errorRateChart(title, chart), QSize(560, 260))});
+    return drawn;
+}
+
 base::Result<QByteArray> drawRunReport(const runs::RunRecord &run,
                                        const std::optional<camtable::CamTable> &cam)
 {

@@ -2,6 +2,7 @@
 
 #include "base/result.h"
 #include "camtable/camcheck.h"
+#include "quality/ucharts.h"
 #include "runs/runrecord.h"
 
 #include <QByteArray>
@@ -57,6 +58,10 @@ struct YieldTrend
 // The trend as the report's chart code draws it, each point with its title (a tooltip that names
 // its station, week, yield and lenses). On the application's thread.
 SvgChart drawYieldTrend(const YieldTrend &trend);
+
+// Each u-chart under its title, small, by the report's chart code. On the application's thread.
+std::vector<SvgChart>
+drawErrorRateCharts(const std::vector<std::pair<QString, quality::UChart>> &charts);
 
 // What velmaro-report --run ID -o writes, with the lens's cam table that runs::CamStore::tableOfRun
 // found for it. On the application's thread.

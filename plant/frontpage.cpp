@@ -1,5 +1,7 @@
-#include "pages.h"
+#include "attention.h"
 #include "records.h"
+
+#include "quality/export.h"
 
 #include "runs/progress.h"
 #include "runs/rundatabase.h"
@@ -17,8 +19,6 @@ namespace plant {
 
 namespace {
 
-// A run not ended whose station has sent nothing for longer than this has gone silent.
-constexpr qint64 kSilentAfterSeconds = 3 * 60;
 constexpr int kLatestRuns = 50;
 
 struct Station
@@ -66,49 +66,38 @@ QString lastRunCells(const runs::RunRecord &run)
 
 Reply frontPage(runs::RunDatabase &records, const Request &request)
 {
-    auto last = runs::RunStore(records).lastRunPerStation();
-    if (!last)
-        return failed(last.failure());
-    auto live = runs::ProgressStore(records).latest();
-    if (!live)
-        return failed(live.failure());
-    // Silence is measured by the clock that stamped the snapshots, not by this server's.
-    auto databaseNow = runs::ProgressStore(records).now();
-    if (!databaseNow)
-        return failed(databaseNow.failure());
-    const QDate today = QDate::currentDate();
-    runs::RunFilter thisWeek;
-    thisWeek.since = today.addDays(1 - today.dayOfWeek()).startOfDay();
-    auto figures = qualityOf(records, request, thisWeek);
-    if (!figures)
-        return failed(figures.failure());
+    auto found = attention(records, request);
+    if (!found)
+        return failed(found.failure());
+    const PlantNow *plant = &found->plant;
     auto latest = runs::RunStore(records).page({}, 1, kLatestRuns);
     if (!latest)
         return failed(latest.failure());
 
     std::map<QString, Station> stations;
-    for (runs::RunRecord &run : *last)
-        stations[run.station].last = std::move(run);
-    for (runs::RunProgress &progress : *live)
-        stations[progress.station].live = std::move(progress);
-    for (const quality::Cell &cell : figures->cells)
+    for (const runs::RunRecord &run : plant->last)
+        stations[run.station].last = run;
+    for (const runs::RunProgress &progress : plant->live)
+        stations[progress.station].live = progress;
+    for (const quality::Cell &cell : plant->figures.cells)
         if (cell.week == runs::isoWeek(QDateTime::currentDateTime()))
             stations[cell.station].week = &cell;
 
-    QString body = QStringLiteral(
-        "<h2>Stations</h2><table id=\"stations\"><caption>Each station: its run under way, or "
-        "its last run</caption><thead><tr><th>Station</th><th>Now</th>"
-        "<th>Lens serial</th><th>Tests</th><th class=\"num\">Cycles</th><th>How it ended / "
-        "errors</th><th>Verdict</th><th class=\"num\">Runs this week</th><th "
-        "class=\"num\">First-pass yield this week</th></tr></thead><tbody>\n");
+    QString body =
+        attentionList(found->items) +
+        QStringLiteral(
+            "<h2>Stations</h2><table id=\"stations\"><caption>Each station: its run under way, "
+            "or its last run</caption><thead><tr><th>Station</th><th>Now</th>"
+            "<th>Lens serial</th><th>Tests</th><th class=\"num\">Cycles</th><th>How it ended / "
+            "errors</th><th>Verdict</th><th class=\"num\">Runs this week</th><th "
+            "class=\"num\">First-pass yield this week</th></tr></thead><tbody>\n");
     if (stations.empty())
         body += QStringLiteral("<tr><td colspan=\"9\" class=\"muted\">No station has stored a "
                                "run yet.</td></tr>\n");
     for (const auto &[name, station] : stations) {
-        body += QStringLiteral("<tr><td><a href=\"/runs?station=%1\">%2</a></td>")
-                    .arg(urlPart(name), escaped(name));
+        body += QStringLiteral("<tr><td>%1</td>").arg(stationLink(name));
         if (station.live && !station.live->ended)
-            body += liveCells(*station.live, *databaseNow);
+            body += liveCells(*station.live, plant->clock);
         else if (station.last)
             body += lastRunCells(*station.last);
         else
@@ -123,7 +112,43 @@ Reply frontPage(runs::RunDatabase &records, const Request &request)
     body += QStringLiteral("<p><a href=\"/runs\">All runs</a> &middot; %1 in the records</p>\n")
                 .arg(latest->total);
     Reply reply;
-    reply.body = page(QStringLiteral("The plant now"), Section::Now, body, &request);
+    reply.body = page(QStringLiteral("The plant now"), Section::Now, body, &request,
+                      QStringLiteral("<link rel=\"alternate\" type=\"application/atom+xml\" "
+                                     "title=\"What needs attention\" href=\"/attention.atom\">\n"));
+    return reply;
+}
+
+Reply attentionFeed(runs::RunDatabase &records, const Request &request)
+{
+    auto found = attention(records, request);
+    if (!found)
+        return failed(found.failure());
+    const PlantNow *plant = &found->plant;
+    // The feed changes when an item comes or goes: its newest item's time, else the newest run's.
+    QDateTime updated = QDateTime::fromSecsSinceEpoch(0, Qt::UTC);
+    for (const runs::RunRecord &run : plant->last)
+        if (run.start.isValid())
+            updated = std::max(updated, run.start);
+    QString entries;
+    for (const AttentionItem &item : found->items) {
+        const QDateTime when = item.updated.isValid() ? item.updated : updated;
+        updated = std::max(updated, when);
+        entries +=
+            QStringLiteral("<entry><id>%1</id><title>%2</title><updated>%3</updated><link "
+                           "rel=\"alternate\" type=\"text/html\" href=\"%4\"/></entry>\n")
+                .arg(item.id, escaped(item.title), quality::isoTime(when), escaped(item.link));
+    }
+    Reply reply;
+    reply.contentType = "application/atom+xml";
+    reply.body = QStringLiteral("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<feed "
+                                "xmlns=\"http://www.w3.org/2005/Atom\">\n<id>urn:uuid:"
+                                "3c7e9a41-8d2b-5f06-b1e4-7a9c0d5e2f18</id>\n<title>Velmaro plant: "
+                                "what needs attention</title>\n<updated>%1</updated>\n<author>"
+                                "<name>velmaro-plant</name></author>\n<link rel=\"self\" "
+                                "href=\"/attention.atom\"/>\n<link rel=\"alternate\" "
+                                "type=\"text/html\" href=\"/\"/>\n%2</feed>\n")
+                     .arg(quality::isoTime(updated), entries)
+                     .toUtf8();
     return reply;
 }
 

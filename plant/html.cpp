@@ -240,7 +240,7 @@ QString percent(std::optional<double> value)
 }
 
 QByteArray page(const QString &title, Section section, const QString &body,
-                const Address *reloading)
+                const Address *reloading, const QString &head)
 {
     const bool paused =
         reloading != nullptr && reloading->params.value(QStringLiteral("reload")) == u'0';
@@ -250,8 +250,9 @@ QByteArray page(const QString &title, Section section, const QString &body,
     if (reloading != nullptr && !paused)
         html +=
             QStringLiteral("<meta http-equiv=\"refresh\" content=\"%1\">\n").arg(kRefreshSeconds);
-    html += QStringLiteral("<title>%1 - Velmaro plant</title>\n<style>%2</style></head>\n<body>\n")
-                .arg(escaped(title), QLatin1String(kStyle));
+    html +=
+        QStringLiteral("<title>%1 - Velmaro plant</title>\n%3<style>%2</style></head>\n<body>\n")
+            .arg(escaped(title), QLatin1String(kStyle), head);
     html += QStringLiteral("<header><div class=\"brand\">Velmaro<small>plant</small></div><nav>") +
             navLink("/", "Now", section == Section::Now) +
             navLink("/runs", "Runs", section == Section::Runs) +
@@ -303,6 +304,20 @@ Reply problem(int status, const QString &what, const Address *here)
 QString caption(const QString &text)
 {
     return QStringLiteral("<caption>%1</caption>").arg(text);
+}
+
+QString stationAddress(const QString &station)
+{
+    // As for serials: browsers drop "." and ".." from a path, so those (and none) go in the query.
+    const bool query =
+        station.isEmpty() || station == QLatin1String(".") || station == QLatin1String("..");
+    return (query ? QStringLiteral("/stations?station=") : QStringLiteral("/stations/")) +
+           urlPart(station);
+}
+
+QString stationLink(const QString &station)
+{
+    return QStringLiteral("<a href=\"%1\">%2</a>").arg(stationAddress(station), escaped(station));
 }
 
 QString verdictBadge(bool pass)

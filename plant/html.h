@@ -77,7 +77,7 @@ struct Address
 // (the plant now, a page that is there again once the records are) does. It offers to pause, at
 // the same address with reload=0, which stays until the reader resumes.
 QByteArray page(const QString &title, Section section, const QString &body,
-                const Address *reloading = nullptr);
+                const Address *reloading = nullptr, const QString &head = {});
 
 // A page that says what went wrong, with its status: 400 (a value that does not read), 404, 405
 // or 503 (the records cannot be read now; that one reloads itself at `here`, when given).
@@ -85,6 +85,10 @@ Reply problem(int status, const QString &what, const Address *here = nullptr);
 
 // A table's caption, which names it for a reader who hears the page.
 QString caption(const QString &text);
+
+// A station's page ("/stations/bench%2F1"), and its name as a link to it.
+QString stationAddress(const QString &station);
+QString stationLink(const QString &station);
 
 // <span class="pass">pass</span> or fail, in words as well as colour.
 QString verdictBadge(bool pass);

@@ -18,7 +18,7 @@ QString result(const char *which, const runs::RunRecord &run)
     return QStringLiteral("<dt>%1</dt><dd>%2 %3, %4 at %5 (%6)</dd>")
         .arg(QLatin1String(which), verdictBadge(passed(run)),
              escaped(runin::verdictText(run.errorCount())), localTime(run.start),
-             escaped(run.station), runLink(run.id, run.id.left(8)));
+             stationLink(run.station), runLink(run.id, run.id.left(8)));
 }
 
 QString camTables(const std::vector<runs::CamRecord> &kept)

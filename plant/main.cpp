@@ -45,6 +45,7 @@ struct Start
 {
     std::pair<QString, int> address;
     bool localOnly = false;
+    double yieldTarget = plant::Server::kDefaultYieldTarget;
 };
 
 // --help, --version and a wrong command line answer from the core application alone, with
@@ -61,7 +62,9 @@ std::variant<int, Start> readCommandLine(int &argc, char **argv)
         "every run with its charts and logs, every lens, and the quality figures, with CSV "
         "and JSON for other programs. It reads the plant database named by VELMARO_RUNS_DB "
         "(the environment, then velmaro.conf) as velmaro-report does; without one, or with "
-        "--local, this station's own runs.sqlite. It only reads."));
+        "--local, this station's own runs.sqlite. It only reads. VELMARO_YIELD_TARGET (the "
+        "same way; percent, default 90) is the first-pass yield each station's week should "
+        "reach: a week under it is listed under what needs attention."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption listen(QStringLiteral("listen"),
@@ -86,7 +89,18 @@ std::variant<int, Start> readCommandLine(int &argc, char **argv)
     if (!listenAt)
         return refuse(QStringLiteral("--listen '%1' is not HOST:PORT").arg(parser.value(listen)));
 
-    return Start{*listenAt, parser.isSet(local)};
+    // The first-pass yield a station's week should reach: the environment, then velmaro.conf.
+    double yieldTarget = plant::Server::kDefaultYieldTarget;
+    if (const QString target = runs::setting("VELMARO_YIELD_TARGET"); !target.isEmpty()) {
+        bool number = false;
+        yieldTarget = target.toDouble(&number);
+        if (!number || yieldTarget < 0 || yieldTarget > 100)
+            return refuse(QStringLiteral("VELMARO_YIELD_TARGET '%1' is not a percentage from 0 to "
+                                         "100 (the first-pass yield a station's week should "
+                                         "reach, e.g. 90)")
+                              .arg(target));
+    }
+    return Start{*listenAt, parser.isSet(local), yieldTarget};
 }
 
 } // namespace
@@ -110,7 +124,7 @@ int main(int argc, char *argv[])
     const auto start = readCommandLine(argc, argv);
     if (const int *status = std::get_if<int>(&start))
         return *status;
-    const auto &[address, localOnly] = std::get<Start>(start);
+    const auto &[address, localOnly, yieldTarget] = std::get<Start>(start);
     QApplication app(argc, argv);
 
     const QString plant = runs::plantConnection();
@@ -129,7 +143,7 @@ int main(int argc, char *argv[])
         source = (*first)->name();
     }
 
-    plant::Server server(open);
+    plant::Server server(open, yieldTarget);
     const auto bound = server.bind(address.first, address.second);
     if (!bound)
         return refuse(QString::fromStdString(bound.error()));

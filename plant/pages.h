@@ -32,6 +32,7 @@ struct Request : Address
     Clock::time_point deadline; // past it, the answer is 503
     quality::Cache *figures = nullptr; // the quality figures lately computed, shared by the threads
     Drawings *drawings = nullptr;      // the runs' drawings, shared by the threads
+    double yieldTarget = 90; // percent: a station's week under it with 5 lenses needs attention
     bool head = false; // HEAD: only the answer's headers go back; it reads no log and draws nothing
 
     [[nodiscard]] QString value(const QString &key) const { return params.value(key); }
@@ -58,6 +59,12 @@ Reply lensPage(runs::RunDatabase &records, const Request &request, const QString
 Reply camFile(runs::RunDatabase &records, const QString &id);
 Reply qualityPage(runs::RunDatabase &records, const Request &request);
 Reply qualityExport(runs::RunDatabase &records, const Request &request, bool json);
+// A station's u-charts of the errors per move, one per axis, over its latest runs (runs=N), and
+// one of them as JSON (axis=zoom1).
+Reply stationPage(runs::RunDatabase &records, const Request &request, const QString &station);
+Reply stationErrors(runs::RunDatabase &records, const Request &request, const QString &station);
+// What needs attention, as an Atom feed.
+Reply attentionFeed(runs::RunDatabase &records, const Request &request);
 
 // Shared by the pages.
 
@@ -70,6 +77,11 @@ inline constexpr int kMostCandidates = 20;
 std::variant<QString, Reply> wholeId(runs::RunDatabase &records, const runs::RecordTable &table,
                                      const QString &beginning);
 
+// The drawing kept under `key`, or the one `draw` makes now, named `what` in a refusal ("charts
+// of the run"). For HEAD only a kept one (null when there is none); a drawing refused or late
+// answers 503.
+std::variant<Drawings::Drawn, Reply> drawingOf(const Request &request, const QString &key,
+                                               const QString &what, const Drawings::Draw &draw);
 // The quality figures of the filter, from the request's cache when it has one.
 base::Result<quality::Quality> qualityOf(runs::RunDatabase &records, const Request &request,
                                          const runs::RunFilter &filter);

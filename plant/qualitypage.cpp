@@ -179,7 +179,7 @@ Reply qualityPage(runs::RunDatabase &records, const Request &request)
         "lenses</th><th class=\"num\">First-pass yield</th><th class=\"num\">Final "
         "yield</th><th class=\"num\">Runs without serial</th></tr></thead><tbody>\n");
     for (const quality::Cell &cell : figures->cells)
-        body += cellRow(cell, cell.week, escaped(cell.station));
+        body += cellRow(cell, cell.week, stationLink(cell.station));
     body += QStringLiteral("</tbody><tfoot>") +
             cellRow(figures->total, QStringLiteral("<b>All</b>"), QString()) +
             QStringLiteral("</tfoot></table>\n");

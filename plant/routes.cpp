@@ -169,7 +169,7 @@ QString runsTable(const std::vector<runs::RunRecord> &list, bool withStation,
         html += QStringLiteral("<tr><td>%1</td><td>%2</td>")
                     .arg(runLink(run.id, run.id.left(8)), localTime(run.start));
         if (withStation)
-            html += QStringLiteral("<td>%1</td>").arg(escaped(run.station));
+            html += QStringLiteral("<td>%1</td>").arg(stationLink(run.station));
         html += QStringLiteral("<td>%1</td><td>%2</td><td class=\"num\">%3</td><td "
                                "class=\"num\">%4</td><td>%5</td><td class=\"num\">%6</td>"
                                "<td>%7</td></tr>\n")
@@ -251,6 +251,19 @@ Reply route(runs::RunDatabase &records, const Request &request)
     if (first == QLatin1String("api") && parts.value(1) == QLatin1String("quality") &&
         parts.size() == 2)
         return qualityExport(records, request, true);
+    // A station by its name in the path, or in the query for the names a browser drops there.
+    const bool stationQuery = request.params.contains(QStringLiteral("station"));
+    if (first == QLatin1String("stations") &&
+        (parts.size() == 2 || (parts.size() == 1 && stationQuery)))
+        return stationPage(records, request,
+                           parts.size() == 2 ? parts.at(1) : request.value("station"));
+    if (first == QLatin1String("api") && parts.value(1) == QLatin1String("stations") &&
+        parts.last() == QLatin1String("errors") &&
+        (parts.size() == 4 || (parts.size() == 3 && stationQuery)))
+        return stationErrors(records, request,
+                             parts.size() == 4 ? parts.at(2) : request.value("station"));
+    if (parts.size() == 1 && first == QLatin1String("attention.atom"))
+        return attentionFeed(records, request);
     return problem(404, QStringLiteral("There is no page %1 here.").arg(shown(request.path)));
 }
 

@@ -145,31 +145,24 @@ QString errorLines(const QByteArray &log, const QString &base)
         .arg(note, escaped(shown));
 }
 
-// The run's drawing of that kind: kept, or drawn now. For HEAD only a kept one (null when there
-// is none); a drawing refused or late answers 503.
-std::variant<Drawings::Drawn, Reply> drawingOf(const Request &request, const QString &kind,
-                                               const runs::RunRecord &run,
-                                               const Drawings::Draw &draw)
+} // namespace
+
+std::variant<Drawings::Drawn, Reply> drawingOf(const Request &request, const QString &key,
+                                               const QString &what, const Drawings::Draw &draw)
 {
     static Drawings unshared(0); // for a request without the server's: drawn, never kept
     Drawings &drawings = request.drawings != nullptr ? *request.drawings : unshared;
-    const QString key = Drawings::key(kind, run.id, run.digest);
     if (request.head)
         return drawings.kept(key);
     auto drawn = drawings.drawn(key, draw, request.deadline);
     if (drawn)
         return *drawn;
     if (drawn.kind() == base::FailureKind::Busy || drawn.kind() == base::FailureKind::TimedOut)
-        return failed(drawn.kind(),
-                      QStringLiteral("The %1 of the run could not be drawn now: %2.")
-                          .arg(kind == QLatin1String("charts") ? QStringLiteral("charts")
-                                                               : QStringLiteral("report"),
-                               QString::fromStdString(drawn.error())));
-    return failed(drawn.kind(), QStringLiteral("The report could not be drawn: %1")
-                                    .arg(QString::fromStdString(drawn.error())));
+        return failed(drawn.kind(), QStringLiteral("The %1 could not be drawn now: %2.")
+                                        .arg(what, QString::fromStdString(drawn.error())));
+    return failed(drawn.kind(), QStringLiteral("The %1 could not be drawn: %2")
+                                    .arg(what, QString::fromStdString(drawn.error())));
 }
-
-} // namespace
 
 Reply runPage(runs::RunDatabase &records, const Request &request, const QString &id)
 {
@@ -179,10 +172,10 @@ Reply runPage(runs::RunDatabase &records, const Request &request, const QString 
     const runs::RunRecord &run = std::get<runs::RunRecord>(found);
 
     // HEAD draws nothing: without charts kept, the page's length is not known.
-    auto drawn =
-        drawingOf(request, QStringLiteral("charts"), run, [&run]() -> base::Result<Drawing> {
-            return Drawing{drawRunCharts(run), {}};
-        });
+    auto drawn = drawingOf(request, Drawings::key(QStringLiteral("charts"), run.id, run.digest),
+                           QStringLiteral("charts of the run"), [&run]() -> base::Result<Drawing> {
+                               return Drawing{drawRunCharts(run), {}};
+                           });
     if (auto *reply = std::get_if<Reply>(&drawn))
         return *reply;
     const Drawings::Drawn &drawing = std::get<Drawings::Drawn>(drawn);
@@ -195,7 +188,7 @@ Reply runPage(runs::RunDatabase &records, const Request &request, const QString 
               QStringLiteral("<span class=\"mono\">%1</span>").arg(escaped(run.id))) +
         field(QStringLiteral("Verdict"),
               verdictBadge(passed(run)) + u' ' + escaped(runin::verdictText(run.errorCount()))) +
-        field(QStringLiteral("Station"), escaped(run.station)) +
+        field(QStringLiteral("Station"), stationLink(run.station)) +
         field(QStringLiteral("Operator"), escaped(run.operatorName)) +
         field(QStringLiteral("Lens serial"), serialLink(run.serial)) +
         field(QStringLiteral("Tests"), escaped(run.tests)) +
@@ -281,13 +274,14 @@ Reply runFile(runs::RunDatabase &records, const Request &request, const QString 
     if (!request.head)
         if (auto cam = runs::CamStore(records).tableOfRun(run); cam)
             table = *cam;
-    auto drawn = drawingOf(request, QStringLiteral("report.pdf"), run,
-                           [&run, &table]() -> base::Result<Drawing> {
-                               auto pdf = drawRunReport(run, table);
-                               if (!pdf)
-                                   return pdf.failure();
-                               return Drawing{{}, std::move(*pdf)};
-                           });
+    auto drawn =
+        drawingOf(request, Drawings::key(QStringLiteral("report.pdf"), run.id, run.digest),
+                  QStringLiteral("report of the run"), [&run, &table]() -> base::Result<Drawing> {
+                      auto pdf = drawRunReport(run, table);
+                      if (!pdf)
+                          return pdf.failure();
+                      return Drawing{{}, std::move(*pdf)};
+                  });
     if (auto *refused = std::get_if<Reply>(&drawn))
         return *refused;
     const Drawings::Drawn &drawing = std::get<Drawings::Drawn>(drawn);

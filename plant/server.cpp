@@ -84,7 +84,7 @@ Reply answerOnThisThread(const Server::Opener &open, const Request &request)
 }
 
 Reply answerTimely(const Server::Opener &open, quality::Cache &figures, Drawings &drawings,
-                   const httplib::Request &req)
+                   double yieldTarget, const httplib::Request &req)
 {
     Gate::answering();
     auto read = readRequest(QByteArray::fromStdString(req.target));
@@ -93,6 +93,7 @@ Reply answerTimely(const Server::Opener &open, quality::Cache &figures, Drawings
     Request &request = std::get<Request>(read);
     request.figures = &figures;
     request.drawings = &drawings;
+    request.yieldTarget = yieldTarget;
     request.head = req.method == "HEAD";
     request.deadline = Clock::now() + std::chrono::seconds(Server::kAnswerWithinSeconds);
     // A thread's connection may have died with the server since its last request: it is tried
@@ -112,8 +113,8 @@ Reply answerTimely(const Server::Opener &open, quality::Cache &figures, Drawings
 
 } // namespace
 
-Server::Server(Opener open)
-    : m_open(std::move(open)), m_figures(std::make_unique<quality::Cache>()),
+Server::Server(Opener open, double yieldTarget)
+    : m_open(std::move(open)), m_yieldTarget(yieldTarget), m_figures(std::make_unique<quality::Cache>()),
       m_drawings(std::make_unique<Drawings>()),
       m_http(std::make_unique<httplib::Server>())
 {
@@ -132,7 +133,7 @@ Server::Server(Opener open)
     m_http->set_payload_max_length(64 * 1024);
 
     const auto page = [this](const httplib::Request &req, httplib::Response &res) {
-        send(answerTimely(m_open, *m_figures, *m_drawings, req), res);
+        send(answerTimely(m_open, *m_figures, *m_drawings, m_yieldTarget, req), res);
     };
     // Any path, line ends and all: what is not text gets its 400 here. HEAD too: the library
     // answers it from the GET handler.

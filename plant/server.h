@@ -33,7 +33,10 @@ public:
     static constexpr int kThreads = 16;
     static constexpr int kAnswerWithinSeconds = 10;
 
-    explicit Server(Opener open);
+    // The first-pass yield, percent, under which a station's week needs attention.
+    static constexpr double kDefaultYieldTarget = 90;
+
+    explicit Server(Opener open, double yieldTarget = kDefaultYieldTarget);
     ~Server();
     Server(const Server &) = delete;
     Server &operator=(const Server &) = delete;
@@ -47,6 +50,7 @@ public:
 
 private:
     Opener m_open;
+    double m_yieldTarget;
     int m_port = 0;
     std::unique_ptr<quality::Cache> m_figures;
     std::unique_ptr<Drawings> m_drawings;

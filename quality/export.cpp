@@ -12,6 +12,11 @@
 
 namespace quality {
 
+QString isoTime(const QDateTime &time)
+{
+    return time.isValid() ? time.toUTC().toString(Qt::ISODate) : QString();
+}
+
 namespace {
 
 // The axes' names as the records' columns have them.
@@ -23,11 +28,6 @@ const QStringList kCellFields{
     "week",       "station",    "runs",       "runs_without_serial", "passed_runs",
     "lenses",     "new_lenses", "first_pass", "first_pass_yield",    "final_pass",
     "final_yield"};
-
-QString isoTime(const QDateTime &time)
-{
-    return time.isValid() ? time.toUTC().toString(Qt::ISODate) : QString();
-}
 
 // A percent to a tenth, or nothing.
 QJsonValue rounded(std::optional<double> value)

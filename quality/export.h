@@ -15,6 +15,9 @@
 // decimal point whatever the locale.
 namespace quality {
 
+// A time as the CSV and JSON give it: "2026-12-05T13:03:07Z", empty for none.
+QString isoTime(const QDateTime &time);
+
 QByteArray runsCsv(const std::vector<runs::RunRecord> &records);
 QJsonObject runJson(const runs::RunRecord &record);
 

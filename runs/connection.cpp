@@ -18,9 +18,9 @@ constexpr const char *kSettingsKey = "VELMARO_RUNS_DB";
 
 } // namespace
 
-QString plantConnection()
+QString setting(const char *key)
 {
-    const QString fromEnvironment = qEnvironmentVariable(kSettingsKey).trimmed();
+    const QString fromEnvironment = qEnvironmentVariable(key).trimmed();
     if (!fromEnvironment.isEmpty())
         return fromEnvironment;
     const QSettings settings(
@@ -28,10 +28,15 @@ QString plantConnection()
             QStringLiteral("/velmaro/velmaro.conf"),
         QSettings::IniFormat);
     // An unquoted value with commas reads as a list; it was meant as one string.
-    const QVariant value = settings.value(QLatin1String(kSettingsKey));
+    const QVariant value = settings.value(QLatin1String(key));
     if (value.metaType() == QMetaType::fromType<QStringList>())
         return value.toStringList().join(QStringLiteral(", ")).trimmed();
     return value.toString().trimmed();
+}
+
+QString plantConnection()
+{
+    return setting(kSettingsKey);
 }
 
 QString stationDatabasePath()

@@ -6,6 +6,9 @@
 // this station is.
 namespace runs {
 
+// A setting: $KEY, else the key KEY of velmaro/velmaro.conf in the user's configuration folder;
+// empty when neither gives one.
+QString setting(const char *key);
 // The connection string of the plant's database: $VELMARO_RUNS_DB, else the key VELMARO_RUNS_DB of
 // velmaro/velmaro.conf in the user's configuration folder; empty when neither gives one.
 QString plantConnection();

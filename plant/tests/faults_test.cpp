@@ -188,6 +188,12 @@ TEST(PlantFaults, TakenPortOrUnreadableDatabaseAtStartEndsWith2NamingIt)
     EXPECT_EQ(second.exitCode(), 2);
     EXPECT_TRUE(second.readAllStandardError().contains(
         QStringLiteral("cannot listen on 127.0.0.1:%1").arg(first.port()).toUtf8()));
+    env.insert("VELMARO_YIELD_TARGET", "95 %");
+    second.setProcessEnvironment(env);
+    second.start(VELMARO_PLANT_PATH, {"--listen", "127.0.0.1:0"});
+    ASSERT_TRUE(second.waitForFinished(30000));
+    EXPECT_EQ(second.exitCode(), 2);
+    EXPECT_TRUE(second.readAllStandardError().contains("VELMARO_YIELD_TARGET '95 %' is not a"));
 
     PgServer stopped; // made, never started
     PlantProcess unreachable(stopped.connection());

@@ -16,6 +16,8 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QUrl>
+#include <QXmlStreamReader>
 
 #include <atomic>
 #include <future>
@@ -393,6 +395,67 @@ TEST_F(Pages, EachDrawingIsMadeOnceAndKeptHeadDrawsNothingAndAFullQueueRefusesOn
         refused = busy > 0;
     }
     EXPECT_TRUE(refused);
+}
+
+TEST_F(Pages, AStationsChartsAndWhatNeedsAttentionKeepEveryNameAsItIs)
+{
+    // A station's latest 3 runs failed on Zoom 1, the latest 2 of them on one lens.
+    const QString station = QStringLiteral("a/../%2F<b>\"&'");
+    auto records = runs::RunDatabase::openPlant(s_server->connection());
+    ASSERT_TRUE(records) << records.error();
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(runs::RunStore(**records).put(strokeRun(
+            QStringLiteral("d000000%1-0000-4000-8000-000000000000").arg(i), station,
+            i > 0 ? "<L&1>" : "L-2", "anna", QDateTime::currentDateTime().addSecs(60 * i - 600),
+            2 + i, runin::kZoom1Axis)));
+    const std::string path = "/stations/" + QUrl::toPercentEncoding(station).toStdString();
+    EXPECT_NE(body(path).find("Station a/../%2F&lt;b&gt;&quot;&amp;&#39;"), std::string::npos);
+    EXPECT_NE(body("/").find("href=\"" + path + "\""), std::string::npos);
+    EXPECT_EQ(s_plant->http().Get(path + "?runs=0")->status, 400);
+    EXPECT_EQ(s_plant->http().Get("/api" + path + "/errors?axis=zoom9")->status, 400);
+    EXPECT_NE(body("/stations?station=..").find("No run of the station .. is stored"),
+              std::string::npos);
+
+    // The JSON's limits are the u-chart's own, recomputed from its points.
+    const auto chart =
+        QJsonDocument::fromJson(
+            QByteArray::fromStdString(body("/api" + path + "/errors?axis=zoom1&runs=2")))
+            .object();
+    EXPECT_EQ(chart["station"].toString(), station);
+    const QJsonArray points = chart["points"].toArray();
+    ASSERT_EQ(points.size(), 2);
+    const double moves = points[0]["moves"].toDouble() + points[1]["moves"].toDouble();
+    EXPECT_DOUBLE_EQ(chart["centre"].toDouble(), 2 / moves);
+    EXPECT_DOUBLE_EQ(points[1]["ucl"].toDouble(),
+                     2 / moves + 3 * std::sqrt(2 / moves / points[1]["moves"].toDouble()));
+    EXPECT_EQ(points[1]["start"].toString().size(), 20); // 2026-12-05T13:03:07Z
+
+    // The feed reads as XML, names as they are, and the same ids a second time.
+    const auto entries = [] {
+        auto res = s_plant->http().Get("/attention.atom");
+        EXPECT_EQ(res->get_header_value("Content-Type"), "application/atom+xml");
+        QXmlStreamReader xml(QByteArray::fromStdString(res->body));
+        std::map<QString, QString> titles; // by id
+        QString id;
+        while (!xml.atEnd())
+            if (xml.readNext() != QXmlStreamReader::StartElement)
+                continue;
+            else if (xml.name() == u"id")
+                id = xml.readElementText();
+            else if (xml.name() == u"title")
+                titles[id] = xml.readElementText();
+        EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+        return titles;
+    };
+    const auto first = entries();
+    EXPECT_EQ(first, entries());
+    QStringList titles;
+    for (const auto &[id, title] : first)
+        titles << title;
+    EXPECT_TRUE(titles.contains(station + ": its latest 3 runs failed"))
+        << titles.join('\n').toStdString();
+    EXPECT_TRUE(titles.contains("Lens <L&1>: its latest 2 runs failed on Zoom 1"));
+    s_server->psql("DELETE FROM runs WHERE id LIKE 'd000000%'");
 }
 
 } // namespace
