@@ -5,6 +5,7 @@
 #include "runin/verdict.h"
 #include "runlog/summary.h"
 
+#include <QCategoryAxis>
 #include <QChart>
 #include <QDateTimeAxis>
 #include <QGraphicsScene>
@@ -247,6 +248,73 @@ std::unique_ptr<QChart> camChart(const camtable::CamTable &table)
     return chart;
 }
 
+std::unique_ptr<QChart> trendChart(const QString &title, const QString &valueTitle,
+                                   const QStringList &categories,
+                                   const std::vector<TrendLine> &lines)
+{
+    // Ten colours that tell apart; past ten lines they come again, dashed.
+    static const std::array<QColor, 10> kColours{
+        QColor(0x1f, 0x77, 0xb4), QColor(0xff, 0x7f, 0x0e), QColor(0x2c, 0xa0, 0x2c),
+        QColor(0xd6, 0x27, 0x28), QColor(0x94, 0x67, 0xbd), QColor(0x8c, 0x56, 0x4b),
+        QColor(0xe3, 0x77, 0xc2), QColor(0x7f, 0x7f, 0x7f), QColor(0xbc, 0xbd, 0x22),
+        QColor(0x17, 0xbe, 0xcf)};
+    auto chart = newChart(title);
+    chart->legend()->setAlignment(Qt::AlignRight);
+    auto *x = new QCategoryAxis;
+    x->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    // At most about a dozen labels across, the latest category always among them.
+    const auto count = static_cast<int>(categories.size());
+    const int every = std::max(1, (count + 11) / 12);
+    for (int index = (count - 1) % every; index < count; index += every)
+        x->append(categories.at(index), index);
+    x->setRange(-0.5, std::max(0.5, count - 0.5));
+    auto *y = valueAxis(valueTitle);
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+    double low = 100;
+    std::size_t coloured = 0;
+    // The emphasised lines last, so that they are drawn over the others.
+    std::vector<const TrendLine *> order;
+    for (const bool emphasised : {false, true})
+        for (const TrendLine &line : lines)
+            if (line.emphasised == emphasised)
+                order.push_back(&line);
+    for (const TrendLine *each : order) {
+        const TrendLine &line = *each;
+        const auto index = static_cast<std::size_t>(each - lines.data());
+        QPen pen(line.emphasised ? QColor(0x14, 0x28, 0x3d) : kColours.at(coloured % 10),
+                 line.emphasised ? 3.0 : 1.6);
+        if (!line.emphasised && coloured++ >= kColours.size())
+            pen.setStyle(Qt::DashLine);
+        QLineSeries *run = nullptr;
+        bool named = false;
+        for (std::size_t week = 0; week < line.values.size(); ++week) {
+            const std::optional<double> value = line.values.at(week);
+            if (!value) {
+                run = nullptr; // no value that week: a gap
+                continue;
+            }
+            if (run == nullptr) {
+                run = new QLineSeries;
+                run->setPen(pen);
+                run->setName(line.name);
+                run->setProperty("line", QVariant::fromValue(index));
+                attach(*chart, run, x, y);
+                if (named)
+                    chart->legend()->markers(run).constFirst()->setVisible(false);
+                named = true;
+            }
+            run->append(static_cast<double>(week), *value);
+            low = std::min(low, *value);
+        }
+    }
+    // From a round ten below the lowest value to the top, so that small changes near 100 show.
+    const double bottom = std::max(0.0, std::floor((low - 5) / 10.0) * 10.0);
+    y->setRange(bottom, 100);
+    y->setTickCount(static_cast<int>((100 - bottom) / (bottom >= 50 ? 10 : 20)) + 1);
+    return chart;
+}
+
 std::unique_ptr<QChart> errorRateChart(const QString &title, const quality::UChart &chart)
 {
     auto drawn = newChart(title);
@@ -303,7 +371,8 @@ std::unique_ptr<QChart> errorRateChart(const QString &title, const quality::UCha
     return drawn;
 }
 
-void drawChart(QPainter &painter, std::unique_ptr<QChart> chart, const QRectF &target)
+void drawChart(QPainter &painter, std::unique_ptr<QChart> chart, const QRectF &target,
+               const std::function<void(QChart &)> &painted)
 {
     QGraphicsScene scene;
     QChart *drawn = chart.release();
@@ -311,6 +380,8 @@ void drawChart(QPainter &painter, std::unique_ptr<QChart> chart, const QRectF &t
     drawn->setGeometry(QRectF(QPointF(0, 0), target.size()));
     scene.setSceneRect(drawn->geometry());
     scene.render(&painter, target, scene.sceneRect());
+    if (painted)
+        painted(*drawn);
 }
 
 } // namespace drawing

@@ -1,5 +1,6 @@
 """velmaro-plant in headless Chromium over records stored by the real store code: the front page,
-a run's charts, its lens, the filters, the CSV against velmaro-report's; a screenshot of each."""
+a run's charts, its lens, the filters, the CSV against velmaro-report's; each page on a phone and a
+desk, with a screenshot of each."""
 
 import csv
 import io
@@ -72,13 +73,9 @@ class PlantInABrowser(unittest.TestCase):
         if cls.plant.wait(timeout=30) != 0:
             raise AssertionError(f"velmaro-plant ended with {cls.plant.returncode}")
 
-    def shot(self, name):
-        """The whole page, not only the window's height."""
-        height = self.browser.execute_script("return document.documentElement.scrollHeight")
+    def window(self, width, height):
         self.browser.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
-            "width": 1280, "height": min(height, 6000), "deviceScaleFactor": 1, "mobile": False})
-        self.browser.save_screenshot(os.path.join(SHOTS, name + ".png"))
-        self.browser.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
+            "width": width, "height": height, "deviceScaleFactor": 1, "mobile": False})
 
     def find(self, by, what):
         """The element, once the page has it."""
@@ -107,12 +104,10 @@ class PlantInABrowser(unittest.TestCase):
         self.go(self.base, lambda: self.browser.get(self.base))
         self.assertEqual(self.browser.title, "The plant now - Velmaro plant")
         self.assertRegex(self.row_of("bench-4").text, r"silent since \d\d:\d\d")
-        self.shot("front")
         self.go("/stations/bench-1", self.row_of("bench-1").find_element(By.TAG_NAME, "a").click)
         charts = self.browser.find_elements(By.CSS_SELECTOR, "figure.chart svg[role=img]")
         self.assertEqual(len(charts), 4)
         self.assertTrue(all(chart.size["height"] > 100 for chart in charts), "charts drawn")
-        self.shot("station")
         self.go(self.base, lambda: self.browser.get(self.base))
 
         link = self.row_of("bench-1").find_element(By.PARTIAL_LINK_TEXT, "last run")
@@ -121,11 +116,9 @@ class PlantInABrowser(unittest.TestCase):
         charts = self.browser.find_elements(By.CSS_SELECTOR, "figure.chart svg")
         self.assertEqual(len(charts), 5)
         self.assertTrue(all(chart.size["height"] > 100 for chart in charts), "charts drawn")
-        self.shot("run")
 
         self.go("/lenses/L-1003", self.find(By.LINK_TEXT, "L-1003").click)
         self.assertIn("fail", self.find(By.ID, "lens-results").text)
-        self.shot("lens")
         self.go("/lenses/L-1001", lambda: self.browser.get(self.base + "lenses/L-1001"))
         results = self.find(By.ID, "lens-results").text
         self.assertRegex(results, r"First run\s+\S*\s*fail")
@@ -138,7 +131,6 @@ class PlantInABrowser(unittest.TestCase):
         rows = self.browser.find_elements(By.CSS_SELECTOR, "main table tbody tr")
         self.assertEqual(len(rows), 2)
         self.assertIn("O'Brien <i>&amp;</i>", rows[1].text)
-        self.shot("runs")
 
         # The download the page links, against the command line's, over the same filter.
         link = self.find(By.LINK_TEXT, "Download CSV").get_attribute("href")
@@ -159,10 +151,42 @@ class PlantInABrowser(unittest.TestCase):
             self.go("/lenses", self.find(By.LINK_TEXT, serial).click)
             self.assertEqual(self.find(By.TAG_NAME, "h1").text, f"Lens {serial}")
 
-    def test_the_quality_page_shows_the_weeks_and_the_failures(self):
+    def test_the_quality_page_shows_the_trend_and_the_weeks(self):
         self.go("quality", lambda: self.browser.get(self.base + "quality"))
         self.assertIn("bench-9", self.find(By.ID, "quality").text)
-        self.shot("quality")
+        points = [point.get_attribute("textContent") for point in
+                  self.browser.find_elements(By.CSS_SELECTOR, "#trend svg circle title")]
+        self.assertRegex(points[-1], r"^Plant, \d{4}-W\d\d: [\d.]+% of \d+ new lens")
+        self.assertEqual(len(points), len(self.browser.find_elements(
+            By.XPATH, "//table[@id='trend-points']//td[contains(., 'lenses')]")))
+
+    def test_the_reload_pauses_with_the_address_kept(self):
+        self.go("/?x=1", lambda: self.browser.get(self.base + "?x=1"))
+        self.go("reload=0", self.find(By.ID, "reload").click)
+        self.assertIn("x=1", self.browser.current_url)
+        self.assertFalse(self.browser.find_elements(By.CSS_SELECTOR, "meta[http-equiv=refresh]"))
+        self.go("/?x=1", self.find(By.LINK_TEXT, "Resume reload").click)
+        self.find(By.CSS_SELECTOR, "meta[http-equiv=refresh]")
+
+    def test_every_page_reads_on_a_phone_and_a_desk(self):
+        pages = {"front": "", "runs": "runs", "run": "runs/a0000006", "lens": "lenses/L-1001",
+                 "quality": "quality", "station": "stations/bench-1", "lenses": "lenses?decision=1",
+                 "missing": "nowhere"}
+        self.addCleanup(self.browser.execute_cdp_cmd, "Emulation.clearDeviceMetricsOverride", {})
+        for width, height in ((390, 844), (1280, 1000)):
+            for name, address in pages.items():
+                self.window(width, height)
+                self.go(self.base + address, lambda: self.browser.get(self.base + address))
+                sizes = self.browser.execute_script(
+                    "return [document.documentElement.scrollWidth, innerWidth]")
+                self.assertLessEqual(sizes[0], sizes[1], f"{name} at {width} px")
+                self.assertIn("Times in ", self.find(By.ID, "zone").text)
+                self.assertFalse(self.browser.find_elements(
+                    By.XPATH, "//table[not(caption)] | //figure[not(descendant-or-self::*"
+                    "[@role='img' and @aria-label])]"), name)
+                tall = self.browser.execute_script("return document.documentElement.scrollHeight")
+                self.window(width, min(tall, 6000))
+                self.browser.save_screenshot(os.path.join(SHOTS, f"{name}-{width}.png"))
 
 
 if __name__ == "__main__":

@@ -122,6 +122,10 @@ base::Result<PlantNow> plantNow(runs::RunDatabase &records, const Request &reque
     if (!live)
         return live.failure();
     now.live = std::move(*live);
+    auto clock = runs::ProgressStore(records).now();
+    if (!clock)
+        return clock.failure();
+    now.clock = *clock;
     const QDate today = QDate::currentDate();
     now.since = today.addDays(1 - today.dayOfWeek() - 7 * kLookBackWeeks).startOfDay();
     runs::RunFilter recent;
@@ -137,9 +141,8 @@ base::Result<std::vector<AttentionItem>> needsAttention(runs::RunDatabase &recor
                                                         const Request &request, const PlantNow &now)
 {
     std::vector<AttentionItem> items;
-    const QDateTime clock = QDateTime::currentDateTimeUtc();
     for (const runs::RunProgress &live : now.live)
-        if (!live.ended && live.updated.secsTo(clock) > kSilentAfterSeconds)
+        if (!live.ended && live.updated.secsTo(now.clock) > kSilentAfterSeconds)
             items.push_back(item(QStringLiteral("silent\n%1\n%2").arg(live.station, live.runId),
                                  QStringLiteral("%1: silent since %2, in the middle of a run")
                                      .arg(live.station, localTime(live.updated)),

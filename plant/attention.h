@@ -27,6 +27,9 @@ struct PlantNow
     std::vector<runs::RunProgress> live;
     quality::Quality figures;
     QDateTime since; // the Monday of the ISO week two before this one: older news is not news
+    // The database's clock now, which stamped the snapshots: silence is measured by it, not by
+    // this server's clock.
+    QDateTime clock;
 };
 base::Result<PlantNow> plantNow(runs::RunDatabase &records, const Request &request);
 

@@ -1,4 +1,5 @@
 #include "drawing.h"
+#include "html.h"
 
 #include "drawing/charts.h"
 #include "drawing/runreport.h"
@@ -7,6 +8,8 @@
 #include <QBuffer>
 #include <QChart>
 #include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QLineSeries>
 #include <QPainter>
 #include <QRegularExpression>
 #include <QSvgGenerator>
@@ -28,8 +31,12 @@ struct Handover
     bool started = false, finished = false, dropped = false;
 };
 
-QByteArray chartSvg(std::unique_ptr<QChart> chart, const QSize &size)
+// The chart as an <svg> element; `extra`, when given, adds markup at its end from the chart as it
+// was laid out.
+QByteArray chartSvg(std::unique_ptr<QChart> chart, const QSize &size,
+                    const std::function<QByteArray(QChart &)> &extra = {})
 {
+    QByteArray added;
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     {
@@ -39,7 +46,11 @@ QByteArray chartSvg(std::unique_ptr<QChart> chart, const QSize &size)
         svg.setViewBox(QRect(QPoint(0, 0), size));
         svg.setResolution(96);
         QPainter painter(&svg);
-        drawing::drawChart(painter, std::move(chart), QRectF(QPointF(0, 0), size));
+        drawing::drawChart(painter, std::move(chart), QRectF(QPointF(0, 0), size),
+                           [&](QChart &drawn) {
+                               if (extra)
+                                   added = extra(drawn);
+                           });
     }
     QByteArray text = buffer.data();
     // The element goes inside the page: no declaration, and no fixed size in millimetres.
@@ -50,7 +61,12 @@ QByteArray chartSvg(std::unique_ptr<QChart> chart, const QSize &size)
     QByteArray tag = text.left(tagEnd);
     static const QRegularExpression fixedSize(QStringLiteral(R"(\s(width|height)="[^"]*")"));
     tag = QString::fromUtf8(tag).remove(fixedSize).toUtf8();
-    return tag + text.mid(tagEnd);
+    // The generator opens a group at each change of pen or brush, most of them left empty.
+    static const QRegularExpression emptyGroup(QStringLiteral(R"(<g\b[^>]*>\s*</g>\s*)"));
+    text = tag + QString::fromUtf8(text.mid(tagEnd)).remove(emptyGroup).toUtf8();
+    if (!added.isEmpty())
+        text.insert(text.lastIndexOf("</svg>"), added);
+    return text;
 }
 
 } // namespace
@@ -104,6 +120,58 @@ RunCharts drawRunCharts(const runs::RunRecord &run)
     drawn.charts.push_back({QStringLiteral("Position errors over the run"),
                             chartSvg(drawing::errorChart(log, drawn.note), QSize(760, 340))});
     return drawn;
+}
+
+QByteArray YieldTrend::digest() const
+{
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    hash.addData(weeks.join(u'\n').toUtf8());
+    for (const Line &line : lines) {
+        hash.addData(QByteArray("\n\n") + line.name.toUtf8());
+        for (std::size_t week = 0; week < line.yield.size(); ++week)
+            hash.addData(QStringLiteral("\n%1 %2")
+                             .arg(line.yield.at(week)
+                                      ? QString::number(*line.yield.at(week), 'g', 17)
+                                      : QStringLiteral("-"))
+                             .arg(line.lenses.at(week))
+                             .toUtf8());
+    }
+    return hash.result().toHex();
+}
+
+SvgChart drawYieldTrend(const YieldTrend &trend)
+{
+    std::vector<drawing::TrendLine> lines;
+    for (const YieldTrend::Line &line : trend.lines)
+        lines.push_back({line.name, line.yield, lines.empty()});
+    const QString title = QStringLiteral("First-pass yield per ISO week");
+    auto chart =
+        drawing::trendChart(title, QStringLiteral("first-pass yield (%)"), trend.weeks, lines);
+    // Each point as a circle in its line's colour with its title, which a browser shows on
+    // hovering: far smaller than the chart's own markers, each of which carries its whole style.
+    const auto points = [&trend](QChart &drawn) {
+        QByteArray marks = "<g class=\"points\" stroke=\"#ffffff\" stroke-width=\"1\">\n";
+        for (QAbstractSeries *series : drawn.series()) {
+            const auto *run = qobject_cast<QLineSeries *>(series);
+            const auto index = run->property("line").value<std::size_t>();
+            const YieldTrend::Line &line = trend.lines.at(index);
+            for (const QPointF &point : run->points()) {
+                const auto week = static_cast<std::size_t>(point.x());
+                const QPointF at = drawn.mapToPosition(point, series);
+                marks += QStringLiteral("<circle cx=\"%1\" cy=\"%2\" r=\"%3\" fill=\"%4\"><title>"
+                                        "%5, %6: %7 of %8 new lens(es)</title></circle>\n")
+                             .arg(at.x(), 0, 'f', 1)
+                             .arg(at.y(), 0, 'f', 1)
+                             .arg(index == 0 ? 5 : 4)
+                             .arg(run->pen().color().name(), escaped(line.name),
+                                  trend.weeks.at(qsizetype(week)), percent(line.yield.at(week)))
+                             .arg(line.lenses.at(week))
+                             .toUtf8();
+            }
+        }
+        return marks + "</g>\n";
+    };
+    return {title, chartSvg(std::move(chart), QSize(900, 400), points)};
 }
 
 std::vector<SvgChart>

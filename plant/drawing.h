@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <chrono>
 #include <functional>
@@ -40,9 +41,27 @@ struct RunCharts
 // The report's charts of a run, drawn by the report's own chart code. On the application's thread.
 RunCharts drawRunCharts(const runs::RunRecord &run);
 
+// First-pass yield per ISO week, one line per station and one for the plant.
+struct YieldTrend
+{
+    struct Line
+    {
+        QString name;
+        std::vector<std::optional<double>> yield; // percent, per week; none without new lenses
+        std::vector<int> lenses;                  // the new lenses under each yield
+    };
+    QStringList weeks;                       // in order, "2026-W49"
+    std::vector<Line> lines;                 // the plant's first
+    [[nodiscard]] QByteArray digest() const; // of what the chart shows, to keep it by
+};
+
+// The trend as the report's chart code draws it, each point with its title (a tooltip that names
+// its station, week, yield and lenses). On the application's thread.
+SvgChart drawYieldTrend(const YieldTrend &trend);
+
 // Each u-chart under its title, small, by the report's chart code. On the application's thread.
-std::vector<SvgChart> drawErrorRateCharts(
-    const std::vector<std::pair<QString, quality::UChart>> &charts);
+std::vector<SvgChart>
+drawErrorRateCharts(const std::vector<std::pair<QString, quality::UChart>> &charts);
 
 // What velmaro-report --run ID -o writes, with the lens's cam table that runs::CamStore::tableOfRun
 // found for it. On the application's thread.

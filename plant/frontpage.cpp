@@ -83,11 +83,11 @@ Reply frontPage(runs::RunDatabase &records, const Request &request)
         if (cell.week == runs::isoWeek(QDateTime::currentDateTime()))
             stations[cell.station].week = &cell;
 
-    const QDateTime now = QDateTime::currentDateTimeUtc();
     QString body =
         attentionList(found->items) +
         QStringLiteral(
-            "<h2>Stations</h2><table id=\"stations\"><thead><tr><th>Station</th><th>Now</th>"
+            "<h2>Stations</h2><table id=\"stations\"><caption>Each station: its run under way, "
+            "or its last run</caption><thead><tr><th>Station</th><th>Now</th>"
             "<th>Lens serial</th><th>Tests</th><th class=\"num\">Cycles</th><th>How it ended / "
             "errors</th><th>Verdict</th><th class=\"num\">Runs this week</th><th "
             "class=\"num\">First-pass yield this week</th></tr></thead><tbody>\n");
@@ -97,7 +97,7 @@ Reply frontPage(runs::RunDatabase &records, const Request &request)
     for (const auto &[name, station] : stations) {
         body += QStringLiteral("<tr><td>%1</td>").arg(stationLink(name));
         if (station.live && !station.live->ended)
-            body += liveCells(*station.live, now);
+            body += liveCells(*station.live, plant->clock);
         else if (station.last)
             body += lastRunCells(*station.last);
         else
@@ -106,12 +106,14 @@ Reply frontPage(runs::RunDatabase &records, const Request &request)
                     .arg(QString::number(station.week ? station.week->runs : 0),
                          percent(station.week ? station.week->firstPassYield() : std::nullopt));
     }
-    body += QStringLiteral("</tbody></table>\n<h2>Latest runs</h2>\n") + runsTable(latest->runs);
+    body += QStringLiteral("</tbody></table>\n<h2>Latest runs</h2>\n") +
+            runsTable(latest->runs, true,
+                      QStringLiteral("The latest runs of every station, newest first"));
     body += QStringLiteral("<p><a href=\"/runs\">All runs</a> &middot; %1 in the records &middot; "
                            "<a href=\"/lenses?decision=1\">Lenses waiting for a decision</a></p>\n")
                 .arg(latest->total);
     Reply reply;
-    reply.body = page(QStringLiteral("The plant now"), Section::Now, body, Reload::Every30s,
+    reply.body = page(QStringLiteral("The plant now"), Section::Now, body, &request,
                       QStringLiteral("<link rel=\"alternate\" type=\"application/atom+xml\" "
                                      "title=\"What needs attention\" href=\"/attention.atom\">\n"));
     return reply;

@@ -1,5 +1,8 @@
 #include "html.h"
 
+#include "runs/localtime.h"
+
+#include <QTimeZone>
 #include <QUrl>
 
 namespace plant {
@@ -15,7 +18,8 @@ constexpr const char *kStyle = R"css(
 *{box-sizing:border-box}
 body{margin:0;font:15px/1.45 system-ui,-apple-system,"Segoe UI",Roboto,"DejaVu Sans",sans-serif;
 color:var(--ink);background:#fff}
-header{background:#14283d;color:#fff;padding:0 24px;display:flex;align-items:center;gap:28px}
+header{background:#14283d;color:#fff;padding:0 24px;display:flex;flex-wrap:wrap;align-items:center;
+column-gap:28px}
 header .brand{font-weight:700;font-size:17px;letter-spacing:.02em;padding:14px 0}
 header .brand small{font-weight:400;color:#a9bdd1;margin-left:6px}
 nav a{color:#cfe0f0;text-decoration:none;padding:16px 12px;display:inline-block;
@@ -26,7 +30,11 @@ main{padding:20px 24px 32px;max-width:1400px}
 h1{font-size:22px;margin:4px 0 14px}
 h2{font-size:17px;margin:26px 0 10px;color:#243447}
 a{color:var(--accent)}
-table{border-collapse:collapse;width:100%;margin:4px 0 8px;font-size:14px}
+.scroll{overflow-x:auto;max-width:100%;margin:4px 0 8px}
+table{border-collapse:collapse;width:100%;font-size:14px}
+caption{caption-side:top;text-align:left;color:var(--muted);font-size:13px;padding:2px 0 6px}
+.sr{position:absolute;width:1px;height:1px;overflow:hidden;clip:rect(0 0 0 0);white-space:nowrap}
+.reload{float:right;font-size:13px;margin-top:6px}
 th,td{padding:6px 10px;border-bottom:1px solid var(--line);text-align:left;vertical-align:top}
 th{background:var(--band);font-weight:600;color:#33475b;white-space:nowrap}
 tbody tr:hover{background:#f9fbfd}
@@ -38,9 +46,9 @@ td.mono,.mono{font-family:"DejaVu Sans Mono",Menlo,Consolas,monospace;font-size:
 .live{color:var(--accent);background:#e4eefa}
 .silent{color:var(--warn);background:var(--warn-bg)}
 .muted{color:var(--muted)}
-dl.fields{display:grid;grid-template-columns:max-content 1fr;gap:4px 18px;margin:0 0 8px}
+dl.fields{display:grid;grid-template-columns:max-content minmax(0,1fr);gap:4px 18px;margin:0 0 8px}
 dl.fields dt{color:var(--muted)}
-dl.fields dd{margin:0}
+dl.fields dd{margin:0;overflow-wrap:anywhere}
 form.filters{display:flex;flex-wrap:wrap;gap:10px 14px;align-items:flex-end;background:var(--band);
 padding:12px 14px;border-radius:6px;margin-bottom:14px}
 form.filters label{display:flex;flex-direction:column;font-size:12px;color:var(--muted)}
@@ -52,12 +60,20 @@ color:#fff;cursor:pointer}
 .downloads a{margin-right:16px}
 pre.log{background:#fbfbfc;border:1px solid var(--line);padding:10px;overflow:auto;max-height:420px;
 font-size:13px;white-space:pre}
-.charts{display:grid;grid-template-columns:repeat(auto-fill,minmax(520px,1fr));gap:12px}
+.charts{display:grid;grid-template-columns:repeat(auto-fill,minmax(min(520px,100%),1fr));gap:12px}
 .charts figure{margin:0;border:1px solid var(--line);border-radius:6px;padding:6px;background:#fff}
 .charts svg{width:100%;height:auto;display:block}
 .bar{display:inline-block;height:10px;background:#c94a3f;border-radius:2px;vertical-align:middle}
 .problem{border-left:4px solid var(--fail);background:var(--fail-bg);padding:12px 16px;border-radius:4px}
+figure.trend{margin:0 0 8px;border:1px solid var(--line);border-radius:6px;padding:6px;max-width:980px}
+figure.trend svg{width:100%;height:auto;display:block}
+figure.trend circle:hover{stroke:#14283d;stroke-width:3}
+figcaption{font-size:13px;color:var(--muted)}
 footer{color:var(--muted);font-size:12px;padding:12px 24px;border-top:1px solid var(--line)}
+@media (max-width:600px){header{padding:0 12px;column-gap:12px}nav a{padding:10px 8px}
+main{padding:14px 12px 24px}footer{padding:12px}form.filters input,form.filters select{min-width:0}
+th,td{padding:5px 8px;white-space:nowrap}.reload{float:none;margin:0 0 4px}
+figure.trend,.charts figure{overflow-x:auto}figure.trend svg,.charts svg{min-width:560px}}
 )css";
 
 QString navLink(const char *href, const char *text, bool here)
@@ -65,6 +81,22 @@ QString navLink(const char *href, const char *text, bool here)
     return QStringLiteral("<a href=\"%1\"%2>%3</a>")
         .arg(QLatin1String(href), here ? QStringLiteral(" class=\"here\"") : QString(),
              QLatin1String(text));
+}
+
+// The address with reload=`reload`, or without reload when that is empty; the rest of the query
+// as it was.
+QString addressWith(const Address &address, const QString &reload)
+{
+    QMap<QString, QString> params = address.params;
+    params.remove(QStringLiteral("reload"));
+    if (!reload.isEmpty())
+        params.insert(QStringLiteral("reload"), reload);
+    QStringList pairs;
+    for (auto each = params.cbegin(); each != params.cend(); ++each)
+        pairs << QString::fromLatin1(QUrl::toPercentEncoding(each.key())) + u'=' +
+                     QString::fromLatin1(QUrl::toPercentEncoding(each.value()));
+    const QString path = QString::fromLatin1(QUrl::toPercentEncoding(address.path, "/"));
+    return escaped(pairs.isEmpty() ? path : path + u'?' + pairs.join(u'&'));
 }
 
 QString reasonPhrase(int status)
@@ -122,15 +154,64 @@ QString urlPart(const QString &text)
     return QString::fromLatin1(QUrl::toPercentEncoding(text));
 }
 
-QString localDate(const QDateTime &utc)
+namespace {
+
+QString offsetText(int seconds)
 {
-    return utc.isValid() ? utc.toLocalTime().toString(QStringLiteral("yyyy-MM-dd"))
-                         : QStringLiteral("unknown");
+    const int minutes = std::abs(seconds) / 60;
+    return QStringLiteral("%1%2:%3")
+        .arg(QLatin1Char(seconds < 0 ? '-' : '+'))
+        .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+        .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
+// Whether the wall-clock time of `utc` comes twice in the local zone: another instant, under the
+// offset that holds a day before or after, reads the same.
+bool repeated(const QDateTime &utc)
+{
+    const int offset = utc.toLocalTime().offsetFromUtc();
+    for (const int days : {-1, 1}) {
+        const int other = utc.addDays(days).toLocalTime().offsetFromUtc();
+        if (other != offset && utc.addSecs(offset - other).toLocalTime().offsetFromUtc() == other)
+            return true;
+    }
+    return false;
+}
+
+// The local time in that format, with its offset when the time comes twice.
+QString shownTime(const QDateTime &utc, const QString &format)
+{
+    if (!utc.isValid())
+        return QStringLiteral("unknown");
+    const QDateTime local = utc.toLocalTime();
+    QString text = local.toString(format);
+    if (repeated(utc))
+        text += u' ' + offsetText(local.offsetFromUtc());
+    return text;
+}
+
+} // namespace
+
+QString localTime(const QDateTime &utc)
+{
+    return shownTime(utc, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
 QString clockTime(const QDateTime &utc)
 {
-    return utc.isValid() ? utc.toLocalTime().toString(QStringLiteral("HH:mm"))
+    return shownTime(utc, QStringLiteral("HH:mm"));
+}
+
+QString zoneLine(const QDateTime &utc)
+{
+    return QStringLiteral("Times in %1 (UTC%2)")
+        .arg(escaped(QString::fromUtf8(QTimeZone::systemTimeZoneId())),
+             offsetText(utc.toLocalTime().offsetFromUtc()));
+}
+
+QString localDate(const QDateTime &utc)
+{
+    return utc.isValid() ? utc.toLocalTime().toString(QStringLiteral("yyyy-MM-dd"))
                          : QStringLiteral("unknown");
 }
 
@@ -158,13 +239,15 @@ QString percent(std::optional<double> value)
     return QString::number(*value, 'f', 1) + u'%';
 }
 
-QByteArray page(const QString &title, Section section, const QString &body, Reload reload,
-                const QString &head)
+QByteArray page(const QString &title, Section section, const QString &body,
+                const Address *reloading, const QString &head)
 {
+    const bool paused =
+        reloading != nullptr && reloading->params.value(QStringLiteral("reload")) == u'0';
     QString html = QStringLiteral("<!DOCTYPE html>\n<html lang=\"en\"><head><meta "
                                   "charset=\"utf-8\">\n<meta name=\"viewport\" "
                                   "content=\"width=device-width, initial-scale=1\">\n");
-    if (reload == Reload::Every30s)
+    if (reloading != nullptr && !paused)
         html +=
             QStringLiteral("<meta http-equiv=\"refresh\" content=\"%1\">\n").arg(kRefreshSeconds);
     html +=
@@ -174,17 +257,33 @@ QByteArray page(const QString &title, Section section, const QString &body, Relo
             navLink("/", "Now", section == Section::Now) +
             navLink("/runs", "Runs", section == Section::Runs) +
             navLink("/quality", "Quality", section == Section::Quality) +
-            QStringLiteral("</nav></header>\n<main>\n<h1>%1</h1>\n").arg(escaped(title)) + body +
-            QStringLiteral("\n</main>\n<footer>Shown %1 (server time). Read-only view of the "
-                           "running-in records.</footer>\n</body></html>\n")
-                .arg(localTime(QDateTime::currentDateTimeUtc()));
+            QStringLiteral("</nav></header>\n<main>\n");
+    if (reloading != nullptr)
+        html += paused ? QStringLiteral("<p class=\"reload\">Reload paused &middot; <a "
+                                        "id=\"reload\" href=\"%1\">Resume reload</a></p>\n")
+                             .arg(addressWith(*reloading, {}))
+                       : QStringLiteral("<p class=\"reload\">Reloads every %1 s &middot; <a "
+                                        "id=\"reload\" href=\"%2\">Pause reload</a></p>\n")
+                             .arg(kRefreshSeconds)
+                             .arg(addressWith(*reloading, QStringLiteral("0")));
+    // Each table in a box of its own that scrolls sideways, so that the page does not. Only
+    // markup has a '<': text on the page is escaped.
+    QString boxed = body;
+    boxed.replace(QLatin1String("<table"), QLatin1String("<div class=\"scroll\"><table"))
+        .replace(QLatin1String("</table>"), QLatin1String("</table></div>"));
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    html += QStringLiteral("<h1>%1</h1>\n").arg(escaped(title)) + boxed +
+            QStringLiteral("\n</main>\n<footer><span id=\"zone\">%1.</span> Shown %2. Read-only "
+                           "view of the running-in records.</footer>\n</body></html>\n")
+                .arg(zoneLine(now), localTime(now));
     return html.toUtf8();
 }
 
-Reply problem(int status, const QString &what)
+Reply problem(int status, const QString &what, const Address *here)
 {
     Reply reply;
     reply.status = status;
+    reply.said = what;
     const QString body =
         QStringLiteral("<p class=\"problem\">%1</p>\n%2")
             .arg(escaped(what), status == 503 ? QStringLiteral("<p class=\"muted\">This page "
@@ -193,9 +292,18 @@ Reply problem(int status, const QString &what)
                                               : QStringLiteral("<p><a href=\"/\">Back to the "
                                                                "plant</a></p>"));
     // A fault that passes by itself is worth reloading; a wrong address is not.
-    reply.body = page(QStringLiteral("%1 %2").arg(status).arg(reasonPhrase(status)), Section::None,
-                      body, status == 503 ? Reload::Every30s : Reload::No);
+    static const Address nowhere; // reloads where it is; paused, at its path alone
+    reply.body =
+        page(QStringLiteral("%1 %2").arg(status).arg(reasonPhrase(status)), Section::None, body,
+             status != 503     ? nullptr
+             : here != nullptr ? here
+                               : &nowhere);
     return reply;
+}
+
+QString caption(const QString &text)
+{
+    return QStringLiteral("<caption>%1</caption>").arg(text);
 }
 
 QString stationAddress(const QString &station)

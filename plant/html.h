@@ -1,10 +1,10 @@
 #pragma once
 
 #include "base/result.h"
-#include "runs/localtime.h"
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QUrlQuery>
@@ -24,10 +24,14 @@ QString escaped(const QString &text);
 // A path segment or query value as a URL holds it (UTF-8, percent-encoded).
 QString urlPart(const QString &text);
 
-// Times in the server's own time zone; dates as YYYY-MM-DD.
-using runs::localTime;                                   // "2026-12-05 14:03:07", "unknown"
-QString localDate(const QDateTime &utc);                 // "2026-12-05"
-QString clockTime(const QDateTime &utc);                 // "14:03"
+// Times in the server's own time zone, which every page's footer names; dates as YYYY-MM-DD. A
+// time in the hour that comes twice when the clocks go back carries its offset, so that the two
+// differ: "2026-10-25 02:30:00 +02:00", then "2026-10-25 02:30:00 +01:00".
+QString localTime(const QDateTime &utc); // "2026-12-05 14:03:07", "unknown"
+QString localDate(const QDateTime &utc); // "2026-12-05"
+QString clockTime(const QDateTime &utc); // "14:03"
+// "Times in Europe/Berlin (UTC+01:00)": the zone and its offset at `utc`.
+QString zoneLine(const QDateTime &utc);
 QString age(const QDateTime &utc, const QDateTime &now); // "2 min 05 s"
 
 // A percentage with one decimal and a point whatever the locale, or "-" for none.
@@ -54,22 +58,33 @@ struct Reply
         std::function<base::Result<QByteArray>(qint64 offset, qint64 most)> piece;
     };
     std::shared_ptr<const Stream> stream;
+    QString said; // what a problem page says, for drawing it again at its address
 };
 
 // The parts of the site, for the header's navigation.
 enum class Section { Now, Runs, Quality, None };
 
-// Whether a page reloads itself every 30 s at the address it has, query and all: only what changes
-// by itself (the plant now, a page that is there again once the records are) does.
-enum class Reload { No, Every30s };
+// The address a page was asked for, path and query, for a page that reloads itself there.
+struct Address
+{
+    QString path;
+    QMap<QString, QString> params;
+};
 
-// A whole HTML page: the title, the header with the navigation, `body` and the footer.
+// A whole HTML page: the title, the header with the navigation, `body` and the footer. Each table
+// scrolls sideways in its own box, so that the page does not on a narrow screen. With `reloading`
+// the page reloads itself every 30 s at that address, query and all: only what changes by itself
+// (the plant now, a page that is there again once the records are) does. It offers to pause, at
+// the same address with reload=0, which stays until the reader resumes.
 QByteArray page(const QString &title, Section section, const QString &body,
-                Reload reload = Reload::No, const QString &head = {});
+                const Address *reloading = nullptr, const QString &head = {});
 
 // A page that says what went wrong, with its status: 400 (a value that does not read), 404, 405
-// or 503 (the records cannot be read now).
-Reply problem(int status, const QString &what);
+// or 503 (the records cannot be read now; that one reloads itself at `here`, when given).
+Reply problem(int status, const QString &what, const Address *here = nullptr);
+
+// A table's caption, which names it for a reader who hears the page.
+QString caption(const QString &text);
 
 // A station's page ("/stations/bench%2F1"), and its name as a link to it.
 QString stationAddress(const QString &station);

@@ -44,8 +44,8 @@ QString lensesTable(const std::vector<runs::LensRow> &lenses)
     if (lenses.empty())
         return QStringLiteral("<p class=\"muted\">No lenses.</p>\n");
     QString html = QStringLiteral(
-        "<table id=\"lenses\"><thead><tr><th>Lens serial</th><th class=\"num\">Runs</th><th "
-        "class=\"num\">Stations</th><th>First run</th><th>Verdict</th><th>Latest run</th>"
+        "<table id=\"lenses\"><caption>The lenses, each linking to its page</caption><thead><tr>"
+        "<th>Lens serial</th><th class=\"num\">Runs</th><th class=\"num\">Stations</th><th>First run</th><th>Verdict</th><th>Latest run</th>"
         "<th>Verdict</th></tr></thead><tbody>\n");
     for (const runs::LensRow &lens : lenses)
         html += QStringLiteral("<tr><td>%1</td><td class=\"num\">%2</td><td class=\"num\">%3</td>")

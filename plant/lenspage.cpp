@@ -25,9 +25,11 @@ QString camTables(const std::vector<runs::CamRecord> &kept)
 {
     if (kept.empty())
         return QStringLiteral("<p class=\"muted\">No cam table of this lens is kept.</p>\n");
-    QString html = QStringLiteral("<table id=\"cam-tables\"><thead><tr><th>Table</th><th>Saved</th>"
-                                  "<th>Station</th><th>Operator</th><th class=\"num\">Rows "
-                                  "recorded</th><th>File</th></tr></thead><tbody>\n");
+    QString html =
+        QStringLiteral("<table id=\"cam-tables\"><caption>The "
+                       "lens's cam tables kept</caption><thead><tr><th>Table</th><th>Saved</th>"
+                       "<th>Station</th><th>Operator</th><th class=\"num\">Rows "
+                       "recorded</th><th>File</th></tr></thead><tbody>\n");
     for (const runs::CamRecord &record : kept)
         html += QStringLiteral("<tr><td class=\"mono\">%1</td><td>%2</td><td>%3</td><td>%4</td>"
                                "<td class=\"num\">%5 of 86</td><td><a href=\"/cams/%6\" "

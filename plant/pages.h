@@ -26,12 +26,12 @@ struct RecordTable;
 // The pages of the plant, each a function of the records and the request.
 namespace plant {
 
-struct Request
+// The address (`path` decoded, "/runs/3f2a..."; `params` the query decoded, the first of a
+// repeated name) and what answering it needs.
+struct Request : Address
 {
-    QString path;                  // decoded, "/runs/3f2a..."
-    QStringList segments;          // of the path, each decoded on its own: a serial may hold '/'
-    QMap<QString, QString> params; // the query, decoded; the first of a repeated name
-    Clock::time_point deadline;    // past it, the answer is 503
+    QStringList segments;       // of the path, each decoded on its own: a serial may hold '/'
+    Clock::time_point deadline; // past it, the answer is 503
     quality::Cache *figures = nullptr; // the quality figures lately computed, shared by the threads
     Drawings *drawings = nullptr;      // the runs' drawings, shared by the threads
     double yieldTarget = 90; // percent: a station's week under it with 5 lenses needs attention
@@ -117,8 +117,10 @@ inline constexpr int kPerPage = 100;
 // query with the page added.
 QString pager(const QString &path, const std::function<QString(const QString &page)> &query,
               int number, int total);
-// A table of runs, newest or oldest first as given, each row linking to its run.
-QString runsTable(const std::vector<runs::RunRecord> &runs, bool withStation = true);
+// A table of runs, newest or oldest first as given, each row linking to its run, under its caption.
+QString
+runsTable(const std::vector<runs::RunRecord> &runs, bool withStation = true,
+          const QString &captionText = QStringLiteral("The runs, each linking to its page"));
 // "1 h 02 min" between its start and end, or "unknown".
 QString runDuration(const runs::RunRecord &run);
 QString serialLink(const QString &serial);

@@ -5,6 +5,9 @@
 #include "quality/quality.h"
 #include "runs/runqueries.h"
 
+#include <algorithm>
+#include <map>
+
 namespace plant {
 
 namespace {
@@ -100,6 +103,128 @@ std::optional<runs::RunFilter> failuresOf(const runs::RunFilter &chosen,
     return filter;
 }
 
+// The latest weeks the trend shows: a year.
+constexpr int kTrendWeeks = 53;
+
+// First-pass yield per week: the plant's line, then one per station, over the latest weeks.
+YieldTrend trendOf(const quality::Quality &figures)
+{
+    const std::vector<quality::Cell> plant = quality::weeklyYield(figures);
+    YieldTrend trend;
+    const std::size_t first = plant.size() > kTrendWeeks ? plant.size() - kTrendWeeks : 0;
+    std::map<QString, int> weekIndex;
+    for (std::size_t each = first; each < plant.size(); ++each) {
+        weekIndex[plant.at(each).week] = static_cast<int>(trend.weeks.size());
+        trend.weeks << plant.at(each).week;
+    }
+    const auto weeks = static_cast<std::size_t>(trend.weeks.size());
+    const auto emptyLine = [weeks](const QString &name) {
+        return YieldTrend::Line{name, std::vector<std::optional<double>>(weeks),
+                                std::vector<int>(weeks)};
+    };
+    trend.lines.push_back(emptyLine(QStringLiteral("Plant")));
+    std::map<QString, YieldTrend::Line> stations;
+    const auto put = [&weekIndex](YieldTrend::Line &line, const quality::Cell &cell) {
+        const auto found = weekIndex.find(cell.week);
+        if (found == weekIndex.end())
+            return;
+        line.yield.at(std::size_t(found->second)) = cell.firstPassYield();
+        line.lenses.at(std::size_t(found->second)) = cell.newLenses;
+    };
+    for (const quality::Cell &week : plant)
+        put(trend.lines.front(), week);
+    for (const quality::Cell &cell : figures.cells) {
+        auto [line, added] = stations.try_emplace(cell.station, emptyLine(cell.station));
+        put(line->second, cell);
+    }
+    for (auto &[name, line] : stations)
+        if (std::any_of(line.yield.begin(), line.yield.end(), [](auto y) { return y.has_value(); }))
+            trend.lines.push_back(std::move(line));
+    return trend;
+}
+
+// The trend as a chart with its text alternative, and its points as a table for a reader who
+// hears the page. The chart is drawn once per figures and kept; one that cannot be drawn now
+// leaves its table.
+QString trendBlock(const Request &request, const quality::Quality &figures, bool &notDrawn)
+{
+    const YieldTrend trend = trendOf(figures);
+    QString html = QStringLiteral("<h2>First-pass yield per week</h2>\n");
+    const auto &plant = trend.lines.front().yield;
+    if (std::none_of(plant.begin(), plant.end(), [](auto y) { return y.has_value(); }))
+        return html + QStringLiteral("<p class=\"muted\">No lens had its first run in these "
+                                     "weeks.</p>\n");
+
+    static Drawings unshared(0); // for a request without the server's: drawn, never kept
+    Drawings &drawings = request.drawings != nullptr ? *request.drawings : unshared;
+    const QString key =
+        QStringLiteral("yield trend (figures %1)").arg(QString::fromLatin1(trend.digest()));
+    Drawings::Drawn drawn = drawings.kept(key);
+    if (drawn == nullptr && !request.head) {
+        auto made = drawings.drawn(
+            key,
+            [&trend]() -> base::Result<Drawing> {
+                return Drawing{{{drawYieldTrend(trend)}, {}}, {}};
+            },
+            request.deadline);
+        if (made)
+            drawn = *made;
+    }
+    notDrawn = drawn == nullptr;
+
+    std::optional<double> lowest, highest;
+    for (const auto &value : plant)
+        if (value) {
+            lowest = std::min(lowest.value_or(*value), *value);
+            highest = std::max(highest.value_or(*value), *value);
+        }
+    const QString alternative =
+        QStringLiteral("Line chart of the first-pass yield per ISO week from %1 to %2, the plant "
+                       "and %3 station(s): the plant's between %4 and %5, %6 in %2. The table "
+                       "that follows gives each point.")
+            .arg(trend.weeks.first(), trend.weeks.last())
+            .arg(trend.lines.size() - 1)
+            .arg(percent(lowest), percent(highest), percent(plant.back()));
+    if (drawn != nullptr && !drawn->charts.charts.empty())
+        html +=
+            QStringLiteral(
+                "<figure class=\"trend\" id=\"trend\">%1<figcaption>Each point is the share of the "
+                "lenses first run that week (at that station) whose first run "
+                "passed; hover over a point for the number of lenses.%2"
+                "</figcaption></figure>\n")
+                .arg(QString::fromUtf8(drawn->charts.charts.front().svg)
+                         .replace(QLatin1String("<svg"),
+                                  QStringLiteral("<svg role=\"img\" aria-label=\"%1\"")
+                                      .arg(escaped(alternative))),
+                     trend.weeks.size() < kTrendWeeks
+                         ? QString()
+                         : QStringLiteral(" The latest %1 weeks; choose dates for earlier "
+                                          "ones.")
+                               .arg(kTrendWeeks));
+    else
+        html += QStringLiteral("<p class=\"muted\">The chart could not be drawn now: the "
+                               "server is busy. The table below has its figures.</p>\n");
+
+    html += QStringLiteral("<div class=\"sr\"><table id=\"trend-points\"><caption>First-pass "
+                           "yield per week and the new lenses under it</caption><thead><tr><th>"
+                           "Week</th>");
+    for (const YieldTrend::Line &line : trend.lines)
+        html += QStringLiteral("<th>%1</th>").arg(escaped(line.name));
+    html += QStringLiteral("</tr></thead><tbody>\n");
+    for (qsizetype week = 0; week < trend.weeks.size(); ++week) {
+        html += QStringLiteral("<tr><th>%1</th>").arg(trend.weeks.at(week));
+        for (const YieldTrend::Line &line : trend.lines) {
+            const auto &value = line.yield.at(std::size_t(week));
+            html += value ? QStringLiteral("<td>%1 of %2 lenses</td>")
+                                .arg(percent(value))
+                                .arg(line.lenses.at(std::size_t(week)))
+                          : QStringLiteral("<td>none</td>");
+        }
+        html += QStringLiteral("</tr>\n");
+    }
+    return html + QStringLiteral("</tbody></table></div>\n");
+}
+
 QString bar(double share)
 {
     return QStringLiteral("<span class=\"bar\" style=\"width:%1px\"></span>")
@@ -123,12 +248,15 @@ Reply qualityPage(runs::RunDatabase &records, const Request &request)
     body += QStringLiteral("<p class=\"downloads\"><a href=\"/quality.csv%1\">Download CSV</a><a "
                            "href=\"/api/quality%1\">JSON</a></p>\n")
                 .arg(query);
+    bool trendNotDrawn = false;
+    body += trendBlock(request, *figures, trendNotDrawn);
     body += QStringLiteral(
         "<h2>Per week and station</h2><p class=\"muted\">First-pass yield: lenses whose first "
         "run had no error above the threshold; final yield: lenses whose latest run had none; "
         "both of the lenses first run in that week at that station, with their count. Runs "
         "without a serial are in no yield. Each count leads to what it counts.</p><table "
-        "id=\"quality\"><thead><tr><th>Week</th><th>Station</th><th "
+        "id=\"quality\"><caption>Runs, lenses and yields per ISO week and station, all of them "
+        "at the foot</caption><thead><tr><th>Week</th><th>Station</th><th "
         "class=\"num\">Runs</th><th class=\"num\">Lenses</th><th class=\"num\">New "
         "lenses</th><th class=\"num\">First-pass yield</th><th class=\"num\">Final "
         "yield</th><th class=\"num\">Runs without serial</th></tr></thead><tbody>\n");
@@ -142,7 +270,8 @@ Reply qualityPage(runs::RunDatabase &records, const Request &request)
     if (figures->byAxisAndTest.empty())
         body += QStringLiteral("<p class=\"muted\">No run failed.</p>\n");
     else {
-        body += QStringLiteral("<table><thead><tr><th>Axis</th><th>Tests</th><th "
+        body += QStringLiteral("<table><caption>Failed runs per axis and test, most first"
+                               "</caption><thead><tr><th>Axis</th><th>Tests</th><th "
                                "class=\"num\">Failed runs</th><th class=\"num\">Errors</th><th "
                                "class=\"num\">Share</th><th class=\"num\">Cumulative</th><th></th>"
                                "</tr></thead><tbody>\n");
@@ -160,7 +289,8 @@ Reply qualityPage(runs::RunDatabase &records, const Request &request)
         }
         body += QStringLiteral("</tbody></table>\n");
     }
-    body += QStringLiteral("<h2>Runs by how they ended</h2><table><thead><tr><th>How it "
+    body += QStringLiteral("<h2>Runs by how they ended</h2><table><caption>Runs "
+                           "per ending, most failed first</caption><thead><tr><th>How it "
                            "ended</th><th class=\"num\">Runs</th><th class=\"num\">Failed</th>"
                            "<th class=\"num\">Share of failures</th><th "
                            "class=\"num\">Cumulative</th><th></th></tr></thead><tbody>\n");
@@ -181,6 +311,7 @@ Reply qualityPage(runs::RunDatabase &records, const Request &request)
     body += QStringLiteral("</tbody></table>\n");
     Reply reply;
     reply.body = page(QStringLiteral("Quality"), Section::Quality, body);
+    reply.bodyNotMade = trendNotDrawn && request.head;
     return reply;
 }
 

@@ -181,11 +181,13 @@ QString runLink(const QString &id, const QString &text)
         .arg(urlPart(id), escaped(text));
 }
 
-QString runsTable(const std::vector<runs::RunRecord> &list, bool withStation)
+QString runsTable(const std::vector<runs::RunRecord> &list, bool withStation,
+                  const QString &captionText)
 {
     if (list.empty())
         return QStringLiteral("<p class=\"muted\">No runs.</p>");
-    QString html = QStringLiteral("<table><thead><tr><th>Run</th><th>Started</th>");
+    QString html = QStringLiteral("<table>") + caption(captionText) +
+                   QStringLiteral("<thead><tr><th>Run</th><th>Started</th>");
     if (withStation)
         html += QStringLiteral("<th>Station</th>");
     html += QStringLiteral("<th>Lens serial</th><th>Operator</th><th class=\"num\">Duration</th>"
@@ -206,7 +208,9 @@ QString runsTable(const std::vector<runs::RunRecord> &list, bool withStation)
     return html + QStringLiteral("</tbody></table>\n");
 }
 
-Reply answer(runs::RunDatabase &records, const Request &request)
+namespace {
+
+Reply route(runs::RunDatabase &records, const Request &request)
 {
     QStringList parts = request.segments;
     if (parts.isEmpty())
@@ -300,6 +304,17 @@ Reply answer(runs::RunDatabase &records, const Request &request)
     if (parts.size() == 1 && first == QLatin1String("attention.atom"))
         return attentionFeed(records, request);
     return problem(404, QStringLiteral("There is no page %1 here.").arg(shown(request.path)));
+}
+
+} // namespace
+
+Reply answer(runs::RunDatabase &records, const Request &request)
+{
+    Reply reply = route(records, request);
+    // The page that says the records cannot be read now reloads itself at its own address.
+    if (reply.status == 503 && !reply.said.isEmpty())
+        reply.body = problem(503, reply.said, &request).body;
+    return reply;
 }
 
 } // namespace plant

@@ -206,7 +206,8 @@ Reply runPage(runs::RunDatabase &records, const Request &request, const QString 
                        "href=\"%1/errors.log\">Log Errors.txt</a></p>\n")
             .arg(base);
 
-    body += QStringLiteral("<h2>Axes</h2><table><thead><tr><th>Axis</th><th "
+    body += QStringLiteral("<h2>Axes</h2><table><caption>Moves and errors "
+                           "per axis</caption><thead><tr><th>Axis</th><th "
                            "class=\"num\">Moves</th><th class=\"num\">Errors above the "
                            "threshold</th><th class=\"num\">Largest error</th></tr></thead>"
                            "<tbody>\n");
@@ -223,9 +224,25 @@ Reply runPage(runs::RunDatabase &records, const Request &request, const QString 
         QStringLiteral("</tbody></table>\n<h2>Error lines</h2>\n") + errorLines(run.errors, base);
 
     body += QStringLiteral("<h2>Charts</h2>\n<div class=\"charts\">\n");
-    for (const SvgChart &chart : charts.charts)
-        body += QStringLiteral("<figure class=\"chart\" title=\"%1\">%2</figure>\n")
-                    .arg(escaped(chart.title), QString::fromUtf8(chart.svg));
+    // Each chart in words for a reader who hears the page: its axis's moves and errors.
+    for (std::size_t each = 0; each < charts.charts.size(); ++each) {
+        QString words;
+        if (each < std::size_t(runs::kAxisCount)) {
+            const runs::AxisFigures &axis = run.axes.at(each);
+            words = QStringLiteral("%1 move(s), %2 error(s) above the threshold, the largest %3")
+                        .arg(axis.moves)
+                        .arg(axis.errors)
+                        .arg(largestText(axis.largest));
+        } else {
+            words = QStringLiteral("%1 error(s) above the threshold in all; the table of axes "
+                                   "above counts them per axis")
+                        .arg(run.errorCount());
+        }
+        const SvgChart &chart = charts.charts.at(each);
+        body += QStringLiteral("<figure class=\"chart\" title=\"%1\" role=\"img\" "
+                               "aria-label=\"%1: %2\">%3</figure>\n")
+                    .arg(escaped(chart.title), escaped(words), QString::fromUtf8(chart.svg));
+    }
     body += QStringLiteral("</div>\n");
     if (!charts.note.isEmpty())
         body += QStringLiteral("<p class=\"muted\">%1</p>\n").arg(escaped(charts.note));

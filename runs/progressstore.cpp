@@ -19,15 +19,20 @@ QStringList errorColumns()
     return columns;
 }
 
+// The database's clock now, as the records keep a time.
+QString nowExpression(const RunDatabase &database)
+{
+    return database.isPlant() ? QStringLiteral("to_char(now() AT TIME ZONE 'UTC', "
+                                               "'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"')")
+                              : QStringLiteral("strftime('%Y-%m-%dT%H:%M:%fZ', 'now')");
+}
+
 } // namespace
 
 base::Status ProgressStore::put(const RunProgress &progress)
 {
     // The database's clock stamps it: a station whose clock is astray makes no run look silent.
-    const QString now = m_database.isPlant()
-                            ? QStringLiteral("to_char(now() AT TIME ZONE 'UTC', "
-                                             "'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"')")
-                            : QStringLiteral("strftime('%Y-%m-%dT%H:%M:%fZ', 'now')");
+    const QString now = nowExpression(m_database);
     const QStringList errors = errorColumns();
     const QStringList columns = QStringList{"run_id", "serial", "tests", "cycles"} + errors +
                                 QStringList{"last_step", "ended"};
@@ -87,6 +92,14 @@ base::Result<std::vector<RunProgress>> ProgressStore::latest()
         stations.push_back(std::move(progress));
     }
     return stations;
+}
+
+base::Result<QDateTime> ProgressStore::now()
+{
+    QSqlQuery query(m_database.connection());
+    if (!query.exec(QStringLiteral("SELECT ") + nowExpression(m_database)) || !query.next())
+        return m_database.failure(QStringLiteral("cannot read the database's clock"), query);
+    return timeFromStored(query.value(0).toString());
 }
 
 } // namespace runs

@@ -20,6 +20,8 @@ public:
     base::Status put(const RunProgress &progress);
     // Each station's latest snapshot, by station.
     base::Result<std::vector<RunProgress>> latest();
+    // The database's own clock now, in UTC: the clock that stamps the snapshots.
+    base::Result<QDateTime> now();
 
 private:
     RunDatabase &m_database;
