@@ -302,8 +302,9 @@ TEST_P(Figures, TheSummaryKeptAsRunsArriveGivesTheFiguresOfTheScan)
             ASSERT_TRUE(scan && summed && *scan)
                 << (scan ? "" : scan.error()) << (summed ? "" : summed.error());
             ASSERT_EQ(summed->has_value(), answered);
-            if (answered)
+            if (answered) {
                 EXPECT_TRUE(**summed == **scan);
+            }
         }
         ASSERT_TRUE(runs::summary::rebuild(*m_records)); // as a migration fills it
     }
