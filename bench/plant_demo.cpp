@@ -36,7 +36,7 @@ struct Plant
     {
         QString serial;
         int runs = 0;  // so far
-        int after = 0; // the slot of its latest run
+        int after = 0; // the slot after which it is run again: two days later
     };
     std::deque<Retest> retests;
     int lenses = 0;
@@ -47,7 +47,7 @@ struct Plant
     // How likely an axis fails on a station on a day: bench-4's Zoom 1 wears in its last days.
     static double failing(int station, int axis, int day)
     {
-        static constexpr std::array kBase{0.035, 0.02, 0.012, 0.025};
+        static constexpr std::array kBase{0.015, 0.01, 0.006, 0.012};
         if (station == 4 && axis == 0 && day > kDays - 12)
             return 0.06 + 0.03 * (day - (kDays - 12));
         return kBase.at(static_cast<std::size_t>(axis));
@@ -68,7 +68,7 @@ struct Plant
 
         int runsSoFar = 0;
         const int now = day * kRunsPerDay + slot;
-        if (!retests.empty() && retests.front().after < now && chance(0.8)) {
+        if (!retests.empty() && retests.front().after < now && chance(0.6)) {
             run.serial = retests.front().serial;
             runsSoFar = retests.front().runs;
             retests.pop_front();
@@ -106,7 +106,7 @@ struct Plant
         runs::takeFiguresFromLogs(run);
         const bool failed = errors != std::array<int, 4>{};
         if (failed && !run.serial.isEmpty() && runsSoFar + 1 < 3)
-            retests.push_back({run.serial, runsSoFar + 1, now});
+            retests.push_back({run.serial, runsSoFar + 1, now + 2 * kRunsPerDay});
         return run;
     }
 };

@@ -36,7 +36,7 @@ caption{caption-side:top;text-align:left;color:var(--muted);font-size:13px;paddi
 .sr{position:absolute;width:1px;height:1px;overflow:hidden;clip:rect(0 0 0 0);white-space:nowrap}
 .reload{float:right;font-size:13px;margin-top:6px}
 th,td{padding:6px 10px;border-bottom:1px solid var(--line);text-align:left;vertical-align:top}
-th{background:var(--band);font-weight:600;color:#33475b;white-space:nowrap}
+th{background:var(--band);font-weight:600;color:#33475b;white-space:nowrap}td.when{white-space:nowrap}
 tbody tr:hover{background:#f9fbfd}
 td.num,th.num{text-align:right;font-variant-numeric:tabular-nums}
 td.mono,.mono{font-family:"DejaVu Sans Mono",Menlo,Consolas,monospace;font-size:13px}

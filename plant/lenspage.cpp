@@ -44,17 +44,21 @@ QString camTables(const std::vector<runs::CamRecord> &kept)
 QString axesTable(const std::vector<runs::RunRecord> &list)
 {
     QString html = QStringLiteral("<div class=\"wide\"><table id=\"lens-axes\"><caption>Errors "
-                                  "per axis, run by run</caption><thead><tr><th>Run</th><th>"
-                                  "Started</th><th>Station</th><th>Verdict</th>");
+                                  "per axis, run by run</caption><thead><tr><th rowspan=\"2\">Run"
+                                  "</th><th rowspan=\"2\">Started</th><th rowspan=\"2\">Station"
+                                  "</th><th rowspan=\"2\">Verdict</th>");
     for (int axis = 0; axis < runs::kAxisCount; ++axis)
-        html += QStringLiteral("<th class=\"num\">%1 errors %2</th><th class=\"num\">%1 "
-                               "largest</th>")
-                    .arg(escaped(runs::axisName(axis)), runin::aboveThresholdText());
+        html += QStringLiteral("<th class=\"num\" colspan=\"2\">%1</th>")
+                    .arg(escaped(runs::axisName(axis)));
+    html += QStringLiteral("</tr><tr>");
+    for (int axis = 0; axis < runs::kAxisCount; ++axis)
+        html += QStringLiteral("<th class=\"num\">errors %1</th><th class=\"num\">largest</th>")
+                    .arg(runin::aboveThresholdText());
     html += QStringLiteral("</tr></thead><tbody>\n");
     for (const runs::RunRecord &run : list) {
-        html += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td>")
+        html += QStringLiteral("<tr><td>%1</td><td class=\"when\">%2</td><td>%3</td><td>%4</td>")
                     .arg(runLink(run.id, run.id.left(8)), localTime(run.start),
-                         escaped(run.station), verdictBadge(passed(run)));
+                         stationLink(run.station), verdictBadge(passed(run)));
         for (const runs::AxisFigures &axis : run.axes)
             html += QStringLiteral("<td class=\"num\">%1</td><td class=\"num\">%2</td>")
                         .arg(axis.errors)
