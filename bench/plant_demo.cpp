@@ -2,7 +2,8 @@
 // code into the database velmaro-plant reads (VELMARO_RUNS_DB, else this station's runs.sqlite):
 // six stations over ten weeks, each lens run again after a failure until it passes or has been
 // run three times, at the failure rates of a plant that works. bench-4 drifts on Zoom 1 in its
-// latest days; bench-2 and bench-6 run now. The same records on every call: build/default/bin/plant_demo
+// latest days; bench-2 and bench-6 run now. The same records on every call:
+// build/default/bin/plant_demo
 #include "runs/connection.h"
 #include "runs/progress.h"
 #include "runs/progressstore.h"
@@ -63,7 +64,8 @@ struct Plant
         run.version = QStringLiteral("1.4.2");
         run.port = QStringLiteral("COM3 (/dev/ttyUSB0)");
         const bool steps = chance(0.3);
-        run.tests = steps ? QStringLiteral("Single Step, Full stroke") : QStringLiteral("Full stroke");
+        run.tests =
+            steps ? QStringLiteral("Single Step, Full stroke") : QStringLiteral("Full stroke");
         run.ending = chance(0.97) ? runin::RunEnding::Aborted : runin::RunEnding::NoAnswer;
 
         int runsSoFar = 0;

@@ -45,7 +45,8 @@ QString lensesTable(const std::vector<runs::LensRow> &lenses)
         return QStringLiteral("<p class=\"muted\">No lenses.</p>\n");
     QString html = QStringLiteral(
         "<table id=\"lenses\"><caption>The lenses, each linking to its page</caption><thead><tr>"
-        "<th>Lens serial</th><th class=\"num\">Runs</th><th class=\"num\">Stations</th><th>First run</th><th>Verdict</th><th>Latest run</th>"
+        "<th>Lens serial</th><th class=\"num\">Runs</th><th class=\"num\">Stations</th><th>First "
+        "run</th><th>Verdict</th><th>Latest run</th>"
         "<th>Verdict</th></tr></thead><tbody>\n");
     for (const runs::LensRow &lens : lenses)
         html += QStringLiteral("<tr><td>%1</td><td class=\"num\">%2</td><td class=\"num\">%3</td>")
@@ -130,15 +131,11 @@ Reply lensesExport(runs::RunDatabase &records, const Request &request, bool json
     if (auto *reply = std::get_if<Reply>(&filter))
         return *reply;
     const runs::LensFilter &chosen = std::get<runs::LensFilter>(filter);
-    Reply reply;
     if (!json) {
         auto found = lensCache().page(records, chosen, 1, 0);
         if (!found)
             return failed(found.failure());
-        reply.body = quality::lensesCsv(found->lenses);
-        reply.contentType = "text/csv; charset=utf-8";
-        reply.download = QStringLiteral("lenses.csv");
-        return reply;
+        return csvReply(quality::lensesCsv(found->lenses), QStringLiteral("lenses.csv"));
     }
     auto number = pageOf(request);
     if (auto *refused = std::get_if<Reply>(&number))
@@ -148,15 +145,9 @@ Reply lensesExport(runs::RunDatabase &records, const Request &request, bool json
     if (!found)
         return failed(found.failure());
     QJsonArray list;
-    for (const runs::LensRow &lens : found->lenses)
-        list.append(quality::lensJson(lens));
-    reply.body = QJsonDocument(QJsonObject{{"total", found->total},
-                                           {"page", pageNumber},
-                                           {"per_page", kPerPage},
-                                           {"lenses", list}})
-                     .toJson();
-    reply.contentType = "application/json";
-    return reply;
+    for (const runs::LensRow &each : found->lenses)
+        list.append(quality::lensJson(each));
+    return listPageJson(found->total, pageNumber, "lenses", list);
 }
 
 } // namespace plant

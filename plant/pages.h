@@ -7,6 +7,7 @@
 #include "runs/lenslist.h"
 #include "runs/runfilter.h"
 
+#include <QJsonArray>
 #include <QMap>
 #include <QString>
 
@@ -94,6 +95,11 @@ Reply failed(base::FailureKind kind, const QString &what);
 // The answer for a failure found in the records, naming why; those that pass by themselves say
 // only that the records cannot be read now, and the server's log names why.
 Reply failed(const base::Failure &failure);
+// A CSV download saved as `fileName`; JSON.
+Reply csvReply(QByteArray body, const QString &fileName);
+Reply jsonReply(QByteArray body);
+// One page of a list as JSON: {"total", "page", "per_page", `key`: the list}.
+Reply listPageJson(int total, int page, const char *key, const QJsonArray &list);
 // The filters of the request, or the 400 that names the value that does not read.
 std::variant<runs::RunFilter, Reply> filterOf(const Request &request);
 // "?key=value&..." of the pairs, each value encoded, and `extra` as it is; empty without any.

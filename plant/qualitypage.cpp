@@ -323,16 +323,9 @@ Reply qualityExport(runs::RunDatabase &records, const Request &request, bool jso
     auto figures = qualityOf(records, request, std::get<runs::RunFilter>(filter));
     if (!figures)
         return failed(figures.failure());
-    Reply reply;
-    if (json) {
-        reply.body = quality::qualityJson(*figures).toJson();
-        reply.contentType = "application/json";
-    } else {
-        reply.body = quality::qualityCsv(*figures);
-        reply.contentType = "text/csv; charset=utf-8";
-        reply.download = QStringLiteral("quality.csv");
-    }
-    return reply;
+    if (json)
+        return jsonReply(quality::qualityJson(*figures).toJson());
+    return csvReply(quality::qualityCsv(*figures), QStringLiteral("quality.csv"));
 }
 
 } // namespace plant

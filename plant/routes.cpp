@@ -8,6 +8,8 @@
 #include "runs/rundatabase.h"
 #include "runs/schema.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 
 #include <cstdio>
@@ -67,6 +69,32 @@ Reply failed(base::FailureKind kind, const QString &what)
     if (kind == Busy)
         reply.retryAfter = 5;
     return reply;
+}
+
+Reply csvReply(QByteArray body, const QString &fileName)
+{
+    Reply reply;
+    reply.body = std::move(body);
+    reply.contentType = "text/csv; charset=utf-8";
+    reply.download = fileName;
+    return reply;
+}
+
+Reply jsonReply(QByteArray body)
+{
+    Reply reply;
+    reply.body = std::move(body);
+    reply.contentType = "application/json";
+    return reply;
+}
+
+Reply listPageJson(int total, int page, const char *key, const QJsonArray &list)
+{
+    return jsonReply(QJsonDocument(QJsonObject{{"total", total},
+                                               {"page", page},
+                                               {"per_page", kPerPage},
+                                               {QLatin1String(key), list}})
+                         .toJson());
 }
 
 Reply failed(const base::Failure &failure)

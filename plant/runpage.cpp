@@ -298,10 +298,7 @@ Reply runJson(runs::RunDatabase &records, const QString &id)
     auto found = findRun(records, id, runs::RunStore::Logs::Without);
     if (auto *reply = std::get_if<Reply>(&found))
         return *reply;
-    Reply reply;
-    reply.body = QJsonDocument(quality::runJson(std::get<runs::RunRecord>(found))).toJson();
-    reply.contentType = "application/json";
-    return reply;
+    return jsonReply(QJsonDocument(quality::runJson(std::get<runs::RunRecord>(found))).toJson());
 }
 
 } // namespace plant

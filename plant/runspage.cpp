@@ -106,15 +106,11 @@ Reply runsExport(runs::RunDatabase &records, const Request &request, bool json)
     if (auto *reply = std::get_if<Reply>(&filter))
         return *reply;
     const runs::RunFilter &chosen = std::get<runs::RunFilter>(filter);
-    Reply reply;
     if (!json) {
         auto found = runs::RunStore(records).list(chosen);
         if (!found)
             return failed(found.failure());
-        reply.body = quality::runsCsv(*found);
-        reply.contentType = "text/csv; charset=utf-8";
-        reply.download = QStringLiteral("runs.csv");
-        return reply;
+        return csvReply(quality::runsCsv(*found), QStringLiteral("runs.csv"));
     }
     auto number = pageOf(request);
     if (auto *refused = std::get_if<Reply>(&number))
@@ -124,15 +120,9 @@ Reply runsExport(runs::RunDatabase &records, const Request &request, bool json)
     if (!found)
         return failed(found.failure());
     QJsonArray list;
-    for (const runs::RunRecord &run : found->runs)
-        list.append(quality::runJson(run));
-    reply.body = QJsonDocument(QJsonObject{{"total", found->total},
-                                           {"page", pageNumber},
-                                           {"per_page", kPerPage},
-                                           {"runs", list}})
-                     .toJson();
-    reply.contentType = "application/json";
-    return reply;
+    for (const runs::RunRecord &each : found->runs)
+        list.append(quality::runJson(each));
+    return listPageJson(found->total, pageNumber, "runs", list);
 }
 
 } // namespace plant

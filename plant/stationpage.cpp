@@ -125,11 +125,9 @@ Reply stationErrors(runs::RunDatabase &records, const Request &request, const QS
     if (auto *reply = std::get_if<Reply>(&found))
         return *reply;
     const auto &latest = std::get<0>(found).second;
-    Reply reply;
-    reply.body = QJsonDocument(quality::uChartJson(station, axisKey, quality::uChart(latest, axis)))
-                     .toJson();
-    reply.contentType = "application/json";
-    return reply;
+    return jsonReply(
+        QJsonDocument(quality::uChartJson(station, axisKey, quality::uChart(latest, axis)))
+            .toJson());
 }
 
 Reply stationPage(runs::RunDatabase &records, const Request &request, const QString &station)
