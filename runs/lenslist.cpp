@@ -3,6 +3,7 @@
 
 #include "rundatabase.h"
 #include "runstore.h"
+#include "runsummary.h"
 
 #include "runin/verdict.h"
 
@@ -42,6 +43,34 @@ LensPage pick(const std::vector<LensRow> &all, const LensFilter &filter, int pag
         ++found.total;
     }
     return found;
+}
+
+// Every lens, the lens run latest first: from the summary kept as runs arrive while it is kept,
+// else summed up from the runs.
+base::Result<std::vector<LensRow>> everyLens(RunDatabase &database)
+{
+    auto zone = summary::zone(database);
+    if (!zone)
+        return zone.failure();
+    if (zone->isEmpty()) {
+        auto summed = lensPage(database, {}, 1, 0);
+        if (!summed)
+            return summed.failure();
+        return std::move(summed->lenses);
+    }
+    QSqlQuery query(database.connection());
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT serial, runs, stations, first_started, "
+                                   "latest_started, first_errors, latest_errors, passed FROM "
+                                   "lenses ORDER BY latest_started DESC, serial")))
+        return database.failure(QStringLiteral("cannot list the lenses"), query);
+    std::vector<LensRow> lenses;
+    while (query.next())
+        lenses.push_back({query.value(0).toString(), query.value(1).toInt(), query.value(2).toInt(),
+                          timeFromStored(query.value(3).toString()),
+                          timeFromStored(query.value(4).toString()), query.value(5).toInt(),
+                          query.value(6).toInt(), query.value(7).toInt()});
+    return lenses;
 }
 
 } // namespace
@@ -88,10 +117,10 @@ base::Result<LensPage> LensCache::page(RunDatabase &database, const LensFilter &
         const std::lock_guard summing(m_summing);
         all = kept(); // summed up while this one waited
         if (!all) {
-            auto summed = lensPage(database, {}, 1, 0);
+            auto summed = everyLens(database);
             if (!summed)
                 return summed.failure();
-            all = std::make_shared<const std::vector<LensRow>>(std::move(summed->lenses));
+            all = std::make_shared<const std::vector<LensRow>>(std::move(*summed));
             const std::lock_guard lock(m_mutex);
             m_key = key;
             m_all = all;

@@ -38,6 +38,8 @@ struct LensRow
     QDateTime firstStart, latestStart;
     int firstErrors = 0, latestErrors = 0; // above the threshold
     int passedRuns = 0;
+
+    bool operator==(const LensRow &) const = default;
 };
 
 struct LensPage

@@ -226,15 +226,37 @@ base::Status apply(RunDatabase &database, const Changes &changes)
     return recountLenses(database, changes);
 }
 
-const QStringList kLensColumns{"serial",       "first_started",  "first_week",   "first_station",
-                               "first_errors", "latest_started", "latest_errors"};
+const QStringList kLensColumns{"serial",       "first_started",  "first_week",    "first_station",
+                               "first_errors", "latest_started", "latest_errors", "runs",
+                               "passed",       "stations"};
+
+// A lens's runs all told: how many, how many passed, at how many stations.
+struct LensRuns
+{
+    int runs = 0, passed = 0;
+    std::set<QString> stations;
+
+    void add(const Counted &run)
+    {
+        ++runs;
+        passed += runin::passes(run.errors) ? 1 : 0;
+        stations.insert(run.station);
+    }
+};
 
 QVariantList lensRow(const QString &serial, const Counted &first, const Counted &latest,
-                     const QTimeZone &zone)
+                     const LensRuns &all, const QTimeZone &zone)
 {
-    return {serial,        first.started, weekOfDay(dayOf(timeFromStored(first.started), zone)),
-            first.station, first.errors,  latest.started,
-            latest.errors};
+    return {serial,
+            first.started,
+            weekOfDay(dayOf(timeFromStored(first.started), zone)),
+            first.station,
+            first.errors,
+            latest.started,
+            latest.errors,
+            all.runs,
+            all.passed,
+            static_cast<int>(all.stations.size())};
 }
 
 // A lens's first and latest run again, from its runs. Its row is taken first: a writer at the
@@ -243,26 +265,30 @@ base::Status refreshLens(RunDatabase &database, const QString &serial, const QTi
 {
     if (auto locked = insert(database, QStringLiteral("lenses"), kLensColumns,
                              {{serial, QStringLiteral(""), QStringLiteral(""), QStringLiteral(""),
-                               0, QStringLiteral(""), 0}},
+                               0, QStringLiteral(""), 0, 0, 0, 0}},
                              QStringLiteral("ON CONFLICT (serial) DO UPDATE SET first_errors = "
                                             "lenses.first_errors"));
         !locked)
         return locked;
-    std::optional<Counted> ends[2];
-    for (const bool first : {true, false}) {
-        auto found = run(database,
-                         QStringLiteral("SELECT %1 FROM runs WHERE serial = ? ORDER BY started "
-                                        "%2, id %2 LIMIT 1")
-                             .arg(countedColumns(), first ? "" : "DESC"),
-                         {serial});
-        if (!found)
-            return found.failure();
-        if (found->next())
-            ends[first ? 0 : 1] = countedFrom(*found);
+    // Along the serial's index: its runs, oldest first.
+    auto found = run(database,
+                     QStringLiteral("SELECT %1 FROM runs WHERE serial = ? ORDER BY started, id")
+                         .arg(countedColumns()),
+                     {serial});
+    if (!found)
+        return found.failure();
+    std::optional<Counted> first, latest;
+    LensRuns all;
+    while (found->next()) {
+        latest = countedFrom(*found);
+        if (!first)
+            first = latest;
+        all.add(*latest);
     }
-    if (!ends[0])
+    found->finish();
+    if (!first)
         return exec(database, QStringLiteral("DELETE FROM lenses WHERE serial = ?"), {serial});
-    QVariantList row = lensRow(serial, *ends[0], *ends[1], zone);
+    QVariantList row = lensRow(serial, *first, *latest, all, zone);
     row.append(row.takeFirst()); // the serial last, for WHERE
     return exec(database,
                 QStringLiteral("UPDATE lenses SET %1 = ? WHERE serial = ?")
@@ -360,9 +386,10 @@ base::Status rebuild(RunDatabase &database)
     Changes changes;
     std::vector<QVariantList> lenses;
     std::optional<Counted> first, latest;
+    LensRuns all;
     const auto lensDone = [&] {
         if (first && !first->serial.isEmpty())
-            lenses.push_back(lensRow(first->serial, *first, *latest, cut));
+            lenses.push_back(lensRow(first->serial, *first, *latest, all, cut));
     };
     while (runs->next()) {
         const Counted counted = countedFrom(*runs);
@@ -370,8 +397,10 @@ base::Status rebuild(RunDatabase &database)
         if (!first || first->serial != counted.serial) {
             lensDone();
             first = counted;
+            all = {};
         }
         latest = counted;
+        all.add(counted);
     }
     lensDone();
     runs->finish();

@@ -114,7 +114,10 @@ std::vector<Migration> migrations(Dialect dialect)
               "CREATE TABLE IF NOT EXISTS lenses (serial TEXT PRIMARY KEY, first_started TEXT NOT "
               "NULL, first_week TEXT NOT NULL, first_station TEXT NOT NULL, "
               "first_errors INTEGER NOT NULL, latest_started TEXT NOT NULL, "
-              "latest_errors INTEGER NOT NULL)")},
+              "latest_errors INTEGER NOT NULL, runs INTEGER NOT NULL, passed INTEGER NOT NULL, "
+              "stations INTEGER NOT NULL)"),
+          QStringLiteral("CREATE INDEX IF NOT EXISTS lenses_latest ON lenses (latest_started, "
+                         "serial)")},
          summary::rebuild},
     };
 }

@@ -131,6 +131,8 @@ TEST_P(Figures, LensesCountWhereTheirFirstRunWas_YieldsFromTheirFirstAndLatestRu
     ASSERT_TRUE(waiting && waiting->total == 1);
     EXPECT_EQ(waiting->lenses.front().serial, "L3");
     EXPECT_EQ(kept.page(*m_records, {{}, Fail}, 1, 10)->total, lenses({{}, Fail}));
+    EXPECT_EQ(kept.page(*m_records, {}, 1, 0)->lenses,
+              runs::lensPage(*m_records, {}, 1, 0)->lenses);
 
     // From week 50 on: L1 was first run before, so its pass there is no first pass.
     const Quality later = figures(filterWith([](auto &f) { f.since = at(2026, 12, 7, 0); }));
