@@ -4,9 +4,13 @@
 #include "quality/filter.h"
 #include "quality/quality.h"
 #include "runs/runqueries.h"
+#include "runs/rundatabase.h"
+#include "runs/runstore.h"
 
 #include <algorithm>
 #include <map>
+#include <mutex>
+#include <optional>
 
 namespace plant {
 
@@ -233,24 +237,10 @@ QString bar(double share)
 
 } // namespace
 
-Reply qualityPage(runs::RunDatabase &records, const Request &request)
+// The tables of the figures, their counts linked to what they count.
+QString tablesOf(const quality::Quality &figures, const runs::RunFilter &chosen)
 {
-    auto filter = filterOf(request);
-    if (auto *reply = std::get_if<Reply>(&filter))
-        return *reply;
-    const runs::RunFilter &chosen = std::get<runs::RunFilter>(filter);
-    auto figures = qualityOf(records, request, chosen);
-    if (!figures)
-        return failed(figures.failure());
-
-    const QString query = escaped(filterQuery(chosen));
-    QString body = filterForm(chosen, QStringLiteral("/quality"));
-    body += QStringLiteral("<p class=\"downloads\"><a href=\"/quality.csv%1\">Download CSV</a><a "
-                           "href=\"/api/quality%1\">JSON</a></p>\n")
-                .arg(query);
-    bool trendNotDrawn = false;
-    body += trendBlock(request, *figures, trendNotDrawn);
-    body += QStringLiteral(
+    QString body = QStringLiteral(
         "<h2>Per week and station</h2><p class=\"muted\">First-pass yield: lenses whose first "
         "run had no error above the threshold; final yield: lenses whose latest run had none; "
         "both of the lenses first run in that week at that station, with their count. Runs "
@@ -260,14 +250,14 @@ Reply qualityPage(runs::RunDatabase &records, const Request &request)
         "class=\"num\">Runs</th><th class=\"num\">Lenses</th><th class=\"num\">New "
         "lenses</th><th class=\"num\">First-pass yield</th><th class=\"num\">Final "
         "yield</th><th class=\"num\">Runs without serial</th></tr></thead><tbody>\n");
-    for (const quality::Cell &cell : figures->cells)
+    for (const quality::Cell &cell : figures.cells)
         body += cellRow(cell, chosen, cell.week, stationLink(cell.station));
     body += QStringLiteral("</tbody><tfoot>") +
-            cellRow(figures->total, chosen, QStringLiteral("<b>All</b>"), QString()) +
+            cellRow(figures.total, chosen, QStringLiteral("<b>All</b>"), QString()) +
             QStringLiteral("</tfoot></table>\n");
 
     body += QStringLiteral("<h2>Failures by axis and test</h2>");
-    if (figures->byAxisAndTest.empty())
+    if (figures.byAxisAndTest.empty())
         body += QStringLiteral("<p class=\"muted\">No run failed.</p>\n");
     else {
         body += QStringLiteral("<table><caption>Failed runs per axis and test, most first"
@@ -275,7 +265,7 @@ Reply qualityPage(runs::RunDatabase &records, const Request &request)
                                "class=\"num\">Failed runs</th><th class=\"num\">Errors</th><th "
                                "class=\"num\">Share</th><th class=\"num\">Cumulative</th><th></th>"
                                "</tr></thead><tbody>\n");
-        for (const quality::AxisTestFailures &each : figures->byAxisAndTest) {
+        for (const quality::AxisTestFailures &each : figures.byAxisAndTest) {
             const auto failures = failuresOf(chosen, each);
             const QString path = failures ? QStringLiteral("/runs") : QString();
             const QString kept = failures ? filterQuery(*failures) : QString();
@@ -294,7 +284,7 @@ Reply qualityPage(runs::RunDatabase &records, const Request &request)
                            "ended</th><th class=\"num\">Runs</th><th class=\"num\">Failed</th>"
                            "<th class=\"num\">Share of failures</th><th "
                            "class=\"num\">Cumulative</th><th></th></tr></thead><tbody>\n");
-    for (const quality::EndingFailures &each : figures->byEnding) {
+    for (const quality::EndingFailures &each : figures.byEnding) {
         runs::RunFilter ended = chosen;
         ended.ending = each.ending;
         const QString path =
@@ -309,6 +299,63 @@ Reply qualityPage(runs::RunDatabase &records, const Request &request)
                          percent(each.cumulative), bar(each.share));
     }
     body += QStringLiteral("</tbody></table>\n");
+    return body;
+}
+
+// The tables made lately, by filter and the records' change mark: a year of a plant's weeks and
+// stations is a thousand rows of links, the same for every reader until a run arrives.
+class KeptTables
+{
+public:
+    std::optional<QString> find(const QString &key)
+    {
+        const std::lock_guard lock(m_mutex);
+        const auto found = m_kept.find(key);
+        return found == m_kept.end() ? std::nullopt : std::optional(found->second);
+    }
+    void keep(const QString &key, const QString &html)
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_kept.size() >= kMost)
+            m_kept.clear();
+        m_kept[key] = html;
+    }
+
+private:
+    static constexpr std::size_t kMost = 16;
+    std::mutex m_mutex;
+    std::map<QString, QString> m_kept;
+};
+
+Reply qualityPage(runs::RunDatabase &records, const Request &request)
+{
+    auto filter = filterOf(request);
+    if (auto *reply = std::get_if<Reply>(&filter))
+        return *reply;
+    const runs::RunFilter &chosen = std::get<runs::RunFilter>(filter);
+    // The change mark is read before the figures: tables kept under it are never older than it.
+    auto mark = runs::RunStore(records).changeMark();
+    auto figures = qualityOf(records, request, chosen);
+    if (!figures)
+        return failed(figures.failure());
+
+    const QString query = escaped(filterQuery(chosen));
+    QString body = filterForm(chosen, QStringLiteral("/quality"));
+    body += QStringLiteral("<p class=\"downloads\"><a href=\"/quality.csv%1\">Download CSV</a><a "
+                           "href=\"/api/quality%1\">JSON</a></p>\n")
+                .arg(query);
+    bool trendNotDrawn = false;
+    body += trendBlock(request, *figures, trendNotDrawn);
+    static KeptTables kept;
+    const QString key =
+        mark ? records.name() + u'\n' + *mark + u'\n' + filterQuery(chosen) : QString();
+    auto tables = key.isEmpty() ? std::nullopt : kept.find(key);
+    if (!tables) {
+        tables = tablesOf(*figures, chosen);
+        if (!key.isEmpty())
+            kept.keep(key, *tables);
+    }
+    body += *tables;
     Reply reply;
     reply.body = page(QStringLiteral("Quality"), Section::Quality, body);
     reply.bodyNotMade = trendNotDrawn && request.head;
