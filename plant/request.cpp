@@ -27,10 +27,34 @@ Reply notText(const QString &where, const QByteArray &bytes)
                             .arg(where, QString::fromLatin1(bytes.toPercentEncoding().left(200))));
 }
 
+// Percent-decoded: each '%' and two hexadecimal digits is the byte they name; any other '%'
+// stays as it was typed.
+QByteArray percentDecoded(const QByteArray &part)
+{
+    const auto digit = [](char c) -> int {
+        const qsizetype at = QByteArrayView("0123456789abcdefABCDEF").indexOf(c);
+        return at < 0 ? -1 : static_cast<int>(at < 16 ? at : at - 6);
+    };
+    QByteArray bytes;
+    bytes.reserve(part.size());
+    for (qsizetype i = 0; i < part.size(); ++i) {
+        const bool escape = part.at(i) == '%' && i + 2 < part.size();
+        const int high = escape ? digit(part.at(i + 1)) : -1;
+        const int low = high >= 0 ? digit(part.at(i + 2)) : -1;
+        if (low < 0) {
+            bytes += part.at(i);
+            continue;
+        }
+        bytes += static_cast<char>(high * 16 + low);
+        i += 2;
+    }
+    return bytes;
+}
+
 // A query's name or value: '+' is a space (HTML forms), then percent-decoded.
 QByteArray queryPart(QByteArray part)
 {
-    return QByteArray::fromPercentEncoding(part.replace('+', ' '));
+    return percentDecoded(part.replace('+', ' '));
 }
 
 } // namespace
@@ -40,7 +64,7 @@ std::variant<Request, Reply> readRequest(const QByteArray &target)
     Request request;
     const qsizetype mark = target.indexOf('?');
     for (const QByteArray &segment : (mark < 0 ? target : target.left(mark)).split('/').mid(1)) {
-        const QByteArray bytes = QByteArray::fromPercentEncoding(segment);
+        const QByteArray bytes = percentDecoded(segment);
         const auto text = addressText(bytes);
         if (!text)
             return notText(QStringLiteral("address"), bytes);

@@ -97,6 +97,8 @@ TEST_F(Pages, EachAddressAnswersWithItsStatusAndALineNamingWhatIsWrong)
         {"/runs/aaaa0002%0A", 400, "is not UTF-8 text without control characters"},
         {"/runs?serial=%00", 400, "serial: &#39;%00&#39; is not UTF-8"},
         {"/quality.csv?operator=%C3", 400, "operator: &#39;%C3&#39; is not UTF-8"},
+        // A '%' without two hexadecimal digits after it stays as it was typed.
+        {"/runs?operator=%1%zz", 200, "value=\"%1%zz\""},
         {"/runs?until=9999-12-31", 400, "until: &#39;9999-12-31&#39; is later than any run can be"},
         // A page past the last is the last; past any number too.
         {"/runs?station=bench-9&page=2147483647", 200, "Page 2 of 2"},
