@@ -75,36 +75,12 @@ base::Result<std::vector<LensRow>> everyLens(RunDatabase &database)
 
 } // namespace
 
-base::Result<QString> LensCache::changeMark(RunDatabase &database)
-{
-    std::unique_lock lock(m_mutex);
-    const quint64 asked = ++m_asked;
-    while (m_markFrom <= asked) {
-        if (!m_checking) {
-            m_checking = true;
-            const quint64 from = ++m_asked;
-            lock.unlock();
-            auto mark = RunStore(database).changeMark();
-            lock.lock();
-            m_checking = false;
-            m_checked.notify_all();
-            if (!mark)
-                return mark;
-            m_mark = *mark;
-            m_markFrom = from;
-            break;
-        }
-        m_checked.wait(lock);
-    }
-    return m_mark;
-}
-
 base::Result<LensPage> LensCache::page(RunDatabase &database, const LensFilter &filter, int page,
                                        int perPage)
 {
     if (filterSql(filter.runs).terms.size() > 1 || filter.runs.until.isValid())
         return lensPage(database, filter, page, perPage);
-    auto mark = changeMark(database);
+    auto mark = RunStore(database).changeMark();
     if (!mark)
         return mark.failure();
     const QString key = database.name() + u'\n' + *mark;

@@ -7,7 +7,6 @@
 #include <QDateTime>
 #include <QString>
 
-#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -52,10 +51,9 @@ struct LensPage
 base::Result<LensPage> lensPage(RunDatabase &database, const LensFilter &filter, int page,
                                 int perPage);
 
-// The same, from every lens's summary kept while the records hold the same runs
-// (RunStore::changeMark) when the filter chooses no runs: summing up a plant's lenses takes a
-// scan of all its runs, and the lists most asked for ("waiting for a decision") choose none. Any
-// thread may ask; while one sums up, the others wait for it.
+// The same, when the filter chooses no runs, picked from every lens read once and kept while the
+// records hold the same runs (RunStore::changeMark): the lists most asked for ("waiting for a
+// decision") choose none. Any thread may ask; while one reads, the others wait for it.
 class LensCache
 {
 public:
@@ -63,17 +61,9 @@ public:
                                 int perPage);
 
 private:
-    // The records' change mark as read by a check begun after this call: one check serves every
-    // thread that asked while it was under way, so many at once cost the database one or two.
-    base::Result<QString> changeMark(RunDatabase &database);
-
     std::mutex m_mutex, m_summing;
     QString m_key;
     std::shared_ptr<const std::vector<LensRow>> m_all;
-    std::condition_variable m_checked;
-    quint64 m_asked = 0, m_markFrom = 0; // the mark was read by a check begun at ask m_markFrom
-    bool m_checking = false;
-    QString m_mark;
 };
 
 } // namespace runs
